@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vidorra needs to build, run and test, and only those missing.
+# When everything is present it returns at once without touching apt.
+set -euo pipefail
+
+packages=(
+  # build, tests, benchmarks
+  cmake ninja-build g++ pkg-config ccache
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  ffmpeg xvfb dbus imagemagick
+  # user interface, D-Bus, fonts
+  qt6-base-dev
+  # text drawn into frames
+  libpango1.0-dev libcairo2-dev fonts-liberation2
+  # media graph, devices, codecs, muxers
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
+  gstreamer1.0-alsa gstreamer1.0-pipewire gstreamer1.0-x
+  # JPEG stills
+  libjpeg62-turbo-dev
+  # DV camcorder control
+  libraw1394-dev libavc1394-dev libiec61883-dev
+  # sound-card input lines
+  libasound2-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installation des paquets manquants : ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,22 @@
+#include "VidorraElements.h"
+
+#include <mutex>
+
+gboolean vidorraRegisterElements(GstPlugin* plugin) {
+    gboolean ok = TRUE;
+    // One line per element: ok &= gst_element_register(plugin, "vr_…", GST_RANK_NONE, type);
+    (void)plugin;
+    return ok;
+}
+
+bool vidorraRegisterStatic() {
+    static std::once_flag once;
+    static bool registered = false;
+    std::call_once(once, [] {
+        registered = gst_plugin_register_static(
+            GST_VERSION_MAJOR, GST_VERSION_MINOR, "vidorra",
+            "Filtres vidéo et audio de Vidorra", vidorraRegisterElements, VIDORRA_VERSION,
+            "LGPL", "vidorra", "Vidorra", "https://ardoval.invalid/vidorra");
+    });
+    return registered;
+}
