@@ -1,11 +1,13 @@
 #include "VidorraElements.h"
 
+#include "SceneDetect.h"
+
 #include <mutex>
 
 gboolean vidorraRegisterElements(GstPlugin* plugin) {
     gboolean ok = TRUE;
     // One line per element: ok &= gst_element_register(plugin, "vr_…", GST_RANK_NONE, type);
-    (void)plugin;
+    ok &= gst_element_register(plugin, "vr_scenedetect", GST_RANK_NONE, VR_TYPE_SCENE_DETECT);
     return ok;
 }
 

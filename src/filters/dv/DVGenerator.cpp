@@ -1,0 +1,82 @@
+#include "DVGenerator.h"
+
+#include <gst/gst.h>
+
+#include <memory>
+
+namespace dv {
+
+namespace {
+
+struct Unref {
+    void operator()(GstElement* e) const {
+        gst_element_set_state(e, GST_STATE_NULL);
+        gst_object_unref(e);
+    }
+};
+
+std::string Escape(const std::string& path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+bool GenerateClip(const std::string& path, const ClipSpec& spec, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error)
+            *error = what;
+        return false;
+    };
+    if (spec.frames <= 0)
+        return fail("no frames asked for");
+    const char* videoCaps = spec.pal ? "width=720,height=576,framerate=25/1"
+                                     : "width=720,height=480,framerate=30000/1001";
+    const char* par =
+        spec.widescreen ? (spec.pal ? "64/45" : "32/27") : (spec.pal ? "16/15" : "8/9");
+    // One audio buffer per frame, a little more audio than video so no frame waits for it.
+    const int samplesPerFrame = spec.pal ? 1920 : 1602;
+    const std::string desc =
+        "videotestsrc pattern=smpte num-buffers=" + std::to_string(spec.frames) +
+        " ! video/x-raw,format=I420," + videoCaps + ",pixel-aspect-ratio=" + par +
+        " ! avenc_dvvideo ! queue ! avmux_dv name=mux ! filesink location=\"" + Escape(path) +
+        "\" audiotestsrc wave=sine freq=440 volume=0.3 samplesperbuffer=" +
+        std::to_string(samplesPerFrame) + " num-buffers=" + std::to_string(spec.frames + 2) +
+        " ! audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! queue ! mux.";
+
+    GError* err = nullptr;
+    std::unique_ptr<GstElement, Unref> pipeline(gst_parse_launch(desc.c_str(), &err));
+    if (!pipeline || err) {
+        std::string msg = err ? err->message : "cannot build the encoding pipeline";
+        g_clear_error(&err);
+        return fail(msg);
+    }
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return fail("cannot start the encoding pipeline");
+    GstBus* bus = gst_element_get_bus(pipeline.get());
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 120 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    gst_object_unref(bus);
+    std::string problem;
+    if (!msg) {
+        problem = "encoding timed out";
+    } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+        GError* e = nullptr;
+        gst_message_parse_error(msg, &e, nullptr);
+        problem = e ? e->message : "encoding failed";
+        g_clear_error(&e);
+    }
+    if (msg)
+        gst_message_unref(msg);
+    pipeline.reset();
+    if (!problem.empty())
+        return fail(problem);
+    return PatchClipFile(path, spec, error);
+}
+
+} // namespace dv
