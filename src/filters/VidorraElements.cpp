@@ -1,6 +1,7 @@
 #include "VidorraElements.h"
 
 #include "SceneDetect.h"
+#include "WaveDest.h"
 
 #include <mutex>
 
@@ -8,6 +9,7 @@ gboolean vidorraRegisterElements(GstPlugin* plugin) {
     gboolean ok = TRUE;
     // One line per element: ok &= gst_element_register(plugin, "vr_…", GST_RANK_NONE, type);
     ok &= gst_element_register(plugin, "vr_scenedetect", GST_RANK_NONE, VR_TYPE_SCENE_DETECT);
+    ok &= gst_element_register(plugin, "vr_wavedest", GST_RANK_NONE, VR_TYPE_WAVE_DEST);
     return ok;
 }
 

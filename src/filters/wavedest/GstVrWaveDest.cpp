@@ -1,0 +1,215 @@
+#include "WaveDest.h"
+
+#include "WaveHeader.h"
+
+#include <gst/audio/audio.h>
+
+#include <cstring>
+
+GST_DEBUG_CATEGORY_STATIC(vr_wave_dest_debug);
+#define GST_CAT_DEFAULT vr_wave_dest_debug
+
+namespace {
+
+// Touched only by the streaming thread, and by state changes while it is stopped.
+struct WaveDestState {
+    wav::TWaveWriter writer;
+    std::vector<uint8_t> format; // the input's format block; empty until caps arrive
+    bool started = false;        // segment and provisional header sent
+};
+
+} // namespace
+
+struct VrWaveDest {
+    GstElement parent;
+    GstPad* sinkpad;
+    GstPad* srcpad;
+    WaveDestState* state;
+};
+
+struct VrWaveDestClass {
+    GstElementClass parent_class;
+};
+
+G_DEFINE_TYPE(VrWaveDest, vr_wave_dest, GST_TYPE_ELEMENT)
+
+static GstStaticPadTemplate sink_template = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("audio/x-raw, format = (string) { U8, S16LE, S24LE, S32LE, F32LE, F64LE }, "
+                    "layout = (string) interleaved, rate = (int) [ 1, MAX ], "
+                    "channels = (int) [ 1, 2 ]; "
+                    "audio/x-alaw, rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]; "
+                    "audio/x-mulaw, rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]"));
+static GstStaticPadTemplate src_template =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
+
+static std::vector<uint8_t> formatFromCaps(GstCaps* caps) {
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int rate = 0, channels = 0;
+    if (gst_structure_has_name(s, "audio/x-alaw") || gst_structure_has_name(s, "audio/x-mulaw")) {
+        if (!gst_structure_get_int(s, "rate", &rate) ||
+            !gst_structure_get_int(s, "channels", &channels))
+            return {};
+        const uint16_t tag =
+            gst_structure_has_name(s, "audio/x-alaw") ? wav::kFormatALaw : wav::kFormatMuLaw;
+        return wav::MakeFormatBlock(tag, static_cast<uint16_t>(channels),
+                                    static_cast<uint32_t>(rate), 8,
+                                    static_cast<uint16_t>(channels));
+    }
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, caps))
+        return {};
+    const uint16_t tag = GST_AUDIO_INFO_IS_FLOAT(&info) ? wav::kFormatFloat : wav::kFormatPcm;
+    return wav::MakeFormatBlock(tag, static_cast<uint16_t>(GST_AUDIO_INFO_CHANNELS(&info)),
+                                static_cast<uint32_t>(GST_AUDIO_INFO_RATE(&info)),
+                                static_cast<uint16_t>(GST_AUDIO_INFO_WIDTH(&info)),
+                                static_cast<uint16_t>(GST_AUDIO_INFO_BPF(&info)));
+}
+
+static GstBuffer* headerBuffer(const WaveDestState& st) {
+    const std::vector<uint8_t> h = st.writer.Header();
+    GstBuffer* buf = gst_buffer_new_memdup(h.data(), h.size());
+    GST_BUFFER_OFFSET(buf) = 0;
+    GST_BUFFER_OFFSET_END(buf) = h.size();
+    return buf;
+}
+
+static bool pushByteSegment(VrWaveDest* self) {
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_BYTES);
+    return gst_pad_push_event(self->srcpad, gst_event_new_segment(&segment));
+}
+
+// The BYTES segment and the header for no data, which keeps the file readable even when the
+// final header can never be written.
+static GstFlowReturn ensureStarted(VrWaveDest* self) {
+    WaveDestState& st = *self->state;
+    if (st.started)
+        return GST_FLOW_OK;
+    if (st.format.empty())
+        return GST_FLOW_NOT_NEGOTIATED;
+    st.writer.Start(st.format);
+    pushByteSegment(self);
+    st.started = true;
+    return gst_pad_push(self->srcpad, headerBuffer(st));
+}
+
+static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* buf) {
+    auto* self = reinterpret_cast<VrWaveDest*>(parent);
+    WaveDestState& st = *self->state;
+    GstFlowReturn ret = ensureStarted(self);
+    if (ret != GST_FLOW_OK) {
+        gst_buffer_unref(buf);
+        return ret;
+    }
+    const gsize size = gst_buffer_get_size(buf);
+    const auto pos = size <= UINT32_MAX ? st.writer.Place(static_cast<uint32_t>(size))
+                                        : std::optional<uint32_t>();
+    if (!pos) {
+        gst_buffer_unref(buf);
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT,
+                          ("Le fichier WAV a atteint sa taille maximale (4 Go)."),
+                          ("%u audio bytes written", st.writer.DataBytes()));
+        return GST_FLOW_ERROR;
+    }
+    // The block's place in the file; times mean nothing in a byte stream.
+    buf = gst_buffer_make_writable(buf);
+    GST_BUFFER_OFFSET(buf) = *pos;
+    GST_BUFFER_OFFSET_END(buf) = *pos + size;
+    GST_BUFFER_PTS(buf) = GST_BUFFER_DTS(buf) = GST_BUFFER_DURATION(buf) = GST_CLOCK_TIME_NONE;
+    ret = gst_pad_push(self->srcpad, buf);
+    if (ret != GST_FLOW_OK)
+        st.writer.Unplace(static_cast<uint32_t>(size));
+    return ret;
+}
+
+static void finishFile(VrWaveDest* self) {
+    WaveDestState& st = *self->state;
+    if (ensureStarted(self) != GST_FLOW_OK)
+        return;
+    GstQuery* q = gst_query_new_seeking(GST_FORMAT_BYTES);
+    gboolean seekable = FALSE;
+    if (gst_pad_peer_query(self->srcpad, q))
+        gst_query_parse_seeking(q, nullptr, &seekable, nullptr, nullptr);
+    gst_query_unref(q);
+    // Sending the header to a sink that cannot seek back would append it to the audio.
+    if (!seekable || !pushByteSegment(self)) {
+        GST_WARNING_OBJECT(self, "downstream cannot seek, the WAV header keeps its sizes of 0");
+        return;
+    }
+    gst_pad_push(self->srcpad, headerBuffer(st));
+}
+
+static gboolean vr_wave_dest_sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
+    auto* self = reinterpret_cast<VrWaveDest*>(parent);
+    WaveDestState& st = *self->state;
+    switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_CAPS: {
+        GstCaps* caps;
+        gst_event_parse_caps(event, &caps);
+        std::vector<uint8_t> format = formatFromCaps(caps);
+        gst_event_unref(event);
+        if (format.empty())
+            return FALSE;
+        // One file holds one format.
+        if (st.started && format != st.format) {
+            GST_ELEMENT_ERROR(self, STREAM, FORMAT, (nullptr),
+                              ("audio format changed inside the WAV file"));
+            return FALSE;
+        }
+        st.format = std::move(format);
+        GstCaps* out = gst_caps_new_empty_simple("audio/x-wav");
+        const gboolean ok = gst_pad_push_event(self->srcpad, gst_event_new_caps(out));
+        gst_caps_unref(out);
+        return ok;
+    }
+    case GST_EVENT_SEGMENT:
+        // Replaced by the element's own BYTES segment.
+        gst_event_unref(event);
+        return TRUE;
+    case GST_EVENT_EOS:
+        finishFile(self);
+        return gst_pad_event_default(pad, parent, event);
+    default:
+        return gst_pad_event_default(pad, parent, event);
+    }
+}
+
+static GstStateChangeReturn vr_wave_dest_change_state(GstElement* element,
+                                                      GstStateChange transition) {
+    auto* self = reinterpret_cast<VrWaveDest*>(element);
+    if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
+        self->state->started = false;
+        self->state->format.clear();
+    }
+    return GST_ELEMENT_CLASS(vr_wave_dest_parent_class)->change_state(element, transition);
+}
+
+static void vr_wave_dest_finalize(GObject* object) {
+    auto* self = reinterpret_cast<VrWaveDest*>(object);
+    delete self->state;
+    G_OBJECT_CLASS(vr_wave_dest_parent_class)->finalize(object);
+}
+
+static void vr_wave_dest_class_init(VrWaveDestClass* klass) {
+    GObjectClass* gobject_class = G_OBJECT_CLASS(klass);
+    GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
+    GST_DEBUG_CATEGORY_INIT(vr_wave_dest_debug, "vr_wavedest", 0, "WAV writer");
+    gobject_class->finalize = vr_wave_dest_finalize;
+    element_class->change_state = GST_DEBUG_FUNCPTR(vr_wave_dest_change_state);
+    gst_element_class_set_static_metadata(element_class, "WavDest filter", "Codec/Muxer/Audio",
+                                          "Writes raw audio as a RIFF/WAVE byte stream", "Ardoval");
+    gst_element_class_add_static_pad_template(element_class, &sink_template);
+    gst_element_class_add_static_pad_template(element_class, &src_template);
+}
+
+static void vr_wave_dest_init(VrWaveDest* self) {
+    self->state = new WaveDestState;
+    self->sinkpad = gst_pad_new_from_static_template(&sink_template, "sink");
+    gst_pad_set_chain_function(self->sinkpad, GST_DEBUG_FUNCPTR(vr_wave_dest_chain));
+    gst_pad_set_event_function(self->sinkpad, GST_DEBUG_FUNCPTR(vr_wave_dest_sink_event));
+    gst_element_add_pad(GST_ELEMENT(self), self->sinkpad);
+    self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
+    gst_pad_use_fixed_caps(self->srcpad);
+    gst_element_add_pad(GST_ELEMENT(self), self->srcpad);
+}

@@ -1,0 +1,157 @@
+#include "WaveHeader.h"
+
+#include <gst/check/gstharness.h>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& v, size_t at) {
+    return v[at] | v[at + 1] << 8 | v[at + 2] << 16 | static_cast<uint32_t>(v[at + 3]) << 24;
+}
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+std::string Capture(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+// Runs a pipeline to its end; false on an error message.
+bool RunPipeline(const std::string& desc) {
+    GError* err = nullptr;
+    GstElement* p = gst_parse_launch(desc.c_str(), &err);
+    if (!p || err) {
+        g_clear_error(&err);
+        return false;
+    }
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(p);
+    GstMessage* m = gst_bus_timed_pop_filtered(
+        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
+    if (m)
+        gst_message_unref(m);
+    gst_object_unref(bus);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return ok;
+}
+
+} // namespace
+
+TEST(WaveHeader, PcmLayout) {
+    const auto fmt = wav::MakeFormatBlock(wav::kFormatPcm, 2, 48000, 16, 4);
+    ASSERT_EQ(fmt.size(), 18u);
+    wav::TWaveWriter w;
+    w.Start(fmt);
+    EXPECT_EQ(w.HeaderSize(), 46u);
+    EXPECT_EQ(*w.Place(1000), 46u);
+    EXPECT_EQ(*w.Place(24), 1046u);
+    w.Unplace(24);
+    const auto h = w.Header();
+    ASSERT_EQ(h.size(), 46u);
+    EXPECT_EQ(std::memcmp(h.data(), "RIFF", 4), 0);
+    EXPECT_EQ(Le32(h, 4), 1000u + 38u);
+    EXPECT_EQ(std::memcmp(h.data() + 8, "WAVEfmt ", 8), 0);
+    EXPECT_EQ(Le32(h, 16), 18u);
+    EXPECT_TRUE(std::equal(fmt.begin(), fmt.end(), h.begin() + 20));
+    EXPECT_EQ(Le32(h, 24), 48000u);  // rate
+    EXPECT_EQ(Le32(h, 28), 192000u); // bytes per second
+    EXPECT_EQ(std::memcmp(h.data() + 38, "data", 4), 0);
+    EXPECT_EQ(Le32(h, 42), 1000u);
+}
+
+TEST(WaveHeader, NoSamplesAndTheFourGigabyteLimit) {
+    wav::TWaveWriter w;
+    w.Start(wav::MakeFormatBlock(wav::kFormatPcm, 1, 8000, 8, 1));
+    auto h = w.Header();
+    EXPECT_EQ(Le32(h, 4), 46u - 8u);
+    EXPECT_EQ(Le32(h, 42), 0u);
+    ASSERT_TRUE(w.Place(UINT32_MAX - 46));
+    EXPECT_FALSE(w.Place(1)) << "one byte past 4 GiB";
+    EXPECT_EQ(w.DataBytes(), UINT32_MAX - 46);
+    w.Start(wav::MakeFormatBlock(wav::kFormatPcm, 1, 8000, 8, 1));
+    EXPECT_EQ(w.DataBytes(), 0u);
+}
+
+TEST(WaveDestElement, FileReadByFfprobeWithItsDuration) {
+    const auto path = std::filesystem::temp_directory_path() / "vr_wavedest_test.wav";
+    // 2.5 s of 48 kHz stereo: 100 buffers of 1200 frames.
+    ASSERT_TRUE(RunPipeline("audiotestsrc num-buffers=100 samplesperbuffer=1200 ! "
+                            "audio/x-raw,format=S16LE,rate=48000,channels=2 ! vr_wavedest ! "
+                            "filesink location=" +
+                            path.string()));
+    const auto bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 46u + 100u * 1200u * 4u);
+    EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(Le32(bytes, 16), 18u);
+    EXPECT_EQ(Le32(bytes, 42), 100u * 1200u * 4u);
+    const std::string probe = Capture(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + path.string() + " 2>&1");
+    EXPECT_NEAR(std::atof(probe.c_str()), 2.5, 0.001) << probe;
+
+    // No samples at all: a valid empty file.
+    ASSERT_TRUE(RunPipeline("audiotestsrc num-buffers=0 ! audio/x-raw,format=F32LE,rate=44100,"
+                            "channels=1 ! vr_wavedest ! filesink location=" +
+                            path.string()));
+    const auto empty = ReadFile(path);
+    ASSERT_EQ(empty.size(), 46u);
+    EXPECT_EQ(Le32(empty, 4), 38u);
+    EXPECT_EQ(empty[20], 3) << "IEEE float";
+    EXPECT_EQ(Le32(empty, 42), 0u);
+    std::filesystem::remove(path);
+}
+
+TEST(WaveDestElement, BuffersWithoutTimestampsArePlacedByByteOffset) {
+    GstHarness* h = gst_harness_new("vr_wavedest");
+    gst_harness_set_src_caps_str(h, "audio/x-raw,format=S16LE,rate=8000,channels=1,"
+                                    "layout=interleaved");
+    for (int i = 0; i < 3; ++i) {
+        GstBuffer* b = gst_buffer_new_allocate(nullptr, 100, nullptr);
+        gst_buffer_memset(b, 0, static_cast<guint8>(i + 1), 100);
+        ASSERT_EQ(gst_harness_push(h, b), GST_FLOW_OK);
+    }
+    GstBuffer* header = gst_harness_pull(h);
+    EXPECT_EQ(GST_BUFFER_OFFSET(header), 0u);
+    EXPECT_EQ(gst_buffer_get_size(header), 46u);
+    gst_buffer_unref(header);
+    for (guint64 i = 0; i < 3; ++i) {
+        GstBuffer* b = gst_harness_pull(h);
+        EXPECT_EQ(GST_BUFFER_OFFSET(b), 46 + 100 * i);
+        EXPECT_EQ(GST_BUFFER_OFFSET_END(b), 146 + 100 * i);
+        EXPECT_FALSE(GST_BUFFER_PTS_IS_VALID(b));
+        gst_buffer_unref(b);
+    }
+    // The harness's sink cannot seek: the final header is not appended to the audio.
+    gst_harness_push_event(h, gst_event_new_eos());
+    EXPECT_EQ(gst_harness_buffers_in_queue(h), 0u);
+    // The output is a byte stream.
+    bool sawBytes = false;
+    while (GstEvent* e = gst_harness_try_pull_event(h)) {
+        if (GST_EVENT_TYPE(e) == GST_EVENT_SEGMENT) {
+            const GstSegment* s;
+            gst_event_parse_segment(e, &s);
+            sawBytes = s->format == GST_FORMAT_BYTES;
+        }
+        gst_event_unref(e);
+    }
+    EXPECT_TRUE(sawBytes);
+    gst_harness_teardown(h);
+}
