@@ -1,5 +1,8 @@
 #include "VidorraElements.h"
 
+#include "GstControlFilter.h"
+#include "GstSuperposer.h"
+#include "GstTimeStamper.h"
 #include "SceneDetect.h"
 #include "WaveDest.h"
 
@@ -8,6 +11,9 @@
 gboolean vidorraRegisterElements(GstPlugin* plugin) {
     gboolean ok = TRUE;
     // One line per element: ok &= gst_element_register(plugin, "vr_…", GST_RANK_NONE, type);
+    ok &= gst_element_register(plugin, "vr_superposer", GST_RANK_NONE, VR_TYPE_SUPERPOSER);
+    ok &= gst_element_register(plugin, "vr_timestamper", GST_RANK_NONE, VR_TYPE_TIMESTAMPER);
+    ok &= gst_element_register(plugin, "vr_controlfilter", GST_RANK_NONE, VR_TYPE_CONTROLFILTER);
     ok &= gst_element_register(plugin, "vr_scenedetect", GST_RANK_NONE, VR_TYPE_SCENE_DETECT);
     ok &= gst_element_register(plugin, "vr_wavedest", GST_RANK_NONE, VR_TYPE_WAVE_DEST);
     return ok;

@@ -1,0 +1,578 @@
+#include "GstSuperposer.h"
+
+#include "SuperposerCore.h"
+
+#include <gst/base/gstbasetransform.h>
+#include <gst/video/video.h>
+
+GST_DEBUG_CATEGORY_STATIC(tvr_superposer_debug);
+#define GST_CAT_DEFAULT tvr_superposer_debug
+
+struct Tvr_Superposer {
+    GstBaseTransform parent;
+    SuperposerCore* core;
+    GstVideoInfo info;       // streaming thread (set_caps)
+    gboolean restart;        // streaming thread: the next caps start a stream
+    GstElement* sceneSource; // guarded by the object lock; a ref is held
+    gboolean warnedShort;    // streaming thread
+};
+
+struct Tvr_SuperposerClass {
+    GstBaseTransformClass parent_class;
+};
+
+enum {
+    PROP_0,
+    PROP_OVERLAY_ENABLED,
+    PROP_INCRUST_ACTIVE,
+    PROP_VERT_FLIP,
+    PROP_HORZ_FLIP,
+    PROP_SOURCE_FLIPPED,
+    PROP_WHEN_MODE,
+    PROP_WHEN_SECONDS,
+    PROP_FRAME_DURATION,
+    PROP_SCENE_SOURCE,
+    PROP_ANTIALIAS,
+    PROP_INTERVAL_ON,
+    // Fields of the record.
+    PROP_INCRUST1,
+    PROP_INCRUST2,
+    PROP_FORMAT_DATE1,
+    PROP_FORMAT_DATE2,
+    PROP_DECALAGE,
+    PROP_FONT_NAME,
+    PROP_FONT_SIZE,
+    PROP_FONT_COLOR,
+    PROP_FONT_BOLD,
+    PROP_FONT_ITALIC,
+    PROP_FONT_UNDERLINE,
+    PROP_FONT_STRIKEOUT,
+    PROP_AUTO_FONT_SIZE,
+    PROP_BORDER_SIZE,
+    PROP_WHAT_INCRUST,
+    PROP_ALIGNEMENT,
+    PROP_BORDER_COLOR,
+    PROP_XPOS,
+    PROP_YPOS,
+};
+
+G_DEFINE_TYPE(Tvr_Superposer, tvr_superposer, GST_TYPE_BASE_TRANSFORM)
+
+#define BGR_CAPS GST_VIDEO_CAPS_MAKE("BGR")
+
+static GstStaticPadTemplate sink_template =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+static GstStaticPadTemplate src_template =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+
+static Tvr_Superposer* self(gpointer p) {
+    return reinterpret_cast<Tvr_Superposer*>(p);
+}
+
+static Tvr_Superposer* asSuperposer(GstElement* e) {
+    return e && G_TYPE_CHECK_INSTANCE_TYPE(e, VR_TYPE_SUPERPOSER) ? self(e) : nullptr;
+}
+
+bool vrSuperposerSetIncrustRec(GstElement* e, const TincrustRec& rec) {
+    Tvr_Superposer* s = asSuperposer(e);
+    if (s)
+        s->core->SetIncrustRec(rec);
+    return s != nullptr;
+}
+
+bool vrSuperposerGetIncrustRec(GstElement* e, TincrustRec& rec) {
+    Tvr_Superposer* s = asSuperposer(e);
+    if (s)
+        rec = s->core->incrustRec();
+    return s != nullptr;
+}
+
+SuperposerCore* vrSuperposerCore(GstElement* e) {
+    Tvr_Superposer* s = asSuperposer(e);
+    return s ? s->core : nullptr;
+}
+
+static void releaseSlotHolder(gpointer holder) {
+    delete static_cast<GrabRing::Slot*>(holder);
+}
+
+static void postSnapshot(Tvr_Superposer* s, int slot) {
+    GrabRing::Slot memory = s->core->grabs().slot(slot);
+    const int width = s->core->streamWidth();
+    const int height = s->core->streamHeight();
+    if (!memory || width <= 0 || height <= 0)
+        return;
+    // The message holds the slot's memory: a new stream size allocates fresh slots rather
+    // than pull this one from under its receiver.
+    auto* holder = new GrabRing::Slot(memory);
+    GstBuffer* buffer =
+        gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, memory->data(), memory->size(), 0,
+                                    memory->size(), holder, releaseSlotHolder);
+    GstCaps* caps = gst_caps_new_simple(
+        "video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width, "height",
+        G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION, GST_VIDEO_INFO_FPS_N(&s->info),
+        GST_VIDEO_INFO_FPS_D(&s->info), nullptr);
+    GstSample* sample = gst_sample_new(buffer, caps, nullptr, nullptr);
+    gst_buffer_unref(buffer);
+    gst_caps_unref(caps);
+    GstStructure* st = gst_structure_new(
+        "vr-snapshot", "message", G_TYPE_INT, 1025, "wparam", G_TYPE_INT, 0, "lparam", G_TYPE_INT,
+        slot, "slot", G_TYPE_INT, slot, "sample", GST_TYPE_SAMPLE, sample, nullptr);
+    gst_sample_unref(sample);
+    gst_element_post_message(GST_ELEMENT(s), gst_message_new_element(GST_OBJECT(s), st));
+}
+
+static void postCountdown(Tvr_Superposer* s, int32_t seconds) {
+    GstStructure* st = gst_structure_new("vr-grab-countdown", "message", G_TYPE_INT, 1026, "wparam",
+                                         G_TYPE_INT, seconds, "lparam", G_TYPE_INT, 0, "seconds",
+                                         G_TYPE_INT, seconds, nullptr);
+    gst_element_post_message(GST_ELEMENT(s), gst_message_new_element(GST_OBJECT(s), st));
+}
+
+static gboolean superposerStart(GstBaseTransform* trans) {
+    self(trans)->restart = TRUE;
+    return TRUE;
+}
+
+static gboolean superposerSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstCaps*) {
+    Tvr_Superposer* s = self(trans);
+    GstVideoInfo info;
+    if (!gst_video_info_from_caps(&info, incaps) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR || GST_VIDEO_INFO_WIDTH(&info) <= 0 ||
+        GST_VIDEO_INFO_HEIGHT(&info) <= 0)
+        return FALSE;
+    s->info = info;
+    if (s->restart) {
+        s->core->startStreaming(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
+        s->restart = FALSE;
+    }
+    return TRUE;
+}
+
+static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* buf) {
+    Tvr_Superposer* s = self(trans);
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &s->info, buf, GST_MAP_READWRITE)) {
+        // A buffer shorter than the caps promise passes untouched rather than be overrun.
+        if (!s->warnedShort)
+            GST_WARNING_OBJECT(s, "buffer of %" G_GSIZE_FORMAT " bytes does not hold a frame",
+                               gst_buffer_get_size(buf));
+        s->warnedShort = TRUE;
+        return GST_FLOW_OK;
+    }
+    BgrImage image;
+    image.data = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+    image.width = GST_VIDEO_FRAME_WIDTH(&frame);
+    image.height = GST_VIDEO_FRAME_HEIGHT(&frame);
+    image.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+
+    GST_OBJECT_LOCK(s);
+    GstElement* scene = s->sceneSource ? GST_ELEMENT(gst_object_ref(s->sceneSource)) : nullptr;
+    GST_OBJECT_UNLOCK(s);
+    auto* scenes = scene ? static_cast<IFrameInfoSource*>(
+                               g_object_get_data(G_OBJECT(scene), kFrameInfoSourceKey))
+                         : nullptr;
+
+    const int64_t pts = GST_BUFFER_PTS_IS_VALID(buf) ? int64_t(GST_BUFFER_PTS(buf)) : 0;
+    const SuperposerCore::FrameResult r = s->core->processFrame(image, pts, scenes);
+    gst_video_frame_unmap(&frame);
+    if (scene)
+        gst_object_unref(scene);
+
+    if (r.secondsChanged)
+        postCountdown(s, r.seconds);
+    for (int k = 0; k < r.snapshotCount; ++k)
+        postSnapshot(s, r.snapshotSlots[k]);
+    return GST_FLOW_OK;
+}
+
+static void setSceneSource(Tvr_Superposer* s, GstElement* element) {
+    GST_OBJECT_LOCK(s);
+    GstElement* old = s->sceneSource;
+    s->sceneSource = element ? GST_ELEMENT(gst_object_ref(element)) : nullptr;
+    GST_OBJECT_UNLOCK(s);
+    if (old)
+        gst_object_unref(old);
+}
+
+static bool setRecordField(TincrustRec& rec, guint id, const GValue* value) {
+    auto text = [value] { return QString::fromUtf8(g_value_get_string(value)); };
+    switch (id) {
+    case PROP_INCRUST1:
+        rec.Incrust1 = text();
+        break;
+    case PROP_INCRUST2:
+        rec.Incrust2 = text();
+        break;
+    case PROP_FORMAT_DATE1:
+        rec.FormatDate1 = text();
+        break;
+    case PROP_FORMAT_DATE2:
+        rec.FormatDate2 = text();
+        break;
+    case PROP_DECALAGE:
+        rec.Decalage = g_value_get_double(value);
+        break;
+    case PROP_FONT_NAME:
+        rec.FontRec.FontName = text();
+        break;
+    case PROP_FONT_SIZE:
+        rec.FontRec.FontSize = g_value_get_int(value);
+        break;
+    case PROP_FONT_COLOR:
+        rec.FontRec.FontColor = g_value_get_uint(value);
+        break;
+    case PROP_FONT_BOLD:
+        rec.FontRec.FontBold = g_value_get_boolean(value) ? 1 : 0;
+        break;
+    case PROP_FONT_ITALIC:
+        rec.FontRec.FontItalic = g_value_get_boolean(value) ? 1 : 0;
+        break;
+    case PROP_FONT_UNDERLINE:
+        rec.FontRec.FontUnderline = g_value_get_boolean(value) ? 1 : 0;
+        break;
+    case PROP_FONT_STRIKEOUT:
+        rec.FontRec.FontStrikeOut = g_value_get_boolean(value) ? 1 : 0;
+        break;
+    case PROP_AUTO_FONT_SIZE:
+        rec.Autofontsize = g_value_get_boolean(value);
+        break;
+    case PROP_BORDER_SIZE:
+        rec.BorderSize = g_value_get_int(value);
+        break;
+    case PROP_WHAT_INCRUST:
+        rec.WhatIncrust = uint8_t(g_value_get_uint(value));
+        break;
+    case PROP_ALIGNEMENT:
+        rec.Alignement = uint8_t(g_value_get_uint(value));
+        break;
+    case PROP_BORDER_COLOR:
+        rec.BorderColor = g_value_get_uint(value);
+        break;
+    case PROP_XPOS:
+        rec.Xpos = g_value_get_int(value);
+        break;
+    case PROP_YPOS:
+        rec.Ypos = g_value_get_int(value);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+static bool getRecordField(const TincrustRec& rec, guint id, GValue* value) {
+    auto text = [value](const QString& s) { g_value_set_string(value, s.toUtf8().constData()); };
+    switch (id) {
+    case PROP_INCRUST1:
+        text(rec.Incrust1);
+        break;
+    case PROP_INCRUST2:
+        text(rec.Incrust2);
+        break;
+    case PROP_FORMAT_DATE1:
+        text(rec.FormatDate1);
+        break;
+    case PROP_FORMAT_DATE2:
+        text(rec.FormatDate2);
+        break;
+    case PROP_DECALAGE:
+        g_value_set_double(value, rec.Decalage);
+        break;
+    case PROP_FONT_NAME:
+        text(rec.FontRec.FontName);
+        break;
+    case PROP_FONT_SIZE:
+        g_value_set_int(value, rec.FontRec.FontSize);
+        break;
+    case PROP_FONT_COLOR:
+        g_value_set_uint(value, rec.FontRec.FontColor);
+        break;
+    case PROP_FONT_BOLD:
+        g_value_set_boolean(value, rec.FontRec.FontBold != 0);
+        break;
+    case PROP_FONT_ITALIC:
+        g_value_set_boolean(value, rec.FontRec.FontItalic != 0);
+        break;
+    case PROP_FONT_UNDERLINE:
+        g_value_set_boolean(value, rec.FontRec.FontUnderline != 0);
+        break;
+    case PROP_FONT_STRIKEOUT:
+        g_value_set_boolean(value, rec.FontRec.FontStrikeOut != 0);
+        break;
+    case PROP_AUTO_FONT_SIZE:
+        g_value_set_boolean(value, rec.Autofontsize);
+        break;
+    case PROP_BORDER_SIZE:
+        g_value_set_int(value, rec.BorderSize);
+        break;
+    case PROP_WHAT_INCRUST:
+        g_value_set_uint(value, rec.WhatIncrust);
+        break;
+    case PROP_ALIGNEMENT:
+        g_value_set_uint(value, rec.Alignement);
+        break;
+    case PROP_BORDER_COLOR:
+        g_value_set_uint(value, rec.BorderColor);
+        break;
+    case PROP_XPOS:
+        g_value_set_int(value, rec.Xpos);
+        break;
+    case PROP_YPOS:
+        g_value_set_int(value, rec.Ypos);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+static void superposerSetProperty(GObject* object, guint id, const GValue* value,
+                                  GParamSpec* pspec) {
+    Tvr_Superposer* s = self(object);
+    SuperposerCore* core = s->core;
+    switch (id) {
+    case PROP_OVERLAY_ENABLED:
+        core->setOverlayEnabled(g_value_get_boolean(value));
+        return;
+    case PROP_INCRUST_ACTIVE:
+        core->SetIncrustActive(g_value_get_boolean(value));
+        return;
+    case PROP_VERT_FLIP:
+        core->SetVertFlip(g_value_get_boolean(value));
+        return;
+    case PROP_HORZ_FLIP:
+        core->SetHorzFlip(g_value_get_boolean(value));
+        return;
+    case PROP_SOURCE_FLIPPED:
+        core->setSourceFlipped(g_value_get_boolean(value));
+        return;
+    case PROP_WHEN_MODE: {
+        const WhenCountdown c = core->countdown();
+        core->SetWhenIncrust(uint8_t(g_value_get_uint(value)), c.whenSeconds());
+        return;
+    }
+    case PROP_WHEN_SECONDS: {
+        const WhenCountdown c = core->countdown();
+        core->SetWhenIncrust(c.whenMode(), g_value_get_int(value));
+        return;
+    }
+    case PROP_FRAME_DURATION:
+        core->setFrameDuration(g_value_get_uint(value));
+        return;
+    case PROP_SCENE_SOURCE:
+        setSceneSource(s, GST_ELEMENT(g_value_get_object(value)));
+        return;
+    case PROP_ANTIALIAS:
+        core->setAntialias(g_value_get_boolean(value));
+        return;
+    default:
+        break;
+    }
+    TincrustRec rec = core->incrustRec();
+    if (setRecordField(rec, id, value))
+        core->SetIncrustRec(rec);
+    else
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+}
+
+static void superposerGetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
+    Tvr_Superposer* s = self(object);
+    SuperposerCore* core = s->core;
+    switch (id) {
+    case PROP_OVERLAY_ENABLED:
+        g_value_set_boolean(value, core->overlayEnabled());
+        return;
+    case PROP_INCRUST_ACTIVE:
+        g_value_set_boolean(value, core->incrustActive());
+        return;
+    case PROP_VERT_FLIP:
+        g_value_set_boolean(value, core->vertFlip());
+        return;
+    case PROP_HORZ_FLIP:
+        g_value_set_boolean(value, core->horzFlip());
+        return;
+    case PROP_SOURCE_FLIPPED:
+        g_value_set_boolean(value, core->sourceFlipped());
+        return;
+    case PROP_WHEN_MODE:
+        g_value_set_uint(value, core->countdown().whenMode());
+        return;
+    case PROP_WHEN_SECONDS:
+        g_value_set_int(value, core->countdown().whenSeconds());
+        return;
+    case PROP_FRAME_DURATION:
+        g_value_set_uint(value, core->frameDuration());
+        return;
+    case PROP_SCENE_SOURCE:
+        GST_OBJECT_LOCK(s);
+        g_value_set_object(value, s->sceneSource);
+        GST_OBJECT_UNLOCK(s);
+        return;
+    case PROP_ANTIALIAS:
+        g_value_set_boolean(value, core->antialias());
+        return;
+    case PROP_INTERVAL_ON:
+        g_value_set_boolean(value, core->grabs().intervalOn());
+        return;
+    default:
+        break;
+    }
+    if (!getRecordField(core->incrustRec(), id, value))
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+}
+
+static void superposerDispose(GObject* object) {
+    setSceneSource(self(object), nullptr);
+    G_OBJECT_CLASS(tvr_superposer_parent_class)->dispose(object);
+}
+
+static void superposerFinalize(GObject* object) {
+    delete self(object)->core;
+    G_OBJECT_CLASS(tvr_superposer_parent_class)->finalize(object);
+}
+
+static void grabImageAction(Tvr_Superposer* s) {
+    s->core->GrabImage();
+}
+static void startIntervalometerAction(Tvr_Superposer* s, guint interval) {
+    s->core->StartIntervalometer(interval);
+}
+static void stopIntervalometerAction(Tvr_Superposer* s) {
+    s->core->stopIntervalometer();
+}
+static void releaseSlotAction(Tvr_Superposer* s, gint slot) {
+    s->core->releaseSlot(slot);
+}
+
+static void installRecordProperties(GObjectClass* gobject, GParamFlags rw) {
+    const TincrustRec d = DefaultIncrustRec();
+    auto str = [&](guint id, const char* name, const char* blurb) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_string(name, name, blurb, "", rw));
+    };
+    auto boolean = [&](guint id, const char* name, const char* blurb, bool def) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_boolean(name, name, blurb, def, rw));
+    };
+    auto integer = [&](guint id, const char* name, const char* blurb, int def) {
+        g_object_class_install_property(
+            gobject, id, g_param_spec_int(name, name, blurb, G_MININT, G_MAXINT, def, rw));
+    };
+    auto uinteger = [&](guint id, const char* name, const char* blurb, guint max, guint def) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_uint(name, name, blurb, 0, max, def, rw));
+    };
+    str(PROP_INCRUST1, "incrust1", "Template of line 1 (%D, %T, %R)");
+    str(PROP_INCRUST2, "incrust2", "Template of line 2 (%D, %T, %R)");
+    str(PROP_FORMAT_DATE1, "format-date1", "Date-time pattern of line 1");
+    str(PROP_FORMAT_DATE2, "format-date2", "Date-time pattern of line 2");
+    g_object_class_install_property(gobject, PROP_DECALAGE,
+                                    g_param_spec_double("decalage", "decalage",
+                                                        "Days added to every displayed date",
+                                                        -G_MAXDOUBLE, G_MAXDOUBLE, d.Decalage, rw));
+    str(PROP_FONT_NAME, "font-name", "Font family (fontconfig name); empty for Arial");
+    integer(PROP_FONT_SIZE, "font-size", "Font size in points", d.FontRec.FontSize);
+    uinteger(PROP_FONT_COLOR, "font-color", "Text colour 0x00BBGGRR", G_MAXUINT,
+             d.FontRec.FontColor);
+    boolean(PROP_FONT_BOLD, "font-bold", "Bold", d.FontRec.FontBold != 0);
+    boolean(PROP_FONT_ITALIC, "font-italic", "Italic", d.FontRec.FontItalic != 0);
+    boolean(PROP_FONT_UNDERLINE, "font-underline", "Underlined", d.FontRec.FontUnderline != 0);
+    boolean(PROP_FONT_STRIKEOUT, "font-strikeout", "Struck out", d.FontRec.FontStrikeOut != 0);
+    boolean(PROP_AUTO_FONT_SIZE, "auto-font-size", "Font height from the frame width",
+            d.Autofontsize);
+    integer(PROP_BORDER_SIZE, "border-size", "Outline radius in pixels", d.BorderSize);
+    uinteger(PROP_WHAT_INCRUST, "what-incrust",
+             "0 DV date, 1 DV timecode, 2 templates, 3 system date, 4 nothing", 255, d.WhatIncrust);
+    uinteger(PROP_ALIGNEMENT, "alignement", "0 left, 1 centred, 2 right, 3 sub-title", 255,
+             d.Alignement);
+    uinteger(PROP_BORDER_COLOR, "border-color", "Kept with the settings (the outline is black)",
+             G_MAXUINT, d.BorderColor);
+    integer(PROP_XPOS, "xpos", "Anchor x in thousandths of the width", d.Xpos);
+    integer(PROP_YPOS, "ypos", "Anchor y in thousandths of the height", d.Ypos);
+}
+
+static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
+    GObjectClass* gobject = G_OBJECT_CLASS(klass);
+    GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    GstBaseTransformClass* trans = GST_BASE_TRANSFORM_CLASS(klass);
+    GST_DEBUG_CATEGORY_INIT(tvr_superposer_debug, "vr_superposer", 0, "Vidorra overlay");
+
+    gobject->set_property = superposerSetProperty;
+    gobject->get_property = superposerGetProperty;
+    gobject->dispose = superposerDispose;
+    gobject->finalize = superposerFinalize;
+
+    const auto rw =
+        GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
+    auto boolean = [&](guint id, const char* name, const char* blurb, bool def) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_boolean(name, name, blurb, def, rw));
+    };
+    boolean(PROP_OVERLAY_ENABLED, "overlay-enabled",
+            "Activer Superposition: off passes the frame as it is (rows reversed for a "
+            "flipped source)",
+            true);
+    boolean(PROP_INCRUST_ACTIVE, "incrust-active", "Inlay the text (re-arms the countdown)", false);
+    boolean(PROP_VERT_FLIP, "vert-flip", "Mirror vertically", false);
+    boolean(PROP_HORZ_FLIP, "horz-flip", "Mirror horizontally", false);
+    boolean(PROP_SOURCE_FLIPPED, "source-flipped", "The source's rows come bottom-up", false);
+    boolean(PROP_ANTIALIAS, "antialias", "Anti-aliased text", true);
+    g_object_class_install_property(
+        gobject, PROP_WHEN_MODE,
+        g_param_spec_uint("when-mode", "when-mode",
+                          "0 permanent, 1 once, 2 each new scene, 3 each new day", 0, 255, 0, rw));
+    g_object_class_install_property(gobject, PROP_WHEN_SECONDS,
+                                    g_param_spec_int("when-seconds", "when-seconds",
+                                                     "Seconds the text shows after a trigger",
+                                                     G_MININT, G_MAXINT, 5, rw));
+    g_object_class_install_property(
+        gobject, PROP_FRAME_DURATION,
+        g_param_spec_uint("frame-duration", "frame-duration",
+                          "Frame duration in 100-ns units (read by when-mode/when-seconds)", 0,
+                          G_MAXUINT, 400000, rw));
+    g_object_class_install_property(
+        gobject, PROP_SCENE_SOURCE,
+        g_param_spec_object("scene-source", "scene-source",
+                            "DV scene detector supplying each frame's date and timecode",
+                            GST_TYPE_ELEMENT, rw));
+    g_object_class_install_property(
+        gobject, PROP_INTERVAL_ON,
+        g_param_spec_boolean("interval-on", "interval-on", "The intervalometer runs", FALSE,
+                             GParamFlags(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+    installRecordProperties(gobject, rw);
+
+    const GType type = G_TYPE_FROM_CLASS(klass);
+    const auto action = GSignalFlags(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION);
+    g_signal_new_class_handler("grab-image", type, action, G_CALLBACK(grabImageAction), nullptr,
+                               nullptr, nullptr, G_TYPE_NONE, 0);
+    g_signal_new_class_handler("start-intervalometer", type, action,
+                               G_CALLBACK(startIntervalometerAction), nullptr, nullptr, nullptr,
+                               G_TYPE_NONE, 1, G_TYPE_UINT);
+    g_signal_new_class_handler("stop-intervalometer", type, action,
+                               G_CALLBACK(stopIntervalometerAction), nullptr, nullptr, nullptr,
+                               G_TYPE_NONE, 0);
+    g_signal_new_class_handler("release-slot", type, action, G_CALLBACK(releaseSlotAction), nullptr,
+                               nullptr, nullptr, G_TYPE_NONE, 1, G_TYPE_INT);
+
+    gst_element_class_set_static_metadata(
+        element, "Ardoval vr_Superposer", "Filter/Effect/Video",
+        "Inlays DV dates, timecode or the system time, mirrors the picture, takes snapshots",
+        "Vidorra");
+    gst_element_class_add_static_pad_template(element, &sink_template);
+    gst_element_class_add_static_pad_template(element, &src_template);
+
+    trans->start = superposerStart;
+    trans->set_caps = superposerSetCaps;
+    trans->transform_ip = superposerTransformIp;
+    trans->passthrough_on_same_caps = FALSE;
+}
+
+static void tvr_superposer_init(Tvr_Superposer* s) {
+    s->core = new SuperposerCore;
+    gst_video_info_init(&s->info);
+    s->restart = TRUE;
+    s->sceneSource = nullptr;
+    s->warnedShort = FALSE;
+    gst_base_transform_set_in_place(GST_BASE_TRANSFORM(s), TRUE);
+}

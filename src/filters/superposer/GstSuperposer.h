@@ -1,0 +1,26 @@
+#pragma once
+
+#include "IncrustRec.h"
+
+#include <gst/gst.h>
+
+class SuperposerCore;
+
+// vr_superposer ("Ardoval vr_Superposer"): the overlay on video/x-raw, format=BGR, working
+// in place. The record's fields, the flips, "overlay-enabled" ("Activer Superposition"),
+// "frame-duration" and "scene-source" (a DV scene detector) are properties. Action signals:
+// "grab-image", "start-intervalometer" (interval in 1/10000 s), "stop-intervalometer",
+// "release-slot" (slot index). Element messages, posted on the streaming thread:
+//   vr-snapshot        message 1025, wparam 0, lparam = slot, slot, sample (the picture as a
+//                      GstSample, valid until the slot is released and after)
+//   vr-grab-countdown  message 1026, wparam = seconds to the next periodic grab, lparam 0,
+//                      seconds (posted only when the value changes)
+GType tvr_superposer_get_type();
+#define VR_TYPE_SUPERPOSER (tvr_superposer_get_type())
+
+// The whole record at once (one rebuild of the text instead of one per property).
+bool vrSuperposerSetIncrustRec(GstElement* superposer, const TincrustRec& rec);
+bool vrSuperposerGetIncrustRec(GstElement* superposer, TincrustRec& rec);
+
+// The element's core, for the program's direct calls (null when not a vr_superposer).
+SuperposerCore* vrSuperposerCore(GstElement* superposer);

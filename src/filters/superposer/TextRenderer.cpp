@@ -1,0 +1,260 @@
+#include "TextRenderer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <pango/pangocairo.h>
+
+namespace {
+
+inline uint32_t div255(uint32_t v) {
+    return (v + 128 + ((v + 128) >> 8)) >> 8;
+}
+
+// dst[i] = max of src over [i - r, i + r] within 0..n-1 (a monotonic queue: linear in n
+// whatever the radius). queue holds n ints.
+void slidingMax(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep, int n,
+                int r, int* queue) {
+    int head = 0;
+    int tail = 0;
+    int next = 0;
+    for (int i = 0; i < n; ++i) {
+        const int last = std::min(n - 1, i + r);
+        for (; next <= last; ++next) {
+            const uint8_t v = src[next * srcStep];
+            while (tail > head && src[queue[tail - 1] * srcStep] <= v)
+                --tail;
+            queue[tail++] = next;
+        }
+        while (queue[head] < i - r)
+            ++head;
+        dst[i * dstStep] = src[queue[head] * srcStep];
+    }
+}
+
+void applyAntialias(PangoContext* context, bool on) {
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, on ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+}
+
+} // namespace
+
+TextRenderer::TextRenderer() {
+    // A font map of our own: the default one is shared per thread and the renderer may be
+    // used by several streaming threads over its life.
+    m_fontMap = pango_cairo_font_map_new();
+    m_context = pango_font_map_create_context(m_fontMap);
+    applyAntialias(m_context, m_antialias);
+    for (Line& line : m_lines) {
+        line.layout = pango_layout_new(m_context);
+        pango_layout_set_single_paragraph_mode(line.layout, TRUE);
+    }
+}
+
+TextRenderer::~TextRenderer() {
+    for (Line& line : m_lines)
+        g_object_unref(line.layout);
+    g_object_unref(m_context);
+    g_object_unref(m_fontMap);
+}
+
+void TextRenderer::setFont(const FontSpec& font) {
+    if (font == m_font)
+        return;
+    m_font = font;
+    ++m_fontVersion;
+}
+
+void TextRenderer::setAntialias(bool on) {
+    if (on == m_antialias)
+        return;
+    m_antialias = on;
+    applyAntialias(m_context, on);
+    for (Line& line : m_lines)
+        pango_layout_context_changed(line.layout);
+    ++m_fontVersion;
+}
+
+void TextRenderer::applyFont(Line& line) {
+    PangoFontDescription* desc = pango_font_description_new();
+    const QByteArray family =
+        m_font.family.trimmed().isEmpty() ? QByteArray("Arial") : m_font.family.toUtf8();
+    pango_font_description_set_family(desc, family.constData());
+    pango_font_description_set_absolute_size(desc,
+                                             double(std::max(1, m_font.pixelHeight)) * PANGO_SCALE);
+    pango_font_description_set_weight(desc, m_font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(desc, m_font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_layout_set_font_description(line.layout, desc);
+    pango_font_description_free(desc);
+
+    PangoAttrList* attrs = pango_attr_list_new();
+    if (m_font.underline)
+        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    if (m_font.strikeOut)
+        pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    pango_layout_set_attributes(line.layout, attrs);
+    pango_attr_list_unref(attrs);
+}
+
+int TextRenderer::measure(int index, const QString& text) {
+    if (index < 0 || index >= kLines)
+        return 0;
+    Line& line = m_lines[index];
+    bool changed = false;
+    if (line.fontVersion != m_fontVersion) {
+        applyFont(line);
+        line.fontVersion = m_fontVersion;
+        changed = true;
+    }
+    if (changed || line.text != text) {
+        line.text = text;
+        line.utf8 = text.toUtf8();
+        pango_layout_set_text(line.layout, line.utf8.constData(), int(line.utf8.size()));
+        PangoRectangle ink;
+        PangoRectangle logical;
+        pango_layout_get_pixel_extents(line.layout, &ink, &logical);
+        line.width = logical.width;
+        line.boxX0 = std::min(ink.x, logical.x);
+        line.boxY0 = std::min(ink.y, logical.y);
+        line.boxX1 = std::max(ink.x + ink.width, logical.x + logical.width);
+        line.boxY1 = std::max(ink.y + ink.height, logical.y + logical.height);
+        line.maskValid = false;
+    }
+    return line.width;
+}
+
+void TextRenderer::draw(int index, const BgrImage& image, int x, int y, int border,
+                        uint32_t color) {
+    if (index < 0 || index >= kLines || !image.valid())
+        return;
+    Line& line = m_lines[index];
+    if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
+        return;
+    // Past the frame's size a wider outline cannot change more of the picture that matters.
+    border = std::clamp(border, 0, std::max(image.width, image.height));
+    if (!line.maskValid || line.keyX != x || line.keyY != y || line.keyBorder != border ||
+        line.keyW != image.width || line.keyH != image.height)
+        renderMasks(line, image, x, y, border);
+    composite(line, image, border, color);
+}
+
+void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, int b) {
+    ++m_renderCount;
+    line.maskValid = true;
+    line.keyX = x;
+    line.keyY = y;
+    line.keyBorder = b;
+    line.keyW = image.width;
+    line.keyH = image.height;
+
+    // What the line can touch, clipped to the frame; the rendered region adds the outline's
+    // reach so that text just outside the frame still outlines into it.
+    const int64_t ax0 = int64_t(x) + line.boxX0 - b, ax1 = int64_t(x) + line.boxX1 + b;
+    const int64_t ay0 = int64_t(y) + line.boxY0 - b, ay1 = int64_t(y) + line.boxY1 + b;
+    const int64_t cx0 = std::max<int64_t>(ax0, 0), cx1 = std::min<int64_t>(ax1, image.width);
+    const int64_t cy0 = std::max<int64_t>(ay0, 0), cy1 = std::min<int64_t>(ay1, image.height);
+    if (cx0 >= cx1 || cy0 >= cy1) {
+        line.maskW = line.maskH = 0;
+        line.clipX0 = line.clipX1 = line.clipY0 = line.clipY1 = 0;
+        return;
+    }
+    line.maskX = int(cx0) - b;
+    line.maskY = int(cy0) - b;
+    line.maskW = int(cx1 - cx0) + 2 * b;
+    line.maskH = int(cy1 - cy0) + 2 * b;
+    line.clipX0 = int(cx0);
+    line.clipX1 = int(cx1);
+    line.clipY0 = int(cy0);
+    line.clipY1 = int(cy1);
+
+    const int w = line.maskW;
+    const int h = line.maskH;
+    const size_t pixels = size_t(w) * size_t(h);
+    const int cairoStride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, w);
+    m_cairoScratch.assign(size_t(cairoStride) * size_t(h), 0);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        m_cairoScratch.data(), CAIRO_FORMAT_A8, w, h, cairoStride);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgba(cr, 1, 1, 1, 1);
+    cairo_move_to(cr, double(int64_t(x) - line.maskX), double(int64_t(y) - line.maskY));
+    pango_cairo_show_layout(cr, line.layout);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+
+    line.fill.resize(pixels);
+    for (int r = 0; r < h; ++r)
+        std::memcpy(line.fill.data() + size_t(r) * w,
+                    m_cairoScratch.data() + size_t(r) * cairoStride, size_t(w));
+
+    const std::vector<uint8_t>* cover = &line.fill;
+    if (b > 0) {
+        line.outline.resize(pixels);
+        m_dilateScratch.resize(pixels);
+        m_dequeScratch.resize(size_t(std::max(w, h)));
+        for (int r = 0; r < h; ++r)
+            slidingMax(line.fill.data() + size_t(r) * w, 1, m_dilateScratch.data() + size_t(r) * w,
+                       1, w, b, m_dequeScratch.data());
+        for (int c = 0; c < w; ++c)
+            slidingMax(m_dilateScratch.data() + c, w, line.outline.data() + c, w, h, b,
+                       m_dequeScratch.data());
+        cover = &line.outline;
+    }
+
+    // Columns with coverage per row, limited to the part inside the frame.
+    line.spanStart.assign(size_t(h), 0);
+    line.spanEnd.assign(size_t(h), 0);
+    const int c0 = line.clipX0 - line.maskX;
+    const int c1 = line.clipX1 - line.maskX;
+    for (int r = line.clipY0 - line.maskY; r < line.clipY1 - line.maskY; ++r) {
+        const uint8_t* row = cover->data() + size_t(r) * w;
+        int s = c0;
+        while (s < c1 && row[s] == 0)
+            ++s;
+        int e = c1;
+        while (e > s && row[e - 1] == 0)
+            --e;
+        line.spanStart[r] = s;
+        line.spanEnd[r] = e;
+    }
+}
+
+void TextRenderer::composite(const Line& line, const BgrImage& image, int b, uint32_t color) const {
+    if (line.maskW == 0)
+        return;
+    const uint32_t colour[3] = {(color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF};
+    const int w = line.maskW;
+    for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
+        const int r = fy - line.maskY;
+        const int s = line.spanStart[r];
+        const int e = line.spanEnd[r];
+        if (s >= e)
+            continue;
+        const uint8_t* fill = line.fill.data() + size_t(r) * w;
+        const uint8_t* outline = b > 0 ? line.outline.data() + size_t(r) * w : nullptr;
+        uint8_t* p = image.row(fy) + ptrdiff_t(line.maskX + s) * 3;
+        for (int c = s; c < e; ++c, p += 3) {
+            const uint32_t at = fill[c];
+            const uint32_t ao = outline ? outline[c] : 0;
+            if (at == 255) {
+                p[0] = uint8_t(colour[0]);
+                p[1] = uint8_t(colour[1]);
+                p[2] = uint8_t(colour[2]);
+                continue;
+            }
+            if (ao == 255 && at == 0) {
+                p[0] = p[1] = p[2] = 0;
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) {
+                uint32_t v = p[k];
+                if (ao != 0)
+                    v = div255(v * (255 - ao));
+                if (at != 0)
+                    v = div255(v * (255 - at) + colour[k] * at);
+                p[k] = uint8_t(v);
+            }
+        }
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "BgrImage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+typedef struct _PangoFontMap PangoFontMap;
+typedef struct _PangoContext PangoContext;
+typedef struct _PangoLayout PangoLayout;
+
+// Font of the inlaid lines, resolved by fontconfig name.
+struct FontSpec {
+    QString family; // empty: "Arial"
+    int pixelHeight = 28;
+    bool bold = true;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+
+    bool operator==(const FontSpec&) const = default;
+};
+
+// Draws text lines with a black outline into BGR frames through Pango and Cairo. Each line
+// keeps its layout and its coverage masks, rebuilt only when its text, the font, the outline,
+// its position or the frame size changes; drawing a cached line allocates nothing.
+//
+// The outline is the text's coverage dilated by a square of side 2b + 1: for text drawn
+// without anti-aliasing it equals drawing the text in black at every offset up to b.
+class TextRenderer {
+public:
+    static constexpr int kLines = 2;
+
+    TextRenderer();
+    ~TextRenderer();
+    TextRenderer(const TextRenderer&) = delete;
+    TextRenderer& operator=(const TextRenderer&) = delete;
+
+    void setFont(const FontSpec& font);
+    const FontSpec& font() const { return m_font; }
+    void setAntialias(bool on);
+
+    // Lays out line i (when its text or the font changed) and returns its width in pixels.
+    int measure(int line, const QString& text);
+    // Draws line i, last measured, with its top-left corner at (x, y); colour 0x00BBGGRR.
+    void draw(int line, const BgrImage& image, int x, int y, int border, uint32_t color);
+
+    // Number of mask rebuilds so far (the cache's effect is visible in tests).
+    int renderCount() const { return m_renderCount; }
+
+private:
+    struct Line {
+        PangoLayout* layout = nullptr;
+        QString text;
+        QByteArray utf8;
+        int fontVersion = -1;
+        int width = 0;
+        // Box of ink and logical extents relative to the layout origin.
+        int boxX0 = 0, boxY0 = 0, boxX1 = 0, boxY1 = 0;
+
+        bool maskValid = false;
+        int keyX = 0, keyY = 0, keyBorder = 0, keyW = 0, keyH = 0;
+        // Rendered region in frame coordinates and its masks (stride = maskW).
+        int maskX = 0, maskY = 0, maskW = 0, maskH = 0;
+        // Part of the region that lands inside the frame.
+        int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
+        std::vector<uint8_t> fill;
+        std::vector<uint8_t> outline;
+        std::vector<int> spanStart, spanEnd; // per mask row, columns holding coverage
+    };
+
+    void applyFont(Line& line);
+    void renderMasks(Line& line, const BgrImage& image, int x, int y, int border);
+    void composite(const Line& line, const BgrImage& image, int border, uint32_t color) const;
+
+    PangoFontMap* m_fontMap = nullptr;
+    PangoContext* m_context = nullptr;
+    FontSpec m_font;
+    int m_fontVersion = 0;
+    bool m_antialias = true;
+    Line m_lines[kLines];
+    std::vector<int> m_dequeScratch;
+    std::vector<uint8_t> m_cairoScratch;
+    std::vector<uint8_t> m_dilateScratch;
+    int m_renderCount = 0;
+};
