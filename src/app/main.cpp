@@ -1,10 +1,12 @@
+#include "CaptureForm.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Vidorra 6.0.6 fr de Ardoval"));
-    w.show();
+    QApplication::setApplicationName(QStringLiteral("Vidorra"));
+    QApplication::setOrganizationName(QStringLiteral("Ardoval"));
+    TCaptureForm form;
+    form.show();
     return app.exec();
 }

@@ -46,4 +46,6 @@ struct TincrustRec {
 };
 
 // The record a fresh installation starts with.
-inline TincrustRec DefaultIncrustRec() { return TincrustRec{}; }
+inline TincrustRec DefaultIncrustRec() {
+    return TincrustRec{};
+}

@@ -1,1 +1,125 @@
-// placeholder
+#include "IniFile.h"
+
+#include "AtomicFile.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace IniFile {
+
+namespace {
+
+// Splits like a string list's text: CR LF, LF and CR all end a line; a final line break
+// does not start another line.
+QStringList splitLines(const QString& text) {
+    QStringList lines;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines << current;
+            current.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        lines << current;
+    return lines;
+}
+
+struct Block {
+    QString header; // trimmed; empty for the lines before the first header
+    QStringList lines;
+};
+
+QList<Block> splitBlocks(const QStringList& lines) {
+    QList<Block> blocks{Block{}};
+    for (const QString& line : lines) {
+        if (isSectionHeader(line))
+            blocks.append(Block{line.trimmed(), {}});
+        blocks.last().lines << line;
+    }
+    return blocks;
+}
+
+} // namespace
+
+QStringList decode(const QByteArray& bytes) {
+    QString text;
+    if (bytes.startsWith("\xFF\xFE")) {
+        text = QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        text = QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        text = QString::fromUtf8(bytes.mid(3));
+    } else {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        text = utf8.decode(bytes);
+        if (utf8.hasError())
+            text = QString::fromLatin1(bytes);
+    }
+    return splitLines(text);
+}
+
+QByteArray encode(const QStringList& lines) {
+    QByteArray out("\xFF\xFE", 2);
+    QStringEncoder utf16(QStringEncoder::Utf16LE);
+    for (const QString& line : lines)
+        out += utf16.encode(line + QStringLiteral("\r\n"));
+    return out;
+}
+
+bool load(const QString& path, QStringList& lines) {
+    lines.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    lines = decode(file.readAll());
+    return true;
+}
+
+bool save(const QString& path, const QStringList& lines) {
+    return writeFileAtomically(path, encode(lines));
+}
+
+bool isSectionHeader(const QString& line) {
+    const QString t = line.trimmed();
+    return t.startsWith('[') && t.endsWith(']');
+}
+
+QStringList mergeOwnedSections(const QStringList& disk, const QStringList& mine,
+                               const SectionOwnership& owns) {
+    QStringList ownBlocks;
+    const QList<Block> mineBlocks = splitBlocks(mine);
+    for (qsizetype i = 1; i < mineBlocks.size(); ++i)
+        if (owns(mineBlocks[i].header))
+            ownBlocks << mineBlocks[i].lines;
+
+    const QList<Block> diskBlocks = splitBlocks(disk);
+    QStringList out = diskBlocks.first().lines;
+    bool placed = false;
+    for (qsizetype i = 1; i < diskBlocks.size(); ++i) {
+        if (!owns(diskBlocks[i].header)) {
+            out << diskBlocks[i].lines;
+        } else if (!placed) {
+            out << ownBlocks;
+            placed = true;
+        }
+    }
+    if (!placed)
+        out << ownBlocks;
+    return out;
+}
+
+bool saveOwnedSections(const QString& path, const QStringList& mine, const SectionOwnership& owns) {
+    QStringList disk;
+    // A file that exists but cannot be read holds sections we must not drop.
+    if (!load(path, disk) && QFile::exists(path))
+        return false;
+    return save(path, mergeOwnedSections(disk, mine, owns));
+}
+
+} // namespace IniFile

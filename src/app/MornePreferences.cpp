@@ -1,0 +1,160 @@
+#include "MornePreferences.h"
+
+#include "AppPaths.h"
+#include "Log.h"
+#include "RegistryStore.h"
+#include "SavePrefsForm.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QWidget>
+
+namespace {
+const QString kVendorKey = QStringLiteral("Software\\Ardoval");
+}
+
+TMornePreferences::TMornePreferences(QWidget* owner)
+    : QObject(owner), m_owner(owner), m_manager(std::make_unique<TNonePreferencesMan>()),
+      m_dialog(new TSavePrefsForm(owner)) {
+    owner->installEventFilter(this);
+}
+
+TMornePreferences::~TMornePreferences() = default;
+
+QString TMornePreferences::productKeyPath() const {
+    return kVendorKey + '\\' + titre;
+}
+
+QString TMornePreferences::iniFilePath() const {
+    return AppPaths::executableDir() + titre + QStringLiteral(".ini");
+}
+
+TSavePreferences TMornePreferences::DetectMode() const {
+    if (QFile::exists(iniFilePath()))
+        return spPortable;
+    if (TRegistryFile(AppPaths::registryFilePath()).keyExists(productKeyPath()))
+        return spRegistre;
+    return spNone;
+}
+
+void TMornePreferences::SetMode(TSavePreferences mode) {
+    m_manager.reset(); // an INI manager writes its file as it goes
+    switch (mode) {
+    case spRegistre:
+        m_manager =
+            std::make_unique<TRegPreferencesMan>(AppPaths::registryFilePath(), productKeyPath());
+        break;
+    case spPortable:
+        m_manager = std::make_unique<TIniPreferencesMan>(iniFilePath());
+        break;
+    default:
+        m_manager = std::make_unique<TNonePreferencesMan>();
+        break;
+    }
+    m_mode = mode;
+    emit OnChangeMode(mode);
+
+    if (mode != spPortable && QFile::exists(iniFilePath())) {
+        QFile::setPermissions(iniFilePath(), QFile::ReadOwner | QFile::WriteOwner);
+        if (!QFile::remove(iniFilePath()))
+            qCWarning(lcVidorra) << "cannot delete" << iniFilePath();
+    }
+    if (mode != spRegistre)
+        eraseRegistryStore();
+}
+
+void TMornePreferences::eraseRegistryStore() {
+    TRegistryFile registry(AppPaths::registryFilePath());
+    if (!registry.deleteKey(productKeyPath()))
+        return;
+    if (registry.subKeyNames(kVendorKey).isEmpty())
+        registry.deleteKey(kVendorKey);
+    if (!registry.commit())
+        qCWarning(lcVidorra) << "cannot erase the registry settings";
+}
+
+bool TMornePreferences::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_owner)
+        return false;
+    if (event->type() == QEvent::Show && !m_showDone) {
+        m_showDone = true;
+        ownerShown();
+    } else if (event->type() == QEvent::Close) {
+        if (m_closeDone) {
+            if (ownerCloseQueryHandler && !ownerCloseQueryHandler()) {
+                event->ignore();
+                return true;
+            }
+            return false;
+        }
+        if (!ownerCloseQuery()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMornePreferences::ownerShown() {
+    SetMode(DetectMode());
+    if (ownerShowHandler)
+        ownerShowHandler();
+    emit OnLoadPrefs(this);
+}
+
+bool TMornePreferences::ownerCloseQuery() {
+    if (ownerCloseQueryHandler && !ownerCloseQueryHandler())
+        return false;
+    const QString caption = QStringLiteral("Enregistrement des préférences de %1").arg(titre);
+    if (m_mode == spNone) {
+        const auto choice = m_dialog->ask(caption);
+        if (!choice)
+            return false; // asked again at the next attempt
+        SetMode(*choice);
+    }
+    if (m_mode != spNone) {
+        m_manager->WriteString(QStringLiteral("Version"), version);
+        m_manager->WriteString(
+            QStringLiteral("Dernière Sauvegarde"),
+            QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
+        m_manager->WriteString(QStringLiteral("ExeName"), AppPaths::executablePath());
+        emit OnSavePrefs(this);
+        m_manager->Flush();
+    }
+    m_closeDone = true;
+    return true;
+}
+
+bool TMornePreferences::ReadBool(const QString& name, bool def) {
+    bool value = def;
+    if (m_mode == spNone || !m_manager->ReadBool(name, value))
+        return def;
+    return value;
+}
+
+QString TMornePreferences::ReadText(const QString& name, const QString& def) {
+    QString value;
+    if (m_mode == spNone || !m_manager->ReadString(name, value))
+        return def;
+    return value;
+}
+
+QRect TMornePreferences::ReadRect(const QString& name, const QRect& def) {
+    QRect value = def;
+    if (m_mode == spNone || !::ReadRect(*m_manager, name, value))
+        return def;
+    return value;
+}
+
+bool TMornePreferences::WriteBool(const QString& name, bool value) {
+    return m_mode != spNone && m_manager->WriteBool(name, value);
+}
+
+bool TMornePreferences::WriteText(const QString& name, const QString& value) {
+    return m_mode != spNone && m_manager->WriteString(name, value);
+}
+
+bool TMornePreferences::WriteRect(const QString& name, const QRect& value) {
+    return m_mode != spNone && ::WriteRect(*m_manager, name, value);
+}

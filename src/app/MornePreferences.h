@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Preferences.h"
+#include "PreferencesMan.h"
+
+#include <QObject>
+#include <QRect>
+#include <functional>
+#include <memory>
+
+class QWidget;
+class TSavePrefsForm;
+
+// The preference component of the main window: decides where preferences live when the
+// window is first shown, asks the user at the first close when nothing is stored yet,
+// erases the store no longer used, and lends a store manager to the action list.
+class TMornePreferences : public QObject {
+    Q_OBJECT
+public:
+    explicit TMornePreferences(QWidget* owner);
+    ~TMornePreferences() override;
+
+    QString titre;   // the program's bare name
+    QString version; // product title and maker credit
+
+    // The owner's own show and close-query handlers, which the component calls at its
+    // place in the sequence.
+    std::function<void()> ownerShowHandler;
+    std::function<bool()> ownerCloseQueryHandler; // false refuses the close
+
+    TSavePreferences mode() const { return m_mode; }
+    TSavePreferences DetectMode() const;
+    void SetMode(TSavePreferences mode);
+    TPreferencesMan& manager() { return *m_manager; }
+    TSavePrefsForm* dialog() const { return m_dialog; }
+
+    // Values of persistent actions, by name at the root key.
+    bool ReadBool(const QString& name, bool def);
+    QString ReadText(const QString& name, const QString& def);
+    QRect ReadRect(const QString& name, const QRect& def);
+    bool WriteBool(const QString& name, bool value);
+    bool WriteText(const QString& name, const QString& value);
+    bool WriteRect(const QString& name, const QRect& value);
+
+    // Where the product's registry key and the INI file are (from titre).
+    QString productKeyPath() const;
+    QString iniFilePath() const;
+
+signals:
+    void OnChangeMode(TSavePreferences aMode);
+    void OnLoadPrefs(TMornePreferences* sender);
+    void OnSavePrefs(TMornePreferences* sender);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ownerShown();
+    bool ownerCloseQuery();
+    void eraseRegistryStore();
+
+    QWidget* m_owner;
+    TSavePreferences m_mode = spNone;
+    std::unique_ptr<TPreferencesMan> m_manager;
+    TSavePrefsForm* m_dialog;
+    bool m_showDone = false;
+    bool m_closeDone = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// Where the program and its stores live. Tests point these at temporary folders: the
+// executable path through setExecutablePathOverride(), the user folders through the XDG
+// variables (XDG_CONFIG_HOME, XDG_VIDEOS_DIR via user-dirs.dirs, HOME).
+namespace AppPaths {
+
+inline constexpr const char* kProductName = "Vidorra";
+inline constexpr const char* kMaker = "Ardoval";
+inline constexpr const char* kVersion = "6.0.6";
+inline constexpr const char* kLanguage = "fr";
+
+// "Vidorra 6.0.6 fr"
+QString productTitle();
+// "Vidorra 6.0.6 fr de Ardoval"
+QString signature();
+
+// Full path of the running executable (or the override).
+QString executablePath();
+// Folder of the executable, with a trailing "/".
+QString executableDir();
+void setExecutablePathOverride(const QString& path); // empty = the real one
+
+// The portable store beside the executable: "<exe dir>/Vidorra.ini".
+QString iniFilePath();
+// The registry substitute in the user's XDG config folder.
+QString registryFilePath();
+
+// User folders with a trailing "/": XDG Videos and Pictures, each falling back to home.
+QString userVideoDir();
+QString userPictureDir();
+
+// Ensures a trailing "/".
+QString withTrailingSlash(const QString& dir);
+
+} // namespace AppPaths

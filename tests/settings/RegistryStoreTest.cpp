@@ -1,0 +1,81 @@
+#include "RegistryStore.h"
+#include "Sandbox.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const QString kKey = QStringLiteral("Software\\Ardoval\\Vidorra");
+}
+
+TEST(RegistryStore, ValuesKeepTheirKindAndCompareWithoutCase) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    {
+        TRegistryFile reg(file);
+        ASSERT_TRUE(reg.createKey("\\" + kKey));
+        reg.setValue(kKey, "Volume", TRegValue::fromDword(5000));
+        reg.setValue(kKey, "Video Racine", TRegValue::fromString("Vidéo \"1\"\\\r\nfin\t"));
+        reg.setValue(kKey, "Framerate", TRegValue::fromDouble(18.5));
+        reg.setValue(kKey, "Vide", TRegValue::fromBinary({}));
+        ASSERT_TRUE(reg.commit());
+    }
+    TRegistryFile reg(file);
+    EXPECT_TRUE(reg.keyExists("software\\ARDOVAL\\vidorra"));
+    EXPECT_EQ(reg.value(kKey, "VOLUME"), TRegValue::fromDword(5000));
+    EXPECT_EQ(reg.value(kKey, "video racine")->text, QString("Vidéo \"1\"\\\r\nfin\t"));
+    EXPECT_EQ(reg.value(kKey, "Framerate")->toDouble(), 18.5);
+    EXPECT_EQ(reg.value(kKey, "Vide")->binary.size(), 0);
+    // A string is not a number: the reader sees the kind and refuses it.
+    EXPECT_FALSE(reg.value(kKey, "Video Racine")->toDouble());
+    EXPECT_EQ(reg.subKeyNames("Software\\Ardoval"), QStringList{"Vidorra"});
+}
+
+TEST(RegistryStore, DeletingAKeyTakesItsSubKeysAndLeavesSiblings) {
+    Sandbox box;
+    TRegistryFile reg(box.path("reg.reg"));
+    reg.createKey(kKey + "\\IncrustRec\\FontRec");
+    reg.createKey("Software\\Ardoval\\Datorix");
+    EXPECT_TRUE(reg.deleteKey(kKey));
+    EXPECT_FALSE(reg.keyExists(kKey + "\\IncrustRec"));
+    EXPECT_TRUE(reg.keyExists("Software\\Ardoval\\Datorix"));
+    EXPECT_FALSE(reg.deleteKey(kKey)); // already gone
+    EXPECT_FALSE(reg.setValue(kKey, "x", TRegValue::fromDword(1)));
+}
+
+TEST(RegistryStore, TwoWritersKeepEachOthersChanges) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    TRegistryFile a(file), b(file);
+    a.createKey(kKey);
+    a.setValue(kKey, "A", TRegValue::fromDword(1));
+    b.createKey("Software\\Ardoval\\Datorix");
+    b.setValue("Software\\Ardoval\\Datorix", "Exename", TRegValue::fromString("/opt/datorix"));
+    ASSERT_TRUE(a.commit());
+    ASSERT_TRUE(b.commit());
+    TRegistryFile c(file);
+    EXPECT_EQ(c.value(kKey, "A"), TRegValue::fromDword(1));
+    EXPECT_EQ(c.value("Software\\Ardoval\\Datorix", "Exename")->text, QString("/opt/datorix"));
+}
+
+TEST(RegistryStore, DamagedLinesAreSkippedAndTheOriginalKept) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    const QByteArray damaged = "[Software\\Ardoval\\Vidorra]\n"
+                               "\"Volume\"=dword:00000064\n"
+                               "\"Bad\"=dword:zz\n"
+                               "garbage \x01\x02\xff line\n"
+                               "\"Open=\"unterminated\n"
+                               "\"Real\"=hex:00,00,00,00,00,00,f0,3f\n";
+    ASSERT_TRUE(Sandbox::write(file, damaged));
+    int bad = 0;
+    const auto keys = TRegistryFile::parse(damaged, &bad);
+    EXPECT_EQ(bad, 3);
+    TRegistryFile reg(file);
+    EXPECT_EQ(reg.value(kKey, "Volume"), TRegValue::fromDword(100));
+    EXPECT_EQ(reg.value(kKey, "Real")->toDouble(), 1.0);
+    EXPECT_FALSE(reg.value(kKey, "Bad"));
+    reg.setValue(kKey, "New", TRegValue::fromDword(2));
+    ASSERT_TRUE(reg.commit());
+    EXPECT_EQ(Sandbox::read(file + ".illisible"), damaged);
+    EXPECT_EQ(TRegistryFile(file).value(kKey, "Volume"), TRegValue::fromDword(100));
+}
