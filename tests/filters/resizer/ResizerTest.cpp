@@ -1,0 +1,143 @@
+#include "DeinterlaceStill.h"
+#include "ResizerCore.h"
+
+#include <gst/check/gstharness.h>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct SizeCase {
+    int w, h, mode;
+    bool half;
+    int ax, ay, ow, oh;
+};
+
+std::vector<uint8_t> Image(int w, int h, uint8_t fill) {
+    return std::vector<uint8_t>(static_cast<size_t>(w) * h * 3, fill);
+}
+
+} // namespace
+
+TEST(ResizerSize, Table) {
+    const SizeCase cases[] = {
+        {720, 576, 1, true, 0, 0, 384, 288},  {720, 576, 2, false, 0, 0, 704, 396},
+        {720, 576, 3, true, 0, 0, 360, 288},  {720, 576, 3, false, 0, 0, 720, 576},
+        {640, 480, 1, false, 0, 0, 640, 480}, {720, 480, 2, false, 0, 0, 704, 396},
+        {720, 576, 0, false, 0, 0, 720, 576}, {720, 576, 0, false, 16, 9, 720, 405},
+        {720, 576, 0, true, 4, 3, 384, 288},  {720, 576, 0, true, 0, 0, 720, 288},
+        {720, 576, 7, true, 0, 0, 720, 576},  {352, 289, 3, true, 0, 0, 176, 144},
+        {1, 1, 1, false, 0, 0, 1, 1},         {5, 3, 2, false, 0, 0, 5, 2},
+        {17, 9, 2, false, 0, 0, 17, 9},
+    };
+    for (const auto& c : cases) {
+        const auto s = ResizerOutputSize(c.w, c.h, c.mode, c.half, c.ax, c.ay);
+        EXPECT_EQ(s.width, c.ow) << c.w << "x" << c.h << " mode " << c.mode;
+        EXPECT_EQ(s.height, c.oh) << c.w << "x" << c.h << " mode " << c.mode;
+    }
+}
+
+TEST(AreaResampler, AveragesTheCoveredArea) {
+    // 4x2 -> 2x1: each output pixel is the mean of a 2x2 block.
+    const uint8_t src[] = {0,   0,   0,   100, 100, 100, 10, 20, 30, 10, 20, 30,
+                           200, 200, 200, 100, 100, 100, 50, 60, 70, 10, 20, 30};
+    uint8_t dst[6] = {};
+    TAreaResampler r;
+    r.Configure(4, 2, 2, 1);
+    r.Run(src, 12, dst, 6);
+    EXPECT_EQ(dst[0], 100);
+    EXPECT_EQ(dst[3], 20);
+    EXPECT_EQ(dst[4], 30);
+    EXPECT_EQ(dst[5], 40);
+
+    // A uniform picture stays uniform at any ratio, up or down.
+    for (auto [ow, oh] : {std::pair{384, 288}, {704, 396}, {1000, 700}}) {
+        auto in = Image(720, 576, 77);
+        auto out = Image(ow, oh, 0);
+        r.Configure(720, 576, ow, oh);
+        r.Run(in.data(), 720 * 3, out.data(), ow * 3);
+        EXPECT_EQ(out, Image(ow, oh, 77)) << ow;
+    }
+}
+
+TEST(DeinterlaceStill, FlatAndTinyPicturesAreUnchanged) {
+    for (int h : {1, 2}) {
+        auto in = Image(4, h, 0);
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = static_cast<uint8_t>(i * 37);
+        auto out = Image(4, h, 1);
+        DeinterlaceStill(in.data(), 12, out.data(), 12, 4, h);
+        EXPECT_EQ(out, in) << h << " rows";
+    }
+    auto flat = Image(6, 6, 128), out = Image(6, 6, 0);
+    DeinterlaceStill(flat.data(), 18, out.data(), 18, 6, 6);
+    EXPECT_EQ(out, flat);
+}
+
+TEST(DeinterlaceStill, CombedPixelsNeedACombedNeighbour) {
+    // Row 1 bright between dark rows 0 and 2: combed wherever it is bright.
+    const int w = 4, h = 3;
+    auto in = Image(w, h, 20);
+    auto px = [&](int x, int r) { return &in[(r * w + x) * 3]; };
+    for (int x : {0, 1})
+        std::fill(px(x, 1), px(x, 1) + 3, 220);
+    std::fill(px(3, 1), px(3, 1) + 3, 220); // alone in the last column, left neighbour clean
+    auto out = Image(w, h, 0);
+    DeinterlaceStill(in.data(), w * 3, out.data(), w * 3, w, h);
+    auto o = [&](int x, int r) { return out[(r * w + x) * 3]; };
+    EXPECT_EQ(o(0, 1), 20) << "right neighbour combed: repaired";
+    EXPECT_EQ(o(1, 1), 220) << "right neighbour clean: kept";
+    EXPECT_EQ(o(3, 1), 220) << "last column: the left neighbour decides";
+
+    // Last column with a combed left neighbour is repaired; the mean is truncated.
+    std::fill(px(2, 1), px(2, 1) + 3, 220);
+    px(3, 2)[0] = 21;
+    DeinterlaceStill(in.data(), w * 3, out.data(), w * 3, w, h);
+    EXPECT_EQ(o(3, 1), 20);
+    EXPECT_EQ(o(1, 1), 20);
+    // Not 24-bit: a plain copy.
+    auto copy = Image(w, h, 0);
+    DeinterlaceStill(in.data(), w * 4, copy.data(), w * 4, w, 2, 32);
+    EXPECT_TRUE(std::equal(in.begin(), in.begin() + w * 4 * 2, copy.begin()));
+}
+
+TEST(ResizerElement, NegotiatesTheTableSizeAndPassesEqualSizesThrough) {
+    GstHarness* h = gst_harness_new("vr_resizer");
+    g_object_set(h->element, "ratio-mode", 1, "half-size", TRUE, nullptr);
+    gst_harness_set_src_caps_str(
+        h, "video/x-raw,format=BGR,width=720,height=576,framerate=25/1,pixel-aspect-ratio=16/15");
+    GstBuffer* in = gst_buffer_new_allocate(nullptr, 720 * 576 * 3, nullptr);
+    gst_buffer_memset(in, 0, 90, 720 * 576 * 3);
+    GstBuffer* out = gst_harness_push_and_pull(h, in);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(gst_buffer_get_size(out), 384u * 288u * 3u);
+    GstCaps* caps = gst_pad_get_current_caps(h->sinkpad);
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int w = 0, ht = 0;
+    gst_structure_get_int(s, "width", &w);
+    gst_structure_get_int(s, "height", &ht);
+    EXPECT_EQ(w, 384);
+    EXPECT_EQ(ht, 288);
+    gst_caps_unref(caps);
+    gst_buffer_unref(out);
+    gst_harness_teardown(h);
+
+    h = gst_harness_new("vr_resizer");
+    g_object_set(h->element, "ratio-mode", 1, nullptr);
+    gst_harness_set_src_caps_str(h, "video/x-raw,format=BGR,width=640,height=480,framerate=25/1");
+    in = gst_buffer_new_allocate(nullptr, 640 * 480 * 3, nullptr);
+    out = gst_harness_push_and_pull(h, in);
+    EXPECT_EQ(out, in) << "unchanged size: the same buffer goes on";
+    gst_buffer_unref(out);
+    gst_harness_teardown(h);
+
+    // Before a ratio mode is set the output is 320 x 240.
+    h = gst_harness_new("vr_resizer");
+    gst_harness_set_src_caps_str(h, "video/x-raw,format=BGR,width=160,height=120,framerate=25/1");
+    out = gst_harness_push_and_pull(h, gst_buffer_new_allocate(nullptr, 160 * 120 * 3, nullptr));
+    EXPECT_EQ(gst_buffer_get_size(out), 320u * 240u * 3u);
+    gst_buffer_unref(out);
+    gst_harness_teardown(h);
+}
