@@ -4,6 +4,7 @@
 #include "GstSuperposer.h"
 #include "GstTimeStamper.h"
 #include "SceneDetect.h"
+#include "DVHeader.h"
 #include "Resizer.h"
 #include "WaveDest.h"
 
@@ -16,6 +17,7 @@ gboolean vidorraRegisterElements(GstPlugin* plugin) {
     ok &= gst_element_register(plugin, "vr_timestamper", GST_RANK_NONE, VR_TYPE_TIMESTAMPER);
     ok &= gst_element_register(plugin, "vr_controlfilter", GST_RANK_NONE, VR_TYPE_CONTROLFILTER);
     ok &= gst_element_register(plugin, "vr_scenedetect", GST_RANK_NONE, VR_TYPE_SCENE_DETECT);
+    ok &= gst_element_register(plugin, "vr_dvheader", GST_RANK_NONE, VR_TYPE_DV_HEADER);
     ok &= gst_element_register(plugin, "vr_resizer", GST_RANK_NONE, VR_TYPE_RESIZER);
     ok &= gst_element_register(plugin, "vr_wavedest", GST_RANK_NONE, VR_TYPE_WAVE_DEST);
     return ok;
