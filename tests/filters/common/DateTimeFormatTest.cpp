@@ -1,0 +1,82 @@
+#include "DateTimeFormat.h"
+
+#include <gtest/gtest.h>
+
+using vrdate::encodeDateTime;
+using vrdate::formatDateTime;
+
+namespace {
+
+// Tuesday 5 March 2024, 07:08:09.045
+double sample() {
+    return *encodeDateTime(2024, 3, 5, 7, 8, 9, 45);
+}
+
+std::string fmt(const char* pattern, double dt = sample()) {
+    return formatDateTime(QString::fromUtf8(pattern), dt).toStdString();
+}
+
+} // namespace
+
+TEST(DateTime, EncodesFromThePascalEpochAndDecodesBack) {
+    EXPECT_DOUBLE_EQ(*encodeDateTime(1899, 12, 30, 0, 0, 0, 0), 0.0);
+    EXPECT_DOUBLE_EQ(*encodeDateTime(1900, 1, 1, 12, 0, 0, 0), 2.5);
+    EXPECT_DOUBLE_EQ(*encodeDateTime(2000, 1, 1, 0, 0, 0, 0), 36526.0);
+    EXPECT_FALSE(encodeDateTime(2023, 2, 29, 0, 0, 0, 0));
+    EXPECT_TRUE(encodeDateTime(2024, 2, 29, 0, 0, 0, 0));
+    EXPECT_FALSE(encodeDateTime(2024, 13, 1, 0, 0, 0, 0));
+    EXPECT_FALSE(encodeDateTime(2024, 1, 1, 24, 0, 0, 0));
+
+    vrdate::DateTimeParts p;
+    ASSERT_TRUE(vrdate::decodeDateTime(sample(), p));
+    EXPECT_EQ(p.year, 2024);
+    EXPECT_EQ(p.month, 3);
+    EXPECT_EQ(p.day, 5);
+    EXPECT_EQ(p.hour, 7);
+    EXPECT_EQ(p.minute, 8);
+    EXPECT_EQ(p.second, 9);
+    EXPECT_EQ(p.msec, 45);
+    EXPECT_EQ(p.dayOfWeek, 3); // Tuesday
+    // A time just short of midnight rounds into the next day, not to 24:00.
+    ASSERT_TRUE(vrdate::decodeDateTime(45000.0 + 0.9999999999, p));
+    EXPECT_EQ(p.hour, 0);
+    EXPECT_EQ(p.day, 16); // 45000 is 15 March 2023
+}
+
+TEST(DateTime, RefusesValuesThatAreNoDate) {
+    vrdate::DateTimeParts p;
+    EXPECT_FALSE(vrdate::decodeDateTime(1e300, p));
+    EXPECT_FALSE(vrdate::decodeDateTime(-1e9, p));
+    EXPECT_FALSE(vrdate::decodeDateTime(std::numeric_limits<double>::quiet_NaN(), p));
+    EXPECT_EQ(fmt("dd/mm/yyyy", 1e300), "");
+}
+
+TEST(DateTime, FormatsDayMonthYearTokens) {
+    EXPECT_EQ(fmt("d dd ddd dddd"), "5 05 mar. mardi");
+    EXPECT_EQ(fmt("m mm mmm mmmm"), "3 03 mars mars");
+    EXPECT_EQ(fmt("mmm mmmm", *encodeDateTime(2024, 2, 1, 0, 0, 0, 0)), "févr. février");
+    EXPECT_EQ(fmt("yy yyyy"), "24 2024");
+    EXPECT_EQ(fmt("ddddd"), "05/03/2024");
+    EXPECT_EQ(fmt("dddddd"), "mardi 5 mars 2024");
+    EXPECT_EQ(fmt("d mmm yyyy"), "5 mars 2024");
+}
+
+TEST(DateTime, FormatsTimeTokensAndMinutesAfterHours) {
+    EXPECT_EQ(fmt("h hh n nn s ss z zzz"), "7 07 8 08 9 09 45 045");
+    EXPECT_EQ(fmt("t"), "07:08");
+    EXPECT_EQ(fmt("tt"), "07:08:09");
+    EXPECT_EQ(fmt("hh:mm"), "07:08");
+    EXPECT_EQ(fmt("h:m"), "7:8");
+    EXPECT_EQ(fmt("mm hh"), "03 07");
+    EXPECT_EQ(fmt("h am/pm", *encodeDateTime(2024, 3, 5, 15, 0, 0, 0)), "3 pm");
+    EXPECT_EQ(fmt("c"), "05/03/2024 07:08:09");
+    EXPECT_EQ(fmt("c", *encodeDateTime(2024, 3, 5, 0, 0, 0, 0)), "05/03/2024");
+}
+
+TEST(DateTime, TakesLettersInAnyCaseAndQuotedLiterals) {
+    EXPECT_EQ(fmt("DD/MM/YYYY HH:NN:SS"), "05/03/2024 07:08:09");
+    EXPECT_EQ(fmt("'le' d \"de\" mmmm"), "le 5 de mars");
+    EXPECT_EQ(fmt("'dd unterminated"), "dd unterminated");
+    EXPECT_EQ(fmt("[dd] - x"), "[05] - x");
+    EXPECT_EQ(fmt(""), "");
+}
