@@ -85,6 +85,26 @@ void TAreaResampler::BuildTaps(int in, int out, std::vector<Taps>& taps,
     }
 }
 
+void TAreaResampler::PadTaps(std::vector<Taps>& taps, std::vector<uint16_t>& weights, int in,
+                             int& maxTaps) {
+    maxTaps = 1;
+    for (const auto& t : taps)
+        maxTaps = std::max(maxTaps, t.count);
+    maxTaps = std::min(maxTaps, in);
+    std::vector<uint16_t> padded;
+    padded.reserve(taps.size() * maxTaps);
+    for (auto& t : taps) {
+        // Same taps, shifted left where the row ends, with zero weights added.
+        const int first = std::min(t.first, in - maxTaps);
+        const int base = static_cast<int>(padded.size());
+        padded.resize(padded.size() + maxTaps, 0);
+        for (int k = 0; k < t.count; ++k)
+            padded[base + t.first - first + k] = weights[t.weights + k];
+        t = {first, maxTaps, base};
+    }
+    weights.swap(padded);
+}
+
 void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outHeight) {
     m_inW = inWidth;
     m_inH = inHeight;
@@ -95,8 +115,42 @@ void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outH
         return;
     }
     BuildTaps(inWidth, outWidth, m_xTaps, m_xWeights);
+    PadTaps(m_xTaps, m_xWeights, inWidth, m_xMaxTaps);
     BuildTaps(inHeight, outHeight, m_yTaps, m_yWeights);
     m_row.assign(static_cast<size_t>(inWidth) * 3, 0);
+}
+
+template <int T> void TAreaResampler::Horizontal(const uint16_t* row, uint8_t* d) const {
+    const uint16_t* wx = m_xWeights.data();
+    for (int x = 0; x < m_outW; ++x, wx += T, d += 3) {
+        const uint16_t* r = row + m_xTaps[x].first * 3;
+        uint32_t b = 32768, g = 32768, red = 32768;
+        for (int k = 0; k < T; ++k) {
+            b += static_cast<uint32_t>(r[3 * k]) * wx[k];
+            g += static_cast<uint32_t>(r[3 * k + 1]) * wx[k];
+            red += static_cast<uint32_t>(r[3 * k + 2]) * wx[k];
+        }
+        d[0] = static_cast<uint8_t>(b >> 16);
+        d[1] = static_cast<uint8_t>(g >> 16);
+        d[2] = static_cast<uint8_t>(red >> 16);
+    }
+}
+
+void TAreaResampler::HorizontalAny(const uint16_t* row, uint8_t* d) const {
+    for (int x = 0; x < m_outW; ++x, d += 3) {
+        const Taps& tx = m_xTaps[x];
+        const uint16_t* wx = &m_xWeights[tx.weights];
+        const uint16_t* r = row + tx.first * 3;
+        uint32_t b = 32768, g = 32768, red = 32768;
+        for (int k = 0; k < tx.count; ++k, r += 3) {
+            b += static_cast<uint32_t>(r[0]) * wx[k];
+            g += static_cast<uint32_t>(r[1]) * wx[k];
+            red += static_cast<uint32_t>(r[2]) * wx[k];
+        }
+        d[0] = static_cast<uint8_t>(b >> 16);
+        d[1] = static_cast<uint8_t>(g >> 16);
+        d[2] = static_cast<uint8_t>(red >> 16);
+    }
 }
 
 void TAreaResampler::Run(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
@@ -118,22 +172,23 @@ void TAreaResampler::Run(const uint8_t* src, int srcStride, uint8_t* dst, int ds
             for (int i = 0; i < rowBytes; ++i)
                 row[i] = static_cast<uint16_t>(row[i] + s[i] * wk);
         }
-        // Horizontal average of that row.
         uint8_t* d = dst + static_cast<ptrdiff_t>(y) * dstStride;
-        for (int x = 0; x < m_outW; ++x) {
-            const Taps& tx = m_xTaps[x];
-            const uint16_t* wx = &m_xWeights[tx.weights];
-            const uint16_t* r = row + tx.first * 3;
-            uint32_t b = 0, g = 0, red = 0;
-            for (int k = 0; k < tx.count; ++k, r += 3) {
-                b += static_cast<uint32_t>(r[0]) * wx[k];
-                g += static_cast<uint32_t>(r[1]) * wx[k];
-                red += static_cast<uint32_t>(r[2]) * wx[k];
-            }
-            d[0] = static_cast<uint8_t>((b + 32768) >> 16);
-            d[1] = static_cast<uint8_t>((g + 32768) >> 16);
-            d[2] = static_cast<uint8_t>((red + 32768) >> 16);
-            d += 3;
+        switch (m_xMaxTaps) {
+        case 1:
+            Horizontal<1>(row, d);
+            break;
+        case 2:
+            Horizontal<2>(row, d);
+            break;
+        case 3:
+            Horizontal<3>(row, d);
+            break;
+        case 4:
+            Horizontal<4>(row, d);
+            break;
+        default:
+            HorizontalAny(row, d);
+            break;
         }
     }
 }

@@ -27,8 +27,12 @@ private:
         int weights; // index into m_weights; the weights of one output sum to 256
     };
     static void BuildTaps(int in, int out, std::vector<Taps>& taps, std::vector<uint16_t>& w);
+    // Gives every output the same number of taps, so the row loop has a fixed length.
+    static void PadTaps(std::vector<Taps>& taps, std::vector<uint16_t>& w, int in, int& maxTaps);
+    template <int T> void Horizontal(const uint16_t* row, uint8_t* d) const;
+    void HorizontalAny(const uint16_t* row, uint8_t* d) const;
 
-    int m_inW = 0, m_inH = 0, m_outW = 0, m_outH = 0;
+    int m_inW = 0, m_inH = 0, m_outW = 0, m_outH = 0, m_xMaxTaps = 1;
     std::vector<Taps> m_xTaps, m_yTaps;
     std::vector<uint16_t> m_xWeights, m_yWeights;
     std::vector<uint16_t> m_row; // one input row, vertically averaged, times 256
