@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "SuperAction.h"
+
+class TMornePreferences;
+
+// Actions of the application manager: they persist their value through the preference
+// component, can be named on the command line, and are offered to the script language.
+class TCustomAbstractAction : public TCustomSuperAction {
+    Q_OBJECT
+public:
+    explicit TCustomAbstractAction(QObject* parent = nullptr);
+
+    QString ScriptName;
+    bool ApplyWhenLoad = false;
+    QStringList Comments;
+    QString Variables; // parameter names used in the script declaration
+    int InternalId = 0;
+    bool IncludePrefs = true;
+
+    // Events shared by the family.
+    std::function<bool()> OnPrepare; // false cancels
+    std::function<void()> OnBeforeApply, OnAfterApply;
+    std::function<void()> BeforeSave; // may refresh the value from the window
+    std::function<void()> OnDefault;  // sets the default value
+
+    virtual void Execute();
+    virtual QString ScriptDeclaration();
+    virtual QString SwitchSyntax();
+    virtual void Clear();
+    virtual void ApplyText(const QString& text) = 0;
+    virtual void Apply();
+    virtual void LoadFromPrefs(TMornePreferences& prefs) = 0;
+    virtual bool SaveToPrefs(TMornePreferences& prefs) = 0;
+    // The line a script recording gets when this action is applied; empty for none.
+    virtual QString RecordingLine() const = 0;
+
+protected:
+    virtual void applyValue() {} // the class's own application, between the events
+};
+
+class TNopeAction : public TCustomAbstractAction {
+    Q_OBJECT
+public:
+    using TCustomAbstractAction::TCustomAbstractAction;
+    QString ScriptDeclaration() override;
+    QString SwitchSyntax() override;
+    void ApplyText(const QString& text) override;
+    void LoadFromPrefs(TMornePreferences&) override {}
+    bool SaveToPrefs(TMornePreferences&) override { return true; }
+    QString RecordingLine() const override;
+};
+
+class TBooleanAction : public TCustomAbstractAction {
+    Q_OBJECT
+public:
+    using TCustomAbstractAction::TCustomAbstractAction;
+    bool Value = false;
+    bool DefaultValue = false;
+    QString ScriptDeclaration() override;
+    QString SwitchSyntax() override;
+    void ApplyText(const QString& text) override;
+    void LoadFromPrefs(TMornePreferences& prefs) override;
+    bool SaveToPrefs(TMornePreferences& prefs) override;
+    QString RecordingLine() const override { return {}; }
+    // "true", "vrai", "t", "v" or a non-zero integer (trimmed, any case).
+    static bool textToBool(const QString& text);
+};
+
+// A boolean shown by its captions: executing it inverts it.
+class TCheckAction : public TBooleanAction {
+    Q_OBJECT
+public:
+    using TBooleanAction::TBooleanAction;
+    QString TrueCaption, FalseCaption, TrueHint, FalseHint;
+    int TrueImageIndex = -1, FalseImageIndex = -1;
+    std::function<void()> OnBeforeTrueApply, OnAfterTrueApply, OnBeforeFalseApply,
+        OnAfterFalseApply;
+    void Execute() override;
+    void Apply() override;
+    QString ScriptDeclaration() override;
+    QString SwitchSyntax() override;
+    QString RecordingLine() const override;
+};
+
+class TWidestringAction : public TCustomAbstractAction {
+    Q_OBJECT
+public:
+    using TCustomAbstractAction::TCustomAbstractAction;
+    QString Value, DefaultValue;
+    QString ScriptDeclaration() override;
+    QString SwitchSyntax() override;
+    void ApplyText(const QString& text) override;
+    void LoadFromPrefs(TMornePreferences& prefs) override;
+    bool SaveToPrefs(TMornePreferences& prefs) override;
+    QString RecordingLine() const override;
+};
+
+class TRectAction : public TCustomAbstractAction {
+    Q_OBJECT
+public:
+    using TCustomAbstractAction::TCustomAbstractAction;
+    QRect Value;
+    QString ScriptDeclaration() override;
+    QString SwitchSyntax() override;
+    // "(left, top, right, bottom)"; a malformed text leaves the rectangle unchanged.
+    void ApplyText(const QString& text) override;
+    void LoadFromPrefs(TMornePreferences& prefs) override;
+    bool SaveToPrefs(TMornePreferences& prefs) override;
+    QString RecordingLine() const override;
+    static bool parseRectText(const QString& text, QRect& rect);
+    static QString rectText(const QRect& rect);
+};
+
+// The application manager: its own action list, persisted through the preference
+// component, and its own command-line reader.
+class TKXAppliMan : public QObject {
+    Q_OBJECT
+public:
+    explicit TKXAppliMan(QObject* parent = nullptr);
+
+    QList<TCustomAbstractAction*> actions; // in creation order (owned through QObject)
+    std::function<bool()> OnSave;          // the manager's own save event
+
+    // Script recording: set by the script window while it records.
+    bool recording = false;
+    QStringList recordedLines;
+
+    void LoadFromPrefs(TMornePreferences& prefs);
+    bool SaveToPrefs(TMornePreferences& prefs); // false when any save failed
+    TCustomAbstractAction* findBySwitch(const QString& name) const;
+    // Called by actions when they are applied (for the recording).
+    void noteApplied(TCustomAbstractAction* action);
+};
+
+// The manager's command-line reader: same syntax as the main one, names are the actions'
+// switches; a check action takes mode Set -> true, Reset -> false, Toggle -> inverted;
+// any other action receives its argument text through ApplyText.
+class TKXSwitch : public QObject {
+    Q_OBJECT
+public:
+    explicit TKXSwitch(TKXAppliMan& manager, QObject* parent = nullptr);
+    TCustomAbstractAction* DefaultAction = nullptr;
+    std::function<void()> closeMainWindow;
+    void run(const QStringList& arguments); // once; later calls do nothing
+    bool quitRequested() const { return m_quit; }
+
+private:
+    TKXAppliMan& m_manager;
+    bool m_spent = false;
+    bool m_quit = false;
+};
