@@ -3,32 +3,51 @@
 #include <algorithm>
 #include <cstring>
 
-void reverseRows(const BgrImage& image, uint8_t* scratch) {
-    if (!image.valid())
-        return;
-    const size_t rowBytes = size_t(image.width) * 3;
-    for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
-        uint8_t* a = image.row(top);
-        uint8_t* b = image.row(bottom);
-        std::memcpy(scratch, a, rowBytes);
-        std::memcpy(a, b, rowBytes);
-        std::memcpy(b, scratch, rowBytes);
+namespace {
+
+// dst := the pixels of src in reverse order (no overlap).
+void copyReversed(uint8_t* dst, const uint8_t* src, int width) {
+    const uint8_t* s = src + ptrdiff_t(width - 1) * 3;
+    for (int i = 0; i < width; ++i, dst += 3, s -= 3) {
+        dst[0] = s[0];
+        dst[1] = s[1];
+        dst[2] = s[2];
     }
 }
 
-void mirrorRows(const BgrImage& image) {
+} // namespace
+
+void reverseRows(const BgrImage& image, uint8_t* scratch, bool mirror) {
     if (!image.valid())
         return;
-    for (int y = 0; y < image.height; ++y) {
-        uint8_t* left = image.row(y);
-        uint8_t* right = left + (image.width - 1) * 3;
-        while (left < right) {
-            std::swap(left[0], right[0]);
-            std::swap(left[1], right[1]);
-            std::swap(left[2], right[2]);
-            left += 3;
-            right -= 3;
+    const size_t rowBytes = size_t(image.width) * 3;
+    int top = 0;
+    int bottom = image.height - 1;
+    for (; top < bottom; ++top, --bottom) {
+        uint8_t* a = image.row(top);
+        uint8_t* b = image.row(bottom);
+        std::memcpy(scratch, a, rowBytes);
+        if (mirror) {
+            copyReversed(a, b, image.width);
+            copyReversed(b, scratch, image.width);
+        } else {
+            std::memcpy(a, b, rowBytes);
+            std::memcpy(b, scratch, rowBytes);
         }
+    }
+    if (mirror && top == bottom) {
+        std::memcpy(scratch, image.row(top), rowBytes);
+        copyReversed(image.row(top), scratch, image.width);
+    }
+}
+
+void mirrorRows(const BgrImage& image, uint8_t* scratch) {
+    if (!image.valid())
+        return;
+    const size_t rowBytes = size_t(image.width) * 3;
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(scratch, image.row(y), rowBytes);
+        copyReversed(image.row(y), scratch, image.width);
     }
 }
 

@@ -17,11 +17,12 @@ struct BgrImage {
     uint8_t* row(int y) const { return data + ptrdiff_t(y) * stride; }
 };
 
-// Reverses the order of the rows; scratch holds at least width × 3 bytes.
-void reverseRows(const BgrImage& image, uint8_t* scratch);
+// Reverses the order of the rows, and with mirror also mirrors every row left to right (both
+// in one pass); scratch holds at least width × 3 bytes.
+void reverseRows(const BgrImage& image, uint8_t* scratch, bool mirror = false);
 
-// Mirrors every row left to right.
-void mirrorRows(const BgrImage& image);
+// Mirrors every row left to right; scratch holds at least width × 3 bytes.
+void mirrorRows(const BgrImage& image, uint8_t* scratch);
 
 // Copies the visible bytes of every row (width × 3) into dst, which has the same size.
 void copyImage(const BgrImage& src, const BgrImage& dst);

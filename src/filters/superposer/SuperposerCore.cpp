@@ -98,10 +98,11 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
         if (sourceFlipped)
             reverseRows(frame, m_rowScratch.data());
     } else {
+        const bool mirror = m_horzFlip.load();
         if (m_vertFlip.load() != sourceFlipped)
-            reverseRows(frame, m_rowScratch.data());
-        if (m_horzFlip.load())
-            mirrorRows(frame);
+            reverseRows(frame, m_rowScratch.data(), mirror);
+        else if (mirror)
+            mirrorRows(frame, m_rowScratch.data());
 
         const uint8_t what = m_frameRec.WhatIncrust;
         if (what == wiReel || what == wiPerso)

@@ -10,6 +10,8 @@ inline uint32_t div255(uint32_t v) {
     return (v + 128 + ((v + 128) >> 8)) >> 8;
 }
 
+enum RunKind { kSkip, kBlack, kColour, kBlend };
+
 // dst[i] = max of src over [i - r, i + r] within 0..n-1 (a monotonic queue: linear in n
 // whatever the radius). queue holds n ints.
 void slidingMax(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep, int n,
@@ -188,7 +190,6 @@ void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, 
         std::memcpy(line.fill.data() + size_t(r) * w,
                     m_cairoScratch.data() + size_t(r) * cairoStride, size_t(w));
 
-    const std::vector<uint8_t>* cover = &line.fill;
     if (b > 0) {
         line.outline.resize(pixels);
         m_dilateScratch.resize(pixels);
@@ -199,61 +200,75 @@ void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, 
         for (int c = 0; c < w; ++c)
             slidingMax(m_dilateScratch.data() + c, w, line.outline.data() + c, w, h, b,
                        m_dequeScratch.data());
-        cover = &line.outline;
     }
 
-    // Columns with coverage per row, limited to the part inside the frame.
-    line.spanStart.assign(size_t(h), 0);
-    line.spanEnd.assign(size_t(h), 0);
-    const int c0 = line.clipX0 - line.maskX;
-    const int c1 = line.clipX1 - line.maskX;
-    for (int r = line.clipY0 - line.maskY; r < line.clipY1 - line.maskY; ++r) {
-        const uint8_t* row = cover->data() + size_t(r) * w;
-        int s = c0;
-        while (s < c1 && row[s] == 0)
-            ++s;
-        int e = c1;
-        while (e > s && row[e - 1] == 0)
-            --e;
-        line.spanStart[r] = s;
-        line.spanEnd[r] = e;
+    // Runs of pixels that are left alone, made black, made the text colour or blended.
+    line.runs.clear();
+    line.rowRuns.clear();
+    const uint8_t* outline = b > 0 ? line.outline.data() : nullptr;
+    for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
+        line.rowRuns.push_back(int(line.runs.size()));
+        const size_t rowStart = size_t(fy - line.maskY) * w;
+        int runKind = kSkip;
+        for (int fx = line.clipX0; fx <= line.clipX1; ++fx) {
+            int kind = kSkip;
+            if (fx < line.clipX1) {
+                const size_t i = rowStart + size_t(fx - line.maskX);
+                const uint8_t at = line.fill[i];
+                const uint8_t ao = outline ? outline[i] : 0;
+                kind = at == 255              ? kColour
+                       : ao == 255 && at == 0 ? kBlack
+                       : at == 0 && ao == 0   ? kSkip
+                                              : kBlend;
+            }
+            if (kind != runKind || fx == line.clipX1) {
+                if (runKind != kSkip && !line.runs.empty() && line.runs.back().len == 0)
+                    line.runs.back().len = fx - line.runs.back().x;
+                if (kind != kSkip && fx < line.clipX1)
+                    line.runs.push_back({fx, 0, kind});
+                runKind = kind;
+            }
+        }
     }
+    line.rowRuns.push_back(int(line.runs.size()));
 }
 
 void TextRenderer::composite(const Line& line, const BgrImage& image, int b, uint32_t color) const {
     if (line.maskW == 0)
         return;
-    const uint32_t colour[3] = {(color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF};
+    const uint8_t colour[3] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)};
     const int w = line.maskW;
     for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
-        const int r = fy - line.maskY;
-        const int s = line.spanStart[r];
-        const int e = line.spanEnd[r];
-        if (s >= e)
-            continue;
-        const uint8_t* fill = line.fill.data() + size_t(r) * w;
-        const uint8_t* outline = b > 0 ? line.outline.data() + size_t(r) * w : nullptr;
-        uint8_t* p = image.row(fy) + ptrdiff_t(line.maskX + s) * 3;
-        for (int c = s; c < e; ++c, p += 3) {
-            const uint32_t at = fill[c];
-            const uint32_t ao = outline ? outline[c] : 0;
-            if (at == 255) {
-                p[0] = uint8_t(colour[0]);
-                p[1] = uint8_t(colour[1]);
-                p[2] = uint8_t(colour[2]);
-                continue;
-            }
-            if (ao == 255 && at == 0) {
-                p[0] = p[1] = p[2] = 0;
-                continue;
-            }
-            for (int k = 0; k < 3; ++k) {
-                uint32_t v = p[k];
-                if (ao != 0)
-                    v = div255(v * (255 - ao));
-                if (at != 0)
-                    v = div255(v * (255 - at) + colour[k] * at);
-                p[k] = uint8_t(v);
+        const int r = fy - line.clipY0;
+        uint8_t* row = image.row(fy);
+        const size_t maskRow = size_t(fy - line.maskY) * w;
+        for (int k = line.rowRuns[r]; k < line.rowRuns[r + 1]; ++k) {
+            const Line::Run& run = line.runs[k];
+            uint8_t* p = row + ptrdiff_t(run.x) * 3;
+            if (run.kind == kBlack) {
+                std::memset(p, 0, size_t(run.len) * 3);
+            } else if (run.kind == kColour) {
+                for (int i = 0; i < run.len; ++i, p += 3) {
+                    p[0] = colour[0];
+                    p[1] = colour[1];
+                    p[2] = colour[2];
+                }
+            } else {
+                const size_t m = maskRow + size_t(run.x - line.maskX);
+                const uint8_t* fill = line.fill.data() + m;
+                const uint8_t* outline = b > 0 ? line.outline.data() + m : nullptr;
+                for (int i = 0; i < run.len; ++i, p += 3) {
+                    const uint32_t at = fill[i];
+                    const uint32_t ao = outline ? outline[i] : 0;
+                    for (int c = 0; c < 3; ++c) {
+                        uint32_t v = p[c];
+                        if (ao != 0)
+                            v = div255(v * (255 - ao));
+                        if (at != 0)
+                            v = div255(v * (255 - at) + colour[c] * at);
+                        p[c] = uint8_t(v);
+                    }
+                }
             }
         }
     }

@@ -67,7 +67,15 @@ private:
         int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
         std::vector<uint8_t> fill;
         std::vector<uint8_t> outline;
-        std::vector<int> spanStart, spanEnd; // per mask row, columns holding coverage
+        // What each row of the frame region gets, as runs: most of a line is either left
+        // alone, plain black outline or plain text colour; only edges need blending.
+        struct Run {
+            int x = 0;   // frame column of the first pixel
+            int len = 0; // pixels
+            int kind = 0;
+        };
+        std::vector<Run> runs;
+        std::vector<int> rowRuns; // per clipped row: index of its first run (one more at end)
     };
 
     void applyFont(Line& line);
