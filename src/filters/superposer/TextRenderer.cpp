@@ -6,10 +6,6 @@
 
 namespace {
 
-inline uint32_t div255(uint32_t v) {
-    return (v + 128 + ((v + 128) >> 8)) >> 8;
-}
-
 enum RunKind { kSkip, kBlack, kColour, kBlend };
 
 // dst[i] = max of src over [i - r, i + r] within 0..n-1 (a monotonic queue: linear in n
@@ -136,13 +132,15 @@ void TextRenderer::draw(int index, const BgrImage& image, int x, int y, int bord
     // Past the frame's size a wider outline cannot change more of the picture that matters.
     border = std::clamp(border, 0, std::max(image.width, image.height));
     if (!line.maskValid || line.keyX != x || line.keyY != y || line.keyBorder != border ||
-        line.keyW != image.width || line.keyH != image.height)
-        renderMasks(line, image, x, y, border);
-    composite(line, image, border, color);
+        line.keyW != image.width || line.keyH != image.height || line.keyColor != color)
+        renderMasks(line, image, x, y, border, color);
+    composite(line, image, color);
 }
 
-void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, int b) {
+void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, int b,
+                               uint32_t color) {
     ++m_renderCount;
+    line.keyColor = color;
     line.maskValid = true;
     line.keyX = x;
     line.keyY = y;
@@ -205,6 +203,8 @@ void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, 
     // Runs of pixels that are left alone, made black, made the text colour or blended.
     line.runs.clear();
     line.rowRuns.clear();
+    line.blend.clear();
+    const uint32_t colour[3] = {(color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF};
     const uint8_t* outline = b > 0 ? line.outline.data() : nullptr;
     for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
         line.rowRuns.push_back(int(line.runs.size()));
@@ -225,23 +225,31 @@ void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, 
                 if (runKind != kSkip && !line.runs.empty() && line.runs.back().len == 0)
                     line.runs.back().len = fx - line.runs.back().x;
                 if (kind != kSkip && fx < line.clipX1)
-                    line.runs.push_back({fx, 0, kind});
+                    line.runs.push_back({fx, 0, kind, int(line.blend.size())});
                 runKind = kind;
+            }
+            if (kind == kBlend) {
+                // Outline then text, as one multiply-add per channel: v' = (v·k + a) / 2^16.
+                const size_t i = rowStart + size_t(fx - line.maskX);
+                const uint32_t at = line.fill[i];
+                const uint32_t ao = outline ? outline[i] : 0;
+                const double keep = (255.0 - ao) * (255.0 - at) / 65025.0;
+                line.blend.push_back(uint32_t(keep * 65536.0 + 0.5));
+                for (uint32_t c : colour)
+                    line.blend.push_back(uint32_t(c * at * 65536.0 / 255.0 + 0.5) + 32768);
             }
         }
     }
     line.rowRuns.push_back(int(line.runs.size()));
 }
 
-void TextRenderer::composite(const Line& line, const BgrImage& image, int b, uint32_t color) const {
+void TextRenderer::composite(const Line& line, const BgrImage& image, uint32_t color) const {
     if (line.maskW == 0)
         return;
     const uint8_t colour[3] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)};
-    const int w = line.maskW;
     for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
         const int r = fy - line.clipY0;
         uint8_t* row = image.row(fy);
-        const size_t maskRow = size_t(fy - line.maskY) * w;
         for (int k = line.rowRuns[r]; k < line.rowRuns[r + 1]; ++k) {
             const Line::Run& run = line.runs[k];
             uint8_t* p = row + ptrdiff_t(run.x) * 3;
@@ -254,20 +262,11 @@ void TextRenderer::composite(const Line& line, const BgrImage& image, int b, uin
                     p[2] = colour[2];
                 }
             } else {
-                const size_t m = maskRow + size_t(run.x - line.maskX);
-                const uint8_t* fill = line.fill.data() + m;
-                const uint8_t* outline = b > 0 ? line.outline.data() + m : nullptr;
-                for (int i = 0; i < run.len; ++i, p += 3) {
-                    const uint32_t at = fill[i];
-                    const uint32_t ao = outline ? outline[i] : 0;
-                    for (int c = 0; c < 3; ++c) {
-                        uint32_t v = p[c];
-                        if (ao != 0)
-                            v = div255(v * (255 - ao));
-                        if (at != 0)
-                            v = div255(v * (255 - at) + colour[c] * at);
-                        p[c] = uint8_t(v);
-                    }
+                const uint32_t* f = line.blend.data() + run.blend;
+                for (int i = 0; i < run.len; ++i, p += 3, f += 4) {
+                    p[0] = uint8_t((p[0] * f[0] + f[1]) >> 16);
+                    p[1] = uint8_t((p[1] * f[0] + f[2]) >> 16);
+                    p[2] = uint8_t((p[2] * f[0] + f[3]) >> 16);
                 }
             }
         }

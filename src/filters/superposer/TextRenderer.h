@@ -61,6 +61,7 @@ private:
 
         bool maskValid = false;
         int keyX = 0, keyY = 0, keyBorder = 0, keyW = 0, keyH = 0;
+        uint32_t keyColor = 0;
         // Rendered region in frame coordinates and its masks (stride = maskW).
         int maskX = 0, maskY = 0, maskW = 0, maskH = 0;
         // Part of the region that lands inside the frame.
@@ -73,14 +74,17 @@ private:
             int x = 0;   // frame column of the first pixel
             int len = 0; // pixels
             int kind = 0;
+            int blend = 0; // blending runs: index of the first pixel's factors in blend
         };
         std::vector<Run> runs;
+        // Per blended pixel: the factor kept of the frame and the added B, G, R (16.16).
+        std::vector<uint32_t> blend;
         std::vector<int> rowRuns; // per clipped row: index of its first run (one more at end)
     };
 
     void applyFont(Line& line);
-    void renderMasks(Line& line, const BgrImage& image, int x, int y, int border);
-    void composite(const Line& line, const BgrImage& image, int border, uint32_t color) const;
+    void renderMasks(Line& line, const BgrImage& image, int x, int y, int border, uint32_t color);
+    void composite(const Line& line, const BgrImage& image, uint32_t color) const;
 
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_context = nullptr;
