@@ -10,6 +10,7 @@
 #include "SuperAction.h"
 
 class TMornePreferences;
+class TKXAppliMan;
 
 // Actions of the application manager: they persist their value through the preference
 // component, can be named on the command line, and are offered to the script language.
@@ -44,6 +45,9 @@ public:
 
 protected:
     virtual void applyValue() {} // the class's own application, between the events
+    // Notes the application for the recording, then runs body as one applied action.
+    void applyRecorded(const std::function<void()>& body);
+    TKXAppliMan* appliMan() const; // the manager that owns this action, if any
 };
 
 class TNopeAction : public TCustomAbstractAction {
@@ -138,6 +142,22 @@ public:
     TCustomAbstractAction* findBySwitch(const QString& name) const;
     // Called by actions when they are applied (for the recording).
     void noteApplied(TCustomAbstractAction* action);
+    bool applying() const { return m_applyDepth > 0; }
+    // Takes ownership, appends to actions; an action without category gets "internal".
+    template <class A> A* add(A* action) {
+        action->setParent(this);
+        if (action->Category.isEmpty())
+            action->Category = QStringLiteral("internal");
+        actions.append(action);
+        return action;
+    }
+
+signals:
+    void lineRecorded(const QString& line); // also appended to recordedLines
+
+private:
+    friend class TCustomAbstractAction;
+    int m_applyDepth = 0; // > 0 while a manager action is being applied
 };
 
 // The manager's command-line reader: same syntax as the main one, names are the actions'

@@ -5,6 +5,7 @@
 #include <QObject>
 
 class TCustomSuperAction;
+class QKeyEvent;
 class QWidget;
 
 // Dispatches keys to the program's action lists in their order (the main list before the
@@ -21,7 +22,18 @@ public:
     // Routes one key; true when an action took it.
     bool route(const QKeySequence& key);
     void install(); // application-wide event filter
+    // Routes a key press that another window forwards (the full-screen window); the text
+    // field rule applies as for keys pressed in a listed window.
+    bool routeKeyEvent(const QKeyEvent* event);
+    // Whether the focused widget is a text field that types this key itself.
+    static bool keptByTextField(const QWidget* focus, const QKeyEvent* event);
+    static QKeySequence keyOf(const QKeyEvent* event);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TCustomSuperAction* findAction(const QKeySequence& key) const;
+    bool watches(QObject* object) const;
+    bool m_installed = false;
 };

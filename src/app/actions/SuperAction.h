@@ -30,7 +30,7 @@ public:
     void setToken(const QString& t) { m_token = t.toLower(); }
 
     QString Category;
-    QKeySequence ShortCut;                // main shortcut (empty = none)
+    QKeySequence ShortCut;                  // main shortcut (empty = none)
     QList<QKeySequence> SecondaryShortcuts; // e.g. QKeySequence("Ctrl+G")
     bool AutoCheck = false;
     PrepareHandler Onprepare;
