@@ -1,36 +1,230 @@
 #include "CaptureForm.h"
 
 #include "AppPaths.h"
+#include "AppliMan.h"
+#include "CommandRunner.h"
+#include "Dm.h"
+#include "Log.h"
 #include "MornePreferences.h"
 #include "ParameterTable.h"
+#include "Plaque.h"
+#include "Prompts.h"
+#include "RaccourcisForm.h"
+#include "ShortcutRouter.h"
+#include "StatusPanels.h"
+#include "SuperAction.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+#include <exception>
+
+QString TCaptureForm::windowCaption() {
+    return QStringLiteral("%1 de %2")
+        .arg(AppPaths::productTitle(), QLatin1String(AppPaths::kMaker));
+}
+
+// Phase 2: the window's creation. The graph module does not exist yet.
 TCaptureForm::TCaptureForm(QWidget* parent)
     : QMainWindow(parent), m_parameters(std::make_unique<TparameterList>(AppPaths::signature())) {
-    setWindowTitle(AppPaths::signature());
-    resize(700, 459);
+    setWindowTitle(windowCaption());
 
     gp = new TMornePreferences(this);
     gp->titre = QString::fromLatin1(AppPaths::kProductName);
     gp->version = AppPaths::signature();
-    gp->ownerShowHandler = [this] { ApplyPreferences(); };
-    connect(gp, &TMornePreferences::OnChangeMode, this, &TCaptureForm::preferencesModeChanged);
-    connect(gp, &TMornePreferences::OnSavePrefs, this, [this] { SaveControlsToParameters(); });
+    gp->ownerShowHandler = [this] { firstShow(); };
+    gp->ownerCloseQueryHandler = [this] { return closeQuery(); };
+    connect(gp, &TMornePreferences::OnChangeMode, this, [this](TSavePreferences mode) {
+        m_prefsItemIndex = mode;
+        PrefsMode = mode;
+        if (QAbstractButton* b = rgPrefs->button(mode))
+            b->setChecked(true);
+    });
+    connect(gp, &TMornePreferences::OnLoadPrefs, this,
+            [this](TMornePreferences* prefs) { am->LoadFromPrefs(*prefs); });
+    connect(gp, &TMornePreferences::OnSavePrefs, this, [this](TMornePreferences* prefs) {
+        SaveControlsToParameters();
+        am->SaveToPrefs(*prefs);
+    });
+
+    buildWidgets();
+    createActions();
+    createManagerActions();
+    buildToolBars();
+    connectHandlers();
+
+    router = new ShortcutRouter(this);
+    router->lists = {al, QList<TCustomSuperAction*>(am->actions.begin(), am->actions.end())};
+    router->windows = {this};
+    router->install();
+
+    Switch1 = new TSwitch(this);
+    Switch1->actionlist = al;
+    Switch1->closeMainWindow = [this] { close(); };
+    Script1 = new TScript(this);
+    Script1->actionlist = al;
+    Script1->closeMainWindow = [this] { close(); };
+    m_managerSwitch = new TKXSwitch(*am, this);
+
+    exclusionList.clear();
+    m_startingUp = true;
+    // Keypad plus and minus, and Pause, set in code as the table leaves them out.
+    action("acIncVolume")->ShortCut = QKeySequence(Qt::KeypadModifier | Qt::Key_Plus);
+    action("acDecVolume")->ShortCut = QKeySequence(Qt::KeypadModifier | Qt::Key_Minus);
+    action("saIntervallo")->ShortCut = QKeySequence(Qt::Key_Pause);
 }
 
-TCaptureForm::~TCaptureForm() = default;
+TCaptureForm::~TCaptureForm() {
+    m_screenSaver.release();
+    Prm = TParameters{};
+}
 
-void TCaptureForm::preferencesModeChanged(TSavePreferences mode) {
-    m_prefsItemIndex = mode;
-    PrefsMode = mode;
+void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* raccourcis) {
+    m_dm = dm;
+    m_plaque = plaque;
+    m_raccourcis = raccourcis;
+    if (m_raccourcis) {
+        m_raccourcis->onSortColumnChosen = [this](int column) {
+            if (Prm.raccourcisSort)
+                Prm.raccourcisSort->Value = uint8_t(column);
+            m_raccourcis->FillShortcutTable(al, column);
+        };
+        m_raccourcis->onClosed = [this] { action("taraccourcis")->executeInteractive(this); };
+    }
+}
+
+void TCaptureForm::setCommandLine(const QStringList& arguments) {
+    m_commandLine = arguments;
+    Switch1->arguments = arguments;
+}
+
+TCustomSuperAction* TCaptureForm::action(const QString& name) const {
+    return m_actions.value(name);
+}
+
+// Phase 3: the first showing, after the preference component chose the store.
+void TCaptureForm::firstShow() {
+    Panel2->show();
+    Panel2->raise();
+    statusPanels->setText(0, QStringLiteral("Intervallomètre désactivé"));
+    statusPanels->setText(1, QStringLiteral("Capture"));
+    statusPanels->setText(2, QStringLiteral("Frames Capturées"));
+    statusPanels->setText(3, QStringLiteral("Frames Perdues"));
+    action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(QStringLiteral("Alt+N"))};
+
+    ApplyPreferences();
+
+    if (!m_finishScheduled) {
+        m_finishScheduled = true;
+        // The first idle moment of the event loop.
+        QTimer::singleShot(0, this, [this] { FinishStartup(); });
+    }
 }
 
 void TCaptureForm::ApplyPreferences() {
-    CreateParameters(*m_parameters);
+    try {
+        CreateParameters(*m_parameters);
+        LayoutPanels();
+        ShowPanel(Prm.panneauActif->Value);
+        tb->setValue(Prm.volume->Value);
+        ApplyVolume();
+        if (Prm.fullscreenOn->Value)
+            action("tafullscreen")->executeInteractive(this);
+        if (Prm.reducedOn->Value)
+            action("acReduire")->executeInteractive(this);
+        if (Prm.muteOn->Value)
+            action("taMute")->executeInteractive(this);
+        leFramerate->setText(QLocale().toString(Prm.framerate->Value, 'f', 1));
+        if (QAbstractButton* b = rgPrefs->button(m_prefsItemIndex))
+            b->setChecked(true);
+        if (m_raccourcis)
+            m_raccourcis->FillShortcutTable(al, Prm.raccourcisSort->Value);
+        // The stored freeze states come back through their actions.
+        TCustomSuperAction* freezePreview = action("taFreezepreview");
+        freezePreview->SetChecked(!Prm.freezePreview->Value);
+        freezePreview->executeInteractive(this);
+        TCustomSuperAction* freezeCapture = action("taFreezeCapture");
+        freezeCapture->SetChecked(!Prm.freezeCapture->Value);
+        freezeCapture->executeInteractive(this);
+    } catch (const std::exception& e) {
+        qCWarning(lcVidorra) << "applying the preferences stopped:" << e.what();
+    }
+}
+
+// Phase 4, once, at the first idle moment.
+void TCaptureForm::FinishStartup() {
+    try {
+        QString errors;
+        VideoReady = true;
+        if (Prm.wantVertFlip->Value) {
+            Prm.wantVertFlip->Value = false;
+            action("acVertFlip")->executeInteractive(this);
+        }
+        if (Prm.wantHorzFlip->Value) {
+            Prm.wantHorzFlip->Value = false;
+            action("acHorzFlip")->executeInteractive(this);
+        }
+        if (Prm.wantIncrust->Value)
+            action("taIncruster")->executeInteractive(this);
+        if (btnCapture->isEnabled())
+            btnCapture->setFocus();
+        if (Prm.previewLocked->Value)
+            action("taLock")->executeInteractive(this);
+        ApplyAspectRatio();
+    } catch (const std::exception& e) {
+        qCWarning(lcVidorra) << "start-up stopped early:" << e.what();
+    }
+    // Always run, whatever happened above.
+    m_screenSaver.inhibit();
+    m_startingUp = false;
+    QTimer::singleShot(0, this, [this] { runCommandLine(); });
+}
+
+// The command line runs once start-up has finished, so that commands find the source
+// lists and the running preview.
+void TCaptureForm::runCommandLine() {
+    if (m_commandLineDone)
+        return;
+    m_commandLineDone = true;
+    bool managerQuit = false;
+    m_managerSwitch->closeMainWindow = [&managerQuit] { managerQuit = true; };
+    m_managerSwitch->run(m_commandLine);
+    Switch1->runOnce();
+    if (managerQuit && !Switch1->quitRequested())
+        close();
+}
+
+// The close query: always allows closing, after stopping what runs.
+bool TCaptureForm::closeQuery() {
+    if (action("tafullscreen")->isChecked())
+        action("tafullscreen")->executeInteractive(this);
+    return true;
 }
 
 void TCaptureForm::SaveControlsToParameters() {
-    if (PrefsMode == spNone)
+    if (PrefsMode == spNone || !Prm.volume)
         return;
-    PrefsMode = TSavePreferences(m_prefsItemIndex);
+    try {
+        Prm.ecranGauche->Value = PreviewShiftX == 0;
+        Prm.volume->Value = tb->value();
+        Prm.fullscreenOn->Value = action("tafullscreen")->isChecked();
+        Prm.reducedOn->Value = action("acReduire")->isChecked();
+        Prm.muteOn->Value = action("taMute")->isChecked();
+        Prm.wantIncrust->Value = action("taIncruster")->isChecked();
+        Prm.wantVertFlip->Value = action("acVertFlip")->isChecked();
+        Prm.wantHorzFlip->Value = action("acHorzFlip")->isChecked();
+        Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
+        Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+        bool ok = false;
+        const double rate = QLocale().toDouble(leFramerate->text(), &ok);
+        Prm.framerate->Value = ok && rate > 0 ? rate : 18.0;
+        PrefsMode = TSavePreferences(m_prefsItemIndex);
+    } catch (const std::exception& e) {
+        qCWarning(lcVidorra) << "copying the controls stopped:" << e.what();
+    }
     SaveParameters(*m_parameters);
 }

@@ -1,30 +1,179 @@
 #pragma once
 
 #include "Parameters.h"
+#include "ScreenSaver.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QSize>
+#include <QStringList>
+#include <array>
+#include <functional>
 #include <memory>
 
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QSlider;
+class QToolBar;
+class QToolButton;
+class ShortcutRouter;
+class TCheckAction;
+class TCustomSuperAction;
+class TKXAppliMan;
+class TKXSwitch;
 class TMornePreferences;
+class TRaccourcisForm;
+class TRectAction;
+class TScript;
+class TStatusPanels;
+class TSwitch;
+class Tdm;
+class Tplaque;
 
-// The main window.
+// What the window needs to know of the current video source to size the preview.
+struct TVideoSourceInfo {
+    bool present = false;
+    QSize nativeSize;
+    bool hasSceneDetector = false;
+};
+
+// The main window. It wires panels, actions and controllers together; the start-up
+// sequence, the layout commands and the shutdown live here.
 class TCaptureForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TCaptureForm(QWidget* parent = nullptr);
     ~TCaptureForm() override;
 
-    TMornePreferences* gp; // preference component
+    // The other windows created at process entry, in that order, after this one.
+    void attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* raccourcis);
+    // The process arguments after the program name, run once start-up has finished.
+    void setCommandLine(const QStringList& arguments);
+
+    // Components.
+    TMornePreferences* gp;
+    TKXAppliMan* am;
+    TSwitch* Switch1;
+    TScript* Script1;
+    ShortcutRouter* router;
     TparameterList& parameters() { return *m_parameters; }
 
-    // Loads every parameter from the store chosen at start and applies it.
+    // Actions of the main list, in table order, and by name.
+    QList<TCustomSuperAction*> al;
+    TCustomSuperAction* action(const QString& name) const;
+
+    // Start-up and shutdown.
     void ApplyPreferences();
-    // Copies the controls into the parameters and saves them (nothing in mode spNone).
+    void FinishStartup();
     void SaveControlsToParameters();
+    bool startupFinished() const { return !m_startingUp; }
+
+    // Layout commands.
+    void LayoutPanels();
+    void ShowPanel(int panel);
+    void HidePanel();
+    void ApplyAspectRatio();
+    void FitVideoWindow(int w, int h);
+    void ApplyVolume();
+    void setVolume(int volume); // moves the slider, writes the parameter, applies
+
+    // What the device layer tells the window (set by the source lists).
+    std::function<TVideoSourceInfo()> currentVideoSource;
+    std::function<QString()> videoSourceText; // the video-source combo's text
+    void setDetectedWide(bool wide);          // the DV picture became 16:9 or 4:3
+    // Files of this run's recordings, most recent last (kept by the controller).
+    std::function<QStringList()> recordedFiles;
+    // Filled by the recording controller and the overlay wiring.
+    std::function<void()> UpdateStatusTexts;
+    std::function<void(bool vertical, bool on)> setOverlayFlip;
+    std::function<void(bool on)> setOverlayIncrust;
+
+    // State read by other parts.
+    bool VideoReady = false;
+    int PanelsX = 427;
+    int PreviewShiftX = 0;
+    QStringList exclusionList;
+    QString nextVideoFileName, nextImageFileName;
+
+    // Widgets other parts fill.
+    QWidget* Panel1;  // the preview area
+    QFrame* Panel2;   // no-video panel, the box the video is fitted into
+    QWidget* vwEcran; // the video window
+    QFrame* Shape1;   // corner square where the sliders cross
+    QFrame* Shape2;   // background 12 pixels around the video
+    QSlider* sliderVert;
+    QSlider* sliderHorz;
+    QToolButton* btnCapture;
+    QToolButton* btnCouper;
+    QToolButton* btnGrab;
+    QSlider* tb; // monitoring volume
+    QProgressBar* gaugeVolume;
+    QLabel* lblVolume;
+    QLabel* chronoLab;
+    QToolBar* actionToolBar;
+    QToolBar* panelToolBar;
+    TStatusPanels* statusPanels;
+    std::array<QFrame*, 9> panels{};
+    QFrame* ErreurFrame1;
+    QGroupBox* gbPrefs;
+    QButtonGroup* rgPrefs; // "Comment sauver les préférences en quittant"
+    QLineEdit* leFramerate;
+
+    static QString windowCaption();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void preferencesModeChanged(TSavePreferences mode);
+    // Phases of start-up and shutdown.
+    void firstShow();
+    bool closeQuery();
+    void runCommandLine();
+
+    // Construction, split by concern.
+    void buildWidgets();
+    void buildPanels();
+    void buildToolBars();
+    void createActions();
+    void createManagerActions();
+    void connectHandlers();
+    void bindAction(const QString& name, std::function<void(QObject*)> handler);
+
+    // Handlers.
+    void toggleFullScreen(bool on);
+    void setReduced(bool reduced);
+    void toggleMute(bool on);
+    void applyFlip(bool vertical);
+    void toggleSliders();
+    void swapSides(QObject* sender);
+    void openDatorix();
+    void openVideoFolder();
+    void readFramerateField();
+    void showRaccourcis(bool show);
+    void refreshCaptureButtons();
 
     std::unique_ptr<TparameterList> m_parameters;
-    int m_prefsItemIndex = spNone; // item of "Comment sauver les préférences en quittant"
+    QHash<QString, TCustomSuperAction*> m_actions;
+    TKXSwitch* m_managerSwitch = nullptr;
+    TRectAction* raFormSave = nullptr;
+    TRectAction* raCam1 = nullptr;
+    TRectAction* raCam2 = nullptr;
+    QList<TCheckAction*> m_managerWindows;
+    Tdm* m_dm = nullptr;
+    Tplaque* m_plaque = nullptr;
+    TRaccourcisForm* m_raccourcis = nullptr;
+    QStringList m_commandLine;
+    ScreenSaverInhibitor m_screenSaver;
+    bool m_startingUp = true;
+    bool m_finishScheduled = false;
+    bool m_commandLineDone = false;
+    bool m_detectedWide = false;
+    bool m_slidersVisible = false;
+    int m_prefsItemIndex = spNone;
 };

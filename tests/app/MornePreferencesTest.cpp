@@ -5,6 +5,7 @@
 #include "RegistryStore.h"
 #include "Sandbox.h"
 #include "SavePrefsForm.h"
+#include "SuperAction.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -96,7 +97,7 @@ TEST(MornePreferences, AucunErasesBothStores) {
     form.gp->SetMode(spNone);
     EXPECT_FALSE(QFile::exists(AppPaths::iniFilePath()));
     EXPECT_FALSE(registry().keyExists("Software\\Ardoval"));
-    EXPECT_FALSE(form.gp->WriteBool("caScript", true));
+    EXPECT_FALSE(form.gp->WriteBool("Essai", true));
     EXPECT_TRUE(form.gp->ReadBool("caScript", true));
 }
 
@@ -105,13 +106,12 @@ TEST(MornePreferences, PortableChoiceKeepsBothLayersInTheIniFile) {
     {
         TCaptureForm form;
         form.show();
-        Prm.volume->Value = 4242;
+        form.setVolume(4242);
         int shown = 0;
         answerDialog([](TSavePrefsForm* d) { d->PortableBtn->click(); }, &shown);
         // The action list writes after the parameters, through the component's manager.
-        QObject::connect(
-            form.gp, &TMornePreferences::OnSavePrefs, form.gp,
-            [](TMornePreferences* gp) { EXPECT_TRUE(gp->WriteBool("caScript", true)); });
+        QObject::connect(form.gp, &TMornePreferences::OnSavePrefs, form.gp,
+                         [](TMornePreferences* gp) { EXPECT_TRUE(gp->WriteBool("Essai", true)); });
         ASSERT_TRUE(form.close());
         EXPECT_EQ(shown, 1);
     }
@@ -123,7 +123,10 @@ TEST(MornePreferences, PortableChoiceKeepsBothLayersInTheIniFile) {
     EXPECT_EQ(lines.value(root + 1), "Version=Vidorra 6.0.6 fr de Ardoval");
     EXPECT_TRUE(lines.value(root + 2).startsWith("Dernière Sauvegarde="));
     EXPECT_EQ(lines.value(root + 3), "ExeName=" + AppPaths::executablePath());
-    EXPECT_EQ(lines.value(root + 4), "caScript=True");
+    const qsizetype essai = lines.indexOf("Essai=True");
+    ASSERT_GT(essai, root);
+    for (qsizetype i = root + 1; i < essai; ++i)
+        EXPECT_FALSE(IniFile::isSectionHeader(lines[i])) << lines[i].toStdString();
     EXPECT_TRUE(lines.contains("[" + kStorePath + "]"));
     EXPECT_TRUE(lines.contains("Volume=4242"));
 
@@ -132,7 +135,7 @@ TEST(MornePreferences, PortableChoiceKeepsBothLayersInTheIniFile) {
     form.show();
     EXPECT_EQ(form.gp->mode(), spPortable);
     EXPECT_EQ(Prm.volume->Value, 4242);
-    EXPECT_TRUE(form.gp->ReadBool("caScript", false));
+    EXPECT_TRUE(form.gp->ReadBool("Essai", false));
     int shown = 0;
     answerDialog([](TSavePrefsForm* d) { d->reject(); }, &shown);
     EXPECT_TRUE(form.close());
@@ -148,8 +151,9 @@ TEST(MornePreferences, NormalChoiceStoresInTheRegistryForThisExecutable) {
         ASSERT_EQ(form.gp->mode(), spPortable);
         form.gp->SetMode(spRegistre); // the options panel's choice
         EXPECT_FALSE(QFile::exists(AppPaths::iniFilePath()));
-        Prm.muteOn->Value = false;
-        EXPECT_TRUE(form.gp->WriteRect("raCam1", QRect(1, 2, 3, 4)));
+        if (Prm.muteOn->Value)
+            form.action("taMute")->executeInteractive(&form);
+        EXPECT_TRUE(form.gp->WriteRect("Essai", QRect(1, 2, 3, 4)));
         ASSERT_TRUE(form.close());
     }
     TCaptureForm form;
@@ -157,7 +161,7 @@ TEST(MornePreferences, NormalChoiceStoresInTheRegistryForThisExecutable) {
     EXPECT_EQ(form.gp->mode(), spRegistre);
     EXPECT_EQ(PrefsMode, spRegistre);
     EXPECT_FALSE(Prm.muteOn->Value);
-    EXPECT_EQ(form.gp->ReadRect("raCam1", {}), QRect(1, 2, 3, 4));
+    EXPECT_EQ(form.gp->ReadRect("Essai", {}), QRect(1, 2, 3, 4));
     EXPECT_EQ(registry().value(kProductKey, "Signature")->text,
               QString("Vidorra 6.0.6 fr de Ardoval"));
     form.hide();

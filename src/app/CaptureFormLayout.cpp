@@ -1,0 +1,247 @@
+// The main window's layout commands: side panels, reduced mode, full screen, aspect ratio,
+// monitoring volume, mirrors and the inlay position sliders.
+#include "CaptureForm.h"
+
+#include "Dm.h"
+#include "LayoutMath.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "SuperAction.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+const char* const kPanelActions[9] = {"acSourcesFrame",  "acDossiersFrame",  "acProgrammerFrame",
+                                      "acExtraireFrame", "acIncrusterFrame", "acOptionsFrame",
+                                      "saListeFrame",    "acHelp",           "acApropos"};
+constexpr QSize kPreviewSize(410, 330);
+constexpr QSize kClientSize(700, 459);
+} // namespace
+
+void TCaptureForm::LayoutPanels() {
+    const bool left = Prm.ecranGauche ? Prm.ecranGauche->Value : true;
+    const LayoutMath::PanelOffsets offsets = LayoutMath::panelOffsets(left);
+    PanelsX = offsets.panelsX;
+    PreviewShiftX = offsets.previewShiftX;
+    if (action("acReduire") && action("acReduire")->isChecked())
+        return;
+
+    // A window larger than its design size gives the room to the preview.
+    const QSize central = centralWidget()->size();
+    const int statusHeight = statusBar()->isVisible() ? statusBar()->height() : 0;
+    const int extraW = std::max(0, central.width() - kClientSize.width());
+    const int extraH = std::max(0, central.height() - (kClientSize.height() - statusHeight));
+    const int panelsX = left ? PanelsX + extraW : PanelsX;
+
+    Panel1->setGeometry(PreviewShiftX + 10, Panel1->y() > 0 ? Panel1->y() : 40,
+                        kPreviewSize.width() + extraW, kPreviewSize.height() + extraH);
+    Panel2->setGeometry(12, 12, Panel1->width() - 24, Panel1->height() - 24);
+    const int buttonsY = Panel1->geometry().bottom() + 8;
+    const int volumeY = buttonsY + 40;
+    btnCouper->move(PreviewShiftX + 24, buttonsY);
+    btnCapture->move(PreviewShiftX + 64, buttonsY);
+    btnGrab->move(PreviewShiftX + 304 + extraW, buttonsY);
+    chronoLab->move(btnGrab->x() - chronoLab->width() - 4, buttonsY + 8);
+    lblVolume->move(PreviewShiftX + 108, volumeY);
+    tb->move(PreviewShiftX + 144, volumeY - 2);
+    gaugeVolume->move(PreviewShiftX + 296, volumeY);
+    for (QFrame* panel : panels)
+        panel->move(panelsX, 33);
+    actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
+    panelToolBar->move(panelsX + 8, 2);
+    ApplyAspectRatio();
+}
+
+void TCaptureForm::HidePanel() {
+    const int current = Prm.panneauActif ? Prm.panneauActif->Value : 0;
+    if (current > 8)
+        return;
+    panels[size_t(current)]->hide();
+    action(QLatin1String(kPanelActions[current]))->setChecked(false);
+}
+
+void TCaptureForm::ShowPanel(int panel) {
+    if (panel < 0 || panel > 8)
+        return;
+    HidePanel();
+    Prm.panneauActif->Value = uint8_t(panel);
+    QFrame* frame = panels[size_t(panel)];
+    frame->move(frame->x(), 33);
+    frame->show();
+    frame->raise();
+    TCustomSuperAction* a = action(QLatin1String(kPanelActions[panel]));
+    a->setCheckable(true);
+    a->setChecked(true);
+}
+
+void TCaptureForm::setReduced(bool reduced) {
+    TCustomSuperAction* a = action("acReduire");
+    if (reduced) {
+        statusBar()->hide();
+        Panel1->move(0, 0);
+        Panel1->raise();
+        setFixedSize(QSize(Panel1->width(), Panel1->height()));
+        a->setText(QStringLiteral("Restaurer"));
+        setWindowTitle(videoSourceText ? videoSourceText() : QString());
+    } else {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        statusBar()->show();
+        Panel1->move(Panel1->x(), Prm.wideScreen && Prm.wideScreen->Value ? 76 : 40);
+        resize(kClientSize);
+        LayoutPanels();
+        a->setText(QStringLiteral("Réduire"));
+        setWindowTitle(windowCaption());
+    }
+}
+
+void TCaptureForm::toggleFullScreen(bool on) {
+    TCustomSuperAction* a = action("tafullscreen");
+    a->SetChecked(on);
+    const bool haveVideo = currentVideoSource && currentVideoSource().present;
+    if (on) {
+        if (!haveVideo || !m_plaque)
+            return;
+        vwEcran->setParent(m_plaque->videoHolder);
+        vwEcran->setGeometry(m_plaque->videoHolder->rect());
+        vwEcran->show();
+        m_plaque->showFullScreen();
+        m_plaque->raise();
+        m_plaque->activateWindow();
+    } else {
+        if (m_plaque && vwEcran->parent() == m_plaque->videoHolder) {
+            vwEcran->setParent(Panel1);
+            vwEcran->setVisible(haveVideo);
+            vwEcran->stackUnder(Panel2);
+        }
+        if (m_plaque)
+            m_plaque->hide();
+    }
+    ApplyAspectRatio();
+}
+
+void TCaptureForm::setDetectedWide(bool wide) {
+    m_detectedWide = wide;
+    ApplyAspectRatio();
+}
+
+void TCaptureForm::ApplyAspectRatio() {
+    if (!currentVideoSource || !Prm.aspectRatio)
+        return;
+    const TVideoSourceInfo source = currentVideoSource();
+    if (!source.present)
+        return;
+    const QSize units = LayoutMath::aspectUnits(Prm.aspectRatio->Value, source.hasSceneDetector,
+                                                m_detectedWide, source.nativeSize);
+    FitVideoWindow(units.width(), units.height());
+}
+
+void TCaptureForm::FitVideoWindow(int w, int h) {
+    if (m_plaque && m_plaque->isVisible()) {
+        const QRect box = m_plaque->rect().adjusted(12, 12, -12, -12);
+        const QRect r = LayoutMath::fitRect(box, w, h);
+        m_plaque->videoHolder->setGeometry(r);
+        vwEcran->setGeometry(m_plaque->videoHolder->rect());
+        m_plaque->Shape1->setGeometry(r.adjusted(-12, -12, 12, 12));
+        m_plaque->Shape1->lower();
+        return;
+    }
+    const QRect r = LayoutMath::fitRect(Panel2->geometry(), w, h);
+    vwEcran->setGeometry(r);
+    Shape2->setGeometry(r.adjusted(-12, -12, 12, 12));
+    sliderVert->setGeometry(r.x() + r.width() - 6, r.y() - 8, 12, r.height() + 16);
+    sliderHorz->setGeometry(r.x() - 8, r.y() + r.height() - 6, r.width() + 16, 12);
+    Shape1->move(r.x() + r.width() - 6, r.y() + r.height() - 6);
+    Shape1->raise();
+}
+
+void TCaptureForm::ApplyVolume() {
+    if (!Prm.volume)
+        return;
+    if (m_dm)
+        m_dm->SetVolume(Prm.muteOn->Value ? 0 : Prm.volume->Value);
+    gaugeVolume->setValue(Prm.volume->Value / 100);
+}
+
+void TCaptureForm::setVolume(int volume) {
+    tb->setValue(LayoutMath::clampVolume(volume)); // the slider writes the parameter
+    if (Prm.volume)
+        Prm.volume->Value = tb->value();
+    ApplyVolume();
+}
+
+void TCaptureForm::toggleMute(bool on) {
+    Prm.muteOn->Value = on;
+    action("taMute")->SetChecked(on);
+    ApplyVolume();
+    if (UpdateStatusTexts)
+        UpdateStatusTexts();
+}
+
+void TCaptureForm::applyFlip(bool vertical) {
+    const bool on = action(vertical ? "acVertFlip" : "acHorzFlip")->isChecked();
+    (vertical ? Prm.wantVertFlip : Prm.wantHorzFlip)->Value = on;
+    if (setOverlayFlip)
+        setOverlayFlip(vertical, on && VideoReady);
+    if (UpdateStatusTexts)
+        UpdateStatusTexts();
+}
+
+void TCaptureForm::toggleSliders() {
+    m_slidersVisible = !m_slidersVisible;
+    sliderVert->setVisible(m_slidersVisible);
+    sliderHorz->setVisible(m_slidersVisible);
+    Shape1->setVisible(m_slidersVisible);
+    if (m_slidersVisible) {
+        sliderVert->raise();
+        sliderHorz->raise();
+        Shape1->raise();
+        if (!action("taIncruster")->isChecked())
+            action("taIncruster")->executeInteractive(this);
+    }
+    action("acSliders")
+        ->setText(m_slidersVisible ? QStringLiteral("Masquer les curseurs de l'incrustation")
+                                   : QStringLiteral("Afficher les curseurs de l'incrustation"));
+}
+
+void TCaptureForm::swapSides(QObject* sender) {
+    if (!sender)
+        return;
+    Prm.ecranGauche->Value = !Prm.ecranGauche->Value;
+    if (!action("acReduire")->isChecked())
+        LayoutPanels();
+}
+
+void TCaptureForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (Prm.ecranGauche)
+        LayoutPanels();
+}
+
+void TCaptureForm::mousePressEvent(QMouseEvent* event) {
+    // A left click on the picture grabs a still.
+    const QPoint inPreview = vwEcran->mapFrom(this, event->position().toPoint());
+    if (event->button() == Qt::LeftButton && vwEcran->isVisible() &&
+        vwEcran->rect().contains(inPreview)) {
+        action("saGrab")->executeInteractive(this);
+        return;
+    }
+    QMainWindow::mousePressEvent(event);
+}
+
+void TCaptureForm::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    for (const char* name :
+         {"saCapturerBascule", "saGrab", "tafullscreen", "acReduire", "taMute", "acVertFlip",
+          "acHorzFlip", "taFreezepreview", "taraccourcis", "acQuitter"})
+        menu.addAction(action(QLatin1String(name)));
+    menu.exec(event->globalPos());
+}

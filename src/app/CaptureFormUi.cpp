@@ -1,0 +1,202 @@
+// Construction of the main window's widgets. Geometry is in pixels at 96 dpi; Qt scales it
+// on high-density screens.
+#include "CaptureForm.h"
+
+#include "ImageList.h"
+#include "StatusPanels.h"
+#include "SuperAction.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kPanelTitles[9] = {"Sources", "Dossiers", "Programmer", "Extraire", "Incruster",
+                                     "Options", "Liste",    "Aide",       "A propos"};
+const char* const kPanelObjects[9] = {"SourcesFrame",   "DossiersFrame1",  "ProgrammerFrame1",
+                                      "ExtraireFrame1", "IncrusterFrame1", "OptionsFrame",
+                                      "ListeFrame",     "HelpFrame1",      "AproposFrame1"};
+
+QToolButton* makeButton(QWidget* parent, const QSize& size) {
+    auto* b = new QToolButton(parent);
+    b->setFixedSize(size);
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setIconSize(QSize(20, 20));
+    return b;
+}
+
+} // namespace
+
+void TCaptureForm::buildWidgets() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(10, 40, 410, 330);
+    Panel1->setAutoFillBackground(true);
+    QPalette dark = Panel1->palette();
+    dark.setColor(QPalette::Window, QColor(32, 32, 32));
+    Panel1->setPalette(dark);
+
+    Shape2 = new QFrame(Panel1);
+    Shape2->setObjectName(QStringLiteral("Shape2"));
+    Shape2->setAutoFillBackground(true);
+    QPalette back = Shape2->palette();
+    back.setColor(QPalette::Window, Qt::black);
+    Shape2->setPalette(back);
+
+    vwEcran = new QWidget(Panel1);
+    vwEcran->setObjectName(QStringLiteral("vwEcran"));
+    vwEcran->setAutoFillBackground(true);
+    vwEcran->setPalette(back);
+    vwEcran->hide(); // shown with a video source
+    Shape2->hide();
+
+    Panel2 = new QFrame(Panel1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(12, 12, 386, 306);
+    Panel2->setFrameShape(QFrame::StyledPanel);
+    Panel2->setAutoFillBackground(true);
+    QPalette hintPalette = dark;
+    hintPalette.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    Panel2->setPalette(hintPalette);
+    Panel2->setToolTip(QStringLiteral("Aucune source vidéo n'a été sélectionnée"));
+    auto* noVideo = new QVBoxLayout(Panel2);
+    auto* picture = new QLabel(Panel2);
+    picture->setPixmap(ImageList::icon(ImageList::imNoVideo).pixmap(64, 64));
+    picture->setAlignment(Qt::AlignCenter);
+    auto* hint = new QLabel(QStringLiteral("Aucune source vidéo n'a été sélectionnée"), Panel2);
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    noVideo->addStretch();
+    noVideo->addWidget(picture);
+    noVideo->addWidget(hint);
+    noVideo->addStretch();
+
+    sliderVert = new QSlider(Qt::Vertical, Panel1);
+    sliderHorz = new QSlider(Qt::Horizontal, Panel1);
+    for (QSlider* s : {sliderVert, sliderHorz}) {
+        s->setRange(0, 1000);
+        s->hide();
+    }
+    sliderVert->setInvertedAppearance(true);
+    Shape1 = new QFrame(Panel1);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setFrameShape(QFrame::Box);
+    Shape1->setFixedSize(12, 12);
+    Shape1->hide();
+
+    btnCouper = makeButton(central, QSize(36, 32));
+    btnCapture = makeButton(central, QSize(100, 32));
+    btnGrab = makeButton(central, QSize(100, 32));
+    btnCouper->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    lblVolume = new QLabel(QStringLiteral("Volume"), central);
+    tb = new QSlider(Qt::Horizontal, central);
+    tb->setObjectName(QStringLiteral("tb"));
+    tb->setRange(0, 10000);
+    tb->setSingleStep(100);
+    tb->setPageStep(1000);
+    tb->setFixedWidth(145);
+    gaugeVolume = new QProgressBar(central);
+    gaugeVolume->setRange(0, 100);
+    gaugeVolume->setFixedSize(110, 16);
+    gaugeVolume->setTextVisible(true);
+    chronoLab = new QLabel(central);
+    chronoLab->setObjectName(QStringLiteral("chronoLab"));
+    chronoLab->setMinimumWidth(40);
+
+    buildPanels();
+
+    statusPanels = new TStatusPanels(this);
+    statusBar()->addWidget(statusPanels, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    resize(700, 459);
+}
+
+void TCaptureForm::buildPanels() {
+    QWidget* central = centralWidget();
+    for (int i = 0; i < 9; ++i) {
+        auto* frame = new QFrame(central);
+        frame->setObjectName(QLatin1String(kPanelObjects[i]));
+        frame->setFrameShape(QFrame::StyledPanel);
+        frame->setGeometry(PanelsX, 33, 275, 400);
+        auto* layout = new QVBoxLayout(frame);
+        auto* title =
+            new QLabel(QStringLiteral("<b>%1</b>").arg(QString::fromUtf8(kPanelTitles[i])), frame);
+        layout->addWidget(title);
+        frame->hide();
+        panels[size_t(i)] = frame;
+    }
+
+    // Options: where the preferences are kept.
+    QFrame* options = panels[5];
+    gbPrefs = new QGroupBox(options);
+    auto* prefsLayout = new QVBoxLayout(gbPrefs);
+    auto* prefsTitle =
+        new QLabel(QStringLiteral("Comment sauver les préférences en quittant"), gbPrefs);
+    prefsTitle->setWordWrap(true);
+    prefsLayout->addWidget(prefsTitle);
+    rgPrefs = new QButtonGroup(this);
+    const char* items[] = {"Mode normal (registre)", "Mode portable (clé USB)",
+                           "Ne pas enregistrer en quittant"};
+    for (int i = 0; i < 3; ++i) {
+        auto* radio = new QRadioButton(QString::fromUtf8(items[i]), gbPrefs);
+        rgPrefs->addButton(radio, i);
+        prefsLayout->addWidget(radio);
+    }
+    auto* rateBox = new QGroupBox(QStringLiteral("Image/Image"), options);
+    auto* rateLayout = new QVBoxLayout(rateBox);
+    rateLayout->addWidget(new QLabel(QStringLiteral("images/seconde"), rateBox));
+    leFramerate = new QLineEdit(rateBox);
+    leFramerate->setObjectName(QStringLiteral("leFramerate"));
+    rateLayout->addWidget(leFramerate);
+    auto* optionsLayout = static_cast<QVBoxLayout*>(options->layout());
+    optionsLayout->addWidget(gbPrefs);
+    optionsLayout->addWidget(rateBox);
+    optionsLayout->addStretch();
+    for (int i = 0; i < 9; ++i)
+        if (i != 5)
+            static_cast<QVBoxLayout*>(panels[size_t(i)]->layout())->addStretch();
+
+    ErreurFrame1 = new QFrame(central);
+    ErreurFrame1->setObjectName(QStringLiteral("ErreurFrame1"));
+    ErreurFrame1->setGeometry(-1000, -1000, 275, 400);
+    ErreurFrame1->hide();
+}
+
+void TCaptureForm::buildToolBars() {
+    QWidget* central = centralWidget();
+    actionToolBar = new QToolBar(central);
+    actionToolBar->setObjectName(QStringLiteral("actionToolBar"));
+    actionToolBar->setIconSize(QSize(20, 20));
+    for (const char* name : {"tafullscreen", "acReduire", "acBasculerPanneau", "acVertFlip",
+                             "acHorzFlip", "taMute", "taraccourcis", "acQuitter"})
+        actionToolBar->addAction(action(QLatin1String(name)));
+    actionToolBar->adjustSize();
+
+    panelToolBar = new QToolBar(central);
+    panelToolBar->setObjectName(QStringLiteral("panelToolBar"));
+    panelToolBar->setIconSize(QSize(20, 20));
+    for (const char* name :
+         {"acSourcesFrame", "acDossiersFrame", "acProgrammerFrame", "acExtraireFrame",
+          "acIncrusterFrame", "acOptionsFrame", "saListeFrame", "acHelp", "acApropos"})
+        panelToolBar->addAction(action(QLatin1String(name)));
+    panelToolBar->adjustSize();
+
+    btnCapture->setDefaultAction(action("saCapturerBascule"));
+    btnCouper->setDefaultAction(action("acCouper"));
+    btnGrab->setDefaultAction(action("saGrab"));
+}

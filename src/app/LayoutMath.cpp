@@ -1,0 +1,58 @@
+#include "LayoutMath.h"
+
+#include <algorithm>
+
+namespace LayoutMath {
+
+QRect fitRect(const QRect& box, int w, int h) {
+    if (w <= 0 || h <= 0 || box.width() <= 0 || box.height() <= 0)
+        return QRect(box.topLeft(), QSize(0, 0));
+    const qint64 bw = box.width(), bh = box.height();
+    if (bw * h < bh * w) {
+        const int height = int(bw * h / w);
+        return QRect(box.left(), box.top() + int((bh - height) / 2), int(bw), height);
+    }
+    const int width = int(bh * w / h);
+    return QRect(box.left() + int((bw - width) / 2), box.top(), width, int(bh));
+}
+
+PanelOffsets panelOffsets(bool previewOnLeft) {
+    return previewOnLeft ? PanelOffsets{427, 0} : PanelOffsets{0, 266};
+}
+
+int clampVolume(int volume) {
+    return std::clamp(volume, 0, 10000);
+}
+
+QSize aspectUnits(int aspectRatio, bool hasSceneDetector, bool detectedWide, QSize native) {
+    QSize units;
+    switch (aspectRatio) {
+    case 0:
+        units = hasSceneDetector ? (detectedWide ? QSize(16, 9) : QSize(4, 3)) : native;
+        if (units.width() <= 0 || units.height() <= 0)
+            units = native;
+        break;
+    case 1:
+        units = QSize(4, 3);
+        break;
+    case 2:
+        units = QSize(16, 9);
+        break;
+    default:
+        units = native;
+        break;
+    }
+    if (units.width() == 0 || units.height() == 0)
+        units = QSize(4, 3);
+    return units;
+}
+
+int dvRatioOf(QSize units) {
+    return qint64(units.width()) * 9 >= qint64(units.height()) * 14 ? 1 : 0;
+}
+
+int nextPanel(int panel) {
+    return panel >= 8 ? 0 : panel + 1;
+}
+
+} // namespace LayoutMath

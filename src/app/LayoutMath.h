@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+// Arithmetic of the main window's layout, kept apart from the widgets so that it can be
+// checked on its own.
+namespace LayoutMath {
+
+// A w:h rectangle fitted into box, centred; integer arithmetic. A non-positive term gives
+// an empty rectangle at the box's top-left corner.
+QRect fitRect(const QRect& box, int w, int h);
+
+// Offsets of the side panels and of the preview: (427, 0) with the preview on the left,
+// (0, 266) with the preview on the right.
+struct PanelOffsets {
+    int panelsX;
+    int previewShiftX;
+};
+PanelOffsets panelOffsets(bool previewOnLeft);
+
+// Monitoring volume steps, clamped to 0..10000.
+int clampVolume(int volume);
+
+// Width and height units of the preview for "Aspect ratio" (0 normal, 1 4:3, 2 16:9,
+// 3 native). Normal uses the DV detector's ratio when the source has one, else the native
+// size; a zero term gives 4:3.
+QSize aspectUnits(int aspectRatio, bool hasSceneDetector, bool detectedWide, QSize native);
+
+// The DV recompression ratio that matches units: 1 (16:9) when w * 9 >= h * 14.
+int dvRatioOf(QSize units);
+
+// Next side panel, from 8 back to 0.
+int nextPanel(int panel);
+
+} // namespace LayoutMath

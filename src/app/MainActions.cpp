@@ -1,0 +1,481 @@
+// The main window's actions: the table of every command with its category, caption,
+// shortcuts, switch and token, and the handlers this window answers itself.
+#include "CaptureForm.h"
+
+#include "AppliMan.h"
+#include "CommandRunner.h"
+#include "ImageList.h"
+#include "LayoutMath.h"
+#include "MornePreferences.h"
+#include "ParameterTable.h"
+#include "Prompts.h"
+#include "RaccourcisForm.h"
+#include "SuperAction.h"
+
+#include <QButtonGroup>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSlider>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Kind { S, T };
+
+struct ActionRow {
+    const char* name;
+    Kind kind;
+    bool autoCheck;
+    const char* category;
+    const char* caption; // empty: no caption
+    const char* shortcut;
+    const char* secondary; // one secondary shortcut, or empty
+    const char* sw;
+    const char* token;
+    int image;
+};
+
+using namespace ImageList;
+
+// In list order: a key goes to the first action of the list that answers it.
+const ActionRow kActions[] = {
+    {"saGrab", S, false, "action", "Grab!", "F5", "Ctrl+G", "g", "grab", imGrab},
+    {"tafullscreen", T, false, "action", "Mettre en plein écran", "Alt+Return", "", "fs",
+     "full_screen", imFullScreen},
+    {"acOptionsFrame", S, false, "frame", "Panneau Options", "F10", "Alt+O", "of", "options_frame",
+     imPanelOptions},
+    {"acDossiersFrame", S, false, "frame", "Panneau Dossiers", "Alt+D", "", "df",
+     "directories_frame", imPanelFolders},
+    {"acProgrammerFrame", S, false, "frame", "Panneau Programmer", "Alt+P", "", "pf",
+     "program_frame", imPanelProgram},
+    {"acExtraireFrame", S, false, "frame", "Panneau Extraire", "Alt+G", "", "gf", "grab_frame",
+     imPanelGrab},
+    {"acIncrusterFrame", S, false, "frame", "Panneau Incruster", "Alt+I", "", "if", "inlay_frame",
+     imPanelInlay},
+    {"acQuitter", S, false, "general", "Quitter", "Alt+F4", "Ctrl+Q", "q", "quit", imQuit},
+    {"acApropos", S, false, "frame", "Panneau A propos...", "Alt+A", "", "af", "about_frame",
+     imPanelAbout},
+    {"acCouper", S, false, "action", "Couper", "F7", "Ctrl+X", "k", "cut", imCut},
+    {"acProgrammerBascule", S, false, "action", "Prog", "Ctrl+P", "", "p", "program", imProgram},
+    {"acJpgOption", S, false, "Options", "Jpg", "Ctrl+J", "", "j", "jpeg", imJpeg},
+    {"acBmpOption", S, false, "Options", "Bmp", "Ctrl+B", "", "b", "bmp", imBmp},
+    {"acBasculerPanneau", S, false, "frame", "Panneau Inverser", "Alt+W", "", "w", "switch",
+     imSwap},
+    {"acNextPanneau", S, false, "frame", "Panneau Suivant", "F6", "Alt+N", "nf", "next_frame",
+     imNextPanel},
+    {"acHelp", S, false, "frame", "Panneau Aide", "F1", "Alt+H", "hf", "help_frame", imPanelHelp},
+    {"acReduire", S, true, "frame", "Réduire", "Alt+Backspace", "", "r", "reduce", imReduce},
+    {"acSourcesFrame", S, false, "frame", "Panneau Sources", "F2", "Alt+S", "sf", "sources_frame",
+     imPanelSources},
+    {"cam_PlayPause", T, false, "camera", "caméra PlayPause", "Ins", "", "x", "play", imPlay},
+    {"cam_Stop", S, false, "camera", "caméra Stop", "Ctrl+End", "", "s", "stop", imStop},
+    {"cam_AvanceLent", S, false, "camera", "caméra Avance Lent", "Ctrl+Right", "", "as",
+     "advance_slow", imForward},
+    {"cam_AvanceRapide", S, false, "camera", "caméra Avance Rapide", "Ctrl+Down", "", "ff",
+     "fast_forward", imFastForward},
+    {"cam_ReculeLent", S, false, "camera", "caméra Recule Lent", "Ctrl+Left", "", "bs", "back_slow",
+     imBackward},
+    {"cam_ReculeRapide", S, false, "camera", "caméra Recule Rapide", "Ctrl+Up", "", "bf",
+     "back_fast", imRewind},
+    {"saCapturerBascule", S, true, "action", "Capturer", "Ctrl+Space", "", "c", "capture",
+     imCapture},
+    {"acShowVideoPilotDV", S, false, "action", "", "", "", "pv", "pilot_video", -1},
+    {"acVertFlip", S, true, "action", "Miroir Vertical", "F4", "", "vf", "vertical_flip",
+     imVertFlip},
+    {"acDatorix", S, false, "action", "Datorix", "F8", "", "dd", "datorix", imDatorix},
+    {"acOuvrirDossierVideos", S, false, "action", "Ouvrir le dossier des vidéos", "Alt+V", "", "v",
+     "open_folder", imFolder},
+    {"acIncVolume", S, false, "action", "Augmenter le volume", "", "", "iv", "inc_volume",
+     imVolumeUp},
+    {"acDecVolume", S, false, "action", "Diminuer le volume", "", "", "dv", "dec_volume",
+     imVolumeDown},
+    {"acSliders", S, false, "frame", "Afficher les curseurs", "Alt+Y", "", "ss", "sliders",
+     imSliders},
+    {"acHorzFlip", S, true, "action", "Miroir Horizontal", "Shift+F4", "", "zf", "horizontal_flip",
+     imHorzFlip},
+    {"acShowAudioPilotDV", S, false, "action", "", "", "", "pa", "pilot_audio", -1},
+    {"cam_Toggle", S, false, "camera", "caméra Basculer", "Ctrl+Home", "", "ct", "cameras_toggle",
+     -1},
+    {"saExitFullScreen", S, false, "action", "Interrompre", "Esc", "", "ef", "exit_fullscreen", -1},
+    {"taraccourcis", T, false, "Morne", "Afficher les raccourcis", "F11", "", "o", "shortcuts",
+     imShortcuts},
+    {"taDecalage", T, false, "Morne", "", "", "", "dh", "decalage", -1},
+    {"taFreezepreview", T, true, "Morne", "Relancer la preview", "F3", "", "fp", "freeze_preview",
+     imFreeze},
+    {"taFreezeCapture", T, true, "Morne", "Geler la capture", "Space", "", "fc", "freeze_capture",
+     imFreeze},
+    {"taIncruster", T, false, "action", "Incruster", "F12", "", "i", "inlay", imInlay},
+    {"taLock", T, false, "Morne", "Preview conforme", "F9", "", "l", "lock", imLock},
+    {"saListeFrame", S, false, "frame", "Panneau Liste", "Alt+L", "", "lf", "liste_frame",
+     imPanelList},
+    {"taMute", T, false, "action", "Couper le son", "Ctrl+M", "", "m", "mute", imMute},
+    {"saRatioNormal", S, false, "Morne", "Image normale", "Alt+F8", "", "rn", "ratio_normal", -1},
+    {"saRatioNatif", S, false, "Morne", "Image native", "Alt+F7", "", "rf", "ratio_natif", -1},
+    {"saRatio16x9", S, false, "Morne", "Image 16x9", "Alt+F6", "", "rw", "ratio_16x9", -1},
+    {"saRatio4x3", S, false, "Morne", "Image 4x3", "Alt+F5", "", "rs", "ratio_4x3", -1},
+    {"cam_Play", S, false, "camera", "caméra Play", "Ctrl+Ins", "", "cp", "camera_play", imPlay},
+    {"cam_Pause", S, false, "camera", "caméra Pause", "Ctrl+Del", "", "co", "camera_pause",
+     imPause},
+    {"saIntervallo", S, false, "Morne", "Basculer l'intervallomètre", "", "", "it",
+     "intervalometer", imIntervalometer},
+    {"saScript", S, false, "Morne", "Lancer script", "", "", "", "", imScript},
+    {"saSourceVideo", S, false, "select", "Source Vidéo", "", "", "sv", "source_video", -1},
+    {"saSourceAudio", S, false, "select", "Source Audio", "", "", "sa", "source_audio", -1},
+    {"saFormatCapture", S, false, "select", "Format Capture", "", "", "fc", "format_capture", -1},
+};
+
+struct ToggleTexts {
+    const char* name;
+    const char* trueCaption;
+    const char* falseCaption;
+};
+
+const ToggleTexts kToggleTexts[] = {
+    {"tafullscreen", "Enlever le plein écran", "Mettre en plein écran"},
+    {"taraccourcis", "Masquer les raccourcis", "Afficher les raccourcis"},
+    {"taDecalage", "Masquer décalage", "Ajouter un décalage"},
+    {"taFreezepreview", "Geler la preview", "Relancer la preview"},
+    {"taFreezeCapture", "Geler la capture", "Relancer la capture"},
+    {"taIncruster", "Stopper l'incrustation", "Incruster"},
+    {"taLock", "Preview libre", "Preview conforme"},
+    {"taMute", "Remettre le son", "Couper le son"},
+    {"cam_PlayPause", "caméra PlayPause", "caméra PlayPause"},
+};
+
+// Actions whose work is done by parts of the program not present yet: listed, but
+// disabled until those parts enable them.
+const char* const kNotYetAvailable[] = {
+    "saGrab",
+    "acCouper",
+    "acProgrammerBascule",
+    "cam_PlayPause",
+    "cam_Stop",
+    "cam_AvanceLent",
+    "cam_AvanceRapide",
+    "cam_ReculeLent",
+    "cam_ReculeRapide",
+    "saCapturerBascule",
+    "acShowVideoPilotDV",
+    "acShowAudioPilotDV",
+    "cam_Toggle",
+    "taDecalage",
+    "cam_Play",
+    "cam_Pause",
+    "saIntervallo",
+    "saSourceVideo",
+    "saSourceAudio",
+    "saFormatCapture",
+};
+
+} // namespace
+
+void TCaptureForm::createActions() {
+    for (const ActionRow& row : kActions) {
+        TCustomSuperAction* a = row.kind == T
+                                    ? static_cast<TCustomSuperAction*>(new TtoggleAction(this))
+                                    : new TSuperAction(this);
+        const QString name = QLatin1String(row.name);
+        a->setObjectName(name);
+        a->Category = QLatin1String(row.category);
+        a->setText(QString::fromUtf8(row.caption));
+        a->ShortCut = QKeySequence(QLatin1String(row.shortcut));
+        if (*row.secondary)
+            a->SecondaryShortcuts = {QKeySequence(QLatin1String(row.secondary))};
+        a->setSwitch(QLatin1String(row.sw));
+        a->setToken(QLatin1String(row.token));
+        a->AutoCheck = row.autoCheck;
+        if (row.autoCheck)
+            a->setCheckable(true);
+        a->setImageindex(row.image);
+        a->setIcon(ImageList::icon(row.image));
+        connect(a, &TCustomSuperAction::OnImageChanged, a,
+                [a](int index) { a->setIcon(ImageList::icon(index)); });
+        al.append(a);
+        m_actions.insert(name, a);
+    }
+    for (const ToggleTexts& t : kToggleTexts) {
+        auto* toggle = static_cast<TtoggleAction*>(action(QLatin1String(t.name)));
+        toggle->setCheckable(true);
+        toggle->TrueCaption = QString::fromUtf8(t.trueCaption);
+        toggle->FalseCaption = QString::fromUtf8(t.falseCaption);
+        toggle->TrueImageIndex = toggle->FalseImageIndex = toggle->imageindex();
+    }
+    static_cast<TtoggleAction*>(action("taDecalage"))->SetChecked(true);
+    for (const char* name : kNotYetAvailable)
+        action(QLatin1String(name))->setEnabled(false);
+}
+
+void TCaptureForm::bindAction(const QString& name, std::function<void(QObject*)> handler) {
+    TCustomSuperAction* a = action(name);
+    if (auto* toggle = qobject_cast<TtoggleAction*>(a)) {
+        // Both states run the same handler, which reads the state it acts on.
+        toggle->OnTrueExecute = handler;
+        toggle->OnfalseExecute = handler;
+        toggle->SetChecked(toggle->isChecked());
+    } else {
+        a->Onexecute = std::move(handler);
+    }
+}
+
+void TCaptureForm::connectHandlers() {
+    const char* const panelActions[9] = {"acSourcesFrame",  "acDossiersFrame",  "acProgrammerFrame",
+                                         "acExtraireFrame", "acIncrusterFrame", "acOptionsFrame",
+                                         "saListeFrame",    "acHelp",           "acApropos"};
+    for (int i = 0; i < 9; ++i)
+        bindAction(QLatin1String(panelActions[i]), [this, i](QObject*) { ShowPanel(i); });
+    bindAction("acNextPanneau",
+               [this](QObject*) { ShowPanel(LayoutMath::nextPanel(Prm.panneauActif->Value)); });
+    bindAction("acBasculerPanneau", [this](QObject* sender) { swapSides(sender); });
+    bindAction("acQuitter", [this](QObject*) { close(); });
+    bindAction("acReduire", [this](QObject*) { setReduced(action("acReduire")->isChecked()); });
+
+    // Toggle actions: the handler bound to the current state switches it over.
+    auto* fullScreen = static_cast<TtoggleAction*>(action("tafullscreen"));
+    fullScreen->OnTrueExecute = [this](QObject*) { toggleFullScreen(false); };
+    fullScreen->OnfalseExecute = [this](QObject*) { toggleFullScreen(true); };
+    fullScreen->SetChecked(false);
+    bindAction("saExitFullScreen", [this](QObject*) {
+        if (action("tafullscreen")->isChecked())
+            action("tafullscreen")->executeInteractive(this);
+    });
+    auto* mute = static_cast<TtoggleAction*>(action("taMute"));
+    mute->OnTrueExecute = [this](QObject*) { toggleMute(false); };
+    mute->OnfalseExecute = [this](QObject*) { toggleMute(true); };
+    mute->SetChecked(false);
+    auto* shortcuts = static_cast<TtoggleAction*>(action("taraccourcis"));
+    shortcuts->OnTrueExecute = [this](QObject*) { showRaccourcis(false); };
+    shortcuts->OnfalseExecute = [this](QObject*) { showRaccourcis(true); };
+    shortcuts->SetChecked(false);
+    shortcuts->Onprepare = [this, shortcuts](QObject*, bool&) {
+        // The window may have been closed by its title bar.
+        if (m_raccourcis)
+            shortcuts->SetChecked(m_raccourcis->isVisible());
+    };
+    auto* inlay = static_cast<TtoggleAction*>(action("taIncruster"));
+    inlay->OnTrueExecute = [this, inlay](QObject*) {
+        inlay->SetChecked(false);
+        Prm.wantIncrust->Value = false;
+        if (setOverlayIncrust)
+            setOverlayIncrust(false);
+        if (UpdateStatusTexts)
+            UpdateStatusTexts();
+    };
+    inlay->OnfalseExecute = [this, inlay](QObject*) {
+        inlay->SetChecked(true);
+        Prm.wantIncrust->Value = true;
+        if (setOverlayIncrust)
+            setOverlayIncrust(VideoReady);
+        if (UpdateStatusTexts)
+            UpdateStatusTexts();
+    };
+    inlay->SetChecked(false);
+    auto* lock = static_cast<TtoggleAction*>(action("taLock"));
+    lock->OnTrueExecute = [lock](QObject*) { lock->SetChecked(false); };
+    lock->OnfalseExecute = [lock](QObject*) { lock->SetChecked(true); };
+    lock->SetChecked(false);
+    // The freezes keep their state here; the recording controller acts on it.
+    bindAction("taFreezepreview", [this](QObject*) {
+        Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
+    });
+    bindAction("taFreezeCapture", [this](QObject*) {
+        Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+    });
+
+    bindAction("acVertFlip", [this](QObject*) { applyFlip(true); });
+    bindAction("acHorzFlip", [this](QObject*) { applyFlip(false); });
+    bindAction("acSliders", [this](QObject*) { toggleSliders(); });
+    connect(Shape1, &QObject::objectNameChanged, this, [] {});
+    bindAction("acIncVolume", [this](QObject*) { setVolume(Prm.volume->Value + 1000); });
+    bindAction("acDecVolume", [this](QObject*) { setVolume(Prm.volume->Value - 1000); });
+    connect(tb, &QSlider::valueChanged, this, [this](int value) {
+        if (!Prm.volume)
+            return;
+        Prm.volume->Value = value;
+        ApplyVolume();
+    });
+
+    const std::pair<const char*, int> ratios[] = {
+        {"saRatioNormal", 0}, {"saRatio4x3", 1}, {"saRatio16x9", 2}, {"saRatioNatif", 3}};
+    for (const auto& [name, value] : ratios)
+        bindAction(QLatin1String(name), [this, value = value](QObject*) {
+            Prm.aspectRatio->Value = uint8_t(value);
+            ApplyAspectRatio();
+        });
+    bindAction("acJpgOption", [](QObject*) { Prm.extensionDesImages->Value = 1; });
+    bindAction("acBmpOption", [](QObject*) { Prm.extensionDesImages->Value = 0; });
+    bindAction("acDatorix", [this](QObject*) { openDatorix(); });
+    bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
+
+    action("saScript")->Onprepare = [this](QObject*, bool& proceed) {
+        const QString file = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                          QStringLiteral("*.txt (*.txt)"));
+        if (file.isEmpty())
+            proceed = false;
+        else
+            ActionArguments().append(file);
+    };
+    bindAction("saScript", [this](QObject*) {
+        if (!ActionArguments().isEmpty())
+            Script1->RunScriptFile(ActionArguments().first());
+    });
+
+    connect(leFramerate, &QLineEdit::editingFinished, this, [this] { readFramerateField(); });
+    connect(rgPrefs, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id != gp->mode())
+            gp->SetMode(TSavePreferences(id));
+    });
+}
+
+void TCaptureForm::readFramerateField() {
+    bool ok = false;
+    const double rate = QLocale().toDouble(leFramerate->text(), &ok);
+    if (ok && rate > 0) {
+        Prm.framerate->Value = rate;
+        return;
+    }
+    prompts().warning(this, QStringLiteral("La valeur de \"images/seconde\" n'est pas correcte\r\n"
+                                           "Entrez une valeur décimale - avec virgule comme "
+                                           "séparateur"));
+    leFramerate->setText(QStringLiteral("18,0"));
+    Prm.framerate->Value = 18.0;
+}
+
+void TCaptureForm::showRaccourcis(bool show) {
+    action("taraccourcis")->SetChecked(show);
+    if (!m_raccourcis)
+        return;
+    m_raccourcis->setVisible(show);
+    if (show)
+        m_raccourcis->raise();
+}
+
+void TCaptureForm::openDatorix() {
+    const QString program = Prm.datorix->Value;
+    if (program.isEmpty() || !QFileInfo(program).isFile()) {
+        prompts().information(this, QStringLiteral("Datorix de Ardoval n'a pas été trouvé sur cet "
+                                                   "ordinateur\r\nS'il est présent, indiquez son "
+                                                   "nom dans le panneau des dossiers (ALT+D)."));
+        return;
+    }
+    QStringList files;
+    for (const QString& f : recordedFiles ? recordedFiles() : QStringList())
+        if (QFileInfo::exists(f))
+            files << f;
+    QProcess::startDetached(program, files);
+}
+
+void TCaptureForm::openVideoFolder() {
+    const QStringList files = recordedFiles ? recordedFiles() : QStringList();
+    if (!files.isEmpty()) {
+        // The file browser with the file selected, where one answers on the session bus.
+        QDBusInterface fm(QStringLiteral("org.freedesktop.FileManager1"),
+                          QStringLiteral("/org/freedesktop/FileManager1"),
+                          QStringLiteral("org.freedesktop.FileManager1"),
+                          QDBusConnection::sessionBus());
+        if (fm.isValid()) {
+            QDBusReply<void> reply =
+                fm.call(QStringLiteral("ShowItems"),
+                        QStringList{QUrl::fromLocalFile(files.last()).toString()}, QString());
+            if (reply.isValid())
+                return;
+        }
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(files.last()).absolutePath()));
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Prm.videoDirectory->Value));
+}
+
+void TCaptureForm::createManagerActions() {
+    am = new TKXAppliMan(this);
+    auto add = [this](TCustomAbstractAction* a, const QString& name, const QString& scriptName,
+                      const QString& sw) {
+        a->setObjectName(name);
+        a->ScriptName = scriptName;
+        a->setSwitch(sw);
+        a->Category = QStringLiteral("internal");
+        am->actions.append(a);
+        return a;
+    };
+
+    raFormSave =
+        static_cast<TRectAction*>(add(new TRectAction(am), QStringLiteral("raFormSave"),
+                                      QStringLiteral("FormSave"), QStringLiteral("formsave")));
+    raFormSave->ApplyWhenLoad = true;
+    raFormSave->OnDefault = [this] { raFormSave->Value = geometry(); };
+    raFormSave->BeforeSave = [this] {
+        if (!action("acReduire")->isChecked())
+            raFormSave->Value = normalGeometry();
+    };
+    raFormSave->OnAfterApply = [this] {
+        const QRect r = raFormSave->Value;
+        if (r.width() >= 200 && r.height() >= 150)
+            setGeometry(r);
+    };
+
+    const auto camDefault = [this](TRectAction* cam) {
+        return
+            [this, cam] { cam->Value = QRect(geometry().left(), geometry().bottom(), 568, 132); };
+    };
+    raCam1 = static_cast<TRectAction*>(add(new TRectAction(am), QStringLiteral("raCam1"),
+                                           QStringLiteral("raCam1"), QStringLiteral("cam1")));
+    raCam1->OnDefault = camDefault(raCam1);
+    raCam2 = static_cast<TRectAction*>(add(new TRectAction(am), QStringLiteral("raCam2"),
+                                           QStringLiteral("Cam2"), QStringLiteral("cam2")));
+    raCam2->OnDefault = camDefault(raCam2);
+
+    // The manager's own windows, shown or hidden in turn.
+    struct Window {
+        const char* name;
+        const char* scriptName;
+        const char* title;
+        const char* shortcut;
+    };
+    const Window windows[] = {
+        {"caScript", "Script", "Script", "F12"},
+        {"caHelp", "Help", "Aide pour Raccourcis, Script et Macros", "F1"},
+        {"caAbout", "About", "A propos", "F11"},
+        {"caOptions", "Options", "Options", "F10"},
+        {"caCustom", "Custom", "Personnaliser", "Alt+F10"},
+    };
+    for (const Window& w : windows) {
+        auto* check = static_cast<TCheckAction*>(add(new TCheckAction(am), QLatin1String(w.name),
+                                                     QLatin1String(w.scriptName),
+                                                     QString::fromLatin1(w.scriptName).toLower()));
+        check->ShortCut = QKeySequence(QLatin1String(w.shortcut));
+        check->DefaultValue = false;
+        auto* window = new QWidget(this, Qt::Tool);
+        window->setWindowTitle(QString::fromUtf8(w.title));
+        window->resize(420, 300);
+        if (QLatin1String(w.name) == QLatin1String("caHelp")) {
+            auto* layout = new QVBoxLayout(window);
+            auto* text = new QLabel(window);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            layout->addWidget(text);
+            check->OnBeforeTrueApply = [this, text] {
+                QStringList lines;
+                for (TCustomAbstractAction* a : am->actions)
+                    lines << a->ScriptDeclaration().toHtmlEscaped() + QStringLiteral("<br>") +
+                                 QStringLiteral("<i>%1</i>").arg(a->SwitchSyntax().toHtmlEscaped());
+                text->setText(lines.join(QStringLiteral("<br>")));
+            };
+        }
+        check->OnAfterTrueApply = [window] { window->show(); };
+        check->OnAfterFalseApply = [window] { window->hide(); };
+        m_managerWindows.append(check);
+    }
+
+    auto* quit = static_cast<TNopeAction*>(
+        add(new TNopeAction(am), QStringLiteral("naQuit"), QString(), QStringLiteral("naquit")));
+    quit->IncludePrefs = false;
+    quit->ShortCut = QKeySequence(QStringLiteral("Alt+F4"));
+    quit->OnAfterApply = [this] { close(); };
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+
+// The full-screen window: black, borderless, holding the video with a 12-pixel frame
+// around it. Keys go on to the main window so that every shortcut works in full screen.
+class Tplaque : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tplaque(QWidget* mainWindow);
+
+    QFrame* Shape1;       // the frame drawn around the video
+    QWidget* videoHolder; // where the video goes while in full screen
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* m_main;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+// The four owner-drawn panels of the status bar, 175 pixels each. Panel 1 may end in a
+// red suffix; each panel's text has its own colour.
+class TStatusPanels : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kPanelWidth = 175;
+    static constexpr int kPanels = 4;
+
+    explicit TStatusPanels(QWidget* parent = nullptr);
+
+    void setText(int panel, const QString& text, const QColor& colour = Qt::black);
+    void setRedSuffix(const QString& suffix); // drawn in red after panel 1's text
+    QString text(int panel) const { return m_texts.at(size_t(panel)); }
+    QString redSuffix() const { return m_suffix; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::array<QString, kPanels> m_texts;
+    std::array<QColor, kPanels> m_colours;
+    QString m_suffix;
+};

@@ -1,0 +1,126 @@
+#include "CaptureForm.h"
+#include "Dm.h"
+#include "IniFile.h"
+#include "MornePreferences.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "Sandbox.h"
+#include "SuperAction.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The four windows of a running program, as the process entry makes them.
+struct Program {
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque{&form};
+    TRaccourcisForm raccourcis;
+    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
+
+    // Shows the window and lets the event loop run until start-up (and the command line)
+    // are through, or the window closed.
+    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+};
+
+QString iniValue(const QString& key) {
+    QStringList lines;
+    IniFile::load(AppPaths::iniFilePath(), lines);
+    for (const QString& line : lines)
+        if (line.startsWith(key + '='))
+            return line.mid(key.size() + 1);
+    return QStringLiteral("<absent>");
+}
+
+} // namespace
+
+TEST(MainWindow, CommandLineRunsAfterStartupAndQuitSavesPortably) {
+    Sandbox box;
+    ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"}));
+    Program p;
+    p.form.setCommandLine({"-m", "/of", "/w", "sans-prefixe", "/inconnu", "/quit"});
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return !p.form.isVisible(); }));
+    EXPECT_TRUE(p.form.startupFinished());
+    EXPECT_EQ(iniValue("Mute On"), "0");
+    EXPECT_EQ(iniValue("Panneau actif"), "5");
+    EXPECT_EQ(iniValue("EcranGauche"), "0");
+    EXPECT_EQ(iniValue("Signature"), "Vidorra 6.0.6 fr de Ardoval");
+    // The application manager's persisted actions are there too.
+    EXPECT_TRUE(iniValue("FormSave") == "<absent>"); // a rectangle is a section of its own
+    QStringList lines;
+    IniFile::load(AppPaths::iniFilePath(), lines);
+    EXPECT_TRUE(lines.contains("[FormSave]"));
+}
+
+TEST(MainWindow, LayoutCommands) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    EXPECT_EQ(p.form.windowTitle(), QString("Vidorra 6.0.6 fr de Ardoval"));
+
+    // Panels: the next one after 8 is 0; 9 and above change nothing.
+    p.form.ShowPanel(8);
+    p.form.action("acNextPanneau")->executeInteractive(&p.form);
+    EXPECT_EQ(Prm.panneauActif->Value, 0);
+    EXPECT_TRUE(p.form.panels[0]->isVisible());
+    p.form.ShowPanel(9);
+    EXPECT_EQ(Prm.panneauActif->Value, 0);
+
+    // Volume steps clamp to 0..10000 and the gauge follows.
+    p.form.setVolume(9500);
+    p.form.action("acIncVolume")->executeInteractive(&p.form);
+    EXPECT_EQ(Prm.volume->Value, 10000);
+    EXPECT_EQ(p.form.gaugeVolume->value(), 100);
+    p.form.setVolume(500);
+    p.form.action("acDecVolume")->executeInteractive(&p.form);
+    EXPECT_EQ(Prm.volume->Value, 0);
+
+    // Muting by the keyboard: Ctrl+M goes through the program's own router.
+    const bool muted = Prm.muteOn->Value;
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_M, Qt::ControlModifier);
+    QApplication::sendEvent(&p.form, &key);
+    EXPECT_EQ(Prm.muteOn->Value, !muted);
+    EXPECT_EQ(p.form.action("taMute")->text(),
+              muted ? QString("Couper le son") : QString("Remettre le son"));
+
+    // Swapping sides moves the panels to the left edge and the preview right.
+    p.form.action("acBasculerPanneau")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.PanelsX, 0);
+    EXPECT_EQ(p.form.PreviewShiftX, 266);
+    EXPECT_EQ(p.form.Panel1->x(), 276);
+
+    // Full screen without a video source: only the check mark changes.
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    EXPECT_TRUE(p.form.action("tafullscreen")->isChecked());
+    EXPECT_FALSE(p.plaque.isVisible());
+
+    // With a source, the picture is fitted into the preview box.
+    p.form.currentVideoSource = [] { return TVideoSourceInfo{true, QSize(720, 576), false}; };
+    p.form.action("saRatio16x9")->executeInteractive(&p.form);
+    const QRect fitBox = p.form.Panel2->geometry();
+    EXPECT_EQ(p.form.vwEcran->width(), fitBox.width());
+    EXPECT_EQ(p.form.vwEcran->height(), fitBox.width() * 9 / 16);
+
+    // The shortcut table lists every action with a caption, and only those.
+    int withCaption = 0;
+    for (TCustomSuperAction* a : p.form.al)
+        withCaption += a->text().isEmpty() ? 0 : 1;
+    EXPECT_EQ(p.raccourcis.grid()->rowCount(), withCaption);
+    EXPECT_EQ(p.form.al.size(), 55);
+    p.form.hide();
+}
