@@ -1,8 +1,12 @@
 #include "ResizerCore.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 TResizerSize ResizerOutputSize(int width, int height, int ratioMode, bool halfSize, int aspectX,
                                int aspectY) {
@@ -60,49 +64,44 @@ TResizerSize ResizerOutputSize(int width, int height, int ratioMode, bool halfSi
     return {w, h};
 }
 
-void TAreaResampler::BuildTaps(int in, int out, std::vector<Taps>& taps,
-                               std::vector<uint16_t>& weights) {
-    taps.clear();
-    weights.clear();
-    const double scale = static_cast<double>(in) / out;
-    for (int i = 0; i < out; ++i) {
-        const double a = i * scale, b = std::min<double>((i + 1) * scale, in);
-        int first = std::min(static_cast<int>(a), in - 1);
-        const int last = std::max(first, std::min(static_cast<int>(std::ceil(b)) - 1, in - 1));
-        Taps t{first, last - first + 1, static_cast<int>(weights.size())};
-        int sum = 0, biggest = 0;
-        for (int j = first; j <= last; ++j) {
-            const double cover = std::min<double>(b, j + 1) - std::max<double>(a, j);
-            const int wgt = std::max(0, static_cast<int>(std::lround(cover / (b - a) * 256)));
-            weights.push_back(static_cast<uint16_t>(wgt));
-            sum += wgt;
-            if (wgt > weights[t.weights + biggest])
-                biggest = j - first;
-        }
-        weights[t.weights + biggest] =
-            static_cast<uint16_t>(weights[t.weights + biggest] + 256 - sum);
-        taps.push_back(t);
-    }
+namespace {
+
+constexpr int64_t kOne = 65536; // weight of a whole output in 0.16 fixed point
+
+// floor(v * w / 65536) for 16-bit values: one multiply-high instruction once vectorised.
+inline uint16_t MulHigh(uint32_t v, uint32_t w) {
+    return static_cast<uint16_t>((v * w) >> 16);
 }
 
-void TAreaResampler::PadTaps(std::vector<Taps>& taps, std::vector<uint16_t>& weights, int in,
-                             int& maxTaps) {
-    maxTaps = 1;
-    for (const auto& t : taps)
-        maxTaps = std::max(maxTaps, t.count);
-    maxTaps = std::min(maxTaps, in);
-    std::vector<uint16_t> padded;
-    padded.reserve(taps.size() * maxTaps);
-    for (auto& t : taps) {
-        // Same taps, shifted left where the row ends, with zero weights added.
-        const int first = std::min(t.first, in - maxTaps);
-        const int base = static_cast<int>(padded.size());
-        padded.resize(padded.size() + maxTaps, 0);
-        for (int k = 0; k < t.count; ++k)
-            padded[base + t.first - first + k] = weights[t.weights + k];
-        t = {first, maxTaps, base};
+} // namespace
+
+std::vector<TAreaResampler::Taps> TAreaResampler::BuildTaps(int in, int out) {
+    std::vector<Taps> taps(static_cast<size_t>(out));
+    // Output i covers [i * in, (i + 1) * in) and source pixel j covers [j * out, (j + 1) * out),
+    // both in units of 1 / out of a source pixel: integers, so the covers are exact.
+    for (int i = 0; i < out; ++i) {
+        const int64_t a = int64_t{i} * in, b = a + in;
+        Taps& t = taps[static_cast<size_t>(i)];
+        t.first = static_cast<int>(a / out);
+        t.count = static_cast<int>((b - 1) / out) - t.first + 1;
+        t.weights.resize(static_cast<size_t>(t.count));
+        int64_t sum = 0;
+        size_t biggest = 0;
+        for (int k = 0; k < t.count; ++k) {
+            const int64_t j = t.first + k;
+            const int64_t cover = std::min(b, (j + 1) * out) - std::max(a, j * out);
+            const int64_t w = (cover * kOne + in / 2) / in;
+            t.weights[static_cast<size_t>(k)] = static_cast<uint16_t>(std::min<int64_t>(w, 65535));
+            sum += w;
+            if (t.weights[static_cast<size_t>(k)] > t.weights[biggest])
+                biggest = static_cast<size_t>(k);
+        }
+        // The weights add up to one (less one unit when a single tap takes it all, which the
+        // 16-bit weight cannot hold): a flat picture stays flat.
+        const int64_t fixedUp = t.weights[biggest] + kOne - sum;
+        t.weights[biggest] = static_cast<uint16_t>(std::clamp<int64_t>(fixedUp, 0, 65535));
     }
-    weights.swap(padded);
+    return taps;
 }
 
 void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outHeight) {
@@ -114,80 +113,157 @@ void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outH
         m_outW = m_outH = 0;
         return;
     }
-    BuildTaps(inWidth, outWidth, m_xTaps, m_xWeights);
-    PadTaps(m_xTaps, m_xWeights, inWidth, m_xMaxTaps);
-    BuildTaps(inHeight, outHeight, m_yTaps, m_yWeights);
-    m_row.assign(static_cast<size_t>(inWidth) * 3, 0);
+
+    const std::vector<Taps> xs = BuildTaps(inWidth, outWidth);
+    m_xCount = 1;
+    for (const Taps& t : xs)
+        m_xCount = std::max(m_xCount, t.count);
+    const int n = m_xCount;
+    m_xOffsets.assign(xs.size(), 0);
+    m_xWeights.assign(static_cast<size_t>((outWidth + 1) / 2) * n * 8, 0);
+    for (int x = 0; x < outWidth; ++x) {
+        const Taps& t = xs[static_cast<size_t>(x)];
+        const int first = std::min(t.first, inWidth - n);
+        m_xOffsets[static_cast<size_t>(x)] = first * 3;
+        uint16_t* w = &m_xWeights[static_cast<size_t>(x / 2) * n * 8 + (x % 2) * 4];
+        for (int k = 0; k < t.count; ++k)
+            std::fill_n(w + static_cast<size_t>(t.first - first + k) * 8, 4,
+                        t.weights[static_cast<size_t>(k)]);
+    }
+
+    const std::vector<Taps> ys = BuildTaps(inHeight, outHeight);
+    m_yFirst.clear();
+    m_yCount.clear();
+    m_yIndex.clear();
+    m_yWeights.clear();
+    for (const Taps& t : ys) {
+        m_yFirst.push_back(t.first);
+        m_yCount.push_back(t.count);
+        m_yIndex.push_back(static_cast<int32_t>(m_yWeights.size()));
+        m_yWeights.insert(m_yWeights.end(), t.weights.begin(), t.weights.end());
+    }
+    m_row.assign(static_cast<size_t>(inWidth) * 3 + 1, 0);
+    const bool wide = std::any_of(ys.begin(), ys.end(), [](const Taps& t) { return t.count > 3; });
+    m_wide.assign(wide ? static_cast<size_t>(inWidth) * 3 : 0, 0);
 }
 
-template <int T> void TAreaResampler::Horizontal(const uint16_t* row, uint8_t* d) const {
-    const uint16_t* wx = m_xWeights.data();
-    for (int x = 0; x < m_outW; ++x, wx += T, d += 3) {
-        const uint16_t* r = row + m_xTaps[x].first * 3;
-        uint32_t b = 32768, g = 32768, red = 32768;
-        for (int k = 0; k < T; ++k) {
-            b += static_cast<uint32_t>(r[3 * k]) * wx[k];
-            g += static_cast<uint32_t>(r[3 * k + 1]) * wx[k];
-            red += static_cast<uint32_t>(r[3 * k + 2]) * wx[k];
+void TAreaResampler::Vertical(int y, const uint8_t* src, int srcStride) {
+    const size_t rowBytes = static_cast<size_t>(m_inW) * 3;
+    const uint16_t* wy = &m_yWeights[static_cast<size_t>(m_yIndex[static_cast<size_t>(y)])];
+    const int count = m_yCount[static_cast<size_t>(y)];
+    uint16_t* __restrict row = m_row.data();
+    const uint8_t* __restrict s0 =
+        src + static_cast<ptrdiff_t>(m_yFirst[static_cast<size_t>(y)]) * srcStride;
+    const uint32_t w0 = wy[0];
+    if (count > 3) {
+        // Wide spans: exact 32-bit sums, since one truncated product per row would add up.
+        uint32_t* __restrict acc = m_wide.data();
+        for (size_t i = 0; i < rowBytes; ++i)
+            acc[i] = 128 + uint32_t{s0[i]} * w0;
+        for (int k = 1; k < count; ++k) {
+            const uint8_t* __restrict sk = s0 + static_cast<ptrdiff_t>(k) * srcStride;
+            const uint32_t wk = wy[k];
+            for (size_t i = 0; i < rowBytes; ++i)
+                acc[i] += uint32_t{sk[i]} * wk;
         }
-        d[0] = static_cast<uint8_t>(b >> 16);
-        d[1] = static_cast<uint8_t>(g >> 16);
-        d[2] = static_cast<uint8_t>(red >> 16);
+        for (size_t i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<uint16_t>(acc[i] >> 8);
+        return;
+    }
+    // Up to three rows in one sweep (the spans of any reduction down to a third), with one
+    // pass over the work row; the truncated products cost at most 3/256 of a level.
+    if (count == 3) {
+        const uint8_t* __restrict s1 = s0 + srcStride;
+        const uint8_t* __restrict s2 = s1 + srcStride;
+        const uint32_t w1 = wy[1], w2 = wy[2];
+        for (size_t i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<uint16_t>(MulHigh(uint32_t{s0[i]} << 8, w0) +
+                                           MulHigh(uint32_t{s1[i]} << 8, w1) +
+                                           MulHigh(uint32_t{s2[i]} << 8, w2));
+    } else if (count == 2) {
+        const uint8_t* __restrict s1 = s0 + srcStride;
+        const uint32_t w1 = wy[1];
+        for (size_t i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<uint16_t>(MulHigh(uint32_t{s0[i]} << 8, w0) +
+                                           MulHigh(uint32_t{s1[i]} << 8, w1));
+    } else {
+        for (size_t i = 0; i < rowBytes; ++i)
+            row[i] = MulHigh(uint32_t{s0[i]} << 8, w0);
     }
 }
 
-void TAreaResampler::HorizontalAny(const uint16_t* row, uint8_t* d) const {
-    for (int x = 0; x < m_outW; ++x, d += 3) {
-        const Taps& tx = m_xTaps[x];
-        const uint16_t* wx = &m_xWeights[tx.weights];
-        const uint16_t* r = row + tx.first * 3;
-        uint32_t b = 32768, g = 32768, red = 32768;
-        for (int k = 0; k < tx.count; ++k, r += 3) {
-            b += static_cast<uint32_t>(r[0]) * wx[k];
-            g += static_cast<uint32_t>(r[1]) * wx[k];
-            red += static_cast<uint32_t>(r[2]) * wx[k];
+// One output pixel without SIMD: the same sums as the SIMD loop, bit for bit. Wide spans (more
+// than four taps, never vectorised) sum exactly in 64 bits instead.
+void TAreaResampler::HorizontalTail(int x, uint8_t* d) const {
+    const uint16_t* r = m_row.data() + m_xOffsets[static_cast<size_t>(x)];
+    const uint16_t* w = &m_xWeights[static_cast<size_t>(x / 2) * m_xCount * 8 + (x % 2) * 4];
+    for (int c = 0; c < 3; ++c) {
+        if (m_xCount > 4) {
+            uint64_t acc = uint64_t{1} << 23;
+            for (int k = 0; k < m_xCount; ++k)
+                acc += uint64_t{r[3 * k + c]} * w[8 * k];
+            d[c] = static_cast<uint8_t>(acc >> 24);
+        } else {
+            uint32_t acc = 128;
+            for (int k = 0; k < m_xCount; ++k)
+                acc += MulHigh(r[3 * k + c], w[8 * k]);
+            d[c] = static_cast<uint8_t>(acc >> 8);
         }
-        d[0] = static_cast<uint8_t>(b >> 16);
-        d[1] = static_cast<uint8_t>(g >> 16);
-        d[2] = static_cast<uint8_t>(red >> 16);
     }
+}
+
+template <int T> void TAreaResampler::Horizontal(uint8_t* d) const {
+    int x = 0;
+#if defined(__SSE2__)
+    constexpr int n = T;
+    const uint16_t* row = m_row.data();
+    const int32_t* off = m_xOffsets.data();
+    const uint16_t* w = m_xWeights.data();
+    const __m128i half = _mm_set1_epi16(128);
+    const int width = m_outW; // a local: the stores below may alias the members
+    // Two outputs per register, B G R and a spare lane each; the 8-byte store runs 2 bytes
+    // into the next output, which exists while x + 2 < width and is written afterwards.
+    for (; x + 2 < width; x += 2, d += 6, w += 8 * n) {
+        const uint16_t* r0 = row + off[x];
+        const uint16_t* r1 = row + off[x + 1];
+        __m128i acc = half;
+        for (int k = 0; k < n; ++k) {
+            const __m128i p0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + 3 * k));
+            const __m128i p1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r1 + 3 * k));
+            const __m128i wk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8 * k));
+            acc = _mm_add_epi16(acc, _mm_mulhi_epu16(_mm_unpacklo_epi64(p0, p1), wk));
+        }
+        const __m128i bytes = _mm_packus_epi16(_mm_srli_epi16(acc, 8), acc);
+        uint64_t q;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&q), bytes);
+        q = (q & 0xFFFFFFu) | ((q >> 8) & 0xFFFFFF000000u);
+        std::memcpy(d, &q, sizeof q);
+    }
+#endif
+    for (; x < m_outW; ++x, d += 3)
+        HorizontalTail(x, d);
 }
 
 void TAreaResampler::Run(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
-    const int rowBytes = m_inW * 3;
-    uint16_t* row = m_row.data();
     for (int y = 0; y < m_outH; ++y) {
-        // Vertical average into a row of 8.8 fixed-point values (at most 255 * 256).
-        const Taps& ty = m_yTaps[y];
-        const uint16_t* wy = &m_yWeights[ty.weights];
-        {
-            const uint8_t* s = src + static_cast<ptrdiff_t>(ty.first) * srcStride;
-            const uint16_t w0 = wy[0];
-            for (int i = 0; i < rowBytes; ++i)
-                row[i] = static_cast<uint16_t>(s[i] * w0);
-        }
-        for (int k = 1; k < ty.count; ++k) {
-            const uint8_t* s = src + static_cast<ptrdiff_t>(ty.first + k) * srcStride;
-            const uint16_t wk = wy[k];
-            for (int i = 0; i < rowBytes; ++i)
-                row[i] = static_cast<uint16_t>(row[i] + s[i] * wk);
-        }
+        Vertical(y, src, srcStride);
         uint8_t* d = dst + static_cast<ptrdiff_t>(y) * dstStride;
-        switch (m_xMaxTaps) {
+        switch (m_xCount) {
         case 1:
-            Horizontal<1>(row, d);
+            Horizontal<1>(d);
             break;
         case 2:
-            Horizontal<2>(row, d);
+            Horizontal<2>(d);
             break;
         case 3:
-            Horizontal<3>(row, d);
+            Horizontal<3>(d);
             break;
         case 4:
-            Horizontal<4>(row, d);
+            Horizontal<4>(d);
             break;
         default:
-            HorizontalAny(row, d);
+            for (int x = 0; x < m_outW; ++x, d += 3)
+                HorizontalTail(x, d);
             break;
         }
     }

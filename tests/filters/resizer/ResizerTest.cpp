@@ -5,6 +5,9 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -17,6 +20,22 @@ struct SizeCase {
 
 std::vector<uint8_t> Image(int w, int h, uint8_t fill) {
     return std::vector<uint8_t>(static_cast<size_t>(w) * h * 3, fill);
+}
+
+// Mean of the source area under output pixel (x, y), channel c, in doubles.
+double ExactAverage(const std::vector<uint8_t>& src, int stride, int iw, int ih, int ow, int oh,
+                    int x, int y, int c) {
+    const double x0 = x * double(iw) / ow, x1 = (x + 1) * double(iw) / ow;
+    const double y0 = y * double(ih) / oh, y1 = (y + 1) * double(ih) / oh;
+    double sum = 0;
+    for (int j = static_cast<int>(y0); j < ih && j < y1; ++j) {
+        const double cy = std::min<double>(y1, j + 1) - std::max<double>(y0, j);
+        for (int i = static_cast<int>(x0); i < iw && i < x1; ++i) {
+            const double cx = std::min<double>(x1, i + 1) - std::max<double>(x0, i);
+            sum += src[static_cast<size_t>(j) * stride + i * 3 + c] * cx * cy;
+        }
+    }
+    return sum / ((x1 - x0) * (y1 - y0));
 }
 
 } // namespace
@@ -59,6 +78,44 @@ TEST(AreaResampler, AveragesTheCoveredArea) {
         r.Configure(720, 576, ow, oh);
         r.Run(in.data(), 720 * 3, out.data(), ow * 3);
         EXPECT_EQ(out, Image(ow, oh, 77)) << ow;
+    }
+}
+
+TEST(AreaResampler, StaysWithinOneLevelOfTheExactMeanAndInsideTheRows) {
+    // Reductions with 1 to 4 taps per output (the SIMD loops), wider ones (the exact sums),
+    // enlargements, odd widths that end on a single pixel, padded strides.
+    struct Case {
+        int iw, ih, ow, oh;
+    };
+    const Case cases[] = {{720, 576, 384, 288}, {720, 576, 704, 396}, {720, 576, 360, 288},
+                          {720, 576, 241, 7},   {720, 576, 1, 1},     {97, 61, 13, 29},
+                          {5, 3, 2, 1},         {3, 2, 7, 5},         {1, 1, 4, 3},
+                          {17, 9, 16, 9},       {64, 48, 63, 47},     {2, 9, 3, 2}};
+    std::mt19937 rng(1);
+    TAreaResampler r;
+    for (const auto& k : cases) {
+        const int srcStride = k.iw * 3 + 5, dstStride = k.ow * 3 + 4;
+        std::vector<uint8_t> src(static_cast<size_t>(srcStride) * k.ih);
+        // Black and white noise: the largest errors of rounded weights.
+        for (auto& b : src)
+            b = (rng() & 1) ? 255 : 0;
+        std::vector<uint8_t> dst(static_cast<size_t>(dstStride) * k.oh, 0xA5);
+        r.Configure(k.iw, k.ih, k.ow, k.oh);
+        r.Run(src.data(), srcStride, dst.data(), dstStride);
+        double worst = 0;
+        bool padKept = true;
+        for (int y = 0; y < k.oh; ++y) {
+            const uint8_t* d = &dst[static_cast<size_t>(y) * dstStride];
+            padKept = padKept &&
+                      std::all_of(d + k.ow * 3, d + dstStride, [](uint8_t b) { return b == 0xA5; });
+            for (int x = 0; x < k.ow; ++x)
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(
+                        worst, std::fabs(d[x * 3 + c] - ExactAverage(src, srcStride, k.iw, k.ih,
+                                                                     k.ow, k.oh, x, y, c)));
+        }
+        EXPECT_LT(worst, 1.0) << k.iw << "x" << k.ih << " -> " << k.ow << "x" << k.oh;
+        EXPECT_TRUE(padKept) << k.iw << "x" << k.ih << " -> " << k.ow << "x" << k.oh;
     }
 }
 
