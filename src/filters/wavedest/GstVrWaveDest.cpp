@@ -133,8 +133,23 @@ static void finishFile(VrWaveDest* self) {
         gst_query_parse_seeking(q, nullptr, &seekable, nullptr, nullptr);
     gst_query_unref(q);
     // Sending the header to a sink that cannot seek back would append it to the audio.
-    if (!seekable || !pushByteSegment(self)) {
+    if (!seekable) {
         GST_WARNING_OBJECT(self, "downstream cannot seek, the WAV header keeps its sizes of 0");
+        return;
+    }
+    // The pad byte ends the file only when the header gives the data size: a reader of a
+    // header with sizes of 0 would take it for one more sample.
+    if (st.writer.PadBytes() != 0) {
+        const uint32_t at = st.writer.HeaderSize() + st.writer.DataBytes();
+        GstBuffer* zero = gst_buffer_new_allocate(nullptr, 1, nullptr);
+        gst_buffer_memset(zero, 0, 0, 1);
+        GST_BUFFER_OFFSET(zero) = at;
+        GST_BUFFER_OFFSET_END(zero) = static_cast<guint64>(at) + 1;
+        if (gst_pad_push(self->srcpad, zero) != GST_FLOW_OK)
+            GST_WARNING_OBJECT(self, "the pad byte after the odd-sized data was refused");
+    }
+    if (!pushByteSegment(self)) {
+        GST_WARNING_OBJECT(self, "downstream refused the segment of the final WAV header");
         return;
     }
     gst_pad_push(self->srcpad, headerBuffer(st));

@@ -55,7 +55,8 @@ std::vector<uint8_t> TWaveWriter::Header() const {
     const size_t f = m_format.size();
     std::vector<uint8_t> h(m_headerSize);
     std::memcpy(&h[0], "RIFF", 4);
-    Write32(&h[4], m_dataBytes + m_headerSize - 8);
+    // Cannot wrap: Place keeps header plus data within 32 bits.
+    Write32(&h[4], m_dataBytes + PadBytes() + m_headerSize - 8);
     std::memcpy(&h[8], "WAVEfmt ", 8);
     Write32(&h[16], static_cast<uint32_t>(f));
     if (f > 0)

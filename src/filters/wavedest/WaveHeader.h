@@ -33,7 +33,11 @@ public:
     // A placed block the next element refused: it is not in the file.
     void Unplace(uint32_t n) { m_dataBytes -= n; }
 
-    // The HeaderSize bytes of the header for the bytes counted so far.
+    // RIFF chunks of odd size are followed by one zero byte, which the data size leaves out
+    // and the RIFF size counts: 1 when the data counted so far needs it.
+    uint32_t PadBytes() const { return m_dataBytes & 1u; }
+
+    // The HeaderSize bytes of the header for the bytes counted so far (and their pad byte).
     std::vector<uint8_t> Header() const;
 
 private:

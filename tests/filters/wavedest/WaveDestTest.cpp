@@ -78,6 +78,24 @@ TEST(WaveHeader, PcmLayout) {
     EXPECT_EQ(Le32(h, 42), 1000u);
 }
 
+TEST(WaveHeader, OddDataIsPaddedInTheRiffSizeOnly) {
+    wav::TWaveWriter w;
+    w.Start(wav::MakeFormatBlock(wav::kFormatPcm, 1, 8000, 8, 1));
+    ASSERT_TRUE(w.Place(303));
+    EXPECT_EQ(w.PadBytes(), 1u);
+    auto h = w.Header();
+    ASSERT_EQ(h.size(), 46u);
+    EXPECT_EQ(Le32(h, 4), 303u + 1u + 38u);
+    EXPECT_EQ(Le32(h, 42), 303u);
+    // The largest odd amount still fits the RIFF size.
+    w.Start(wav::MakeFormatBlock(wav::kFormatPcm, 1, 8000, 8, 1));
+    ASSERT_TRUE(w.Place(UINT32_MAX - 46));
+    EXPECT_EQ(w.PadBytes(), 1u);
+    h = w.Header();
+    EXPECT_EQ(Le32(h, 4), UINT32_MAX - 7);
+    EXPECT_EQ(Le32(h, 42), UINT32_MAX - 46);
+}
+
 TEST(WaveHeader, NoSamplesAndTheFourGigabyteLimit) {
     wav::TWaveWriter w;
     w.Start(wav::MakeFormatBlock(wav::kFormatPcm, 1, 8000, 8, 1));
@@ -117,6 +135,33 @@ TEST(WaveDestElement, FileReadByFfprobeWithItsDuration) {
     EXPECT_EQ(empty[20], 3) << "IEEE float";
     EXPECT_EQ(Le32(empty, 42), 0u);
     std::filesystem::remove(path);
+}
+
+TEST(WaveDestElement, OddDataEndsWithAPadByte) {
+    const auto path = std::filesystem::temp_directory_path() / "vr_wavedest_odd_test.wav";
+    // 8-bit mono, 3 buffers of 101 samples: 303 data bytes.
+    ASSERT_TRUE(RunPipeline("audiotestsrc num-buffers=3 samplesperbuffer=101 ! audioconvert ! "
+                            "audio/x-raw,format=U8,rate=8000,channels=1 ! vr_wavedest ! "
+                            "filesink location=" +
+                            path.string()));
+    const auto bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 46u + 303u + 1u);
+    EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(Le32(bytes, 42), 303u);
+    EXPECT_EQ(bytes.back(), 0);
+    const std::string probe = Capture(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + path.string() + " 2>&1");
+    EXPECT_NEAR(std::atof(probe.c_str()), 303.0 / 8000.0, 0.001) << probe;
+    std::filesystem::remove(path);
+
+    // A sink that cannot seek keeps sizes of 0 in its header: no pad byte after the audio.
+    GstHarness* h = gst_harness_new("vr_wavedest");
+    gst_harness_set_src_caps_str(h, "audio/x-raw,format=U8,rate=8000,channels=1,"
+                                    "layout=interleaved");
+    ASSERT_EQ(gst_harness_push(h, gst_buffer_new_allocate(nullptr, 101, nullptr)), GST_FLOW_OK);
+    gst_harness_push_event(h, gst_event_new_eos());
+    EXPECT_EQ(gst_harness_buffers_in_queue(h), 2u) << "header and audio only";
+    gst_harness_teardown(h);
 }
 
 TEST(WaveDestElement, BuffersWithoutTimestampsArePlacedByByteOffset) {
