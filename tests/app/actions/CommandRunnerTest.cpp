@@ -4,25 +4,29 @@
 #include "SuperAction.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
-// A small action list shaped like the main window's: what ran is logged in order.
-struct Actions {
+// A small list shaped like the main window's; what ran is logged in order.
+struct Runner {
     QStringList log;
     TtoggleAction fullScreen, freezeCapture;
     TSuperAction formatCapture, sourceVideo, grab, vertFlip, disabled;
-    QList<TCustomSuperAction*> list;
+    TScript script;
+    int closes = 0;
 
-    Actions() {
-        fullScreen.setSwitch("fs");
-        fullScreen.setToken("full_screen");
-        fullScreen.TrueCaption = "Enlever le plein écran";
-        fullScreen.FalseCaption = "Mettre en plein écran";
+    static void name(TCustomSuperAction& a, const char* sw, const char* token) {
+        a.setSwitch(sw);
+        a.setToken(token);
+    }
+    TCustomSuperAction::Handler logs(const QString& what) {
+        return [this, what](QObject*) { log << (what + ActionArguments().value(0)).trimmed(); };
+    }
+    Runner() {
+        name(fullScreen, "fs", "full_screen");
         fullScreen.OnfalseExecute = [this](QObject*) {
             log << "fs on";
             fullScreen.SetChecked(true);
@@ -31,65 +35,46 @@ struct Actions {
             log << "fs off";
             fullScreen.SetChecked(false);
         };
-        fullScreen.SetChecked(false);
-
-        freezeCapture.setSwitch("fc");
-        freezeCapture.setToken("freeze_capture");
+        name(freezeCapture, "fc", "freeze_capture");
         freezeCapture.AutoCheck = true;
         freezeCapture.TrueCaption = "Geler la capture";
-        freezeCapture.FalseCaption = "Relancer la capture";
-        freezeCapture.OnfalseExecute = [this](QObject*) { log << "freeze"; };
-        freezeCapture.OnTrueExecute = [this](QObject*) { log << "unfreeze"; };
-        freezeCapture.SetChecked(false);
-
-        formatCapture.setSwitch("fc");
-        formatCapture.setToken("format_capture");
-        formatCapture.Onexecute = [this](QObject*) { log << "format " + arg(); };
-        sourceVideo.setSwitch("sv");
-        sourceVideo.setToken("source_video");
-        sourceVideo.Onexecute = [this](QObject*) { log << "source " + arg(); };
+        freezeCapture.OnfalseExecute = logs("freeze");
+        freezeCapture.OnTrueExecute = logs("unfreeze");
+        name(formatCapture, "fc", "format_capture");
+        formatCapture.Onexecute = logs("format ");
+        name(sourceVideo, "sv", "source_video");
+        sourceVideo.Onexecute = logs("source ");
         sourceVideo.Onprepare = [this](QObject*, bool&) { log << "prepare"; };
-        grab.setSwitch("g");
-        grab.setToken("grab");
+        name(grab, "g", "grab");
         grab.Onexecute = [this](QObject* sender) {
-            log << QString("grab from %1").arg(sender ? sender->metaObject()->className() : "");
+            log << QString("grab by ") + sender->metaObject()->className();
         };
-        vertFlip.setSwitch("vf");
-        vertFlip.setToken("vertical_flip");
+        name(vertFlip, "vf", "vertical_flip");
         vertFlip.AutoCheck = true;
         vertFlip.Onexecute = [this](QObject*) {
             log << QString("flip %1").arg(vertFlip.isChecked());
         };
-        disabled.setSwitch("d");
-        disabled.Onexecute = [this](QObject*) { log << "disabled ran"; };
+        name(disabled, "d", "disabled");
+        disabled.Onexecute = logs("disabled ran");
         disabled.setEnabled(false);
-        list = {&fullScreen, &freezeCapture, &formatCapture, &sourceVideo,
-                &grab,       &vertFlip,      &disabled};
-    }
-    static QString arg() { return ActionArguments().value(0); }
-};
-
-struct Runner {
-    Actions a;
-    TScript script;
-    int closes = 0;
-    Runner() {
-        script.actionlist = a.list;
+        script.actionlist = {&fullScreen, &freezeCapture, &formatCapture, &sourceVideo,
+                             &grab,       &vertFlip,      &disabled};
         script.closeMainWindow = [this] {
-            a.log << "close";
+            log << "close";
             ++closes;
         };
     }
     QStringList run(const QStringList& arguments) {
+        log.clear();
         script.ParseCommandLine(arguments);
         script.RunCommands();
-        return a.log;
+        return log;
     }
     QStringList runScript(const QByteArray& text, Sandbox& box) {
-        const QString file = box.path("script.txt");
-        EXPECT_TRUE(Sandbox::write(file, text));
-        script.RunScriptFile(file);
-        return a.log;
+        log.clear();
+        EXPECT_TRUE(Sandbox::write(box.path("script.txt"), text));
+        script.RunScriptFile(box.path("script.txt"));
+        return log;
     }
 };
 
@@ -97,51 +82,33 @@ struct Runner {
 
 TEST(CommandRunner, NamesFindTheFirstActionBySwitchOrTokenInAnyCase) {
     Runner r;
-    EXPECT_EQ(r.script.FindAction("FS"), &r.a.fullScreen);
-    EXPECT_EQ(r.script.FindAction("Full_Screen"), &r.a.fullScreen);
-    // The freeze toggle comes first in the list; the selector is reached by its token.
-    EXPECT_EQ(r.script.FindAction("fc"), &r.a.freezeCapture);
-    EXPECT_EQ(r.script.FindAction("format_capture"), &r.a.formatCapture);
-    EXPECT_EQ(r.script.FindAction("nothing"), nullptr);
+    EXPECT_EQ(r.script.FindAction("Full_Screen"), &r.fullScreen);
+    // The freeze toggle comes first; the selector is reached by its token.
+    EXPECT_EQ(r.script.FindAction("fc"), &r.freezeCapture);
+    EXPECT_EQ(r.script.FindAction("format_capture"), &r.formatCapture);
     EXPECT_EQ(r.script.FindAction(""), nullptr); // no default action here
     EXPECT_FALSE(r.script.quitRequested());
     EXPECT_EQ(r.script.FindAction("QUIT"), nullptr);
     EXPECT_TRUE(r.script.quitRequested());
-
     EXPECT_EQ(r.run({"/FS", "/full_screen", "/fc", "/fc", "/format_capture=DV"}),
               QStringList({"fs on", "fs off", "freeze", "unfreeze", "format DV"}));
 }
 
-TEST(CommandRunner, CommandLinePrefixesAndArguments) {
+TEST(CommandRunner, CommandLinePrefixesArgumentsAndQuit) {
     Runner r;
-    // +fs twice runs the switch-on handler twice; -fs the switch-off one.
     EXPECT_EQ(r.run({"+fs", "+fs", "-fs"}), QStringList({"fs on", "fs on", "fs off"}));
-    r.a.log.clear();
-    // Without a prefix, unknown, or disabled: nothing. The argument after "=" is whole.
+    // Without a prefix, unknown or disabled: nothing. The text after "=" is whole, and the
+    // preparation handler is not run.
     EXPECT_EQ(r.run({"fs", "g", "/unknown", "/d", "=g", "/sv=My Camera \"2\"", "/sv"}),
-              QStringList({"source My Camera \"2\"", "source "}));
-    r.a.log.clear();
-    // The runner is the sender and the preparation handler is not run.
-    EXPECT_EQ(r.run({"/g"}), QStringList({"grab from TScript"}));
-}
-
-TEST(CommandRunner, QuitClosesOnceAfterTheOtherCommands) {
-    Runner r;
-    EXPECT_EQ(r.run({"/quit", "/g", "+fs"}), QStringList({"grab from TScript", "fs on", "close"}));
-    EXPECT_EQ(r.closes, 1);
-    // A later list does not quit again.
-    r.a.log.clear();
+              QStringList({"source My Camera \"2\"", "source"}));
+    // quit closes once, after the other commands; a later list does not quit again.
+    EXPECT_EQ(r.run({"/quit", "/g", "+fs"}), QStringList({"grab by TScript", "fs on", "close"}));
     r.run({"/g"});
     EXPECT_EQ(r.closes, 1);
-    // /quit alone still closes.
-    r.run({"/QUIT"});
-    EXPECT_EQ(r.closes, 2);
-}
+    EXPECT_EQ(r.run({"/QUIT"}), QStringList({"close"})); // alone too
 
-TEST(CommandRunner, AbortStopsTheListAndQuitStillCloses) {
-    Runner r;
-    r.a.grab.Onexecute = [&](QObject*) {
-        r.a.log << "grab";
+    r.grab.Onexecute = [&](QObject*) {
+        r.log << "grab";
         r.script.abort();
     };
     EXPECT_EQ(r.run({"/g", "/fs", "/quit"}), QStringList({"grab", "close"}));
@@ -153,18 +120,15 @@ TEST(CommandRunner, AutoCheckingActionsEndInTheirNewState) {
     // The flip handler reads the state it is to take, as when clicked.
     EXPECT_EQ(r.run({"/vf", "/vf", "+vf", "-vf"}),
               QStringList({"flip 1", "flip 0", "flip 1", "flip 0"}));
-    EXPECT_FALSE(r.a.vertFlip.isChecked());
-
-    // An auto-checking toggle: handler of the mode's state, then the state flips and the
-    // captions follow it.
-    r.a.log.clear();
+    // An auto-checking toggle: the mode's handler, then the state and captions flip.
     r.run({"/fc"});
-    EXPECT_EQ(r.a.log, QStringList({"freeze"}));
-    EXPECT_TRUE(r.a.freezeCapture.isChecked());
-    EXPECT_EQ(r.a.freezeCapture.text(), "Geler la capture");
-    r.run({"/fc"});
-    EXPECT_EQ(r.a.log, QStringList({"freeze", "unfreeze"}));
-    EXPECT_FALSE(r.a.freezeCapture.isChecked());
+    EXPECT_TRUE(r.freezeCapture.isChecked());
+    EXPECT_EQ(r.freezeCapture.text(), "Geler la capture");
+    EXPECT_EQ(r.run({"/fc"}), QStringList({"unfreeze"}));
+    // After a click the script runs the handler of the new state.
+    Sandbox box;
+    r.freezeCapture.executeInteractive(&r.freezeCapture);
+    EXPECT_EQ(r.runScript("freeze_capture\n", box), QStringList({"unfreeze"}));
 }
 
 TEST(CommandRunner, ScriptLinesTakeTheFirstWordAndToggleWords) {
@@ -180,113 +144,68 @@ TEST(CommandRunner, ScriptLinesTakeTheFirstWordAndToggleWords) {
                     "unknown line here\n",
                     box),
         QStringList({"source My", "source My Camera", "source A B", "source Cam", "format DV"}));
-
-    r.a.log.clear();
-    // Words that set a toggle's mode; any other word simply toggles.
-    EXPECT_EQ(r.runScript("full_screen false\n"
-                          "full_screen TRUE\n"
-                          "full_screen true\n"
-                          "full_screen maybe\n"
-                          "full_screen toggle\n"
-                          "fs\n",
+    EXPECT_EQ(r.runScript("full_screen false\nfull_screen TRUE\nfull_screen true\n"
+                          "full_screen maybe\nfull_screen toggle\nfs\n",
                           box),
               QStringList({"fs off", "fs on", "fs on", "fs off", "fs on", "fs off"}));
 }
 
-TEST(CommandRunner, ScriptAfterAClickOnAnAutoCheckingToggleRunsTheRightHandler) {
+TEST(CommandRunner, BadScriptsAndCommandLinesNeitherCrashNorBlock) {
     Sandbox box;
     Runner r;
-    r.a.freezeCapture.executeInteractive(&r.a.freezeCapture); // freezes
-    EXPECT_EQ(r.runScript("freeze_capture\n", box), QStringList({"freeze", "unfreeze"}));
-    EXPECT_FALSE(r.a.freezeCapture.isChecked());
-}
+    // Missing, a folder, a pipe that would block if opened.
+    ASSERT_EQ(mkfifo(box.path("fifo").toLocal8Bit().constData(), 0600), 0);
+    for (const char* name : {"missing.txt", "", "fifo"})
+        r.script.RunScriptFile(box.path(name));
+    EXPECT_TRUE(r.log.isEmpty());
 
-TEST(CommandRunner, ScriptFilesThatAreMissingOrNotFilesRunNothing) {
-    Sandbox box;
-    Runner r;
-    r.script.ParseCommandLine({"/g"});
-    r.script.ParseScriptFile(box.path("missing.txt"));
-    EXPECT_EQ(r.script.commands().size(), 1u); // nothing happens
-    r.script.clear();
-
-    r.script.RunScriptFile(box.path("missing.txt"));
-    r.script.RunScriptFile(box.path()); // a folder
-    const QByteArray fifo = box.path("fifo").toLocal8Bit();
-    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
-    r.script.RunScriptFile(box.path("fifo")); // would block if opened
-    EXPECT_TRUE(r.a.log.isEmpty());
-}
-
-TEST(CommandRunner, GarbageScriptsAndCommandLinesNeitherCrashNorCrawl) {
-    Sandbox box;
-    Runner r;
-    QByteArray garbage;
+    QByteArray text = "g\n";
     for (int i = 0; i < 256; ++i)
-        garbage.append(char(i));
-    QByteArray text = "g\n" + garbage + "\n";
-    text += "sv \xC3\xA9t\xC3\xA9\n";        // valid UTF-8
-    text += "sv \xE9t\xE9\n";                // Latin-1: not UTF-8, dropped
-    text += QByteArray("sv a\0b\n", 7);      // binary: dropped
-    text += QByteArray(1 << 20, 'x') + "\n"; // one line of a megabyte
+        text.append(char(i));                // binary and not UTF-8: dropped
+    text += "\nsv \xC3\xA9t\xC3\xA9\n";      // UTF-8
+    text += "sv \xE9t\xE9\n";                // Latin-1: dropped
+    text += QByteArray("sv a\0b\n", 7);      // NUL: dropped
+    text += QByteArray(1 << 20, 'x') + "\n"; // too long: dropped
     text += "sv " + QByteArray(10000, ' ') + "\"" + QByteArray(5000, 'y') + "\n";
     for (int i = 0; i < 100000; ++i)
         text += "unknown_name_" + QByteArray::number(i) + " =x\n";
     text += "g";
-    QElapsedTimer clock;
-    clock.start();
-    const QStringList log = r.runScript(text, box);
-    ASSERT_GE(log.size(), 3);
-    EXPECT_EQ(log.front(), "grab from TScript");
-    EXPECT_EQ(log[1], QString::fromUtf8("source été"));
-    EXPECT_EQ(log.back(), "grab from TScript");
-    ASSERT_EQ(log.size(), 4); // an unclosed quote runs to the end of the line
-    EXPECT_EQ(log[2], "source " + QString(5000, u'y'));
-    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(r.runScript(text, box),
+              QStringList({"grab by TScript", QString::fromUtf8("source été"),
+                           "source " + QString(5000, u'y'), "grab by TScript"}));
 
-    // UTF-16 with a byte-order mark.
-    r.a.log.clear();
     const QString utf16 = QStringLiteral("sv \"Caméra 1\"\r\ng\r\n");
     QByteArray bytes("\xFF\xFE");
     bytes.append(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2);
     EXPECT_EQ(r.runScript(bytes, box),
-              QStringList({QString::fromUtf8("source Caméra 1"), "grab from TScript"}));
+              QStringList({QString::fromUtf8("source Caméra 1"), "grab by TScript"}));
 
-    // A command line of a hundred thousand unknown names and odd prefixes.
-    r.a.log.clear();
     QStringList arguments;
     for (int i = 0; i < 100000; ++i)
         arguments << QString("/x%1=%2").arg(i).arg(QString(i % 7, QChar(0xFFFD))) << "+"
-                  << "="
                   << "";
-    arguments << "/g";
-    clock.restart();
-    EXPECT_EQ(r.run(arguments), QStringList({"grab from TScript"}));
-    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(r.run(arguments << "/g"), QStringList({"grab by TScript"}));
 }
 
 TEST(CommandRunner, SwitchRunsTheCommandLineOnceAtTheFirstActivation) {
-    Actions a;
+    Runner r;
     TSwitch sw;
-    sw.actionlist = a.list;
+    sw.actionlist = r.script.actionlist;
     sw.arguments = {"/g", "+fs"};
     int noCommandLine = 0;
     sw.OnNoCommandLine = [&] { ++noCommandLine; };
     sw.arm();
     QEvent activate(QEvent::ApplicationActivate);
-    QCoreApplication::sendEvent(QCoreApplication::instance(), &activate);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(sw.spent());
-    EXPECT_EQ(a.log, QStringList({"grab from TSwitch", "fs on"}));
-    EXPECT_TRUE(sw.commands().empty());
-    QCoreApplication::sendEvent(QCoreApplication::instance(), &activate);
-    QCoreApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &activate);
+        QCoreApplication::processEvents();
+    }
     sw.runOnce();
-    EXPECT_EQ(a.log.size(), 2);
-    EXPECT_EQ(noCommandLine, 0);
+    EXPECT_EQ(r.log, QStringList({"grab by TSwitch", "fs on"}));
+    EXPECT_TRUE(sw.spent() && sw.commands().empty());
 
-    // No command for the list: the event, once.
-    TSwitch empty;
-    empty.actionlist = a.list;
+    TSwitch empty; // nothing for the list: the event, once
+    empty.actionlist = r.script.actionlist;
     empty.arguments = {"plain", "/unknown"};
     empty.OnNoCommandLine = [&] { ++noCommandLine; };
     empty.runOnce();
