@@ -43,6 +43,23 @@ double toReal(const QString& text) {
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
+QString escapeLineBreaks(const QString& text) {
+    if (!text.contains('\r') && !text.contains('\n'))
+        return text;
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), kLineBreakMarker);
+    out.replace('\r', kLineBreakMarker);
+    out.replace('\n', kLineBreakMarker);
+    return out;
+}
+
+QString unescapeLineBreaks(const QString& text) {
+    if (!text.contains(kLineBreakMarker))
+        return text;
+    QString out = text;
+    return out.replace(kLineBreakMarker, QLatin1String("\r\n"));
+}
+
 } // namespace IniText
 
 namespace {
@@ -147,7 +164,7 @@ QString TReadPreferences::GetText(const QString& key, const QString& def) const 
         text = regText(m_path, key, def);
         break;
     case spPortable:
-        text = iniValue(key).value_or(def);
+        text = IniText::unescapeLineBreaks(iniValue(key).value_or(def));
         break;
     default:
         return def;
@@ -188,7 +205,7 @@ TincrustRec TReadPreferences::GetIncrustRec(const QString& key, const TincrustRe
                 *group ? key + '\\' + QLatin1String(group) + '\\' + n : key + '\\' + n;
             const auto text = iniValue(iniKey);
             if constexpr (std::is_same_v<T, QString>) {
-                field = text.value_or(field);
+                field = text ? IniText::unescapeLineBreaks(*text) : field;
             } else if constexpr (std::is_same_v<T, double>) {
                 field = IniText::toReal(text.value_or(IniText::fromReal(field)));
             } else if constexpr (std::is_same_v<T, bool>) {
@@ -282,7 +299,7 @@ void TWritePreferences::PutText(const QString& key, const QString& value) {
     if (m_mode == spRegistre)
         m_registry->setValue(m_path, key, TRegValue::fromString(text));
     else if (m_mode == spPortable)
-        putIniLine(key, text);
+        putIniLine(key, IniText::escapeLineBreaks(text));
 }
 
 void TWritePreferences::PutIncrustRec(const QString& key, const TincrustRec& value) {
@@ -324,7 +341,7 @@ void TWritePreferences::putRecord(const QString& key, const TincrustRec& value, 
                 *group ? key + '\\' + QLatin1String(group) + '\\' + n : key + '\\' + n;
             QString text;
             if constexpr (std::is_same_v<T, QString>)
-                text = field;
+                text = IniText::escapeLineBreaks(field);
             else if constexpr (std::is_same_v<T, double>)
                 text = IniText::fromReal(field);
             else if constexpr (std::is_same_v<T, bool>)

@@ -19,6 +19,8 @@ enum TSavePreferences : uint8_t {
 
 // Marker for an empty text in the stores (an empty value reads as "use the default").
 inline const QString kEmptyMarker = QStringLiteral("#@vide§#");
+// Marker of a line break inside an INI value.
+inline const QString kLineBreakMarker = QStringLiteral("#@crlf§#");
 
 // The section (INI) or key path (registry) of the parameter store.
 inline const QString kStorePath = QStringLiteral("\\Software\\Ardoval\\Vidorra");
@@ -88,4 +90,8 @@ QString fromBool(bool v);
 bool toBool(const QString& text); // "0" is false, anything else true
 QString fromReal(double v);
 double toReal(const QString& text); // 0 for a text that is not a number
+// A value is one line of the file: line breaks inside a text are stored as a marker and
+// come back as CR LF.
+QString escapeLineBreaks(const QString& text);
+QString unescapeLineBreaks(const QString& text);
 } // namespace IniText

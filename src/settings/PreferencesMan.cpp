@@ -239,7 +239,7 @@ bool TIniPreferencesMan::OpenKey(const QString& name, bool) {
 }
 
 bool TIniPreferencesMan::WriteString(const QString& name, const QString& text) {
-    const QString line = name + '=' + text;
+    const QString line = name + '=' + IniText::escapeLineBreaks(text);
     const qsizetype at = findValue(name);
     if (at >= 0) {
         m_lines[at] = line;
@@ -252,7 +252,10 @@ bool TIniPreferencesMan::WriteString(const QString& name, const QString& text) {
 }
 
 bool TIniPreferencesMan::ReadString(const QString& name, QString& text) {
-    return readRaw(name, text);
+    if (!readRaw(name, text))
+        return false;
+    text = IniText::unescapeLineBreaks(text);
+    return true;
 }
 
 bool TIniPreferencesMan::DeleteValue(const QString& name) {

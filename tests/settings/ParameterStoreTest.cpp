@@ -71,6 +71,25 @@ TEST(ParameterStore, IniWriteRules) {
     EXPECT_EQ(iniLines(), (QStringList{kSection, "Volume=2", "", "Nouveau=n", "[Suite]", "a=b"}));
 }
 
+TEST(ParameterStore, LineBreaksInTextsSurviveTheIniFile) {
+    Sandbox box;
+    // "Sources Exclues" holds names each followed by CR LF: one INI line must keep them all.
+    const QString excluded = "Caméra USB\r\nDV Source\r\n";
+    TincrustRec rec;
+    rec.Incrust1 = "ligne 1\nligne 2";
+    {
+        TWritePreferences w(kStorePath, spPortable);
+        w.PutText("Sources Exclues", excluded);
+        w.PutIncrustRec("IncrustRec", rec);
+        w.PutText("Apres", "suite");
+    }
+    TReadPreferences r(kStorePath, spPortable);
+    EXPECT_EQ(r.GetText("Sources Exclues", ""), excluded);
+    EXPECT_EQ(r.GetIncrustRec("IncrustRec", {}).Incrust1, QString("ligne 1\r\nligne 2"));
+    EXPECT_EQ(r.GetText("Apres", ""), QString("suite"));
+    EXPECT_EQ(iniLines().size(), 1 + 1 + 19 + 1);
+}
+
 TEST(ParameterStore, RegistryReadsRefuseValuesOfAnotherKind) {
     Sandbox box;
     {
