@@ -5,6 +5,7 @@
 #include "GstTimeStamper.h"
 #include "SceneDetect.h"
 #include "DVHeader.h"
+#include "DvAviMux.h"
 #include "Resizer.h"
 #include "WaveDest.h"
 
@@ -20,6 +21,7 @@ gboolean vidorraRegisterElements(GstPlugin* plugin) {
     ok &= gst_element_register(plugin, "vr_dvheader", GST_RANK_NONE, VR_TYPE_DV_HEADER);
     ok &= gst_element_register(plugin, "vr_resizer", GST_RANK_NONE, VR_TYPE_RESIZER);
     ok &= gst_element_register(plugin, "vr_wavedest", GST_RANK_NONE, VR_TYPE_WAVE_DEST);
+    ok &= gst_element_register(plugin, "vr_dvavimux", GST_RANK_NONE, VR_TYPE_DV_AVI_MUX);
     return ok;
 }
 

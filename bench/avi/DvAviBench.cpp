@@ -1,0 +1,169 @@
+// The type 1 DV AVI writer: its core alone, the element in a pipeline beside a plain copy to
+// a file and beside the stock type 2 chain (dvdemux ! avimux), and one recording past 4 GB
+// that ffprobe then reads whole.
+//   VR_BENCH_DIR: folder of the written files (default: the temporary folder).
+#include "DVGenerator.h"
+#include "DvAviWriter.h"
+#include "VidorraElements.h"
+
+#include <benchmark/benchmark.h>
+#include <gst/gst.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr int kClipFrames = 250;
+
+std::string BenchDir() {
+    const char* d = std::getenv("VR_BENCH_DIR");
+    return d ? d : std::filesystem::temp_directory_path().string();
+}
+
+const std::string& Clip() {
+    static const std::string path = [] {
+        const std::string p = BenchDir() + "/vr_dvavi_bench_clip.dv";
+        dv::ClipSpec spec;
+        spec.frames = kClipFrames;
+        std::string error;
+        if (!std::filesystem::exists(p) && !dv::GenerateClip(p, spec, &error))
+            std::fprintf(stderr, "clip: %s\n", error.c_str());
+        return p;
+    }();
+    return path;
+}
+
+bool RunPipeline(const std::string& desc) {
+    GError* err = nullptr;
+    GstElement* p = gst_parse_launch(desc.c_str(), &err);
+    if (!p || err) {
+        std::fprintf(stderr, "%s\n", err ? err->message : "no pipeline");
+        g_clear_error(&err);
+        return false;
+    }
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(p);
+    GstMessage* m = gst_bus_timed_pop_filtered(
+        bus, GST_CLOCK_TIME_NONE, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
+    if (m)
+        gst_message_unref(m);
+    gst_object_unref(bus);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return ok;
+}
+
+std::string Capture(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = std::fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+// The looped clip: `loops` passes of kClipFrames frames.
+std::string Source(int loops) {
+    return "multifilesrc location=" + Clip() + " loop=true num-buffers=" + std::to_string(loops) +
+           " caps=video/x-dv,systemstream=true";
+}
+
+class NullOutput : public avi::TAviOutput {
+public:
+    bool Write(const uint8_t*, size_t size) override {
+        bytes += size;
+        return true;
+    }
+    bool Seek(uint64_t) override { return true; }
+    uint64_t bytes = 0;
+};
+
+void BM_WriterCore(benchmark::State& state) {
+    std::FILE* f = std::fopen(Clip().c_str(), "rb");
+    std::vector<uint8_t> frame(144000);
+    if (!f || std::fread(frame.data(), 1, frame.size(), f) != frame.size()) {
+        state.SkipWithError("no clip");
+        return;
+    }
+    std::fclose(f);
+    for (auto _ : state) {
+        NullOutput out;
+        avi::TDvAviWriter w(out);
+        for (int i = 0; i < 10000; ++i)
+            w.AddFrame(frame);
+        w.Finish();
+        benchmark::DoNotOptimize(out.bytes);
+    }
+    state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(BM_WriterCore)->Unit(benchmark::kMillisecond);
+
+// Frames per second through a pipeline writing a file; arg = loops of the clip.
+void PipelineBench(benchmark::State& state, const std::string& tail) {
+    const std::string out = BenchDir() + "/vr_dvavi_bench_out.avi";
+    const int loops = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        if (!RunPipeline(Source(loops) + " ! " + tail + " location=" + out))
+            state.SkipWithError("pipeline failed");
+    state.SetItemsProcessed(state.iterations() * loops * kClipFrames);
+    state.counters["MB"] = double(std::filesystem::file_size(out)) / 1e6;
+    std::filesystem::remove(out);
+}
+
+void BM_Copy_filesink(benchmark::State& state) {
+    PipelineBench(state, "filesink");
+}
+void BM_VrDvAviMux(benchmark::State& state) {
+    PipelineBench(state, "vr_dvavimux ! filesink");
+}
+void BM_Stock_dvdemux_avimux(benchmark::State& state) {
+    PipelineBench(state, "dvdemux name=d d.video ! queue ! avimux name=m ! filesink d.audio ! "
+                         "queue ! m.audio_0 m.");
+}
+BENCHMARK(BM_Copy_filesink)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_VrDvAviMux)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Stock_dvdemux_avimux)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One recording past 4 GiB (121 passes of 250 frames: 4.36 GB), then ffprobe counts every
+// packet of the file. Counters: file size, frames written, frames ffprobe read, its seconds.
+void BM_RecordPast4GB(benchmark::State& state) {
+    const std::string out = BenchDir() + "/vr_dvavi_bench_4gb.avi";
+    const int loops = 121;
+    for (auto _ : state)
+        if (!RunPipeline(Source(loops) + " ! vr_dvavimux ! filesink location=" + out))
+            state.SkipWithError("pipeline failed");
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::string probe =
+        Capture("ffprobe -v error -count_packets -show_entries "
+                "stream=codec_name,nb_read_packets:format=duration -of csv=p=0 " +
+                out + " 2>&1");
+    const double probeSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::fprintf(stderr, "ffprobe: %s", probe.c_str());
+    state.counters["GB"] = double(std::filesystem::file_size(out)) / 1e9;
+    state.counters["frames"] = double(loops) * kClipFrames;
+    state.counters["probe_frames"] = std::atof(probe.substr(probe.find("dvvideo,") + 8).c_str());
+    state.counters["probe_s"] = probeSeconds;
+    state.SetItemsProcessed(state.iterations() * loops * kClipFrames);
+    std::filesystem::remove(out);
+}
+BENCHMARK(BM_RecordPast4GB)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    gst_init(&argc, &argv);
+    if (!vidorraRegisterStatic())
+        return 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,13 @@
+// Element tests need GStreamer and the program's elements registered; no display is used.
+#include "VidorraElements.h"
+
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    gst_init(&argc, &argv);
+    if (!vidorraRegisterStatic())
+        return 1;
+    return RUN_ALL_TESTS();
+}
