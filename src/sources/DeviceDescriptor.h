@@ -10,13 +10,17 @@ class IDvTransport;
 // A device as the system (or the program itself, for the virtual devices) offers it: its
 // stable identity, its name, what it delivers, and how to make its source element.
 struct TDeviceDescriptor {
-    QString id;           // identity that survives restarts and re-plugging
-    QString friendlyName; // name shown and used by the exclusion lists
+    QString id;              // identity that survives restarts and re-plugging
+    QString friendlyName;    // name shown and used by the exclusion lists
     GstCaps* caps = nullptr; // what the source delivers (owned ref; may be null)
     // Makes a new source element (floating ref); null when the device cannot be opened.
     std::function<GstElement*()> createSource;
     // Tape transport of DV camcorders and decks (real over FireWire, or the virtual deck).
     std::shared_ptr<IDvTransport> transport;
+    // Hardware paths for the settings menus, when the device has them: the V4L2 device node
+    // (controls) and the ALSA card ("hw:N", capture inputs of the mixer).
+    QString v4l2Path;
+    QString alsaCard;
 
     TDeviceDescriptor() = default;
     TDeviceDescriptor(const TDeviceDescriptor& o);

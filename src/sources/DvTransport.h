@@ -15,6 +15,6 @@ public:
     virtual bool setMode(Mode mode) = 0;
     virtual Mode mode() const = 0;
     virtual Timecode timecode() const = 0;
-    virtual bool isVcr() const = 0;    // a deck rather than a camera
+    virtual bool isVcr() const = 0; // a deck rather than a camera
     virtual bool isCamera() const = 0;
 };

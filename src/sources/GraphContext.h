@@ -17,9 +17,9 @@ public:
     // Set by SetVideoGraph: the pad that delivers the decoded picture (raw video, any
     // format) to the preview chain, and the tee from which recordings take the native
     // stream (request pads "src_%u"). Cleared by KillVideoGraph.
-    GstPad* videoOutputPad = nullptr;   // owned ref
+    GstPad* videoOutputPad = nullptr; // owned ref
     GstElement* videoBranchTee = nullptr;
     // Set by SetAudioGraph: raw audio, and the tee of the native audio stream.
-    GstPad* audioPin = nullptr;         // owned ref
+    GstPad* audioPin = nullptr; // owned ref
     GstElement* audioBranchTee = nullptr;
 };

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "CaptureDevice.h"
+
+#include <QString>
+#include <functional>
+#include <mutex>
+
+// The three device kinds of this build (the plug-in kind comes with the plug-in loader).
+// Each keeps the elements it added to the pipeline and removes exactly those.
+
+class TDVCaptureDevice : public TCaptureDevice {
+public:
+    TDVCaptureDevice();
+    ~TDVCaptureDevice() override;
+
+    bool SetVideoGraph(TGraphContext& g, int stream) override;
+    bool SetAudioGraph(TGraphContext& g, int stream) override;
+    void KillVideoGraph(TGraphContext& g) override;
+    bool KillAudioGraph(TGraphContext& g) override;
+    GstElement* SetSourceGraph(TGraphContext& g) override;
+    void KillSourceGraph(TGraphContext& g) override;
+    bool BuildMuxGraph(TGraphContext& g, const QString& fileName) override;
+    bool KillMuxGraph(TGraphContext& g) override;
+
+    // The native type 1 writer: makes an element (or bin) with a sink pad "sink" that takes
+    // `video/x-dv, systemstream=true` and writes the type 1 DV AVI file of that name. Until
+    // one is installed, BuildMuxGraph reports false.
+    using TType1WriterFactory = std::function<GstElement*(const QString& fileName)>;
+    static void SetType1WriterFactory(TType1WriterFactory factory);
+
+private:
+    static void OnPadAdded(GstElement* demux, GstPad* pad, gpointer self);
+    void LinkDemuxPad(GstPad* pad);
+    static GstPadProbeReturn OnDecodedCaps(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+
+    GstBin* m_bin = nullptr; // the pipeline holding the source part (not owned)
+    // Source part: source -> scene detector -> dv_muxinfinite -> queue -> dv_splitter.
+    GstElement* m_source = nullptr;
+    GstElement* m_muxTee = nullptr;
+    GstElement* m_splitQueue = nullptr;
+    GstElement* m_demux = nullptr;
+    gulong m_padAdded = 0;
+    // Video branch: dv_nativevideoinfinite -> queue -> dvdec [-> videoscale -> capsfilter].
+    GstElement* m_videoTee = nullptr;
+    GstElement* m_videoQueue = nullptr;
+    GstElement* m_decoder = nullptr;
+    GstElement* m_scale = nullptr;
+    GstElement* m_scaleCaps = nullptr;
+    // Audio branch: dv_nativeaudioinfinite -> queue.
+    GstElement* m_audioTee = nullptr;
+    GstElement* m_audioQueue = nullptr;
+    // Native type 1 branch: dv_muxinfinite request pad -> queue -> writer.
+    GstPad* m_muxPad = nullptr;
+    GstElement* m_muxQueue = nullptr;
+    GstElement* m_writer = nullptr;
+    // Guards the branch tees against the demuxer's pad-added (streaming thread).
+    std::mutex m_linkLock;
+};
+
+class TVideoCaptureDevice : public TCaptureDevice {
+public:
+    ~TVideoCaptureDevice() override;
+
+    bool SetVideoGraph(TGraphContext& g, int stream) override;
+    bool SetAudioGraph(TGraphContext& g, int stream) override;
+    void KillVideoGraph(TGraphContext& g) override;
+    bool KillAudioGraph(TGraphContext& g) override;
+    GstElement* SetSourceGraph(TGraphContext& g) override;
+    void KillSourceGraph(TGraphContext& g) override;
+    bool BuildMuxGraph(TGraphContext& g, const QString& fileName) override;
+    bool KillMuxGraph(TGraphContext& g) override;
+
+    // The decoders the registry offers for caps, best rank first (factory names).
+    static QStringList DecoderCandidates(const GstCaps* caps);
+
+private:
+    GstElement* MakeDecoder(const GstCaps* caps);
+
+    GstBin* m_bin = nullptr;
+    GstElement* m_source = nullptr;
+    // Video branch: capsfilter -> vid_nativevideoinfinite -> queue -> [decoder].
+    GstElement* m_format = nullptr;
+    GstElement* m_videoTee = nullptr;
+    GstElement* m_videoQueue = nullptr;
+    GstElement* m_decoder = nullptr;
+};
+
+class TAudioCaptureDevice : public TCaptureDevice {
+public:
+    ~TAudioCaptureDevice() override;
+
+    bool SetVideoGraph(TGraphContext& g, int stream) override;
+    bool SetAudioGraph(TGraphContext& g, int stream) override;
+    void KillVideoGraph(TGraphContext& g) override;
+    bool KillAudioGraph(TGraphContext& g) override;
+    GstElement* SetSourceGraph(TGraphContext& g) override;
+    void KillSourceGraph(TGraphContext& g) override;
+    bool BuildMuxGraph(TGraphContext& g, const QString& fileName) override;
+    bool KillMuxGraph(TGraphContext& g) override;
+
+private:
+    GstBin* m_bin = nullptr;
+    GstElement* m_source = nullptr;
+    GstElement* m_audioTee = nullptr;
+    GstElement* m_audioQueue = nullptr;
+};

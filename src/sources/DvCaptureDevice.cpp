@@ -1,0 +1,347 @@
+#include "DeviceKinds.h"
+#include "GstUtil.h"
+#include "Log.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace srcgst;
+
+namespace {
+
+TDVCaptureDevice::TType1WriterFactory& Type1Writer() {
+    static TDVCaptureDevice::TType1WriterFactory factory;
+    return factory;
+}
+
+GstElement* MakeTee() {
+    GstElement* tee = Make("tee");
+    if (tee)
+        g_object_set(tee, "allow-not-linked", TRUE, nullptr);
+    return tee;
+}
+
+// After EOS was pushed into a branch: waits (bounded) until the branch's queue has pushed it
+// on, so that the writer behind it has finished its file.
+bool WaitEosThrough(GstElement* queue, std::chrono::milliseconds limit) {
+    GstPad* src = gst_element_get_static_pad(queue, "src");
+    const auto end = std::chrono::steady_clock::now() + limit;
+    bool done = false;
+    while (!done && std::chrono::steady_clock::now() < end) {
+        if (GstEvent* eos = gst_pad_get_sticky_event(src, GST_EVENT_EOS, 0)) {
+            gst_event_unref(eos);
+            // The push holds the stream lock; once free, the writer has handled the EOS.
+            if (g_rec_mutex_trylock(GST_PAD_GET_STREAM_LOCK(src))) {
+                g_rec_mutex_unlock(GST_PAD_GET_STREAM_LOCK(src));
+                done = true;
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    gst_object_unref(src);
+    return done;
+}
+
+} // namespace
+
+void TDVCaptureDevice::SetType1WriterFactory(TType1WriterFactory factory) {
+    Type1Writer() = std::move(factory);
+}
+
+TDVCaptureDevice::TDVCaptureDevice() {
+    // One detector per device, for the whole life of the device: the overlay and the DV
+    // header keep reading its rings across source changes.
+    m_sceneDetector = gst_element_factory_make("vr_scenedetect", "dv_Scenedetect");
+    if (m_sceneDetector)
+        gst_object_ref_sink(m_sceneDetector);
+    else
+        qCWarning(lcVidorra) << "vr_scenedetect missing: DV scenes are not detected";
+}
+
+TDVCaptureDevice::~TDVCaptureDevice() {
+    if (m_source || m_demux) {
+        // Not in a graph module any more: take the elements out all the same.
+        RemoveOwned(m_writer);
+        RemoveOwned(m_muxQueue);
+        if (m_muxPad)
+            gst_object_unref(m_muxPad);
+        for (GstElement** e :
+             {&m_source, &m_muxTee, &m_splitQueue, &m_demux, &m_videoTee, &m_videoQueue, &m_decoder,
+              &m_scale, &m_scaleCaps, &m_audioTee, &m_audioQueue})
+            RemoveOwned(*e);
+    }
+}
+
+GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
+    GstBin* bin = g.pipeline();
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
+        return m_source;
+    if (m_source)
+        KillSourceGraph(g);
+    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
+    if (!source) {
+        qCWarning(lcVidorra) << "cannot open DV device" << FriendlyName;
+        return nullptr;
+    }
+    m_bin = bin;
+    m_source = source;
+    m_muxTee = MakeTee();
+    m_splitQueue = Make("queue");
+    m_demux = Make("dvdemux");
+    bool ok = m_muxTee && m_splitQueue && m_demux && AddOwned(bin, m_source, "dv_source") &&
+              AddOwned(bin, m_muxTee, "dv_muxinfinite") &&
+              AddOwned(bin, m_splitQueue, "dv_splitqueue") && AddOwned(bin, m_demux, "dv_splitter");
+    if (ok && m_sceneDetector)
+        ok = AddOwned(bin, m_sceneDetector, "dv_Scenedetect") &&
+             gst_element_link_many(m_source, m_sceneDetector, m_muxTee, nullptr);
+    else if (ok)
+        ok = gst_element_link(m_source, m_muxTee);
+    ok = ok && gst_element_link_many(m_muxTee, m_splitQueue, m_demux, nullptr);
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the DV source part of" << FriendlyName;
+        KillSourceGraph(g);
+        return nullptr;
+    }
+    m_padAdded = g_signal_connect(m_demux, "pad-added", G_CALLBACK(OnPadAdded), this);
+    SyncWithParent({m_demux, m_splitQueue, m_muxTee, m_sceneDetector, m_source});
+    SourceFilter = m_source;
+    return m_source;
+}
+
+void TDVCaptureDevice::KillSourceGraph(TGraphContext& g) {
+    KillMuxGraph(g);
+    KillVideoGraph(g);
+    KillAudioGraph(g);
+    if (m_demux && m_padAdded)
+        g_signal_handler_disconnect(m_demux, m_padAdded);
+    m_padAdded = 0;
+    // The source stops first, so nothing streams through what is taken out next.
+    RemoveOwned(m_source);
+    ReleaseRequestPads(m_muxTee);
+    RemoveFromBin(m_sceneDetector);
+    RemoveOwned(m_muxTee);
+    RemoveOwned(m_splitQueue);
+    RemoveOwned(m_demux);
+    m_bin = nullptr;
+    SourceFilter = nullptr;
+}
+
+void TDVCaptureDevice::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
+    GuardOutputPad(pad);
+    static_cast<TDVCaptureDevice*>(self)->LinkDemuxPad(pad);
+}
+
+void TDVCaptureDevice::LinkDemuxPad(GstPad* pad) {
+    std::lock_guard lock(m_linkLock);
+    const gchar* name = GST_PAD_NAME(pad);
+    GstElement* tee = g_str_equal(name, "video")   ? m_videoTee
+                      : g_str_equal(name, "audio") ? m_audioTee
+                                                   : nullptr;
+    if (!tee || gst_pad_is_linked(pad))
+        return;
+    GstPad* sink = gst_element_get_static_pad(tee, "sink");
+    if (gst_pad_link(pad, sink) != GST_PAD_LINK_OK)
+        qCWarning(lcVidorra) << "cannot link the DV splitter's" << name << "output";
+    gst_object_unref(sink);
+}
+
+GstPadProbeReturn TDVCaptureDevice::OnDecodedCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int width = 0, height = 0, parN = 1, parD = 1;
+    if (!gst_structure_get_int(s, "width", &width) || !gst_structure_get_int(s, "height", &height))
+        return GST_PAD_PROBE_OK;
+    gst_structure_get_fraction(s, "pixel-aspect-ratio", &parN, &parD);
+    // Half the picture in both directions keeps the pixel shape.
+    GstCaps* half = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width / 2, "height",
+                                        G_TYPE_INT, height / 2, "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, parN, parD, nullptr);
+    g_object_set(static_cast<GstElement*>(data), "caps", half, nullptr);
+    gst_caps_unref(half);
+    return GST_PAD_PROBE_OK;
+}
+
+bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
+    if (stream < 1 || stream > VideoStreamCount || !m_demux)
+        return false;
+    if (m_videoTee)
+        KillVideoGraph(g);
+    GstBin* bin = g.pipeline();
+    GstElement* tee = MakeTee();
+    GstElement* queue = Make("queue");
+    GstElement* decoder = Make("dvdec");
+    GstElement* scale = g.dvHalfSize() ? Make("videoscale") : nullptr;
+    GstElement* scaleCaps = g.dvHalfSize() ? Make("capsfilter") : nullptr;
+    m_videoQueue = queue;
+    m_decoder = decoder;
+    m_scale = scale;
+    m_scaleCaps = scaleCaps;
+    bool ok = tee && queue && decoder && (!g.dvHalfSize() || (scale && scaleCaps)) &&
+              AddOwned(bin, queue, "dv_videoqueue") && AddOwned(bin, decoder, "dv_dec") &&
+              AddOwned(bin, tee, "dv_nativevideoinfinite") &&
+              gst_element_link_many(tee, queue, decoder, nullptr);
+    GstElement* last = decoder;
+    if (ok && scale) {
+        ok = AddOwned(bin, scale, "dv_halfscale") && AddOwned(bin, scaleCaps, "dv_halfsize") &&
+             gst_element_link_many(decoder, scale, scaleCaps, nullptr);
+        last = scaleCaps;
+        GstPad* decoded = gst_element_get_static_pad(decoder, "src");
+        gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps, scaleCaps,
+                          nullptr);
+        gst_object_unref(decoded);
+    }
+    {
+        std::lock_guard lock(m_linkLock);
+        m_videoTee = tee;
+    }
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the DV video branch of" << FriendlyName;
+        KillVideoGraph(g);
+        return false;
+    }
+    GstPad* out = gst_element_get_static_pad(last, "src");
+    GuardOutputPad(out);
+    SyncWithParent({scaleCaps, scale, decoder, queue, tee});
+    if (GstPad* video = gst_element_get_static_pad(m_demux, "video")) {
+        LinkDemuxPad(video);
+        gst_object_unref(video);
+    }
+    SetOwnedPad(g.videoOutputPad, out);
+    gst_object_unref(out);
+    g.videoBranchTee = m_videoTee;
+    return true;
+}
+
+void TDVCaptureDevice::KillVideoGraph(TGraphContext& g) {
+    GstElement* tee = nullptr;
+    {
+        std::lock_guard lock(m_linkLock);
+        tee = m_videoTee;
+        m_videoTee = nullptr;
+    }
+    if (g.videoBranchTee && g.videoBranchTee == tee)
+        g.videoBranchTee = nullptr;
+    if (g.videoOutputPad) {
+        GstObject* owner = gst_pad_get_parent(g.videoOutputPad);
+        if (owner && (owner == GST_OBJECT(m_decoder) || owner == GST_OBJECT(m_scaleCaps)))
+            SetOwnedPad(g.videoOutputPad, nullptr);
+        if (owner)
+            gst_object_unref(owner);
+    }
+    DetachUpstream(tee);
+    ReleaseRequestPads(tee);
+    RemoveOwned(tee);
+    RemoveOwned(m_videoQueue);
+    RemoveOwned(m_decoder);
+    RemoveOwned(m_scale);
+    RemoveOwned(m_scaleCaps);
+}
+
+bool TDVCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
+    if (stream < 1 || stream > AudioStreamCount || !m_demux)
+        return false;
+    if (m_audioTee)
+        KillAudioGraph(g);
+    GstBin* bin = g.pipeline();
+    GstElement* tee = MakeTee();
+    GstElement* queue = Make("queue");
+    m_audioQueue = queue;
+    bool ok = tee && queue && AddOwned(bin, queue, "dv_audioqueue") &&
+              AddOwned(bin, tee, "dv_nativeaudioinfinite") && gst_element_link(tee, queue);
+    {
+        std::lock_guard lock(m_linkLock);
+        m_audioTee = tee;
+    }
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the DV audio branch of" << FriendlyName;
+        KillAudioGraph(g);
+        return false;
+    }
+    GstPad* out = gst_element_get_static_pad(queue, "src");
+    GuardOutputPad(out);
+    SyncWithParent({queue, tee});
+    if (GstPad* audio = gst_element_get_static_pad(m_demux, "audio")) {
+        LinkDemuxPad(audio);
+        gst_object_unref(audio);
+    }
+    SetOwnedPad(g.audioPin, out);
+    gst_object_unref(out);
+    g.audioBranchTee = m_audioTee;
+    return true;
+}
+
+bool TDVCaptureDevice::KillAudioGraph(TGraphContext& g) {
+    GstElement* tee = nullptr;
+    {
+        std::lock_guard lock(m_linkLock);
+        tee = m_audioTee;
+        m_audioTee = nullptr;
+    }
+    if (g.audioBranchTee && g.audioBranchTee == tee)
+        g.audioBranchTee = nullptr;
+    if (g.audioPin && m_audioQueue && GST_OBJECT_PARENT(g.audioPin) == GST_OBJECT(m_audioQueue))
+        SetOwnedPad(g.audioPin, nullptr);
+    DetachUpstream(tee);
+    ReleaseRequestPads(tee);
+    RemoveOwned(tee);
+    RemoveOwned(m_audioQueue);
+    return true;
+}
+
+bool TDVCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileName) {
+    if (!m_muxTee)
+        return false;
+    if (!Type1Writer()) {
+        // The type 1 AVI writer is installed through SetType1WriterFactory.
+        qCInfo(lcVidorra) << "no native type 1 DV writer installed; not recording" << fileName;
+        return false;
+    }
+    if (m_muxQueue)
+        KillMuxGraph(g);
+    GstBin* bin = g.pipeline();
+    m_writer = Type1Writer()(fileName);
+    m_muxQueue = Make("queue");
+    bool ok = m_writer && m_muxQueue && AddOwned(bin, m_muxQueue, "dv_muxqueue") &&
+              AddOwned(bin, m_writer, "dv_type1writer") && gst_element_link(m_muxQueue, m_writer);
+    if (ok) {
+        SyncWithParent({m_writer, m_muxQueue});
+        m_muxPad = gst_element_request_pad_simple(m_muxTee, "src_%u");
+        GstPad* sink = gst_element_get_static_pad(m_muxQueue, "sink");
+        ok = m_muxPad && gst_pad_link(m_muxPad, sink) == GST_PAD_LINK_OK;
+        gst_object_unref(sink);
+    }
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the native DV recording branch for" << fileName;
+        KillMuxGraph(g);
+    }
+    return ok;
+}
+
+bool TDVCaptureDevice::KillMuxGraph(TGraphContext&) {
+    if (!m_muxQueue && !m_writer && !m_muxPad)
+        return true;
+    bool finished = true;
+    if (m_muxPad) {
+        GstPad* sink = gst_element_get_static_pad(m_muxQueue, "sink");
+        gst_pad_unlink(m_muxPad, sink);
+        gst_element_release_request_pad(m_muxTee, m_muxPad);
+        gst_object_unref(m_muxPad);
+        m_muxPad = nullptr;
+        // The file is complete only once the end of stream went through the writer.
+        if (GST_STATE(m_muxQueue) >= GST_STATE_PAUSED) {
+            gst_pad_send_event(sink, gst_event_new_eos());
+            finished = WaitEosThrough(m_muxQueue, std::chrono::seconds(3));
+            if (!finished)
+                qCWarning(lcVidorra) << "the native DV writer did not finish within 3 s";
+        }
+        gst_object_unref(sink);
+    }
+    RemoveOwned(m_muxQueue);
+    RemoveOwned(m_writer);
+    return finished;
+}

@@ -1,0 +1,334 @@
+#include "DeviceKinds.h"
+#include "GstUtil.h"
+#include "Log.h"
+
+#include <cstring>
+
+using namespace srcgst;
+
+namespace {
+
+// The device's own format family (the first one it lists), so that the native tee carries
+// one well-defined stream whatever the device could also deliver.
+GstCaps* NativeFamily(const GstCaps* caps) {
+    if (!caps || gst_caps_is_any(caps) || gst_caps_is_empty(caps))
+        return nullptr;
+    const GstStructure* first = gst_caps_get_structure(caps, 0);
+    GstStructure* family = gst_structure_new_empty(gst_structure_get_name(first));
+    for (const char* field : {"mpegversion", "systemstream", "parsed"}) {
+        if (const GValue* v = gst_structure_get_value(first, field))
+            gst_structure_set_value(family, field, v);
+    }
+    GstCaps* out = gst_caps_new_empty();
+    gst_caps_append_structure(out, family);
+    return out;
+}
+
+bool IsRawVideo(const GstCaps* caps) {
+    return caps && gst_caps_get_size(caps) > 0 &&
+           gst_structure_has_name(gst_caps_get_structure(caps, 0), "video/x-raw");
+}
+
+void OnDecodebinPad(GstElement*, GstPad* pad, gpointer data) {
+    GstPad* ghost = GST_PAD(data);
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (!caps)
+        caps = gst_pad_query_caps(pad, nullptr);
+    const bool video =
+        caps && gst_caps_get_size(caps) > 0 &&
+        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/");
+    if (caps)
+        gst_caps_unref(caps);
+    GstPad* target = gst_ghost_pad_get_target(GST_GHOST_PAD(ghost));
+    if (video && !target)
+        gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), pad);
+    if (target)
+        gst_object_unref(target);
+}
+
+// decodebin behind fixed pads, for streams no single registered decoder takes.
+GstElement* MakeDecodebinWrapper() {
+    GstElement* decodebin = Make("decodebin");
+    if (!decodebin)
+        return nullptr;
+    GstElement* bin = gst_bin_new(nullptr);
+    gst_bin_add(GST_BIN(bin), decodebin);
+    GstPad* sink = gst_element_get_static_pad(decodebin, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", sink));
+    gst_object_unref(sink);
+    GstPad* src = gst_ghost_pad_new_no_target("src", GST_PAD_SRC);
+    gst_element_add_pad(bin, src);
+    g_signal_connect(decodebin, "pad-added", G_CALLBACK(OnDecodebinPad), src);
+    return bin;
+}
+
+} // namespace
+
+TVideoCaptureDevice::~TVideoCaptureDevice() {
+    for (GstElement** e : {&m_source, &m_format, &m_videoTee, &m_videoQueue, &m_decoder})
+        RemoveOwned(*e);
+}
+
+QStringList TVideoCaptureDevice::DecoderCandidates(const GstCaps* caps) {
+    QStringList names;
+    if (!caps)
+        return names;
+    GList* all =
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, GST_RANK_MARGINAL);
+    GList* taking = gst_element_factory_list_filter(all, caps, GST_PAD_SINK, FALSE);
+    GstCaps* raw = gst_caps_new_empty_simple("video/x-raw");
+    GList* giving = gst_element_factory_list_filter(taking, raw, GST_PAD_SRC, FALSE);
+    gst_caps_unref(raw);
+    giving = g_list_sort(giving, gst_plugin_feature_rank_compare_func);
+    for (GList* l = giving; l; l = l->next)
+        names << QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(l->data)));
+    gst_plugin_feature_list_free(giving);
+    gst_plugin_feature_list_free(taking);
+    gst_plugin_feature_list_free(all);
+    return names;
+}
+
+GstElement* TVideoCaptureDevice::SetSourceGraph(TGraphContext& g) {
+    GstBin* bin = g.pipeline();
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
+        return m_source;
+    if (m_source)
+        KillSourceGraph(g);
+    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
+    if (!source) {
+        qCWarning(lcVidorra) << "cannot open video device" << FriendlyName;
+        return nullptr;
+    }
+    m_bin = bin;
+    m_source = source;
+    if (!AddOwned(bin, m_source, "vid_source")) {
+        KillSourceGraph(g);
+        return nullptr;
+    }
+    // A source without its branch yet (or any more) must not stop on an unlinked pad.
+    if (GstPad* pad = FirstSrcPad(m_source)) {
+        GuardOutputPad(pad);
+        gst_object_unref(pad);
+    }
+    SyncWithParent({m_source});
+    SourceFilter = m_source;
+    return m_source;
+}
+
+void TVideoCaptureDevice::KillSourceGraph(TGraphContext& g) {
+    KillVideoGraph(g);
+    RemoveOwned(m_source);
+    m_bin = nullptr;
+    SourceFilter = nullptr;
+}
+
+GstElement* TVideoCaptureDevice::MakeDecoder(const GstCaps* caps) {
+    GstBin* bin = m_bin;
+    for (const QString& name : DecoderCandidates(caps)) {
+        GstElement* decoder = Make(name.toUtf8().constData());
+        if (!decoder)
+            continue;
+        if (AddOwned(bin, decoder, "vid_decoder") && gst_element_link(m_videoQueue, decoder))
+            return decoder;
+        RemoveOwned(decoder);
+    }
+    GstElement* wrapper = MakeDecodebinWrapper();
+    if (wrapper && AddOwned(bin, wrapper, "vid_decoder") && gst_element_link(m_videoQueue, wrapper))
+        return wrapper;
+    RemoveOwned(wrapper);
+    return nullptr;
+}
+
+bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
+    if (stream < 1 || stream > VideoStreamCount || !m_source)
+        return false;
+    if (m_videoTee)
+        KillVideoGraph(g);
+    GstBin* bin = g.pipeline();
+    GstPad* sourcePad = FirstSrcPad(m_source);
+    GstCaps* family = NativeFamily(Moniker.caps);
+    m_format = Make("capsfilter");
+    m_videoTee = Make("tee");
+    m_videoQueue = Make("queue");
+    bool ok = sourcePad && m_format && m_videoTee && m_videoQueue;
+    if (ok) {
+        g_object_set(m_videoTee, "allow-not-linked", TRUE, nullptr);
+        if (family)
+            g_object_set(m_format, "caps", family, nullptr);
+        ok = AddOwned(bin, m_format, "vid_format") &&
+             AddOwned(bin, m_videoTee, "vid_nativevideoinfinite") &&
+             AddOwned(bin, m_videoQueue, "vid_videoqueue") &&
+             gst_element_link_many(m_format, m_videoTee, m_videoQueue, nullptr);
+    }
+    GstElement* last = m_videoQueue;
+    if (ok && !IsRawVideo(family)) {
+        m_decoder = MakeDecoder(family);
+        ok = m_decoder != nullptr;
+        last = m_decoder;
+    }
+    GstPad* out = ok ? gst_element_get_static_pad(last, "src") : nullptr;
+    ok = ok && out;
+    if (ok) {
+        GuardOutputPad(out);
+        SyncWithParent({m_decoder, m_videoQueue, m_videoTee, m_format});
+        GstPad* formatSink = gst_element_get_static_pad(m_format, "sink");
+        ok = gst_pad_link(sourcePad, formatSink) == GST_PAD_LINK_OK;
+        gst_object_unref(formatSink);
+    }
+    if (family)
+        gst_caps_unref(family);
+    if (sourcePad)
+        gst_object_unref(sourcePad);
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the video branch of" << FriendlyName;
+        if (out)
+            gst_object_unref(out);
+        KillVideoGraph(g);
+        return false;
+    }
+    SetOwnedPad(g.videoOutputPad, out);
+    gst_object_unref(out);
+    g.videoBranchTee = m_videoTee;
+    return true;
+}
+
+void TVideoCaptureDevice::KillVideoGraph(TGraphContext& g) {
+    if (g.videoBranchTee && g.videoBranchTee == m_videoTee)
+        g.videoBranchTee = nullptr;
+    if (g.videoOutputPad) {
+        GstObject* owner = gst_pad_get_parent(g.videoOutputPad);
+        if (owner && (owner == GST_OBJECT(m_decoder) || owner == GST_OBJECT(m_videoQueue)))
+            SetOwnedPad(g.videoOutputPad, nullptr);
+        if (owner)
+            gst_object_unref(owner);
+    }
+    DetachUpstream(m_format);
+    ReleaseRequestPads(m_videoTee);
+    RemoveOwned(m_format);
+    RemoveOwned(m_videoTee);
+    RemoveOwned(m_videoQueue);
+    RemoveOwned(m_decoder);
+}
+
+bool TVideoCaptureDevice::SetAudioGraph(TGraphContext&, int) {
+    // Sound of video devices comes as an audio device of its own on this platform.
+    return false;
+}
+
+bool TVideoCaptureDevice::KillAudioGraph(TGraphContext&) {
+    return true;
+}
+
+bool TVideoCaptureDevice::BuildMuxGraph(TGraphContext&, const QString&) {
+    // The caller shows "Not Ready": a video device has no native type 1 recording.
+    return false;
+}
+
+bool TVideoCaptureDevice::KillMuxGraph(TGraphContext&) {
+    return false;
+}
+
+TAudioCaptureDevice::~TAudioCaptureDevice() {
+    for (GstElement** e : {&m_source, &m_audioTee, &m_audioQueue})
+        RemoveOwned(*e);
+}
+
+GstElement* TAudioCaptureDevice::SetSourceGraph(TGraphContext& g) {
+    GstBin* bin = g.pipeline();
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
+        return m_source;
+    if (m_source)
+        KillSourceGraph(g);
+    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
+    if (!source) {
+        qCWarning(lcVidorra) << "cannot open audio device" << FriendlyName;
+        return nullptr;
+    }
+    m_bin = bin;
+    m_source = source;
+    if (!AddOwned(bin, m_source, "aud_source")) {
+        KillSourceGraph(g);
+        return nullptr;
+    }
+    // A source without its branch yet (or any more) must not stop on an unlinked pad.
+    if (GstPad* pad = FirstSrcPad(m_source)) {
+        GuardOutputPad(pad);
+        gst_object_unref(pad);
+    }
+    SyncWithParent({m_source});
+    SourceFilter = m_source;
+    return m_source;
+}
+
+void TAudioCaptureDevice::KillSourceGraph(TGraphContext& g) {
+    KillAudioGraph(g);
+    RemoveOwned(m_source);
+    m_bin = nullptr;
+    SourceFilter = nullptr;
+}
+
+bool TAudioCaptureDevice::SetVideoGraph(TGraphContext& g, int) {
+    SetOwnedPad(g.videoOutputPad, nullptr);
+    g.videoBranchTee = nullptr;
+    return false;
+}
+
+void TAudioCaptureDevice::KillVideoGraph(TGraphContext&) {}
+
+bool TAudioCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
+    if (stream < 1 || stream > AudioStreamCount || !m_source)
+        return false;
+    if (m_audioTee)
+        KillAudioGraph(g);
+    GstPad* sourcePad = FirstSrcPad(m_source);
+    m_audioTee = Make("tee");
+    m_audioQueue = Make("queue");
+    bool ok = sourcePad && m_audioTee && m_audioQueue;
+    if (ok) {
+        g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
+        ok = AddOwned(m_bin, m_audioTee, "aud_nativeaudioinfinite") &&
+             AddOwned(m_bin, m_audioQueue, "aud_audioqueue") &&
+             gst_element_link(m_audioTee, m_audioQueue);
+    }
+    GstPad* out = ok ? gst_element_get_static_pad(m_audioQueue, "src") : nullptr;
+    if (ok) {
+        GuardOutputPad(out);
+        SyncWithParent({m_audioQueue, m_audioTee});
+        GstPad* teeSink = gst_element_get_static_pad(m_audioTee, "sink");
+        ok = gst_pad_link(sourcePad, teeSink) == GST_PAD_LINK_OK;
+        gst_object_unref(teeSink);
+    }
+    if (sourcePad)
+        gst_object_unref(sourcePad);
+    if (!ok) {
+        qCWarning(lcVidorra) << "cannot build the audio branch of" << FriendlyName;
+        if (out)
+            gst_object_unref(out);
+        KillAudioGraph(g);
+        return false;
+    }
+    SetOwnedPad(g.audioPin, out);
+    gst_object_unref(out);
+    g.audioBranchTee = m_audioTee;
+    return true;
+}
+
+bool TAudioCaptureDevice::KillAudioGraph(TGraphContext& g) {
+    if (g.audioBranchTee && g.audioBranchTee == m_audioTee)
+        g.audioBranchTee = nullptr;
+    if (g.audioPin && m_audioQueue && GST_OBJECT_PARENT(g.audioPin) == GST_OBJECT(m_audioQueue))
+        SetOwnedPad(g.audioPin, nullptr);
+    DetachUpstream(m_audioTee);
+    ReleaseRequestPads(m_audioTee);
+    RemoveOwned(m_audioTee);
+    RemoveOwned(m_audioQueue);
+    return true;
+}
+
+bool TAudioCaptureDevice::BuildMuxGraph(TGraphContext&, const QString&) {
+    return true;
+}
+
+bool TAudioCaptureDevice::KillMuxGraph(TGraphContext&) {
+    return true;
+}

@@ -1,0 +1,456 @@
+#include "VirtualDevices.h"
+
+#include "DVGenerator.h"
+#include "DVPacks.h"
+#include "Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <gst/app/gstappsink.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
+
+// --- TVirtualMaterial ---
+
+TVirtualMaterial::TVirtualMaterial(QString path, TMaker maker)
+    : m_path(std::move(path)), m_maker(std::move(maker)) {}
+
+TVirtualMaterial::~TVirtualMaterial() {
+    std::thread worker;
+    {
+        std::lock_guard lock(m_lock);
+        worker = std::move(m_worker);
+    }
+    if (worker.joinable())
+        worker.join();
+}
+
+void TVirtualMaterial::Ensure() {
+    std::lock_guard lock(m_lock);
+    if (m_state != Missing)
+        return;
+    if (QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > 0) {
+        m_state = Ready;
+        m_done.notify_all();
+        return;
+    }
+    m_state = Making;
+    m_worker = std::thread([this] {
+        const auto start = std::chrono::steady_clock::now();
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        const QString part = m_path + QStringLiteral(".part");
+        std::string error;
+        bool ok = m_maker(part.toStdString(), &error);
+        if (ok) {
+            QFile::remove(m_path);
+            ok = QFile::rename(part, m_path);
+            if (!ok)
+                error = "cannot rename the finished file";
+        }
+        if (!ok) {
+            QFile::remove(part);
+            qCWarning(lcVidorra) << "cannot make" << m_path << ":" << error.c_str();
+        }
+        m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::lock_guard lock(m_lock);
+        m_state = ok ? Ready : Failed;
+        m_done.notify_all();
+    });
+}
+
+bool TVirtualMaterial::WaitReady(int milliseconds) {
+    std::unique_lock lock(m_lock);
+    m_done.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                    [this] { return m_state == Ready || m_state == Failed; });
+    return m_state == Ready;
+}
+
+// --- TVirtualDvDeck ---
+
+TVirtualDvDeck::TVirtualDvDeck(std::shared_ptr<TVirtualMaterial> material)
+    : m_material(std::move(material)) {}
+
+TVirtualDvDeck::~TVirtualDvDeck() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (m_pool) {
+        gst_buffer_pool_set_active(m_pool, FALSE);
+        gst_object_unref(m_pool);
+    }
+}
+
+bool TVirtualDvDeck::setMode(Mode mode) {
+    m_mode = mode;
+    return true;
+}
+
+IDvTransport::Timecode TVirtualDvDeck::timecode() const {
+    std::lock_guard lock(m_lock);
+    return m_timecode;
+}
+
+int TVirtualDvDeck::readiness() const {
+    if (m_broken)
+        return -1;
+    switch (m_material->state()) {
+    case TVirtualMaterial::Ready:
+        return 1;
+    case TVirtualMaterial::Failed:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+GstCaps* TVirtualDvDeck::caps() const {
+    return gst_caps_new_simple("video/x-dv", "systemstream", G_TYPE_BOOLEAN, TRUE, nullptr);
+}
+
+GstClockTime TVirtualDvDeck::frameDuration() const {
+    return m_pal ? 40 * GST_MSECOND : gst_util_uint64_scale(GST_SECOND, 1001, 30000);
+}
+
+bool TVirtualDvDeck::Open() {
+    if (m_fd >= 0)
+        return true;
+    const QByteArray path = QFile::encodeName(m_material->path());
+    m_fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    uint8_t header[80];
+    if (m_fd < 0 || ::pread(m_fd, header, sizeof header, 0) != ssize_t(sizeof header)) {
+        qCWarning(lcVidorra) << "cannot read the virtual DV tape" << m_material->path();
+        m_broken = true;
+        return false;
+    }
+    // The DSF bit of the header block tells 625/50 from 525/60.
+    m_pal = (header[3] & 0x80) != 0;
+    m_frameSize = m_pal ? dv::kFrameSize625 : dv::kFrameSize525;
+    const off_t size = ::lseek(m_fd, 0, SEEK_END);
+    m_frames = size / off_t(m_frameSize);
+    if (m_frames <= 0) {
+        m_broken = true;
+        return false;
+    }
+    m_pool = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(m_pool);
+    gst_buffer_pool_config_set_params(config, nullptr, guint(m_frameSize), 4, 0);
+    gst_buffer_pool_set_config(m_pool, config);
+    gst_buffer_pool_set_active(m_pool, TRUE);
+    return true;
+}
+
+GstBuffer* TVirtualDvDeck::nextFrame() {
+    std::lock_guard lock(m_lock);
+    if (!Open())
+        return nullptr;
+    const Mode mode = m_mode;
+    if (mode == Stop)
+        return nullptr;
+    const int64_t count = m_frames;
+    int64_t pos = ((m_position.load() % count) + count) % count;
+    GstBuffer* buffer = nullptr;
+    if (gst_buffer_pool_acquire_buffer(m_pool, &buffer, nullptr) != GST_FLOW_OK)
+        return nullptr;
+    GstMapInfo map;
+    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+    const ssize_t got = ::pread(m_fd, map.data, m_frameSize, off_t(pos) * off_t(m_frameSize));
+    if (got == ssize_t(m_frameSize)) {
+        const dv::Timecode tc = dv::DecodeTimecode(dv::Sequence({map.data, map.size}, 0));
+        m_timecode.valid = tc.hours != 255;
+        m_timecode.hours = tc.hours == 255 ? 0 : tc.hours;
+        m_timecode.minutes = tc.minutes;
+        m_timecode.seconds = tc.seconds;
+        m_timecode.frames = tc.frames;
+    }
+    gst_buffer_unmap(buffer, &map);
+    if (got != ssize_t(m_frameSize)) {
+        gst_buffer_unref(buffer);
+        m_broken = true;
+        return nullptr;
+    }
+    // Tape motion per delivered frame: slow motion shows each picture four times.
+    int64_t step = 0;
+    switch (mode) {
+    case Play:
+        step = 1;
+        break;
+    case FastForward:
+        step = 5;
+        break;
+    case FastReverse:
+        step = -5;
+        break;
+    case SlowForward:
+    case SlowReverse:
+        m_slowPhase = (m_slowPhase + 1) % 4;
+        step = m_slowPhase == 0 ? (mode == SlowForward ? 1 : -1) : 0;
+        break;
+    default:
+        break;
+    }
+    m_position = ((pos + step) % count + count) % count;
+    return buffer;
+}
+
+// --- TVirtualMpegFeed ---
+
+TVirtualMpegFeed::TVirtualMpegFeed(std::shared_ptr<TVirtualMaterial> material)
+    : m_material(std::move(material)) {}
+
+TVirtualMpegFeed::~TVirtualMpegFeed() {
+    for (GstBuffer* b : m_pictures)
+        gst_buffer_unref(b);
+    if (m_caps)
+        gst_caps_unref(m_caps);
+}
+
+bool TVirtualMpegFeed::Load() const {
+    if (m_loaded || m_broken)
+        return m_loaded;
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* src = gst_element_factory_make("filesrc", nullptr);
+    GstElement* parse = gst_element_factory_make("mpegvideoparse", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    if (!src || !parse || !sink) {
+        m_broken = true;
+        for (GstElement* e : {src, parse, sink})
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+        gst_object_unref(pipeline);
+        return false;
+    }
+    g_object_set(src, "location", QFile::encodeName(m_material->path()).constData(), nullptr);
+    g_object_set(sink, "sync", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), src, parse, sink, nullptr);
+    gst_element_link_many(src, parse, sink, nullptr);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    while (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND)) {
+        if (!m_caps && gst_sample_get_caps(sample))
+            m_caps = gst_caps_ref(gst_sample_get_caps(sample));
+        m_pictures.push_back(gst_buffer_ref(gst_sample_get_buffer(sample)));
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    if (!m_caps || m_pictures.empty()) {
+        qCWarning(lcVidorra) << "cannot read the virtual MPEG clip" << m_material->path();
+        m_broken = true;
+        return false;
+    }
+    int num = 25, den = 1;
+    gst_structure_get_fraction(gst_caps_get_structure(m_caps, 0), "framerate", &num, &den);
+    if (num > 0 && den > 0)
+        m_frame = gst_util_uint64_scale(GST_SECOND, den, num);
+    m_loaded = true;
+    return true;
+}
+
+int TVirtualMpegFeed::readiness() const {
+    switch (m_material->state()) {
+    case TVirtualMaterial::Ready: {
+        std::lock_guard lock(m_lock);
+        return Load() ? 1 : -1;
+    }
+    case TVirtualMaterial::Failed:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+GstCaps* TVirtualMpegFeed::caps() const {
+    std::lock_guard lock(m_lock);
+    if (m_caps)
+        return gst_caps_ref(m_caps);
+    return gst_caps_from_string("video/mpeg, mpegversion=(int)2, systemstream=(boolean)false, "
+                                "parsed=(boolean)true");
+}
+
+GstClockTime TVirtualMpegFeed::frameDuration() const {
+    std::lock_guard lock(m_lock);
+    return m_frame;
+}
+
+GstBuffer* TVirtualMpegFeed::nextFrame() {
+    std::lock_guard lock(m_lock);
+    if (!m_loaded)
+        return nullptr;
+    GstBuffer* picture = m_pictures[m_next];
+    m_next = (m_next + 1) % m_pictures.size();
+    // A shallow copy: the picture's memory is shared, the times are the deck's own.
+    GstBuffer* out = gst_buffer_copy(picture);
+    GST_BUFFER_OFFSET(out) = GST_BUFFER_OFFSET_NONE;
+    return out;
+}
+
+// --- TVirtualDevices ---
+
+namespace {
+
+bool MakeDvClip(const std::string& path, int frames, std::string* error) {
+    dv::ClipSpec spec;
+    spec.frames = frames;
+    spec.pal = true;
+    // Two scene jumps: an hour later at a third of the clip, the next day at two thirds.
+    spec.dateJumps = {{frames / 3, 3600.0}, {2 * frames / 3, 86400.0 + 125.0}};
+    spec.startTimecode = {0, 10, 0, 0};
+    return dv::GenerateClip(path, spec, error);
+}
+
+bool MakeMpegClip(const std::string& path, int frames, std::string* error) {
+    gchar* location = g_strescape(path.c_str(), nullptr);
+    const std::string desc = "videotestsrc pattern=ball num-buffers=" + std::to_string(frames) +
+                             " ! video/x-raw,format=I420,width=352,height=288,framerate=25/1"
+                             " ! mpeg2enc format=3 b-per-refframe=0 ! mpegvideoparse"
+                             " ! filesink location=\"" +
+                             location + "\"";
+    g_free(location);
+    GError* err = nullptr;
+    GstElement* pipeline = gst_parse_launch(desc.c_str(), &err);
+    if (!pipeline || err) {
+        if (error)
+            *error = err ? err->message : "cannot build the MPEG-2 encoding pipeline";
+        g_clear_error(&err);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return false;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+    if (!ok && error)
+        *error = msg ? "MPEG-2 encoding failed" : "MPEG-2 encoding timed out";
+    if (msg)
+        gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return ok;
+}
+
+GstElement* ParseBin(const char* desc, const char* name) {
+    GError* err = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(desc, TRUE, &err);
+    if (!bin || err) {
+        qCWarning(lcVidorra) << "cannot build virtual device" << name << ":"
+                             << (err ? err->message : "");
+        g_clear_error(&err);
+        if (bin)
+            gst_object_unref(bin);
+        return nullptr;
+    }
+    return bin;
+}
+
+} // namespace
+
+QString TVirtualDevices::DefaultDataDir() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/vidorra");
+}
+
+TVirtualDevices::TVirtualDevices(const TVirtualOptions& options) {
+    const QString dir = options.dataDir.isEmpty() ? DefaultDataDir() : options.dataDir;
+    const int dvFrames = options.dvFrames > 0 ? options.dvFrames : 750;
+    const int mpegFrames = options.mpegFrames > 0 ? options.mpegFrames : 75;
+    m_dvMaterial =
+        std::make_shared<TVirtualMaterial>(dir + QStringLiteral("/dv-virtuel.dv"),
+                                           [dvFrames](const std::string& path, std::string* error) {
+                                               return MakeDvClip(path, dvFrames, error);
+                                           });
+    m_mpegMaterial = std::make_shared<TVirtualMaterial>(
+        dir + QStringLiteral("/mpeg-virtuel.m2v"),
+        [mpegFrames](const std::string& path, std::string* error) {
+            return MakeMpegClip(path, mpegFrames, error);
+        });
+    m_dvDeck = std::make_shared<TVirtualDvDeck>(m_dvMaterial);
+    m_mpegFeed = std::make_shared<TVirtualMpegFeed>(m_mpegMaterial);
+    if (options.generate) {
+        m_dvMaterial->Ensure();
+        m_mpegMaterial->Ensure();
+    }
+}
+
+std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
+    std::vector<TDeviceDescriptor> list(3);
+    TDeviceDescriptor& mire = list[0];
+    mire.id = QStringLiteral("virtual:mire");
+    mire.friendlyName = QStringLiteral("Mire de test");
+    mire.caps = gst_caps_from_string("video/x-raw, format=(string)I420, width=(int)720, "
+                                     "height=(int)576, framerate=(fraction)25/1, "
+                                     "pixel-aspect-ratio=(fraction)16/15");
+    mire.createSource = [] {
+        // The clock text changes once a second, so the overlay renders it once a second.
+        return ParseBin("videotestsrc is-live=true pattern=smpte"
+                        " ! video/x-raw,format=I420,width=720,height=576,framerate=25/1,"
+                        "pixel-aspect-ratio=16/15"
+                        " ! clockoverlay time-format=\"%H:%M:%S\" halignment=right"
+                        " valignment=bottom shaded-background=true font-desc=\"Sans 28\"",
+                        "Mire de test");
+    };
+
+    TDeviceDescriptor& dvDev = list[1];
+    dvDev.id = QStringLiteral("virtual:dv");
+    dvDev.friendlyName = QStringLiteral("DV virtuel");
+    dvDev.caps = m_dvDeck->caps();
+    dvDev.transport = m_dvDeck;
+    std::shared_ptr<TVirtualDvDeck> deck = m_dvDeck;
+    std::shared_ptr<TVirtualMaterial> dvMaterial = m_dvMaterial;
+    dvDev.createSource = [deck, dvMaterial] {
+        dvMaterial->Ensure();
+        return MakeLiveDeck(deck);
+    };
+
+    TDeviceDescriptor& mpeg = list[2];
+    mpeg.id = QStringLiteral("virtual:mpeg");
+    mpeg.friendlyName = QStringLiteral("MPEG virtuel");
+    mpeg.caps = gst_caps_from_string("video/mpeg, mpegversion=(int)2, systemstream=(boolean)false, "
+                                     "parsed=(boolean)true, width=(int)352, height=(int)288, "
+                                     "framerate=(fraction)25/1");
+    std::shared_ptr<TVirtualMpegFeed> feed = m_mpegFeed;
+    std::shared_ptr<TVirtualMaterial> mpegMaterial = m_mpegMaterial;
+    mpeg.createSource = [feed, mpegMaterial] {
+        mpegMaterial->Ensure();
+        return MakeLiveDeck(feed);
+    };
+    return list;
+}
+
+std::vector<TDeviceDescriptor> TVirtualDevices::audioDevices() const {
+    std::vector<TDeviceDescriptor> list(1);
+    TDeviceDescriptor& tone = list[0];
+    tone.id = QStringLiteral("virtual:signal");
+    tone.friendlyName = QStringLiteral("Signal de test");
+    tone.caps = gst_caps_from_string("audio/x-raw, format=(string)S16LE, rate=(int)48000, "
+                                     "channels=(int)2, layout=(string)interleaved");
+    tone.createSource = [] {
+        // Built by hand: a description may not end with a caps filter.
+        GstElement* src = gst_element_factory_make("audiotestsrc", nullptr);
+        GstElement* format = gst_element_factory_make("capsfilter", nullptr);
+        if (!src || !format) {
+            for (GstElement* e : {src, format})
+                if (e)
+                    gst_object_unref(gst_object_ref_sink(e));
+            return static_cast<GstElement*>(nullptr);
+        }
+        g_object_set(src, "is-live", TRUE, "wave", 0 /* sine */, "freq", 440.0, "volume", 0.2,
+                     "samplesperbuffer", 960, nullptr);
+        GstCaps* caps = gst_caps_from_string(
+            "audio/x-raw, format=S16LE, rate=48000, channels=2, layout=interleaved");
+        g_object_set(format, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+        GstElement* bin = gst_bin_new(nullptr);
+        gst_bin_add_many(GST_BIN(bin), src, format, nullptr);
+        gst_element_link(src, format);
+        GstPad* out = gst_element_get_static_pad(format, "src");
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", out));
+        gst_object_unref(out);
+        return bin;
+    };
+    return list;
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "DeviceDescriptor.h"
+#include "DvTransport.h"
+#include "LiveDeckSrc.h"
+
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A file the program makes for a virtual device (the DV demo clip, the MPEG-2 clip): made
+// once, off the UI thread, into a ".part" file that is renamed when complete, so that an
+// interrupted run never leaves a half file behind under the real name.
+class TVirtualMaterial {
+public:
+    enum State { Missing, Making, Ready, Failed };
+    using TMaker = std::function<bool(const std::string& path, std::string* error)>;
+
+    TVirtualMaterial(QString path, TMaker maker);
+    ~TVirtualMaterial(); // waits for a generation in progress
+
+    // Starts making the file on a worker thread when it does not exist (once).
+    void Ensure();
+    State state() const { return m_state.load(); }
+    // Waits until the file is ready or failed (tests, tools); true when ready.
+    bool WaitReady(int milliseconds);
+    QString path() const { return m_path; }
+    // Seconds the last generation took (0 when the file was already there).
+    double generationSeconds() const { return m_seconds.load(); }
+
+private:
+    QString m_path;
+    TMaker m_maker;
+    std::atomic<State> m_state{Missing};
+    std::atomic<double> m_seconds{0};
+    std::mutex m_lock; // guards m_worker and the wait below
+    std::condition_variable m_done;
+    std::thread m_worker;
+};
+
+// "DV virtuel": a DV deck playing a DV file in a loop, with a tape transport. The tape
+// position belongs to the deck, not to its source elements, so it is kept for the whole run
+// across source changes.
+class TVirtualDvDeck : public IDvTransport, public IDeckFeed {
+public:
+    explicit TVirtualDvDeck(std::shared_ptr<TVirtualMaterial> material);
+    ~TVirtualDvDeck() override;
+
+    bool setMode(Mode mode) override;
+    Mode mode() const override { return m_mode.load(); }
+    Timecode timecode() const override;
+    bool isVcr() const override { return true; }
+    bool isCamera() const override { return false; }
+
+    int readiness() const override;
+    GstCaps* caps() const override;
+    GstClockTime frameDuration() const override;
+    GstBuffer* nextFrame() override;
+
+    int64_t position() const { return m_position.load(); } // next frame on the tape
+    int64_t frameCount() const { return m_frames.load(); }
+
+private:
+    bool Open(); // streaming thread
+
+    std::shared_ptr<TVirtualMaterial> m_material;
+    std::atomic<Mode> m_mode{Play};
+    std::atomic<int64_t> m_position{0};
+    std::atomic<int64_t> m_frames{0};
+    std::atomic<bool> m_pal{true};
+    std::atomic<bool> m_broken{false};
+    mutable std::mutex m_lock; // guards the file, the pool and m_timecode
+    int m_fd = -1;
+    size_t m_frameSize = 0;
+    GstBufferPool* m_pool = nullptr;
+    int m_slowPhase = 0;
+    Timecode m_timecode;
+};
+
+// "MPEG virtuel": whole MPEG-2 pictures of a small generated clip, in a loop.
+class TVirtualMpegFeed : public IDeckFeed {
+public:
+    explicit TVirtualMpegFeed(std::shared_ptr<TVirtualMaterial> material);
+    ~TVirtualMpegFeed() override;
+
+    int readiness() const override;
+    GstCaps* caps() const override;
+    GstClockTime frameDuration() const override;
+    GstBuffer* nextFrame() override;
+
+private:
+    bool Load() const; // parses the clip into pictures, once
+
+    std::shared_ptr<TVirtualMaterial> m_material;
+    mutable std::mutex m_lock; // guards everything below
+    mutable bool m_loaded = false;
+    mutable bool m_broken = false;
+    mutable std::vector<GstBuffer*> m_pictures;
+    mutable GstCaps* m_caps = nullptr;
+    mutable GstClockTime m_frame = 40 * GST_MSECOND;
+    size_t m_next = 0;
+};
+
+struct TVirtualOptions {
+    QString dataDir;      // empty: <XDG data>/vidorra
+    int dvFrames = 750;   // 30 s of PAL
+    int mpegFrames = 75;  // 3 s at 25 fps, 352 x 288
+    bool generate = true; // start making missing files at once
+};
+
+// The four built-in virtual devices, listed after the real ones.
+class TVirtualDevices {
+public:
+    explicit TVirtualDevices(const TVirtualOptions& options = {});
+
+    // "Mire de test", "DV virtuel", "MPEG virtuel".
+    std::vector<TDeviceDescriptor> videoDevices() const;
+    // "Signal de test".
+    std::vector<TDeviceDescriptor> audioDevices() const;
+
+    std::shared_ptr<TVirtualDvDeck> dvDeck() const { return m_dvDeck; }
+    std::shared_ptr<TVirtualMaterial> dvMaterial() const { return m_dvMaterial; }
+    std::shared_ptr<TVirtualMaterial> mpegMaterial() const { return m_mpegMaterial; }
+
+    static QString DefaultDataDir();
+
+private:
+    std::shared_ptr<TVirtualMaterial> m_dvMaterial, m_mpegMaterial;
+    std::shared_ptr<TVirtualDvDeck> m_dvDeck;
+    std::shared_ptr<TVirtualMpegFeed> m_mpegFeed;
+};

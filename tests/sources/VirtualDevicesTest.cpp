@@ -1,0 +1,340 @@
+// The built-in virtual devices in small pipelines built through the device operations.
+#include "VirtualDevices.h"
+#include "DeviceKinds.h"
+#include "GraphFixture.h"
+#include "SceneDetect.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+namespace {
+
+class VirtualDevicesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir = new QTemporaryDir;
+        TVirtualOptions options;
+        options.dataDir = dir->path();
+        options.dvFrames = 30; // 1.2 s: jumps at frames 10 and 20
+        options.mpegFrames = 25;
+        devices = new TVirtualDevices(options);
+        ASSERT_TRUE(devices->dvMaterial()->WaitReady(60000));
+        ASSERT_TRUE(devices->mpegMaterial()->WaitReady(60000));
+    }
+    static void TearDownTestSuite() {
+        delete devices;
+        delete dir;
+    }
+
+    std::unique_ptr<TCaptureDevice> Video(int i) {
+        return CreateCaptureDevice(devices->videoDevices()[i], 1);
+    }
+
+    static QTemporaryDir* dir;
+    static TVirtualDevices* devices;
+};
+
+QTemporaryDir* VirtualDevicesTest::dir = nullptr;
+TVirtualDevices* VirtualDevicesTest::devices = nullptr;
+
+int CapsInt(GstPad* pad, const char* field) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    int v = -1;
+    if (caps) {
+        gst_structure_get_int(gst_caps_get_structure(caps, 0), field, &v);
+        gst_caps_unref(caps);
+    }
+    return v;
+}
+
+int Children(GstElement* bin) {
+    return int(GST_BIN(bin)->numchildren);
+}
+
+} // namespace
+
+TEST_F(VirtualDevicesTest, MaterialIsMadeUnderItsNames) {
+    EXPECT_TRUE(QFile::exists(dir->filePath("dv-virtuel.dv")));
+    EXPECT_TRUE(QFile::exists(dir->filePath("mpeg-virtuel.m2v")));
+    EXPECT_FALSE(QFile::exists(dir->filePath("dv-virtuel.dv.part")));
+    EXPECT_EQ(QFile(dir->filePath("dv-virtuel.dv")).size(), 30 * 144000);
+}
+
+TEST_F(VirtualDevicesTest, MireDeTestDeliversFrames) {
+    auto device = Video(0);
+    ASSERT_EQ(device->FriendlyName, "Mire de test");
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    EXPECT_EQ(device->SourceFilter, device->SetSourceGraph(g)); // once in the graph
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    EXPECT_FALSE(device->SetVideoGraph(g, 2) && false);
+    ASSERT_TRUE(g.videoOutputPad);
+    ASSERT_TRUE(g.videoBranchTee);
+    std::atomic<int> frames{0};
+    g.Sink(g.videoOutputPad, frames);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return frames >= 5; }, 5000));
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 720);
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "height"), 576);
+    EXPECT_EQ(g.Error(), "");
+    gst_element_set_state(g.pipe, GST_STATE_NULL);
+    device->KillVideoGraph(g);
+    EXPECT_EQ(g.videoOutputPad, nullptr);
+    EXPECT_EQ(g.videoBranchTee, nullptr);
+    device->KillSourceGraph(g);
+    EXPECT_EQ(Children(g.pipe), 1); // only the test's sink is left
+    EXPECT_FALSE(device->BuildMuxGraph(g, "x.avi"));
+}
+
+TEST_F(VirtualDevicesTest, SignalDeTestDeliversSound) {
+    auto device = CreateCaptureDevice(devices->audioDevices()[0], 1);
+    ASSERT_EQ(device->Kind, dkAudio);
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    EXPECT_FALSE(device->SetAudioGraph(g, 2));
+    ASSERT_TRUE(device->SetAudioGraph(g, 1));
+    std::atomic<int> buffers{0};
+    g.Sink(g.audioPin, buffers);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return buffers >= 5; }, 5000));
+    EXPECT_EQ(CapsInt(g.audioPin, "rate"), 48000);
+    EXPECT_EQ(CapsInt(g.audioPin, "channels"), 2);
+    EXPECT_EQ(g.Error(), "");
+    gst_element_set_state(g.pipe, GST_STATE_NULL);
+    EXPECT_TRUE(device->KillAudioGraph(g));
+    device->KillSourceGraph(g);
+    EXPECT_EQ(Children(g.pipe), 1);
+    EXPECT_TRUE(device->BuildMuxGraph(g, "x.wav"));
+}
+
+TEST_F(VirtualDevicesTest, DvVirtuelPicturesSoundAndScenes) {
+    auto device = Video(1);
+    ASSERT_EQ(device->Kind, dkDV);
+    ASSERT_EQ(device->DisplayName, "DV Source");
+    ASSERT_TRUE(device->Transport());
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    // Audio branch first: the demuxer's pads may come in any order.
+    ASSERT_TRUE(device->SetAudioGraph(g, 1));
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0}, sound{0};
+    g.Sink(g.videoOutputPad, pictures);
+    g.Sink(g.audioPin, sound);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return pictures >= 10 && sound >= 10; }, 8000));
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 720);
+    EXPECT_EQ(CapsInt(g.audioPin, "rate"), 48000);
+    // The device's detector reads the packs and reports the two jumps of the clip.
+    TDVFrameInfo info;
+    ASSERT_TRUE(vrSceneDetectCurrent(device->SceneDetector(), info));
+    EXPECT_TRUE(info.DateValid);
+    EXPECT_EQ(info.AudioRate, 48000);
+    GstBus* bus = gst_element_get_bus(g.pipe);
+    int scenes = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (scenes < 2 && std::chrono::steady_clock::now() < end) {
+        GstMessage* m = gst_bus_timed_pop_filtered(bus, 100 * GST_MSECOND, GST_MESSAGE_ELEMENT);
+        if (!m)
+            continue;
+        if (gst_message_has_name(m, "vr-scene") &&
+            GST_MESSAGE_SRC(m) == GST_OBJECT(device->SceneDetector()))
+            ++scenes;
+        gst_message_unref(m);
+    }
+    gst_object_unref(bus);
+    EXPECT_GE(scenes, 2);
+    EXPECT_EQ(g.Error(), "");
+    gst_element_set_state(g.pipe, GST_STATE_NULL);
+    device->KillVideoGraph(g);
+    EXPECT_TRUE(device->KillAudioGraph(g));
+    device->KillSourceGraph(g);
+    EXPECT_EQ(Children(g.pipe), 2);
+    EXPECT_EQ(g.audioPin, nullptr);
+}
+
+TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
+    auto device = Video(1);
+    auto deck = devices->dvDeck();
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0};
+    g.Sink(g.videoOutputPad, pictures);
+    // Watch the tape at the deck's output: delivered frames, the last two frames' contents,
+    // and whether the timecode went back (a loop).
+    struct Watch {
+        std::atomic<int> frames{0};
+        std::atomic<bool> looped{false};
+        std::atomic<bool> repeated{false};
+        int lastFrames = -1;
+        std::string last;
+        TVirtualDvDeck* deck;
+    } watch;
+    watch.deck = deck.get();
+    GstPad* out = gst_element_get_static_pad(device->SourceFilter, "src");
+    gst_pad_add_probe(
+        out, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            auto* w = static_cast<Watch*>(data);
+            GstBuffer* b = GST_PAD_PROBE_INFO_BUFFER(info);
+            GstMapInfo map;
+            gst_buffer_map(b, &map, GST_MAP_READ);
+            std::string now(reinterpret_cast<const char*>(map.data), map.size);
+            gst_buffer_unmap(b, &map);
+            w->repeated = now == w->last;
+            w->last = std::move(now);
+            const auto tc = w->deck->timecode();
+            const int frames = ((tc.hours * 60 + tc.minutes) * 60 + tc.seconds) * 25 + tc.frames;
+            if (w->lastFrames >= 0 && frames < w->lastFrames)
+                w->looped = true;
+            w->lastFrames = frames;
+            ++w->frames;
+            return GST_PAD_PROBE_OK;
+        },
+        &watch, nullptr);
+    gst_object_unref(out);
+    deck->setMode(IDvTransport::Play);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return watch.looped.load(); }, 6000));
+    EXPECT_TRUE(deck->timecode().valid);
+
+    // Pause: the same picture again and again, the tape stands still.
+    deck->setMode(IDvTransport::Pause);
+    EXPECT_EQ(deck->mode(), IDvTransport::Pause);
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    const int64_t held = deck->position();
+    const int before = watch.frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(deck->position(), held);
+    EXPECT_GE(watch.frames - before, 4);
+    EXPECT_TRUE(watch.repeated.load());
+
+    // Play again: the tape moves on.
+    deck->setMode(IDvTransport::Play);
+    EXPECT_TRUE(WaitFor([&] { return deck->position() != held; }, 1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    EXPECT_FALSE(watch.repeated.load());
+
+    // Stop: nothing comes out.
+    deck->setMode(IDvTransport::Stop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    const int stopped = watch.frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(watch.frames - stopped, 1);
+
+    // Fast reverse moves the tape backwards by several frames per picture.
+    const int64_t from = deck->position();
+    deck->setMode(IDvTransport::FastReverse);
+    EXPECT_TRUE(WaitFor([&] { return deck->position() != from; }, 1000));
+    deck->setMode(IDvTransport::Play);
+    EXPECT_EQ(g.Error(), "");
+}
+
+TEST_F(VirtualDevicesTest, DvBranchesChangeWhilePlaying) {
+    auto device = Video(1);
+    FakeGraph g;
+    g.half = true;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    ASSERT_TRUE(g.Play());
+    // Running without any branch: the demuxer's outputs go nowhere, without an error.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(g.Error(), "");
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0};
+    GstElement* sink = g.Sink(nullptr, pictures);
+    gst_element_sync_state_with_parent(sink);
+    GstPad* in = gst_element_get_static_pad(sink, "sink");
+    ASSERT_EQ(gst_pad_link(g.videoOutputPad, in), GST_PAD_LINK_OK);
+    gst_object_unref(in);
+    EXPECT_TRUE(WaitFor([&] { return pictures >= 5; }, 5000));
+    // Half size for DivX recordings: half the picture in both directions.
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 360);
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "height"), 288);
+    device->KillVideoGraph(g);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(g.Error(), "");
+    device->KillSourceGraph(g);
+    EXPECT_EQ(Children(g.pipe), 1);
+}
+
+TEST_F(VirtualDevicesTest, DvNativeRecordingHook) {
+    auto device = Video(1);
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0};
+    g.Sink(g.videoOutputPad, pictures);
+    ASSERT_TRUE(g.Play());
+    // Without the type 1 writer the build reports false and adds nothing.
+    const int children = Children(g.pipe);
+    EXPECT_FALSE(device->BuildMuxGraph(g, "/tmp/x.avi"));
+    EXPECT_EQ(Children(g.pipe), children);
+    std::atomic<int> written{0};
+    std::atomic<bool> ended{false};
+    struct Counters {
+        std::atomic<int>* written;
+        std::atomic<bool>* ended;
+    } counters{&written, &ended};
+    TDVCaptureDevice::SetType1WriterFactory([&counters](const QString&) {
+        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        GstPad* in = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(
+            in, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+            [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                auto* c = static_cast<Counters*>(data);
+                if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER)
+                    ++*c->written;
+                else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
+                    *c->ended = true;
+                return GST_PAD_PROBE_OK;
+            },
+            &counters, nullptr);
+        gst_object_unref(in);
+        return sink;
+    });
+    EXPECT_TRUE(device->BuildMuxGraph(g, "/tmp/x.avi"));
+    EXPECT_TRUE(WaitFor([&] { return written >= 5; }, 5000));
+    EXPECT_TRUE(device->KillMuxGraph(g));
+    EXPECT_TRUE(ended.load()); // the writer saw the end of its stream
+    EXPECT_EQ(Children(g.pipe), children);
+    TDVCaptureDevice::SetType1WriterFactory({});
+    const int before = pictures;
+    EXPECT_TRUE(WaitFor([&] { return pictures > before + 3; }, 3000)); // preview goes on
+    EXPECT_EQ(g.Error(), "");
+}
+
+TEST_F(VirtualDevicesTest, MpegVirtuelDecodesThroughTheRegistry) {
+    auto device = Video(2);
+    ASSERT_EQ(device->Kind, dkVideo);
+    EXPECT_FALSE(TVideoCaptureDevice::DecoderCandidates(device->Moniker.caps).isEmpty());
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0}, native{0};
+    g.Sink(g.videoOutputPad, pictures);
+    // The native stream is whole MPEG-2 pictures, on the tee's further outputs.
+    GstPad* teePad = gst_element_request_pad_simple(g.videoBranchTee, "src_%u");
+    GstElement* queue = gst_element_factory_make("queue", nullptr);
+    gst_bin_add(g.pipeline(), queue);
+    GstPad* qin = gst_element_get_static_pad(queue, "sink");
+    gst_pad_link(teePad, qin);
+    gst_object_unref(qin);
+    GstPad* qout = gst_element_get_static_pad(queue, "src");
+    g.Sink(qout, native);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return pictures >= 30 && native >= 30; }, 8000)); // past a loop
+    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 352);
+    GstCaps* caps = gst_pad_get_current_caps(qout);
+    ASSERT_TRUE(caps);
+    int version = 0;
+    gst_structure_get_int(gst_caps_get_structure(caps, 0), "mpegversion", &version);
+    EXPECT_EQ(version, 2);
+    gst_caps_unref(caps);
+    gst_object_unref(qout);
+    gst_object_unref(teePad);
+    EXPECT_EQ(g.Error(), "");
+}
