@@ -60,6 +60,8 @@ TDVCaptureDevice::TDVCaptureDevice() {
 }
 
 TDVCaptureDevice::~TDVCaptureDevice() {
+    if (m_demux && m_padAdded)
+        g_signal_handler_disconnect(m_demux, m_padAdded);
     if (m_source || m_demux) {
         // Not in a graph module any more: take the elements out all the same.
         RemoveOwned(m_writer);

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 // --- TVirtualMaterial ---
@@ -29,17 +31,26 @@ TVirtualMaterial::~TVirtualMaterial() {
         worker.join();
 }
 
-void TVirtualMaterial::Ensure() {
-    std::lock_guard lock(m_lock);
-    if (m_state != Missing)
+void TVirtualMaterial::Ensure(std::function<void()> after) {
+    std::unique_lock lock(m_lock);
+    if (m_state != Missing) {
+        lock.unlock();
+        if (after)
+            after();
         return;
+    }
     if (QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > 0) {
         m_state = Ready;
         m_done.notify_all();
+        lock.unlock();
+        if (after)
+            after();
         return;
     }
     m_state = Making;
-    m_worker = std::thread([this] {
+    m_worker = std::thread([this, after = std::move(after)] {
+        // Below the preview and the UI: the encoder's own threads inherit this.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         const auto start = std::chrono::steady_clock::now();
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         const QString part = m_path + QStringLiteral(".part");
@@ -56,9 +67,13 @@ void TVirtualMaterial::Ensure() {
             qCWarning(lcVidorra) << "cannot make" << m_path << ":" << error.c_str();
         }
         m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::lock_guard lock(m_lock);
-        m_state = ok ? Ready : Failed;
-        m_done.notify_all();
+        {
+            std::lock_guard lock(m_lock);
+            m_state = ok ? Ready : Failed;
+            m_done.notify_all();
+        }
+        if (after)
+            after();
     });
 }
 
@@ -371,8 +386,9 @@ TVirtualDevices::TVirtualDevices(const TVirtualOptions& options) {
     m_dvDeck = std::make_shared<TVirtualDvDeck>(m_dvMaterial);
     m_mpegFeed = std::make_shared<TVirtualMpegFeed>(m_mpegMaterial);
     if (options.generate) {
-        m_dvMaterial->Ensure();
-        m_mpegMaterial->Ensure();
+        // One file after the other, so that one core is left to the preview.
+        std::shared_ptr<TVirtualMaterial> mpeg = m_mpegMaterial;
+        m_dvMaterial->Ensure([mpeg] { mpeg->Ensure(); });
     }
 }
 

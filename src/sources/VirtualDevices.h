@@ -24,8 +24,9 @@ public:
     TVirtualMaterial(QString path, TMaker maker);
     ~TVirtualMaterial(); // waits for a generation in progress
 
-    // Starts making the file on a worker thread when it does not exist (once).
-    void Ensure();
+    // Starts making the file on a worker thread when it does not exist (once); then, when
+    // given, runs `after` on that thread (so that several files are made one after another).
+    void Ensure(std::function<void()> after = {});
     State state() const { return m_state.load(); }
     // Waits until the file is ready or failed (tests, tools); true when ready.
     bool WaitReady(int milliseconds);
