@@ -4,6 +4,9 @@
 #include "AppliMan.h"
 #include "CommandRunner.h"
 #include "Dm.h"
+#include "ErreurFrame.h"
+#include "GstSuperposer.h"
+#include "LayoutMath.h"
 #include "Log.h"
 #include "MornePreferences.h"
 #include "ParameterTable.h"
@@ -11,13 +14,19 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "ShortcutRouter.h"
+#include "SourcesController.h"
+#include "SourcesFrame.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProgressBar>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -85,6 +94,17 @@ TCaptureForm::~TCaptureForm() {
 
 void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* raccourcis) {
     m_dm = dm;
+    if (m_dm) {
+        m_dm->onVideoSample = [w = videoWidget](GstSample* sample) { w->pushSample(sample); };
+        setOverlayFlip = [this](bool vertical, bool on) {
+            if (GstElement* overlay = m_dm->overlay())
+                g_object_set(overlay, vertical ? "vert-flip" : "horz-flip", gboolean(on), nullptr);
+        };
+        setOverlayIncrust = [this](bool on) {
+            if (GstElement* overlay = m_dm->overlay())
+                g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
+        };
+    }
     m_plaque = plaque;
     m_raccourcis = raccourcis;
     if (m_raccourcis) {
@@ -139,6 +159,12 @@ void TCaptureForm::ApplyPreferences() {
         if (Prm.muteOn->Value)
             action("taMute")->executeInteractive(this);
         leFramerate->setText(QLocale().toString(Prm.framerate->Value, 'f', 1));
+        if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr) {
+            vrSuperposerSetIncrustRec(overlay, Prm.incrustRec->Value);
+            g_object_set(overlay, "when-mode", guint(Prm.whenIncrust->Value), "when-seconds",
+                         gint(Prm.dureeIncruster->Value), "overlay-enabled",
+                         gboolean(Prm.activerSuperposition->Value), nullptr);
+        }
         if (QAbstractButton* b = rgPrefs->button(m_prefsItemIndex))
             b->setChecked(true);
         if (m_raccourcis)
@@ -159,7 +185,41 @@ void TCaptureForm::ApplyPreferences() {
 void TCaptureForm::FinishStartup() {
     try {
         QString errors;
-        VideoReady = true;
+        if (m_dm && !sources) {
+            sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
+                                             m_deviceEnumerator ? std::move(m_deviceEnumerator)
+                                                                : CreateSystemDeviceEnumerator());
+            sources->mp3EncoderFound = gst_element_factory_find("lamemp3enc") != nullptr;
+            sources->onFormatChanged = [this] {
+                if (UpdateStatusTexts)
+                    UpdateStatusTexts();
+            };
+            currentVideoSource = [this] {
+                TVideoSourceInfo info;
+                if (TVideoSource* v = sources->currentVideo()) {
+                    const TVideoFormatLabel f = m_dm->videoFormat();
+                    info.present = true;
+                    info.nativeSize = QSize(f.width, f.height);
+                    info.hasSceneDetector = v->SceneDetector() != nullptr;
+                }
+                return info;
+            };
+            videoSourceText = [this] { return SourcesFrame->cboxvideo->currentText(); };
+        }
+        if (sources) {
+            sources->exclusions().Load(Prm.sourcesExclues->Value);
+            if (!sources->RefreshSources())
+                errors += QStringLiteral("impossible de charger les sources vidéo.\r\n");
+            VideoReady = true;
+            sources->refreshing = true;
+            sources->SelectVideoSource(Prm.sourceVideo->Value);
+            sources->SelectAudioSource(Prm.sourceAudio->Value);
+            sources->FillCaptureFormats(Prm.captureFormat->Value);
+            sources->refreshing = false;
+            m_dm->RunGraph();
+        } else {
+            VideoReady = true;
+        }
         if (Prm.wantVertFlip->Value) {
             Prm.wantVertFlip->Value = false;
             action("acVertFlip")->executeInteractive(this);
@@ -175,13 +235,36 @@ void TCaptureForm::FinishStartup() {
         if (Prm.previewLocked->Value)
             action("taLock")->executeInteractive(this);
         ApplyAspectRatio();
+        if (!errors.isEmpty()) {
+            lblVolume->hide();
+            gaugeVolume->hide();
+            ErreurFrame1->Show(errors, true);
+        }
     } catch (const std::exception& e) {
         qCWarning(lcVidorra) << "start-up stopped early:" << e.what();
     }
     // Always run, whatever happened above.
     m_screenSaver.inhibit();
     m_startingUp = false;
+    if (sources)
+        sources->startupDone = true;
     QTimer::singleShot(0, this, [this] { runCommandLine(); });
+}
+
+void TCaptureForm::ShowVideo() {
+    Panel2->hide();
+    Shape2->show();
+    vwEcran->show();
+    vwEcran->raise();
+    ApplyAspectRatio();
+}
+
+void TCaptureForm::ShowNoVideo() {
+    vwEcran->hide();
+    Shape2->hide();
+    videoWidget->clear();
+    Panel2->show();
+    Panel2->raise();
 }
 
 // The command line runs once start-up has finished, so that commands find the source
@@ -202,6 +285,10 @@ void TCaptureForm::runCommandLine() {
 bool TCaptureForm::closeQuery() {
     if (action("tafullscreen")->isChecked())
         action("tafullscreen")->executeInteractive(this);
+    if (sources)
+        sources->DisconnectAll();
+    if (m_dm)
+        m_dm->StopGraph();
     return true;
 }
 
@@ -219,6 +306,11 @@ void TCaptureForm::SaveControlsToParameters() {
         Prm.wantHorzFlip->Value = action("acHorzFlip")->isChecked();
         Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
         Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+        if (sources) {
+            Prm.sourceVideo->Value = SourcesFrame->cboxvideo->currentText();
+            Prm.sourceAudio->Value = SourcesFrame->cboxAudio->currentText();
+            Prm.sourcesExclues->Value = sources->exclusions().Save();
+        }
         bool ok = false;
         const double rate = QLocale().toDouble(leFramerate->text(), &ok);
         Prm.framerate->Value = ok && rate > 0 ? rate : 18.0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceDescriptor.h"
 #include "Parameters.h"
 #include "ScreenSaver.h"
 
@@ -22,6 +23,10 @@ class QToolBar;
 class QToolButton;
 class ShortcutRouter;
 class TCheckAction;
+class TErreurFrame;
+class TSourcesController;
+class TSourcesFrame;
+class TVideoWidget;
 class TCustomSuperAction;
 class TKXAppliMan;
 class TKXSwitch;
@@ -33,6 +38,7 @@ class TStatusPanels;
 class TSwitch;
 class Tdm;
 class Tplaque;
+class IDeviceEnumerator;
 
 // What the window needs to know of the current video source to size the preview.
 struct TVideoSourceInfo {
@@ -51,6 +57,10 @@ public:
 
     // The other windows created at process entry, in that order, after this one.
     void attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* raccourcis);
+    // Devices to use instead of the system's (tests); before the window is shown.
+    void setDeviceEnumerator(std::unique_ptr<IDeviceEnumerator> enumerator) {
+        m_deviceEnumerator = std::move(enumerator);
+    }
     // The process arguments after the program name, run once start-up has finished.
     void setCommandLine(const QStringList& arguments);
 
@@ -85,6 +95,9 @@ public:
     std::function<TVideoSourceInfo()> currentVideoSource;
     std::function<QString()> videoSourceText; // the video-source combo's text
     void setDetectedWide(bool wide);          // the DV picture became 16:9 or 4:3
+    void ShowVideo();                         // the picture instead of the no-video panel
+    void ShowNoVideo();                       // the no-video panel
+    Tdm* dm() const { return m_dm; }
     // Files of this run's recordings, most recent last (kept by the controller).
     std::function<QStringList()> recordedFiles;
     // Filled by the recording controller and the overlay wiring.
@@ -118,10 +131,13 @@ public:
     QToolBar* panelToolBar;
     TStatusPanels* statusPanels;
     std::array<QFrame*, 9> panels{};
-    QFrame* ErreurFrame1;
+    TErreurFrame* ErreurFrame1;
+    TSourcesFrame* SourcesFrame;
+    TVideoWidget* videoWidget;             // vwEcran
+    TSourcesController* sources = nullptr; // created at the first idle moment
     QGroupBox* gbPrefs;
-    QButtonGroup* rgPrefs; // "Comment sauver les préférences en quittant"
-    QLineEdit* leFramerate;
+    QButtonGroup* rgPrefs;  // "Comment sauver les préférences en quittant"
+    QLineEdit* leFramerate; // on the sources panel
 
     static QString windowCaption();
 
@@ -169,6 +185,7 @@ private:
     Tplaque* m_plaque = nullptr;
     TRaccourcisForm* m_raccourcis = nullptr;
     QStringList m_commandLine;
+    std::unique_ptr<IDeviceEnumerator> m_deviceEnumerator;
     ScreenSaverInhibitor m_screenSaver;
     bool m_startingUp = true;
     bool m_finishScheduled = false;

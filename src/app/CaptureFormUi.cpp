@@ -2,9 +2,12 @@
 // on high-density screens.
 #include "CaptureForm.h"
 
+#include "ErreurFrame.h"
 #include "ImageList.h"
+#include "SourcesFrame.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -56,10 +59,9 @@ void TCaptureForm::buildWidgets() {
     back.setColor(QPalette::Window, Qt::black);
     Shape2->setPalette(back);
 
-    vwEcran = new QWidget(Panel1);
+    videoWidget = new TVideoWidget(Panel1);
+    vwEcran = videoWidget;
     vwEcran->setObjectName(QStringLiteral("vwEcran"));
-    vwEcran->setAutoFillBackground(true);
-    vwEcran->setPalette(back);
     vwEcran->hide(); // shown with a video source
     Shape2->hide();
 
@@ -129,7 +131,16 @@ void TCaptureForm::buildWidgets() {
 void TCaptureForm::buildPanels() {
     QWidget* central = centralWidget();
     for (int i = 0; i < 9; ++i) {
-        auto* frame = new QFrame(central);
+        QFrame* frame = nullptr;
+        if (i == 0) {
+            SourcesFrame = new TSourcesFrame(central);
+            SourcesFrame->setFrameShape(QFrame::StyledPanel);
+            SourcesFrame->setGeometry(PanelsX, 33, 275, 400);
+            SourcesFrame->hide();
+            panels[0] = SourcesFrame;
+            continue;
+        }
+        frame = new QFrame(central);
         frame->setObjectName(QLatin1String(kPanelObjects[i]));
         frame->setFrameShape(QFrame::StyledPanel);
         frame->setGeometry(PanelsX, 33, 275, 400);
@@ -157,24 +168,15 @@ void TCaptureForm::buildPanels() {
         rgPrefs->addButton(radio, i);
         prefsLayout->addWidget(radio);
     }
-    auto* rateBox = new QGroupBox(QStringLiteral("Image/Image"), options);
-    auto* rateLayout = new QVBoxLayout(rateBox);
-    rateLayout->addWidget(new QLabel(QStringLiteral("images/seconde"), rateBox));
-    leFramerate = new QLineEdit(rateBox);
-    leFramerate->setObjectName(QStringLiteral("leFramerate"));
-    rateLayout->addWidget(leFramerate);
+    leFramerate = SourcesFrame->leFramerate;
     auto* optionsLayout = static_cast<QVBoxLayout*>(options->layout());
     optionsLayout->addWidget(gbPrefs);
-    optionsLayout->addWidget(rateBox);
     optionsLayout->addStretch();
-    for (int i = 0; i < 9; ++i)
+    for (int i = 1; i < 9; ++i)
         if (i != 5)
             static_cast<QVBoxLayout*>(panels[size_t(i)]->layout())->addStretch();
 
-    ErreurFrame1 = new QFrame(central);
-    ErreurFrame1->setObjectName(QStringLiteral("ErreurFrame1"));
-    ErreurFrame1->setGeometry(-1000, -1000, 275, 400);
-    ErreurFrame1->hide();
+    ErreurFrame1 = new TErreurFrame(this);
 }
 
 void TCaptureForm::buildToolBars() {

@@ -1,9 +1,538 @@
 #include "Dm.h"
 
-#include <algorithm>
+#include "Log.h"
 
-Tdm::Tdm(QObject* parent) : QObject(parent) {}
+#include <QMetaObject>
+#include <algorithm>
+#include <gst/app/gstappsink.h>
+#include <gst/audio/audio.h>
+
+namespace {
+
+GstElement* make(const char* factory, const char* name) {
+    GstElement* e = gst_element_factory_make(factory, name);
+    if (!e)
+        qCWarning(lcVidorra) << "element" << factory << "is missing";
+    return e;
+}
+
+// Holds a ref of its own so that the element survives its removal from the pipeline.
+GstElement* keep(GstElement* e) {
+    return e ? GST_ELEMENT(gst_object_ref_sink(e)) : nullptr;
+}
+
+void dropElement(GstBin* bin, GstElement*& e) {
+    if (!e)
+        return;
+    gst_element_set_state(e, GST_STATE_NULL);
+    if (GST_OBJECT_PARENT(e) == GST_OBJECT(bin))
+        gst_bin_remove(bin, e);
+    e = nullptr;
+}
+
+// Removes an element of the module's own from the pipeline; the module's ref keeps it.
+void detachOwn(GstBin* bin, GstElement* e) {
+    if (!e || GST_OBJECT_PARENT(e) != GST_OBJECT(bin))
+        return;
+    gst_element_set_state(e, GST_STATE_NULL);
+    gst_bin_remove(bin, e);
+}
+
+bool addAndLink(GstBin* bin, std::initializer_list<GstElement*> chain) {
+    for (GstElement* e : chain) {
+        if (!e)
+            return false;
+        if (!GST_OBJECT_PARENT(e))
+            gst_bin_add(bin, e);
+    }
+    GstElement* previous = nullptr;
+    for (GstElement* e : chain) {
+        if (previous && !gst_element_link(previous, e)) {
+            qCWarning(lcVidorra) << "cannot link" << GST_OBJECT_NAME(previous) << "to"
+                                 << GST_OBJECT_NAME(e);
+            return false;
+        }
+        previous = e;
+    }
+    return true;
+}
+
+void syncAll(std::initializer_list<GstElement*> chain) {
+    for (GstElement* e : chain)
+        if (e)
+            gst_element_sync_state_with_parent(e);
+}
+
+QString fourccText(const GstStructure* s) {
+    if (const char* format = gst_structure_get_string(s, "format"))
+        return QString::fromLatin1(format).left(4);
+    return {};
+}
+
+} // namespace
+
+Tdm::Tdm(QObject* parent) : QObject(parent) {
+    m_pipeline = gst_pipeline_new("vidorra");
+    GstBus* bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_sync_handler(bus, &Tdm::busSyncHandler, this, nullptr);
+    gst_object_unref(bus);
+    createOwnElements();
+}
+
+Tdm::~Tdm() {
+    StopGraph();
+    RemovePreviewVideoChain();
+    RemovePreviewAudioChain();
+    GstBus* bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    for (GstElement* e : {m_overlay, m_previewVideoStamp, m_previewAudioStamp, m_previewVideoGate,
+                          m_previewAudioGate, m_captureVideoGate, m_captureAudioGate,
+                          m_captureVideoStamp, m_dvHeader, m_controlFilter, m_resizer, m_waveDest})
+        if (e) {
+            detachOwn(pipeline(), e);
+            gst_object_unref(e);
+        }
+    gst_object_unref(m_pipeline);
+    if (videoOutputPad)
+        gst_object_unref(videoOutputPad);
+    if (audioPin)
+        gst_object_unref(audioPin);
+}
+
+void Tdm::createOwnElements() {
+    m_overlay = keep(make("vr_superposer", "Superposer"));
+    m_captureVideoStamp = keep(make("vr_timestamper", "VideoCap Tamponer"));
+    m_dvHeader = keep(make("vr_dvheader", "DV Header"));
+    m_controlFilter = keep(make("vr_controlfilter", "Control Filter"));
+    m_resizer = keep(make("vr_resizer", "Resizer"));
+    m_captureAudioGate = keep(make("vr_timestamper", "AudioCap Tamponer"));
+    m_waveDest = keep(make("vr_wavedest", "Wave Dest"));
+    m_previewVideoStamp = keep(make("vr_timestamper", "Tamponer Video"));
+    m_previewAudioStamp = keep(make("vr_timestamper", "Tamponer Audio"));
+    m_previewVideoGate = keep(make("vr_timestamper", "Control_Preview_Video"));
+    m_previewAudioGate = keep(make("vr_timestamper", "Control_Preview_Audio"));
+    m_captureVideoGate = keep(make("vr_timestamper", "Control_Capture_Video"));
+    // The preview shows every picture as it comes.
+    for (GstElement* stamp : {m_previewVideoStamp, m_previewAudioStamp})
+        if (stamp)
+            gst_util_set_object_arg(G_OBJECT(stamp), "mode", "remove");
+}
+
+GstElement* Tdm::element(const char* name) const {
+    for (GstElement* e : {m_overlay, m_previewVideoStamp, m_previewAudioStamp, m_previewVideoGate,
+                          m_previewAudioGate, m_captureVideoGate, m_captureAudioGate,
+                          m_captureVideoStamp, m_dvHeader, m_controlFilter, m_resizer, m_waveDest})
+        if (e && g_strcmp0(GST_OBJECT_NAME(e), name) == 0)
+            return e;
+    GstElement* found = gst_bin_get_by_name(GST_BIN(m_pipeline), name);
+    if (found)
+        gst_object_unref(found); // the pipeline keeps it alive
+    return found;
+}
+
+// ------------------------------------------------------------------ preview video
+
+bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
+    if (m_videoChainBuilt)
+        RemovePreviewVideoChain();
+    if (!videoOutputPad || !m_overlay)
+        return false;
+    GstBin* bin = pipeline();
+    m_color1 = make("videoconvert", "color1");
+    m_toBgr = make("capsfilter", "overlay caps");
+    if (m_toBgr) {
+        GstCaps* bgr = gst_caps_from_string("video/x-raw,format=BGR");
+        g_object_set(m_toBgr, "caps", bgr, nullptr);
+        gst_caps_unref(bgr);
+    }
+    m_infdecvideo = make("tee", "infdecvideo");
+    m_queueSup = make("queue", "infdecvideo queue");
+    m_infsupvideo = make("tee", "infsupvideo");
+    m_queuePreview = make("queue", "preview video queue");
+    m_color3 = make("videoconvert", "color3");
+    m_videoSink = make("appsink", "video window");
+    for (GstElement* tee : {m_infdecvideo, m_infsupvideo})
+        if (tee)
+            g_object_set(tee, "allow-not-linked", TRUE, nullptr);
+    if (m_queuePreview)
+        g_object_set(m_queuePreview, "leaky", 2 /* downstream */, "max-size-buffers", 2u,
+                     "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
+    if (m_videoSink) {
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRx");
+        g_object_set(m_videoSink, "caps", caps, "sync", FALSE, "max-buffers", 1u, "drop", TRUE,
+                     "enable-last-sample", FALSE, nullptr);
+        gst_caps_unref(caps);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = [](GstAppSink* sink, gpointer self) -> GstFlowReturn {
+            auto* dm = static_cast<Tdm*>(self);
+            GstSample* sample = gst_app_sink_pull_sample(sink);
+            if (!sample)
+                return GST_FLOW_OK;
+            dm->m_previewFrameCount.fetch_add(1, std::memory_order_relaxed);
+            if (dm->onVideoSample)
+                dm->onVideoSample(sample);
+            gst_sample_unref(sample);
+            return GST_FLOW_OK;
+        };
+        gst_app_sink_set_callbacks(GST_APP_SINK(m_videoSink), &callbacks, this, nullptr);
+    }
+
+    const bool ok = addAndLink(bin, {m_color1, m_toBgr, m_overlay, m_infdecvideo, m_queueSup,
+                                     m_infsupvideo, m_queuePreview, m_previewVideoGate,
+                                     m_previewVideoStamp, m_color3, m_videoSink});
+    GstPad* sink = m_color1 ? gst_element_get_static_pad(m_color1, "sink") : nullptr;
+    const bool linked = ok && sink && gst_pad_link(videoOutputPad, sink) == GST_PAD_LINK_OK;
+    if (sink)
+        gst_object_unref(sink);
+    g_object_set(m_overlay, "scene-source", sceneDetector, nullptr);
+    m_videoChainBuilt = true; // whatever got added is removed by RemovePreviewVideoChain
+    if (!linked) {
+        qCWarning(lcVidorra) << "preview video chain not built";
+        RemovePreviewVideoChain();
+        return false;
+    }
+
+    // The native caps give the format label; they are known once the stream flows.
+    if (videoBranchTee) {
+        GstPad* teeSink = gst_element_get_static_pad(videoBranchTee, "sink");
+        gst_pad_add_probe(
+            teeSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+            [](GstPad*, GstPadProbeInfo* info, gpointer self) -> GstPadProbeReturn {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+                    return GST_PAD_PROBE_OK;
+                GstCaps* caps = nullptr;
+                gst_event_parse_caps(event, &caps);
+                GstCaps* copy = gst_caps_copy(caps);
+                auto* dm = static_cast<Tdm*>(self);
+                QMetaObject::invokeMethod(
+                    dm,
+                    [dm, copy] {
+                        dm->readVideoCaps(copy);
+                        gst_caps_unref(copy);
+                    },
+                    Qt::QueuedConnection);
+                return GST_PAD_PROBE_OK;
+            },
+            this, nullptr);
+        gst_object_unref(teeSink);
+    }
+    m_previewFrameCount = 0;
+    updateDecodeProbe();
+    syncAll({m_color1, m_toBgr, m_overlay, m_infdecvideo, m_queueSup, m_infsupvideo, m_queuePreview,
+             m_previewVideoGate, m_previewVideoStamp, m_color3, m_videoSink});
+    return true;
+}
+
+void Tdm::RemovePreviewVideoChain() {
+    if (!m_videoChainBuilt)
+        return;
+    GstBin* bin = pipeline();
+    if (m_decodeProbePad) {
+        if (m_decodeProbe)
+            gst_pad_remove_probe(m_decodeProbePad, m_decodeProbe);
+        gst_object_unref(m_decodeProbePad);
+        m_decodeProbePad = nullptr;
+        m_decodeProbe = 0;
+    }
+    if (videoOutputPad) {
+        if (GstPad* peer = gst_pad_get_peer(videoOutputPad)) {
+            gst_pad_unlink(videoOutputPad, peer);
+            gst_object_unref(peer);
+        }
+    }
+    for (GstElement** e : {&m_color1, &m_toBgr, &m_infdecvideo, &m_queueSup, &m_infsupvideo,
+                           &m_queuePreview, &m_color3, &m_videoSink})
+        dropElement(bin, *e);
+    for (GstElement* own : {m_overlay, m_previewVideoGate, m_previewVideoStamp})
+        detachOwn(bin, own);
+    if (m_overlay)
+        g_object_set(m_overlay, "scene-source", nullptr, nullptr);
+    m_videoChainBuilt = false;
+    m_videoFormat = {};
+}
+
+void Tdm::readVideoCaps(GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps))
+        return;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    TVideoFormatLabel label;
+    const QString media = QString::fromLatin1(gst_structure_get_name(s));
+    gint mpegVersion = 0;
+    if (media == QLatin1String("video/x-dv")) {
+        label.compression = QStringLiteral("dvsd");
+    } else if (media == QLatin1String("video/mpeg") &&
+               gst_structure_get_int(s, "mpegversion", &mpegVersion)) {
+        label.compression = mpegVersion == 1 ? QStringLiteral("MPEG1") : QStringLiteral("MPEG2");
+        label.temporalCompression = true;
+    } else if (media == QLatin1String("image/jpeg")) {
+        label.compression = QStringLiteral("MJPG");
+    } else {
+        label.compression = fourccText(s);
+    }
+    gst_structure_get_int(s, "width", &label.width);
+    gst_structure_get_int(s, "height", &label.height);
+    gint num = 0, den = 1;
+    if (gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0)
+        label.frameTime = quint32(std::min<qint64>(qint64(10000000) * den / num, 0xffffffffLL));
+    else
+        label.frameTime = 0;
+    if (label.frameTime < 1000)
+        label.frameTime = 400000;
+    m_videoFormat = label;
+    emit videoFormatChanged();
+}
+
+// Decoding stops while the preview is frozen and no recording needs the picture: the
+// buffers are dropped in front of the decoder (the device branch's queue), or, failing
+// that, in front of the preview chain.
+void Tdm::updateDecodeProbe() {
+    m_dropDecoding = m_previewFrozen && !m_decodedNeeded;
+    if (m_decodeProbePad || !videoOutputPad)
+        return;
+    GstPad* pad = GST_PAD(gst_object_ref(videoOutputPad));
+    for (int step = 0; step < 8; ++step) {
+        GstElement* owner = gst_pad_get_parent_element(pad);
+        if (!owner)
+            break;
+        const bool isQueue =
+            g_strcmp0(GST_OBJECT_NAME(gst_element_get_factory(owner)), "queue") == 0;
+        GstPad* sink = isQueue ? nullptr : gst_element_get_static_pad(owner, "sink");
+        gst_object_unref(owner);
+        if (isQueue)
+            break;
+        GstPad* peer = sink ? gst_pad_get_peer(sink) : nullptr;
+        if (sink)
+            gst_object_unref(sink);
+        if (!peer)
+            break;
+        gst_object_unref(pad);
+        pad = peer;
+    }
+    m_decodeProbePad = pad;
+    m_decodeProbe = gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer self) -> GstPadProbeReturn {
+            return static_cast<Tdm*>(self)->m_dropDecoding ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+        },
+        this, nullptr);
+}
+
+void Tdm::SetPreviewFrozen(bool frozen) {
+    m_previewFrozen = frozen;
+    for (GstElement* gate : {m_previewVideoGate, m_previewAudioGate})
+        if (gate)
+            g_object_set(gate, "frozen", frozen, nullptr);
+    m_dropDecoding = m_previewFrozen && !m_decodedNeeded;
+}
+
+void Tdm::SetDecodedVideoNeeded(bool needed) {
+    m_decodedNeeded = needed;
+    m_dropDecoding = m_previewFrozen && !m_decodedNeeded;
+}
+
+quint64 Tdm::previewFrames() const {
+    return m_previewFrameCount.load();
+}
+
+// ------------------------------------------------------------------ preview audio
+
+GstElement* Tdm::makeAudioSink() {
+    // Without a sound server or card the preview ends in a sink that plays nothing.
+    GstElement* sink = gst_element_factory_make("autoaudiosink", "audiorender");
+    if (sink && gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(sink, GST_STATE_NULL);
+        m_audioOutputReal = true;
+        return sink;
+    }
+    if (sink)
+        gst_object_unref(gst_object_ref_sink(sink));
+    m_audioOutputReal = false;
+    qCInfo(lcVidorra) << "no audio output: the sound preview is silent";
+    GstElement* fake = gst_element_factory_make("fakesink", "audiorender");
+    if (fake)
+        g_object_set(fake, "sync", FALSE, "async", FALSE, nullptr);
+    return fake;
+}
+
+bool Tdm::BuildPreviewAudioChain() {
+    if (m_audioChainBuilt)
+        RemovePreviewAudioChain();
+    if (!audioPin)
+        return false;
+    GstBin* bin = pipeline();
+    m_infdecaudio = make("tee", "infdecaudio");
+    m_queueAudioSup = make("queue", "infdecaudio queue");
+    m_infsupaudio = make("tee", "infsupaudio");
+    m_queueAudioPreview = make("queue", "preview audio queue");
+    m_audioConvert = make("audioconvert", "preview audio convert");
+    m_volumeElement = make("volume", "volume");
+    m_audioSink = makeAudioSink();
+    for (GstElement* tee : {m_infdecaudio, m_infsupaudio})
+        if (tee)
+            g_object_set(tee, "allow-not-linked", TRUE, nullptr);
+    if (m_queueAudioPreview)
+        g_object_set(m_queueAudioPreview, "leaky", 2, nullptr);
+    const bool ok = addAndLink(bin, {m_infdecaudio, m_queueAudioSup, m_infsupaudio,
+                                     m_queueAudioPreview, m_previewAudioGate, m_previewAudioStamp,
+                                     m_audioConvert, m_volumeElement, m_audioSink});
+    GstPad* sink = m_infdecaudio ? gst_element_get_static_pad(m_infdecaudio, "sink") : nullptr;
+    const bool linked = ok && sink && gst_pad_link(audioPin, sink) == GST_PAD_LINK_OK;
+    if (sink) {
+        gst_pad_add_probe(
+            sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+            [](GstPad*, GstPadProbeInfo* info, gpointer self) -> GstPadProbeReturn {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+                    return GST_PAD_PROBE_OK;
+                GstCaps* caps = nullptr;
+                gst_event_parse_caps(event, &caps);
+                GstCaps* copy = gst_caps_copy(caps);
+                auto* dm = static_cast<Tdm*>(self);
+                QMetaObject::invokeMethod(
+                    dm,
+                    [dm, copy] {
+                        dm->readAudioCaps(copy);
+                        gst_caps_unref(copy);
+                    },
+                    Qt::QueuedConnection);
+                return GST_PAD_PROBE_OK;
+            },
+            this, nullptr);
+        gst_object_unref(sink);
+    }
+    m_audioChainBuilt = true;
+    if (!linked) {
+        qCWarning(lcVidorra) << "preview audio chain not built";
+        RemovePreviewAudioChain();
+        return false;
+    }
+    SetVolume(m_volume);
+    syncAll({m_infdecaudio, m_queueAudioSup, m_infsupaudio, m_queueAudioPreview, m_previewAudioGate,
+             m_previewAudioStamp, m_audioConvert, m_volumeElement, m_audioSink});
+    return true;
+}
+
+void Tdm::RemovePreviewAudioChain() {
+    if (!m_audioChainBuilt)
+        return;
+    GstBin* bin = pipeline();
+    if (audioPin) {
+        if (GstPad* peer = gst_pad_get_peer(audioPin)) {
+            gst_pad_unlink(audioPin, peer);
+            gst_object_unref(peer);
+        }
+    }
+    for (GstElement** e : {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview,
+                           &m_audioConvert, &m_volumeElement, &m_audioSink})
+        dropElement(bin, *e);
+    for (GstElement* own : {m_previewAudioGate, m_previewAudioStamp})
+        detachOwn(bin, own);
+    m_audioChainBuilt = false;
+    m_audioFormat = {};
+}
+
+void Tdm::readAudioCaps(GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps))
+        return;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    TAudioFormatLabel label;
+    gst_structure_get_int(s, "rate", &label.rate);
+    gst_structure_get_int(s, "channels", &label.channels);
+    if (const char* format = gst_structure_get_string(s, "format")) {
+        const GstAudioFormat f = gst_audio_format_from_string(format);
+        if (f != GST_AUDIO_FORMAT_UNKNOWN)
+            label.bits = GST_AUDIO_FORMAT_INFO_WIDTH(gst_audio_format_get_info(f));
+    }
+    m_audioFormat = label;
+    emit audioFormatChanged();
+}
 
 void Tdm::SetVolume(int volume) {
     m_volume = std::clamp(volume, 0, 10000);
+    if (m_volumeElement)
+        g_object_set(m_volumeElement, "volume", m_volume / 10000.0, nullptr);
+}
+
+// ------------------------------------------------------------------ running
+
+bool Tdm::RunGraph() {
+    const GstStateChangeReturn r = gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+    if (r == GST_STATE_CHANGE_FAILURE) {
+        qCWarning(lcVidorra) << "the pipeline does not start";
+        return false;
+    }
+    return true;
+}
+
+void Tdm::StopGraph() {
+    if (m_pipeline)
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+}
+
+bool Tdm::isRunning() const {
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(m_pipeline, &state, nullptr, 0);
+    return state == GST_STATE_PLAYING;
+}
+
+GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self) {
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_WARNING:
+    case GST_MESSAGE_ELEMENT: {
+        auto* dm = static_cast<Tdm*>(self);
+        gst_message_ref(message);
+        QMetaObject::invokeMethod(
+            dm,
+            [dm, message] {
+                dm->handleBusMessage(message);
+                gst_message_unref(message);
+            },
+            Qt::QueuedConnection);
+        break;
+    }
+    default:
+        break;
+    }
+    return GST_BUS_DROP;
+}
+
+void Tdm::handleBusMessage(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        const QString text = QString::fromUtf8(error ? error->message : "");
+        qCWarning(lcVidorra) << "pipeline error from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
+                             << ":" << text << (debug ? debug : "");
+        g_clear_error(&error);
+        g_free(debug);
+        if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
+            emit sourceError(GST_ELEMENT(GST_MESSAGE_SRC(message)), text);
+        break;
+    }
+    case GST_MESSAGE_WARNING: {
+        GError* error = nullptr;
+        gst_message_parse_warning(message, &error, nullptr);
+        qCInfo(lcVidorra) << "pipeline warning from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
+                          << ":" << (error ? error->message : "");
+        g_clear_error(&error);
+        break;
+    }
+    case GST_MESSAGE_ELEMENT: {
+        const GstStructure* s = gst_message_get_structure(message);
+        if (s && gst_structure_has_name(s, "vr-widescreen")) {
+            gboolean wide = FALSE;
+            gst_structure_get_boolean(s, "widescreen", &wide);
+            emit wideScreenChanged(wide);
+        }
+        emit elementMessage(message);
+        break;
+    }
+    default:
+        break;
+    }
 }

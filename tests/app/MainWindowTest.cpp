@@ -6,6 +6,7 @@
 #include "Plaque.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
+#include "SourcesController.h"
 #include "SuperAction.h"
 
 #include <QApplication>
@@ -105,9 +106,13 @@ TEST(MainWindow, LayoutCommands) {
     EXPECT_EQ(p.form.Panel1->x(), 276);
 
     // Full screen without a video source: only the check mark changes.
+    ASSERT_NE(p.form.sources, nullptr);
+    p.form.sources->SelectVideoSource("aucun flux vidéo");
     p.form.action("tafullscreen")->executeInteractive(&p.form);
     EXPECT_TRUE(p.form.action("tafullscreen")->isChecked());
     EXPECT_FALSE(p.plaque.isVisible());
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    EXPECT_FALSE(p.form.action("tafullscreen")->isChecked());
 
     // With a source, the picture is fitted into the preview box.
     p.form.currentVideoSource = [] { return TVideoSourceInfo{true, QSize(720, 576), false}; };

@@ -15,17 +15,21 @@ public:
     Sandbox() {
         m_oldConfig = qgetenv("XDG_CONFIG_HOME");
         m_oldHome = qgetenv("HOME");
+        m_oldData = qgetenv("XDG_DATA_HOME");
         m_oldLocale = QLocale();
         QDir root(m_dir.path());
         root.mkpath("home/.config");
         root.mkpath("bin");
         qputenv("XDG_CONFIG_HOME", (m_dir.path() + "/home/.config").toUtf8());
         qputenv("HOME", (m_dir.path() + "/home").toUtf8());
+        // Generated media (the virtual devices' clips) is shared by the tests of one machine.
+        qputenv("XDG_DATA_HOME", (QDir::tempPath() + "/vidorra-test-data").toUtf8());
         AppPaths::setExecutablePathOverride(m_dir.path() + "/bin/vidorra");
     }
     ~Sandbox() {
         qputenv("XDG_CONFIG_HOME", m_oldConfig);
         qputenv("HOME", m_oldHome);
+        qputenv("XDG_DATA_HOME", m_oldData);
         AppPaths::setExecutablePathOverride({});
         QLocale::setDefault(m_oldLocale);
     }
@@ -47,6 +51,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldConfig, m_oldHome;
+    QByteArray m_oldConfig, m_oldHome, m_oldData;
     QLocale m_oldLocale;
 };

@@ -1,0 +1,432 @@
+#include "SourcesController.h"
+
+#include "CaptureForm.h"
+#include "CaptureFormats.h"
+#include "Dm.h"
+#include "DvTransport.h"
+#include "Log.h"
+#include "ParameterTable.h"
+#include "SourcesFrame.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
+
+TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
+                                       std::unique_ptr<IDeviceEnumerator> enumerator)
+    : QObject(&form), m_form(form), m_dm(dm), m_frame(frame), m_enumerator(std::move(enumerator)) {
+    m_deviceChange = new QTimer(this);
+    m_deviceChange->setSingleShot(true);
+    m_deviceChange->setInterval(300);
+    connect(m_deviceChange, &QTimer::timeout, this, &TSourcesController::devicesChanged);
+    if (m_enumerator)
+        m_enumerator->onDevicesChanged = [this] { m_deviceChange->start(); };
+
+    connect(&m_dm, &Tdm::sourceError, this, &TSourcesController::sourceError);
+    connect(&m_dm, &Tdm::videoFormatChanged, this, &TSourcesController::updateVideoLabel);
+    connect(&m_dm, &Tdm::audioFormatChanged, this, &TSourcesController::updateAudioLabel);
+    connect(&m_dm, &Tdm::wideScreenChanged, &m_form, [this](bool wide) {
+        // Taken only when the picture comes from a DV scene detector.
+        if (!m_video || m_video->SceneDetector())
+            m_form.setDetectedWide(wide);
+    });
+
+    connect(m_frame.cboxvideo, &QComboBox::activated, this, [this](int) {
+        const QString text = m_frame.cboxvideo->currentText();
+        Prm.wantVideoSource->Value = text;
+        SelectVideoSource(text);
+        uint8_t format = Prm.captureFormat->Value;
+        if (Prm.previewLocked->Value && m_video && (format == cfWav || format == cfMp3))
+            format = cfNone;
+        FillCaptureFormats(format);
+    });
+    connect(m_frame.cboxAudio, &QComboBox::activated, this, [this](int) {
+        const QString text = m_frame.cboxAudio->currentText();
+        Prm.wantAudioSource->Value = text;
+        SelectAudioSource(text);
+        uint8_t format = Prm.captureFormat->Value;
+        if (Prm.previewLocked->Value && m_audio && format == cfFrameByFrame)
+            format = cfNone;
+        FillCaptureFormats(format);
+    });
+    connect(m_frame.cbFormatCapture, &QComboBox::activated, this,
+            &TSourcesController::formatChosen);
+    connect(m_frame.cbEntries, &QComboBox::activated, this,
+            [this](int) { Prm.soundCardEntry->Value = m_frame.cbEntries->currentText(); });
+    connect(m_frame.ActualiserVideoSpeedBtn, &QToolButton::clicked, this,
+            &TSourcesController::ReselectSources);
+    connect(m_frame.sbVideoSettings, &QToolButton::clicked, this,
+            [this] { showSettingsMenu(true); });
+    connect(m_frame.sbAudioSettings, &QToolButton::clicked, this,
+            [this] { showSettingsMenu(false); });
+}
+
+TSourcesController::~TSourcesController() = default;
+
+// ------------------------------------------------------------------ lists
+
+bool TSourcesController::RefreshSources() {
+    if (!m_enumerator)
+        return false;
+    const auto onRemoved = [this](TCaptureDevice* device) { deviceRemoved(device); };
+    bool ok = m_videoDevices.Refresh(*m_enumerator, onRemoved);
+    ok = m_audioDevices.Refresh(*m_enumerator, onRemoved) && ok;
+
+    // Sources are made anew; the current ones carry over to their new objects.
+    TSourceLists fresh;
+    fresh.Rebuild(m_videoDevices, m_audioDevices, m_form.exclusionList, m_exclusions);
+    auto carry = [](auto* current, const auto& list) -> decltype(current) {
+        if (!current)
+            return nullptr;
+        for (const auto& s : list)
+            if (s->Device == current->Device && s->StreamNumber == current->StreamNumber) {
+                s->Connected = current->Connected;
+                s->HasTransport = current->HasTransport;
+                s->CameraWindow = current->CameraWindow;
+                s->StreamKind = current->StreamKind;
+                return s.get();
+            }
+        return nullptr;
+    };
+    m_video = carry(m_video, fresh.video);
+    m_audio = carry(m_audio, fresh.audio);
+    m_lists = std::move(fresh);
+
+    auto fillCombo = [](QComboBox* combo, const QStringList& names, const QString& none) {
+        for (int i = combo->count() - 1; i >= 0; --i)
+            if (!names.contains(combo->itemText(i)))
+                combo->removeItem(i);
+        for (const QString& name : names)
+            if (combo->findText(name, Qt::MatchExactly) < 0)
+                combo->addItem(name);
+        combo->addItem(none);
+    };
+    fillCombo(m_frame.cboxvideo, m_lists.VideoNames(), kNoVideo);
+    fillCombo(m_frame.cboxAudio, m_lists.AudioNames(), kNoAudio);
+    return ok;
+}
+
+void TSourcesController::deviceRemoved(TCaptureDevice* device) {
+    if (m_video && m_video->Device == device)
+        DisconnectVideo(m_video, true);
+    if (m_audio && m_audio->Device == device)
+        DisconnectAudio(m_audio, true);
+}
+
+void TSourcesController::exclude(TCaptureDevice* device) {
+    if (device && !m_form.exclusionList.contains(device->FriendlyName))
+        m_form.exclusionList << device->FriendlyName;
+}
+
+void TSourcesController::ReselectSources() {
+    const QString video = m_frame.cboxvideo->currentText();
+    const QString audio = m_frame.cboxAudio->currentText();
+    const uint8_t format = CaptureFormatFromLabel(m_frame.cbFormatCapture->currentText());
+    RefreshSources();
+    refreshing = true;
+    SelectVideoSource(video);
+    SelectAudioSource(audio);
+    FillCaptureFormats(format);
+    refreshing = false;
+    m_dm.RunGraph();
+}
+
+void TSourcesController::devicesChanged() {
+    if (!startupDone || !Prm.notifier || !Prm.notifier->Value)
+        return;
+    ReselectSources();
+}
+
+bool TSourcesController::belongsTo(GstElement* element, TCaptureDevice* device) {
+    if (!device || !device->SourceFilter || !element)
+        return false;
+    return element == device->SourceFilter ||
+           gst_object_has_as_ancestor(GST_OBJECT(element), GST_OBJECT(device->SourceFilter));
+}
+
+// A source that fails is excluded for the run and the lists are refreshed, silently.
+void TSourcesController::sourceError(GstElement* element, const QString& message) {
+    TCaptureDevice* failed = nullptr;
+    if (m_video && belongsTo(element, m_video->Device))
+        failed = m_video->Device;
+    else if (m_audio && belongsTo(element, m_audio->Device))
+        failed = m_audio->Device;
+    if (!failed)
+        return;
+    qCWarning(lcVidorra) << "source" << failed->FriendlyName << "failed:" << message;
+    if (stopRecording)
+        stopRecording();
+    exclude(failed);
+    if (m_video && m_video->Device == failed)
+        DisconnectVideo(m_video, true);
+    if (m_audio && m_audio->Device == failed)
+        DisconnectAudio(m_audio, true);
+    ReselectSources();
+}
+
+// ------------------------------------------------------------------ connections
+
+bool TSourcesController::ConnectVideo(TVideoSource* source) {
+    m_dm.StopGraph();
+    if (m_video)
+        DisconnectVideo(m_video, true);
+    TCaptureDevice* device = source->Device;
+    device->SourceFilter = device->SetSourceGraph(m_dm);
+    if (!device->SourceFilter || !device->SetVideoGraph(m_dm, source->StreamNumber))
+        return false;
+    if (!m_dm.videoOutputPad || !m_dm.BuildPreviewVideoChain(source->SceneDetector())) {
+        device->KillVideoGraph(m_dm);
+        return false;
+    }
+    source->HasTransport = device->Transport() != nullptr;
+    if (IDvTransport* t = device->Transport()) {
+        source->IsVcr = t->isVcr();
+        source->IsCamera = t->isCamera();
+    }
+    source->StreamKind = device->Kind == dkDV ? 5 : 1;
+    source->Connected = true;
+    m_video = source;
+    return true;
+}
+
+void TSourcesController::DisconnectVideo(TVideoSource* source, bool full) {
+    if (!source || !source->Connected)
+        return;
+    source->Connected = false;
+    m_dm.StopGraph();
+    m_form.ShowNoVideo();
+    m_dm.RemovePreviewVideoChain();
+    source->Device->KillVideoGraph(m_dm);
+    if (full && !(m_audio && m_audio->Device == source->Device)) {
+        source->Device->KillSourceGraph(m_dm);
+        source->Device->SourceFilter = nullptr;
+        source->HasTransport = false;
+    }
+    if (m_video == source)
+        m_video = nullptr;
+}
+
+bool TSourcesController::ConnectAudio(TAudioSource* source) {
+    m_dm.StopGraph();
+    if (m_audio && m_audio->Connected)
+        DisconnectAudio(m_audio, true);
+    TCaptureDevice* device = source->Device;
+    device->SourceFilter = device->SetSourceGraph(m_dm);
+    if (!device->SourceFilter || !device->SetAudioGraph(m_dm, source->StreamNumber) ||
+        !m_dm.audioPin)
+        return false;
+    if (!m_dm.BuildPreviewAudioChain()) {
+        device->KillAudioGraph(m_dm);
+        return false;
+    }
+    source->HasTransport = device->Transport() != nullptr;
+    source->StreamKind = device->Kind == dkDV ? 4 : device->Kind == dkVideo ? 2 : 3;
+    source->Connected = true;
+    m_audio = source;
+    return true;
+}
+
+void TSourcesController::DisconnectAudio(TAudioSource* source, bool full) {
+    if (!source || !source->Connected)
+        return;
+    source->Connected = false;
+    m_dm.StopGraph();
+    m_dm.RemovePreviewAudioChain();
+    source->Device->KillAudioGraph(m_dm);
+    if (full && !(m_video && m_video->Device == source->Device)) {
+        source->Device->KillSourceGraph(m_dm);
+        source->Device->SourceFilter = nullptr;
+        source->HasTransport = false;
+    }
+    if (m_audio == source)
+        m_audio = nullptr;
+}
+
+void TSourcesController::DisconnectAll() {
+    DisconnectVideo(m_video, true);
+    DisconnectAudio(m_audio, true);
+}
+
+// ------------------------------------------------------------------ selections
+
+void TSourcesController::SelectVideoSource(const QString& name) {
+    if (m_video && m_video->Name == name)
+        return;
+    QComboBox* combo = m_frame.cboxvideo;
+    if (!m_video && name == kNoVideo) {
+        combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
+        return;
+    }
+    if (stopRecording)
+        stopRecording();
+    int item = combo->findText(name, Qt::MatchExactly);
+    if (item < 0)
+        item = 0;
+    const QString chosen = combo->itemText(item);
+    TVideoSource* source = nullptr;
+    if (chosen != kNoVideo && !m_lists.video.empty()) {
+        source = m_lists.FindVideo(chosen);
+        if (!source)
+            source = m_lists.video.front().get();
+    }
+    if (source && !ConnectVideo(source)) {
+        exclude(source->Device);
+        RefreshSources();
+        source = nullptr;
+    }
+    if (source) {
+        updateVideoLabel();
+        Prm.sourceVideo->Value = source->Name;
+        m_form.ShowVideo();
+    } else {
+        DisconnectVideo(m_video, true);
+        m_frame.LabVideo->clear();
+        Prm.sourceVideo->Value = kNoVideo;
+        m_form.ShowNoVideo();
+    }
+    combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
+    if (!refreshing)
+        m_dm.RunGraph();
+}
+
+void TSourcesController::SelectAudioSource(const QString& name) {
+    m_dm.StopGraph();
+    QComboBox* combo = m_frame.cboxAudio;
+    int item = combo->findText(name, Qt::MatchExactly);
+    if (item < 0)
+        item = 0;
+    combo->setCurrentIndex(item);
+    const QString chosen = combo->itemText(item);
+    if (!(m_audio && m_audio->Name == chosen)) {
+        if (chosen == kNoAudio || m_lists.audio.empty()) {
+            DisconnectAudio(m_audio, true);
+            m_frame.LabAudio->clear();
+            Prm.sourceAudio->Value = kNoAudio;
+        } else {
+            TAudioSource* source = m_lists.FindAudio(chosen);
+            if (!source)
+                source = m_lists.audio.front().get();
+            if (ConnectAudio(source)) {
+                Prm.sourceAudio->Value = source->Name;
+                updateAudioLabel();
+            } else {
+                exclude(source->Device);
+                RefreshSources();
+                Prm.sourceAudio->Value = kNoAudio;
+            }
+        }
+    }
+    fillEntries();
+    m_frame.gbFormatCapture->setVisible(m_video || m_audio);
+    if (!refreshing)
+        m_dm.RunGraph();
+}
+
+void TSourcesController::fillEntries() {
+    // Sound-card input lines are listed for the sound cards that have a mixer; other
+    // sources hide the list.
+    m_frame.cbEntries->clear();
+    m_frame.cbEntries->hide();
+}
+
+void TSourcesController::updateVideoLabel() {
+    if (!m_video) {
+        m_frame.LabVideo->clear();
+        return;
+    }
+    const TVideoFormatLabel f = m_dm.videoFormat();
+    if (f.width <= 0) {
+        m_frame.LabVideo->setText(QStringLiteral("..."));
+        return;
+    }
+    QString text = QStringLiteral("%1 - %2x%3").arg(f.compression).arg(f.width).arg(f.height);
+    if (f.frameTime > 0)
+        text += QStringLiteral(" - %1 fps").arg(QLocale().toString(f.frameRate(), 'f', 2));
+    m_frame.LabVideo->setText(text);
+    m_form.ApplyAspectRatio();
+}
+
+void TSourcesController::updateAudioLabel() {
+    if (!m_audio) {
+        m_frame.LabAudio->clear();
+        return;
+    }
+    const TAudioFormatLabel f = m_dm.audioFormat();
+    m_frame.LabAudio->setText(
+        QStringLiteral("%1 Hz %2 bits %3 canaux").arg(f.rate).arg(f.bits).arg(f.channels));
+}
+
+// ------------------------------------------------------------------ capture formats
+
+void TSourcesController::FillCaptureFormats(uint8_t wanted) {
+    QList<uint8_t> formats;
+    if (m_video) {
+        TCaptureDevice* device = m_video->Device;
+        if (device->NativeFormat1 && m_audio)
+            formats << device->NativeFormat1;
+        if (device->NativeFormat2)
+            formats << device->NativeFormat2;
+        formats << cfDvType2Recompressed << cfDivx << cfWmv << cfFrameByFrame;
+    }
+    if (m_audio) {
+        formats << cfWav;
+        if (mp3EncoderFound)
+            formats << cfMp3;
+    }
+    QComboBox* combo = m_frame.cbFormatCapture;
+    combo->clear();
+    for (uint8_t f : formats)
+        combo->addItem(CaptureFormatLabel(f), int(f));
+    const int item = std::max(0, combo->findData(int(wanted)));
+    combo->setCurrentIndex(item);
+    m_frame.gbFormatCapture->setVisible(!formats.isEmpty());
+    Prm.captureFormat->Value = formats.isEmpty() ? wanted : uint8_t(combo->itemData(item).toInt());
+    applyFormatVisibility(Prm.captureFormat->Value);
+    if (onFormatChanged)
+        onFormatChanged();
+}
+
+void TSourcesController::applyFormatVisibility(uint8_t format) {
+    const bool frameByFrame = format == cfFrameByFrame;
+    m_frame.leFramerate->setVisible(frameByFrame);
+    m_frame.lblFramerate->setVisible(frameByFrame);
+    const QPalette normal = m_frame.palette();
+    QPalette grey = normal;
+    grey.setColor(QPalette::ButtonText, normal.color(QPalette::Disabled, QPalette::ButtonText));
+    grey.setColor(QPalette::Text, normal.color(QPalette::Disabled, QPalette::Text));
+    m_frame.cboxAudio->setPalette(frameByFrame ? grey : normal);
+    m_frame.cboxvideo->setPalette(format == cfWav || format == cfMp3 ? grey : normal);
+}
+
+void TSourcesController::formatChosen(int index) {
+    const uint8_t format = uint8_t(m_frame.cbFormatCapture->itemData(index).toInt());
+    if (format == Prm.captureFormat->Value)
+        return;
+    Prm.captureFormat->Value = format;
+    Prm.wantFormatCapture->Value = CaptureFormatLabel(format);
+    applyFormatVisibility(format);
+    if (onFormatChanged)
+        onFormatChanged();
+}
+
+// ------------------------------------------------------------------ settings menus
+
+void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
+    menu.clear();
+    // The device's own formats and controls are offered by its settings dialog when the
+    // device has any; the virtual devices have none.
+    Q_UNUSED(video);
+    QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
+    none->setEnabled(false);
+}
+
+void TSourcesController::showSettingsMenu(bool video) {
+    QMenu menu(&m_form);
+    fillSettingsMenu(menu, video);
+    QToolButton* button = video ? m_frame.sbVideoSettings : m_frame.sbAudioSettings;
+    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+}

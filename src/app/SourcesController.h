@@ -1,0 +1,81 @@
+#pragma once
+
+#include "CaptureDevice.h"
+#include "Sources.h"
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QTimer;
+class TCaptureForm;
+class TSourcesFrame;
+class Tdm;
+
+// The sources of the program: the device lists, the source lists and the current video and
+// audio sources, connected to the graph module's preview; fills the sources panel.
+class TSourcesController : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString kNoVideo = QStringLiteral("aucun flux vidéo");
+    static inline const QString kNoAudio = QStringLiteral("aucun flux audio");
+
+    TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
+                       std::unique_ptr<IDeviceEnumerator> enumerator);
+    ~TSourcesController() override;
+
+    bool RefreshSources();
+    void SelectVideoSource(const QString& name);
+    void SelectAudioSource(const QString& name);
+    void FillCaptureFormats(uint8_t wanted);
+    void ReselectSources();
+
+    bool ConnectVideo(TVideoSource* source);
+    void DisconnectVideo(TVideoSource* source, bool full);
+    bool ConnectAudio(TAudioSource* source);
+    void DisconnectAudio(TAudioSource* source, bool full);
+
+    TVideoSource* currentVideo() const { return m_video; }
+    TAudioSource* currentAudio() const { return m_audio; }
+    TSourceExclusions& exclusions() { return m_exclusions; }
+    const TSourceLists& lists() const { return m_lists; }
+
+    bool refreshing = false;      // selections do not run the graph while set
+    bool mp3EncoderFound = false; // "mp3" is offered with an audio source
+    bool startupDone = false;     // device changes are followed only afterwards
+    // Stops a running recording before the sources change (set by the controller).
+    std::function<void()> stopRecording;
+    // Called after the capture format changed (next file name and so on).
+    std::function<void()> onFormatChanged;
+
+    // Shutdown: both current sources disconnected, fully.
+    void DisconnectAll();
+
+private:
+    void deviceRemoved(TCaptureDevice* device);
+    void sourceError(GstElement* element, const QString& message);
+    void devicesChanged();
+    void exclude(TCaptureDevice* device);
+    void updateVideoLabel();
+    void updateAudioLabel();
+    void fillEntries();
+    void formatChosen(int index);
+    void showSettingsMenu(bool video);
+    void fillSettingsMenu(QMenu& menu, bool video);
+    void applyFormatVisibility(uint8_t format);
+    static bool belongsTo(GstElement* element, TCaptureDevice* device);
+
+    TCaptureForm& m_form;
+    Tdm& m_dm;
+    TSourcesFrame& m_frame;
+    std::unique_ptr<IDeviceEnumerator> m_enumerator;
+    TCaptureDeviceList m_videoDevices{TDeviceCategory::Video};
+    TCaptureDeviceList m_audioDevices{TDeviceCategory::Audio};
+    TSourceLists m_lists;
+    TSourceExclusions m_exclusions;
+    TVideoSource* m_video = nullptr;
+    TAudioSource* m_audio = nullptr;
+    QTimer* m_deviceChange = nullptr;
+};

@@ -1,0 +1,71 @@
+#include "CaptureForm.h"
+#include "Dm.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "Sandbox.h"
+#include "SceneDetect.h"
+#include "SourcesController.h"
+#include "SourcesFrame.h"
+#include "VideoWidget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+// The program on its built-in virtual devices: the test pattern is previewed, the virtual
+// DV camcorder can be chosen and its frames reach the scene detector.
+TEST(Preview, VirtualDevicesArePreviewed) {
+    Sandbox box;
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    ASSERT_NE(form.sources, nullptr);
+
+    QComboBox* video = form.SourcesFrame->cboxvideo;
+    EXPECT_GE(video->findText("Mire de test"), 0);
+    EXPECT_GE(video->findText("DV Source - Video"), 0);
+    EXPECT_EQ(video->itemText(video->count() - 1), QString("aucun flux vidéo"));
+    EXPECT_EQ(form.SourcesFrame->cboxAudio->itemText(form.SourcesFrame->cboxAudio->count() - 1),
+              QString("aucun flux audio"));
+
+    form.sources->SelectVideoSource("Mire de test");
+    const quint64 before = dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > before + 5; }));
+    EXPECT_TRUE(waitFor([&] { return form.videoWidget->framesShown() > 0; }));
+    EXPECT_TRUE(waitFor([&] { return form.SourcesFrame->LabVideo->text().contains("720x576"); }));
+    EXPECT_FALSE(form.Panel2->isVisible());
+
+    form.sources->SelectVideoSource("DV Source - Video");
+    ASSERT_NE(form.sources->currentVideo(), nullptr);
+    EXPECT_EQ(form.sources->currentVideo()->Name, QString("DV Source - Video"));
+    GstElement* detector = form.sources->currentVideo()->SceneDetector();
+    ASSERT_NE(detector, nullptr);
+    const quint64 dvBefore = dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > dvBefore + 5; }, 30000));
+    TDVFrameInfo info;
+    EXPECT_TRUE(waitFor([&] { return vrSceneDetectCurrent(detector, info) && info.DateValid; }));
+
+    // No video: the no-video panel comes back and the preview stops.
+    form.sources->SelectVideoSource("aucun flux vidéo");
+    EXPECT_EQ(form.sources->currentVideo(), nullptr);
+    EXPECT_TRUE(form.Panel2->isVisibleTo(&form));
+    form.hide();
+}
