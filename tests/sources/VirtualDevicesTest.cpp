@@ -338,3 +338,32 @@ TEST_F(VirtualDevicesTest, MpegVirtuelDecodesThroughTheRegistry) {
     gst_object_unref(teePad);
     EXPECT_EQ(g.Error(), "");
 }
+
+TEST(VideoDevice, UnknownFormatGoesThroughDecodebin) {
+    // A device that does not tell its caps: no registered decoder can be chosen up front.
+    TDeviceDescriptor d;
+    d.id = "x";
+    d.friendlyName = "Carte";
+    d.caps = gst_caps_from_string("video/x-raw");
+    d.createSource = [] {
+        GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
+        g_object_set(src, "is-live", TRUE, nullptr);
+        return src;
+    };
+    auto device = CreateCaptureDevice(d, 1);
+    ASSERT_TRUE(device);
+    gst_caps_unref(device->Moniker.caps);
+    device->Moniker.caps = nullptr;
+    FakeGraph g;
+    ASSERT_TRUE(device->SetSourceGraph(g));
+    ASSERT_TRUE(device->SetVideoGraph(g, 1));
+    std::atomic<int> pictures{0};
+    g.Sink(g.videoOutputPad, pictures);
+    ASSERT_TRUE(g.Play());
+    EXPECT_TRUE(WaitFor([&] { return pictures >= 5; }, 5000));
+    EXPECT_EQ(g.Error(), "");
+    gst_element_set_state(g.pipe, GST_STATE_NULL);
+    device->KillSourceGraph(g);
+    EXPECT_EQ(Children(g.pipe), 1);
+    EXPECT_EQ(g.videoOutputPad, nullptr);
+}
