@@ -3,6 +3,7 @@
 #include "CaptureForm.h"
 
 #include "AppliMan.h"
+#include "CaptureFormats.h"
 #include "CommandRunner.h"
 #include "ImageList.h"
 #include "LayoutMath.h"
@@ -10,9 +11,12 @@
 #include "ParameterTable.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
+#include "SourcesController.h"
+#include "SourcesFrame.h"
 #include "SuperAction.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -171,9 +175,6 @@ const char* const kNotYetAvailable[] = {
     "cam_Play",
     "cam_Pause",
     "saIntervallo",
-    "saSourceVideo",
-    "saSourceAudio",
-    "saFormatCapture",
 };
 
 } // namespace
@@ -313,6 +314,36 @@ void TCaptureForm::connectHandlers() {
     bindAction("acJpgOption", [](QObject*) { Prm.extensionDesImages->Value = 1; });
     bindAction("acBmpOption", [](QObject*) { Prm.extensionDesImages->Value = 0; });
     bindAction("acDatorix", [this](QObject*) { openDatorix(); });
+
+    // Source and format selectors: the interactive path takes the combo's text.
+    const struct {
+        const char* name;
+        QComboBox* TSourcesFrame::*combo;
+    } selectors[] = {{"saSourceVideo", &TSourcesFrame::cboxvideo},
+                     {"saSourceAudio", &TSourcesFrame::cboxAudio},
+                     {"saFormatCapture", &TSourcesFrame::cbFormatCapture}};
+    for (const auto& sel : selectors) {
+        QComboBox* combo = SourcesFrame->*(sel.combo);
+        action(QLatin1String(sel.name))->Onprepare = [combo](QObject*, bool&) {
+            ActionArguments().append(combo->currentText());
+        };
+    }
+    bindAction("saSourceVideo", [this](QObject*) {
+        if (sources && !ActionArguments().isEmpty()) {
+            sources->SelectVideoSource(ActionArguments().first());
+            sources->FillCaptureFormats(Prm.captureFormat->Value);
+        }
+    });
+    bindAction("saSourceAudio", [this](QObject*) {
+        if (sources && !ActionArguments().isEmpty()) {
+            sources->SelectAudioSource(ActionArguments().first());
+            sources->FillCaptureFormats(Prm.captureFormat->Value);
+        }
+    });
+    bindAction("saFormatCapture", [this](QObject*) {
+        if (sources && !ActionArguments().isEmpty())
+            sources->FillCaptureFormats(CaptureFormatFromLabel(ActionArguments().first()));
+    });
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
 
     action("saScript")->Onprepare = [this](QObject*, bool& proceed) {

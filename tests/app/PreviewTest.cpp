@@ -69,3 +69,28 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     EXPECT_TRUE(form.Panel2->isVisibleTo(&form));
     form.hide();
 }
+
+// Selecting a source from the command line, after start-up.
+TEST(Preview, CommandLineSelectsTheVirtualCamcorder) {
+    Sandbox box;
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    form.setCommandLine({"/sv=DV Source - Video", "/sa=Signal de test"});
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return form.sources->currentVideo() &&
+               form.sources->currentVideo()->Name == "DV Source - Video";
+    }));
+    ASSERT_TRUE(waitFor([&] {
+        return form.sources->currentAudio() &&
+               form.sources->currentAudio()->Name == "Signal de test";
+    }));
+    EXPECT_EQ(form.SourcesFrame->cboxvideo->currentText(), QString("DV Source - Video"));
+    // A DV source with a sound source offers the native DV formats first.
+    EXPECT_EQ(form.SourcesFrame->cbFormatCapture->itemText(0), QString("dv type 1 natif"));
+    form.hide();
+}
