@@ -5,6 +5,7 @@
 #include "AppliMan.h"
 #include "CaptureFormats.h"
 #include "CommandRunner.h"
+#include "Dm.h"
 #include "ImageList.h"
 #include "LayoutMath.h"
 #include "MornePreferences.h"
@@ -286,6 +287,8 @@ void TCaptureForm::connectHandlers() {
     // The freezes keep their state here; the recording controller acts on it.
     bindAction("taFreezepreview", [this](QObject*) {
         Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
+        if (m_dm)
+            m_dm->SetPreviewFrozen(Prm.freezePreview->Value);
     });
     bindAction("taFreezeCapture", [this](QObject*) {
         Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();

@@ -1,5 +1,6 @@
 #include "SourcesController.h"
 
+#include "AlsaMixer.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "Dm.h"
@@ -7,14 +8,22 @@
 #include "Log.h"
 #include "ParameterTable.h"
 #include "SourcesFrame.h"
+#include "V4l2Controls.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollArea>
+#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
                                        std::unique_ptr<IDeviceEnumerator> enumerator)
@@ -327,10 +336,21 @@ void TSourcesController::SelectAudioSource(const QString& name) {
 }
 
 void TSourcesController::fillEntries() {
-    // Sound-card input lines are listed for the sound cards that have a mixer; other
-    // sources hide the list.
-    m_frame.cbEntries->clear();
-    m_frame.cbEntries->hide();
+    // The input lines of a sound card, from its mixer; other sources hide the list.
+    QComboBox* combo = m_frame.cbEntries;
+    combo->clear();
+    std::unique_ptr<IAlsaMixer> mixer;
+    if (m_audio && m_audio->Device->Kind == dkAudio && !m_audio->Device->Moniker.alsaCard.isEmpty())
+        mixer = OpenAlsaMixer(m_audio->Device->Moniker.alsaCard);
+    if (mixer) {
+        for (const QString& input : mixer->CaptureInputs())
+            combo->addItem(input.left(128));
+        const QString active = mixer->ActiveCaptureInput();
+        if (!active.isEmpty())
+            Prm.soundCardEntry->Value = active;
+        combo->setCurrentIndex(std::max(0, combo->findText(Prm.soundCardEntry->Value)));
+    }
+    combo->setVisible(combo->count() > 0);
 }
 
 void TSourcesController::updateVideoLabel() {
@@ -417,11 +437,68 @@ void TSourcesController::formatChosen(int index) {
 
 void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
     menu.clear();
-    // The device's own formats and controls are offered by its settings dialog when the
-    // device has any; the virtual devices have none.
-    Q_UNUSED(video);
-    QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
-    none->setEnabled(false);
+    const QString path = video && m_video ? m_video->Device->Moniker.v4l2Path : QString();
+    std::unique_ptr<IV4l2Controls> controls = path.isEmpty() ? nullptr : OpenV4l2Controls(path);
+    if (controls && !controls->List().empty()) {
+        menu.addAction(QStringLiteral("Filtre de Capture Vidéo..."), this,
+                       [this, path] { showControlsDialog(path); });
+    }
+    if (menu.isEmpty()) {
+        QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
+        none->setEnabled(false);
+    }
+}
+
+// The device's controls (brightness, contrast ...), applied as they are moved; the source
+// is selected again afterwards.
+void TSourcesController::showControlsDialog(const QString& path) {
+    std::unique_ptr<IV4l2Controls> controls = OpenV4l2Controls(path);
+    if (!controls)
+        return;
+    QDialog dialog(&m_form);
+    dialog.setWindowTitle(QStringLiteral("Filtre de Capture Vidéo"));
+    auto* form = new QFormLayout;
+    IV4l2Controls* device = controls.get();
+    for (const TV4l2Control& c : device->List()) {
+        if (c.readOnly || c.type == TV4l2Control::Button || c.type == TV4l2Control::Other)
+            continue;
+        if (c.type == TV4l2Control::Boolean) {
+            auto* box = new QCheckBox(&dialog);
+            box->setChecked(c.value != 0);
+            connect(box, &QCheckBox::toggled, &dialog,
+                    [device, id = c.id](bool on) { device->Set(id, on ? 1 : 0); });
+            form->addRow(c.name, box);
+        } else if (c.type == TV4l2Control::Menu) {
+            auto* box = new QComboBox(&dialog);
+            for (int v = c.minimum; v <= c.maximum; ++v)
+                box->addItem(c.menuItems.value(v - c.minimum), v);
+            box->setCurrentIndex(std::max(0, box->findData(c.value)));
+            connect(box, &QComboBox::activated, &dialog,
+                    [device, box, id = c.id](int i) { device->Set(id, box->itemData(i).toInt()); });
+            form->addRow(c.name, box);
+        } else {
+            auto* slider = new QSlider(Qt::Horizontal, &dialog);
+            slider->setRange(c.minimum, c.maximum);
+            slider->setSingleStep(std::max(1, c.step));
+            slider->setValue(c.value);
+            connect(slider, &QSlider::valueChanged, &dialog,
+                    [device, id = c.id](int v) { device->Set(id, v); });
+            form->addRow(c.name, slider);
+        }
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog.exec();
+    refreshing = true;
+    const QString name = m_frame.cboxvideo->currentText();
+    DisconnectVideo(m_video, false);
+    SelectVideoSource(name);
+    FillCaptureFormats(Prm.captureFormat->Value);
+    refreshing = false;
+    m_dm.RunGraph();
 }
 
 void TSourcesController::showSettingsMenu(bool video) {

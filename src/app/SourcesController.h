@@ -64,6 +64,7 @@ private:
     void formatChosen(int index);
     void showSettingsMenu(bool video);
     void fillSettingsMenu(QMenu& menu, bool video);
+    void showControlsDialog(const QString& devicePath);
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
 

@@ -6,6 +6,7 @@
 #include "SceneDetect.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
+#include "SuperAction.h"
 #include "VideoWidget.h"
 
 #include <QApplication>
@@ -52,6 +53,17 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     EXPECT_TRUE(waitFor([&] { return form.videoWidget->framesShown() > 0; }));
     EXPECT_TRUE(waitFor([&] { return form.SourcesFrame->LabVideo->text().contains("720x576"); }));
     EXPECT_FALSE(form.Panel2->isVisible());
+
+    // A frozen preview shows nothing new; released, the pictures come again.
+    form.action("taFreezepreview")->executeInteractive(&form);
+    ASSERT_TRUE(dm.previewFrozen());
+    waitFor([] { return false; }, 200); // what was on its way
+    const quint64 frozenAt = dm.previewFrames();
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(dm.previewFrames(), frozenAt);
+    form.action("taFreezepreview")->executeInteractive(&form);
+    EXPECT_FALSE(dm.previewFrozen());
+    EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > frozenAt + 3; }));
 
     form.sources->SelectVideoSource("DV Source - Video");
     ASSERT_NE(form.sources->currentVideo(), nullptr);
