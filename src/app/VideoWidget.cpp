@@ -50,7 +50,7 @@ template <class F> bool withImage(GstSample* sample, F&& f) {
         return false;
     const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
                        GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                       GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+                       GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_BGR888);
     f(image);
     gst_video_frame_unmap(&frame);
     return true;
@@ -73,7 +73,6 @@ void TVideoWidget::paintEvent(QPaintEvent*) {
         if (m_sample)
             sample = gst_sample_ref(m_sample);
     }
-    // BGRx in memory is what a little-endian QImage::Format_RGB32 holds.
     if (!sample || !withImage(sample, [&](const QImage& image) { p.drawImage(rect(), image); }))
         p.fillRect(rect(), Qt::black);
     else

@@ -159,7 +159,7 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         g_object_set(m_queuePreview, "leaky", 2 /* downstream */, "max-size-buffers", 2u,
                      "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
     if (m_videoSink) {
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRx");
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGR");
         g_object_set(m_videoSink, "caps", caps, "sync", FALSE, "max-buffers", 1u, "drop", TRUE,
                      "enable-last-sample", FALSE, nullptr);
         gst_caps_unref(caps);

@@ -73,7 +73,7 @@ public:
     // Recordings that take the decoded picture keep the decoding running.
     void SetDecodedVideoNeeded(bool needed);
 
-    // Where the preview picture goes: called on a streaming thread with each frame (BGRx).
+    // Where the preview picture goes: called on a streaming thread with each frame (BGR).
     std::function<void(GstSample*)> onVideoSample;
     // Whether the audio preview plays on a real output (false: a sink that only keeps time).
     bool audioOutputReal() const { return m_audioOutputReal; }

@@ -397,13 +397,14 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
     TDeviceDescriptor& mire = list[0];
     mire.id = QStringLiteral("virtual:mire");
     mire.friendlyName = QStringLiteral("Mire de test");
-    mire.caps = gst_caps_from_string("video/x-raw, format=(string)I420, width=(int)720, "
+    // 24-bit RGB, as the overlay works on it: the preview converts nothing.
+    mire.caps = gst_caps_from_string("video/x-raw, format=(string)BGR, width=(int)720, "
                                      "height=(int)576, framerate=(fraction)25/1, "
                                      "pixel-aspect-ratio=(fraction)16/15");
     mire.createSource = [] {
         // The clock text changes once a second, so the overlay renders it once a second.
         return ParseBin("videotestsrc is-live=true pattern=smpte"
-                        " ! video/x-raw,format=I420,width=720,height=576,framerate=25/1,"
+                        " ! video/x-raw,format=BGR,width=720,height=576,framerate=25/1,"
                         "pixel-aspect-ratio=16/15"
                         " ! clockoverlay time-format=\"%H:%M:%S\" halignment=right"
                         " valignment=bottom shaded-background=true font-desc=\"Sans 28\"",

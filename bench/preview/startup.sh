@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Time from process start to the first previewed picture on "Mire de test", with a warm
+# GStreamer registry: runs the program offscreen N times (default 7) and prints each time
+# and the median. Usage: bench/preview/startup.sh [build dir] [runs]
+set -euo pipefail
+build=${1:-build}
+runs=${2:-7}
+exe="$build/src/app/vidorra"
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen
+export VIDORRA_EXIT_AT_FIRST_FRAME=1
+# A first run warms the registry and makes the virtual devices' material.
+timeout 60 "$exe" >/dev/null 2>&1 || true
+sleep 3
+times=()
+for ((i = 0; i < runs; i++)); do
+  start=$(date +%s%N)
+  inproc=$(timeout 30 "$exe" 2>/dev/null | sed -n 's/^first-frame-ms //p')
+  end=$(date +%s%N)
+  wall=$(((end - start) / 1000000))
+  echo "run $i: ${wall} ms wall (${inproc:-?} ms inside the process)"
+  times+=("$wall")
+done
+median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+echo "median: ${median} ms from process start to the first picture (target < 700 ms)"
