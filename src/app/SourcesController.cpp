@@ -359,6 +359,24 @@ void TSourcesController::updateVideoLabel() {
         return;
     }
     const TVideoFormatLabel f = m_dm.videoFormat();
+    // What the stream turned out to be decides its native recording formats.
+    TCaptureDevice* device = m_video->Device;
+    if (device->Kind == dkVideo) {
+        uint8_t native = cfAviNative;
+        m_video->StreamKind = 1;
+        if (f.compression == QLatin1String("MPEG2")) {
+            native = cfMpeg2Native;
+            m_video->StreamKind = 4;
+        } else if (f.compression == QLatin1String("MPEG1")) {
+            native = cfMpeg1Native;
+            m_video->StreamKind = 3;
+        }
+        if (device->NativeFormat1 != native || device->NativeFormat2 != 0) {
+            device->NativeFormat1 = native;
+            device->NativeFormat2 = 0;
+            FillCaptureFormats(Prm.captureFormat->Value);
+        }
+    }
     if (f.width <= 0) {
         m_frame.LabVideo->setText(QStringLiteral("..."));
         return;

@@ -75,6 +75,13 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     TDVFrameInfo info;
     EXPECT_TRUE(waitFor([&] { return vrSceneDetectCurrent(detector, info) && info.DateValid; }));
 
+    // The virtual MPEG-2 device offers its own stream as a recording format.
+    form.sources->SelectVideoSource("MPEG virtuel");
+    ASSERT_NE(form.sources->currentVideo(), nullptr);
+    EXPECT_TRUE(waitFor(
+        [&] { return form.SourcesFrame->cbFormatCapture->findText("flux mpeg2 natif") >= 0; }));
+    EXPECT_TRUE(waitFor([&] { return form.SourcesFrame->LabVideo->text().startsWith("MPEG2"); }));
+
     // No video: the no-video panel comes back and the preview stops.
     form.sources->SelectVideoSource("aucun flux vidéo");
     EXPECT_EQ(form.sources->currentVideo(), nullptr);
