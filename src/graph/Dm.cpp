@@ -131,6 +131,34 @@ GstElement* Tdm::element(const char* name) const {
     return found;
 }
 
+// The stream's caps (known once it flows) give the format labels, read on the UI thread.
+void Tdm::watchCaps(GstPad* pad, bool video) {
+    const auto probe = [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+            return GST_PAD_PROBE_OK;
+        GstCaps* caps = nullptr;
+        gst_event_parse_caps(event, &caps);
+        GstCaps* copy = gst_caps_copy(caps);
+        const auto* watch = static_cast<const CapsWatch*>(data);
+        Tdm* dm = watch->dm;
+        const bool isVideo = watch->video;
+        QMetaObject::invokeMethod(
+            dm,
+            [dm, copy, isVideo] {
+                if (isVideo)
+                    dm->readVideoCaps(copy);
+                else
+                    dm->readAudioCaps(copy);
+                gst_caps_unref(copy);
+            },
+            Qt::QueuedConnection);
+        return GST_PAD_PROBE_OK;
+    };
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, probe, new CapsWatch{this, video},
+                      [](gpointer data) { delete static_cast<CapsWatch*>(data); });
+}
+
 // ------------------------------------------------------------------ preview video
 
 bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
@@ -196,26 +224,7 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     // The native caps give the format label; they are known once the stream flows.
     if (videoBranchTee) {
         GstPad* teeSink = gst_element_get_static_pad(videoBranchTee, "sink");
-        gst_pad_add_probe(
-            teeSink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-            [](GstPad*, GstPadProbeInfo* info, gpointer self) -> GstPadProbeReturn {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
-                    return GST_PAD_PROBE_OK;
-                GstCaps* caps = nullptr;
-                gst_event_parse_caps(event, &caps);
-                GstCaps* copy = gst_caps_copy(caps);
-                auto* dm = static_cast<Tdm*>(self);
-                QMetaObject::invokeMethod(
-                    dm,
-                    [dm, copy] {
-                        dm->readVideoCaps(copy);
-                        gst_caps_unref(copy);
-                    },
-                    Qt::QueuedConnection);
-                return GST_PAD_PROBE_OK;
-            },
-            this, nullptr);
+        watchCaps(teeSink, true);
         gst_object_unref(teeSink);
     }
     m_previewFrameCount = 0;
@@ -380,26 +389,7 @@ bool Tdm::BuildPreviewAudioChain() {
     GstPad* sink = m_infdecaudio ? gst_element_get_static_pad(m_infdecaudio, "sink") : nullptr;
     const bool linked = ok && sink && gst_pad_link(audioPin, sink) == GST_PAD_LINK_OK;
     if (sink) {
-        gst_pad_add_probe(
-            sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-            [](GstPad*, GstPadProbeInfo* info, gpointer self) -> GstPadProbeReturn {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
-                    return GST_PAD_PROBE_OK;
-                GstCaps* caps = nullptr;
-                gst_event_parse_caps(event, &caps);
-                GstCaps* copy = gst_caps_copy(caps);
-                auto* dm = static_cast<Tdm*>(self);
-                QMetaObject::invokeMethod(
-                    dm,
-                    [dm, copy] {
-                        dm->readAudioCaps(copy);
-                        gst_caps_unref(copy);
-                    },
-                    Qt::QueuedConnection);
-                return GST_PAD_PROBE_OK;
-            },
-            this, nullptr);
+        watchCaps(sink, false);
         gst_object_unref(sink);
     }
     m_audioChainBuilt = true;

@@ -96,6 +96,11 @@ private:
     void createOwnElements();
     void handleBusMessage(GstMessage* message);
     static GstBusSyncReply busSyncHandler(GstBus* bus, GstMessage* message, gpointer self);
+    struct CapsWatch {
+        Tdm* dm;
+        bool video;
+    };
+    void watchCaps(GstPad* pad, bool video);
     void readVideoCaps(GstCaps* caps);
     void readAudioCaps(GstCaps* caps);
     void updateDecodeProbe();
