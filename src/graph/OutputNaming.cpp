@@ -1,6 +1,7 @@
 #include "OutputNaming.h"
 
 #include "CaptureFormats.h"
+#include "ParameterTable.h"
 
 #include <QFileInfo>
 
@@ -14,6 +15,14 @@ const QString kAllLine = QStringLiteral(
     "\r\nSi vous cliquez sur \"Tous\", alors plus aucune confirmation ne sera demandée");
 
 } // namespace
+
+TNameSettings VideoNameSettings(const TParameters& prm) {
+    return {prm.videoDirectory->Value, prm.videoRacine->Value, prm.videoDate->Value};
+}
+
+TNameSettings ImageNameSettings(const TParameters& prm) {
+    return {prm.imageDirectory->Value, prm.imageRacine->Value, prm.imageDate->Value};
+}
 
 QString VideoExtension(uint8_t captureFormat) {
     switch (captureFormat) {

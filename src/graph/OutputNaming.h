@@ -10,12 +10,17 @@
 // the existence of files and folders come in as arguments, so nothing here reads the
 // process-wide parameters or touches the user's folders.
 
+struct TParameters;
+
 // What the folders panel holds for one kind of output.
 struct TNameSettings {
     QString directory; // "Video Directory" / "Image Directory"
     QString racine;    // "Video Racine" / "Image Racine"
     bool withDate = false;
 };
+// The settings of the given parameters (the program passes Prm).
+TNameSettings VideoNameSettings(const TParameters& prm);
+TNameSettings ImageNameSettings(const TParameters& prm);
 
 // ".avi", or ".mpg" (3, 4), ".wmv" (7), ".wav" (11), ".mp3" (12).
 QString VideoExtension(uint8_t captureFormat);
