@@ -348,6 +348,10 @@ quint64 Tdm::previewFrames() const {
 // ------------------------------------------------------------------ preview audio
 
 GstElement* Tdm::makeAudioSink() {
+    if (audioSinkFactory) {
+        m_audioOutputReal = false;
+        return audioSinkFactory();
+    }
     // Without a sound server or card the preview ends in a sink that plays nothing.
     GstElement* sink = gst_element_factory_make("autoaudiosink", "audiorender");
     if (sink && gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE) {
@@ -381,8 +385,21 @@ bool Tdm::BuildPreviewAudioChain() {
     for (GstElement* tee : {m_infdecaudio, m_infsupaudio})
         if (tee)
             g_object_set(tee, "allow-not-linked", TRUE, nullptr);
-    if (m_queueAudioPreview)
+    m_audioSinkFailed = false;
+    if (m_queueAudioPreview) {
         g_object_set(m_queueAudioPreview, "leaky", 2, nullptr);
+        // Once the output has failed, the sound stops here: the failure must not travel
+        // back up to the source, which recordings still need.
+        GstPad* queueSink = gst_element_get_static_pad(m_queueAudioPreview, "sink");
+        gst_pad_add_probe(
+            queueSink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            [](GstPad*, GstPadProbeInfo*, gpointer self) -> GstPadProbeReturn {
+                return static_cast<Tdm*>(self)->m_audioSinkFailed ? GST_PAD_PROBE_DROP
+                                                                  : GST_PAD_PROBE_OK;
+            },
+            this, nullptr);
+        gst_object_unref(queueSink);
+    }
     const bool ok = addAndLink(bin, {m_infdecaudio, m_queueAudioSup, m_infsupaudio,
                                      m_queueAudioPreview, m_previewAudioGate, m_previewAudioStamp,
                                      m_audioConvert, m_volumeElement, m_audioSink});
@@ -468,6 +485,13 @@ bool Tdm::isRunning() const {
 }
 
 GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self) {
+    auto* me = static_cast<Tdm*>(self);
+    // Raised at once, on the failing sink's own thread, before its queue hands the error
+    // upstream with the next buffer.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && me->m_audioSink &&
+        (GST_MESSAGE_SRC(message) == GST_OBJECT(me->m_audioSink) ||
+         gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(me->m_audioSink))))
+        me->m_audioSinkFailed = true;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_WARNING:
@@ -500,6 +524,10 @@ void Tdm::handleBusMessage(GstMessage* message) {
                              << ":" << text << (debug ? debug : "");
         g_clear_error(&error);
         g_free(debug);
+        if (m_audioSinkFailed && m_audioSink &&
+            (GST_MESSAGE_SRC(message) == GST_OBJECT(m_audioSink) ||
+             gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(m_audioSink))))
+            break; // the sound output only: the preview goes on silently
         if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
             emit sourceError(GST_ELEMENT(GST_MESSAGE_SRC(message)), text);
         break;

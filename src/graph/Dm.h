@@ -77,6 +77,10 @@ public:
     std::function<void(GstSample*)> onVideoSample;
     // Whether the audio preview plays on a real output (false: a sink that only keeps time).
     bool audioOutputReal() const { return m_audioOutputReal; }
+    // Makes the preview's audio sink (tests put a failing one here); null: the system's.
+    std::function<GstElement*()> audioSinkFactory;
+    // The audio output failed while playing: the preview is silent, the source goes on.
+    bool audioOutputFailed() const { return m_audioSinkFailed.load(); }
 
     TVideoFormatLabel videoFormat() const { return m_videoFormat; }
     TAudioFormatLabel audioFormat() const { return m_audioFormat; }
@@ -154,4 +158,5 @@ private:
     TAudioFormatLabel m_audioFormat;
     std::atomic<quint64> m_previewFrameCount{0}; // written by the streaming thread
     std::atomic<bool> m_dropDecoding{false};     // read by the decode probe
+    std::atomic<bool> m_audioSinkFailed{false};  // set by the bus handler, read by a probe
 };

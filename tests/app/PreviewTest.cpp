@@ -7,6 +7,7 @@
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "SuperAction.h"
+#include "SystemDevices.h"
 #include "VideoWidget.h"
 
 #include <QApplication>
@@ -112,4 +113,53 @@ TEST(Preview, CommandLineSelectsTheVirtualCamcorder) {
     // A DV source with a sound source offers the native DV formats first.
     EXPECT_EQ(form.SourcesFrame->cbFormatCapture->itemText(0), QString("dv type 1 natif"));
     form.hide();
+}
+
+// A sound output that fails while playing silences the preview; the audio source goes on
+// (recordings take it before the preview) and is not excluded.
+TEST(Preview, FailingSoundOutputKeepsTheSource) {
+    Sandbox box;
+    TEnumeratorOptions options;
+    options.deviceMonitor = false;
+    options.firewire = false;
+    options.virtualDevices.generate = false;
+    auto enumerator = CreateSystemDeviceEnumerator(options);
+    std::unique_ptr<TCaptureDevice> tone;
+    for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Audio))
+        if (d.friendlyName == QLatin1String("Signal de test"))
+            tone = CreateCaptureDevice(d, 1);
+    ASSERT_NE(tone, nullptr);
+
+    Tdm dm;
+    dm.audioSinkFactory = [] {
+        return gst_parse_bin_from_description("identity error-after=5 ! fakesink sync=false", TRUE,
+                                              nullptr);
+    };
+    int sourceErrors = 0;
+    QObject::connect(&dm, &Tdm::sourceError, [&](GstElement*, const QString&) { ++sourceErrors; });
+    tone->SourceFilter = tone->SetSourceGraph(dm);
+    ASSERT_TRUE(tone->SetAudioGraph(dm, 1));
+    ASSERT_TRUE(dm.BuildPreviewAudioChain());
+    static std::atomic<int> buffers{0};
+    buffers = 0;
+    GstElement* tap = dm.element("infdecaudio");
+    ASSERT_NE(tap, nullptr);
+    GstPad* pad = gst_element_get_static_pad(tap, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer) {
+            ++buffers;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(pad);
+    ASSERT_TRUE(dm.RunGraph());
+    ASSERT_TRUE(waitFor([&] { return dm.audioOutputFailed(); }, 5000));
+    const int at = buffers;
+    EXPECT_TRUE(waitFor([&] { return buffers > at + 10; }, 5000));
+    EXPECT_EQ(sourceErrors, 0);
+    dm.StopGraph();
+    dm.RemovePreviewAudioChain();
+    tone->KillAudioGraph(dm);
+    tone->KillSourceGraph(dm);
 }
