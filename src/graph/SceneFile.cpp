@@ -154,6 +154,20 @@ void TSceneFile::Close() {
     m_open = false;
 }
 
+QString TSceneFile::PathFor(const QString& recording) {
+    const int slash = recording.lastIndexOf('/');
+    const int dot = recording.lastIndexOf('.');
+    return (dot > slash ? recording.left(dot) : recording) + QStringLiteral(".scn");
+}
+
+QString TSceneFile::DroppedFramesQuestion(int dropped, const QString& scnPath) {
+    return QStringLiteral("%1 frames ont été perdues pendant la capture.\r\nLe fichier .scn créé "
+                          "en temps réel n'est probablement pas correct.\r\nIl est recommandé de "
+                          "le détruire et d'en recréer un avec Datorix\r\n\r\nVoulez-vous "
+                          "détruire le fichier %2?")
+        .arg(QString::number(dropped), scnPath);
+}
+
 bool TSceneFile::IsOpen() const {
     std::lock_guard lock(m_mutex);
     return m_open;

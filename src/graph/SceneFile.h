@@ -33,6 +33,11 @@ public:
     // Writes the final count and closes the stream; nothing when no stream is open.
     void Close();
 
+    // The scene list of a recording: its name with ".scn" for extension.
+    static QString PathFor(const QString& recording);
+    // Asked after a part that lost frames, offering to delete the list just closed.
+    static QString DroppedFramesQuestion(int dropped, const QString& scnPath);
+
     bool IsOpen() const;
     int32_t Count() const;
     QString Path() const;

@@ -152,3 +152,12 @@ TEST(SceneFile, CloseWhileScenesArrive) {
         EXPECT_EQ(file.size(), start + records) << "count " << count;
     }
 }
+
+TEST(SceneFile, NameAndQuestion) {
+    EXPECT_EQ(TSceneFile::PathFor("/films/Video_0.avi"), "/films/Video_0.scn");
+    EXPECT_EQ(TSceneFile::PathFor("/films.d/Video_0"), "/films.d/Video_0.scn");
+    EXPECT_EQ(TSceneFile::DroppedFramesQuestion(3, "/f/v.scn"),
+              "3 frames ont été perdues pendant la capture.\r\nLe fichier .scn créé en temps réel "
+              "n'est probablement pas correct.\r\nIl est recommandé de le détruire et d'en "
+              "recréer un avec Datorix\r\n\r\nVoulez-vous détruire le fichier /f/v.scn?");
+}
