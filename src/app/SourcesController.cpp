@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -457,6 +458,11 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
     menu.clear();
     const QString path = video && m_video ? m_video->Device->Moniker.v4l2Path : QString();
     std::unique_ptr<IV4l2Controls> controls = path.isEmpty() ? nullptr : OpenV4l2Controls(path);
+    if (video && m_video && m_video->Device->Kind == dkVideo && m_video->Device->Moniker.caps &&
+        !gst_caps_is_any(m_video->Device->Moniker.caps) &&
+        gst_caps_get_size(m_video->Device->Moniker.caps) > 0) {
+        menu.addAction(QStringLiteral("Format Vidéo..."), this, [this] { chooseVideoFormat(); });
+    }
     if (controls && !controls->List().empty()) {
         menu.addAction(QStringLiteral("Filtre de Capture Vidéo..."), this,
                        [this, path] { showControlsDialog(path); });
@@ -465,6 +471,48 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
         QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
         none->setEnabled(false);
     }
+}
+
+// The formats the device offers (size, rate, pixel format), one of which it then delivers.
+void TSourcesController::chooseVideoFormat() {
+    TCaptureDevice* device = m_video ? m_video->Device : nullptr;
+    if (!device || !device->Moniker.caps)
+        return;
+    QStringList labels, capsTexts;
+    const GstCaps* caps = device->Moniker.caps;
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
+        GstStructure* s = gst_structure_copy(gst_caps_get_structure(caps, i));
+        gint w = 0, h = 0, num = 0, den = 1;
+        const char* format = gst_structure_get_string(s, "format");
+        QString label = QString::fromLatin1(format ? format : gst_structure_get_name(s));
+        if (gst_structure_get_int(s, "width", &w) && gst_structure_get_int(s, "height", &h))
+            label += QStringLiteral(" - %1x%2").arg(w).arg(h);
+        if (gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0)
+            label += QStringLiteral(" - %1 fps").arg(QLocale().toString(double(num) / den, 'f', 2));
+        GstCaps* one = gst_caps_new_full(s, nullptr);
+        gchar* text = gst_caps_to_string(one);
+        if (!capsTexts.contains(QString::fromUtf8(text))) {
+            labels << label;
+            capsTexts << QString::fromUtf8(text);
+        }
+        g_free(text);
+        gst_caps_unref(one);
+    }
+    bool ok = false;
+    const int current = std::max(0, int(capsTexts.indexOf(device->ChosenFormat)));
+    const QString chosen =
+        QInputDialog::getItem(&m_form, QStringLiteral("Format Vidéo"),
+                              QStringLiteral("Format de la source :"), labels, current, false, &ok);
+    if (!ok)
+        return;
+    device->ChosenFormat = capsTexts.value(labels.indexOf(chosen));
+    const QString name = m_frame.cboxvideo->currentText();
+    refreshing = true;
+    DisconnectVideo(m_video, false);
+    SelectVideoSource(name);
+    FillCaptureFormats(Prm.captureFormat->Value);
+    refreshing = false;
+    m_dm.RunGraph();
 }
 
 // The device's controls (brightness, contrast ...), applied as they are moved; the source

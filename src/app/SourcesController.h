@@ -65,6 +65,7 @@ private:
     void showSettingsMenu(bool video);
     void fillSettingsMenu(QMenu& menu, bool video);
     void showControlsDialog(const QString& devicePath);
+    void chooseVideoFormat();
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
 

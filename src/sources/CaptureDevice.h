@@ -32,6 +32,8 @@ public:
     uint8_t Kind = dkNone;
     bool Seen = false;
     TDeviceDescriptor Moniker;
+    // A format the user chose among the device's own (caps text); empty: the device's first.
+    QString ChosenFormat;
 
     // The DV scene detector of a DV device (created with the device), else null.
     GstElement* SceneDetector() const { return m_sceneDetector; }

@@ -146,7 +146,9 @@ bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         KillVideoGraph(g);
     GstBin* bin = g.pipeline();
     GstPad* sourcePad = FirstSrcPad(m_source);
-    GstCaps* family = NativeFamily(Moniker.caps);
+    GstCaps* family = ChosenFormat.isEmpty()
+                          ? NativeFamily(Moniker.caps)
+                          : gst_caps_from_string(ChosenFormat.toUtf8().constData());
     m_format = Make("capsfilter");
     m_videoTee = Make("tee");
     m_videoQueue = Make("queue");
