@@ -1,0 +1,131 @@
+#include "SourcesController.h"
+#include "CaptureForm.h"
+#include "Dm.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "Sandbox.h"
+#include "SourcesFrame.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Devices made to order: webcams on the test pattern, a microphone on a tone, and a camera
+// whose source cannot be opened.
+class FakeDevices : public IDeviceEnumerator {
+public:
+    QStringList video{"Webcam", "Webcam", "Cassée"};
+    QStringList audio{"Micro"};
+
+    std::vector<TDeviceDescriptor> enumerate(TDeviceCategory category) override {
+        std::vector<TDeviceDescriptor> out;
+        const QStringList& names = category == TDeviceCategory::Video ? video : audio;
+        for (int i = 0; i < names.size(); ++i) {
+            TDeviceDescriptor d;
+            d.friendlyName = names[i];
+            d.id = QStringLiteral("fake:%1:%2").arg(names[i]).arg(i);
+            const bool isVideo = category == TDeviceCategory::Video;
+            d.caps =
+                gst_caps_from_string(isVideo ? "video/x-raw,format=BGR,width=320,height=240,"
+                                               "framerate=25/1"
+                                             : "audio/x-raw,format=S16LE,rate=48000,channels=2");
+            const bool broken = names[i] == QStringLiteral("Cassée");
+            d.createSource = [isVideo, broken]() -> GstElement* {
+                if (broken) // fails when it starts, as an unplugged camera does
+                    return gst_parse_bin_from_description("filesrc location=/nonexistent/camera",
+                                                          TRUE, nullptr);
+                return gst_parse_bin_from_description(
+                    isVideo
+                        ? "videotestsrc is-live=true ! capsfilter caps=\"video/x-raw,format=BGR,"
+                          "width=320,height=240,framerate=25/1\""
+                        : "audiotestsrc is-live=true ! capsfilter "
+                          "caps=\"audio/x-raw,rate=48000,channels=2\"",
+                    TRUE, nullptr);
+            };
+            out.push_back(d);
+        }
+        return out;
+    }
+};
+
+struct Program {
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque{&form};
+    TRaccourcisForm raccourcis;
+    FakeDevices* devices;
+    explicit Program() {
+        auto fake = std::make_unique<FakeDevices>();
+        devices = fake.get();
+        form.setDeviceEnumerator(std::move(fake));
+        form.attachModules(&dm, &plaque, &raccourcis);
+    }
+};
+
+QStringList items(QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+} // namespace
+
+TEST(SourcesController, NamesFormatsExclusionAndUnplugging) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TSourcesController& sources = *p.form.sources;
+    TSourcesFrame& frame = *p.form.SourcesFrame;
+
+    // Two identical webcams: N and N #2; every list ends with its "none" item.
+    EXPECT_EQ(items(frame.cboxvideo),
+              (QStringList{"Webcam", "Webcam #2", "Cassée", "aucun flux vidéo"}));
+    EXPECT_EQ(items(frame.cboxAudio), (QStringList{"Micro", "aucun flux audio"}));
+    ASSERT_NE(sources.currentVideo(), nullptr);
+    EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
+
+    // The device's native format needs an audio source too.
+    EXPECT_EQ(frame.cbFormatCapture->itemText(0), QString("avi natif"));
+    sources.SelectAudioSource("aucun flux audio");
+    sources.FillCaptureFormats(Prm.captureFormat->Value);
+    EXPECT_EQ(items(frame.cbFormatCapture),
+              (QStringList{"dv type 2 (recomp)", "divx", "Wmv", "Image/Image"}));
+    // No source at all hides the format group.
+    sources.SelectVideoSource("aucun flux vidéo");
+    sources.FillCaptureFormats(Prm.captureFormat->Value);
+    EXPECT_FALSE(frame.gbFormatCapture->isVisibleTo(&p.form));
+    sources.SelectAudioSource("Micro");
+    sources.FillCaptureFormats(Prm.captureFormat->Value);
+    EXPECT_EQ(items(frame.cbFormatCapture), (QStringList{"Wav", "mp3"}));
+
+    // A camera that cannot be opened is dropped from the lists for this run.
+    sources.SelectVideoSource("Cassée");
+    EXPECT_TRUE(waitFor([&] { return p.form.exclusionList.contains("Cassée"); }));
+    EXPECT_EQ(frame.cboxvideo->findText("Cassée"), -1);
+    EXPECT_NE(sources.currentVideo() ? sources.currentVideo()->Name : QString(), QString("Cassée"));
+
+    // The current webcam is unplugged: the list falls back to its first item.
+    sources.SelectVideoSource("Webcam #2");
+    ASSERT_EQ(sources.currentVideo()->Name, QString("Webcam #2"));
+    p.devices->video = QStringList{"Webcam"};
+    p.devices->onDevicesChanged();
+    ASSERT_TRUE(waitFor([&] { return frame.cboxvideo->findText("Webcam #2") < 0; }));
+    ASSERT_NE(sources.currentVideo(), nullptr);
+    EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
+    p.form.hide();
+}
