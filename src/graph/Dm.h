@@ -88,6 +88,34 @@ public:
     // Frames delivered to the preview since the chain was built (for tests and the bench).
     quint64 previewFrames() const;
 
+    // ---- Recording branches, added to and removed from the running pipeline.
+    // Builds the branch of a capture format (1..12; 0 and 10 build nothing and succeed)
+    // writing fileName; the scene detector of a DV video source, when there is one, is given
+    // for the DV header and format 1. False when the branch cannot be built (what got added
+    // is removed again; the preview goes on); lastError() then says why, in French.
+    bool BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector);
+    // Ends the running recording part: the scene detector's end-of-part report first, then
+    // end of stream through the branch, awaited at most 3 s while the UI thread keeps
+    // handling events; past that the branch is torn down anyway and the file repaired.
+    // The branch is removed; the preview goes on. False when the file had to be repaired.
+    bool EndRecordingPart();
+    // Continues the running recording in a new file at a frame boundary (each part starts
+    // with a key frame); no frame and no sample is lost between the parts.
+    bool SplitRecording(const QString& newFileName);
+    bool hasRecordingBranch() const;
+    QString recordingFileName() const;
+    // Freezes the recorded stream (both capture gates drop); the file goes on when released.
+    void SetCaptureFrozen(bool frozen);
+    // Image-by-image recording: lets exactly one more picture into the file.
+    void GrantFrame();
+    // Frames written to the current recording, and frames lost (by the source or dropped
+    // in the pipeline) since it started.
+    quint64 recordedFrames() const;
+    quint64 droppedFrames() const;
+    QString lastError() const { return m_lastError; }
+    // Called when an image-by-image recording ends, with the number of frames written.
+    std::function<void(const QString& fileName, quint64 frames)> onFrameByFrameEnd;
+
 signals:
     // All on the UI thread.
     void sourceError(GstElement* source, const QString& message);
@@ -95,6 +123,12 @@ signals:
     void videoFormatChanged();
     void audioFormatChanged();
     void elementMessage(GstMessage* message); // the receiver does not keep the message
+    // The recording side ended or must continue by itself (UI thread): the disk reserve
+    // was reached (the part is finalised), a WAV/MP3 file is about to reach 4 GiB (the
+    // receiver cuts to a new file), the device feeding it failed.
+    void recordingStoppedByDiskReserve(const QString& fileName);
+    void recordingNeedsRollover();
+    void recordingEndedByError(const QString& fileName, const QString& message);
 
 private:
     void createOwnElements();
@@ -154,6 +188,7 @@ private:
     GstElement* m_volumeElement = nullptr;
     GstElement* m_audioSink = nullptr;
 
+    QString m_lastError;
     TVideoFormatLabel m_videoFormat;
     TAudioFormatLabel m_audioFormat;
     std::atomic<quint64> m_previewFrameCount{0}; // written by the streaming thread
