@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// The encoders found at start-up and the user's choices among them (options panel).
+
+// An MPEG-4 part 2 encoder offered as a DivX or Xvid entry.
+struct TDivxEntry {
+    QString name;    // what the list shows, e.g. "Xvid (libavcodec MPEG-4)"
+    QString factory; // GStreamer element factory, e.g. "avenc_mpeg4", "xvidenc"
+    QString fourcc;  // written into the AVI: "XVID" or "DX50"
+};
+
+// Settings of the DivX/Xvid "Propriétés" dialog (one pass only), kept in the registry file.
+struct TDivxSettings {
+    int bitrateKbps = 2000; // 0: constant quantiser
+    int quantiser = 4;      // 2..31, used when bitrateKbps is 0
+    int keyFrameInterval = 250;
+};
+
+// A Windows Media profile: the four presets are built-in tables; system profiles come from
+// profile files.
+struct TWmvProfile {
+    QString name;
+    int videoBitrateKbps = 0;
+    int width = 0, height = 0; // 0: the source's size
+    int fps = 0;               // 0: the source's rate
+    int audioBitrateKbps = 0;
+    int audioRate = 0;
+    int audioChannels = 0;
+};
+
+class TEncoderCatalog {
+public:
+    // Looks the encoders up in the GStreamer registry (once, at start-up).
+    void Discover();
+
+    const std::vector<TDivxEntry>& divxEntries() const { return m_divx; }
+    // The entry named `favourite`, else the last "xvid" entry, else the first; null when none.
+    const TDivxEntry* ChooseDivx(const QString& favourite) const;
+    bool mp3Available() const { return m_mp3; }
+
+    // Codec factories for a Windows Media version: 0 "4", 1 "7", 2 "8".
+    static QString WmvVideoFactory(int version);
+    static QString WmvAudioFactory(int version);
+    // The four presets: 0 High, 1 Medium, 2 Low, 3 Internet.
+    static TWmvProfile PresetProfile(int index);
+    // Profiles read from the profile files of a folder (Windows Media profile XML).
+    static std::vector<TWmvProfile> SystemProfiles(const QString& folder);
+
+    // The user's settings, read from (and written to) the registry file.
+    static TDivxSettings LoadDivxSettings();
+    static bool SaveDivxSettings(const TDivxSettings& settings);
+    // LAME's "Bitrate" (kbit/s) under "\Software\GNU\LAME MPEG Layer III Audio Encoder Filter".
+    static int Mp3Bitrate();
+    static bool SetMp3Bitrate(int kbps);
+    static QList<int> Mp3Bitrates(); // the values the list offers
+
+private:
+    std::vector<TDivxEntry> m_divx;
+    bool m_mp3 = false;
+};
+
+// The catalog of the running program (filled by Discover at start-up).
+TEncoderCatalog& Encoders();

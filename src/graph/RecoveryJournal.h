@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The files being written, kept in a small journal in the user's data folder, so that a
+// recording cut short by a crash or a power loss is repaired at the next start.
+class TRecordingJournal {
+public:
+    explicit TRecordingJournal(const QString& journalPath = DefaultPath());
+
+    static QString DefaultPath(); // <XDG data>/vidorra/en-cours.journal
+
+    bool Add(const QString& fileName);    // before the first byte is written
+    bool Remove(const QString& fileName); // once the file is complete
+    QStringList Pending() const;
+
+private:
+    QString m_path;
+};
+
+// Repairs a recording that was not finished, so that it plays up to its last written
+// second: AVI (sizes and index rebuilt from the chunks, OpenDML included), WAV and the
+// program's MP3-in-RIFF files (header sizes). Files of other kinds need nothing. Never
+// makes a file worse: false when the file is not of a kind it knows or cannot be read.
+bool RepairRecording(const QString& fileName);
+
+// Repairs every file of the journal and removes it from the journal; returns the names of
+// the files repaired (for a message to the user).
+QStringList RepairPendingRecordings(TRecordingJournal& journal);
+
+// Free space of the filesystem holding path, in bytes (statvfs); -1 when unknown.
+qint64 FreeSpaceFor(const QString& path);
+// The mount point of the filesystem holding path (the "drive" the status bar names).
+QString MountPointOf(const QString& path);
