@@ -25,6 +25,11 @@ private:
 // makes a file worse: false when the file is not of a kind it knows or cannot be read.
 bool RepairRecording(const QString& fileName);
 
+// What RepairRecording found: a file it does not know, a finished file left as it was, a
+// file it repaired, or one of its kinds it could not repair (left untouched).
+enum class TRepairOutcome { NotRecognised, Intact, Repaired, Failed };
+TRepairOutcome RepairRecordingOutcome(const QString& fileName);
+
 // Repairs every file of the journal and removes it from the journal; returns the names of
 // the files repaired (for a message to the user).
 QStringList RepairPendingRecordings(TRecordingJournal& journal);

@@ -1,0 +1,233 @@
+#include "RecoveryJournal.h"
+
+#include "AtomicFile.h"
+#include "Log.h"
+#include "RecordingRepair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+// The journal is changed from the UI thread and read at start-up; one lock keeps two
+// recordings that start together from losing each other's line.
+QMutex g_journalLock;
+
+// A damaged journal (a torn write of an older version, a hand edit) is read as far as it
+// makes sense: more than this is not a journal of ours.
+constexpr qint64 kMaxJournalBytes = 1 << 20;
+
+bool IsUsableLine(const QString& line) {
+    if (line.isEmpty() || !line.startsWith('/') || line.contains(QChar::ReplacementCharacter))
+        return false;
+    for (const QChar c : line)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    return true;
+}
+
+QStringList ReadLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.read(kMaxJournalBytes);
+    QStringList lines;
+    for (const QByteArray& raw : bytes.split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        if (IsUsableLine(line) && !lines.contains(line))
+            lines << line;
+        else if (!raw.isEmpty())
+            qCWarning(lcVidorra) << "recording journal: skipped a damaged line";
+    }
+    return lines;
+}
+
+bool WriteLines(const QString& path, const QStringList& lines) {
+    if (lines.isEmpty() && !QFile::exists(path))
+        return true;
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toUtf8() + '\n';
+    return writeFileAtomically(path, bytes);
+}
+
+QString Absolute(const QString& fileName) {
+    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+}
+
+// The path itself when it exists, else its nearest existing parent folder.
+QByteArray ExistingPath(const QString& path) {
+    QString p = Absolute(path.isEmpty() ? QStringLiteral(".") : path);
+    struct stat st {};
+    while (::stat(QFile::encodeName(p).constData(), &st) != 0) {
+        const QString parent = QFileInfo(p).path();
+        if (parent == p)
+            return {};
+        p = parent;
+    }
+    return QFile::encodeName(p);
+}
+
+} // namespace
+
+TRecordingJournal::TRecordingJournal(const QString& journalPath) : m_path(journalPath) {}
+
+QString TRecordingJournal::DefaultPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/vidorra/en-cours.journal");
+}
+
+bool TRecordingJournal::Add(const QString& fileName) {
+    const QString name = Absolute(fileName);
+    // One name per line: a name with a line break could not be read back.
+    if (fileName.isEmpty() || !IsUsableLine(name))
+        return false;
+    QMutexLocker lock(&g_journalLock);
+    QStringList lines = ReadLines(m_path);
+    if (lines.contains(name))
+        return true;
+    lines << name;
+    return WriteLines(m_path, lines);
+}
+
+bool TRecordingJournal::Remove(const QString& fileName) {
+    const QString name = Absolute(fileName);
+    QMutexLocker lock(&g_journalLock);
+    QStringList lines = ReadLines(m_path);
+    const bool damaged = QFileInfo(m_path).size() > 0 && lines.isEmpty();
+    if (!lines.removeAll(name) && !damaged)
+        return true;
+    return WriteLines(m_path, lines);
+}
+
+QStringList TRecordingJournal::Pending() const {
+    QMutexLocker lock(&g_journalLock);
+    return ReadLines(m_path);
+}
+
+TRepairOutcome RepairRecordingOutcome(const QString& fileName) {
+    repair::TFileAccess file(fileName);
+    uint8_t head[12];
+    if (!file.OpenRead() || !file.Read(0, head, sizeof head))
+        return TRepairOutcome::NotRecognised;
+    if (std::memcmp(head, "RIFF", 4) != 0)
+        return TRepairOutcome::NotRecognised;
+    if (std::memcmp(head + 8, "WAVE", 4) == 0)
+        return repair::RepairWav(file);
+    if (std::memcmp(head + 8, "AVI ", 4) == 0)
+        return repair::RepairAvi(file);
+    return TRepairOutcome::NotRecognised;
+}
+
+bool RepairRecording(const QString& fileName) {
+    const TRepairOutcome outcome = RepairRecordingOutcome(fileName);
+    return outcome == TRepairOutcome::Intact || outcome == TRepairOutcome::Repaired;
+}
+
+QStringList RepairPendingRecordings(TRecordingJournal& journal) {
+    QStringList repaired;
+    for (const QString& name : journal.Pending()) {
+        // MPEG and streamable ASF need nothing; a file that no longer exists needs nothing.
+        if (QFileInfo::exists(name)) {
+            const TRepairOutcome outcome = RepairRecordingOutcome(name);
+            if (outcome == TRepairOutcome::Repaired)
+                repaired << name;
+            else if (outcome == TRepairOutcome::Failed)
+                qCWarning(lcVidorra) << "recording" << name << "could not be repaired";
+        }
+        journal.Remove(name);
+    }
+    return repaired;
+}
+
+qint64 FreeSpaceFor(const QString& path) {
+    const QByteArray existing = ExistingPath(path);
+    struct statvfs vfs {};
+    if (existing.isEmpty() || ::statvfs(existing.constData(), &vfs) != 0)
+        return -1;
+    return static_cast<qint64>(vfs.f_bavail) * static_cast<qint64>(vfs.f_frsize);
+}
+
+QString MountPointOf(const QString& path) {
+    QByteArray current = ExistingPath(path);
+    struct stat st {};
+    if (current.isEmpty() || ::stat(current.constData(), &st) != 0)
+        return {};
+    const dev_t device = st.st_dev;
+    QString p = QFile::decodeName(current);
+    for (;;) {
+        const QString parent = QFileInfo(p).path();
+        if (parent == p || ::stat(QFile::encodeName(parent).constData(), &st) != 0 ||
+            st.st_dev != device)
+            return p;
+        p = parent;
+    }
+}
+
+namespace repair {
+
+bool TFileAccess::OpenRead() {
+    if (!m_file.open(QIODevice::ReadOnly))
+        return false;
+    m_size = static_cast<uint64_t>(m_file.size());
+    return true;
+}
+
+bool TFileAccess::OpenWrite() {
+    m_file.close();
+    if (!m_file.open(QIODevice::ReadWrite))
+        return false;
+    m_size = static_cast<uint64_t>(m_file.size());
+    return true;
+}
+
+bool TFileAccess::Read(uint64_t pos, void* data, uint64_t n) {
+    if (pos > m_size || n > m_size - pos || !m_file.seek(static_cast<qint64>(pos)))
+        return false;
+    return m_file.read(static_cast<char*>(data), static_cast<qint64>(n)) == qint64(n);
+}
+
+bool TFileAccess::Read32(uint64_t pos, uint32_t& value) {
+    uint8_t b[4];
+    if (!Read(pos, b, 4))
+        return false;
+    value = Le32(b);
+    return true;
+}
+
+bool TFileAccess::Write(uint64_t pos, const void* data, uint64_t n) {
+    if (!m_file.seek(static_cast<qint64>(pos)) ||
+        m_file.write(static_cast<const char*>(data), static_cast<qint64>(n)) != qint64(n))
+        return false;
+    m_size = std::max(m_size, pos + n);
+    return true;
+}
+
+bool TFileAccess::Write32(uint64_t pos, uint32_t value) {
+    std::vector<uint8_t> b;
+    Put32(b, value);
+    return Write(pos, b.data(), 4);
+}
+
+bool TFileAccess::Truncate(uint64_t size) {
+    if (!m_file.flush() || !m_file.resize(static_cast<qint64>(size)))
+        return false;
+    m_size = size;
+    return true;
+}
+
+bool TFileAccess::Sync() {
+    return m_file.flush() && ::fsync(m_file.handle()) == 0;
+}
+
+} // namespace repair
