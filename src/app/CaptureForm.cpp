@@ -13,6 +13,7 @@
 #include "Plaque.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
+#include "RecordingController.h"
 #include "ShortcutRouter.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
@@ -23,13 +24,16 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <exception>
 
 QString TCaptureForm::windowCaption() {
@@ -104,6 +108,22 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             if (GstElement* overlay = m_dm->overlay())
                 g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
         };
+        recorder = new TRecordingController(*this, *m_dm);
+        UpdateStatusTexts = [this] { recorder->UpdateStatusTexts(); };
+        recordedFiles = [this] { return recorder->recordedFiles(); };
+        connect(m_dm, &Tdm::elementMessage, this, [this](GstMessage* message) {
+            const GstStructure* s = gst_message_get_structure(message);
+            if (!s || !gst_structure_has_name(s, "vr-snapshot"))
+                return;
+            // A still is ready in a grab slot: in image-by-image mode it lets one more
+            // picture into the recording; the slot is always given back.
+            gint slot = -1;
+            gst_structure_get_int(s, "lparam", &slot);
+            if (recorder->imageByImage())
+                recorder->takeImageByImageFrame();
+            if (slot >= 0)
+                g_signal_emit_by_name(m_dm->overlay(), "release-slot", slot);
+        });
     }
     m_plaque = plaque;
     m_raccourcis = raccourcis;
@@ -137,6 +157,10 @@ void TCaptureForm::firstShow() {
     action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(QStringLiteral("Alt+N"))};
 
     ApplyPreferences();
+    if (recorder) {
+        recorder->machine().Reset(RecordingState::rsPreview);
+        recorder->EnterState(RecordingState::rsPreview);
+    }
 
     if (!m_finishScheduled) {
         m_finishScheduled = true;
@@ -191,8 +215,15 @@ void TCaptureForm::FinishStartup() {
                                                                 : CreateSystemDeviceEnumerator());
             sources->mp3EncoderFound = gst_element_factory_find("lamemp3enc") != nullptr;
             sources->onFormatChanged = [this] {
-                if (UpdateStatusTexts)
-                    UpdateStatusTexts();
+                if (recorder) {
+                    recorder->RecomputeNextName();
+                    if (recorder->state() == RecordingState::rsPreview)
+                        recorder->EnterState(RecordingState::rsPreview);
+                }
+            };
+            sources->stopRecording = [this] {
+                if (recorder)
+                    recorder->GraphDeviceLost();
             };
             currentVideoSource = [this] {
                 TVideoSourceInfo info;
@@ -256,6 +287,10 @@ void TCaptureForm::ShowVideo() {
     Shape2->show();
     vwEcran->show();
     vwEcran->raise();
+    for (const char* name : {"acSliders", "saGrab", "saCapturerBascule", "tafullscreen"})
+        action(QLatin1String(name))->setEnabled(true);
+    for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
+        action(QLatin1String(name))->setEnabled(VideoReady);
     ApplyAspectRatio();
 }
 
@@ -265,6 +300,31 @@ void TCaptureForm::ShowNoVideo() {
     videoWidget->clear();
     Panel2->show();
     Panel2->raise();
+    if (sliderVert->isVisible())
+        action("acSliders")->executeInteractive(this);
+    Shape1->hide();
+    for (const char* name :
+         {"saGrab", "acSliders", "taIncruster", "acVertFlip", "acHorzFlip", "tafullscreen"})
+        action(QLatin1String(name))->setEnabled(false);
+    // Recording stays possible with a sound source alone.
+    const bool audio = sources && sources->currentAudio();
+    if (!(recorder && recorder->machine().recording()))
+        action("saCapturerBascule")->setEnabled(audio);
+}
+
+void TCaptureForm::closeWithoutQuestion() {
+    gp->askWhenNothingStored = false;
+    close();
+}
+
+bool TCaptureForm::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the status bar opens the folder of the recordings.
+    if (watched == statusPanels && event->type() == QEvent::MouseButtonRelease &&
+        Prm.videoDirectory) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Prm.videoDirectory->Value));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // The command line runs once start-up has finished, so that commands find the source
@@ -285,6 +345,8 @@ void TCaptureForm::runCommandLine() {
 bool TCaptureForm::closeQuery() {
     if (action("tafullscreen")->isChecked())
         action("tafullscreen")->executeInteractive(this);
+    if (recorder)
+        recorder->HaltGraph(); // the recording is finalised
     if (sources)
         sources->DisconnectAll();
     if (m_dm)

@@ -23,6 +23,7 @@ class QToolBar;
 class QToolButton;
 class ShortcutRouter;
 class TCheckAction;
+class TRecordingController;
 class TErreurFrame;
 class TSourcesController;
 class TSourcesFrame;
@@ -98,6 +99,10 @@ public:
     void ShowVideo();                         // the picture instead of the no-video panel
     void ShowNoVideo();                       // the no-video panel
     Tdm* dm() const { return m_dm; }
+    Tplaque* plaque() const { return m_plaque; }
+    // Closes as acQuitter does, without the store question (a signal or the session's end):
+    // settings are saved when a store mode is chosen, nothing is stored or erased otherwise.
+    void closeWithoutQuestion();
     // Files of this run's recordings, most recent last (kept by the controller).
     std::function<QStringList()> recordedFiles;
     // Filled by the recording controller and the overlay wiring.
@@ -133,8 +138,9 @@ public:
     std::array<QFrame*, 9> panels{};
     TErreurFrame* ErreurFrame1;
     TSourcesFrame* SourcesFrame;
-    TVideoWidget* videoWidget;             // vwEcran
-    TSourcesController* sources = nullptr; // created at the first idle moment
+    TVideoWidget* videoWidget;                // vwEcran
+    TSourcesController* sources = nullptr;    // created at the first idle moment
+    TRecordingController* recorder = nullptr; // created with the graph module
     QGroupBox* gbPrefs;
     QButtonGroup* rgPrefs;  // "Comment sauver les préférences en quittant"
     QLineEdit* leFramerate; // on the sources panel
@@ -144,6 +150,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

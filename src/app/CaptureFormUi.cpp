@@ -122,6 +122,7 @@ void TCaptureForm::buildWidgets() {
     buildPanels();
 
     statusPanels = new TStatusPanels(this);
+    statusPanels->installEventFilter(this);
     statusBar()->addWidget(statusPanels, 1);
     statusBar()->setSizeGripEnabled(true);
 

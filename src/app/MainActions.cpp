@@ -12,6 +12,7 @@
 #include "ParameterTable.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
+#include "RecordingController.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "SuperAction.h"
@@ -159,23 +160,10 @@ const ToggleTexts kToggleTexts[] = {
 // Actions whose work is done by parts of the program not present yet: listed, but
 // disabled until those parts enable them.
 const char* const kNotYetAvailable[] = {
-    "saGrab",
-    "acCouper",
-    "acProgrammerBascule",
-    "cam_PlayPause",
-    "cam_Stop",
-    "cam_AvanceLent",
-    "cam_AvanceRapide",
-    "cam_ReculeLent",
-    "cam_ReculeRapide",
-    "saCapturerBascule",
-    "acShowVideoPilotDV",
-    "acShowAudioPilotDV",
-    "cam_Toggle",
-    "taDecalage",
-    "cam_Play",
-    "cam_Pause",
-    "saIntervallo",
+    "acProgrammerBascule", "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",
+    "cam_AvanceRapide",    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV",
+    "acShowAudioPilotDV",  "cam_Toggle",     "taDecalage",       "cam_Play",
+    "cam_Pause",           "saIntervallo",
 };
 
 } // namespace
@@ -281,8 +269,18 @@ void TCaptureForm::connectHandlers() {
     };
     inlay->SetChecked(false);
     auto* lock = static_cast<TtoggleAction*>(action("taLock"));
-    lock->OnTrueExecute = [lock](QObject*) { lock->SetChecked(false); };
-    lock->OnfalseExecute = [lock](QObject*) { lock->SetChecked(true); };
+    lock->OnTrueExecute = [this, lock](QObject*) {
+        lock->SetChecked(false);
+        Prm.previewLocked->Value = false;
+        if (recorder)
+            recorder->ApplyPreviewLock();
+    };
+    lock->OnfalseExecute = [this, lock](QObject*) {
+        lock->SetChecked(true);
+        Prm.previewLocked->Value = true;
+        if (recorder)
+            recorder->ApplyPreviewLock();
+    };
     lock->SetChecked(false);
     // The freezes keep their state here; the recording controller acts on it.
     bindAction("taFreezepreview", [this](QObject*) {
@@ -292,6 +290,24 @@ void TCaptureForm::connectHandlers() {
     });
     bindAction("taFreezeCapture", [this](QObject*) {
         Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+        if (recorder)
+            recorder->SetCaptureFrozen(Prm.freezeCapture->Value);
+    });
+    bindAction("saCapturerBascule", [this](QObject*) {
+        if (recorder)
+            recorder->CaptureCommand();
+    });
+    bindAction("acCouper", [this](QObject*) {
+        if (recorder)
+            recorder->CutRecording();
+    });
+    bindAction("acProgrammerBascule", [this](QObject*) {
+        if (recorder)
+            recorder->ScheduleCommand();
+    });
+    bindAction("saGrab", [this](QObject*) {
+        if (m_dm && m_dm->overlay())
+            g_signal_emit_by_name(m_dm->overlay(), "grab-image");
     });
 
     bindAction("acVertFlip", [this](QObject*) { applyFlip(true); });

@@ -107,6 +107,10 @@ bool TMornePreferences::ownerCloseQuery() {
     if (ownerCloseQueryHandler && !ownerCloseQueryHandler())
         return false;
     const QString caption = QStringLiteral("Enregistrement des préférences de %1").arg(titre);
+    if (m_mode == spNone && !askWhenNothingStored) {
+        m_closeDone = true;
+        return true;
+    }
     if (m_mode == spNone) {
         const auto choice = m_dialog->ask(caption);
         if (!choice)

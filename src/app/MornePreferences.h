@@ -20,7 +20,10 @@ public:
     explicit TMornePreferences(QWidget* owner);
     ~TMornePreferences() override;
 
-    QString titre;   // the program's bare name
+    QString titre; // the program's bare name
+    // False when the program closes by a signal or the session's end: with nothing stored,
+    // nothing is asked, stored or erased.
+    bool askWhenNothingStored = true;
     QString version; // product title and maker credit
 
     // The owner's own show and close-query handlers, which the component calls at its

@@ -105,17 +105,19 @@ TEST(MainWindow, LayoutCommands) {
     EXPECT_EQ(p.form.PreviewShiftX, 266);
     EXPECT_EQ(p.form.Panel1->x(), 276);
 
-    // Full screen without a video source: only the check mark changes.
+    // Without a video source there is no full screen.
     ASSERT_NE(p.form.sources, nullptr);
     p.form.sources->SelectVideoSource("aucun flux vidéo");
     p.form.action("tafullscreen")->executeInteractive(&p.form);
-    EXPECT_TRUE(p.form.action("tafullscreen")->isChecked());
     EXPECT_FALSE(p.plaque.isVisible());
-    p.form.action("tafullscreen")->executeInteractive(&p.form);
-    EXPECT_FALSE(p.form.action("tafullscreen")->isChecked());
+    EXPECT_TRUE(p.form.Panel2->isVisibleTo(&p.form));
 
     // With a source, the picture is fitted into the preview box.
     p.form.currentVideoSource = [] { return TVideoSourceInfo{true, QSize(720, 576), false}; };
+    // The preview lock keeps native formats at their own ratio; unlocked, any ratio goes.
+    if (Prm.previewLocked->Value)
+        p.form.action("taLock")->executeInteractive(&p.form);
+    ASSERT_FALSE(Prm.previewLocked->Value);
     p.form.action("saRatio16x9")->executeInteractive(&p.form);
     const QRect fitBox = p.form.Panel2->geometry();
     EXPECT_EQ(p.form.vwEcran->width(), fitBox.width());

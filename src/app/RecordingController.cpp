@@ -1,0 +1,564 @@
+#include "RecordingController.h"
+
+#include "CaptureForm.h"
+#include "CaptureFormats.h"
+#include "Dm.h"
+#include "ImageList.h"
+#include "Log.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "Prompts.h"
+#include "SceneDetect.h"
+#include "SceneFile.h"
+#include "SourcesController.h"
+#include "SourcesFrame.h"
+#include "StatusPanels.h"
+#include "SuperAction.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QSlider>
+#include <QStorageInfo>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+// Frame colours of the states (0x00BBGGRR in the settings; here as Qt colours).
+QColor colourOf(RecordingState state, const QPalette& palette) {
+    switch (state) {
+    case RecordingState::rsRecording:
+        return QColor(255, 0, 0);
+    case RecordingState::rsProgrammed:
+        return QColor(255, 255, 0);
+    case RecordingState::rsProgrammedRecording:
+        return QColor(255, 0, 255);
+    default:
+        return palette.color(QPalette::Button);
+    }
+}
+
+const QString kCaptureHint = QStringLiteral(
+    "Capturer le flux vidéo ou audio actuel sur le disque dur.\r\nLa barre d'Espace permet "
+    "aussi de lancer  la capture.");
+const QString kStopHint =
+    QStringLiteral("Stopper la capture.\r\nLa barre d'Espace permer aussi de stopper la capture.");
+} // namespace
+
+TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
+    : QObject(&form), m_form(form), m_dm(dm) {
+    // One tick at a time: the next wait starts when the handler has run.
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(300);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        DroppedActionTimer();
+        m_timer->start();
+    });
+    m_timer->start();
+
+    connect(&m_dm, &Tdm::recordingStoppedByDiskReserve, this, [this](const QString& file) {
+        stoppedByRecordingSide(QStringLiteral("L'enregistrement de %1 a été arrêté : le disque "
+                                              "est presque plein. Le fichier est complet.")
+                                   .arg(file));
+    });
+    connect(&m_dm, &Tdm::recordingEndedByError, this,
+            [this](const QString& file, const QString& message) {
+                stoppedByRecordingSide(
+                    QStringLiteral("L'enregistrement de %1 a été arrêté : %2").arg(file, message));
+            });
+    connect(&m_dm, &Tdm::recordingNeedsRollover, this, [this] {
+        // A WAV or MP3 file is about to reach 4 GiB: the recording goes on in a new file.
+        if (m_machine.recording())
+            CutRecording();
+    });
+    m_dm.onFrameByFrameEnd = [this](const QString& file, quint64 frames) {
+        if (frames == 0)
+            m_recorded.removeAll(file);
+        emit recordedFilesChanged();
+    };
+    RecomputeNextName();
+}
+
+TRecordingController::~TRecordingController() = default;
+
+void TRecordingController::post(std::function<void()> command) {
+    if (m_busy) {
+        m_pending.append(std::move(command));
+        return;
+    }
+    m_busy = true;
+    command();
+    while (!m_pending.isEmpty())
+        m_pending.takeFirst()();
+    m_busy = false;
+}
+
+void TRecordingController::RecomputeNextName() {
+    if (!Prm.videoDirectory)
+        return;
+    m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    m_form.nextVideoFileName = m_nextName;
+}
+
+// ------------------------------------------------------------------ start and stop
+
+bool TRecordingController::StartCapture() {
+    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
+    const TPathProbe probe = RealPathProbe();
+    if (m_machine.state() == RecordingState::rsPreview) {
+        if (MustAskOverwriteVideo(m_nextName, Prm.confirmerVideo->Value, probe)) {
+            const IPrompts::Answer a =
+                prompts().question(&m_form, OverwriteVideoQuestion(m_nextName, true), true);
+            if (a == IPrompts::All) {
+                Prm.confirmerVideo->Value = false;
+            } else if (a != IPrompts::Yes) {
+                capture->SetChecked(false);
+                return false;
+            }
+        }
+        if (MustAskCreateFolder(m_nextName, Prm.confirmerVideo->Value, probe) &&
+            prompts().question(&m_form, CreateFolderQuestion(FolderPart(m_nextName))) !=
+                IPrompts::Yes) {
+            capture->SetChecked(false);
+            return false;
+        }
+    }
+    if (!QDir().mkpath(FolderPart(m_nextName))) {
+        prompts().error(&m_form, QStringLiteral("Impossible de créer le dossier %1 : "
+                                                "l'enregistrement n'a pas commencé.")
+                                     .arg(FolderPart(m_nextName)));
+        capture->SetChecked(false);
+        return false;
+    }
+    m_currentFile = m_nextName;
+    HaltGraph();
+
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
+    GstElement* detector = video ? video->SceneDetector() : nullptr;
+    const uint8_t format = Prm.captureFormat->Value;
+    if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
+        capture->SetChecked(false);
+        prompts().error(
+            &m_form,
+            QStringLiteral("L'enregistrement n'a pas pu commencer.\r\n%1").arg(m_dm.lastError()));
+        return false;
+    }
+    m_partOpen = true;
+    m_imageByImage = format == cfFrameByFrame;
+    m_frameCount = 0;
+    if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
+        openSceneFile(m_currentFile);
+    m_form.ApplyVolume();
+    m_started = QDateTime::currentDateTime();
+    // Device changes are not followed while recording; a lost device stops the recording.
+    m_savedNotifier = Prm.notifier->Value;
+    Prm.notifier->Value = false;
+    m_dm.RunGraph();
+    addRecorded(m_currentFile);
+    return true;
+}
+
+bool TRecordingController::StopCapture() {
+    HaltGraph();
+    TSourcesController* sources = m_form.sources;
+    const bool connected =
+        !sources || ((!sources->currentVideo() || sources->currentVideo()->Connected) &&
+                     (!sources->currentAudio() || sources->currentAudio()->Connected));
+    m_imageByImage = false;
+    m_form.ApplyVolume();
+    Prm.notifier->Value = m_savedNotifier;
+    if (connected)
+        m_dm.RunGraph();
+    return connected;
+}
+
+// Ends the running recording part: the file is finalised, the next name computed, the scene
+// file closed.
+void TRecordingController::HaltGraph() {
+    if (!m_partOpen)
+        return;
+    m_partOpen = false;
+    m_dm.EndRecordingPart();
+    const quint64 dropped = m_dm.droppedFrames();
+    m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    m_form.nextVideoFileName = m_nextName;
+    const QString scn = closeSceneFile();
+    if (!scn.isEmpty() && dropped > 0 &&
+        prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
+            IPrompts::Yes)
+        QFile::remove(scn);
+}
+
+void TRecordingController::CutRecording() {
+    post([this] {
+        if (!m_machine.recording() || !m_partOpen)
+            return;
+        const QString newFile =
+            m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+        if (m_sceneDetector)
+            vrSceneDetectEndPart(m_sceneDetector);
+        closeSceneFile();
+        const uint8_t format = Prm.captureFormat->Value;
+        if (format != cfNone && format != cfDefault && !m_dm.SplitRecording(newFile)) {
+            prompts().error(&m_form, QStringLiteral("Impossible de continuer l'enregistrement "
+                                                    "dans %1.\r\n%2")
+                                         .arg(newFile, m_dm.lastError()));
+            return;
+        }
+        m_currentFile = newFile;
+        m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
+        m_form.nextVideoFileName = m_nextName;
+        TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+        if (video && video->SceneDetector() && format != cfWav && format != cfMp3 && Prm.scn->Value)
+            openSceneFile(m_currentFile);
+        addRecorded(m_currentFile);
+        m_frameCount = 0;
+        m_form.ApplyVolume();
+    });
+}
+
+void TRecordingController::GraphDeviceLost() {
+    if (!m_machine.recording() || !m_partOpen)
+        return;
+    const QString file = m_currentFile;
+    StopCapture();
+    prompts().warning(&m_form, QStringLiteral("La source de l'enregistrement a été perdue. "
+                                              "Le fichier %1 a été fermé.")
+                                   .arg(file));
+}
+
+void TRecordingController::stoppedByRecordingSide(const QString& message) {
+    post([this, message] {
+        m_machine.Handle(RecordingEvent::StoppedBySelf);
+        prompts().warning(&m_form, message);
+    });
+}
+
+void TRecordingController::FallBackToNoVideo() {
+    HaltGraph();
+    disarmAlarm();
+    m_form.ShowNoVideo();
+}
+
+bool TRecordingController::takeImageByImageFrame() {
+    if (!m_imageByImage)
+        return false;
+    ++m_frameCount;
+    m_dm.GrantFrame();
+    return true;
+}
+
+void TRecordingController::addRecorded(const QString& file) {
+    m_recorded.append(file);
+    emit recordedFilesChanged();
+}
+
+// ------------------------------------------------------------------ scene file
+
+void TRecordingController::openSceneFile(const QString& recordingFile) {
+    TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+    GstElement* detector = video ? video->SceneDetector() : nullptr;
+    if (!detector)
+        return;
+    auto file = std::make_unique<TSceneFile>();
+    if (!file->Open(TSceneFile::PathFor(recordingFile))) {
+        qCWarning(lcVidorra) << "scene list not written for" << recordingFile;
+        return;
+    }
+    TSceneFile* target = file.get();
+    m_sceneFile = std::move(file);
+    m_sceneDetector = detector;
+    vrSceneDetectSetOnScene(detector, [target](const TDVFrameInfo& start, const TDVFrameInfo& now) {
+        target->Scene(start, now);
+    });
+}
+
+QString TRecordingController::closeSceneFile() {
+    if (!m_sceneFile)
+        return {};
+    if (m_sceneDetector)
+        vrSceneDetectSetOnScene(m_sceneDetector, {}); // after its end-of-part report
+    m_sceneDetector = nullptr;
+    const QString path = m_sceneFile->Path();
+    m_sceneFile->Close();
+    m_sceneFile.reset();
+    return path;
+}
+
+// ------------------------------------------------------------------ states and texts
+
+void TRecordingController::frameColour(RecordingState state) {
+    const QColor colour = colourOf(state, m_form.palette());
+    QPalette pal = m_form.Shape2->palette();
+    const bool frozen = Prm.freezeCapture && Prm.freezeCapture->Value;
+    pal.setBrush(QPalette::Window,
+                 QBrush(colour, frozen ? Qt::DiagCrossPattern : Qt::SolidPattern));
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_form.Shape2), static_cast<QWidget*>(m_form.sliderVert),
+          static_cast<QWidget*>(m_form.sliderHorz)}) {
+        w->setAutoFillBackground(true);
+        w->setPalette(pal);
+    }
+}
+
+void TRecordingController::setCaptureActionLook(bool recording) {
+    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
+    const uint8_t format = Prm.captureFormat->Value;
+    const bool noVideo = !m_form.sources || !m_form.sources->currentVideo();
+    capture->setText(recording ? QStringLiteral("Stop Capture") : QStringLiteral("Capturer"));
+    capture->setToolTip(recording ? kStopHint : kCaptureHint);
+    const int image = recording                                         ? ImageList::imStopCapture
+                      : (noVideo || format == cfWav || format == cfMp3) ? ImageList::imCaptureAudio
+                                                                        : ImageList::imCapture;
+    capture->setImageindex(image);
+    capture->setIcon(ImageList::icon(image));
+    capture->setCheckable(true);
+    capture->setChecked(recording);
+}
+
+void TRecordingController::EnterState(RecordingState state) {
+    const bool recording =
+        state == RecordingState::rsRecording || state == RecordingState::rsProgrammedRecording;
+    const bool programmed =
+        state == RecordingState::rsProgrammed || state == RecordingState::rsProgrammedRecording;
+    frameColour(state);
+    if (TSourcesFrame* frame = m_form.SourcesFrame) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(frame->gbVideo), static_cast<QWidget*>(frame->gbAudio),
+              static_cast<QWidget*>(frame->gbFormatCapture),
+              static_cast<QWidget*>(frame->ActualiserVideoSpeedBtn)})
+            w->setEnabled(!recording);
+    }
+    m_form.action("acCouper")->setEnabled(recording);
+    m_form.action("taLock")->setEnabled(!recording);
+    setCaptureActionLook(recording);
+    if (state == RecordingState::rsPreview) {
+        const bool haveSource =
+            m_form.sources && (m_form.sources->currentVideo() || m_form.sources->currentAudio());
+        m_form.action("saCapturerBascule")->setEnabled(haveSource);
+    }
+    TCustomSuperAction* schedule = m_form.action("acProgrammerBascule");
+    schedule->setText(programmed ? QStringLiteral("Stop Prog") : QStringLiteral("Prog"));
+    schedule->setToolTip(programmed ? QStringLiteral("Interrompre la programmation")
+                                    : QStringLiteral("Lancer la programmation"));
+    schedule->setIcon(
+        ImageList::icon(programmed ? ImageList::imStopProgram : ImageList::imProgram));
+
+    const uint8_t format = Prm.captureFormat->Value;
+    switch (state) {
+    case RecordingState::rsPreview:
+        UpdateStatusTexts();
+        break;
+    case RecordingState::rsRecording:
+        m_form.statusPanels->setText(
+            1, sourceSummary(format != cfWav && format != cfMp3, format != cfFrameByFrame));
+        m_form.statusPanels->setRedSuffix({});
+        break;
+    case RecordingState::rsProgrammed:
+        m_form.statusPanels->setText(1, QStringLiteral("programmation") + effectsText());
+        m_form.statusPanels->setRedSuffix(
+            Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
+        m_form.statusPanels->setText(3, QStringLiteral("début à ") +
+                                            startTime.toString(QStringLiteral("hh:mm:ss")));
+        break;
+    case RecordingState::rsProgrammedRecording:
+        m_form.statusPanels->setText(1, QStringLiteral("capture jusqu'à ") +
+                                            endTime.toString(QStringLiteral("hh:mm:ss")));
+        m_form.statusPanels->setRedSuffix({});
+        break;
+    }
+}
+
+QString TRecordingController::effectsText() const {
+    QString text;
+    if (Prm.muteOn->Value)
+        text += QStringLiteral(" mute");
+    if (m_form.action("taIncruster")->isChecked() && m_form.VideoReady)
+        text += QStringLiteral(" in");
+    text += Prm.wideScreen->Value ? QStringLiteral(" 16x9") : QStringLiteral(" 4x3");
+    if (Prm.wantVertFlip->Value && m_form.VideoReady)
+        text += QStringLiteral(" v");
+    return text;
+}
+
+QString TRecordingController::sourceSummary(bool withVideo, bool withAudio) const {
+    QString text;
+    TSourcesController* sources = m_form.sources;
+    if (withVideo && sources && sources->currentVideo())
+        text = QStringLiteral("Vid: ") + sources->currentVideo()->Name.left(3).toUpper();
+    if (withAudio && sources && sources->currentAudio()) {
+        if (!text.isEmpty())
+            text += QStringLiteral(" - ");
+        text += QStringLiteral("Aud: ") + sources->currentAudio()->Name.left(3);
+    }
+    if (!text.isEmpty())
+        text += QStringLiteral("=>") + CaptureFormatShortLabel(Prm.captureFormat->Value);
+    return text;
+}
+
+QString TRecordingController::freeSpaceText() const {
+    // The drive of the next file: the filesystem holding its folder (or the nearest parent).
+    QString folder = FolderPart(m_nextName);
+    while (!folder.isEmpty() && !QFileInfo::exists(folder))
+        folder = QFileInfo(folder).path() == folder ? QString() : QFileInfo(folder).path();
+    const QStorageInfo storage(folder.isEmpty() ? QDir::homePath() : folder);
+    const qint64 mib = storage.isValid() ? storage.bytesAvailable() / 1048576 : 0;
+    return QStringLiteral("%1 mo libres sur %2").arg(mib).arg(storage.rootPath().toUpper());
+}
+
+void TRecordingController::UpdateStatusTexts() {
+    if (!Prm.extensionDesImages)
+        return;
+    const QString kind =
+        Prm.extensionDesImages->Value == 1 ? QStringLiteral("JPG - ") : QStringLiteral("BMP - ");
+    m_form.statusPanels->setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
+    m_form.statusPanels->setText(1, QStringLiteral("Prévisualisation") + effectsText());
+    m_form.statusPanels->setRedSuffix(
+        Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
+    const QString summary = sourceSummary(true, true);
+    if (!summary.isEmpty())
+        m_form.statusPanels->setText(2, summary);
+    m_form.statusPanels->setText(3, freeSpaceText());
+}
+
+void TRecordingController::DroppedActionTimer() {
+    if (!m_machine.recording() || !Prm.captureFormat)
+        return;
+    const qint64 seconds = std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()));
+    m_form.statusPanels->setText(2, QString::asprintf("durée %d:%.2d :%.2d",
+                                                      int((seconds / 3600) % 24),
+                                                      int((seconds / 60) % 60), int(seconds % 60)));
+    QString panel3;
+    switch (Prm.captureFormat->Value) {
+    case cfFrameByFrame:
+        panel3 = QStringLiteral("Image/Image: ") + QString::asprintf("%d frames", m_frameCount);
+        break;
+    case cfWav:
+        panel3 = QStringLiteral("Audio Wav");
+        break;
+    case cfMp3:
+        panel3 = QStringLiteral("Audio Mp3");
+        break;
+    default: {
+        const quint64 dropped = m_dm.droppedFrames();
+        panel3 = QString::asprintf("%d frames perdues / %d", int(dropped),
+                                   int(dropped + m_dm.recordedFrames()));
+    }
+    }
+    m_form.statusPanels->setText(3, panel3);
+}
+
+// ------------------------------------------------------------------ freezing and the lock
+
+void TRecordingController::SetCaptureFrozen(bool frozen) {
+    Prm.freezeCapture->Value = frozen;
+    m_dm.SetCaptureFrozen(frozen);
+    frameColour(m_machine.state());
+    if (Tplaque* plaque = m_form.plaque()) {
+        QPalette pal = plaque->palette();
+        pal.setColor(QPalette::Window,
+                     frozen ? m_form.palette().color(QPalette::Button) : Qt::black);
+        plaque->setPalette(pal);
+    }
+}
+
+void TRecordingController::ApplyPreviewLock() {
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
+    TAudioSource* audio = sources ? sources->currentAudio() : nullptr;
+    const bool locked = Prm.previewLocked->Value;
+    auto ratios = [this](bool normal, bool r4x3, bool r16x9, bool natif) {
+        m_form.action("saRatioNormal")->setEnabled(normal);
+        m_form.action("saRatio4x3")->setEnabled(r4x3);
+        m_form.action("saRatio16x9")->setEnabled(r16x9);
+        m_form.action("saRatioNatif")->setEnabled(natif);
+    };
+    auto aspectNormal = [this] {
+        Prm.aspectRatio->Value = 0;
+        m_form.ApplyAspectRatio();
+    };
+    if (locked) {
+        switch (Prm.captureFormat->Value) {
+        case cfDvType1Native:
+        case cfMpeg2Native:
+        case cfMpeg1Native:
+            m_form.VideoReady = false;
+            aspectNormal();
+            ratios(true, false, false, false);
+            if (video && audio && audio->Device != video->Device && sources) {
+                for (const auto& a : sources->lists().audio)
+                    if (a->Device == video->Device) {
+                        sources->SelectAudioSource(a->Name);
+                        break;
+                    }
+            }
+            break;
+        case cfDvType2Native:
+        case cfAviNative:
+            m_form.VideoReady = false;
+            aspectNormal();
+            ratios(true, false, false, false);
+            break;
+        case cfDvType2Recompressed:
+            m_form.VideoReady = true;
+            m_form
+                .action(m_form.vwEcran->width() * 9 < m_form.vwEcran->height() * 14 ? "saRatio4x3"
+                                                                                    : "saRatio16x9")
+                ->executeInteractive(&m_form);
+            ratios(false, true, true, false);
+            break;
+        case cfWmv:
+            m_form.VideoReady = true;
+            m_form.action("saRatio4x3")->executeInteractive(&m_form);
+            ratios(false, true, false, false);
+            break;
+        case cfFrameByFrame:
+            m_form.VideoReady = !(video && video->SceneDetector());
+            if (!m_form.VideoReady) {
+                aspectNormal();
+                ratios(true, false, false, false);
+            }
+            if (audio && sources)
+                sources->SelectAudioSource(TSourcesController::kNoAudio);
+            break;
+        case cfDivx: {
+            m_form.VideoReady = true;
+            const char* names[] = {"saRatioNormal", "saRatio4x3", "saRatio16x9", "saRatioNatif"};
+            m_form.action(names[std::min<int>(Prm.aspectRatio->Value, 3)])
+                ->executeInteractive(&m_form);
+            break;
+        }
+        case cfWav:
+        case cfMp3:
+            if (video && sources) {
+                m_form.VideoReady = false;
+                sources->SelectVideoSource(TSourcesController::kNoVideo);
+            }
+            break;
+        default:
+            break;
+        }
+    } else {
+        m_form.VideoReady = video != nullptr;
+        ratios(true, true, true, true);
+        if (sources && !Prm.wantAudioSource->Value.isEmpty())
+            sources->SelectAudioSource(Prm.wantAudioSource->Value);
+    }
+    video = sources ? sources->currentVideo() : nullptr;
+    const bool effects = m_form.VideoReady && video;
+    if (m_form.setOverlayIncrust)
+        m_form.setOverlayIncrust(Prm.wantIncrust->Value && m_form.VideoReady);
+    if (m_form.setOverlayFlip) {
+        m_form.setOverlayFlip(true, Prm.wantVertFlip->Value && m_form.VideoReady);
+        m_form.setOverlayFlip(false, Prm.wantHorzFlip->Value && m_form.VideoReady);
+    }
+    for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
+        m_form.action(QLatin1String(name))->setEnabled(effects);
+    UpdateStatusTexts();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "OutputNaming.h"
+#include "RecordingStateMachine.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QTimer;
+class TCaptureForm;
+class TSceneFile;
+class Tdm;
+typedef struct _GstElement GstElement;
+
+// The main window's recording controller: starts, stops, cuts and freezes recordings,
+// keeps the preview equal to what is recorded, and shows its state in the frame colour,
+// the captions of its actions and the status bar.
+class TRecordingController : public QObject, public IRecordingOps {
+    Q_OBJECT
+public:
+    TRecordingController(TCaptureForm& form, Tdm& dm);
+    ~TRecordingController() override;
+
+    RecordingState state() const { return m_machine.state(); }
+    TRecordingStateMachine& machine() { return m_machine; }
+
+    // Commands (the actions call these).
+    // A command that arrives while a start or stop is under way (the end of a recording
+    // part keeps the window alive while it waits) runs after it, in order.
+    void CaptureCommand() {
+        post([this] { m_machine.Handle(RecordingEvent::CaptureCommand); });
+    }
+    void ScheduleCommand() {
+        post([this] { m_machine.Handle(RecordingEvent::ScheduleCommand); });
+    }
+    void lancerEnregistrement() {
+        post([this] { m_machine.Handle(RecordingEvent::StartAlarm); });
+    }
+    void stopperEnregistrement() {
+        post([this] { m_machine.Handle(RecordingEvent::EndAlarm); });
+    }
+    void CutRecording();
+    void HaltGraph();
+    void GraphDeviceLost();
+    void SetCaptureFrozen(bool frozen);
+    void ApplyPreviewLock();
+    void UpdateStatusTexts();
+    void DroppedActionTimer();
+    // A still notification in image-by-image mode: the frame is counted and let into the file.
+    bool takeImageByImageFrame();
+    bool imageByImage() const { return m_imageByImage; }
+    int frameCount() const { return m_frameCount; }
+
+    // The schedule (the alarm panel plugs in here).
+    std::function<bool()> armStartAlarm = [] { return false; };
+    std::function<bool()> armEndAlarm = [] { return false; };
+    std::function<void()> disarmAlarm = [] {};
+    QTime startTime, endTime; // shown while programmed
+
+    // Files recorded during this run, most recent last.
+    const QStringList& recordedFiles() const { return m_recorded; }
+    QString nextVideoFileName() const { return m_nextName; }
+    QString currentFile() const { return m_currentFile; }
+    void RecomputeNextName(); // after a folder, root name, date or format change
+
+    // IRecordingOps
+    bool StartCapture() override;
+    bool StopCapture() override;
+    bool ArmStartAlarm() override { return armStartAlarm(); }
+    bool ArmEndAlarm() override { return armEndAlarm(); }
+    void DisarmAlarm() override { disarmAlarm(); }
+    void FallBackToNoVideo() override;
+    void EnterState(RecordingState state) override;
+
+signals:
+    void recordedFilesChanged();
+
+private:
+    void post(std::function<void()> command);
+    void frameColour(RecordingState state);
+    void setCaptureActionLook(bool recording);
+    void openSceneFile(const QString& recordingFile);
+    QString closeSceneFile(); // returns the closed file's path
+    QString sourceSummary(bool withVideo, bool withAudio) const;
+    QString freeSpaceText() const;
+    QString effectsText() const;
+    void addRecorded(const QString& file);
+    void stoppedByRecordingSide(const QString& message);
+
+    TCaptureForm& m_form;
+    Tdm& m_dm;
+    TRecordingStateMachine m_machine{*this};
+    TOutputNaming m_naming{QDateTime::currentDateTime()};
+    QString m_nextName;
+    QString m_currentFile;
+    QStringList m_recorded;
+    QDateTime m_started;
+    bool m_partOpen = false;
+    bool m_imageByImage = false;
+    int m_frameCount = 0;
+    bool m_savedNotifier = true;
+    std::unique_ptr<TSceneFile> m_sceneFile;
+    GstElement* m_sceneDetector = nullptr; // the detector feeding m_sceneFile
+    QTimer* m_timer;
+    bool m_busy = false; // a command is under way: the next ones wait for it
+    QList<std::function<void()>> m_pending;
+};
