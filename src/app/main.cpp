@@ -7,10 +7,25 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <gst/gst.h>
+#include <memory>
+#include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+// SIGTERM and SIGINT close the program as "Quitter" does, from the event loop: the handler
+// only writes one byte that the loop reads.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[0], &byte, 1);
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -43,6 +58,25 @@ int main(int argc, char** argv) {
         };
     }
     form.setCommandLine(app.arguments().mid(1));
+
+    std::unique_ptr<QSocketNotifier> terminate;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        terminate = std::make_unique<QSocketNotifier>(g_signalPipe[1], QSocketNotifier::Read);
+        QObject::connect(terminate.get(), &QSocketNotifier::activated, &form, [&form] {
+            char byte;
+            [[maybe_unused]] const auto n = ::read(g_signalPipe[1], &byte, 1);
+            form.closeWithoutQuestion();
+        });
+        struct sigaction action {};
+        action.sa_handler = onTerminate;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+    // The session's end closes the program the same way.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.closeWithoutQuestion(); });
     form.show();
     return app.exec();
 }
