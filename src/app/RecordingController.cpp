@@ -427,13 +427,16 @@ void TRecordingController::UpdateStatusTexts() {
     m_form.statusPanels->setText(3, freeSpaceText());
 }
 
+QString TRecordingController::DurationText(qint64 seconds) {
+    return QString::asprintf("durée %d:%.2d :%.2d", int((seconds / 3600) % 24),
+                             int((seconds / 60) % 60), int(seconds % 60));
+}
+
 void TRecordingController::DroppedActionTimer() {
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
-    const qint64 seconds = std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()));
-    m_form.statusPanels->setText(2, QString::asprintf("durée %d:%.2d :%.2d",
-                                                      int((seconds / 3600) % 24),
-                                                      int((seconds / 60) % 60), int(seconds % 60)));
+    m_form.statusPanels->setText(
+        2, DurationText(std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()))));
     QString panel3;
     switch (Prm.captureFormat->Value) {
     case cfFrameByFrame:

@@ -65,6 +65,8 @@ public:
     QString nextVideoFileName() const { return m_nextName; }
     QString currentFile() const { return m_currentFile; }
     void RecomputeNextName(); // after a folder, root name, date or format change
+    // "durée h:mm :ss", the hours starting again after 24.
+    static QString DurationText(qint64 seconds);
 
     // IRecordingOps
     bool StartCapture() override;

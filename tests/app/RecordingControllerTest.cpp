@@ -1,0 +1,156 @@
+#include "RecordingController.h"
+#include "CaptureForm.h"
+#include "CaptureFormats.h"
+#include "Dm.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "Prompts.h"
+#include "RaccourcisForm.h"
+#include "Sandbox.h"
+#include "SourcesController.h"
+#include "StatusPanels.h"
+#include "SuperAction.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Answers every question as told and keeps what was asked.
+struct ScriptedPrompts : IPrompts {
+    Answer answer = Yes;
+    QStringList asked;
+    Answer question(QWidget*, const QString& text, bool) override {
+        asked << text;
+        return answer;
+    }
+    void information(QWidget*, const QString& text) override { asked << text; }
+    void warning(QWidget*, const QString& text) override { asked << text; }
+    void error(QWidget*, const QString& text) override { asked << text; }
+};
+
+struct PromptsGuard {
+    explicit PromptsGuard(IPrompts* p) : previous(setPrompts(p)) {}
+    ~PromptsGuard() { setPrompts(previous); }
+    IPrompts* previous;
+};
+
+struct Program {
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque{&form};
+    TRaccourcisForm raccourcis;
+    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
+};
+
+} // namespace
+
+TEST(RecordingController, DurationTextStartsAgainAfterADay) {
+    EXPECT_EQ(TRecordingController::DurationText(0), QString("durée 0:00 :00"));
+    EXPECT_EQ(TRecordingController::DurationText(3 * 3600 + 5 * 60 + 9), QString("durée 3:05 :09"));
+    EXPECT_EQ(TRecordingController::DurationText(25 * 3600), QString("durée 1:00 :00"));
+}
+
+// With no format chosen nothing is built, yet the recording state is entered and the file
+// name is listed; "Tous" stops the overwrite questions.
+TEST(RecordingController, DefaultFormatRecordsTheNameAndTousStopsTheQuestions) {
+    Sandbox box;
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TRecordingController& rec = *p.form.recorder;
+    QDir().mkpath(box.path("videos"));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    Prm.captureFormat->Value = cfDefault;
+    rec.RecomputeNextName();
+    const QString first = rec.nextVideoFileName();
+    EXPECT_TRUE(first.startsWith(box.path("videos") + "/Video_"));
+
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsRecording);
+    EXPECT_EQ(rec.recordedFiles(), QStringList{first});
+    EXPECT_TRUE(p.form.action("acCouper")->isEnabled());
+    EXPECT_EQ(p.form.action("saCapturerBascule")->text(), QString("Stop Capture"));
+    EXPECT_TRUE(p.form.statusPanels->text(1).contains("=>défaut"));
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsPreview);
+    EXPECT_NE(rec.nextVideoFileName(), first);
+    EXPECT_TRUE(prompts.asked.isEmpty());
+
+    // The next name exists: asked once, "Tous" answers for the rest of the run.
+    QFile(rec.nextVideoFileName()).open(QIODevice::WriteOnly);
+    prompts.answer = IPrompts::All;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsRecording);
+    EXPECT_EQ(prompts.asked.size(), 1);
+    EXPECT_FALSE(Prm.confirmerVideo->Value);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    QFile(rec.nextVideoFileName()).open(QIODevice::WriteOnly);
+    prompts.answer = IPrompts::No;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsRecording);
+    EXPECT_EQ(prompts.asked.size(), 1);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+
+    // Refused overwrite: the start fails and the check mark is cleared.
+    Prm.confirmerVideo->Value = true;
+    QFile(rec.nextVideoFileName()).open(QIODevice::WriteOnly);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsPreview);
+    EXPECT_FALSE(p.form.action("saCapturerBascule")->isChecked());
+    p.form.hide();
+}
+
+// Preview lock with an audio-only format drops the video source.
+TEST(RecordingController, LockWithWavDropsTheVideoSource) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    ASSERT_NE(p.form.sources->currentVideo(), nullptr);
+    ASSERT_NE(p.form.sources->currentAudio(), nullptr);
+    Prm.captureFormat->Value = cfWav;
+    Prm.previewLocked->Value = true;
+    p.form.recorder->ApplyPreviewLock();
+    EXPECT_EQ(p.form.sources->currentVideo(), nullptr);
+    EXPECT_FALSE(p.form.VideoReady);
+    p.form.hide();
+}
+
+// A missing folder is offered for creation; refusing it fails the start.
+TEST(RecordingController, MissingFolderIsAskedFor) {
+    Sandbox box;
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TRecordingController& rec = *p.form.recorder;
+    Prm.videoDirectory->Value = box.path("nouveau/dossier") + "/";
+    Prm.captureFormat->Value = cfNone;
+    rec.RecomputeNextName();
+    prompts.answer = IPrompts::No;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsPreview);
+    ASSERT_EQ(prompts.asked.size(), 1);
+    EXPECT_TRUE(prompts.asked[0].startsWith("Le dossier "));
+    prompts.answer = IPrompts::Yes;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(rec.state(), RecordingState::rsRecording);
+    EXPECT_TRUE(QDir(box.path("nouveau/dossier")).exists());
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    p.form.hide();
+}
