@@ -42,13 +42,18 @@ QStringList ReadLines(const QString& path) {
         return {};
     const QByteArray bytes = f.read(kMaxJournalBytes);
     QStringList lines;
+    int skipped = 0;
     for (const QByteArray& raw : bytes.split('\n')) {
         const QString line = QString::fromUtf8(raw);
-        if (IsUsableLine(line) && !lines.contains(line))
-            lines << line;
-        else if (!raw.isEmpty())
-            qCWarning(lcVidorra) << "recording journal: skipped a damaged line";
+        if (IsUsableLine(line)) {
+            if (!lines.contains(line))
+                lines << line;
+        } else if (!raw.isEmpty()) {
+            ++skipped;
+        }
     }
+    if (skipped)
+        qCWarning(lcVidorra) << "recording journal:" << skipped << "damaged lines skipped";
     return lines;
 }
 
