@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
+#include "RecoveryJournal.h"
 #include "ShortcutRouter.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
@@ -209,6 +210,9 @@ void TCaptureForm::ApplyPreferences() {
 void TCaptureForm::FinishStartup() {
     try {
         QString errors;
+        // Recordings cut short by a crash or a power loss play again up to their end.
+        TRecordingJournal journal;
+        const QStringList repaired = RepairPendingRecordings(journal);
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
@@ -270,6 +274,11 @@ void TCaptureForm::FinishStartup() {
             lblVolume->hide();
             gaugeVolume->hide();
             ErreurFrame1->Show(errors, true);
+        } else if (!repaired.isEmpty()) {
+            ErreurFrame1->Show(QStringLiteral("Des enregistrements interrompus ont été réparés "
+                                              "et peuvent être relus :\r\n") +
+                                   repaired.join(QStringLiteral("\r\n")),
+                               false);
         }
     } catch (const std::exception& e) {
         qCWarning(lcVidorra) << "start-up stopped early:" << e.what();

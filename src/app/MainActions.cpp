@@ -200,6 +200,17 @@ void TCaptureForm::createActions() {
         toggle->TrueImageIndex = toggle->FalseImageIndex = toggle->imageindex();
     }
     static_cast<TtoggleAction*>(action("taDecalage"))->SetChecked(true);
+    auto* freezePreview = static_cast<TtoggleAction*>(action("taFreezepreview"));
+    freezePreview->FalseHint = QStringLiteral("Cliquer pour geler la preview.\r\nPermet "
+                                              "d'enregistrer sans trop solliciter le processeur.");
+    freezePreview->TrueHint = QStringLiteral("Cliquer pour réactiver la preview.");
+    auto* freezeCapture = static_cast<TtoggleAction*>(action("taFreezeCapture"));
+    freezeCapture->FalseHint = QStringLiteral(
+        "Cliquer pour geler la capture.\r\nPermet de faire une pause dans l'enregistrement "
+        "d'un fichier\r\npour le reprendre plus tard.");
+    freezeCapture->TrueHint = QStringLiteral(
+        "Cliquer pour relancer la capture.\r\nPermet d'enregistrer plusieurs séquences à la "
+        "suite\r\ndans un même fichier.");
     for (const char* name : kNotYetAvailable)
         action(QLatin1String(name))->setEnabled(false);
 }

@@ -121,6 +121,10 @@ bool TSourcesController::RefreshSources() {
 }
 
 void TSourcesController::deviceRemoved(TCaptureDevice* device) {
+    const bool current =
+        (m_video && m_video->Device == device) || (m_audio && m_audio->Device == device);
+    if (current && stopRecording)
+        stopRecording(); // the recording is finalised before its source goes
     if (m_video && m_video->Device == device)
         DisconnectVideo(m_video, true);
     if (m_audio && m_audio->Device == device)
