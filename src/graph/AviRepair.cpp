@@ -83,6 +83,7 @@ struct TRiff {
 struct TPatch {
     uint64_t pos;
     std::vector<uint8_t> bytes;
+    bool size = false; // a RIFF or movi size: the writer's last words on a finished file
 };
 
 class TAviRepair {
@@ -96,6 +97,7 @@ private:
     bool ReadStrl(uint64_t pos, uint64_t end);
     bool WalkMovi();
     bool RestIsDroppable(uint64_t pos);
+    bool RestIsZero(uint64_t pos);
     void ReadOldIndexes();
     bool IsKey(const TStream& s, const TChunk& c);
     std::vector<uint8_t> StdIndex(const TRiff& r, int stream, uint32_t capacity);
@@ -197,9 +199,10 @@ bool TAviRepair::ReadStrl(uint64_t pos, uint64_t end) {
 // Past the last complete chunk lies a torn chunk, or the zeros of blocks that were
 // allocated but never written; anything else is not what a crash leaves.
 bool TAviRepair::RestIsDroppable(uint64_t pos) {
-    const uint64_t rest = m_file.Size() - pos;
-    if (rest <= kMaxDroppedBytes)
-        return true;
+    return m_file.Size() - pos <= kMaxDroppedBytes || RestIsZero(pos);
+}
+
+bool TAviRepair::RestIsZero(uint64_t pos) {
     std::vector<uint8_t> buf(1 << 16);
     for (uint64_t p = pos; p < m_file.Size(); p += buf.size()) {
         const uint64_t n = std::min<uint64_t>(buf.size(), m_file.Size() - p);
@@ -218,6 +221,7 @@ bool TAviRepair::WalkMovi() {
     uint64_t pos = m_firstMovi + 12;
     uint8_t h[24];
     const uint64_t size = m_file.Size();
+    bool torn = false; // the walk ended on a chunk cut short
     // Every step moves forwards by at least 8 bytes: the walk ends.
     while (pos + 8 <= size && m_file.Read(pos, h, 8)) {
         const uint32_t len = Le32(h + 4);
@@ -226,7 +230,8 @@ bool TAviRepair::WalkMovi() {
         const int data = DataStream(h);
         const int ix = IndexStream(h);
         if (data >= 0 || ix >= 0 || Is(h, "JUNK") || Is(h, "idx1")) {
-            if (next > size || (data >= int(m_streams.size())))
+            torn = next > size;
+            if (torn || data >= int(m_streams.size()))
                 break;
             if (data >= 0) {
                 TChunk c{pos, len, {h[0], h[1], h[2], h[3]}, data};
@@ -244,6 +249,7 @@ bool TAviRepair::WalkMovi() {
             pos = padded;
         } else if (Is(h, "LIST") && m_file.Read(pos + 8, h + 8, 4) && Is(h + 8, "rec ")) {
             pos += 12; // the chunks of a 'rec ' list are walked as if they were not grouped
+            riff.end = pos;
         } else if (Is(h, "RIFF") && m_file.Read(pos, h, 24) && Is(h + 8, "AVIX") &&
                    Is(h + 12, "LIST") && Is(h + 20, "movi")) {
             m_riffs.push_back(std::move(riff));
@@ -253,6 +259,7 @@ bool TAviRepair::WalkMovi() {
             riff.dataEnd = riff.end = pos + 24;
             pos += 24;
         } else {
+            torn = pos + 24 > size && (Is(h, "RIFF") || Is(h, "LIST"));
             break;
         }
     }
@@ -261,8 +268,8 @@ bool TAviRepair::WalkMovi() {
     while (m_riffs.size() > 1 && m_riffs.back().chunks.empty())
         m_riffs.pop_back();
     const TRiff& last = m_riffs.back();
-    if (last.chunks.empty() && !RestIsDroppable(last.end))
-        return false; // no chunk at all, and bytes that are not a torn one
+    if (last.chunks.empty() && !torn && !RestIsZero(last.end))
+        return false; // no chunk at all, then bytes that are not what a crash leaves
     return RestIsDroppable(last.end);
 }
 
@@ -415,7 +422,7 @@ bool TAviRepair::Plan() {
                 continue;
             const auto it = std::find_if(r.ix.begin(), r.ix.end(),
                                          [&](const TFoundIndex& f) { return f.stream == int(s); });
-            if (it == r.ix.end() || (it->size - 24) / 8 < count) {
+            if (it == r.ix.end() || (it->size - 24) / 8 < count || (it->size - 24) % 8) {
                 qCWarning(lcVidorra) << "AVI repair: a RIFF without the index of stream" << s;
                 continue;
             }
@@ -460,10 +467,10 @@ bool TAviRepair::Plan() {
             return false;
         std::vector<uint8_t> v;
         Put32(v, static_cast<uint32_t>(riffEnd - r.start - 8));
-        m_patches.push_back({r.start + 4, v});
+        m_patches.push_back({r.start + 4, v, true});
         v.clear();
         Put32(v, static_cast<uint32_t>(moviEnd - r.moviPos - 8));
-        m_patches.push_back({r.moviPos + 4, v});
+        m_patches.push_back({r.moviPos + 4, v, true});
     }
     // Stream lengths, frame counts (the main header counts the first RIFF only).
     int video = -1;
@@ -534,10 +541,14 @@ bool TAviRepair::Plan() {
     return true;
 }
 
+// A file whose indexes and list sizes are all in place was finished by its writer: its
+// lengths and counts are the writer's own (avimux rounds the sound length) and stay.
 bool TAviRepair::Unchanged() {
     if (m_tail || m_cut != m_file.Size())
         return false;
     for (const TPatch& p : m_patches) {
+        if (!p.size)
+            continue;
         std::vector<uint8_t> now(p.bytes.size());
         if (!m_file.Read(p.pos, now.data(), now.size()) || now != p.bytes)
             return false;

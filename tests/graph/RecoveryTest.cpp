@@ -158,6 +158,10 @@ protected:
         for (int i = 0; i < 4; ++i)
             cuts.push_back(std::uniform_int_distribution<qint64>(firstData, lastData)(rng));
         const QString file = m_box.path("cut.avi");
+        // A file its writer finished is left as it is, rounding of lengths included.
+        ASSERT_TRUE(Sandbox::write(file, whole));
+        EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact) << what;
+        EXPECT_EQ(Sandbox::read(file), whole) << what;
         for (const qint64 cut : cuts) {
             for (const bool zero : {false, true}) {
                 SCOPED_TRACE(std::string(what) + " cut at " + std::to_string(cut) +
@@ -256,6 +260,8 @@ TEST_F(Recovery, UnreadableOrForeignFilesAreLeftUntouched) {
     SetLe32(past, past.size() - 4, 0xFFFFFFF0);
     past += QByteArray(70 << 20, 'x');
     expectUntouched(past, "chunk past the end");
+    // Headers followed by bytes that are no chunk at all.
+    expectUntouched(whole.left(whole.indexOf("movi") + 4) + noise, "noise after the headers");
     // Half a million nested lists in the movi list end the walk without a stack overflow.
     QByteArray nested = whole.left(whole.indexOf("movi") + 4);
     for (int i = 0; i < 500000; ++i)
