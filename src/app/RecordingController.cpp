@@ -184,7 +184,11 @@ void TRecordingController::HaltGraph() {
     if (!m_partOpen)
         return;
     m_partOpen = false;
-    m_dm.EndRecordingPart();
+    if (!m_dm.EndRecordingPart())
+        prompts().warning(&m_form, QStringLiteral("L'enregistrement de %1 ne s'est pas terminé "
+                                                  "à temps : le fichier a été réparé et peut "
+                                                  "être relu.")
+                                       .arg(m_currentFile));
     const quint64 dropped = m_dm.droppedFrames();
     m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
@@ -433,6 +437,8 @@ QString TRecordingController::DurationText(qint64 seconds) {
 }
 
 void TRecordingController::DroppedActionTimer() {
+    if (refreshTransportWindows)
+        refreshTransportWindows();
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
     m_form.statusPanels->setText(

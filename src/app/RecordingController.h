@@ -60,6 +60,9 @@ public:
     std::function<void()> disarmAlarm = [] {};
     QTime startTime, endTime; // shown while programmed
 
+    // The DV transport windows' time code and date, refreshed with every tick.
+    std::function<void()> refreshTransportWindows;
+
     // Files recorded during this run, most recent last.
     const QStringList& recordedFiles() const { return m_recorded; }
     QString nextVideoFileName() const { return m_nextName; }
