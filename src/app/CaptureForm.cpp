@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
+#include "Encoders.h"
 #include "RecoveryJournal.h"
 #include "ShortcutRouter.h"
 #include "SourcesController.h"
@@ -217,7 +218,8 @@ void TCaptureForm::FinishStartup() {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
                                                                 : CreateSystemDeviceEnumerator());
-            sources->mp3EncoderFound = gst_element_factory_find("lamemp3enc") != nullptr;
+            Encoders().Discover();
+            sources->mp3EncoderFound = Encoders().mp3Available();
             sources->onFormatChanged = [this] {
                 if (recorder) {
                     recorder->RecomputeNextName();
