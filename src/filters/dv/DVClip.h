@@ -34,7 +34,7 @@ struct ClipSpec {
 double ClipDateAt(const ClipSpec& spec, int n);
 FramePacks ClipPacksAt(const ClipSpec& spec, int n);
 
-// Writes the packs of the spec into every frame of a raw DV file (frames of the spec's size).
+// Writes the clip's packs into every frame of a raw DV file (whole DV frames).
 bool PatchClipFile(const std::string& path, const ClipSpec& spec, std::string* error);
 
 } // namespace dv
