@@ -88,30 +88,40 @@ QStringList TVideoCaptureDevice::DecoderCandidates(const GstCaps* caps) {
     return names;
 }
 
+namespace {
+// Puts a new source element of the device into the pipeline; false when the device cannot be
+// opened or the element not added (the caller then removes what is left).
+bool AddSource(TCaptureDevice& device, GstBin* bin, GstElement*& source, GstBin*& owner,
+               const char* name) {
+    source = device.Moniker.createSource ? device.Moniker.createSource() : nullptr;
+    if (!source) {
+        qCWarning(lcVidorra) << "cannot open device" << device.FriendlyName;
+        return false;
+    }
+    owner = bin;
+    if (!AddOwned(bin, source, name))
+        return false;
+    // A source without its branch yet (or any more) must not stop on an unlinked pad.
+    if (GstPad* pad = FirstSrcPad(source)) {
+        GuardOutputPad(pad);
+        gst_object_unref(pad);
+    }
+    SyncWithParent({source});
+    device.SourceFilter = source;
+    return true;
+}
+} // namespace
+
 GstElement* TVideoCaptureDevice::SetSourceGraph(TGraphContext& g) {
     GstBin* bin = g.pipeline();
     if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
         return m_source;
     if (m_source)
         KillSourceGraph(g);
-    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
-    if (!source) {
-        qCWarning(lcVidorra) << "cannot open video device" << FriendlyName;
-        return nullptr;
-    }
-    m_bin = bin;
-    m_source = source;
-    if (!AddOwned(bin, m_source, "vid_source")) {
+    if (!AddSource(*this, bin, m_source, m_bin, "vid_source")) {
         KillSourceGraph(g);
         return nullptr;
     }
-    // A source without its branch yet (or any more) must not stop on an unlinked pad.
-    if (GstPad* pad = FirstSrcPad(m_source)) {
-        GuardOutputPad(pad);
-        gst_object_unref(pad);
-    }
-    SyncWithParent({m_source});
-    SourceFilter = m_source;
     return m_source;
 }
 
@@ -241,24 +251,10 @@ GstElement* TAudioCaptureDevice::SetSourceGraph(TGraphContext& g) {
         return m_source;
     if (m_source)
         KillSourceGraph(g);
-    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
-    if (!source) {
-        qCWarning(lcVidorra) << "cannot open audio device" << FriendlyName;
-        return nullptr;
-    }
-    m_bin = bin;
-    m_source = source;
-    if (!AddOwned(bin, m_source, "aud_source")) {
+    if (!AddSource(*this, bin, m_source, m_bin, "aud_source")) {
         KillSourceGraph(g);
         return nullptr;
     }
-    // A source without its branch yet (or any more) must not stop on an unlinked pad.
-    if (GstPad* pad = FirstSrcPad(m_source)) {
-        GuardOutputPad(pad);
-        gst_object_unref(pad);
-    }
-    SyncWithParent({m_source});
-    SourceFilter = m_source;
     return m_source;
 }
 
