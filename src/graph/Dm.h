@@ -7,6 +7,10 @@
 #include <atomic>
 #include <functional>
 #include <gst/gst.h>
+#include <memory>
+
+class QTimer;
+class TRecordingBranch;
 
 // Format of the current video stream as the sources panel shows it.
 struct TVideoFormatLabel {
@@ -144,6 +148,19 @@ private:
     void updateDecodeProbe();
     GstElement* makeAudioSink();
 
+    // Recording branches (DmRecording.cpp).
+    int captureAudioRate(GstElement* sceneDetector) const;
+    GstElement* pcmAudioChain(GstElement* tee, int rate, int channels);
+    GstElement* videoGateChain(GstElement* tee, bool markBranchTime, bool waitKey);
+    GstElement* dvEncoderChain(GstElement* from, bool ntsc, bool wide);
+    bool buildBranch(uint8_t format, const QString& fileName, GstElement* detector,
+                     bool& needsDecoded);
+    bool buildMpegNative(const QString& fileName, bool audio, int rate);
+    bool buildWmv(const QString& fileName, bool audio);
+    bool buildDivx(const QString& fileName, bool audio, int rate);
+    void finishRecordedFile(const QString& fileName, bool complete, quint64 frames);
+    void checkRecordingDisk();
+
     GstElement* m_pipeline = nullptr;
     bool m_dvHalfSize = false;
     int m_volume = 0;
@@ -189,6 +206,21 @@ private:
     GstElement* m_audioSink = nullptr;
 
     QString m_lastError;
+
+    // The recording branch (UI thread only; its counters are atomics of its own).
+    std::shared_ptr<TRecordingBranch> m_recording;
+    uint8_t m_recordingFormat = 0;
+    GstElement* m_recordingDetector = nullptr; // the DV source's, not owned
+    bool m_captureFrozen = false;
+    bool m_ending = false; // a part is being ended or cut: no re-entry from the event loop
+    bool m_patchXvid = false;
+    bool m_mp3Plain = false; // MP3 as a plain stream: no 4 GiB limit
+    bool m_rolloverAsked = false;
+    qint64 m_lastCheckedSize = 0;
+    quint64 m_partFramesBase = 0;
+    quint64 m_lastRecordedFrames = 0;
+    quint64 m_lastDroppedFrames = 0;
+    QTimer* m_diskTimer = nullptr;
     TVideoFormatLabel m_videoFormat;
     TAudioFormatLabel m_audioFormat;
     std::atomic<quint64> m_previewFrameCount{0}; // written by the streaming thread

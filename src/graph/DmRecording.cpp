@@ -1,18 +1,701 @@
-// The graph module's recording branches.
+// The graph module's recording branches: one per capture format, added to the running
+// pipeline and taken out again at the end of each part; a cut swaps the file only.
+#include "AviFourcc.h"
+#include "CaptureFormats.h"
+#include "DeviceKinds.h"
 #include "Dm.h"
+#include "Encoders.h"
+#include "Log.h"
+#include "ParameterTable.h"
+#include "PatchFrameRate.h"
+#include "RecordingBranch.h"
+#include "RecoveryJournal.h"
+#include "SceneDetect.h"
 
-bool Tdm::BuildRecording(uint8_t format, const QString&, GstElement*) {
-    if (format == 0 || format == 10)
-        return true;
-    m_lastError = QStringLiteral("Ce format d'enregistrement n'est pas encore disponible.");
-    return false;
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+constexpr int kEndTimeoutMs = 3000;
+constexpr qint64 kWaveLimit = 0xFFFFFFFFLL; // RIFF sizes are 32-bit
+constexpr qint64 kMiB = 1024 * 1024;
+
+template <class P, class T> T valueOf(P* parameter, T fallback) {
+    return parameter ? T(parameter->Value) : fallback;
 }
 
-bool Tdm::EndRecordingPart() { return true; }
-bool Tdm::SplitRecording(const QString&) { return false; }
-bool Tdm::hasRecordingBranch() const { return false; }
-QString Tdm::recordingFileName() const { return {}; }
-void Tdm::SetCaptureFrozen(bool) {}
-void Tdm::GrantFrame() {}
-quint64 Tdm::recordedFrames() const { return 0; }
-quint64 Tdm::droppedFrames() const { return 0; }
+GstElement* makeFileSink(const QString& fileName) {
+    GstElement* sink = gst_element_factory_make("filesink", nullptr);
+    if (sink)
+        // A sink joining a running pipeline must not wait for a preroll.
+        g_object_set(sink, "location", QFile::encodeName(fileName).constData(), "async", FALSE,
+                     "sync", FALSE, nullptr);
+    return sink;
+}
+
+TRecordingBranch::TWriterFactory muxWriter(const char* muxer,
+                                           std::function<void(GstElement*)> setup = {}) {
+    const std::string name = muxer;
+    return [name, setup](const QString& fileName) {
+        GstElement* mux = gst_element_factory_make(name.c_str(), nullptr);
+        if (mux && setup)
+            setup(mux);
+        return std::vector<GstElement*>{mux, makeFileSink(fileName)};
+    };
+}
+
+void setCaps(GstElement* capsfilter, const QString& text) {
+    if (!capsfilter)
+        return;
+    GstCaps* caps = gst_caps_from_string(text.toUtf8().constData());
+    g_object_set(capsfilter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+}
+
+// The caps a tee carries (current, else what it could carry).
+GstCaps* teeCaps(GstElement* tee) {
+    GstPad* sink = gst_element_get_static_pad(tee, "sink");
+    GstCaps* caps = gst_pad_get_current_caps(sink);
+    if (!caps)
+        caps = gst_pad_query_caps(sink, nullptr);
+    gst_object_unref(sink);
+    return caps;
+}
+
+bool capsNamed(GstCaps* caps, const char* media) {
+    return caps && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps) &&
+           gst_structure_has_name(gst_caps_get_structure(caps, 0), media);
+}
+
+// Element factories of a kind that take `in` and give `out`, best rank first.
+QStringList factoriesFor(GstElementFactoryListType type, GstCaps* in, const char* out) {
+    QStringList names;
+    GList* all = gst_element_factory_list_get_elements(type, GST_RANK_MARGINAL);
+    GList* taking =
+        in ? gst_element_factory_list_filter(all, in, GST_PAD_SINK, FALSE) : g_list_copy(all);
+    GstCaps* outCaps = gst_caps_from_string(out);
+    GList* giving = gst_element_factory_list_filter(taking, outCaps, GST_PAD_SRC, FALSE);
+    gst_caps_unref(outCaps);
+    giving = g_list_sort(giving, gst_plugin_feature_rank_compare_func);
+    for (GList* l = giving; l; l = l->next)
+        names << QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(l->data)));
+    gst_plugin_feature_list_free(giving);
+    if (in)
+        gst_plugin_feature_list_free(taking);
+    else
+        g_list_free(taking);
+    gst_plugin_feature_list_free(all);
+    return names;
+}
+
+bool factoryExists(const char* name) {
+    GstElementFactory* f = gst_element_factory_find(name);
+    if (f)
+        gst_object_unref(f);
+    return f != nullptr;
+}
+
+// Whether the WAV writer takes MPEG audio (MP3 in RIFF); otherwise MP3 is written as a
+// plain MPEG audio stream.
+bool waveDestTakesMp3() {
+    GstElementFactory* f = gst_element_factory_find("vr_wavedest");
+    if (!f)
+        return false;
+    GstCaps* mp3 = gst_caps_from_string("audio/mpeg, mpegversion=(int)1, layer=(int)3, "
+                                        "rate=(int)48000, channels=(int)2");
+    const bool takes = gst_element_factory_can_sink_any_caps(f, mp3);
+    gst_caps_unref(mp3);
+    gst_object_unref(f);
+    return takes;
+}
+
+// The DV type 1 writer the DV device puts behind its interleaved stream.
+const bool kType1WriterInstalled = [] {
+    TDVCaptureDevice::SetType1WriterFactory([](const QString& fileName) -> GstElement* {
+        GstElement* mux = gst_element_factory_make("vr_dvavimux", nullptr);
+        GstElement* sink = makeFileSink(fileName);
+        if (!mux || !sink) {
+            for (GstElement* e : {mux, sink})
+                if (e)
+                    gst_object_unref(gst_object_ref_sink(e));
+            return nullptr;
+        }
+        GstElement* bin = gst_bin_new(nullptr);
+        gst_bin_add_many(GST_BIN(bin), mux, sink, nullptr);
+        gst_element_link(mux, sink);
+        GstPad* in = gst_element_get_static_pad(mux, "sink");
+        gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
+        gst_object_unref(in);
+        return bin;
+    });
+    return true;
+}();
+
+} // namespace
+
+// ------------------------------------------------------------------ settings and rules
+
+int Tdm::captureAudioRate(GstElement* sceneDetector) const {
+    const int current = m_audioFormat.rate;
+    if (valueOf(Prm.garderFormatDV, false) && sceneDetector &&
+        valueOf(Prm.frequenceDVNative, true) &&
+        (current == 32000 || current == 44100 || current == 48000))
+        return current;
+    return AudioRateOfFrequenceDV(valueOf(Prm.frequenceDV, uint8_t(3)));
+}
+
+// infdecaudio (or tee) -> queue -> audioconvert -> audioresample -> PCM 16-bit stereo at the
+// capture rate -> capture audio gate. Returns the gate.
+GstElement* Tdm::pcmAudioChain(GstElement* tee, int rate, int channels) {
+    TRecordingBranch& b = *m_recording;
+    GstElement* queue = b.Tap(tee, "AudioCap queue");
+    GstElement* convert = b.Make("audioconvert", "acmcap");
+    GstElement* resample = b.Make("audioresample", "acmcap resample");
+    GstElement* format = b.Make("capsfilter", "acmcap format");
+    setCaps(format,
+            QStringLiteral("audio/x-raw,format=S16LE,layout=interleaved,channels=%1,rate=%2")
+                .arg(channels)
+                .arg(rate));
+    if (!b.UseOwn(m_captureAudioGate) ||
+        !b.Link({queue, convert, resample, format, m_captureAudioGate}))
+        return nullptr;
+    gst_util_set_object_arg(G_OBJECT(m_captureAudioGate), "mode", "keep");
+    b.WatchGate(m_captureAudioGate, false, false, false);
+    return m_captureAudioGate;
+}
+
+// tee -> queue -> capture video gate. Returns the gate.
+GstElement* Tdm::videoGateChain(GstElement* tee, bool markBranchTime, bool waitKey) {
+    TRecordingBranch& b = *m_recording;
+    GstElement* queue = b.Tap(tee, "VideoCap queue");
+    if (!b.UseOwn(m_captureVideoGate) || !b.Link({queue, m_captureVideoGate}))
+        return nullptr;
+    gst_util_set_object_arg(G_OBJECT(m_captureVideoGate), "mode", "keep");
+    b.WatchGate(m_captureVideoGate, true, markBranchTime, waitKey);
+    return m_captureVideoGate;
+}
+
+// videoconvert -> videoscale -> videorate -> DV 25 Mbit/s picture of the standard.
+GstElement* Tdm::dvEncoderChain(GstElement* from, bool ntsc, bool wide) {
+    TRecordingBranch& b = *m_recording;
+    GstElement* convert = b.Make("videoconvert", "DVenc convert");
+    GstElement* scale = b.Make("videoscale", "DVenc scale");
+    GstElement* rate = b.Make("videorate", "DVenc rate");
+    GstElement* format = b.Make("capsfilter", "DVenc format");
+    GstElement* encoder = b.Make("avenc_dvvideo", "DVenc");
+    setCaps(format, ntsc ? QStringLiteral("video/x-raw,format=Y41B,width=720,height=480,"
+                                          "framerate=30000/1001,pixel-aspect-ratio=%1")
+                               .arg(wide ? "32/27" : "8/9")
+                         : QStringLiteral("video/x-raw,format=I420,width=720,height=576,"
+                                          "framerate=25/1,pixel-aspect-ratio=%1")
+                               .arg(wide ? "64/45" : "16/15"));
+    return b.Link({from, convert, scale, rate, format, encoder}) ? encoder : nullptr;
+}
+
+// ------------------------------------------------------------------ the builds
+
+bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector) {
+    m_lastError.clear();
+    if (format == cfNone || format == cfDefault)
+        return true;
+    if (m_recording)
+        EndRecordingPart();
+    const QFileInfo info(fileName);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        m_lastError = QStringLiteral("Impossible d'écrire dans le dossier %1.")
+                          .arg(QDir::toNativeSeparators(info.absolutePath()));
+        return false;
+    }
+    m_recording = std::make_shared<TRecordingBranch>(pipeline());
+    m_recordingFormat = format;
+    m_recordingDetector = sceneDetector;
+    m_partFramesBase = 0;
+    m_lastRecordedFrames = 0;
+    m_patchXvid = false;
+    m_mp3Plain = false;
+    m_rolloverAsked = false;
+    m_lastCheckedSize = 0;
+    TRecordingJournal().Add(fileName);
+    bool needsDecoded = false;
+    bool ok = buildBranch(format, fileName, sceneDetector, needsDecoded) && m_recording->Start();
+    if (!ok) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("L'enregistrement de %1 n'a pas pu être préparé.")
+                              .arg(QDir::toNativeSeparators(fileName));
+        qCWarning(lcVidorra) << "recording branch of format" << format << "not built";
+        m_recording->End(0);
+        m_recording.reset();
+        if (QFileInfo(fileName).exists() && QFileInfo(fileName).size() == 0)
+            QFile::remove(fileName);
+        TRecordingJournal().Remove(fileName);
+        return false;
+    }
+    SetDecodedVideoNeeded(needsDecoded);
+    if (!m_diskTimer) {
+        m_diskTimer = new QTimer(this);
+        m_diskTimer->setInterval(500);
+        connect(m_diskTimer, &QTimer::timeout, this, &Tdm::checkRecordingDisk);
+        // A failing element of the branch (file sink, encoder) ends the part.
+        connect(this, &Tdm::sourceError, this, [this](GstElement* element, const QString& text) {
+            if (!m_recording || m_ending || !m_recording->Owns(GST_OBJECT(element)))
+                return;
+            const QString file = m_recording->fileName();
+            EndRecordingPart();
+            emit recordingEndedByError(file,
+                                       QStringLiteral("L'enregistrement de %1 s'est arrêté : %2")
+                                           .arg(QDir::toNativeSeparators(file), text));
+        });
+    }
+    m_diskTimer->start();
+    return true;
+}
+
+bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detector,
+                      bool& needsDecoded) {
+    TRecordingBranch& b = *m_recording;
+    const bool audio = m_audioChainBuilt && m_infdecaudio;
+    const bool video = m_videoChainBuilt && m_infdecvideo;
+    const int rate = captureAudioRate(detector);
+    auto noVideo = [this] {
+        m_lastError = QStringLiteral("Ce format d'enregistrement demande une source vidéo.");
+        return false;
+    };
+    auto addPcm = [&](GstElement* tee) {
+        GstElement* gate = pcmAudioChain(tee, rate, 2);
+        if (gate)
+            b.AddStream(gate, false, false, false);
+        return gate != nullptr;
+    };
+    for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
+        if (gate)
+            g_object_set(gate, "frozen", m_captureFrozen, nullptr);
+
+    switch (format) {
+    case cfDvType1Native: {
+        GstElement* tee = gst_bin_get_by_name(pipeline(), "dv_muxinfinite");
+        if (!tee) {
+            m_lastError = QStringLiteral("La source vidéo n'est pas un caméscope DV.");
+            return false;
+        }
+        GstElement* gate = videoGateChain(tee, false, false);
+        gst_object_unref(tee);
+        if (!gate)
+            return false;
+        b.AddStream(gate, true, false, false);
+        return b.OpenWriter(muxWriter("vr_dvavimux"), fileName);
+    }
+    case cfDvType2Native:
+    case cfAviNative: {
+        if (!videoBranchTee)
+            return noVideo();
+        GstCaps* caps = teeCaps(videoBranchTee);
+        const bool raw = capsNamed(caps, "video/x-raw");
+        const bool dv = capsNamed(caps, "video/x-dv");
+        const bool compressed = !raw && !dv;
+        if (caps)
+            gst_caps_unref(caps);
+        if (format == cfDvType2Native && !dv) {
+            m_lastError = QStringLiteral("La source vidéo ne fournit pas de DV.");
+            return false;
+        }
+        GstElement* last = videoGateChain(videoBranchTee, false, compressed);
+        if (last && raw) {
+            // avimux takes the common raw layouts as they are; others are converted.
+            GstElement* convert = b.Make("videoconvert", "avi convert");
+            last = b.Link({last, convert}) ? convert : nullptr;
+        }
+        if (!last)
+            return false;
+        b.AddStream(last, true, compressed, false);
+        GstElement* audioTee =
+            format == cfDvType2Native && audioBranchTee ? audioBranchTee : m_infdecaudio;
+        if (audio && !addPcm(audioTee))
+            return false;
+        return b.OpenWriter(muxWriter("avimux"), fileName);
+    }
+    case cfMpeg2Native:
+    case cfMpeg1Native:
+        return buildMpegNative(fileName, audio, rate);
+    case cfDvType2Recompressed: {
+        if (!video)
+            return noVideo();
+        needsDecoded = true;
+        const bool keepDv = valueOf(Prm.garderFormatDV, false) && detector;
+        bool ntsc = valueOf(Prm.standardDV, uint8_t(0)) != 0;
+        bool wide = valueOf(Prm.ratioDV, uint8_t(0)) == 1;
+        if (keepDv) {
+            guint standard = 0;
+            gboolean wideScreen = FALSE;
+            g_object_get(detector, "standard", &standard, "widescreen", &wideScreen, nullptr);
+            ntsc = standard == 1;
+            wide = wideScreen;
+        }
+        GstElement* gate = videoGateChain(m_infdecvideo, true, false);
+        GstElement* encoder = gate ? dvEncoderChain(gate, ntsc, wide) : nullptr;
+        if (!encoder || !b.UseOwn(m_dvHeader) || !b.Link({encoder, m_dvHeader}))
+            return false;
+        g_object_set(m_dvHeader, "scene-source", detector, "header-mode",
+                     guint(keepDv                                  ? 2
+                           : valueOf(Prm.ratioDV, uint8_t(0)) == 1 ? 1
+                                                                   : 0),
+                     nullptr);
+        b.AddStream(m_dvHeader, true, false, false);
+        if (audio && !addPcm(m_infdecaudio))
+            return false;
+        return b.OpenWriter(muxWriter("avimux"), fileName);
+    }
+    case cfWmv:
+        if (!video)
+            return noVideo();
+        needsDecoded = true;
+        return buildWmv(fileName, audio);
+    case cfFrameByFrame: {
+        if (!video && !videoBranchTee)
+            return noVideo();
+        GstCaps* caps = videoBranchTee ? teeCaps(videoBranchTee) : nullptr;
+        const bool dv = capsNamed(caps, "video/x-dv") && detector;
+        if (caps)
+            gst_caps_unref(caps);
+        if (!b.UseOwn(m_controlFilter))
+            return false;
+        g_object_set(m_controlFilter, "gate-open", FALSE, "mark-sync-point", TRUE, nullptr);
+        GstElement* last = nullptr;
+        if (dv) {
+            GstElement* queue = b.Tap(videoBranchTee, "VideoCap queue");
+            last = b.Link({queue, m_controlFilter}) ? m_controlFilter : nullptr;
+        } else {
+            needsDecoded = true;
+            GstElement* queue = b.Tap(m_infdecvideo, "VideoCap queue");
+            // Only the granted pictures are encoded.
+            last = b.Link({queue, m_controlFilter})
+                       ? dvEncoderChain(m_controlFilter, valueOf(Prm.standardDV, uint8_t(0)) != 0,
+                                        false)
+                       : nullptr;
+        }
+        if (!last)
+            return false;
+        b.AddStream(last, true, false, false);
+        return b.OpenWriter(muxWriter("avimux"), fileName);
+    }
+    case cfDivx:
+        if (!video)
+            return noVideo();
+        needsDecoded = true;
+        return buildDivx(fileName, audio, rate);
+    case cfWav:
+    case cfMp3: {
+        if (!audio) {
+            m_lastError = QStringLiteral("Ce format d'enregistrement demande une source audio.");
+            return false;
+        }
+        GstElement* gate = pcmAudioChain(m_infdecaudio, rate, 2);
+        if (!gate)
+            return false;
+        if (format == cfWav) {
+            b.AddStream(gate, false, false, false);
+            return b.OpenWriter(muxWriter("vr_wavedest"), fileName);
+        }
+        GstElement* mp3 = b.Make("lamemp3enc", "mp3");
+        if (!mp3) {
+            m_lastError = QStringLiteral("Aucun encodeur mp3 n'est installé.");
+            return false;
+        }
+        g_object_set(mp3, "target", 1 /* bitrate */, "bitrate", TEncoderCatalog::Mp3Bitrate(),
+                     "cbr", TRUE, nullptr);
+        if (!b.Link({gate, mp3}))
+            return false;
+        b.AddStream(mp3, false, false, false);
+        if (waveDestTakesMp3())
+            return b.OpenWriter(muxWriter("vr_wavedest"), fileName);
+        m_mp3Plain = true;
+        return b.OpenWriter(
+            [](const QString& name) { return std::vector<GstElement*>{makeFileSink(name)}; },
+            fileName);
+    }
+    default:
+        m_lastError = QStringLiteral("Ce format d'enregistrement n'est pas disponible.");
+        return false;
+    }
+}
+
+bool Tdm::buildMpegNative(const QString& fileName, bool audio, int rate) {
+    TRecordingBranch& b = *m_recording;
+    if (!videoBranchTee)
+        return false;
+    GstCaps* caps = teeCaps(videoBranchTee);
+    const bool mpeg = capsNamed(caps, "video/mpeg");
+    // The muxer candidates: what takes this stream and gives an MPEG system stream.
+    const QStringList muxers =
+        mpeg ? factoriesFor(GST_ELEMENT_FACTORY_TYPE_MUXER, caps, "video/mpeg, systemstream=true")
+             : QStringList();
+    if (caps)
+        gst_caps_unref(caps);
+    if (!mpeg) {
+        m_lastError = QStringLiteral("La source vidéo ne fournit pas de flux MPEG.");
+        return false;
+    }
+    GstElement* gate = videoGateChain(videoBranchTee, false, true);
+    if (!gate)
+        return false;
+    b.AddStream(gate, true, true, false);
+    if (muxers.isEmpty()) {
+        qCInfo(lcVidorra) << "no MPEG muxer: the plain video stream is recorded";
+        return b.OpenWriter(
+            [](const QString& name) { return std::vector<GstElement*>{makeFileSink(name)}; },
+            fileName);
+    }
+    if (audio) {
+        GstCaps* raw = gst_caps_from_string("audio/x-raw");
+        const QStringList encoders =
+            factoriesFor(GST_ELEMENT_FACTORY_TYPE_ENCODER, raw, "audio/mpeg, mpegversion=(int)1");
+        gst_caps_unref(raw);
+        GstElement* encoder = nullptr;
+        GstElement* pcm = encoders.isEmpty() ? nullptr : pcmAudioChain(m_infdecaudio, rate, 2);
+        for (const QString& name : encoders) {
+            if (!pcm)
+                break;
+            encoder = b.Make(name.toUtf8().constData(), "audioenc");
+            if (encoder && b.Link({pcm, encoder}))
+                break;
+            encoder = nullptr;
+        }
+        if (encoder)
+            b.AddStream(encoder, false, false, false);
+        else
+            qCInfo(lcVidorra) << "no MPEG-1 audio encoder: the MPEG recording has no sound";
+    }
+    return b.OpenWriter(muxWriter(muxers.front().toUtf8().constData()), fileName);
+}
+
+bool Tdm::buildWmv(const QString& fileName, bool audio) {
+    TRecordingBranch& b = *m_recording;
+    const int version = valueOf(Prm.versionWmv, 2);
+    const TWmvProfile profile = TEncoderCatalog::ChosenWmvProfile(
+        valueOf(Prm.profilParDefaut, true), valueOf(Prm.profileWmv, 1),
+        valueOf(Prm.profilWmvFavori, QString()),
+        TEncoderCatalog::SystemProfiles(TEncoderCatalog::DefaultProfilesFolder()));
+    GstElement* gate = videoGateChain(m_infdecvideo, false, false);
+    GstElement* convert = b.Make("videoconvert", "wmv convert");
+    GstElement* scale = b.Make("videoscale", "wmv scale");
+    GstElement* rateElement = b.Make("videorate", "wmv rate");
+    GstElement* format = b.Make("capsfilter", "wmv format");
+    GstElement* encoder =
+        b.Make(TEncoderCatalog::WmvVideoFactory(version).toUtf8().constData(), "wmv video");
+    QString caps = QStringLiteral("video/x-raw,format=I420");
+    if (profile.width > 0 && profile.height > 0)
+        caps += QStringLiteral(",width=%1,height=%2").arg(profile.width).arg(profile.height);
+    if (profile.fps > 0)
+        caps += QStringLiteral(",framerate=%1/1").arg(profile.fps);
+    setCaps(format, caps);
+    if (encoder && profile.videoBitrateKbps > 0)
+        g_object_set(encoder, "bitrate", profile.videoBitrateKbps * 1000, "gop-size", 250, nullptr);
+    if (!gate || !b.Link({gate, convert, scale, rateElement, format, encoder}))
+        return false;
+    b.AddStream(encoder, true, true, true);
+    if (audio) {
+        GstElement* pcm =
+            pcmAudioChain(m_infdecaudio, profile.audioRate > 0 ? profile.audioRate : 44100,
+                          profile.audioChannels == 1 ? 1 : 2);
+        GstElement* audioConvert = b.Make("audioconvert", "wmv audio convert");
+        GstElement* wma =
+            b.Make(TEncoderCatalog::WmvAudioFactory(version).toUtf8().constData(), "wmv audio");
+        if (wma && profile.audioBitrateKbps > 0)
+            g_object_set(wma, "bitrate", profile.audioBitrateKbps * 1000, nullptr);
+        if (!pcm || !b.Link({pcm, audioConvert, wma}))
+            return false;
+        b.AddStream(wma, false, false, false);
+    }
+    return b.OpenWriter(
+        muxWriter("asfmux",
+                  [](GstElement* mux) { g_object_set(mux, "streamable", TRUE, nullptr); }),
+        fileName);
+}
+
+bool Tdm::buildDivx(const QString& fileName, bool audio, int rate) {
+    TRecordingBranch& b = *m_recording;
+    const TDivxEntry* entry = Encoders().ChooseDivx(valueOf(Prm.divxFavori, QString()));
+    if (!entry) {
+        m_lastError = QStringLiteral("Aucun compresseur DivX ou Xvid n'est installé.");
+        return false;
+    }
+    GstElement* gate = videoGateChain(m_infdecvideo, false, false);
+    if (!gate || !b.UseOwn(m_resizer))
+        return false;
+    g_object_set(m_resizer, "ratio-mode", int(valueOf(Prm.ratioDivX, uint8_t(0))), "half-size",
+                 gboolean(valueOf(Prm.demiTaille, true)), nullptr);
+    GstElement* convert = b.Make("videoconvert", "divx convert");
+    GstElement* format = b.Make("capsfilter", "divx format");
+    setCaps(format, QStringLiteral("video/x-raw,format=I420"));
+    GstElement* encoder = b.Make(entry->factory.toUtf8().constData(), "divx");
+    TEncoderCatalog::ConfigureDivxEncoder(encoder, TEncoderCatalog::LoadDivxSettings());
+    if (!b.Link({gate, m_resizer, convert, format, encoder}))
+        return false;
+    GstElement* last = encoder;
+    if (entry->fourcc == QLatin1String("DX50")) {
+        // avimux writes DX50 for DivX 5 caps.
+        GstElement* setter = b.Make("capssetter", "divx fourcc");
+        if (!setter)
+            return false;
+        GstCaps* divx = gst_caps_from_string("video/x-divx, divxversion=(int)5");
+        g_object_set(setter, "caps", divx, "join", FALSE, nullptr);
+        gst_caps_unref(divx);
+        last = b.Link({encoder, setter}) ? setter : nullptr;
+    } else if (entry->fourcc == QLatin1String("XVID")) {
+        m_patchXvid = true; // written into the finished header
+    }
+    if (!last)
+        return false;
+    b.AddStream(last, true, true, true);
+    if (audio) {
+        GstElement* pcm = pcmAudioChain(m_infdecaudio, rate, 2);
+        if (!pcm)
+            return false;
+        GstElement* audioLast = pcm;
+        if (Encoders().mp3Available() && valueOf(Prm.wantMp3, true) &&
+            factoryExists("lamemp3enc")) {
+            GstElement* mp3 = b.Make("lamemp3enc", "mp3");
+            g_object_set(mp3, "target", 1, "bitrate", TEncoderCatalog::Mp3Bitrate(), "cbr", TRUE,
+                         nullptr);
+            audioLast = b.Link({pcm, mp3}) ? mp3 : nullptr;
+        }
+        if (!audioLast)
+            return false;
+        b.AddStream(audioLast, false, false, false);
+    }
+    return b.OpenWriter(muxWriter("avimux"), fileName);
+}
+
+// ------------------------------------------------------------------ parts
+
+// What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
+// the repair of a file whose end was not written, and its leaving the journal.
+void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
+    if (!complete && QFileInfo::exists(fileName))
+        RepairRecording(fileName);
+    if (m_patchXvid && QFileInfo::exists(fileName))
+        PatchAviVideoFourcc(fileName, "XVID");
+    if (m_recordingFormat == cfFrameByFrame) {
+        if (frames >= 1)
+            PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
+        else
+            QFile::remove(fileName);
+    }
+    TRecordingJournal().Remove(fileName);
+    if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
+        onFrameByFrameEnd(fileName, frames);
+}
+
+bool Tdm::EndRecordingPart() {
+    if (!m_recording || m_ending)
+        return !m_recording;
+    m_ending = true;
+    if (m_diskTimer)
+        m_diskTimer->stop();
+    // The scene list gets its last scene before the file ends.
+    if (m_recordingDetector)
+        vrSceneDetectEndPart(m_recordingDetector);
+    const QString file = m_recording->fileName();
+    const bool finished = m_recording->End(kEndTimeoutMs);
+    m_lastRecordedFrames = m_recording->frames() - m_partFramesBase;
+    m_lastDroppedFrames = m_recording->dropped();
+    m_recording.reset();
+    SetDecodedVideoNeeded(false);
+    if (m_dvHeader)
+        g_object_set(m_dvHeader, "scene-source", nullptr, nullptr);
+    finishRecordedFile(file, finished, m_lastRecordedFrames);
+    m_ending = false;
+    return finished;
+}
+
+bool Tdm::SplitRecording(const QString& newFileName) {
+    if (!m_recording || m_ending)
+        return false;
+    m_ending = true;
+    if (m_recordingDetector)
+        vrSceneDetectEndPart(m_recordingDetector);
+    const QString old = m_recording->fileName();
+    TRecordingJournal().Add(newFileName);
+    bool oldFinished = false;
+    const quint64 framesBefore = m_recording->frames();
+    if (!m_recording->SwapWriter(newFileName, kEndTimeoutMs, &oldFinished)) {
+        TRecordingJournal().Remove(newFileName);
+        m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
+                          .arg(QDir::toNativeSeparators(newFileName));
+        m_ending = false;
+        return false;
+    }
+    // Frames that went to the new file while the old one was finished count for the new one.
+    const quint64 oldFrames = std::min(framesBefore, m_recording->frames()) - m_partFramesBase;
+    m_partFramesBase = framesBefore;
+    m_rolloverAsked = false;
+    m_lastCheckedSize = 0;
+    finishRecordedFile(old, oldFinished, oldFrames);
+    m_ending = false;
+    return true;
+}
+
+// Free space of the file's filesystem: the part ends while what it still needs to be
+// finished (indexes, headers) fits; a WAV file asks for a new one before 4 GiB.
+void Tdm::checkRecordingDisk() {
+    if (!m_recording || m_ending)
+        return;
+    const QString file = m_recording->fileName();
+    const qint64 size = QFileInfo(file).size();
+    const qint64 grown = std::max<qint64>(0, size - m_lastCheckedSize);
+    m_lastCheckedSize = size;
+    qint64 toFinish = kMiB / 2 + size / 32; // AVI indexes: 16 bytes per chunk at most
+    if (m_recordingFormat == cfDvType1Native)
+        if (GstElement* mux = m_recording->writerHead()) {
+            guint64 bytes = 0;
+            g_object_get(mux, "bytes-to-finish", &bytes, nullptr);
+            toFinish = kMiB / 2 + qint64(bytes);
+        }
+    const qint64 reserve = toFinish + 2 * grown;
+    const qint64 free = FreeSpaceFor(file);
+    if (free >= 0 && free < reserve) {
+        qCWarning(lcVidorra) << "disk reserve reached: the recording of" << file << "ends";
+        EndRecordingPart();
+        emit recordingStoppedByDiskReserve(file);
+        return;
+    }
+    const bool riff = m_recordingFormat == cfWav || (m_recordingFormat == cfMp3 && !m_mp3Plain);
+    if (riff && !m_rolloverAsked && size + 2 * grown + kMiB >= kWaveLimit) {
+        m_rolloverAsked = true;
+        emit recordingNeedsRollover();
+    }
+}
+
+bool Tdm::hasRecordingBranch() const {
+    return m_recording != nullptr;
+}
+
+QString Tdm::recordingFileName() const {
+    return m_recording ? m_recording->fileName() : QString();
+}
+
+void Tdm::SetCaptureFrozen(bool frozen) {
+    m_captureFrozen = frozen;
+    // The gap is closed on release; the streams learn it before the gates open.
+    if (m_recording)
+        m_recording->SetFrozen(frozen);
+    for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
+        if (gate)
+            g_object_set(gate, "frozen", frozen, nullptr);
+}
+
+void Tdm::GrantFrame() {
+    if (m_recording && m_recordingFormat == cfFrameByFrame && m_controlFilter)
+        g_object_set(m_controlFilter, "gate-open", TRUE, nullptr);
+}
+
+quint64 Tdm::recordedFrames() const {
+    return m_recording ? m_recording->frames() - m_partFramesBase : m_lastRecordedFrames;
+}
+
+quint64 Tdm::droppedFrames() const {
+    return m_recording ? m_recording->dropped() : m_lastDroppedFrames;
+}

@@ -1,0 +1,630 @@
+#include "RecordingBranch.h"
+
+#include "DVHeader.h"
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <algorithm>
+#include <gst/video/video.h>
+
+// The continuity of one capture gate's output; the fields without atomics belong to the
+// gate's streaming thread.
+struct TRecordingBranch::Gate {
+    TRecordingBranch* owner = nullptr;
+    bool video = false;
+    bool mark = false;
+    bool waitKey = false;
+    GstSegment segment{};
+    bool haveSegment = false;
+    bool offsetSet = false;
+    GstClockTimeDiff offset = 0;
+    GstClockTime lastEnd = GST_CLOCK_TIME_NONE;
+    GstClockTime lastIn = GST_CLOCK_TIME_NONE;   // before the gate: gaps are lost frames
+    GstClockTime shortest = GST_CLOCK_TIME_NONE; // the frame period seen before the gate
+    std::atomic<bool> resync{false};             // set on release of a freeze
+    std::atomic<bool> keyWait{false};
+};
+
+// A stream entering the writer. `next` is written by the UI thread before swapPending is set
+// (release) and read by the streaming thread after it saw swapPending (acquire).
+struct TRecordingBranch::Stream {
+    TRecordingBranch* owner = nullptr;
+    bool video = false;
+    bool keyFrames = false;
+    bool forceKeyUnit = false;
+    GstPad* feed = nullptr; // owned ref
+    GstPad* next = nullptr; // the new writer's pad during a swap (owned by the writer)
+    std::atomic<bool> swapPending{false};
+    std::atomic<bool> swapped{false};
+    bool baseSet = false; // streaming thread
+    GstClockTime base = 0;
+};
+
+struct TRecordingBranch::Writer {
+    QString fileName;
+    std::vector<GstElement*> elements; // refs held here
+    std::vector<GstPad*> pads;         // one per stream, refs held here
+    std::vector<GstPad*> requested;    // those of pads that are request pads of the head
+    std::atomic<bool> eos{false};      // set on the file sink's streaming thread
+};
+
+namespace {
+
+bool isKey(GstBuffer* buf) {
+    return !GST_BUFFER_FLAG_IS_SET(buf, GST_BUFFER_FLAG_DELTA_UNIT);
+}
+
+GstEvent* zeroSegment() {
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_TIME);
+    return gst_event_new_segment(&segment);
+}
+
+GstPad* requestOrStatic(GstElement* head, bool video) {
+    GstElementClass* klass = GST_ELEMENT_GET_CLASS(head);
+    for (const char* name : {video ? "video_%u" : "audio_%u", "sink_%d", "sink_%u"}) {
+        if (GstPadTemplate* t = gst_element_class_get_pad_template(klass, name))
+            if (GST_PAD_TEMPLATE_PRESENCE(t) == GST_PAD_REQUEST)
+                return gst_element_request_pad(head, t, nullptr, nullptr);
+    }
+    return gst_element_get_static_pad(head, "sink");
+}
+
+void removeElement(GstBin* bin, GstElement* e) {
+    gst_element_set_state(e, GST_STATE_NULL);
+    if (GST_OBJECT_PARENT(e) == GST_OBJECT(bin))
+        gst_bin_remove(bin, e);
+}
+
+} // namespace
+
+TRecordingBranch::TRecordingBranch(GstBin* pipeline) : m_bin(pipeline) {}
+
+TRecordingBranch::~TRecordingBranch() {
+    // End() normally took everything out; what is left (a build that failed half-way, the
+    // module going away) is taken out here.
+    if (m_writer)
+        finishWriter(*m_writer);
+    for (GstElement* e : m_own)
+        gst_element_set_state(e, GST_STATE_NULL);
+    removeProbes();
+    for (auto& tap : m_taps) {
+        if (tap->teePad) {
+            if (GstPad* peer = gst_pad_get_peer(tap->teePad)) {
+                gst_pad_unlink(tap->teePad, peer);
+                gst_object_unref(peer);
+            }
+            gst_element_release_request_pad(tap->tee, tap->teePad);
+            gst_object_unref(tap->teePad);
+        }
+        gst_object_unref(tap->tee);
+    }
+    for (GstElement* e : m_made) {
+        removeElement(m_bin, e);
+        gst_object_unref(e);
+    }
+    for (GstElement* e : m_own)
+        removeElement(m_bin, e);
+    for (auto& s : m_streams)
+        if (s->feed)
+            gst_object_unref(s->feed);
+}
+
+GstElement* TRecordingBranch::Make(const char* factory, const char* name) {
+    GstElement* e = gst_element_factory_make(factory, name);
+    if (!e) {
+        qCWarning(lcVidorra) << "element" << factory << "is missing for the recording";
+        return nullptr;
+    }
+    gst_object_ref_sink(e);
+    if (!gst_bin_add(m_bin, e)) {
+        gst_object_unref(e);
+        return nullptr;
+    }
+    m_made.push_back(e);
+    return e;
+}
+
+bool TRecordingBranch::UseOwn(GstElement* own) {
+    if (!own || GST_OBJECT_PARENT(own))
+        return false;
+    if (!gst_bin_add(m_bin, own))
+        return false;
+    m_own.push_back(own);
+    return true;
+}
+
+GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
+    if (!tee)
+        return nullptr;
+    GstElement* queue = Make("queue", name);
+    if (!queue)
+        return nullptr;
+    // Room for a few seconds of a slow encoder; the source is never held up for long.
+    g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
+                 guint64(3 * GST_SECOND), nullptr);
+    auto tap = std::make_unique<TapPad>();
+    tap->tee = GST_ELEMENT(gst_object_ref(tee));
+    tap->queue = queue;
+    m_taps.push_back(std::move(tap));
+    return queue;
+}
+
+bool TRecordingBranch::Link(std::initializer_list<GstElement*> chain) {
+    GstElement* previous = nullptr;
+    for (GstElement* e : chain) {
+        if (!e)
+            return false;
+        if (previous && !gst_element_link(previous, e)) {
+            qCWarning(lcVidorra) << "recording: cannot link" << GST_OBJECT_NAME(previous) << "to"
+                                 << GST_OBJECT_NAME(e);
+            return false;
+        }
+        previous = e;
+    }
+    return true;
+}
+
+void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTime,
+                                 bool waitKeyAfterFreeze) {
+    auto gateState = std::make_unique<Gate>();
+    Gate* g = gateState.get();
+    g->owner = this;
+    g->video = video;
+    g->mark = markBranchTime;
+    g->waitKey = waitKeyAfterFreeze;
+    gst_segment_init(&g->segment, GST_FORMAT_TIME);
+    m_gates.push_back(std::move(gateState));
+
+    GstPad* sink = gst_element_get_static_pad(gate, "sink");
+    addProbe(
+        sink, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* g = static_cast<Gate*>(data);
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            const GstClockTime pts = GST_BUFFER_PTS(buf);
+            if (g->video && GST_CLOCK_TIME_IS_VALID(pts)) {
+                if (GST_CLOCK_TIME_IS_VALID(g->lastIn) && pts > g->lastIn) {
+                    const GstClockTime delta = pts - g->lastIn;
+                    GstClockTime period =
+                        GST_BUFFER_DURATION_IS_VALID(buf) ? GST_BUFFER_DURATION(buf) : g->shortest;
+                    if (!GST_CLOCK_TIME_IS_VALID(g->shortest) || delta < g->shortest)
+                        g->shortest = delta;
+                    if (GST_CLOCK_TIME_IS_VALID(period) && period > 0 && delta > period * 3 / 2)
+                        g->owner->m_dropped += (delta + period / 2) / period - 1;
+                }
+                g->lastIn = pts;
+            }
+            if (g->mark) {
+                buf = gst_buffer_make_writable(buf);
+                vrMarkBranchTimestamp(buf);
+                GST_PAD_PROBE_INFO_DATA(info) = buf;
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        g);
+    gst_object_unref(sink);
+
+    GstPad* src = gst_element_get_static_pad(gate, "src");
+    addProbe(
+        src, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* g = static_cast<Gate*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+                    return GST_PAD_PROBE_OK;
+                const GstSegment* in = nullptr;
+                gst_event_parse_segment(event, &in);
+                if (in->format == GST_FORMAT_TIME) {
+                    gst_segment_copy_into(in, &g->segment);
+                    g->haveSegment = true;
+                }
+                // Downstream sees running time from the start of the recording.
+                gst_event_unref(event);
+                GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
+                return GST_PAD_PROBE_OK;
+            }
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            if (g->keyWait.load() && !isKey(buf))
+                return GST_PAD_PROBE_DROP;
+            g->keyWait = false;
+            auto running = [g](GstClockTime t) {
+                if (!GST_CLOCK_TIME_IS_VALID(t) || !g->haveSegment)
+                    return t;
+                return gst_segment_to_running_time(&g->segment, GST_FORMAT_TIME, t);
+            };
+            const GstClockTime pts = running(GST_BUFFER_PTS(buf));
+            const GstClockTime dts = running(GST_BUFFER_DTS(buf));
+            const GstClockTime first = GST_CLOCK_TIME_IS_VALID(dts) && dts < pts ? dts : pts;
+            if (!GST_CLOCK_TIME_IS_VALID(first))
+                return GST_PAD_PROBE_OK;
+            if (!g->offsetSet) {
+                g->offset = GstClockTimeDiff(first);
+                g->offsetSet = true;
+            } else if (g->resync.exchange(false) && GST_CLOCK_TIME_IS_VALID(g->lastEnd)) {
+                // The frozen stretch is taken out: this buffer follows the last one.
+                g->offset = GstClockTimeDiff(first) - GstClockTimeDiff(g->lastEnd);
+            }
+            buf = gst_buffer_make_writable(buf);
+            auto shift = [g](GstClockTime t) {
+                if (!GST_CLOCK_TIME_IS_VALID(t))
+                    return t;
+                return GstClockTime(std::max<GstClockTimeDiff>(GstClockTimeDiff(t) - g->offset, 0));
+            };
+            GST_BUFFER_PTS(buf) = shift(pts);
+            GST_BUFFER_DTS(buf) = shift(dts);
+            const GstClockTime out = GST_BUFFER_PTS_IS_VALID(buf) ? GST_BUFFER_PTS(buf) : 0;
+            const GstClockTime duration = GST_BUFFER_DURATION_IS_VALID(buf)
+                                              ? GST_BUFFER_DURATION(buf)
+                                          : GST_CLOCK_TIME_IS_VALID(g->shortest) ? g->shortest
+                                                                                 : 0;
+            if (!GST_CLOCK_TIME_IS_VALID(g->lastEnd) || out + duration > g->lastEnd)
+                g->lastEnd = out + duration;
+            GST_PAD_PROBE_INFO_DATA(info) = buf;
+            return GST_PAD_PROBE_OK;
+        },
+        g);
+    gst_object_unref(src);
+}
+
+void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit) {
+    auto stream = std::make_unique<Stream>();
+    Stream* s = stream.get();
+    s->owner = this;
+    s->video = video;
+    s->keyFrames = keyFrames;
+    s->forceKeyUnit = forceKeyUnit;
+    s->feed = gst_element_get_static_pad(last, "src");
+    m_streams.push_back(std::move(stream));
+    if (!s->feed)
+        return;
+    addProbe(
+        s->feed, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* s = static_cast<Stream*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+                    const GstSegment* in = nullptr;
+                    gst_event_parse_segment(event, &in);
+                    if (in->format == GST_FORMAT_TIME) {
+                        gst_event_unref(event);
+                        GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
+                    }
+                }
+                return GST_PAD_PROBE_OK;
+            }
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            if (s->swapPending.load(std::memory_order_acquire) && (!s->keyFrames || isKey(buf))) {
+                // The new file starts with this buffer; the old one gets its end.
+                GstPad* old = gst_pad_get_peer(pad);
+                if (old)
+                    gst_pad_unlink(pad, old);
+                if (gst_pad_link(pad, s->next) != GST_PAD_LINK_OK)
+                    qCWarning(lcVidorra) << "recording: the new file's writer refuses the stream";
+                if (old) {
+                    gst_pad_send_event(old, gst_event_new_eos());
+                    gst_object_unref(old);
+                }
+                s->baseSet = false;
+                s->swapPending = false;
+                s->swapped.store(true, std::memory_order_release);
+            }
+            const GstClockTime pts = GST_BUFFER_PTS(buf);
+            const GstClockTime dts = GST_BUFFER_DTS(buf);
+            if (!s->baseSet) {
+                GstClockTime first = pts;
+                if (GST_CLOCK_TIME_IS_VALID(dts) && (!GST_CLOCK_TIME_IS_VALID(pts) || dts < pts))
+                    first = dts;
+                if (GST_CLOCK_TIME_IS_VALID(first)) {
+                    s->base = first;
+                    s->baseSet = true;
+                }
+            }
+            if (s->baseSet && s->base > 0) {
+                buf = gst_buffer_make_writable(buf);
+                if (GST_CLOCK_TIME_IS_VALID(pts))
+                    GST_BUFFER_PTS(buf) = pts > s->base ? pts - s->base : 0;
+                if (GST_CLOCK_TIME_IS_VALID(dts))
+                    GST_BUFFER_DTS(buf) = dts > s->base ? dts - s->base : 0;
+                GST_PAD_PROBE_INFO_DATA(info) = buf;
+            }
+            if (s->video)
+                ++s->owner->m_frames;
+            return GST_PAD_PROBE_OK;
+        },
+        s);
+}
+
+bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileName) {
+    m_factory = std::move(factory);
+    auto w = std::make_unique<Writer>();
+    w->fileName = fileName;
+    w->elements = m_factory(fileName);
+    bool ok = !w->elements.empty();
+    for (GstElement* e : w->elements) {
+        if (!e) {
+            ok = false;
+            continue;
+        }
+        gst_object_ref_sink(e);
+        ok = ok && gst_bin_add(m_bin, e);
+    }
+    m_writer = std::move(w);
+    if (!ok)
+        return false;
+    for (size_t i = 1; i < m_writer->elements.size(); ++i)
+        if (!gst_element_link(m_writer->elements[i - 1], m_writer->elements[i]))
+            return false;
+    linkStreams(*m_writer);
+    for (size_t i = 0; i < m_streams.size(); ++i)
+        if (!m_writer->pads[i] ||
+            gst_pad_link(m_streams[i]->feed, m_writer->pads[i]) != GST_PAD_LINK_OK) {
+            qCWarning(lcVidorra) << "recording: the writer of" << fileName << "refuses a stream";
+            return false;
+        }
+    return true;
+}
+
+// Pads of the writer for every stream, and the watch for the end of its file.
+void TRecordingBranch::linkStreams(Writer& w) {
+    GstElement* head = w.elements.front();
+    for (auto& s : m_streams) {
+        GstPad* pad = requestOrStatic(head, s->video);
+        w.pads.push_back(pad);
+        if (pad && GST_PAD_PAD_TEMPLATE(pad) &&
+            GST_PAD_TEMPLATE_PRESENCE(GST_PAD_PAD_TEMPLATE(pad)) == GST_PAD_REQUEST)
+            w.requested.push_back(pad);
+    }
+    GstPad* sinkPad = gst_element_get_static_pad(w.elements.back(), "sink");
+    addProbe(
+        sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
+                static_cast<Writer*>(data)->eos = true;
+            return GST_PAD_PROBE_OK;
+        },
+        &w);
+    gst_object_unref(sinkPad);
+}
+
+bool TRecordingBranch::Start() {
+    if (m_started)
+        return true;
+    // Downstream first, so that nothing arrives at an element that is not running yet.
+    if (m_writer)
+        for (auto it = m_writer->elements.rbegin(); it != m_writer->elements.rend(); ++it)
+            gst_element_sync_state_with_parent(*it);
+    for (auto it = m_own.rbegin(); it != m_own.rend(); ++it)
+        gst_element_sync_state_with_parent(*it);
+    for (auto it = m_made.rbegin(); it != m_made.rend(); ++it)
+        gst_element_sync_state_with_parent(*it);
+    bool ok = true;
+    for (auto& tap : m_taps) {
+        tap->teePad = gst_element_request_pad_simple(tap->tee, "src_%u");
+        GstPad* sink = gst_element_get_static_pad(tap->queue, "sink");
+        ok = ok && tap->teePad && gst_pad_link(tap->teePad, sink) == GST_PAD_LINK_OK;
+        gst_object_unref(sink);
+    }
+    m_started = true;
+    return ok;
+}
+
+bool TRecordingBranch::waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const bool events = QCoreApplication::instance() &&
+                        QThread::currentThread() == QCoreApplication::instance()->thread();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        if (events)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+bool TRecordingBranch::End(int timeoutMs) {
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(GST_ELEMENT(m_bin), &state, nullptr, 0);
+    const bool flowing = m_started && state == GST_STATE_PLAYING;
+    for (auto& tap : m_taps) {
+        if (!tap->teePad) {
+            tap->done = true;
+            continue;
+        }
+        // Once the tee is between two buffers, the branch is cut off and told it ended.
+        gst_pad_add_probe(
+            tap->teePad, GST_PAD_PROBE_TYPE_IDLE,
+            [](GstPad* pad, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
+                auto* tap = static_cast<TapPad*>(data);
+                GstPad* sink = gst_element_get_static_pad(tap->queue, "sink");
+                gst_pad_unlink(pad, sink);
+                gst_pad_send_event(sink, gst_event_new_eos());
+                gst_object_unref(sink);
+                tap->done = true;
+                return GST_PAD_PROBE_REMOVE;
+            },
+            tap.get(), nullptr);
+    }
+    bool finished = false;
+    if (flowing && m_writer) {
+        Writer* w = m_writer.get();
+        finished = waitFor(
+            [this, w] {
+                return w->eos.load() && std::all_of(m_taps.begin(), m_taps.end(),
+                                                    [](const auto& t) { return t->done.load(); });
+            },
+            timeoutMs);
+    }
+    if (!finished)
+        qCWarning(lcVidorra) << "recording: the end of" << fileName() << "was not written";
+    for (auto& tap : m_taps) {
+        if (!tap->teePad)
+            continue;
+        if (GstPad* peer = gst_pad_get_peer(tap->teePad)) {
+            gst_pad_unlink(tap->teePad, peer);
+            gst_object_unref(peer);
+        }
+        gst_element_release_request_pad(tap->tee, tap->teePad);
+        gst_object_unref(tap->teePad);
+        tap->teePad = nullptr;
+    }
+    if (m_writer)
+        finishWriter(*m_writer);
+    m_writer.reset();
+    for (GstElement* e : m_own)
+        gst_element_set_state(e, GST_STATE_NULL);
+    removeProbes();
+    for (GstElement* e : m_made) {
+        removeElement(m_bin, e);
+        gst_object_unref(e);
+    }
+    m_made.clear();
+    for (GstElement* e : m_own)
+        removeElement(m_bin, e);
+    m_own.clear();
+    return finished;
+}
+
+void TRecordingBranch::addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback,
+                                gpointer data) {
+    // The module's own elements outlive the branch: their probes leave with it.
+    m_probes.emplace_back(GST_PAD(gst_object_ref(pad)),
+                          gst_pad_add_probe(pad, mask, callback, data, nullptr));
+}
+
+void TRecordingBranch::removeProbes() {
+    for (auto& [pad, id] : m_probes) {
+        gst_pad_remove_probe(pad, id);
+        gst_object_unref(pad);
+    }
+    m_probes.clear();
+}
+
+void TRecordingBranch::finishWriter(Writer& w) {
+    for (GstElement* e : w.elements)
+        if (e)
+            gst_element_set_state(e, GST_STATE_NULL);
+    GstElement* head = w.elements.empty() ? nullptr : w.elements.front();
+    for (GstPad* pad : w.pads) {
+        if (!pad)
+            continue;
+        if (GstPad* peer = gst_pad_get_peer(pad)) {
+            gst_pad_unlink(peer, pad);
+            gst_object_unref(peer);
+        }
+        if (head && std::find(w.requested.begin(), w.requested.end(), pad) != w.requested.end())
+            gst_element_release_request_pad(head, pad);
+        gst_object_unref(pad);
+    }
+    w.pads.clear();
+    w.requested.clear();
+    for (GstElement* e : w.elements)
+        if (e) {
+            removeElement(m_bin, e);
+            gst_object_unref(e);
+        }
+    w.elements.clear();
+}
+
+bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished) {
+    if (oldFinished)
+        *oldFinished = false;
+    if (!m_writer || !m_factory)
+        return false;
+    auto w = std::make_unique<Writer>();
+    w->fileName = fileName;
+    w->elements = m_factory(fileName);
+    bool ok = !w->elements.empty();
+    for (GstElement* e : w->elements) {
+        if (!e) {
+            ok = false;
+            continue;
+        }
+        gst_object_ref_sink(e);
+        ok = ok && gst_bin_add(m_bin, e);
+    }
+    for (size_t i = 1; ok && i < w->elements.size(); ++i)
+        ok = gst_element_link(w->elements[i - 1], w->elements[i]);
+    if (ok) {
+        linkStreams(*w);
+        ok = std::all_of(w->pads.begin(), w->pads.end(), [](GstPad* p) { return p != nullptr; });
+    }
+    if (!ok) {
+        finishWriter(*w);
+        return false;
+    }
+    for (auto it = w->elements.rbegin(); it != w->elements.rend(); ++it)
+        gst_element_sync_state_with_parent(*it);
+
+    for (size_t i = 0; i < m_streams.size(); ++i) {
+        Stream& s = *m_streams[i];
+        s.next = w->pads[i];
+        s.swapped = false;
+        s.swapPending.store(true, std::memory_order_release);
+        if (s.forceKeyUnit)
+            gst_pad_send_event(
+                s.feed, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
+    }
+    const bool allSwapped = waitFor(
+        [this] {
+            return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
+                return s->swapped.load(std::memory_order_acquire);
+            });
+        },
+        timeoutMs);
+    if (!allSwapped) {
+        // A stream without data (or without key frames): it moves over as it is.
+        for (auto& s : m_streams) {
+            if (!s->swapPending.exchange(false))
+                continue;
+            GstPad* old = gst_pad_get_peer(s->feed);
+            if (old) {
+                gst_pad_unlink(s->feed, old);
+                gst_pad_send_event(old, gst_event_new_eos());
+                gst_object_unref(old);
+            }
+            gst_pad_link(s->feed, s->next);
+            s->swapped = true;
+        }
+    }
+    Writer* old = m_writer.get();
+    const bool finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
+    if (!finished)
+        qCWarning(lcVidorra) << "recording: the end of" << old->fileName << "was not written";
+    finishWriter(*old);
+    m_writer = std::move(w);
+    if (oldFinished)
+        *oldFinished = finished;
+    return true;
+}
+
+void TRecordingBranch::SetFrozen(bool frozen) {
+    if (frozen)
+        return;
+    for (auto& g : m_gates) {
+        g->resync = true;
+        if (g->waitKey)
+            g->keyWait = true;
+    }
+}
+
+QString TRecordingBranch::fileName() const {
+    return m_writer ? m_writer->fileName : QString();
+}
+
+GstElement* TRecordingBranch::writerHead() const {
+    return m_writer && !m_writer->elements.empty() ? m_writer->elements.front() : nullptr;
+}
+
+bool TRecordingBranch::Owns(GstObject* object) const {
+    auto inside = [object](GstElement* e) {
+        return e && (GST_OBJECT(e) == object || gst_object_has_as_ancestor(object, GST_OBJECT(e)));
+    };
+    if (std::any_of(m_made.begin(), m_made.end(), inside))
+        return true;
+    return m_writer && std::any_of(m_writer->elements.begin(), m_writer->elements.end(), inside);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <gst/gst.h>
+#include <memory>
+#include <vector>
+
+// One recording branch on the running pipeline: taps on the tees, the elements between them
+// and the file writer, and the writer itself (muxer or format writer + filesink), which can be
+// swapped for a new file while the rest keeps running.
+//
+// Time stamps: each capture gate's output is made continuous from 0 (running time, with the
+// frozen stretches taken out); each stream entering the writer starts again from 0 in every
+// file (encoders may shift their output times).
+class TRecordingBranch {
+public:
+    // Makes the writer's elements for a file: head first, the file sink last, not linked.
+    using TWriterFactory = std::function<std::vector<GstElement*>(const QString& fileName)>;
+
+    explicit TRecordingBranch(GstBin* pipeline);
+    ~TRecordingBranch();
+    TRecordingBranch(const TRecordingBranch&) = delete;
+    TRecordingBranch& operator=(const TRecordingBranch&) = delete;
+
+    // An element made for this branch (added to the pipeline; null when the factory is
+    // missing, which fails the build).
+    GstElement* Make(const char* factory, const char* name = nullptr);
+    // One of the module's own elements, added for the life of the branch.
+    bool UseOwn(GstElement* own);
+    // A queue fed by a new request pad of tee (linked when the branch starts).
+    GstElement* Tap(GstElement* tee, const char* name);
+    bool Link(std::initializer_list<GstElement*> chain);
+
+    // The gate of a stream: frames lost before it are counted (video), frames after it are
+    // re-stamped; markBranchTime marks each frame for the DV header; waitKeyAfterFreeze drops
+    // the delta frames that follow a frozen stretch (native compressed streams).
+    void WatchGate(GstElement* gate, bool video, bool markBranchTime, bool waitKeyAfterFreeze);
+    // A stream entering the writer from last's src pad. A new file starts with a key frame
+    // (requested from an encoder upstream when forceKeyUnit).
+    void AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit);
+
+    // Creates the writer of fileName and links every stream to it.
+    bool OpenWriter(TWriterFactory factory, const QString& fileName);
+    // Brings the branch to the pipeline's state and links the taps.
+    bool Start();
+    // End of stream through the branch, awaited at most timeoutMs while the UI thread handles
+    // events; then everything is taken out. False when the file did not get its end.
+    bool End(int timeoutMs);
+    // Continues in a new file at a frame boundary; the old file is finished (at most
+    // timeoutMs). False when the new file could not be opened (the old one goes on).
+    bool SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished);
+
+    // Freeze and release: the streams close the gap when released.
+    void SetFrozen(bool frozen);
+
+    QString fileName() const;
+    GstElement* writerHead() const;
+    // Set when an element of the branch failed (the file sink, an encoder).
+    bool Owns(GstObject* object) const;
+    quint64 frames() const { return m_frames.load(); }
+    quint64 dropped() const { return m_dropped.load(); }
+
+    struct Stream;
+    struct Writer;
+    struct Gate;
+
+private:
+    void linkStreams(Writer& w);
+    void finishWriter(Writer& w);
+    void addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback, gpointer data);
+    void removeProbes();
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs);
+
+    GstBin* m_bin;
+    std::vector<GstElement*> m_made; // refs held here
+    std::vector<GstElement*> m_own;  // the module's elements borrowed for the branch
+    struct TapPad {
+        GstElement* tee;
+        GstPad* teePad = nullptr; // owned ref
+        GstElement* queue;
+        std::atomic<bool> done{false};
+    };
+    std::vector<std::unique_ptr<TapPad>> m_taps;
+    std::vector<std::unique_ptr<Gate>> m_gates;
+    std::vector<std::unique_ptr<Stream>> m_streams;
+    std::unique_ptr<Writer> m_writer;
+    std::vector<std::pair<GstPad*, gulong>> m_probes; // pads owned
+    TWriterFactory m_factory;
+    bool m_started = false;
+    std::atomic<quint64> m_frames{0};  // video buffers into the writer (streaming threads)
+    std::atomic<quint64> m_dropped{0}; // frames missing before the video gate
+};
