@@ -4,17 +4,19 @@
 #include "AppliMan.h"
 #include "CommandRunner.h"
 #include "Dm.h"
+#include "DossiersFrame.h"
+#include "Encoders.h"
 #include "ErreurFrame.h"
 #include "GstSuperposer.h"
 #include "LayoutMath.h"
 #include "Log.h"
 #include "MornePreferences.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
-#include "Encoders.h"
 #include "RecoveryJournal.h"
 #include "ShortcutRouter.h"
 #include "SourcesController.h"
@@ -27,6 +29,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -56,8 +59,7 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     connect(gp, &TMornePreferences::OnChangeMode, this, [this](TSavePreferences mode) {
         m_prefsItemIndex = mode;
         PrefsMode = mode;
-        if (QAbstractButton* b = rgPrefs->button(mode))
-            b->setChecked(true);
+        OptionsFrame->SetPrefsMode(mode);
     });
     connect(gp, &TMornePreferences::OnLoadPrefs, this,
             [this](TMornePreferences* prefs) { am->LoadFromPrefs(*prefs); });
@@ -111,6 +113,24 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
         };
         recorder = new TRecordingController(*this, *m_dm);
+        connect(recorder, &TRecordingController::nextNameChanged, this,
+                [this](const QString& name) {
+                    DossiersFrame1->SetVideoFileName(name);
+                    SourcesFrame->LabelVideo->setText(QFileInfo(name).fileName());
+                });
+        connect(DossiersFrame1, &TDossiersFrame::videoNameChanged, recorder,
+                &TRecordingController::RecomputeNextName);
+        connect(OptionsFrame, &TOptionsFrame::superpositionChanged, this, [this](bool allowed) {
+            if (GstElement* overlay = m_dm->overlay())
+                g_object_set(overlay, "overlay-enabled", gboolean(allowed), nullptr);
+        });
+        connect(OptionsFrame, &TOptionsFrame::extensionChanged, recorder,
+                &TRecordingController::UpdateStatusTexts);
+        connect(SourcesFrame->sbFormatCapturesettings, &QToolButton::clicked, this, [this] {
+            const uint8_t format = Prm.captureFormat->Value;
+            ShowPanel(5);
+            OptionsFrame->SetPage(format == 7 ? 1 : (format == 9 || format == 12) ? 2 : 4);
+        });
         UpdateStatusTexts = [this] { recorder->UpdateStatusTexts(); };
         recordedFiles = [this] { return recorder->recordedFiles(); };
         connect(m_dm, &Tdm::elementMessage, this, [this](GstMessage* message) {
@@ -191,8 +211,11 @@ void TCaptureForm::ApplyPreferences() {
                          gint(Prm.dureeIncruster->Value), "overlay-enabled",
                          gboolean(Prm.activerSuperposition->Value), nullptr);
         }
-        if (QAbstractButton* b = rgPrefs->button(m_prefsItemIndex))
-            b->setChecked(true);
+        DossiersFrame1->LoadFromParameters();
+        if (recorder)
+            recorder->RecomputeNextName();
+        OptionsFrame->LoadFromParameters();
+        OptionsFrame->SetPrefsMode(m_prefsItemIndex);
         if (m_raccourcis)
             m_raccourcis->FillShortcutTable(al, Prm.raccourcisSort->Value);
         // The stored freeze states come back through their actions.
@@ -219,6 +242,7 @@ void TCaptureForm::FinishStartup() {
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
                                                                 : CreateSystemDeviceEnumerator());
             Encoders().Discover();
+            OptionsFrame->FillEncoders();
             sources->mp3EncoderFound = Encoders().mp3Available();
             sources->onFormatChanged = [this] {
                 if (recorder) {
@@ -379,6 +403,7 @@ void TCaptureForm::SaveControlsToParameters() {
         Prm.wantHorzFlip->Value = action("acHorzFlip")->isChecked();
         Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
         Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+        OptionsFrame->SaveToParameters();
         if (sources) {
             Prm.sourceVideo->Value = SourcesFrame->cboxvideo->currentText();
             Prm.sourceAudio->Value = SourcesFrame->cboxAudio->currentText();

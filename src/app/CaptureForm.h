@@ -24,7 +24,9 @@ class QToolButton;
 class ShortcutRouter;
 class TCheckAction;
 class TRecordingController;
+class TDossiersFrame;
 class TErreurFrame;
+class TOptionsFrame;
 class TSourcesController;
 class TSourcesFrame;
 class TVideoWidget;
@@ -138,11 +140,12 @@ public:
     std::array<QFrame*, 9> panels{};
     TErreurFrame* ErreurFrame1;
     TSourcesFrame* SourcesFrame;
+    TDossiersFrame* DossiersFrame1;
+    TOptionsFrame* OptionsFrame;
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment
     TRecordingController* recorder = nullptr; // created with the graph module
-    QGroupBox* gbPrefs;
-    QButtonGroup* rgPrefs;  // "Comment sauver les préférences en quittant"
+    QButtonGroup* rgPrefs;  // "Comment sauver les préférences en quittant" (options panel)
     QLineEdit* leFramerate; // on the sources panel
 
     static QString windowCaption();

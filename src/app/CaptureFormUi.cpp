@@ -2,8 +2,10 @@
 // on high-density screens.
 #include "CaptureForm.h"
 
+#include "DossiersFrame.h"
 #include "ErreurFrame.h"
 #include "ImageList.h"
+#include "OptionsFrame.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
@@ -131,52 +133,30 @@ void TCaptureForm::buildWidgets() {
 
 void TCaptureForm::buildPanels() {
     QWidget* central = centralWidget();
+    SourcesFrame = new TSourcesFrame(central);
+    DossiersFrame1 = new TDossiersFrame(central);
+    OptionsFrame = new TOptionsFrame(central);
     for (int i = 0; i < 9; ++i) {
-        QFrame* frame = nullptr;
-        if (i == 0) {
-            SourcesFrame = new TSourcesFrame(central);
-            SourcesFrame->setFrameShape(QFrame::StyledPanel);
-            SourcesFrame->setGeometry(PanelsX, 33, 275, 400);
-            SourcesFrame->hide();
-            panels[0] = SourcesFrame;
-            continue;
+        QFrame* frame = i == 0   ? SourcesFrame
+                        : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
+                        : i == 5 ? static_cast<QFrame*>(OptionsFrame)
+                                 : nullptr;
+        if (!frame) {
+            // Panels whose contents come with their own parts of the program.
+            frame = new QFrame(central);
+            frame->setObjectName(QLatin1String(kPanelObjects[i]));
+            auto* layout = new QVBoxLayout(frame);
+            layout->addWidget(new QLabel(
+                QStringLiteral("<b>%1</b>").arg(QString::fromUtf8(kPanelTitles[i])), frame));
+            layout->addStretch();
         }
-        frame = new QFrame(central);
-        frame->setObjectName(QLatin1String(kPanelObjects[i]));
         frame->setFrameShape(QFrame::StyledPanel);
         frame->setGeometry(PanelsX, 33, 275, 400);
-        auto* layout = new QVBoxLayout(frame);
-        auto* title =
-            new QLabel(QStringLiteral("<b>%1</b>").arg(QString::fromUtf8(kPanelTitles[i])), frame);
-        layout->addWidget(title);
         frame->hide();
         panels[size_t(i)] = frame;
     }
-
-    // Options: where the preferences are kept.
-    QFrame* options = panels[5];
-    gbPrefs = new QGroupBox(options);
-    auto* prefsLayout = new QVBoxLayout(gbPrefs);
-    auto* prefsTitle =
-        new QLabel(QStringLiteral("Comment sauver les préférences en quittant"), gbPrefs);
-    prefsTitle->setWordWrap(true);
-    prefsLayout->addWidget(prefsTitle);
-    rgPrefs = new QButtonGroup(this);
-    const char* items[] = {"Mode normal (registre)", "Mode portable (clé USB)",
-                           "Ne pas enregistrer en quittant"};
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(QString::fromUtf8(items[i]), gbPrefs);
-        rgPrefs->addButton(radio, i);
-        prefsLayout->addWidget(radio);
-    }
+    rgPrefs = OptionsFrame->rgPrefs;
     leFramerate = SourcesFrame->leFramerate;
-    auto* optionsLayout = static_cast<QVBoxLayout*>(options->layout());
-    optionsLayout->addWidget(gbPrefs);
-    optionsLayout->addStretch();
-    for (int i = 1; i < 9; ++i)
-        if (i != 5)
-            static_cast<QVBoxLayout*>(panels[size_t(i)]->layout())->addStretch();
-
     ErreurFrame1 = new TErreurFrame(this);
 }
 

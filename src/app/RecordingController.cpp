@@ -103,6 +103,7 @@ void TRecordingController::RecomputeNextName() {
         return;
     m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
+    emit nextNameChanged(m_nextName);
 }
 
 // ------------------------------------------------------------------ start and stop
@@ -192,6 +193,7 @@ void TRecordingController::HaltGraph() {
     const quint64 dropped = m_dm.droppedFrames();
     m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
+    emit nextNameChanged(m_nextName);
     const QString scn = closeSceneFile();
     if (!scn.isEmpty() && dropped > 0 &&
         prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
@@ -218,6 +220,7 @@ void TRecordingController::CutRecording() {
         m_currentFile = newFile;
         m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
         m_form.nextVideoFileName = m_nextName;
+        emit nextNameChanged(m_nextName);
         TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
         if (video && video->SceneDetector() && format != cfWav && format != cfMp3 && Prm.scn->Value)
             openSceneFile(m_currentFile);

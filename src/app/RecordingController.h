@@ -82,6 +82,7 @@ public:
 
 signals:
     void recordedFilesChanged();
+    void nextNameChanged(const QString& name);
 
 private:
     void post(std::function<void()> command);
