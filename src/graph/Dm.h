@@ -152,7 +152,7 @@ private:
     int captureAudioRate(GstElement* sceneDetector) const;
     GstElement* pcmAudioChain(GstElement* tee, int rate, int channels);
     GstElement* videoGateChain(GstElement* tee, bool markBranchTime, bool waitKey);
-    GstElement* dvEncoderChain(GstElement* from, bool ntsc, bool wide);
+    GstElement* dvEncoderChain(GstElement* from, bool ntsc, bool wide, bool steadyRate);
     bool buildBranch(uint8_t format, const QString& fileName, GstElement* detector,
                      bool& needsDecoded);
     bool buildMpegNative(const QString& fileName, bool audio, int rate);

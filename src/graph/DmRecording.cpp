@@ -179,11 +179,12 @@ GstElement* Tdm::videoGateChain(GstElement* tee, bool markBranchTime, bool waitK
 }
 
 // videoconvert -> videoscale -> videorate -> DV 25 Mbit/s picture of the standard.
-GstElement* Tdm::dvEncoderChain(GstElement* from, bool ntsc, bool wide) {
+GstElement* Tdm::dvEncoderChain(GstElement* from, bool ntsc, bool wide, bool steadyRate) {
     TRecordingBranch& b = *m_recording;
     GstElement* convert = b.Make("videoconvert", "DVenc convert");
     GstElement* scale = b.Make("videoscale", "DVenc scale");
-    GstElement* rate = b.Make("videorate", "DVenc rate");
+    // DV frames come at the standard's rate; image by image keeps only the granted frames.
+    GstElement* rate = b.Make(steadyRate ? "videorate" : "identity", "DVenc rate");
     GstElement* format = b.Make("capsfilter", "DVenc format");
     GstElement* encoder = b.Make("avenc_dvvideo", "DVenc");
     setCaps(format, ntsc ? QStringLiteral("video/x-raw,format=Y41B,width=720,height=480,"
@@ -335,7 +336,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             wide = wideScreen;
         }
         GstElement* gate = videoGateChain(m_infdecvideo, true, false);
-        GstElement* encoder = gate ? dvEncoderChain(gate, ntsc, wide) : nullptr;
+        GstElement* encoder = gate ? dvEncoderChain(gate, ntsc, wide, true) : nullptr;
         if (!encoder || !b.UseOwn(m_dvHeader) || !b.Link({encoder, m_dvHeader}))
             return false;
         g_object_set(m_dvHeader, "scene-source", detector, "header-mode",
@@ -373,7 +374,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             // Only the granted pictures are encoded.
             last = b.Link({queue, m_controlFilter})
                        ? dvEncoderChain(m_controlFilter, valueOf(Prm.standardDV, uint8_t(0)) != 0,
-                                        false)
+                                        false, false)
                        : nullptr;
         }
         if (!last)
@@ -441,7 +442,7 @@ bool Tdm::buildMpegNative(const QString& fileName, bool audio, int rate) {
     GstElement* gate = videoGateChain(videoBranchTee, false, true);
     if (!gate)
         return false;
-    b.AddStream(gate, true, true, false);
+    b.AddStream(gate, true, true, false, true);
     if (muxers.isEmpty()) {
         qCInfo(lcVidorra) << "no MPEG muxer: the plain video stream is recorded";
         return b.OpenWriter(

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <cstring>
 #include <gst/video/video.h>
 
 // The continuity of one capture gate's output; the fields without atomics belong to the
@@ -34,6 +35,7 @@ struct TRecordingBranch::Stream {
     bool video = false;
     bool keyFrames = false;
     bool forceKeyUnit = false;
+    bool startWithConfig = false;
     GstPad* feed = nullptr; // owned ref
     GstPad* next = nullptr; // the new writer's pad during a swap (owned by the writer)
     std::atomic<bool> swapPending{false};
@@ -70,6 +72,31 @@ GstPad* requestOrStatic(GstElement* head, bool video) {
                 return gst_element_request_pad(head, t, nullptr, nullptr);
     }
     return gst_element_get_static_pad(head, "sink");
+}
+
+// The first picture of a file must carry the sequence header a decoder starts from.
+GstBuffer* withConfig(GstPad* pad, GstBuffer* buf) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    const GValue* value =
+        caps ? gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data") : nullptr;
+    GstBuffer* config =
+        value && GST_VALUE_HOLDS_BUFFER(value) ? gst_value_get_buffer(value) : nullptr;
+    static const uint8_t kSequenceHeader[4] = {0, 0, 1, 0xB3};
+    uint8_t start[4] = {};
+    if (config && gst_buffer_get_size(config) >= 4 &&
+        (gst_buffer_extract(buf, 0, start, 4) != 4 || memcmp(start, kSequenceHeader, 4) != 0)) {
+        GstBuffer* out = gst_buffer_new();
+        gst_buffer_copy_into(out, config, GST_BUFFER_COPY_MEMORY, 0, -1);
+        gst_buffer_copy_into(out, buf,
+                             GstBufferCopyFlags(GST_BUFFER_COPY_FLAGS | GST_BUFFER_COPY_TIMESTAMPS |
+                                                GST_BUFFER_COPY_META | GST_BUFFER_COPY_MEMORY),
+                             0, -1);
+        gst_buffer_unref(buf);
+        buf = out;
+    }
+    if (caps)
+        gst_caps_unref(caps);
+    return buf;
 }
 
 void removeElement(GstBin* bin, GstElement* e) {
@@ -270,13 +297,15 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
     gst_object_unref(src);
 }
 
-void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit) {
+void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit,
+                                 bool startWithConfig) {
     auto stream = std::make_unique<Stream>();
     Stream* s = stream.get();
     s->owner = this;
     s->video = video;
     s->keyFrames = keyFrames;
     s->forceKeyUnit = forceKeyUnit;
+    s->startWithConfig = startWithConfig;
     s->feed = gst_element_get_static_pad(last, "src");
     m_streams.push_back(std::move(stream));
     if (!s->feed)
@@ -312,6 +341,12 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                 s->baseSet = false;
                 s->swapPending = false;
                 s->swapped.store(true, std::memory_order_release);
+            }
+            if (!s->baseSet && s->keyFrames && !isKey(buf))
+                return GST_PAD_PROBE_DROP; // a file starts with a key frame
+            if (!s->baseSet && s->startWithConfig) {
+                buf = withConfig(pad, buf);
+                GST_PAD_PROBE_INFO_DATA(info) = buf;
             }
             const GstClockTime pts = GST_BUFFER_PTS(buf);
             const GstClockTime dts = GST_BUFFER_DTS(buf);

@@ -39,8 +39,10 @@ public:
     // the delta frames that follow a frozen stretch (native compressed streams).
     void WatchGate(GstElement* gate, bool video, bool markBranchTime, bool waitKeyAfterFreeze);
     // A stream entering the writer from last's src pad. A new file starts with a key frame
-    // (requested from an encoder upstream when forceKeyUnit).
-    void AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit);
+    // (requested from an encoder upstream when forceKeyUnit), preceded by the stream's
+    // configuration (the caps' codec_data: an MPEG sequence header) when it lacks one.
+    void AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit,
+                   bool startWithConfig = false);
 
     // Creates the writer of fileName and links every stream to it.
     bool OpenWriter(TWriterFactory factory, const QString& fileName);

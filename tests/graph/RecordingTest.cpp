@@ -3,13 +3,16 @@
 #include "CaptureDevice.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "PatchFrameRate.h"
 #include "Sandbox.h"
 #include "SystemDevices.h"
 #include "VidorraElements.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -230,6 +233,182 @@ TEST(Recording, DivxWritesTheFourccOfTheChosenEntry) {
     // Without MP3 the sound is PCM.
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
     expectPcm(record(rig, 9, "divx_pcm.avi"));
+}
+
+TEST(Recording, RecompressedDvWmvAndMp3FromTheTestDevices) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    Probe dv = record(rig, 6, "dv2rec.avi");
+    EXPECT_EQ(dv.format, "avi");
+    ASSERT_NE(dv.of("video"), nullptr);
+    EXPECT_EQ(dv.of("video")->codec, "dvvideo");
+    expectFrames(dv, 45, 56);
+    expectPcm(dv);
+
+    Probe wmv = record(rig, 7, "film.wmv");
+    EXPECT_EQ(wmv.format, "asf");
+    ASSERT_NE(wmv.of("video"), nullptr);
+    EXPECT_EQ(wmv.of("video")->codec, "wmv2");
+    expectFrames(wmv, 45, 56);
+    ASSERT_NE(wmv.of("audio"), nullptr);
+    EXPECT_EQ(wmv.of("audio")->codec, "wmav2");
+
+    Probe mp3 = record(rig, 12, "son.mp3");
+    ASSERT_NE(mp3.of("audio"), nullptr);
+    EXPECT_EQ(mp3.of("audio")->codec, "mp3");
+    EXPECT_EQ(mp3.of("audio")->rate, 48000);
+}
+
+TEST(Recording, NativeFormatsOfTheDvCamcorder) {
+    Rig rig("DV virtuel", "DV");
+    ASSERT_TRUE(rig.ok());
+    ASSERT_NE(rig.detector(), nullptr);
+    Probe type1 = record(rig, 1, "type1.avi");
+    EXPECT_EQ(type1.format, "avi");
+    ASSERT_NE(type1.of("video"), nullptr);
+    EXPECT_EQ(type1.of("video")->codec, "dvvideo");
+    expectFrames(type1, 45, 56);
+
+    Probe type2 = record(rig, 2, "type2.avi");
+    EXPECT_EQ(type2.format, "avi");
+    ASSERT_NE(type2.of("video"), nullptr);
+    EXPECT_EQ(type2.of("video")->codec, "dvvideo");
+    expectFrames(type2, 45, 56);
+    expectPcm(type2);
+}
+
+TEST(Recording, NativeMpegStream) {
+    Rig rig("MPEG virtuel");
+    ASSERT_TRUE(rig.ok());
+    Probe p = record(rig, 3, "flux.mpg");
+    EXPECT_EQ(p.format, "mpeg");
+    ASSERT_NE(p.of("video"), nullptr);
+    EXPECT_EQ(p.of("video")->codec, "mpeg2video");
+    expectFrames(p, 35, 56);
+    ASSERT_NE(p.of("audio"), nullptr);
+}
+
+// A cut loses no frame: the two parts hold every frame that reached the capture gate, and
+// both files are complete; a frozen stretch leaves no gap in the file.
+TEST(Recording, CutAndFreezeLoseNothing) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
+    static std::atomic<int> reached{0};
+    reached = 0;
+    GstElement* gate = rig.dm.element("Control_Capture_Video");
+    ASSERT_NE(gate, nullptr);
+    GstPad* src = gst_element_get_static_pad(gate, "src");
+    const gulong probeId = gst_pad_add_probe(
+        src, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer) {
+            ++reached;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    const QString first = rig.box.path("part0.avi"), second = rig.box.path("part1.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(9, first, nullptr)) << rig.dm.lastError().toStdString();
+    pump(1200);
+    ASSERT_TRUE(rig.dm.SplitRecording(second));
+    EXPECT_EQ(rig.dm.recordingFileName(), second);
+    pump(600);
+    rig.dm.SetCaptureFrozen(true);
+    pump(600);
+    rig.dm.SetCaptureFrozen(false);
+    pump(600);
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    gst_pad_remove_probe(src, probeId);
+    gst_object_unref(src);
+    const Probe a = probe(first), b = probe(second);
+    ASSERT_NE(a.of("video"), nullptr);
+    ASSERT_NE(b.of("video"), nullptr);
+    EXPECT_EQ(a.of("video")->tag, "XVID");
+    EXPECT_EQ(b.of("video")->tag, "XVID");
+    EXPECT_EQ(a.of("video")->frames + b.of("video")->frames, reached.load());
+    // About 1.2 s before the cut and 1.2 s after it without the frozen 0.6 s.
+    EXPECT_NEAR(a.of("video")->frames, 30, 6);
+    EXPECT_NEAR(b.of("video")->frames, 30, 8);
+}
+
+// Image by image: N grants give N frames at the chosen rate; no grant leaves no file.
+TEST(Recording, FrameByFrame) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    QString ended;
+    quint64 endedFrames = 99;
+    rig.dm.onFrameByFrameEnd = [&](const QString& file, quint64 frames) {
+        ended = file;
+        endedFrames = frames;
+    };
+    const QString file = rig.box.path("images.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, file, nullptr));
+    for (int i = 0; i < 4; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    EXPECT_EQ(rig.dm.recordedFrames(), 4u);
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_EQ(ended, file);
+    EXPECT_EQ(endedFrames, 4u);
+    const Probe p = probe(file);
+    ASSERT_NE(p.of("video"), nullptr);
+    EXPECT_EQ(p.of("video")->codec, "dvvideo");
+    EXPECT_EQ(p.of("video")->frames, 4);
+    QFile avi(file);
+    ASSERT_TRUE(avi.open(QIODevice::ReadOnly));
+    const QByteArray bytes = avi.readAll();
+    const TAviReader read = [&bytes](uint64_t pos, void* data, size_t n) {
+        if (pos + n > uint64_t(bytes.size()))
+            return false;
+        memcpy(data, bytes.constData() + pos, n);
+        return true;
+    };
+    uint64_t at = 0;
+    ASSERT_EQ(FindVideoRateField(read, bytes.size(), at), TAviWalk::Found);
+    uint32_t fields[2];
+    ASSERT_TRUE(read(at, fields, 8));
+    EXPECT_EQ(fields[0], 55556u);
+    EXPECT_EQ(fields[1], 1000000u);
+
+    const QString empty = rig.box.path("rien.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, empty, nullptr));
+    pump(300);
+    rig.dm.EndRecordingPart();
+    EXPECT_EQ(endedFrames, 0u);
+    EXPECT_FALSE(QFile::exists(empty));
+}
+
+// A nearly full filesystem ends the recording by itself, with a complete file.
+TEST(Recording, DiskReserveEndsAPlayablePart) {
+    Rig rig("", "Signal de test");
+    ASSERT_TRUE(rig.ok());
+    const QString dir = rig.box.path("petit");
+    QDir().mkpath(dir);
+    if (mount("tmpfs", dir.toUtf8().constData(), "tmpfs", 0, "size=4M") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    QString stopped;
+    QObject::connect(&rig.dm, &Tdm::recordingStoppedByDiskReserve,
+                     [&](const QString& file) { stopped = file; });
+    const QString file = dir + "/long.wav";
+    ASSERT_TRUE(rig.dm.BuildRecording(11, file, nullptr));
+    // 192 kB/s: 4 MiB would be full after about 22 s.
+    EXPECT_TRUE(waitFor([&] { return !stopped.isEmpty(); }, 40000));
+    EXPECT_FALSE(rig.dm.hasRecordingBranch());
+    EXPECT_EQ(stopped, file);
+    const Probe p = probe(file);
+    EXPECT_EQ(p.format, "wav");
+    expectPcm(p);
+    const qint64 size = QFileInfo(file).size();
+    EXPECT_GT(size, 2 * 1024 * 1024);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(44);
+    // The RIFF size covers the whole file: the header was finished.
+    const quint32 riff = quint8(head[4]) | quint8(head[5]) << 8 | quint8(head[6]) << 16 |
+                         quint32(quint8(head[7])) << 24;
+    EXPECT_EQ(qint64(riff) + 8, size);
+    f.close();
+    umount(dir.toUtf8().constData());
 }
 
 int main(int argc, char** argv) {
