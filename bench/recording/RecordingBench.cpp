@@ -1,0 +1,287 @@
+// Recording cost, side by side in one run (run by hand: recording_bench [seconds]):
+// for each capture format, the program previewing and recording from the virtual devices
+// against the stock pipeline doing the same work (live test sources, a preview branch and the
+// same encoder and muxer). Prints the CPU time (all threads of the process) per recorded
+// frame, or per 40 ms of sound for the audio formats. Then the throughput of the recompressing
+// branches fed by a non-live source at 720 x 576, in multiples of real time.
+#include "CaptureDevice.h"
+#include "Dm.h"
+#include "Encoders.h"
+#include "SystemDevices.h"
+#include "VidorraElements.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <gst/gst.h>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void spin(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+const char* kVideo = "videotestsrc is-live=true pattern=smpte ! "
+                     "video/x-raw,format=BGR,width=720,height=576,framerate=25/1,"
+                     "pixel-aspect-ratio=16/15 ! clockoverlay ! tee name=t "
+                     "t. ! queue leaky=2 max-size-buffers=2 ! videoconvert ! "
+                     "fakesink sync=false t. ! queue ";
+const char* kAudio = "audiotestsrc is-live=true samplesperbuffer=960 ! "
+                     "audio/x-raw,format=S16LE,rate=48000,channels=2 ! tee name=a "
+                     "a. ! queue ! audioconvert ! volume ! fakesink sync=true a. ! queue ! "
+                     "audioconvert ! audioresample ! ";
+
+// CPU seconds spent by a stock pipeline during `seconds` of running.
+double stock(const std::string& description, int seconds) {
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    if (!pipeline || error) {
+        std::fprintf(stderr, "stock pipeline: %s\n", error ? error->message : "?");
+        g_clear_error(&error);
+        return 0;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    spin(1000);
+    const double c0 = cpuSeconds();
+    spin(seconds * 1000);
+    const double cpu = cpuSeconds() - c0;
+    gst_element_send_event(pipeline, gst_event_new_eos());
+    spin(300);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return cpu;
+}
+
+struct Program {
+    std::unique_ptr<IDeviceEnumerator> enumerator;
+    std::unique_ptr<TCaptureDevice> video, audio;
+    Tdm dm;
+
+    Program(const QString& videoName, bool separateAudio) {
+        TEnumeratorOptions options;
+        options.deviceMonitor = false;
+        options.firewire = false;
+        enumerator = CreateSystemDeviceEnumerator(options);
+        for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Video))
+            if (d.friendlyName == videoName)
+                video = CreateCaptureDevice(d, 1);
+        for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Audio))
+            if (separateAudio && d.friendlyName == QLatin1String("Signal de test"))
+                audio = CreateCaptureDevice(d, 1);
+        dm.audioSinkFactory = [] {
+            GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+            g_object_set(sink, "sync", TRUE, nullptr);
+            return sink;
+        };
+        if (video) {
+            video->SourceFilter = video->SetSourceGraph(dm);
+            video->SetVideoGraph(dm, 1);
+            dm.BuildPreviewVideoChain(video->SceneDetector());
+        }
+        TCaptureDevice* sound = separateAudio ? audio.get() : video.get();
+        if (audio)
+            audio->SourceFilter = audio->SetSourceGraph(dm);
+        if (sound && sound->SetAudioGraph(dm, 1))
+            dm.BuildPreviewAudioChain();
+        dm.RunGraph();
+        QElapsedTimer clock;
+        clock.start();
+        while (video && dm.previewFrames() < 5 && clock.elapsed() < 60000)
+            spin(50);
+    }
+    ~Program() {
+        dm.StopGraph();
+        dm.RemovePreviewVideoChain();
+        dm.RemovePreviewAudioChain();
+        for (TCaptureDevice* d : {video.get(), audio.get()})
+            if (d)
+                d->KillSourceGraph(dm);
+    }
+    // CPU seconds while recording `seconds` of the format.
+    double record(uint8_t format, const QString& file, int seconds, quint64* frames) {
+        if (!dm.BuildRecording(format, file, video ? video->SceneDetector() : nullptr)) {
+            std::fprintf(stderr, "format %d: %s\n", format, qPrintable(dm.lastError()));
+            return 0;
+        }
+        spin(1000);
+        const quint64 f0 = dm.recordedFrames();
+        const double c0 = cpuSeconds();
+        spin(seconds * 1000);
+        const double cpu = cpuSeconds() - c0;
+        *frames = dm.recordedFrames() - f0;
+        dm.EndRecordingPart();
+        return cpu;
+    }
+};
+
+// Wall time of a non-live pipeline that ends by itself.
+double throughput(const std::string& description, int frames) {
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    if (!pipeline || error) {
+        std::fprintf(stderr, "throughput pipeline: %s\n", error ? error->message : "?");
+        g_clear_error(&error);
+        return 0;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* m = gst_bus_timed_pop_filtered(bus, 600 * GST_SECOND,
+                                               GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const double seconds = clock.elapsed() / 1000.0;
+    if (m)
+        gst_message_unref(m);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return seconds > 0 ? frames / 25.0 / seconds : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    gst_init(&argc, &argv);
+    vidorraRegisterStatic();
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    QTemporaryDir dir;
+    Encoders().Assign({{"Xvid (libavcodec MPEG-4)", "avenc_mpeg4", "XVID"}}, true);
+    auto path = [&dir](const char* name) { return dir.filePath(name).toStdString(); };
+    const std::string pcm = "audio/x-raw,format=S16LE,channels=2,rate=48000 ! ";
+    const int bitrate = TEncoderCatalog::LoadDivxSettings().bitrateKbps * 1000;
+
+    struct Case {
+        uint8_t format;
+        const char* label;
+        std::string stock;
+        bool audioOnly;
+    };
+    const std::vector<Case> cases = {
+        {5, "5 avi natif (raw BGR + PCM)",
+         std::string(kVideo) + "! avimux name=m ! filesink location=" + path("s5.avi") + " " +
+             kAudio + pcm + "m.",
+         false},
+        {6, "6 dv type 2 recompressed",
+         std::string(kVideo) +
+             "! videoconvert ! videoscale ! videorate ! video/x-raw,format=I420,width=720,"
+             "height=576,framerate=25/1,pixel-aspect-ratio=16/15 ! avenc_dvvideo ! avimux "
+             "name=m ! filesink location=" +
+             path("s6.avi") + " " + kAudio + pcm + "m.",
+         false},
+        {7, "7 wmv (wmv2 + wma, Medium)",
+         std::string(kVideo) +
+             "! videoconvert ! videoscale ! videorate ! video/x-raw,format=I420,width=640,"
+             "height=480 ! avenc_wmv2 bitrate=1000000 gop-size=250 ! asfmux name=m "
+             "streamable=true ! filesink location=" +
+             path("s7.wmv") + " " + kAudio +
+             "audio/x-raw,format=S16LE,channels=2,rate=44100 ! audioconvert ! avenc_wmav2 "
+             "bitrate=96000 ! m.",
+         false},
+        {9, "9 divx (mpeg4 XVID + mp3)",
+         std::string(kVideo) +
+             "! videoscale ! video/x-raw,width=360,height=288 ! videoconvert ! "
+             "video/x-raw,format=I420 ! avenc_mpeg4 bitrate=" +
+             std::to_string(bitrate) + " gop-size=250 ! avimux name=m ! filesink location=" +
+             path("s9.avi") + " " + kAudio + pcm + "lamemp3enc target=1 bitrate=128 cbr=true ! m.",
+         false},
+        {11, "11 wav", std::string(kAudio) + pcm + "wavenc ! filesink location=" + path("s11.wav"),
+         true},
+        {12, "12 mp3",
+         std::string(kAudio) + pcm +
+             "lamemp3enc target=1 bitrate=128 cbr=true ! filesink "
+             "location=" +
+             path("s12.mp3"),
+         true},
+    };
+
+    std::printf("%-32s %12s %12s %7s\n", "capture format", "program", "stock", "ratio");
+    std::printf("%-32s %12s %12s %7s\n", "", "us/frame", "us/frame", "");
+    for (const bool audioOnly : {false, true}) {
+        // The audio formats run without a video source, as their stock pipelines do.
+        Program program(audioOnly ? QString() : QStringLiteral("Mire de test"), true);
+        for (const Case& c : cases) {
+            if (c.audioOnly != audioOnly)
+                continue;
+            quint64 frames = 0;
+            const double ours = program.record(
+                c.format, dir.filePath(QString("p%1.bin").arg(c.format)), seconds, &frames);
+            const double base = stock(c.stock, seconds);
+            // Audio formats: per 40 ms of sound, the length of a PAL frame.
+            const double units = c.audioOnly ? seconds * 25.0 : double(frames);
+            const double perOurs = units > 0 ? ours / units * 1e6 : 0;
+            const double perStock = base / (seconds * 25.0) * 1e6;
+            std::printf("%-32s %12.1f %12.1f %7.2f\n", c.label, perOurs, perStock,
+                        perStock > 0 ? perOurs / perStock : 0);
+            std::fflush(stdout);
+        }
+    }
+    {
+        Program program(QStringLiteral("DV virtuel"), false);
+        for (uint8_t format : {uint8_t(1), uint8_t(2)}) {
+            quint64 frames = 0;
+            const double ours = program.record(
+                format, dir.filePath(QString("dv%1.avi").arg(format)), seconds, &frames);
+            std::printf("%-32s %12.1f %12s\n",
+                        format == 1 ? "1 dv type 1 natif (DV virtuel)"
+                                    : "2 dv type 2 natif (DV virtuel)",
+                        frames ? ours / frames * 1e6 : 0, "-");
+            std::fflush(stdout);
+        }
+    }
+
+    const int frames = 500;
+    const std::string source = "videotestsrc num-buffers=" + std::to_string(frames) +
+                               " pattern=smpte ! video/x-raw,format=BGR,width=720,height=576,"
+                               "framerate=25/1,pixel-aspect-ratio=16/15 ! ";
+    std::printf("\nnon-live throughput at 720x576 (x real time, target >= 3):\n");
+    std::printf("  6 dv recompression : %.1f\n",
+                throughput(source +
+                               "videoconvert ! videoscale ! videorate ! video/x-raw,"
+                               "format=I420,width=720,height=576,framerate=25/1,"
+                               "pixel-aspect-ratio=16/15 ! avenc_dvvideo ! vr_dvheader ! "
+                               "avimux ! filesink location=" +
+                               path("t6.avi"),
+                           frames));
+    std::printf("  9 divx             : %.1f\n",
+                throughput(source +
+                               "vr_resizer ratio-mode=0 half-size=true ! videoconvert ! "
+                               "video/x-raw,format=I420 ! avenc_mpeg4 bitrate=" +
+                               std::to_string(bitrate) +
+                               " gop-size=250 ! avimux ! filesink location=" + path("t9.avi"),
+                           frames));
+    std::printf("  9 divx full size   : %.1f\n",
+                throughput(source +
+                               "videoconvert ! video/x-raw,format=I420 ! avenc_mpeg4 "
+                               "bitrate=" +
+                               std::to_string(bitrate) +
+                               " gop-size=250 ! avimux ! filesink location=" + path("t9f.avi"),
+                           frames));
+    std::printf("  7 wmv              : %.1f\n",
+                throughput(source +
+                               "videoconvert ! videoscale ! video/x-raw,format=I420,"
+                               "width=640,height=480 ! avenc_wmv2 bitrate=1000000 ! "
+                               "asfmux ! filesink location=" +
+                               path("t7.wmv"),
+                           frames));
+    std::printf("  7 wmv 720x576      : %.1f\n",
+                throughput(source +
+                               "videoconvert ! video/x-raw,format=I420 ! avenc_wmv2 "
+                               "bitrate=2000000 ! asfmux ! filesink location=" +
+                               path("t7f.wmv"),
+                           frames));
+    return 0;
+}
