@@ -1,5 +1,7 @@
 #include "Encoders.h"
 
+#include <cstring>
+
 #include "AppPaths.h"
 #include "Log.h"
 #include "RegistryStore.h"
@@ -208,6 +210,14 @@ void TEncoderCatalog::Discover() {
     for (GList* l = found; l; l = l->next) {
         auto* factory = GST_ELEMENT_FACTORY(l->data);
         const QString name = QString::fromUtf8(gst_plugin_feature_get_name(factory));
+        // Wrappers of hardware encoders are listed whether or not the hardware is there
+        // (OpenMAX without its library fails only when the first picture comes): offered
+        // are the software encoders.
+        const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+        if ((klass && strstr(klass, "Hardware")) || name.endsWith(QLatin1String("_omx")) ||
+            name.contains(QLatin1String("vaapi")) || name.contains(QLatin1String("v4l2")) ||
+            name.contains(QLatin1String("nvenc")) || name.contains(QLatin1String("qsv")))
+            continue;
         const QString label = encoderLabel(factory);
         if (name.contains(QLatin1String("xvid"), Qt::CaseInsensitive)) {
             real.push_back({QStringLiteral("Xvid (%1)").arg(label), name, QStringLiteral("XVID")});
