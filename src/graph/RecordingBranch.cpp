@@ -126,6 +126,8 @@ TRecordingBranch::~TRecordingBranch() {
             gst_element_release_request_pad(tap->tee, tap->teePad);
             gst_object_unref(tap->teePad);
         }
+        if (tap->src)
+            gst_object_unref(tap->src);
         gst_object_unref(tap->tee);
     }
     for (GstElement* e : m_made) {
@@ -175,6 +177,27 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     auto tap = std::make_unique<TapPad>();
     tap->tee = GST_ELEMENT(gst_object_ref(tee));
     tap->queue = queue;
+    // A branch that failed (an encoder refusing the picture, a file that cannot be written)
+    // must not take the source and the preview down with it: once the queue's thread has
+    // stopped on an error, what the tee hands it is dropped, and the failure is reported
+    // once on the bus so that the graph module ends the part.
+    GstPad* sink = gst_element_get_static_pad(queue, "sink");
+    tap->src = gst_element_get_static_pad(queue, "src");
+    addProbe(
+        sink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
+            auto* t = static_cast<TapPad*>(data);
+            const GstFlowReturn last = gst_pad_get_last_flow_return(t->src);
+            if (last >= GST_FLOW_EOS)
+                return GST_PAD_PROBE_OK;
+            if (!t->failed.exchange(true))
+                GST_ELEMENT_ERROR(t->queue, STREAM, FAILED,
+                                  ("L'enregistrement ne reçoit plus d'images."),
+                                  ("branch stopped: %s", gst_flow_get_name(last)));
+            return GST_PAD_PROBE_DROP;
+        },
+        tap.get());
+    gst_object_unref(sink);
     m_taps.push_back(std::move(tap));
     return queue;
 }

@@ -83,7 +83,9 @@ private:
         GstElement* tee;
         GstPad* teePad = nullptr; // owned ref
         GstElement* queue;
+        GstPad* src = nullptr; // the queue's, owned ref
         std::atomic<bool> done{false};
+        std::atomic<bool> failed{false}; // reported once
     };
     std::vector<std::unique_ptr<TapPad>> m_taps;
     std::vector<std::unique_ptr<Gate>> m_gates;

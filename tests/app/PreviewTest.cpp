@@ -1,5 +1,6 @@
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "Encoders.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
@@ -162,4 +163,51 @@ TEST(Preview, FailingSoundOutputKeepsTheSource) {
     dm.RemovePreviewAudioChain();
     tone->KillAudioGraph(dm);
     tone->KillSourceGraph(dm);
+}
+
+// A recording branch that fails (here an encoder whose hardware is missing) ends its part
+// without stopping the source or the preview.
+TEST(Preview, FailingRecordingBranchKeepsThePreview) {
+    GstElementFactory* omx = gst_element_factory_find("avenc_mpeg4_omx");
+    if (!omx)
+        GTEST_SKIP() << "no encoder that fails here";
+    gst_object_unref(omx);
+    Sandbox box;
+    TEnumeratorOptions options;
+    options.deviceMonitor = false;
+    options.firewire = false;
+    options.virtualDevices.generate = false;
+    auto enumerator = CreateSystemDeviceEnumerator(options);
+    std::unique_ptr<TCaptureDevice> mire;
+    for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Video))
+        if (d.friendlyName == QLatin1String("Mire de test"))
+            mire = CreateCaptureDevice(d, 1);
+    ASSERT_NE(mire, nullptr);
+    Tdm dm;
+    int sourceErrors = 0, ended = 0;
+    QObject::connect(&dm, &Tdm::recordingEndedByError,
+                     [&](const QString&, const QString&) { ++ended; });
+    mire->SourceFilter = mire->SetSourceGraph(dm);
+    ASSERT_TRUE(mire->SetVideoGraph(dm, 1));
+    ASSERT_TRUE(dm.BuildPreviewVideoChain(nullptr));
+    QObject::connect(&dm, &Tdm::sourceError, [&](GstElement* e, const QString&) {
+        if (e == mire->SourceFilter ||
+            gst_object_has_as_ancestor(GST_OBJECT(e), GST_OBJECT(mire->SourceFilter)))
+            ++sourceErrors;
+    });
+    ASSERT_TRUE(dm.RunGraph());
+    ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 3; }));
+    Encoders().Assign({{"OMX", "avenc_mpeg4_omx", "XVID"}}, false);
+    ASSERT_TRUE(dm.BuildRecording(9, box.path("echec.avi"), nullptr));
+    EXPECT_TRUE(waitFor([&] { return ended > 0; }, 5000));
+    const quint64 at = dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > at + 10; }, 5000));
+    EXPECT_EQ(sourceErrors, 0);
+    if (dm.hasRecordingBranch())
+        dm.EndRecordingPart();
+    dm.StopGraph();
+    dm.RemovePreviewVideoChain();
+    mire->KillVideoGraph(dm);
+    mire->KillSourceGraph(dm);
+    Encoders().Discover();
 }

@@ -1,0 +1,81 @@
+#include "CaptureForm.h"
+#include "CaptureFormats.h"
+#include "Dm.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "RecordingController.h"
+#include "Sandbox.h"
+#include "SuperAction.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void pause(int ms) {
+    waitFor([] { return false; }, ms);
+}
+
+// What ffprobe says of a file: "codec_name=... nb_read_frames=..." per stream, or empty.
+QString probe(const QString& file) {
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                        "stream=codec_type,codec_name,nb_read_frames,sample_rate,channels", "-of",
+                        "compact=p=0:nk=0", file});
+    p.waitForFinished(60000);
+    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
+}
+
+int framesOf(const QString& probeText, const QString& type) {
+    for (const QString& line : probeText.split('\n'))
+        if (line.contains("codec_type=" + type)) {
+            const int at = line.indexOf("nb_read_frames=");
+            if (at >= 0)
+                return line.mid(at + 15).section('|', 0, 0).toInt();
+        }
+    return -1;
+}
+
+struct Program {
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque{&form};
+    TRaccourcisForm raccourcis;
+    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
+};
+
+} // namespace
+
+// The capture command from the command line, stopped by the capture action: the file is
+// complete and of the chosen format.
+TEST(RecordingEndToEnd, CommandLineStartsAndTheActionStops) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    Program p;
+    p.form.setCommandLine({"/sv=Mire de test", "/sa=Signal de test", "/format_capture=divx", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    const QString file = p.form.recorder->currentFile();
+    pause(2500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=mpeg4")) << info.toStdString();
+    EXPECT_TRUE(info.contains("codec_name=mp3")) << info.toStdString();
+    EXPECT_GT(framesOf(info, "video"), 30) << info.toStdString();
+    p.form.hide();
+}
