@@ -1,0 +1,98 @@
+// The program as a process: a recording survives SIGTERM and, once the program has started
+// again, SIGKILL.
+#include "Sandbox.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+QProcessEnvironment environmentOf(const Sandbox& box) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", box.home());
+    env.insert("XDG_CONFIG_HOME", box.home() + "/.config");
+    env.insert("XDG_DATA_HOME", QDir::tempPath() + "/vidorra-test-data");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+// Starts the program with a portable store that sends recordings to box/videos.
+std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments) {
+    QDir().mkpath(box.exeDir());
+    QDir().mkpath(box.path("videos"));
+    const QString exe = box.exeDir() + "/vidorra";
+    if (!QFile::exists(exe))
+        QFile::copy(VIDORRA_EXE, exe);
+    // The folder of recordings, in the portable store beside the executable.
+    const QString ini = box.exeDir() + "/Vidorra.ini";
+    if (!QFile::exists(ini)) {
+        QString text = "[\\Software\\Ardoval\\Vidorra]\r\nVideo Directory=" + box.path("videos") +
+                       "/\r\nConfirmer Video=0\r\n";
+        QByteArray bytes("\xFF\xFE", 2);
+        for (QChar c : text)
+            bytes.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        Sandbox::write(ini, bytes);
+    }
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(environmentOf(box));
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->start(exe, arguments);
+    p->waitForStarted();
+    return p;
+}
+
+QString recordedFile(const Sandbox& box) {
+    const QStringList files = QDir(box.path("videos")).entryList(QDir::Files, QDir::Time);
+    return files.isEmpty() ? QString() : box.path("videos") + "/" + files.first();
+}
+
+QString probe(const QString& file) {
+    QProcess p;
+    p.start("ffprobe",
+            {"-v", "error", "-count_packets", "-show_entries",
+             "stream=codec_name,nb_read_packets:format=duration", "-of", "compact=p=0", file});
+    p.waitForFinished(60000);
+    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
+}
+
+double durationOf(const QString& info) {
+    const int at = info.indexOf("duration=");
+    return at < 0 ? 0 : info.mid(at + 9).section('\n', 0, 0).toDouble();
+}
+
+const QStringList kRecordDivx{"/sv=Mire de test", "/sa=Signal de test", "/format_capture=divx",
+                              "/c"};
+
+} // namespace
+
+TEST(Process, SigtermFinishesTheRecording) {
+    Sandbox box;
+    auto p = start(box, kRecordDivx);
+    QThread::sleep(5);
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(20000));
+    const QString file = recordedFile(box);
+    ASSERT_FALSE(file.isEmpty()) << p->readAll().toStdString();
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=mpeg4")) << info.toStdString();
+    EXPECT_TRUE(info.contains("codec_name=mp3")) << info.toStdString();
+    EXPECT_GT(durationOf(info), 1.5) << info.toStdString();
+}
+
+TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
+    Sandbox box;
+    auto p = start(box, kRecordDivx);
+    QThread::sleep(5);
+    p->kill();
+    p->waitForFinished(10000);
+    const QString file = recordedFile(box);
+    ASSERT_FALSE(file.isEmpty());
+    auto again = start(box, {"/quit"});
+    ASSERT_TRUE(again->waitForFinished(30000));
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=mpeg4")) << info.toStdString();
+    // Readable up to at least the last 2 seconds before the kill.
+    EXPECT_GT(durationOf(info), 2.0) << info.toStdString();
+}
