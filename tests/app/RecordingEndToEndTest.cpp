@@ -79,3 +79,28 @@ TEST(RecordingEndToEnd, CommandLineStartsAndTheActionStops) {
     EXPECT_GT(framesOf(info, "video"), 30) << info.toStdString();
     p.form.hide();
 }
+
+// Image by image: each grab sent by /g puts one picture into the file.
+TEST(RecordingEndToEnd, GrabsMakeTheFramesOfAnImageByImageRecording) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    Program p;
+    p.form.setCommandLine({"/sv=Mire de test", "/format_capture=Image/Image", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    ASSERT_TRUE(p.form.recorder->imageByImage());
+    const QString file = p.form.recorder->currentFile();
+    for (int i = 0; i < 3; ++i) {
+        p.form.action("saGrab")->executeInteractive(&p.form);
+        pause(300);
+    }
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->frameCount() == 3; }));
+    pause(300);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=dvvideo")) << info.toStdString();
+    EXPECT_EQ(framesOf(info, "video"), 3) << info.toStdString();
+    p.form.hide();
+}
