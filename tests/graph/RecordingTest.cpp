@@ -253,7 +253,9 @@ TEST(Recording, RecompressedDvWmvAndMp3FromTheTestDevices) {
     ASSERT_NE(wmv.of("audio"), nullptr);
     EXPECT_EQ(wmv.of("audio")->codec, "wmav2");
 
+    // MP3 in the WAV writer's RIFF layout.
     Probe mp3 = record(rig, 12, "son.mp3");
+    EXPECT_EQ(mp3.format, "wav");
     ASSERT_NE(mp3.of("audio"), nullptr);
     EXPECT_EQ(mp3.of("audio")->codec, "mp3");
     EXPECT_EQ(mp3.of("audio")->rate, 48000);

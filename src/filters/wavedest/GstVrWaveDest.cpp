@@ -16,6 +16,11 @@ struct WaveDestState {
     wav::TWaveWriter writer;
     std::vector<uint8_t> format; // the input's format block; empty until caps arrive
     bool started = false;        // segment and provisional header sent
+    // MP3: the format block depends on the frames (bitrate, average at the end), so a caps
+    // change is told by the caps' own block, and the frames are followed.
+    bool mp3 = false;
+    std::vector<uint8_t> capsFormat;
+    wav::TMp3FrameCounter frames;
 };
 
 } // namespace
@@ -39,13 +44,43 @@ static GstStaticPadTemplate sink_template = GST_STATIC_PAD_TEMPLATE(
                     "layout = (string) interleaved, rate = (int) [ 1, MAX ], "
                     "channels = (int) [ 1, 2 ]; "
                     "audio/x-alaw, rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]; "
-                    "audio/x-mulaw, rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]"));
+                    "audio/x-mulaw, rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]; "
+                    "audio/mpeg, mpegversion = (int) 1, layer = (int) 3, "
+                    "rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]"));
 static GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
+
+// The MP3 block from the caps alone, for a stream that ends before its first frame: the
+// caps' bitrate when they give one.
+static std::vector<uint8_t> mp3FormatFromCaps(const GstStructure* s) {
+    int rate = 0, channels = 0, bitrate = 0;
+    if (!gst_structure_get_int(s, "rate", &rate) ||
+        !gst_structure_get_int(s, "channels", &channels) || rate <= 0 || channels <= 0)
+        return {};
+    gst_structure_get_int(s, "bitrate", &bitrate);
+    wav::TMp3Frame nominal;
+    nominal.rate = static_cast<uint32_t>(rate);
+    nominal.mpeg1 = rate >= 32000;
+    nominal.bitrate = bitrate > 0 ? static_cast<uint32_t>(bitrate) : 0;
+    return wav::MakeMp3FormatBlock(static_cast<uint16_t>(channels), nominal.rate, nominal,
+                                   nominal.bitrate / 8);
+}
+
+// The block for the frames seen so far, the channels and rate taken from the caps.
+static std::vector<uint8_t> mp3FormatFromFrames(const WaveDestState& st, uint64_t dataBytes) {
+    const auto& first = st.frames.First();
+    if (!first)
+        return st.capsFormat;
+    const uint16_t channels = static_cast<uint16_t>(st.capsFormat[2] | st.capsFormat[3] << 8);
+    return wav::MakeMp3FormatBlock(channels, first->rate, *first,
+                                   st.frames.BytesPerSecond(dataBytes));
+}
 
 static std::vector<uint8_t> formatFromCaps(GstCaps* caps) {
     const GstStructure* s = gst_caps_get_structure(caps, 0);
     int rate = 0, channels = 0;
+    if (gst_structure_has_name(s, "audio/mpeg"))
+        return mp3FormatFromCaps(s);
     if (gst_structure_has_name(s, "audio/x-alaw") || gst_structure_has_name(s, "audio/x-mulaw")) {
         if (!gst_structure_get_int(s, "rate", &rate) ||
             !gst_structure_get_int(s, "channels", &channels))
@@ -97,16 +132,41 @@ static GstFlowReturn ensureStarted(VrWaveDest* self) {
 static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* buf) {
     auto* self = reinterpret_cast<VrWaveDest*>(parent);
     WaveDestState& st = *self->state;
+    // The provisional MP3 header already describes the first frame, for a file cut short.
+    if (st.mp3 && !st.started && !st.format.empty()) {
+        wav::TMp3FrameCounter probe;
+        GstMapInfo map;
+        if (gst_buffer_map(buf, &map, GST_MAP_READ)) {
+            probe.Feed(std::span<const uint8_t>(map.data, map.size));
+            gst_buffer_unmap(buf, &map);
+        }
+        if (probe.First()) {
+            const uint16_t channels =
+                static_cast<uint16_t>(st.capsFormat[2] | st.capsFormat[3] << 8);
+            st.format = wav::MakeMp3FormatBlock(channels, probe.First()->rate, *probe.First(),
+                                                probe.First()->bitrate / 8);
+        }
+    }
     GstFlowReturn ret = ensureStarted(self);
     if (ret != GST_FLOW_OK) {
         gst_buffer_unref(buf);
         return ret;
     }
     const gsize size = gst_buffer_get_size(buf);
+    // Frames counted before the block is placed are uncounted if it never reaches the file.
+    const wav::TMp3FrameCounter framesBefore = st.frames;
+    if (st.mp3) {
+        GstMapInfo map;
+        if (gst_buffer_map(buf, &map, GST_MAP_READ)) {
+            st.frames.Feed(std::span<const uint8_t>(map.data, map.size));
+            gst_buffer_unmap(buf, &map);
+        }
+    }
     const auto pos = size <= UINT32_MAX ? st.writer.Place(static_cast<uint32_t>(size))
                                         : std::optional<uint32_t>();
     if (!pos) {
         gst_buffer_unref(buf);
+        st.frames = framesBefore;
         GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT,
                           ("Le fichier WAV a atteint sa taille maximale (4 Go)."),
                           ("%u audio bytes written", st.writer.DataBytes()));
@@ -118,8 +178,10 @@ static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* b
     GST_BUFFER_OFFSET_END(buf) = *pos + size;
     GST_BUFFER_PTS(buf) = GST_BUFFER_DTS(buf) = GST_BUFFER_DURATION(buf) = GST_CLOCK_TIME_NONE;
     ret = gst_pad_push(self->srcpad, buf);
-    if (ret != GST_FLOW_OK)
+    if (ret != GST_FLOW_OK) {
         st.writer.Unplace(static_cast<uint32_t>(size));
+        st.frames = framesBefore;
+    }
     return ret;
 }
 
@@ -148,6 +210,8 @@ static void finishFile(VrWaveDest* self) {
         if (gst_pad_push(self->srcpad, zero) != GST_FLOW_OK)
             GST_WARNING_OBJECT(self, "the pad byte after the odd-sized data was refused");
     }
+    if (st.mp3)
+        st.writer.ReplaceFormat(mp3FormatFromFrames(st, st.writer.DataBytes()));
     if (!pushByteSegment(self)) {
         GST_WARNING_OBJECT(self, "downstream refused the segment of the final WAV header");
         return;
@@ -163,16 +227,21 @@ static gboolean vr_wave_dest_sink_event(GstPad* pad, GstObject* parent, GstEvent
         GstCaps* caps;
         gst_event_parse_caps(event, &caps);
         std::vector<uint8_t> format = formatFromCaps(caps);
+        const bool mp3 = gst_structure_has_name(gst_caps_get_structure(caps, 0), "audio/mpeg");
         gst_event_unref(event);
         if (format.empty())
             return FALSE;
         // One file holds one format.
-        if (st.started && format != st.format) {
+        if (st.started && format != st.capsFormat) {
             GST_ELEMENT_ERROR(self, STREAM, FORMAT, (nullptr),
                               ("audio format changed inside the WAV file"));
             return FALSE;
         }
-        st.format = std::move(format);
+        if (!st.started) {
+            st.mp3 = mp3;
+            st.capsFormat = format;
+            st.format = std::move(format);
+        }
         GstCaps* out = gst_caps_new_empty_simple("audio/x-wav");
         const gboolean ok = gst_pad_push_event(self->srcpad, gst_event_new_caps(out));
         gst_caps_unref(out);
@@ -196,6 +265,9 @@ static GstStateChangeReturn vr_wave_dest_change_state(GstElement* element,
     if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
         self->state->started = false;
         self->state->format.clear();
+        self->state->capsFormat.clear();
+        self->state->mp3 = false;
+        self->state->frames = {};
     }
     return GST_ELEMENT_CLASS(vr_wave_dest_parent_class)->change_state(element, transition);
 }
@@ -212,8 +284,9 @@ static void vr_wave_dest_class_init(VrWaveDestClass* klass) {
     GST_DEBUG_CATEGORY_INIT(vr_wave_dest_debug, "vr_wavedest", 0, "WAV writer");
     gobject_class->finalize = vr_wave_dest_finalize;
     element_class->change_state = GST_DEBUG_FUNCPTR(vr_wave_dest_change_state);
-    gst_element_class_set_static_metadata(element_class, "WavDest filter", "Codec/Muxer/Audio",
-                                          "Writes raw audio as a RIFF/WAVE byte stream", "Ardoval");
+    gst_element_class_set_static_metadata(
+        element_class, "WavDest filter", "Codec/Muxer/Audio",
+        "Writes raw audio or MP3 frames as a RIFF/WAVE byte stream", "Ardoval");
     gst_element_class_add_static_pad_template(element_class, &sink_template);
     gst_element_class_add_static_pad_template(element_class, &src_template);
 }
