@@ -3,8 +3,10 @@
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "Dm.h"
+#include "DossiersFrame.h"
 #include "ImageList.h"
 #include "Log.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Prompts.h"
@@ -340,6 +342,13 @@ void TRecordingController::EnterState(RecordingState state) {
              {static_cast<QWidget*>(frame->gbVideo), static_cast<QWidget*>(frame->gbAudio),
               static_cast<QWidget*>(frame->gbFormatCapture),
               static_cast<QWidget*>(frame->ActualiserVideoSpeedBtn)})
+            w->setEnabled(!recording);
+    }
+    // What names and shapes the file cannot change while it is written.
+    if (state != RecordingState::rsProgrammed) {
+        for (QWidget* w : {static_cast<QWidget*>(m_form.OptionsFrame->gbrgProfiles),
+                           static_cast<QWidget*>(m_form.OptionsFrame->gbProfiles),
+                           static_cast<QWidget*>(m_form.DossiersFrame1->gbVideo)})
             w->setEnabled(!recording);
     }
     m_form.action("acCouper")->setEnabled(recording);
