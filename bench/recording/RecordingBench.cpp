@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
          false},
         {9, "9 divx (mpeg4 XVID + mp3)",
          std::string(kVideo) +
-             "! videoscale ! video/x-raw,width=360,height=288 ! videoconvert ! "
+             "! videoscale ! video/x-raw,width=720,height=288 ! videoconvert ! "
              "video/x-raw,format=I420 ! avenc_mpeg4 bitrate=" +
              std::to_string(bitrate) + " gop-size=250 ! avimux name=m ! filesink location=" +
              path("s9.avi") + " " + kAudio + pcm + "lamemp3enc target=1 bitrate=128 cbr=true ! m.",
