@@ -243,6 +243,43 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Preview gap: the longest time without a previewed picture around the start, the cut and
+    // the end of a DivX recording (at 25 fps a picture comes every 40 ms).
+    {
+        Program program(QStringLiteral("Mire de test"), true);
+        static std::vector<qint64> arrivals(4096);
+        static std::atomic<size_t> count{0};
+        static QElapsedTimer clock;
+        clock.start();
+        program.dm.onVideoSample = [](GstSample*) {
+            const size_t i = count.fetch_add(1);
+            if (i < arrivals.size())
+                arrivals[i] = clock.nsecsElapsed();
+        };
+        spin(1000);
+        const qint64 atStart = clock.nsecsElapsed();
+        program.dm.BuildRecording(9, dir.filePath("gap1.avi"), nullptr);
+        spin(2000);
+        const qint64 atCut = clock.nsecsElapsed();
+        program.dm.SplitRecording(dir.filePath("gap2.avi"));
+        spin(2000);
+        const qint64 atEnd = clock.nsecsElapsed();
+        program.dm.EndRecordingPart();
+        spin(1000);
+        program.dm.onVideoSample = nullptr;
+        const size_t n = std::min(count.load(), arrivals.size());
+        auto longestGap = [n](qint64 event) {
+            qint64 longest = 0;
+            for (size_t i = 1; i < n; ++i)
+                if (arrivals[i] > event - 500000000LL && arrivals[i - 1] < event + 1000000000LL)
+                    longest = std::max(longest, arrivals[i] - arrivals[i - 1]);
+            return longest / 1000000.0;
+        };
+        std::printf("\npreview gap (longest time without a picture, ms; 40 ms = none lost):\n");
+        std::printf("  start %.0f, cut %.0f, end %.0f\n", longestGap(atStart), longestGap(atCut),
+                    longestGap(atEnd));
+    }
+
     const int frames = 500;
     const std::string source = "videotestsrc num-buffers=" + std::to_string(frames) +
                                " pattern=smpte ! video/x-raw,format=BGR,width=720,height=576,"
