@@ -145,7 +145,13 @@ bool TRecordingController::StartCapture() {
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     GstElement* detector = video ? video->SceneDetector() : nullptr;
     const uint8_t format = Prm.captureFormat->Value;
+    // DivX from a DV camcorder: the picture is decoded at half size for the recording (the
+    // preview restarts once), and at full size again afterwards.
+    if (format == cfDivx && detector && Prm.dvDemiSiDivX->Value && !m_dm.dvHalfSize())
+        rebuildDvPreview(true);
     if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
+        if (m_dm.dvHalfSize())
+            rebuildDvPreview(false);
         capture->SetChecked(false);
         prompts().error(
             &m_form,
@@ -174,11 +180,27 @@ bool TRecordingController::StopCapture() {
         !sources || ((!sources->currentVideo() || sources->currentVideo()->Connected) &&
                      (!sources->currentAudio() || sources->currentAudio()->Connected));
     m_imageByImage = false;
+    if (connected && m_dm.dvHalfSize())
+        rebuildDvPreview(false);
     m_form.ApplyVolume();
     Prm.notifier->Value = m_savedNotifier;
     if (connected)
         m_dm.RunGraph();
     return connected;
+}
+
+void TRecordingController::rebuildDvPreview(bool halfSize) {
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
+    if (!video || !video->SceneDetector()) {
+        m_dm.setDvHalfSize(false);
+        return;
+    }
+    sources->DisconnectVideo(video, false);
+    m_dm.setDvHalfSize(halfSize);
+    if (sources->ConnectVideo(video))
+        m_form.ShowVideo();
+    m_dm.RunGraph();
 }
 
 // Ends the running recording part: the file is finalised, the next name computed, the scene

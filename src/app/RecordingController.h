@@ -86,6 +86,7 @@ signals:
 
 private:
     void post(std::function<void()> command);
+    void rebuildDvPreview(bool halfSize);
     void frameColour(RecordingState state);
     void setCaptureActionLook(bool recording);
     void openSceneFile(const QString& recordingFile);

@@ -104,3 +104,36 @@ TEST(RecordingEndToEnd, GrabsMakeTheFramesOfAnImageByImageRecording) {
     EXPECT_EQ(framesOf(info, "video"), 3) << info.toStdString();
     p.form.hide();
 }
+
+// DivX from the DV camcorder decodes at half size while recording, and at full size again
+// after it; the preview goes on.
+TEST(RecordingEndToEnd, DivxFromDvDecodesAtHalfSizeWhileRecording) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    Program p;
+    p.form.setCommandLine(
+        {"/sv=DV Source - Video", "/sa=DV Source - Audio", "/format_capture=divx", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(
+        waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }, 30000));
+    EXPECT_TRUE(p.dm.dvHalfSize());
+    const QString file = p.form.recorder->currentFile();
+    const quint64 shown = p.dm.previewFrames();
+    pause(2500);
+    EXPECT_GT(p.dm.previewFrames(), shown + 20);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    EXPECT_FALSE(p.dm.dvHalfSize());
+    const quint64 after = p.dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return p.dm.previewFrames() > after + 5; }));
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                            "stream=codec_name,width,height", "-of", "csv=p=0", file});
+    probe.waitForFinished(60000);
+    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    EXPECT_TRUE(info.startsWith("mpeg4,")) << info.toStdString();
+    EXPECT_TRUE(info.endsWith(",288")) << info.toStdString();
+    p.form.hide();
+}
