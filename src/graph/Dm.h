@@ -117,6 +117,9 @@ public:
     quint64 recordedFrames() const;
     quint64 droppedFrames() const;
     QString lastError() const { return m_lastError; }
+    // Size at which a WAV or MP3-in-RIFF file continues in a new one (RIFF sizes are 32-bit;
+    // tests lower it).
+    void setRiffLimit(qint64 bytes) { m_riffLimit = bytes; }
     // Called when an image-by-image recording ends, with the number of frames written.
     std::function<void(const QString& fileName, quint64 frames)> onFrameByFrameEnd;
 
@@ -206,6 +209,7 @@ private:
     GstElement* m_audioSink = nullptr;
 
     QString m_lastError;
+    qint64 m_riffLimit = 0xFFFFFFFFLL;
 
     // The recording branch (UI thread only; its counters are atomics of its own).
     std::shared_ptr<TRecordingBranch> m_recording;

@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int kEndTimeoutMs = 3000;
-constexpr qint64 kWaveLimit = 0xFFFFFFFFLL; // RIFF sizes are 32-bit
 constexpr qint64 kMiB = 1024 * 1024;
 
 template <class P, class T> T valueOf(P* parameter, T fallback) {
@@ -664,7 +663,7 @@ void Tdm::checkRecordingDisk() {
         return;
     }
     const bool riff = m_recordingFormat == cfWav || (m_recordingFormat == cfMp3 && !m_mp3Plain);
-    if (riff && !m_rolloverAsked && size + 2 * grown + kMiB >= kWaveLimit) {
+    if (riff && !m_rolloverAsked && size + 2 * grown + kMiB >= m_riffLimit) {
         m_rolloverAsked = true;
         emit recordingNeedsRollover();
     }

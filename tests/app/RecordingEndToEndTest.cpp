@@ -137,3 +137,27 @@ TEST(RecordingEndToEnd, DivxFromDvDecodesAtHalfSizeWhileRecording) {
     EXPECT_TRUE(info.endsWith(",288")) << info.toStdString();
     p.form.hide();
 }
+
+// A WAV file about to reach the RIFF size limit goes on in a new file, as a cut does.
+TEST(RecordingEndToEnd, WavContinuesInANewFileBeforeTheSizeLimit) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    Program p;
+    p.dm.setRiffLimit(1536 * 1024); // the real limit is 4 GiB
+    p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->recordedFiles().size() >= 2; }, 15000));
+    pause(500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    const QStringList files = p.form.recorder->recordedFiles();
+    ASSERT_GE(files.size(), 2);
+    for (const QString& file : files.mid(0, 2)) {
+        EXPECT_TRUE(file.endsWith(".wav")) << file.toStdString();
+        const QString info = probe(file);
+        EXPECT_TRUE(info.contains("codec_name=pcm_s16le")) << info.toStdString();
+    }
+    p.form.hide();
+}
