@@ -1,5 +1,6 @@
 #include "DVGenerator.h"
 #include "RecoveryJournal.h"
+#include "RunPipeline.h"
 #include "Sandbox.h"
 
 #include <QDir>
@@ -16,23 +17,7 @@
 namespace {
 
 bool RunPipeline(const QString& desc) {
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(desc.toUtf8().constData(), &err);
-    if (!p || err) {
-        g_clear_error(&err);
-        return false;
-    }
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(p);
-    GstMessage* m = gst_bus_timed_pop_filtered(
-        bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
-    if (m)
-        gst_message_unref(m);
-    gst_object_unref(bus);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return RunPipelineToEnd(desc.toStdString());
 }
 
 struct Probe {

@@ -3,6 +3,7 @@
 #include "DvAviWriter.h"
 #include "DvSynthetic.h"
 #include "PatchFrameRate.h"
+#include "RunPipeline.h"
 
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
@@ -27,23 +28,7 @@ std::string Capture(const std::string& cmd) {
 }
 
 bool RunPipeline(const std::string& desc) {
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(desc.c_str(), &err);
-    if (!p || err) {
-        g_clear_error(&err);
-        return false;
-    }
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(p);
-    GstMessage* m = gst_bus_timed_pop_filtered(
-        bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
-    if (m)
-        gst_message_unref(m);
-    gst_object_unref(bus);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return RunPipelineToEnd(desc);
 }
 
 // The generated clip shared by the tests: 50 PAL frames with 48 kHz stereo audio, removed

@@ -1,3 +1,4 @@
+#include "RunPipeline.h"
 #include "WaveHeader.h"
 
 #include <gst/check/gstharness.h>
@@ -35,23 +36,7 @@ std::string Capture(const std::string& cmd) {
 
 // Runs a pipeline to its end; false on an error message.
 bool RunPipeline(const std::string& desc) {
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(desc.c_str(), &err);
-    if (!p || err) {
-        g_clear_error(&err);
-        return false;
-    }
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(p);
-    GstMessage* m = gst_bus_timed_pop_filtered(
-        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS;
-    if (m)
-        gst_message_unref(m);
-    gst_object_unref(bus);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return RunPipelineToEnd(desc, 20);
 }
 
 } // namespace
