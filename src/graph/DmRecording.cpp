@@ -534,6 +534,7 @@ bool Tdm::buildDivx(const QString& fileName, bool audio, int rate) {
     TEncoderCatalog::ConfigureDivxEncoder(encoder, TEncoderCatalog::LoadDivxSettings());
     if (!b.Link({gate, m_resizer, convert, format, encoder}))
         return false;
+    b.KeepEncoderTimes(encoder);
     GstElement* last = encoder;
     if (entry->fourcc == QLatin1String("DX50")) {
         // avimux writes DX50 for DivX 5 caps.

@@ -8,7 +8,9 @@
 #include <QThread>
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <gst/video/video.h>
+#include <mutex>
 
 // The continuity of one capture gate's output; the fields without atomics belong to the
 // gate's streaming thread.
@@ -42,6 +44,17 @@ struct TRecordingBranch::Stream {
     std::atomic<bool> swapped{false};
     bool baseSet = false; // streaming thread
     GstClockTime base = 0;
+};
+
+// The times of the frames an encoder has taken and not yet given back, oldest first; filled
+// on the encoder's input thread, read on its output thread.
+struct TRecordingBranch::TimeKeeper {
+    struct Times {
+        GstClockTime pts;
+        GstClockTime duration;
+    };
+    std::mutex lock;
+    std::deque<Times> pending;
 };
 
 struct TRecordingBranch::Writer {
@@ -395,6 +408,61 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
             return GST_PAD_PROBE_OK;
         },
         s);
+}
+
+void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
+    GstPad* sink = encoder ? gst_element_get_static_pad(encoder, "sink") : nullptr;
+    GstPad* src = encoder ? gst_element_get_static_pad(encoder, "src") : nullptr;
+    if (!sink || !src) {
+        for (GstPad* pad : {sink, src})
+            if (pad)
+                gst_object_unref(pad);
+        return;
+    }
+    auto keeper = std::make_unique<TimeKeeper>();
+    addProbe(
+        sink, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* k = static_cast<TimeKeeper*>(data);
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            std::lock_guard guard(k->lock);
+            // An encoder that drops frames would leave their times behind: a few seconds
+            // of frames are more than any encoder holds back.
+            if (k->pending.size() >= 512)
+                k->pending.pop_front();
+            k->pending.push_back({GST_BUFFER_PTS(buf), GST_BUFFER_DURATION(buf)});
+            return GST_PAD_PROBE_OK;
+        },
+        keeper.get());
+    addProbe(
+        src, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* k = static_cast<TimeKeeper*>(data);
+            TimeKeeper::Times in{GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
+            {
+                std::lock_guard guard(k->lock);
+                if (k->pending.empty())
+                    return GST_PAD_PROBE_OK;
+                in = k->pending.front();
+                k->pending.pop_front();
+            }
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            const GstClockTime pts = GST_BUFFER_PTS(buf);
+            const bool usable = GST_CLOCK_TIME_IS_VALID(pts) && pts <= GstClockTime(G_MAXINT64);
+            if (usable || !GST_CLOCK_TIME_IS_VALID(in.pts))
+                return GST_PAD_PROBE_OK;
+            buf = gst_buffer_make_writable(buf);
+            GST_BUFFER_PTS(buf) = in.pts;
+            GST_BUFFER_DTS(buf) = in.pts; // no reordering
+            if (!GST_BUFFER_DURATION_IS_VALID(buf))
+                GST_BUFFER_DURATION(buf) = in.duration;
+            GST_PAD_PROBE_INFO_DATA(info) = buf;
+            return GST_PAD_PROBE_OK;
+        },
+        keeper.get());
+    gst_object_unref(sink);
+    gst_object_unref(src);
+    m_keepers.push_back(std::move(keeper));
 }
 
 bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileName) {

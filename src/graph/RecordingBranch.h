@@ -43,6 +43,11 @@ public:
     // configuration (the caps' codec_data: an MPEG sequence header) when it lacks one.
     void AddStream(GstElement* last, bool video, bool keyFrames, bool forceKeyUnit,
                    bool startWithConfig = false);
+    // For an encoder that keeps the order of its frames: an output buffer without a usable
+    // time (the MPEG-4 encoder of libav 1.22 stamps every packet 2^63 ns) takes the time of
+    // the input frame it came from. Without it a muxer interleaving by time would starve the
+    // other streams of the file.
+    void KeepEncoderTimes(GstElement* encoder);
 
     // Creates the writer of fileName and links every stream to it.
     bool OpenWriter(TWriterFactory factory, const QString& fileName);
@@ -68,6 +73,7 @@ public:
     struct Stream;
     struct Writer;
     struct Gate;
+    struct TimeKeeper;
 
 private:
     void linkStreams(Writer& w);
@@ -90,6 +96,7 @@ private:
     std::vector<std::unique_ptr<TapPad>> m_taps;
     std::vector<std::unique_ptr<Gate>> m_gates;
     std::vector<std::unique_ptr<Stream>> m_streams;
+    std::vector<std::unique_ptr<TimeKeeper>> m_keepers;
     std::unique_ptr<Writer> m_writer;
     std::vector<std::pair<GstPad*, gulong>> m_probes; // pads owned
     TWriterFactory m_factory;

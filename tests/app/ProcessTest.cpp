@@ -86,6 +86,9 @@ TEST(Process, SigtermFinishesTheRecording) {
     EXPECT_TRUE(info.contains("codec_name=mpeg4")) << info.toStdString();
     EXPECT_TRUE(info.contains("codec_name=mp3")) << info.toStdString();
     EXPECT_GT(durationOf(info), 1.5) << info.toStdString();
+    // As much sound as pictures (one MP3 frame of 1152 samples at 48 kHz per chunk).
+    EXPECT_NEAR(packetsOf(info, "mp3") * 0.024, packetsOf(info, "mpeg4") / 25.0, 0.7)
+        << info.toStdString();
 }
 
 TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
@@ -104,4 +107,5 @@ TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
     // The pictures are readable up to at least the last 2 seconds before the kill (5 s of
     // recording at 25 frames a second, start-up included).
     EXPECT_GE(packetsOf(info, "mpeg4"), 50) << info.toStdString();
+    EXPECT_GE(packetsOf(info, "mp3") * 0.024, 2.0) << info.toStdString();
 }
