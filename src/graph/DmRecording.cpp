@@ -575,7 +575,8 @@ bool Tdm::buildDivx(const QString& fileName, bool audio, int rate) {
 // What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
 // the repair of a file whose end was not written, and its leaving the journal.
 void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
-    if (!complete && QFileInfo::exists(fileName))
+    // An ASF file is written as a stream; its header gets its length at the end.
+    if ((!complete || m_recordingFormat == cfWmv) && QFileInfo::exists(fileName))
         RepairRecording(fileName);
     if (m_patchXvid && QFileInfo::exists(fileName))
         PatchAviVideoFourcc(fileName, "XVID");

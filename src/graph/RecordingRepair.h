@@ -54,5 +54,7 @@ inline void PutId(std::vector<uint8_t>& v, const char* id) {
 // The file was opened for reading; RIFF 'WAVE' and RIFF 'AVI ' respectively.
 TRepairOutcome RepairWav(TFileAccess& file);
 TRepairOutcome RepairAvi(TFileAccess& file);
+// An ASF file written as a stream: size, packet count and duration into its header.
+TRepairOutcome RepairAsf(TFileAccess& file);
 
 } // namespace repair

@@ -125,6 +125,9 @@ TRepairOutcome RepairRecordingOutcome(const QString& fileName) {
     uint8_t head[12];
     if (!file.OpenRead() || !file.Read(0, head, sizeof head))
         return TRepairOutcome::NotRecognised;
+    static constexpr uint8_t kAsf[4] = {0x30, 0x26, 0xB2, 0x75};
+    if (std::memcmp(head, kAsf, 4) == 0)
+        return repair::RepairAsf(file);
     if (std::memcmp(head, "RIFF", 4) != 0)
         return TRepairOutcome::NotRecognised;
     if (std::memcmp(head + 8, "WAVE", 4) == 0)
@@ -142,7 +145,7 @@ bool RepairRecording(const QString& fileName) {
 QStringList RepairPendingRecordings(TRecordingJournal& journal) {
     QStringList repaired;
     for (const QString& name : journal.Pending()) {
-        // MPEG and streamable ASF need nothing; a file that no longer exists needs nothing.
+        // MPEG needs nothing; a file that no longer exists needs nothing.
         if (QFileInfo::exists(name)) {
             const TRepairOutcome outcome = RepairRecordingOutcome(name);
             if (outcome == TRepairOutcome::Repaired)

@@ -4,6 +4,7 @@
 #include "Dm.h"
 #include "Encoders.h"
 #include "PatchFrameRate.h"
+#include "RecoveryJournal.h"
 #include "Sandbox.h"
 #include "SystemDevices.h"
 #include "VidorraElements.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/mount.h>
 
 namespace {
@@ -43,6 +45,7 @@ bool waitFor(const std::function<bool()>& done, int ms) {
 // (counted), sample_rate, channels; and the container's format name.
 struct Probe {
     QString format;
+    double duration = -1; // of the container, -1 when it tells none
     struct Stream {
         QString type, codec, tag;
         int frames = -1, rate = 0, channels = 0;
@@ -60,7 +63,7 @@ Probe probe(const QString& file) {
     Probe result;
     QProcess p;
     p.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                        "format=format_name:stream=codec_type,codec_name,codec_tag_string,"
+                        "format=format_name,duration:stream=codec_type,codec_name,codec_tag_string,"
                         "nb_read_frames,sample_rate,channels",
                         "-of", "flat", file});
     if (!p.waitForFinished(30000))
@@ -74,6 +77,12 @@ Probe probe(const QString& file) {
         value.remove('"');
         if (key == "format.format_name") {
             result.format = value;
+            continue;
+        }
+        if (key == "format.duration") {
+            bool number = false;
+            const double d = value.toDouble(&number);
+            result.duration = number ? d : -1;
             continue;
         }
         const QStringList parts = key.split('.'); // streams.stream.N.field
@@ -270,6 +279,57 @@ TEST(Recording, RecompressedDvWmvAndMp3FromTheTestDevices) {
     ASSERT_NE(mp3.of("audio"), nullptr);
     EXPECT_EQ(mp3.of("audio")->codec, "mp3");
     EXPECT_EQ(mp3.of("audio")->rate, 48000);
+}
+
+// A WMV file is written as a stream so that a file cut short plays; at its end, or at the
+// next start when it was cut short, its header gets its length.
+TEST(Recording, WmvTellsItsLengthEvenCutShort) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    const Probe wmv = record(rig, 7, "film.wmv", 3000);
+    ASSERT_NE(wmv.of("video"), nullptr);
+    const int frames = wmv.of("video")->frames;
+    EXPECT_GE(frames, 70);
+    EXPECT_NEAR(wmv.duration, frames / 25.0, 0.15);
+
+    const QByteArray whole = Sandbox::read(rig.box.path("film.wmv"));
+    const QString file = rig.box.path("cut.wmv");
+    std::mt19937 rng(99);
+    for (int i = 0; i < 5; ++i) {
+        const qint64 cut =
+            std::uniform_int_distribution<qint64>(whole.size() / 4, whole.size())(rng);
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        QByteArray bytes = whole.left(cut);
+        // As the writer leaves it while recording: a stream of unknown length.
+        const qint64 properties =
+            bytes.indexOf(QByteArray::fromHex("a1dcab8c47a9cf118ee400c00c205365"));
+        ASSERT_GT(properties, 0);
+        bytes[properties + 24 + 64] = char(bytes[properties + 24 + 64] | 1);
+        ASSERT_TRUE(Sandbox::write(file, bytes));
+        ASSERT_TRUE(RepairRecording(file));
+        const Probe p = probe(file);
+        ASSERT_NE(p.of("video"), nullptr);
+        EXPECT_GT(p.of("video")->frames, 10);
+        EXPECT_NEAR(p.duration, p.of("video")->frames / 25.0, 0.25);
+        EXPECT_EQ(QFile(file).size(), cut);
+        // Once done, the file is left as it is.
+        const QByteArray repaired = Sandbox::read(file);
+        EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact);
+        EXPECT_EQ(Sandbox::read(file), repaired);
+    }
+    // Damaged headers and packets never crash and never change the file's size.
+    for (int i = 0; i < 300; ++i) {
+        QByteArray f = whole;
+        for (int k = 0; k < 6; ++k) {
+            const qint64 at = k < 4 ? std::uniform_int_distribution<qint64>(0, 700)(rng)
+                                    : std::uniform_int_distribution<qint64>(0, f.size() - 1)(rng);
+            f[at] = char(rng());
+        }
+        f.truncate(std::uniform_int_distribution<qint64>(16, f.size())(rng));
+        ASSERT_TRUE(Sandbox::write(file, f));
+        RepairRecording(file);
+        ASSERT_EQ(QFile(file).size(), f.size());
+    }
 }
 
 TEST(Recording, NativeFormatsOfTheDvCamcorder) {
