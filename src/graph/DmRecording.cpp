@@ -270,9 +270,12 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             b.AddStream(gate, false, false, false);
         return gate != nullptr;
     };
+    // While a recording runs, its branch leaves the frozen stretches out.
     for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
         if (gate)
-            g_object_set(gate, "frozen", m_captureFrozen, nullptr);
+            g_object_set(gate, "frozen", FALSE, nullptr);
+    if (m_captureFrozen)
+        b.SetFrozen(true);
 
     switch (format) {
     case cfDvType1Native: {
@@ -681,9 +684,10 @@ QString Tdm::recordingFileName() const {
 
 void Tdm::SetCaptureFrozen(bool frozen) {
     m_captureFrozen = frozen;
-    // The gap is closed on release; the streams learn it before the gates open.
-    if (m_recording)
+    if (m_recording) {
         m_recording->SetFrozen(frozen);
+        return;
+    }
     for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
         if (gate)
             g_object_set(gate, "frozen", frozen, nullptr);

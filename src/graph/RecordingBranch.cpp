@@ -26,8 +26,11 @@ struct TRecordingBranch::Gate {
     GstClockTime lastEnd = GST_CLOCK_TIME_NONE;
     GstClockTime lastIn = GST_CLOCK_TIME_NONE;   // before the gate: gaps are lost frames
     GstClockTime shortest = GST_CLOCK_TIME_NONE; // the frame period seen before the gate
-    std::atomic<bool> resync{false};             // set on release of a freeze
+    std::atomic<bool> resync{false};             // set past a frozen stretch
     std::atomic<bool> keyWait{false};
+    GstSegment sinkSegment{}; // as the stream comes to the gate
+    std::atomic<GstClockTime> lastRunning{GST_CLOCK_TIME_NONE};
+    size_t passed = 0; // frozen stretches this gate is past
 };
 
 // A stream entering the writer. `next` is written by the UI thread before swapPending is set
@@ -37,12 +40,23 @@ struct TRecordingBranch::Stream {
     bool video = false;
     bool keyFrames = false;
     bool forceKeyUnit = false;
+    // The encoder's input, where a key frame is asked for the first picture at or after
+    // keyAt (running time; none when nothing is asked).
+    GstPad* encoderSink = nullptr; // owned ref
+    std::atomic<GstClockTime> keyAt{GST_CLOCK_TIME_NONE};
+    GstSegment encoderSegment{}; // the encoder's input thread
     bool startWithConfig = false;
     GstPad* feed = nullptr; // owned ref
     GstPad* next = nullptr; // the new writer's pad during a swap (owned by the writer)
     std::atomic<bool> swapPending{false};
     std::atomic<bool> swapped{false};
-    bool baseSet = false; // streaming thread
+    // The streams of a file end at one time: the running time a swap waits for (written
+    // before swapPending), and the running time of the last buffer that came.
+    GstClockTime cutAt = GST_CLOCK_TIME_NONE;
+    std::atomic<GstClockTime> lastRunning{GST_CLOCK_TIME_NONE};
+    GstSegment segment{}; // streaming thread, as the stream came
+    bool haveSegment = false;
+    bool baseSet = false;
     GstClockTime base = 0;
 };
 
@@ -50,11 +64,13 @@ struct TRecordingBranch::Stream {
 // on the encoder's input thread, read on its output thread.
 struct TRecordingBranch::TimeKeeper {
     struct Times {
-        GstClockTime pts;
+        GstClockTime running; // of the input frame
         GstClockTime duration;
     };
     std::mutex lock;
     std::deque<Times> pending;
+    GstSegment in{};  // input thread
+    GstSegment out{}; // output thread
 };
 
 struct TRecordingBranch::Writer {
@@ -150,8 +166,9 @@ TRecordingBranch::~TRecordingBranch() {
     for (GstElement* e : m_own)
         removeElement(m_bin, e);
     for (auto& s : m_streams)
-        if (s->feed)
-            gst_object_unref(s->feed);
+        for (GstPad* pad : {s->feed, s->encoderSink})
+            if (pad)
+                gst_object_unref(pad);
 }
 
 GstElement* TRecordingBranch::Make(const char* factory, const char* name) {
@@ -241,11 +258,20 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
     gst_segment_init(&g->segment, GST_FORMAT_TIME);
     m_gates.push_back(std::move(gateState));
 
+    gst_segment_init(&g->sinkSegment, GST_FORMAT_TIME);
     GstPad* sink = gst_element_get_static_pad(gate, "sink");
     addProbe(
-        sink, GST_PAD_PROBE_TYPE_BUFFER,
+        sink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* g = static_cast<Gate*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                const GstSegment* in = nullptr;
+                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
+                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
+                    gst_segment_copy_into(in, &g->sinkSegment);
+                return GST_PAD_PROBE_OK;
+            }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
             const GstClockTime pts = GST_BUFFER_PTS(buf);
             if (g->video && GST_CLOCK_TIME_IS_VALID(pts)) {
@@ -259,6 +285,15 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
                         g->owner->m_dropped += (delta + period / 2) / period - 1;
                 }
                 g->lastIn = pts;
+            }
+            const GstClockTime running =
+                GST_CLOCK_TIME_IS_VALID(pts)
+                    ? gst_segment_to_running_time(&g->sinkSegment, GST_FORMAT_TIME, pts)
+                    : GST_CLOCK_TIME_NONE;
+            if (GST_CLOCK_TIME_IS_VALID(running)) {
+                g->lastRunning.store(running, std::memory_order_relaxed);
+                if (g->owner->inFrozenStretch(*g, running))
+                    return GST_PAD_PROBE_DROP;
             }
             if (g->mark) {
                 buf = gst_buffer_make_writable(buf);
@@ -342,6 +377,7 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
     s->keyFrames = keyFrames;
     s->forceKeyUnit = forceKeyUnit;
     s->startWithConfig = startWithConfig;
+    gst_segment_init(&s->segment, GST_FORMAT_TIME);
     s->feed = gst_element_get_static_pad(last, "src");
     m_streams.push_back(std::move(stream));
     if (!s->feed)
@@ -356,6 +392,8 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                     const GstSegment* in = nullptr;
                     gst_event_parse_segment(event, &in);
                     if (in->format == GST_FORMAT_TIME) {
+                        gst_segment_copy_into(in, &s->segment);
+                        s->haveSegment = true;
                         gst_event_unref(event);
                         GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
                     }
@@ -363,7 +401,18 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                 return GST_PAD_PROBE_OK;
             }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
-            if (s->swapPending.load(std::memory_order_acquire) && (!s->keyFrames || isKey(buf))) {
+            GstClockTime running =
+                GST_BUFFER_PTS_IS_VALID(buf) ? GST_BUFFER_PTS(buf) : GST_BUFFER_DTS(buf);
+            if (GST_CLOCK_TIME_IS_VALID(running) && s->haveSegment)
+                running = gst_segment_to_running_time(&s->segment, GST_FORMAT_TIME, running);
+            if (GST_CLOCK_TIME_IS_VALID(running))
+                s->lastRunning.store(running, std::memory_order_relaxed);
+            // A stream behind the others (the muxer lets the sound lead the pictures) keeps
+            // writing the old file until it reaches the time of the cut.
+            const bool reached = !GST_CLOCK_TIME_IS_VALID(s->cutAt) ||
+                                 !GST_CLOCK_TIME_IS_VALID(running) || running >= s->cutAt;
+            if (s->swapPending.load(std::memory_order_acquire) && reached &&
+                (!s->keyFrames || isKey(buf))) {
                 // The new file starts with this buffer; the old one gets its end.
                 GstPad* old = gst_pad_get_peer(pad);
                 if (old)
@@ -408,6 +457,70 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
             return GST_PAD_PROBE_OK;
         },
         s);
+    if (forceKeyUnit)
+        watchEncoderInput(*s);
+}
+
+// The video encoder a stream comes from: the feed's element or one a few steps upstream.
+static GstPad* encoderSinkOf(GstPad* feed) {
+    GstPad* src = GST_PAD(gst_object_ref(feed));
+    for (int step = 0; step < 4 && src; ++step) {
+        GstElement* element = gst_pad_get_parent_element(src);
+        gst_object_unref(src);
+        src = nullptr;
+        if (!element)
+            return nullptr;
+        GstPad* sink = gst_element_get_static_pad(element, "sink");
+        const bool encoder = GST_IS_VIDEO_ENCODER(element);
+        gst_object_unref(element);
+        if (!sink)
+            return nullptr;
+        if (encoder)
+            return sink;
+        src = gst_pad_get_peer(sink);
+        gst_object_unref(sink);
+    }
+    if (src)
+        gst_object_unref(src);
+    return nullptr;
+}
+
+void TRecordingBranch::watchEncoderInput(Stream& stream) {
+    stream.encoderSink = stream.feed ? encoderSinkOf(stream.feed) : nullptr;
+    if (!stream.encoderSink)
+        return;
+    gst_segment_init(&stream.encoderSegment, GST_FORMAT_TIME);
+    addProbe(
+        stream.encoderSink,
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
+            auto* s = static_cast<Stream*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                const GstSegment* in = nullptr;
+                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
+                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
+                    gst_segment_copy_into(in, &s->encoderSegment);
+                return GST_PAD_PROBE_OK;
+            }
+            const GstClockTime wanted = s->keyAt.load(std::memory_order_acquire);
+            if (!GST_CLOCK_TIME_IS_VALID(wanted))
+                return GST_PAD_PROBE_OK;
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            GstClockTime running = GST_BUFFER_PTS(buf);
+            if (GST_CLOCK_TIME_IS_VALID(running))
+                running = gst_segment_to_running_time(&s->encoderSegment, GST_FORMAT_TIME, running);
+            if (GST_CLOCK_TIME_IS_VALID(running) && running < wanted)
+                return GST_PAD_PROBE_OK;
+            // This picture is the first of the new file: the encoder makes it a key frame.
+            GstClockTime expected = wanted;
+            if (s->keyAt.compare_exchange_strong(expected, GST_CLOCK_TIME_NONE))
+                gst_pad_send_event(pad, gst_video_event_new_downstream_force_key_unit(
+                                            GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE,
+                                            GST_CLOCK_TIME_NONE, TRUE, 0));
+            return GST_PAD_PROBE_OK;
+        },
+        &stream);
 }
 
 void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
@@ -420,24 +533,53 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
         return;
     }
     auto keeper = std::make_unique<TimeKeeper>();
+    gst_segment_init(&keeper->in, GST_FORMAT_TIME);
+    gst_segment_init(&keeper->out, GST_FORMAT_TIME);
+    // The times are carried over as running times: the encoder may move its output segment
+    // (libav shifts it by 1000 hours so that decoding times never go below 0).
+    // The times are carried over as running times: the encoder may move its output segment
+    // (libav shifts it by 1000 hours so that decoding times never go below 0).
+    static const auto kBufferOrEvent =
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     addProbe(
-        sink, GST_PAD_PROBE_TYPE_BUFFER,
+        sink, kBufferOrEvent,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                const GstSegment* in = nullptr;
+                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
+                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
+                    gst_segment_copy_into(in, &k->in);
+                return GST_PAD_PROBE_OK;
+            }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            const GstClockTime pts = GST_BUFFER_PTS(buf);
+            const GstClockTime running =
+                GST_CLOCK_TIME_IS_VALID(pts)
+                    ? gst_segment_to_running_time(&k->in, GST_FORMAT_TIME, pts)
+                    : GST_CLOCK_TIME_NONE;
             std::lock_guard guard(k->lock);
             // An encoder that drops frames would leave their times behind: a few seconds
             // of frames are more than any encoder holds back.
             if (k->pending.size() >= 512)
                 k->pending.pop_front();
-            k->pending.push_back({GST_BUFFER_PTS(buf), GST_BUFFER_DURATION(buf)});
+            k->pending.push_back({running, GST_BUFFER_DURATION(buf)});
             return GST_PAD_PROBE_OK;
         },
         keeper.get());
     addProbe(
-        src, GST_PAD_PROBE_TYPE_BUFFER,
+        src, kBufferOrEvent,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
+            if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+                const GstSegment* in = nullptr;
+                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
+                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
+                    gst_segment_copy_into(in, &k->out);
+                return GST_PAD_PROBE_OK;
+            }
             TimeKeeper::Times in{GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
             {
                 std::lock_guard guard(k->lock);
@@ -449,11 +591,15 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
             const GstClockTime pts = GST_BUFFER_PTS(buf);
             const bool usable = GST_CLOCK_TIME_IS_VALID(pts) && pts <= GstClockTime(G_MAXINT64);
-            if (usable || !GST_CLOCK_TIME_IS_VALID(in.pts))
+            if (usable || !GST_CLOCK_TIME_IS_VALID(in.running))
+                return GST_PAD_PROBE_OK;
+            const GstClockTime position =
+                gst_segment_position_from_running_time(&k->out, GST_FORMAT_TIME, in.running);
+            if (!GST_CLOCK_TIME_IS_VALID(position))
                 return GST_PAD_PROBE_OK;
             buf = gst_buffer_make_writable(buf);
-            GST_BUFFER_PTS(buf) = in.pts;
-            GST_BUFFER_DTS(buf) = in.pts; // no reordering
+            GST_BUFFER_PTS(buf) = position;
+            GST_BUFFER_DTS(buf) = position; // no reordering
             if (!GST_BUFFER_DURATION_IS_VALID(buf))
                 GST_BUFFER_DURATION(buf) = in.duration;
             GST_PAD_PROBE_INFO_DATA(info) = buf;
@@ -686,12 +832,22 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
     for (auto it = w->elements.rbegin(); it != w->elements.rend(); ++it)
         gst_element_sync_state_with_parent(*it);
 
+    // The cut is where the stream furthest ahead is now; the others follow up to it.
+    GstClockTime cut = GST_CLOCK_TIME_NONE;
+    for (const auto& s : m_streams) {
+        const GstClockTime t = s->lastRunning.load(std::memory_order_relaxed);
+        if (GST_CLOCK_TIME_IS_VALID(t) && (!GST_CLOCK_TIME_IS_VALID(cut) || t > cut))
+            cut = t;
+    }
     for (size_t i = 0; i < m_streams.size(); ++i) {
         Stream& s = *m_streams[i];
         s.next = w->pads[i];
+        s.cutAt = cut;
         s.swapped = false;
         s.swapPending.store(true, std::memory_order_release);
-        if (s.forceKeyUnit)
+        if (s.forceKeyUnit && s.encoderSink)
+            s.keyAt.store(GST_CLOCK_TIME_IS_VALID(cut) ? cut : 0, std::memory_order_release);
+        else if (s.forceKeyUnit)
             gst_pad_send_event(
                 s.feed, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
     }
@@ -728,14 +884,48 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
     return true;
 }
 
-void TRecordingBranch::SetFrozen(bool frozen) {
-    if (frozen)
-        return;
-    for (auto& g : m_gates) {
-        g->resync = true;
-        if (g->waitKey)
-            g->keyWait = true;
+// The streams do not all arrive at their gates at the same moment (a muxer lets the sound
+// lead the pictures by half a second): a freeze is a stretch of running time, from where the
+// stream furthest ahead was when the freeze began to where it was when it ended, and every
+// gate leaves out that same stretch.
+GstClockTime TRecordingBranch::furthestGate() const {
+    GstClockTime furthest = GST_CLOCK_TIME_NONE;
+    for (const auto& g : m_gates) {
+        const GstClockTime t = g->lastRunning.load(std::memory_order_relaxed);
+        if (GST_CLOCK_TIME_IS_VALID(t) && (!GST_CLOCK_TIME_IS_VALID(furthest) || t > furthest))
+            furthest = t;
     }
+    return furthest;
+}
+
+void TRecordingBranch::SetFrozen(bool frozen) {
+    std::lock_guard guard(m_frozenLock);
+    const bool open = !m_frozen.empty() && !GST_CLOCK_TIME_IS_VALID(m_frozen.back().until);
+    const GstClockTime now = furthestGate();
+    if (frozen && !open) {
+        // Past the last buffer that came: it was recorded.
+        m_frozen.push_back({GST_CLOCK_TIME_IS_VALID(now) ? now + 1 : 0, GST_CLOCK_TIME_NONE});
+    } else if (!frozen && open) {
+        FrozenStretch& last = m_frozen.back();
+        last.until = GST_CLOCK_TIME_IS_VALID(now) ? std::max(now + 1, last.from) : last.from;
+    }
+}
+
+bool TRecordingBranch::inFrozenStretch(Gate& g, GstClockTime running) {
+    std::lock_guard guard(m_frozenLock);
+    while (g.passed < m_frozen.size()) {
+        const FrozenStretch& f = m_frozen[g.passed];
+        if (running < f.from)
+            return false;
+        if (!GST_CLOCK_TIME_IS_VALID(f.until) || running < f.until)
+            return true;
+        // The first buffer past the stretch follows the last one before it.
+        ++g.passed;
+        g.resync = true;
+        if (g.waitKey)
+            g.keyWait = true;
+    }
+    return false;
 }
 
 QString TRecordingBranch::fileName() const {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <gst/gst.h>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // One recording branch on the running pipeline: taps on the tees, the elements between them
@@ -60,7 +61,8 @@ public:
     // timeoutMs). False when the new file could not be opened (the old one goes on).
     bool SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished);
 
-    // Freeze and release: the streams close the gap when released.
+    // Freeze and release: the gates leave out the frozen stretch and the streams close the
+    // gap after it.
     void SetFrozen(bool frozen);
 
     QString fileName() const;
@@ -77,6 +79,9 @@ public:
 
 private:
     void linkStreams(Writer& w);
+    void watchEncoderInput(Stream& stream);
+    GstClockTime furthestGate() const;
+    bool inFrozenStretch(Gate& g, GstClockTime running);
     void finishWriter(Writer& w);
     void addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback, gpointer data);
     void removeProbes();
@@ -100,6 +105,12 @@ private:
     std::unique_ptr<Writer> m_writer;
     std::vector<std::pair<GstPad*, gulong>> m_probes; // pads owned
     TWriterFactory m_factory;
+    struct FrozenStretch {
+        GstClockTime from;
+        GstClockTime until; // none while frozen
+    };
+    std::mutex m_frozenLock;
+    std::vector<FrozenStretch> m_frozen;
     bool m_started = false;
     std::atomic<quint64> m_frames{0};  // video buffers into the writer (streaming threads)
     std::atomic<quint64> m_dropped{0}; // frames missing before the video gate

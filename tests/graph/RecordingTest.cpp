@@ -401,6 +401,13 @@ TEST(Recording, CutAndFreezeLoseNothing) {
     // About 1.2 s before the cut and 1.2 s after it without the frozen 0.6 s.
     EXPECT_NEAR(a.of("video")->frames, 30, 6);
     EXPECT_NEAR(b.of("video")->frames, 30, 8);
+    // The sound is cut where the pictures are: each part holds as much of both.
+    for (const Probe* part : {&a, &b}) {
+        const Probe::Stream* sound = part->of("audio");
+        ASSERT_NE(sound, nullptr);
+        ASSERT_GT(sound->rate, 0);
+        EXPECT_NEAR(sound->frames * 1152.0 / sound->rate, part->of("video")->frames / 25.0, 0.15);
+    }
 }
 
 // Image by image: N grants give N frames at the chosen rate; no grant leaves no file.
