@@ -149,10 +149,17 @@ static gboolean superposerSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstC
     return TRUE;
 }
 
+// Frames that would not be changed pass as they are: a frame shared with a recording of the
+// source's own pictures is then not copied for nothing.
+static void superposerBeforeTransform(GstBaseTransform* trans, GstBuffer*) {
+    gst_base_transform_set_passthrough(trans, !self(trans)->core->writesFrames());
+}
+
 static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* buf) {
     Tvr_Superposer* s = self(trans);
+    const bool writable = !gst_base_transform_is_passthrough(trans);
     GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &s->info, buf, GST_MAP_READWRITE)) {
+    if (!gst_video_frame_map(&frame, &s->info, buf, writable ? GST_MAP_READWRITE : GST_MAP_READ)) {
         // A buffer shorter than the caps promise passes untouched rather than be overrun.
         if (!s->warnedShort)
             GST_WARNING_OBJECT(s, "buffer of %" G_GSIZE_FORMAT " bytes does not hold a frame",
@@ -174,7 +181,7 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
                          : nullptr;
 
     const int64_t pts = GST_BUFFER_PTS_IS_VALID(buf) ? int64_t(GST_BUFFER_PTS(buf)) : 0;
-    const SuperposerCore::FrameResult r = s->core->processFrame(image, pts, scenes);
+    const SuperposerCore::FrameResult r = s->core->processFrame(image, pts, scenes, writable);
     gst_video_frame_unmap(&frame);
     if (scene)
         gst_object_unref(scene);
@@ -565,6 +572,8 @@ static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
     trans->start = superposerStart;
     trans->set_caps = superposerSetCaps;
     trans->transform_ip = superposerTransformIp;
+    trans->before_transform = superposerBeforeTransform;
+    trans->transform_ip_on_passthrough = TRUE;
     trans->passthrough_on_same_caps = FALSE;
 }
 

@@ -65,8 +65,18 @@ void SuperposerCore::startStreaming(int width, int height) {
     m_countdown.rearm();
 }
 
+bool SuperposerCore::writesFrames() const {
+    const bool sourceFlipped = m_sourceFlipped.load();
+    if (!m_overlayEnabled.load())
+        return sourceFlipped;
+    if (m_vertFlip.load() != sourceFlipped || m_horzFlip.load())
+        return true;
+    std::lock_guard lock(m_mutex);
+    return m_active;
+}
+
 SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, int64_t ptsNs,
-                                                         IFrameInfoSource* scenes) {
+                                                         IFrameInfoSource* scenes, bool writable) {
     FrameResult result;
     if (!frame.valid())
         return result;
@@ -95,13 +105,13 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
     }
 
     if (!enabled) {
-        if (sourceFlipped)
+        if (sourceFlipped && writable)
             reverseRows(frame, m_rowScratch.data());
     } else {
         const bool mirror = m_horzFlip.load();
-        if (m_vertFlip.load() != sourceFlipped)
+        if (writable && m_vertFlip.load() != sourceFlipped)
             reverseRows(frame, m_rowScratch.data(), mirror);
-        else if (mirror)
+        else if (writable && mirror)
             mirrorRows(frame, m_rowScratch.data());
 
         const uint8_t what = m_frameRec.WhatIncrust;
@@ -123,7 +133,7 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
             std::lock_guard lock(m_mutex);
             show = m_countdown.onFrame({m_recDate, m_prevRecDate, m_dayDate, m_prevDayDate});
         }
-        if (show)
+        if (show && writable)
             drawLines(frame);
     }
 

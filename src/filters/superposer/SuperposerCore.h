@@ -63,7 +63,13 @@ public:
     void startStreaming(int width, int height);
     // Processes one frame in place. ptsNs is the frame's time stamp in nanoseconds (0 when
     // it has none); scenes is the DV scene detector to read, or null.
-    FrameResult processFrame(const BgrImage& frame, int64_t ptsNs, IFrameInfoSource* scenes);
+    // A frame that may not be written (shared with a recording) is only read: no mirror, no
+    // inlay, the snapshots and the countdown as usual.
+    FrameResult processFrame(const BgrImage& frame, int64_t ptsNs, IFrameInfoSource* scenes,
+                             bool writable = true);
+    // Whether frames would be changed now (a mirror, a flip, the inlay switched on); when not,
+    // the element passes them on without making them writable (no copy of a shared frame).
+    bool writesFrames() const;
 
     // The lines last produced, and the anchor in use (for tests and the panel).
     const QString& line1() const { return m_line1; }

@@ -90,6 +90,40 @@ TEST(SuperposerElement, FlipChangedWhilePlayingOnOddWidth) {
     gst_harness_teardown(h);
 }
 
+// A frame also held by a recording of the source's own pictures: with nothing to change it
+// passes as it is (no copy); flipped or inlaid, the change goes to a copy and the recording's
+// frame stays as it came.
+TEST(SuperposerElement, SharedFramesAreCopiedOnlyToBeChanged) {
+    const int w = 64, hgt = 8;
+    GstHarness* h = harness(w, hgt);
+    GstBuffer* held = numberedFrame(w, hgt, 0);
+    const std::vector<uint8_t> original = bytes(held);
+    GstBuffer* out = gst_harness_push_and_pull(h, gst_buffer_ref(held));
+    EXPECT_EQ(out, held);
+    gst_buffer_unref(out);
+
+    g_object_set(h->element, "vert-flip", TRUE, nullptr);
+    out = gst_harness_push_and_pull(h, gst_buffer_ref(held));
+    EXPECT_NE(out, held);
+    EXPECT_EQ(bytes(out)[0], hgt - 1);
+    EXPECT_EQ(bytes(held), original);
+    gst_buffer_unref(out);
+
+    g_object_set(h->element, "vert-flip", FALSE, "incrust-active", TRUE, "what-incrust", 2u,
+                 "incrust1", "TEXTE", nullptr);
+    out = gst_harness_push_and_pull(h, gst_buffer_ref(held));
+    EXPECT_NE(out, held);
+    EXPECT_EQ(bytes(held), original);
+    gst_buffer_unref(out);
+
+    g_object_set(h->element, "incrust-active", FALSE, nullptr);
+    out = gst_harness_push_and_pull(h, gst_buffer_ref(held));
+    EXPECT_EQ(out, held);
+    gst_buffer_unref(out);
+    gst_buffer_unref(held);
+    gst_harness_teardown(h);
+}
+
 TEST(SuperposerElement, ShortBuffersAndMissingTimeStampsPassUntouched) {
     GstHarness* h = harness(720, 576);
     g_object_set(h->element, "incrust-active", TRUE, "what-incrust", 3u, "format-date1", "tt",
