@@ -83,6 +83,17 @@ struct TRecordingBranch::Writer {
 
 namespace {
 
+// A time segment passing a probe, kept to turn the stream's times into running times.
+void keepTimeSegment(GstPadProbeInfo* info, GstSegment* into) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return;
+    const GstSegment* in = nullptr;
+    gst_event_parse_segment(event, &in);
+    if (in->format == GST_FORMAT_TIME)
+        gst_segment_copy_into(in, into);
+}
+
 bool isKey(GstBuffer* buf) {
     return !GST_BUFFER_FLAG_IS_SET(buf, GST_BUFFER_FLAG_DELTA_UNIT);
 }
@@ -265,11 +276,7 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* g = static_cast<Gate*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                const GstSegment* in = nullptr;
-                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
-                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
-                    gst_segment_copy_into(in, &g->sinkSegment);
+                keepTimeSegment(info, &g->sinkSegment);
                 return GST_PAD_PROBE_OK;
             }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -496,11 +503,7 @@ void TRecordingBranch::watchEncoderInput(Stream& stream) {
         [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* s = static_cast<Stream*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                const GstSegment* in = nullptr;
-                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
-                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
-                    gst_segment_copy_into(in, &s->encoderSegment);
+                keepTimeSegment(info, &s->encoderSegment);
                 return GST_PAD_PROBE_OK;
             }
             const GstClockTime wanted = s->keyAt.load(std::memory_order_acquire);
@@ -546,11 +549,7 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                const GstSegment* in = nullptr;
-                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
-                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
-                    gst_segment_copy_into(in, &k->in);
+                keepTimeSegment(info, &k->in);
                 return GST_PAD_PROBE_OK;
             }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -573,11 +572,7 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                const GstSegment* in = nullptr;
-                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT &&
-                    (gst_event_parse_segment(event, &in), in->format == GST_FORMAT_TIME))
-                    gst_segment_copy_into(in, &k->out);
+                keepTimeSegment(info, &k->out);
                 return GST_PAD_PROBE_OK;
             }
             TimeKeeper::Times in{GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
