@@ -104,6 +104,22 @@ GstEvent* zeroSegment() {
     return gst_event_new_segment(&segment);
 }
 
+// A time segment kept as keepTimeSegment does, the event replaced by a segment from 0: what
+// follows carries the times of the recording. False when the event was no time segment.
+bool restartTimeSegment(GstPadProbeInfo* info, GstSegment* into) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return false;
+    const GstSegment* in = nullptr;
+    gst_event_parse_segment(event, &in);
+    if (in->format != GST_FORMAT_TIME)
+        return false;
+    gst_segment_copy_into(in, into);
+    gst_event_unref(event);
+    GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
+    return true;
+}
+
 GstPad* requestOrStatic(GstElement* head, bool video) {
     GstElementClass* klass = GST_ELEMENT_GET_CLASS(head);
     for (const char* name : {video ? "video_%u" : "audio_%u", "sink_%d", "sink_%u"}) {
@@ -318,18 +334,9 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* g = static_cast<Gate*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
-                    return GST_PAD_PROBE_OK;
-                const GstSegment* in = nullptr;
-                gst_event_parse_segment(event, &in);
-                if (in->format == GST_FORMAT_TIME) {
-                    gst_segment_copy_into(in, &g->segment);
-                    g->haveSegment = true;
-                }
                 // Downstream sees running time from the start of the recording.
-                gst_event_unref(event);
-                GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
+                if (restartTimeSegment(info, &g->segment))
+                    g->haveSegment = true;
                 return GST_PAD_PROBE_OK;
             }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -394,17 +401,8 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
         [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* s = static_cast<Stream*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-                GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-                if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
-                    const GstSegment* in = nullptr;
-                    gst_event_parse_segment(event, &in);
-                    if (in->format == GST_FORMAT_TIME) {
-                        gst_segment_copy_into(in, &s->segment);
-                        s->haveSegment = true;
-                        gst_event_unref(event);
-                        GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
-                    }
-                }
+                if (restartTimeSegment(info, &s->segment))
+                    s->haveSegment = true;
                 return GST_PAD_PROBE_OK;
             }
             GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
