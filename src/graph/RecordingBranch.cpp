@@ -604,13 +604,11 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
     m_keepers.push_back(std::move(keeper));
 }
 
-bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileName) {
-    m_factory = std::move(factory);
-    auto w = std::make_unique<Writer>();
-    w->fileName = fileName;
-    w->elements = m_factory(fileName);
-    bool ok = !w->elements.empty();
-    for (GstElement* e : w->elements) {
+// The writer's elements for its file, in the pipeline and linked, with a pad for every stream.
+bool TRecordingBranch::makeWriter(Writer& w) {
+    w.elements = m_factory(w.fileName);
+    bool ok = !w.elements.empty();
+    for (GstElement* e : w.elements) {
         if (!e) {
             ok = false;
             continue;
@@ -618,13 +616,19 @@ bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileNam
         gst_object_ref_sink(e);
         ok = ok && gst_bin_add(m_bin, e);
     }
-    m_writer = std::move(w);
-    if (!ok)
+    for (size_t i = 1; ok && i < w.elements.size(); ++i)
+        ok = gst_element_link(w.elements[i - 1], w.elements[i]);
+    if (ok)
+        linkStreams(w);
+    return ok;
+}
+
+bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileName) {
+    m_factory = std::move(factory);
+    m_writer = std::make_unique<Writer>();
+    m_writer->fileName = fileName;
+    if (!makeWriter(*m_writer))
         return false;
-    for (size_t i = 1; i < m_writer->elements.size(); ++i)
-        if (!gst_element_link(m_writer->elements[i - 1], m_writer->elements[i]))
-            return false;
-    linkStreams(*m_writer);
     for (size_t i = 0; i < m_streams.size(); ++i)
         if (!m_writer->pads[i] ||
             gst_pad_link(m_streams[i]->feed, m_writer->pads[i]) != GST_PAD_LINK_OK) {
@@ -802,22 +806,8 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
         return false;
     auto w = std::make_unique<Writer>();
     w->fileName = fileName;
-    w->elements = m_factory(fileName);
-    bool ok = !w->elements.empty();
-    for (GstElement* e : w->elements) {
-        if (!e) {
-            ok = false;
-            continue;
-        }
-        gst_object_ref_sink(e);
-        ok = ok && gst_bin_add(m_bin, e);
-    }
-    for (size_t i = 1; ok && i < w->elements.size(); ++i)
-        ok = gst_element_link(w->elements[i - 1], w->elements[i]);
-    if (ok) {
-        linkStreams(*w);
-        ok = std::all_of(w->pads.begin(), w->pads.end(), [](GstPad* p) { return p != nullptr; });
-    }
+    const bool ok = makeWriter(*w) && std::all_of(w->pads.begin(), w->pads.end(),
+                                                  [](GstPad* p) { return p != nullptr; });
     if (!ok) {
         finishWriter(*w);
         return false;

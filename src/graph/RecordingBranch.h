@@ -78,6 +78,7 @@ public:
     struct TimeKeeper;
 
 private:
+    bool makeWriter(Writer& w);
     void linkStreams(Writer& w);
     void watchEncoderInput(Stream& stream);
     GstClockTime furthestGate() const;
