@@ -235,8 +235,8 @@ void TCaptureForm::FinishStartup() {
     try {
         QString errors;
         // Recordings cut short by a crash or a power loss play again up to their end.
-        TRecordingJournal journal;
-        const QStringList repaired = RepairPendingRecordings(journal);
+        const QStringList repaired = RepairAbandonedRecordings(
+            QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)

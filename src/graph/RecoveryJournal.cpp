@@ -7,12 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -57,6 +60,42 @@ QStringList ReadLines(const QString& path) {
     return lines;
 }
 
+// The journals this process writes, each with the descriptor of its lock file, locked until
+// the process ends (the kernel lets the lock go when it dies, however it dies). The journal
+// itself is replaced at each change, so the lock lives in a file of its own beside it.
+// Guarded by g_journalLock.
+QHash<QString, int>& OwnJournals() {
+    static QHash<QString, int> journals;
+    return journals;
+}
+
+QString LockPathOf(const QString& journal) {
+    return journal + QStringLiteral(".lock");
+}
+
+// An exclusive lock on the lock file of a journal, or -1 when another process holds it.
+int TryLock(const QString& journal, bool create) {
+    const int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
+    const int fd = ::open(QFile::encodeName(LockPathOf(journal)).constData(), flags, 0644);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Holds the journal at path for the rest of the run (caller holds g_journalLock).
+void HoldJournal(const QString& path) {
+    if (OwnJournals().contains(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd = TryLock(path, true);
+    if (fd >= 0)
+        OwnJournals().insert(path, fd);
+}
+
 bool WriteLines(const QString& path, const QStringList& lines) {
     if (lines.isEmpty() && !QFile::exists(path))
         return true;
@@ -89,7 +128,18 @@ TRecordingJournal::TRecordingJournal(const QString& journalPath) : m_path(journa
 
 QString TRecordingJournal::DefaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/vidorra/en-cours.journal");
+           QStringLiteral("/vidorra/en-cours-%1.journal").arg(::getpid());
+}
+
+bool TRecordingJournal::HeldElsewhere() const {
+    QMutexLocker lock(&g_journalLock);
+    if (OwnJournals().contains(m_path) || !QFileInfo::exists(LockPathOf(m_path)))
+        return false;
+    const int fd = TryLock(m_path, false);
+    if (fd < 0)
+        return QFileInfo::exists(LockPathOf(m_path));
+    ::close(fd);
+    return false;
 }
 
 bool TRecordingJournal::Add(const QString& fileName) {
@@ -98,6 +148,7 @@ bool TRecordingJournal::Add(const QString& fileName) {
     if (fileName.isEmpty() || !IsUsableLine(name))
         return false;
     QMutexLocker lock(&g_journalLock);
+    HoldJournal(m_path);
     QStringList lines = ReadLines(m_path);
     if (lines.contains(name))
         return true;
@@ -154,6 +205,32 @@ QStringList RepairPendingRecordings(TRecordingJournal& journal) {
                 qCWarning(lcVidorra) << "recording" << name << "could not be repaired";
         }
         journal.Remove(name);
+    }
+    return repaired;
+}
+
+QStringList RepairAbandonedRecordings(const QString& folder) {
+    QStringList repaired;
+    QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("en-cours*.journal")}, QDir::Files)) {
+        const QString path = dir.filePath(name);
+        {
+            QMutexLocker lock(&g_journalLock);
+            if (OwnJournals().contains(path))
+                continue;
+        }
+        // Held while the files are repaired, so that two programs starting together do not
+        // both repair the same file; a journal whose program still runs is left alone.
+        const int fd = TryLock(path, true);
+        if (fd < 0)
+            continue;
+        TRecordingJournal journal(path);
+        repaired += RepairPendingRecordings(journal);
+        if (journal.Pending().isEmpty()) {
+            QFile::remove(path);
+            QFile::remove(LockPathOf(path));
+        }
+        ::close(fd);
     }
     return repaired;
 }

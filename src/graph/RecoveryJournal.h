@@ -4,16 +4,21 @@
 #include <QStringList>
 
 // The files being written, kept in a small journal in the user's data folder, so that a
-// recording cut short by a crash or a power loss is repaired at the next start.
+// recording cut short by a crash or a power loss is repaired at the next start. Each process
+// writes a journal of its own and holds a lock on it while it runs, so that a second program
+// (or a test beside another) never takes a file still being written for an abandoned one.
 class TRecordingJournal {
 public:
     explicit TRecordingJournal(const QString& journalPath = DefaultPath());
 
-    static QString DefaultPath(); // <XDG data>/vidorra/en-cours.journal
+    static QString DefaultPath(); // <XDG data>/vidorra/en-cours-<pid>.journal
 
     bool Add(const QString& fileName);    // before the first byte is written
     bool Remove(const QString& fileName); // once the file is complete
     QStringList Pending() const;
+    // Whether another running process writes this journal.
+    bool HeldElsewhere() const;
+    QString path() const { return m_path; }
 
 private:
     QString m_path;
@@ -33,6 +38,11 @@ TRepairOutcome RepairRecordingOutcome(const QString& fileName);
 // Repairs every file of the journal and removes it from the journal; returns the names of
 // the files repaired (for a message to the user).
 QStringList RepairPendingRecordings(TRecordingJournal& journal);
+
+// At start: repairs the files of every journal in folder that no running process holds (the
+// journals of programs that ended without finishing their files, and the single journal of
+// older versions), then removes those journals; returns the names of the files repaired.
+QStringList RepairAbandonedRecordings(const QString& folder);
 
 // Free space of the filesystem holding path, in bytes (statvfs); -1 when unknown.
 qint64 FreeSpaceFor(const QString& path);

@@ -10,18 +10,78 @@
 #include <QStandardPaths>
 #include <gst/app/gstappsink.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 // --- TVirtualMaterial ---
 
-TVirtualMaterial::TVirtualMaterial(QString path, TMaker maker)
-    : m_path(std::move(path)), m_maker(std::move(maker)) {}
+namespace {
+
+// An exclusive lock on a file beside the material. The kernel lets it go with the descriptor,
+// also when the process is killed, so a dead maker never blocks the next one.
+class TLockFile {
+public:
+    explicit TLockFile(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {}
+    ~TLockFile() {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    TLockFile(const TLockFile&) = delete;
+    TLockFile& operator=(const TLockFile&) = delete;
+
+    // Waits for the lock while another process holds it; false when told to give up. A folder
+    // where no lock file can be made goes without one (the temporary name is ours anyway).
+    bool Acquire(const std::atomic<bool>& giveUp) {
+        if (m_fd < 0)
+            return true;
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return true;
+            if (giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+bool IsWholeDvClip(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    uint8_t first[4];
+    bool whole = ::pread(fd, first, sizeof first, 0) == ssize_t(sizeof first);
+    const bool pal = (first[3] & 0x80) != 0;
+    const off_t frameSize = off_t(pal ? dv::kFrameSize625 : dv::kFrameSize525);
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    whole = whole && size > 0 && size % frameSize == 0;
+    // Each frame opens with a header block: section type 0, sequence 0, block 0, the
+    // reserved bit set, and the same 625/525 flag as the first frame.
+    for (off_t at = 0; whole && at < size; at += frameSize) {
+        uint8_t id[4];
+        whole = ::pread(fd, id, sizeof id, at) == ssize_t(sizeof id) && (id[0] & 0xF0) == 0x10 &&
+                (id[1] & 0xF0) == 0 && id[2] == 0 && ((id[3] & 0x80) != 0) == pal;
+    }
+    ::close(fd);
+    return whole;
+}
+
+TVirtualMaterial::TVirtualMaterial(QString path, TMaker maker, TCheck check)
+    : m_path(std::move(path)), m_maker(std::move(maker)), m_check(std::move(check)) {}
 
 TVirtualMaterial::~TVirtualMaterial() {
+    m_closing = true;
     std::thread worker;
     {
         std::lock_guard lock(m_lock);
@@ -29,6 +89,11 @@ TVirtualMaterial::~TVirtualMaterial() {
     }
     if (worker.joinable())
         worker.join();
+}
+
+bool TVirtualMaterial::Usable() const {
+    const QFileInfo info(m_path);
+    return info.isFile() && info.size() > 0 && (!m_check || m_check(m_path));
 }
 
 void TVirtualMaterial::Ensure(std::function<void()> after) {
@@ -39,7 +104,7 @@ void TVirtualMaterial::Ensure(std::function<void()> after) {
             after();
         return;
     }
-    if (QFileInfo(m_path).isFile() && QFileInfo(m_path).size() > 0) {
+    if (Usable()) {
         m_state = Ready;
         m_done.notify_all();
         lock.unlock();
@@ -53,19 +118,19 @@ void TVirtualMaterial::Ensure(std::function<void()> after) {
         setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         const auto start = std::chrono::steady_clock::now();
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        const QString part = m_path + QStringLiteral(".part");
         std::string error;
-        bool ok = m_maker(part.toStdString(), &error);
-        if (ok) {
-            QFile::remove(m_path);
-            ok = QFile::rename(part, m_path);
-            if (!ok)
-                error = "cannot rename the finished file";
+        bool ok = false;
+        {
+            TLockFile fileLock(m_path + QStringLiteral(".lock"));
+            if (!fileLock.Acquire(m_closing))
+                error = "the program closed while another process was making it";
+            else if (Usable())
+                ok = true; // another process made it meanwhile
+            else
+                ok = Make(&error);
         }
-        if (!ok) {
-            QFile::remove(part);
+        if (!ok)
             qCWarning(lcVidorra) << "cannot make" << m_path << ":" << error.c_str();
-        }
         m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         {
             std::lock_guard lock(m_lock);
@@ -75,6 +140,29 @@ void TVirtualMaterial::Ensure(std::function<void()> after) {
         if (after)
             after();
     });
+}
+
+bool TVirtualMaterial::Make(std::string* error) {
+    const QFileInfo target(m_path);
+    // Half files of makers that died: nobody else is making the file while we hold the lock.
+    QDir dir = target.absoluteDir();
+    for (const QString& name :
+         dir.entryList({target.fileName() + QStringLiteral(".*part")}, QDir::Files))
+        dir.remove(name);
+    if (target.exists())
+        qCWarning(lcVidorra) << m_path << "is damaged: it is made again";
+    static std::atomic<int> serial{0};
+    const QString part =
+        QStringLiteral("%1.%2-%3.part").arg(m_path).arg(::getpid()).arg(serial.fetch_add(1));
+    bool ok = m_maker(part.toStdString(), error);
+    // rename() replaces a damaged file in one step: a reader sees the old file or the new.
+    if (ok && ::rename(QFile::encodeName(part).constData(), QFile::encodeName(m_path).constData())) {
+        ok = false;
+        *error = "cannot rename the finished file";
+    }
+    if (!ok)
+        QFile::remove(part);
+    return ok;
 }
 
 bool TVirtualMaterial::WaitReady(int milliseconds) {
@@ -377,11 +465,17 @@ TVirtualDevices::TVirtualDevices(const TVirtualOptions& options) {
         std::make_shared<TVirtualMaterial>(dir + QStringLiteral("/dv-virtuel.dv"),
                                            [dvFrames](const std::string& path, std::string* error) {
                                                return MakeDvClip(path, dvFrames, error);
-                                           });
+                                           },
+                                           IsWholeDvClip);
     m_mpegMaterial = std::make_shared<TVirtualMaterial>(
         dir + QStringLiteral("/mpeg-virtuel.m2v"),
         [mpegFrames](const std::string& path, std::string* error) {
             return MakeMpegClip(path, mpegFrames, error);
+        },
+        [](const QString& path) {
+            // An MPEG-2 video stream opens with its sequence header.
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) && f.read(4) == QByteArray("\0\0\1\xB3", 4);
         });
     m_dvDeck = std::make_shared<TVirtualDvDeck>(m_dvMaterial);
     m_mpegFeed = std::make_shared<TVirtualMpegFeed>(m_mpegMaterial);

@@ -14,15 +14,19 @@
 #include <vector>
 
 // A file the program makes for a virtual device (the DV demo clip, the MPEG-2 clip): made
-// once, off the UI thread, into a ".part" file that is renamed when complete, so that an
-// interrupted run never leaves a half file behind under the real name.
+// once, off the UI thread, into a temporary file of this process that is renamed when
+// complete, so that an interrupted run never leaves a half file behind under the real name.
+// Several processes may want the same file at once (two program instances, tests running side
+// by side): a lock file beside it lets one of them make it while the others wait for it.
 class TVirtualMaterial {
 public:
     enum State { Missing, Making, Ready, Failed };
     using TMaker = std::function<bool(const std::string& path, std::string* error)>;
+    // Tells whether a file found on disk is whole (an older run may have left a damaged one).
+    using TCheck = std::function<bool(const QString& path)>;
 
-    TVirtualMaterial(QString path, TMaker maker);
-    ~TVirtualMaterial(); // waits for a generation in progress
+    TVirtualMaterial(QString path, TMaker maker, TCheck check = {});
+    ~TVirtualMaterial(); // waits for a generation in progress (not for another process)
 
     // Starts making the file on a worker thread when it does not exist (once); then, when
     // given, runs `after` on that thread (so that several files are made one after another).
@@ -35,14 +39,22 @@ public:
     double generationSeconds() const { return m_seconds.load(); }
 
 private:
+    bool Usable() const;
+    bool Make(std::string* error); // worker thread, under the lock file
+
     QString m_path;
     TMaker m_maker;
+    TCheck m_check;
     std::atomic<State> m_state{Missing};
     std::atomic<double> m_seconds{0};
-    std::mutex m_lock; // guards m_worker and the wait below
+    std::atomic<bool> m_closing{false}; // set by the destructor: stop waiting for the lock
+    std::mutex m_lock;                  // guards m_worker and the wait below
     std::condition_variable m_done;
     std::thread m_worker;
 };
+
+// Whether path holds whole DV frames, each starting with its header block.
+bool IsWholeDvClip(const QString& path);
 
 // "DV virtuel": a DV deck playing a DV file in a loop, with a tape transport. The tape
 // position belongs to the deck, not to its source elements, so it is kept for the whole run

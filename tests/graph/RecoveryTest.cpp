@@ -3,8 +3,12 @@
 #include "RunPipeline.h"
 #include "Sandbox.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
@@ -334,7 +338,49 @@ TEST_F(Recovery, JournalKeepsTheFilesBeingWritten) {
     EXPECT_TRUE(journal.Add("rel.avi"));
     QDir::setCurrent(cwd);
     EXPECT_TRUE(journal.Pending().contains(m_box.path("rel.avi")));
-    EXPECT_TRUE(TRecordingJournal::DefaultPath().endsWith("/vidorra/en-cours.journal"));
+    EXPECT_TRUE(TRecordingJournal::DefaultPath().endsWith(
+        QString("/vidorra/en-cours-%1.journal").arg(QCoreApplication::applicationPid())));
+}
+
+// At start only the journals that no running program holds are repaired: a second program,
+// or a test beside another, never touches a file still being written.
+TEST_F(Recovery, OnlyAbandonedJournalsAreRepairedAtStart) {
+    const QByteArray whole =
+        Sandbox::read(Make("src.avi", "videotestsrc num-buffers=20 ! video/x-raw,width=64,"
+                                      "height=48 ! avimux"));
+    const QByteArray cut = CrashAt(whole, whole.size() - 300, true);
+    const QString folder = m_box.path("data/vidorra");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString live = m_box.path("live.avi"), dead = m_box.path("dead.avi"),
+                  older = m_box.path("older.avi");
+    for (const QString& f : {live, dead, older})
+        ASSERT_TRUE(Sandbox::write(f, cut));
+    ASSERT_TRUE(Sandbox::write(folder + "/en-cours-21.journal", live.toUtf8() + '\n'));
+    ASSERT_TRUE(Sandbox::write(folder + "/en-cours-22.journal", dead.toUtf8() + '\n'));
+    ASSERT_TRUE(Sandbox::write(folder + "/en-cours-22.journal.lock", {}));
+    ASSERT_TRUE(Sandbox::write(folder + "/en-cours.journal", older.toUtf8() + '\n'));
+    // The program that writes live.avi, as another process holding its journal's lock.
+    QProcess holder;
+    holder.start("flock", {"-x", "-o", folder + "/en-cours-21.journal.lock", "sleep", "60"});
+    ASSERT_TRUE(holder.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    while (!TRecordingJournal(folder + "/en-cours-21.journal").HeldElsewhere() &&
+           clock.elapsed() < 10000)
+        QThread::msleep(20);
+    ASSERT_TRUE(TRecordingJournal(folder + "/en-cours-21.journal").HeldElsewhere());
+    EXPECT_FALSE(TRecordingJournal(folder + "/en-cours-22.journal").HeldElsewhere());
+
+    EXPECT_EQ(RepairAbandonedRecordings(folder), QStringList({dead, older}));
+    EXPECT_EQ(Sandbox::read(live), cut);
+    EXPECT_EQ(TRecordingJournal(folder + "/en-cours-21.journal").Pending(), QStringList({live}));
+    EXPECT_EQ(QDir(folder).entryList({"*.journal"}, QDir::Files),
+              QStringList({"en-cours-21.journal"}));
+    EXPECT_EQ(FfProbe(dead).frames, FramesBefore(whole, whole.size() - 300));
+    holder.kill();
+    holder.waitForFinished();
+    // Its program gone, the file is repaired at the next start.
+    EXPECT_EQ(RepairAbandonedRecordings(folder), QStringList({live}));
 }
 
 TEST_F(Recovery, DamagedJournalIsReadAsFarAsItMakesSense) {

@@ -4,7 +4,9 @@
 #include "GraphFixture.h"
 #include "SceneDetect.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -59,7 +61,7 @@ int Children(GstElement* bin) {
 TEST_F(VirtualDevicesTest, MaterialIsMadeUnderItsNames) {
     EXPECT_TRUE(QFile::exists(dir->filePath("dv-virtuel.dv")));
     EXPECT_TRUE(QFile::exists(dir->filePath("mpeg-virtuel.m2v")));
-    EXPECT_FALSE(QFile::exists(dir->filePath("dv-virtuel.dv.part")));
+    EXPECT_TRUE(QDir(dir->path()).entryList({"*.part"}, QDir::Files).isEmpty());
     EXPECT_EQ(QFile(dir->filePath("dv-virtuel.dv")).size(), 30 * 144000);
 }
 
@@ -366,4 +368,50 @@ TEST(VideoDevice, UnknownFormatGoesThroughDecodebin) {
     device->KillSourceGraph(g);
     EXPECT_EQ(Children(g.pipe), 1);
     EXPECT_EQ(g.videoOutputPad, nullptr);
+}
+
+// One side of the next test: a program that starts and makes the virtual devices' clips in
+// the folder it is given.
+TEST(VirtualMaterialChild, MakesTheClips) {
+    const QString dir = qEnvironmentVariable("VIDORRA_MATERIAL_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "started by VirtualMaterial.TwoProcessesEndWithOneWholeClip";
+    TVirtualOptions options;
+    options.dataDir = dir;
+    options.dvFrames = 60;
+    options.mpegFrames = 10;
+    TVirtualDevices devices(options);
+    ASSERT_TRUE(devices.dvMaterial()->WaitReady(120000));
+    ASSERT_TRUE(devices.mpegMaterial()->WaitReady(120000));
+    EXPECT_TRUE(IsWholeDvClip(devices.dvMaterial()->path()));
+}
+
+// Two programs starting together on a folder holding a clip damaged by an older run (zeros
+// where a second maker had truncated the file under the first): one of them makes the clip
+// again while the other waits, and both end with the same whole clip.
+TEST(VirtualMaterial, TwoProcessesEndWithOneWholeClip) {
+    QTemporaryDir dir;
+    const QString clip = dir.filePath("dv-virtuel.dv");
+    {
+        QFile damaged(clip);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(60 * 144000, '\0'));
+    }
+    EXPECT_FALSE(IsWholeDvClip(clip));
+    QProcess a, b;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VIDORRA_MATERIAL_DIR", dir.path());
+    for (QProcess* p : {&a, &b}) {
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedChannels);
+        p->start("/proc/self/exe", {"--gtest_filter=VirtualMaterialChild.MakesTheClips"});
+    }
+    for (QProcess* p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(180000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0);
+    }
+    EXPECT_TRUE(IsWholeDvClip(clip));
+    EXPECT_EQ(QFile(clip).size(), 60 * 144000);
+    EXPECT_TRUE(QDir(dir.path()).entryList({"*.part"}, QDir::Files).isEmpty());
 }
