@@ -26,6 +26,7 @@
 #include "VideoWidget.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -36,6 +37,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -237,6 +239,7 @@ void TCaptureForm::FinishStartup() {
         // Recordings cut short by a crash or a power loss play again up to their end.
         const QStringList repaired = RepairAbandonedRecordings(
             QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
+        const QStringList pending = takePendingMessages();
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
@@ -300,11 +303,14 @@ void TCaptureForm::FinishStartup() {
             lblVolume->hide();
             gaugeVolume->hide();
             ErreurFrame1->Show(errors, true);
-        } else if (!repaired.isEmpty()) {
-            ErreurFrame1->Show(QStringLiteral("Des enregistrements interrompus ont été réparés "
-                                              "et peuvent être relus :\r\n") +
-                                   repaired.join(QStringLiteral("\r\n")),
-                               false);
+        } else if (!repaired.isEmpty() || !pending.isEmpty()) {
+            // What the last run could not tell when it closed, and what was repaired since.
+            QStringList text = pending;
+            if (!repaired.isEmpty())
+                text << QStringLiteral("Des enregistrements interrompus ont été réparés "
+                                       "et peuvent être relus :\r\n") +
+                            repaired.join(QStringLiteral("\r\n"));
+            ErreurFrame1->Show(text.join(QStringLiteral("\r\n\r\n")), false);
         }
     } catch (const std::exception& e) {
         qCWarning(lcVidorra) << "start-up stopped early:" << e.what();
@@ -349,6 +355,22 @@ void TCaptureForm::ShowNoVideo() {
 
 void TCaptureForm::closeWithoutQuestion() {
     gp->askWhenNothingStored = false;
+    setPromptsUnattended();
+    closeWhenIdle();
+}
+
+// Closes from the event loop itself, never from inside a wait that handles events (the end
+// of a recording part, a command under way, a dialog's own loop): those end first, and the
+// dialogs are closed.
+void TCaptureForm::closeWhenIdle() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        modal->close();
+    const bool busy = QThread::currentThread()->loopLevel() > 1 ||
+                      (m_dm && m_dm->endingPart()) || (recorder && recorder->busy());
+    if (busy) {
+        QTimer::singleShot(20, this, [this] { closeWhenIdle(); });
+        return;
+    }
     close();
 }
 

@@ -104,6 +104,8 @@ public:
     Tplaque* plaque() const { return m_plaque; }
     // Closes as acQuitter does, without the store question (a signal or the session's end):
     // settings are saved when a store mode is chosen, nothing is stored or erased otherwise.
+    // Nobody answers on that path: no box is shown or waited for, what the user must read is
+    // kept for the next start.
     void closeWithoutQuestion();
     // Files of this run's recordings, most recent last (kept by the controller).
     std::function<QStringList()> recordedFiles;
@@ -200,6 +202,7 @@ private:
     bool m_startingUp = true;
     bool m_finishScheduled = false;
     bool m_commandLineDone = false;
+    void closeWhenIdle();
     bool m_detectedWide = false;
     bool m_slidersVisible = false;
     int m_prefsItemIndex = spNone;

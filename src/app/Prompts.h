@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
 // Every question and message box of the program goes through here, so that tests answer
-// them without a display.
+// them without a display, and so that a program closing with nobody in front of it (a
+// signal, the session's end) never waits on a box.
 class IPrompts {
 public:
     enum Answer { Yes, No, All, Cancel };
@@ -21,3 +23,13 @@ public:
 IPrompts& prompts();
 // Installs p (nullptr = the message boxes) and returns the previous one.
 IPrompts* setPrompts(IPrompts* p);
+
+// From now on nobody answers: the open message boxes are closed (a question closed so is
+// answered Cancel, which no caller takes for a yes), a question is answered No, which keeps
+// what exists (no file overwritten or deleted), and warnings and errors are logged and kept
+// for the next start. Information is only logged.
+void setPromptsUnattended();
+bool promptsUnattended();
+
+// The messages kept for the next start, oldest first; reading them removes them.
+QStringList takePendingMessages();

@@ -24,6 +24,9 @@ public:
     TRecordingController(TCaptureForm& form, Tdm& dm);
     ~TRecordingController() override;
 
+    // A command is under way (its waits handle events).
+    bool busy() const { return m_busy; }
+
     RecordingState state() const { return m_machine.state(); }
     TRecordingStateMachine& machine() { return m_machine; }
 

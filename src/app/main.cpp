@@ -9,6 +9,9 @@
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
 #include <csignal>
 #include <cstdio>
 #include <gst/gst.h>
@@ -24,6 +27,21 @@ int g_signalPipe[2] = {-1, -1};
 void onTerminate(int) {
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(g_signalPipe[0], &byte, 1);
+}
+
+// Whoever asks the program to end this way expects it gone within seconds. Should a part of
+// the close hang (a device that does not let go), the process ends all the same: a
+// recording left unfinished then is repaired from the journal at the next start.
+void closeWithinSeconds(TCaptureForm& form) {
+    static std::once_flag watchdog;
+    std::call_once(watchdog, [] {
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::fputs("vidorra: the close did not end in 10 s, the program stops\n", stderr);
+            _exit(1);
+        }).detach();
+    });
+    form.closeWithoutQuestion();
 }
 } // namespace
 
@@ -65,7 +83,7 @@ int main(int argc, char** argv) {
         QObject::connect(terminate.get(), &QSocketNotifier::activated, &form, [&form] {
             char byte;
             [[maybe_unused]] const auto n = ::read(g_signalPipe[1], &byte, 1);
-            form.closeWithoutQuestion();
+            closeWithinSeconds(form);
         });
         struct sigaction action {};
         action.sa_handler = onTerminate;
@@ -76,7 +94,7 @@ int main(int argc, char** argv) {
     }
     // The session's end closes the program the same way.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.closeWithoutQuestion(); });
+                     [&form](QSessionManager&) { closeWithinSeconds(form); });
     form.show();
     return app.exec();
 }

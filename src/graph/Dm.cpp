@@ -73,6 +73,10 @@ QString fourccText(const GstStructure* s) {
 
 Tdm::Tdm(QObject* parent) : QObject(parent) {
     m_pipeline = gst_pipeline_new("vidorra");
+    bool ok = false;
+    const int endWait = qEnvironmentVariableIntValue("VIDORRA_END_WAIT_MS", &ok);
+    if (ok && endWait >= 0)
+        m_endWaitMs = endWait;
     GstBus* bus = gst_element_get_bus(m_pipeline);
     gst_bus_set_sync_handler(bus, &Tdm::busSyncHandler, this, nullptr);
     gst_object_unref(bus);

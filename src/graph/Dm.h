@@ -108,6 +108,8 @@ public:
     bool SplitRecording(const QString& newFileName);
     bool hasRecordingBranch() const;
     QString recordingFileName() const;
+    // A part is being ended or cut (the wait handles events).
+    bool endingPart() const { return m_ending; }
     // Freezes the recorded stream (both capture gates drop); the file goes on when released.
     void SetCaptureFrozen(bool frozen);
     // Image-by-image recording: lets exactly one more picture into the file.
@@ -120,6 +122,9 @@ public:
     // Size at which a WAV or MP3-in-RIFF file continues in a new one (RIFF sizes are 32-bit;
     // tests lower it).
     void setRiffLimit(qint64 bytes) { m_riffLimit = bytes; }
+    // The time given to the end of a part to reach its file (3 s; VIDORRA_END_WAIT_MS, for
+    // tests of what follows an end that came too late).
+    void setEndWait(int milliseconds) { m_endWaitMs = milliseconds; }
     // Called when an image-by-image recording ends, with the number of frames written.
     std::function<void(const QString& fileName, quint64 frames)> onFrameByFrameEnd;
 
@@ -216,6 +221,7 @@ private:
     uint8_t m_recordingFormat = 0;
     GstElement* m_recordingDetector = nullptr; // the DV source's, not owned
     bool m_captureFrozen = false;
+    int m_endWaitMs = 3000;
     bool m_ending = false; // a part is being ended or cut: no re-entry from the event loop
     bool m_patchXvid = false;
     bool m_mp3Plain = false; // MP3 as a plain stream: no 4 GiB limit

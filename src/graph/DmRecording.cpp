@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int kEndTimeoutMs = 3000;
 constexpr qint64 kMiB = 1024 * 1024;
 
 template <class P, class T> T valueOf(P* parameter, T fallback) {
@@ -604,7 +603,7 @@ bool Tdm::EndRecordingPart() {
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
     const QString file = m_recording->fileName();
-    const bool finished = m_recording->End(kEndTimeoutMs);
+    const bool finished = m_recording->End(m_endWaitMs);
     m_lastRecordedFrames = m_recording->frames() - m_partFramesBase;
     m_lastDroppedFrames = m_recording->dropped();
     m_recording.reset();
@@ -626,7 +625,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     TRecordingJournal().Add(newFileName);
     bool oldFinished = false;
     const quint64 framesBefore = m_recording->frames();
-    if (!m_recording->SwapWriter(newFileName, kEndTimeoutMs, &oldFinished)) {
+    if (!m_recording->SwapWriter(newFileName, m_endWaitMs, &oldFinished)) {
         TRecordingJournal().Remove(newFileName);
         m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
                           .arg(QDir::toNativeSeparators(newFileName));

@@ -58,6 +58,11 @@ QString registryFilePath() {
            QLatin1String(kMaker) + "/registre.reg";
 }
 
+QString pendingMessagesPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' +
+           QLatin1String(kMaker) + "/messages-en-attente.txt";
+}
+
 QString userVideoDir() {
     return userDir(QStandardPaths::MoviesLocation);
 }

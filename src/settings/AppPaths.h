@@ -28,6 +28,10 @@ QString iniFilePath();
 // The registry substitute in the user's XDG config folder.
 QString registryFilePath();
 
+// Messages kept for the next start (a close on a signal or at the session's end shows none):
+// "<XDG config>/Ardoval/messages-en-attente.txt".
+QString pendingMessagesPath();
+
 // User folders with a trailing "/": XDG Videos and Pictures, each falling back to home.
 QString userVideoDir();
 QString userPictureDir();

@@ -3,6 +3,8 @@
 #include "Sandbox.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMap>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -19,7 +21,9 @@ QProcessEnvironment environmentOf(const Sandbox& box) {
 }
 
 // Starts the program with a portable store that sends recordings to box/videos.
-std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments) {
+std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments,
+                                const QString& videos = {},
+                                const QMap<QString, QString>& variables = {}) {
     QDir().mkpath(box.exeDir());
     QDir().mkpath(box.path("videos"));
     const QString exe = box.exeDir() + "/vidorra";
@@ -28,7 +32,8 @@ std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments
     // The folder of recordings, in the portable store beside the executable.
     const QString ini = box.exeDir() + "/Vidorra.ini";
     if (!QFile::exists(ini)) {
-        QString text = "[\\Software\\Ardoval\\Vidorra]\r\nVideo Directory=" + box.path("videos") +
+        QString text = "[\\Software\\Ardoval\\Vidorra]\r\nVideo Directory=" +
+                       (videos.isEmpty() ? box.path("videos") : videos) +
                        "/\r\nConfirmer Video=0\r\n";
         QByteArray bytes("\xFF\xFE", 2);
         for (QChar c : text)
@@ -36,7 +41,10 @@ std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments
         Sandbox::write(ini, bytes);
     }
     auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(environmentOf(box));
+    QProcessEnvironment env = environmentOf(box);
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        env.insert(it.key(), it.value());
+    p->setProcessEnvironment(env);
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->start(exe, arguments);
     p->waitForStarted();
@@ -108,4 +116,46 @@ TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
     // recording at 25 frames a second, start-up included).
     EXPECT_GE(packetsOf(info, "mpeg4"), 50) << info.toStdString();
     EXPECT_GE(packetsOf(info, "mp3") * 0.024, 2.0) << info.toStdString();
+}
+
+// A signal while a message box waits for a click: the box is closed, its message kept for the
+// next start, and the program ends at once.
+TEST(Process, SigtermClosesAnOpenMessageBox) {
+    Sandbox box;
+    // The folder of recordings cannot be made (a file stands where its parent should be).
+    ASSERT_TRUE(Sandbox::write(box.path("blocked"), "a file"));
+    auto p = start(box, kRecordDivx, box.path("blocked/videos"));
+    const QString pending = box.home() + "/.config/Ardoval/messages-en-attente.txt";
+    QThread::sleep(4);
+    ASSERT_EQ(p->state(), QProcess::Running);
+    QElapsedTimer clock;
+    clock.start();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(5000)) << p->readAll().toStdString();
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(QString::fromUtf8(Sandbox::read(pending)).contains("Impossible de créer le dossier"))
+        << p->readAll().toStdString();
+}
+
+// A recording whose end does not reach its file in time while the program closes on a
+// signal: nobody is asked, the file is repaired, the warning waits for the next start, which
+// shows it and forgets it.
+TEST(Process, SigtermWithALateEndLeavesARepairedFileAndAMessage) {
+    Sandbox box;
+    auto p = start(box, kRecordDivx, {}, {{"VIDORRA_END_WAIT_MS", "0"}});
+    QThread::sleep(5);
+    QElapsedTimer clock;
+    clock.start();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(5000)) << p->readAll().toStdString();
+    EXPECT_LT(clock.elapsed(), 5000);
+    const QString file = recordedFile(box);
+    ASSERT_FALSE(file.isEmpty());
+    const QString info = probe(file);
+    EXPECT_GE(packetsOf(info, "mpeg4"), 40) << info.toStdString();
+    const QString pending = box.home() + "/.config/Ardoval/messages-en-attente.txt";
+    EXPECT_TRUE(QString::fromUtf8(Sandbox::read(pending)).contains("ne s'est pas terminé à temps"));
+    auto again = start(box, {"/quit"});
+    ASSERT_TRUE(again->waitForFinished(30000));
+    EXPECT_FALSE(QFile::exists(pending));
 }
