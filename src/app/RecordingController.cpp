@@ -47,6 +47,7 @@ QColor colourOf(RecordingState state, const QPalette& palette) {
 const QString kCaptureHint = QStringLiteral(
     "Capturer le flux vidéo ou audio actuel sur le disque dur.\r\nLa barre d'Espace permet "
     "aussi de lancer  la capture.");
+const QString kPreparing = QStringLiteral("Préparation de la source…");
 const QString kStopHint =
     QStringLiteral("Stopper la capture.\r\nLa barre d'Espace permer aussi de stopper la capture.");
 } // namespace
@@ -62,6 +63,9 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
         m_timer->start();
     });
     m_timer->start();
+    m_sourceWait = new QTimer(this);
+    m_sourceWait->setInterval(100);
+    connect(m_sourceWait, &QTimer::timeout, this, &TRecordingController::sourceWaitTick);
 
     connect(&m_dm, &Tdm::recordingStoppedByDiskReserve, this, [this](const QString& file) {
         stoppedByRecordingSide(QStringLiteral("L'enregistrement de %1 a été arrêté : le disque "
@@ -139,6 +143,48 @@ bool TRecordingController::StartCapture() {
         return false;
     }
     m_currentFile = m_nextName;
+    if (sourcesPreparing()) {
+        // The file starts with the source's first frame: none is made before it comes.
+        m_waitingForSource = true;
+        m_form.statusPanels->setText(2, kPreparing);
+        m_form.statusPanels->setText(3, {});
+        m_sourceWait->start();
+        return true;
+    }
+    return beginRecordingPart();
+}
+
+bool TRecordingController::sourcesPreparing() const {
+    TSourcesController* sources = m_form.sources;
+    for (TavFlux* flux : {static_cast<TavFlux*>(sources ? sources->currentVideo() : nullptr),
+                          static_cast<TavFlux*>(sources ? sources->currentAudio() : nullptr)})
+        if (flux && flux->Device && flux->Device->Moniker.preparing &&
+            flux->Device->Moniker.preparing())
+            return true;
+    return false;
+}
+
+// The source is ready: the recording asked for while it was being prepared begins.
+void TRecordingController::sourceWaitTick() {
+    if (!m_waitingForSource) {
+        m_sourceWait->stop();
+        return;
+    }
+    if (sourcesPreparing())
+        return;
+    m_sourceWait->stop();
+    post([this] {
+        if (!m_waitingForSource)
+            return;
+        m_waitingForSource = false;
+        if (!beginRecordingPart())
+            m_machine.Handle(RecordingEvent::StoppedBySelf);
+    });
+}
+
+// Opens the first part of a recording on m_currentFile.
+bool TRecordingController::beginRecordingPart() {
+    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
     HaltGraph();
 
     TSourcesController* sources = m_form.sources;
@@ -174,6 +220,12 @@ bool TRecordingController::StartCapture() {
 }
 
 bool TRecordingController::StopCapture() {
+    if (m_waitingForSource) {
+        // Stopped before the source was ready: no file was made.
+        m_waitingForSource = false;
+        m_sourceWait->stop();
+        m_form.statusPanels->setText(2, {});
+    }
     HaltGraph();
     TSourcesController* sources = m_form.sources;
     const bool connected =
@@ -475,6 +527,10 @@ void TRecordingController::DroppedActionTimer() {
         refreshTransportWindows();
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
+    if (m_waitingForSource) {
+        m_form.statusPanels->setText(2, kPreparing);
+        return;
+    }
     m_form.statusPanels->setText(
         2, DurationText(std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()))));
     QString panel3;

@@ -70,6 +70,8 @@ public:
     const QStringList& recordedFiles() const { return m_recorded; }
     QString nextVideoFileName() const { return m_nextName; }
     QString currentFile() const { return m_currentFile; }
+    // A recording was asked for and waits for its source ("Préparation de la source…").
+    bool waitingForSource() const { return m_waitingForSource; }
     void RecomputeNextName(); // after a folder, root name, date or format change
     // "durée h:mm :ss", the hours starting again after 24.
     static QString DurationText(qint64 seconds);
@@ -99,6 +101,9 @@ private:
     QString effectsText() const;
     void addRecorded(const QString& file);
     void stoppedByRecordingSide(const QString& message);
+    bool sourcesPreparing() const; // a current source's material is still being made
+    void sourceWaitTick();
+    bool beginRecordingPart();
 
     TCaptureForm& m_form;
     Tdm& m_dm;
@@ -115,6 +120,8 @@ private:
     std::unique_ptr<TSceneFile> m_sceneFile;
     GstElement* m_sceneDetector = nullptr; // the detector feeding m_sceneFile
     QTimer* m_timer;
+    QTimer* m_sourceWait;             // polls the sources while a recording waits for them
+    bool m_waitingForSource = false; // a recording was asked for before its source was ready
     bool m_busy = false; // a command is under way: the next ones wait for it
     QList<std::function<void()>> m_pending;
 };

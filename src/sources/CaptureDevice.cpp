@@ -10,7 +10,7 @@
 TDeviceDescriptor::TDeviceDescriptor(const TDeviceDescriptor& o)
     : id(o.id), friendlyName(o.friendlyName), caps(o.caps ? gst_caps_ref(o.caps) : nullptr),
       createSource(o.createSource), transport(o.transport), v4l2Path(o.v4l2Path),
-      alsaCard(o.alsaCard) {}
+      alsaCard(o.alsaCard), preparing(o.preparing) {}
 
 TDeviceDescriptor& TDeviceDescriptor::operator=(const TDeviceDescriptor& o) {
     if (this == &o)
@@ -25,6 +25,7 @@ TDeviceDescriptor& TDeviceDescriptor::operator=(const TDeviceDescriptor& o) {
     transport = o.transport;
     v4l2Path = o.v4l2Path;
     alsaCard = o.alsaCard;
+    preparing = o.preparing;
     return *this;
 }
 

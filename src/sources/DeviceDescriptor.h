@@ -21,6 +21,9 @@ struct TDeviceDescriptor {
     // (controls) and the ALSA card ("hw:N", capture inputs of the mixer).
     QString v4l2Path;
     QString alsaCard;
+    // True while what the device plays is still being made (a virtual device's clip): it
+    // delivers nothing yet, so a recording waits for it.
+    std::function<bool()> preparing;
 
     TDeviceDescriptor() = default;
     TDeviceDescriptor(const TDeviceDescriptor& o);

@@ -516,6 +516,7 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
         dvMaterial->Ensure();
         return MakeLiveDeck(deck);
     };
+    dvDev.preparing = [dvMaterial] { return dvMaterial->state() == TVirtualMaterial::Making; };
 
     TDeviceDescriptor& mpeg = list[2];
     mpeg.id = QStringLiteral("virtual:mpeg");
@@ -529,6 +530,7 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
         mpegMaterial->Ensure();
         return MakeLiveDeck(feed);
     };
+    mpeg.preparing = [mpegMaterial] { return mpegMaterial->state() == TVirtualMaterial::Making; };
     return list;
 }
 

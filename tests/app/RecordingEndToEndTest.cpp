@@ -6,12 +6,17 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
+#include "StatusPanels.h"
 #include "SuperAction.h"
+#include "VirtualDevices.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,4 +165,79 @@ TEST(RecordingEndToEnd, WavContinuesInANewFileBeforeTheSizeLimit) {
         EXPECT_TRUE(info.contains("codec_name=pcm_s16le")) << info.toStdString();
     }
     p.form.hide();
+}
+
+// A recording asked for while the source's clip is still being made (here another program
+// makes it: the test holds its lock) waits for it, says so, and makes no file before the
+// first frame; the file then starts with the stream.
+TEST(RecordingEndToEnd, RecordingWaitsForItsSourceToBeReady) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    // Whole clips to hand over, made once in the folder the tests share.
+    TVirtualDevices shared;
+    ASSERT_TRUE(shared.dvMaterial()->WaitReady(180000));
+    ASSERT_TRUE(shared.mpegMaterial()->WaitReady(180000));
+    const QString data = box.path("data/vidorra");
+    ASSERT_TRUE(QDir().mkpath(data));
+    ASSERT_TRUE(QFile::copy(shared.dvMaterial()->path(), data + "/dv-virtuel.dv"));
+    const QByteArray lockPath = QFile::encodeName(data + "/mpeg-virtuel.m2v.lock");
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    qputenv("XDG_DATA_HOME", box.path("data").toUtf8());
+
+    Program p;
+    p.form.setCommandLine({"/sv=MPEG virtuel", "/format_capture=flux mpeg2 natif", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    EXPECT_TRUE(p.form.recorder->waitingForSource());
+    EXPECT_TRUE(waitFor(
+        [&] { return p.form.statusPanels->text(2) == QString("Préparation de la source…"); }));
+    pause(1000);
+    EXPECT_TRUE(QDir(box.path("videos")).entryList(QDir::Files).isEmpty());
+
+    ASSERT_TRUE(QFile::copy(shared.mpegMaterial()->path(), data + "/mpeg-virtuel.m2v"));
+    ::close(lock);
+    ASSERT_TRUE(waitFor([&] { return !p.form.recorder->waitingForSource(); }));
+    const QString file = p.form.recorder->currentFile();
+    EXPECT_TRUE(file.endsWith(".mpg")) << file.toStdString();
+    pause(2000);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=mpeg2video")) << info.toStdString();
+    EXPECT_GE(framesOf(info, "video"), 25) << info.toStdString();
+    p.form.hide();
+}
+
+// Stopped before its source was ready, a recording leaves no file behind.
+TEST(RecordingEndToEnd, RecordingStoppedBeforeItsSourceLeavesNoFile) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    const QString data = box.path("data/vidorra");
+    ASSERT_TRUE(QDir().mkpath(data));
+    const QByteArray lockPath = QFile::encodeName(data + "/dv-virtuel.dv.lock");
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    qputenv("XDG_DATA_HOME", box.path("data").toUtf8());
+
+    Program p;
+    p.form.setCommandLine(
+        {"/sv=DV Source - Video", "/sa=DV Source - Audio", "/format_capture=dv type 2 natif", "/c"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    EXPECT_TRUE(p.form.recorder->waitingForSource());
+    pause(500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    EXPECT_FALSE(p.form.recorder->waitingForSource());
+    EXPECT_TRUE(p.form.recorder->recordedFiles().isEmpty());
+    EXPECT_TRUE(QDir(box.path("videos")).entryList(QDir::Files).isEmpty());
+    p.form.hide();
+    ::close(lock);
 }
