@@ -7,7 +7,7 @@ packages=(
   # build, tests, benchmarks
   cmake ninja-build g++ pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
-  ffmpeg xvfb dbus imagemagick
+  ffmpeg xvfb dbus imagemagick stress-ng
   # user interface, D-Bus, fonts
   qt6-base-dev
   # text drawn into frames

@@ -110,9 +110,15 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             if (GstElement* overlay = m_dm->overlay())
                 g_object_set(overlay, vertical ? "vert-flip" : "horz-flip", gboolean(on), nullptr);
         };
+        // Applying the inlay gives the overlay the record too, so that what it draws is
+        // what the settings say whatever happened to the overlay since.
         setOverlayIncrust = [this](bool on) {
-            if (GstElement* overlay = m_dm->overlay())
-                g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
+            GstElement* overlay = m_dm->overlay();
+            if (!overlay)
+                return;
+            if (on && Prm.incrustRec)
+                vrSuperposerSetIncrustRec(overlay, Prm.incrustRec->Value);
+            g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
         };
         recorder = new TRecordingController(*this, *m_dm);
         connect(recorder, &TRecordingController::nextNameChanged, this,
@@ -237,8 +243,8 @@ void TCaptureForm::FinishStartup() {
     try {
         QString errors;
         // Recordings cut short by a crash or a power loss play again up to their end.
-        const QStringList repaired = RepairAbandonedRecordings(
-            QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
+        const QStringList repaired =
+            RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
         const QStringList pending = takePendingMessages();
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
@@ -250,9 +256,14 @@ void TCaptureForm::FinishStartup() {
             sources->onFormatChanged = [this] {
                 if (recorder) {
                     recorder->RecomputeNextName();
+                    recorder->SourcesOrFormatChanged();
                     if (recorder->state() == RecordingState::rsPreview)
                         recorder->EnterState(RecordingState::rsPreview);
                 }
+            };
+            sources->onSourceChanged = [this] {
+                if (recorder)
+                    recorder->SourcesOrFormatChanged();
             };
             sources->stopRecording = [this] {
                 if (recorder)
@@ -365,8 +376,8 @@ void TCaptureForm::closeWithoutQuestion() {
 void TCaptureForm::closeWhenIdle() {
     if (QWidget* modal = QApplication::activeModalWidget())
         modal->close();
-    const bool busy = QThread::currentThread()->loopLevel() > 1 ||
-                      (m_dm && m_dm->endingPart()) || (recorder && recorder->busy());
+    const bool busy = QThread::currentThread()->loopLevel() > 1 || (m_dm && m_dm->endingPart()) ||
+                      (recorder && recorder->busy());
     if (busy) {
         QTimer::singleShot(20, this, [this] { closeWhenIdle(); });
         return;

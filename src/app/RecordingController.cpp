@@ -572,6 +572,8 @@ void TRecordingController::ApplyPreviewLock() {
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     TAudioSource* audio = sources ? sources->currentAudio() : nullptr;
     const bool locked = Prm.previewLocked->Value;
+    // Choosing sources below comes back here through the source lists.
+    m_applyingLock = true;
     auto ratios = [this](bool normal, bool r4x3, bool r16x9, bool natif) {
         m_form.action("saRatioNormal")->setEnabled(normal);
         m_form.action("saRatio4x3")->setEnabled(r4x3);
@@ -649,7 +651,49 @@ void TRecordingController::ApplyPreviewLock() {
         if (sources && !Prm.wantAudioSource->Value.isEmpty())
             sources->SelectAudioSource(Prm.wantAudioSource->Value);
     }
-    video = sources ? sources->currentVideo() : nullptr;
+    m_applyingLock = false;
+    ApplyEffects();
+}
+
+// The effects the preview can show for the present sources and format: with the lock, what
+// the format records; without it, whatever has a picture.
+bool TRecordingController::EffectsPossible() const {
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
+    if (!Prm.previewLocked->Value)
+        return video != nullptr;
+    switch (Prm.captureFormat->Value) {
+    case cfDvType1Native:
+    case cfMpeg2Native:
+    case cfMpeg1Native:
+    case cfDvType2Native:
+    case cfAviNative:
+    case cfWav:
+    case cfMp3:
+        return false;
+    case cfFrameByFrame:
+        return !(video && video->SceneDetector());
+    case cfDvType2Recompressed:
+    case cfWmv:
+    case cfDivx:
+        return true;
+    default:
+        return video != nullptr;
+    }
+}
+
+void TRecordingController::SourcesOrFormatChanged() {
+    // The lock applies its own rules, then the effects, once it has chosen the sources.
+    if (m_applyingLock)
+        return;
+    m_form.VideoReady = EffectsPossible();
+    ApplyEffects();
+}
+
+// The inlay and both flips again, each active only when wanted and possible.
+void TRecordingController::ApplyEffects() {
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     const bool effects = m_form.VideoReady && video;
     if (m_form.setOverlayIncrust)
         m_form.setOverlayIncrust(Prm.wantIncrust->Value && m_form.VideoReady);

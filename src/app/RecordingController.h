@@ -50,6 +50,9 @@ public:
     void GraphDeviceLost();
     void SetCaptureFrozen(bool frozen);
     void ApplyPreviewLock();
+    // After any change of source or capture format (command line, combo, device change,
+    // reselection): the effects allowed for them, then the inlay and both flips again.
+    void SourcesOrFormatChanged();
     void UpdateStatusTexts();
     void DroppedActionTimer();
     // A still notification in image-by-image mode: the frame is counted and let into the file.
@@ -104,6 +107,8 @@ private:
     bool sourcesPreparing() const; // a current source's material is still being made
     void sourceWaitTick();
     bool beginRecordingPart();
+    bool EffectsPossible() const;
+    void ApplyEffects();
 
     TCaptureForm& m_form;
     Tdm& m_dm;
@@ -120,8 +125,9 @@ private:
     std::unique_ptr<TSceneFile> m_sceneFile;
     GstElement* m_sceneDetector = nullptr; // the detector feeding m_sceneFile
     QTimer* m_timer;
-    QTimer* m_sourceWait;             // polls the sources while a recording waits for them
-    bool m_waitingForSource = false; // a recording was asked for before its source was ready
-    bool m_busy = false; // a command is under way: the next ones wait for it
+    QTimer* m_sourceWait; // polls the sources while a recording waits for them
+    bool m_waitingForSource = false;
+    bool m_applyingLock = false; // a recording was asked for before its source was ready
+    bool m_busy = false;         // a command is under way: the next ones wait for it
     QList<std::function<void()>> m_pending;
 };

@@ -303,8 +303,11 @@ void TSourcesController::SelectVideoSource(const QString& name) {
         m_form.ShowNoVideo();
     }
     combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
-    if (!refreshing)
+    if (!refreshing) {
         m_dm.RunGraph();
+        if (onSourceChanged)
+            onSourceChanged();
+    }
 }
 
 void TSourcesController::SelectAudioSource(const QString& name) {
@@ -336,8 +339,11 @@ void TSourcesController::SelectAudioSource(const QString& name) {
     }
     fillEntries();
     m_frame.gbFormatCapture->setVisible(m_video || m_audio);
-    if (!refreshing)
+    if (!refreshing) {
         m_dm.RunGraph();
+        if (onSourceChanged)
+            onSourceChanged();
+    }
 }
 
 void TSourcesController::fillEntries() {

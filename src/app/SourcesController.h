@@ -49,6 +49,8 @@ public:
     std::function<void()> stopRecording;
     // Called after the capture format changed (next file name and so on).
     std::function<void()> onFormatChanged;
+    // A source was chosen on its own (not within a batch that ends with the formats).
+    std::function<void()> onSourceChanged;
 
     // Shutdown: both current sources disconnected, fully.
     void DisconnectAll();

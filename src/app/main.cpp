@@ -10,13 +10,13 @@
 #include <QSocketNotifier>
 #include <atomic>
 #include <chrono>
-#include <mutex>
-#include <thread>
 #include <csignal>
 #include <cstdio>
 #include <gst/gst.h>
 #include <memory>
+#include <mutex>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {

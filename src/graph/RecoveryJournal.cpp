@@ -232,6 +232,23 @@ QStringList RepairAbandonedRecordings(const QString& folder) {
         }
         ::close(fd);
     }
+    // The locks of programs that ended with nothing left to repair.
+    for (const QString& name :
+         dir.entryList({QStringLiteral("en-cours*.journal.lock")}, QDir::Files)) {
+        const QString journal = dir.filePath(name.chopped(5));
+        if (QFileInfo::exists(journal))
+            continue;
+        {
+            QMutexLocker lock(&g_journalLock);
+            if (OwnJournals().contains(journal))
+                continue;
+        }
+        const int fd = TryLock(journal, false);
+        if (fd >= 0) {
+            QFile::remove(dir.filePath(name));
+            ::close(fd);
+        }
+    }
     return repaired;
 }
 

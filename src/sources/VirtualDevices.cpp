@@ -156,7 +156,8 @@ bool TVirtualMaterial::Make(std::string* error) {
         QStringLiteral("%1.%2-%3.part").arg(m_path).arg(::getpid()).arg(serial.fetch_add(1));
     bool ok = m_maker(part.toStdString(), error);
     // rename() replaces a damaged file in one step: a reader sees the old file or the new.
-    if (ok && ::rename(QFile::encodeName(part).constData(), QFile::encodeName(m_path).constData())) {
+    if (ok &&
+        ::rename(QFile::encodeName(part).constData(), QFile::encodeName(m_path).constData())) {
         ok = false;
         *error = "cannot rename the finished file";
     }
@@ -461,12 +462,12 @@ TVirtualDevices::TVirtualDevices(const TVirtualOptions& options) {
     const QString dir = options.dataDir.isEmpty() ? DefaultDataDir() : options.dataDir;
     const int dvFrames = options.dvFrames > 0 ? options.dvFrames : 750;
     const int mpegFrames = options.mpegFrames > 0 ? options.mpegFrames : 75;
-    m_dvMaterial =
-        std::make_shared<TVirtualMaterial>(dir + QStringLiteral("/dv-virtuel.dv"),
-                                           [dvFrames](const std::string& path, std::string* error) {
-                                               return MakeDvClip(path, dvFrames, error);
-                                           },
-                                           IsWholeDvClip);
+    m_dvMaterial = std::make_shared<TVirtualMaterial>(
+        dir + QStringLiteral("/dv-virtuel.dv"),
+        [dvFrames](const std::string& path, std::string* error) {
+            return MakeDvClip(path, dvFrames, error);
+        },
+        IsWholeDvClip);
     m_mpegMaterial = std::make_shared<TVirtualMaterial>(
         dir + QStringLiteral("/mpeg-virtuel.m2v"),
         [mpegFrames](const std::string& path, std::string* error) {

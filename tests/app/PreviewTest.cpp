@@ -1,12 +1,15 @@
 #include "CaptureForm.h"
+#include "CaptureFormats.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
 #include "SceneDetect.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
+#include "StatusPanels.h"
 #include "SuperAction.h"
 #include "SystemDevices.h"
 #include "VideoWidget.h"
@@ -216,4 +219,105 @@ TEST(Preview, FailingRecordingBranchKeepsThePreview) {
     mire->KillVideoGraph(dm);
     mire->KillSourceGraph(dm);
     Encoders().Discover();
+}
+
+namespace {
+
+// Counts the frames that the overlay changes: each picture's checksum as it enters, compared
+// with the same picture as it leaves (the overlay draws in place).
+struct InlayCounter {
+    explicit InlayCounter(GstElement* overlay) : m_overlay(overlay) {
+        m_in = gst_element_get_static_pad(overlay, "sink");
+        m_out = gst_element_get_static_pad(overlay, "src");
+        m_inProbe = gst_pad_add_probe(m_in, GST_PAD_PROBE_TYPE_BUFFER, &InlayCounter::entering,
+                                      this, nullptr);
+        m_outProbe = gst_pad_add_probe(m_out, GST_PAD_PROBE_TYPE_BUFFER, &InlayCounter::leaving,
+                                       this, nullptr);
+    }
+    ~InlayCounter() {
+        gst_pad_remove_probe(m_in, m_inProbe);
+        gst_pad_remove_probe(m_out, m_outProbe);
+        gst_object_unref(m_in);
+        gst_object_unref(m_out);
+    }
+    std::atomic<int> changed{0}, seen{0};
+
+private:
+    static quint64 sum(GstBuffer* buffer) {
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return 0;
+        const quint64 s = qHash(QByteArrayView(map.data, qsizetype(map.size)));
+        gst_buffer_unmap(buffer, &map);
+        return s;
+    }
+    static GstPadProbeReturn entering(GstPad*, GstPadProbeInfo* info, gpointer self) {
+        static_cast<InlayCounter*>(self)->m_last = sum(GST_PAD_PROBE_INFO_BUFFER(info));
+        return GST_PAD_PROBE_OK;
+    }
+    static GstPadProbeReturn leaving(GstPad*, GstPadProbeInfo* info, gpointer self) {
+        auto* c = static_cast<InlayCounter*>(self);
+        ++c->seen;
+        if (sum(GST_PAD_PROBE_INFO_BUFFER(info)) != c->m_last)
+            ++c->changed;
+        return GST_PAD_PROBE_OK;
+    }
+    GstElement* m_overlay;
+    GstPad *m_in, *m_out;
+    gulong m_inProbe, m_outProbe;
+    std::atomic<quint64> m_last{0};
+};
+
+bool incrustActive(GstElement* overlay) {
+    gboolean on = FALSE;
+    g_object_get(overlay, "incrust-active", &on, nullptr);
+    return on;
+}
+
+} // namespace
+
+// The inlay chosen on one source goes on when another source is chosen, whatever chooses it:
+// the command line, the combo, a device change.
+TEST(Preview, InlayGoesOnAfterASourceChange) {
+    Sandbox box;
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    // DivX keeps the effects on in the locked preview, for every source.
+    form.setCommandLine({"/sv=Mire de test", "/format_capture=divx"});
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([&] { return Prm.captureFormat->Value == cfDivx; }));
+    // The camcorder's recording date on two lines.
+    TincrustRec rec = Prm.incrustRec->Value;
+    rec.WhatIncrust = wiDatecode;
+    rec.FormatDate1 = "dddddd";
+    rec.FormatDate2 = "tt";
+    Prm.incrustRec->Value = rec;
+    form.action("taIncruster")->executeInteractive(&form);
+    ASSERT_TRUE(form.action("taIncruster")->isChecked());
+    GstElement* overlay = dm.overlay();
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_TRUE(incrustActive(overlay));
+
+    auto expectInlaid = [&](const char* after) {
+        SCOPED_TRACE(after);
+        EXPECT_TRUE(waitFor([&] { return incrustActive(overlay); }));
+        EXPECT_TRUE(form.statusPanels->text(1).contains(" in"))
+            << form.statusPanels->text(1).toStdString();
+        InlayCounter counter(overlay);
+        EXPECT_TRUE(waitFor([&] { return counter.changed > 5; }, 30000))
+            << counter.changed << " of " << counter.seen << " frames inlaid";
+    };
+    form.sources->SelectVideoSource("DV Source - Video");
+    expectInlaid("the DV camcorder chosen");
+    QComboBox* combo = form.SourcesFrame->cboxvideo;
+    combo->setCurrentIndex(combo->findText("Mire de test"));
+    emit combo->activated(combo->currentIndex());
+    expectInlaid("the test pattern chosen in the combo");
+    form.sources->ReselectSources();
+    expectInlaid("the sources chosen again after a device change");
+    form.hide();
 }

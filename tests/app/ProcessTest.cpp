@@ -133,7 +133,8 @@ TEST(Process, SigtermClosesAnOpenMessageBox) {
     p->terminate();
     ASSERT_TRUE(p->waitForFinished(5000)) << p->readAll().toStdString();
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_TRUE(QString::fromUtf8(Sandbox::read(pending)).contains("Impossible de créer le dossier"))
+    EXPECT_TRUE(
+        QString::fromUtf8(Sandbox::read(pending)).contains("Impossible de créer le dossier"))
         << p->readAll().toStdString();
 }
 

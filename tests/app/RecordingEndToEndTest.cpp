@@ -15,9 +15,9 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -225,8 +225,8 @@ TEST(RecordingEndToEnd, RecordingStoppedBeforeItsSourceLeavesNoFile) {
     qputenv("XDG_DATA_HOME", box.path("data").toUtf8());
 
     Program p;
-    p.form.setCommandLine(
-        {"/sv=DV Source - Video", "/sa=DV Source - Audio", "/format_capture=dv type 2 natif", "/c"});
+    p.form.setCommandLine({"/sv=DV Source - Video", "/sa=DV Source - Audio",
+                           "/format_capture=dv type 2 natif", "/c"});
     p.form.show();
     ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
     Prm.videoDirectory->Value = box.path("videos") + "/";

@@ -374,13 +374,14 @@ TEST_F(Recovery, OnlyAbandonedJournalsAreRepairedAtStart) {
     EXPECT_EQ(RepairAbandonedRecordings(folder), QStringList({dead, older}));
     EXPECT_EQ(Sandbox::read(live), cut);
     EXPECT_EQ(TRecordingJournal(folder + "/en-cours-21.journal").Pending(), QStringList({live}));
-    EXPECT_EQ(QDir(folder).entryList({"*.journal"}, QDir::Files),
-              QStringList({"en-cours-21.journal"}));
+    EXPECT_EQ(QDir(folder).entryList({"en-cours*"}, QDir::Files),
+              QStringList({"en-cours-21.journal", "en-cours-21.journal.lock"}));
     EXPECT_EQ(FfProbe(dead).frames, FramesBefore(whole, whole.size() - 300));
     holder.kill();
     holder.waitForFinished();
     // Its program gone, the file is repaired at the next start.
     EXPECT_EQ(RepairAbandonedRecordings(folder), QStringList({live}));
+    EXPECT_TRUE(QDir(folder).entryList({"en-cours*"}, QDir::Files).isEmpty());
 }
 
 TEST_F(Recovery, DamagedJournalIsReadAsFarAsItMakesSense) {
