@@ -75,6 +75,7 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     createManagerActions();
     buildToolBars();
     connectHandlers();
+    connectInlay();
 
     router = new ShortcutRouter(this);
     router->lists = {al, QList<TCustomSuperAction*>(am->actions.begin(), am->actions.end())};
@@ -213,12 +214,7 @@ void TCaptureForm::ApplyPreferences() {
         if (Prm.muteOn->Value)
             action("taMute")->executeInteractive(this);
         leFramerate->setText(QLocale().toString(Prm.framerate->Value, 'f', 1));
-        if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr) {
-            vrSuperposerSetIncrustRec(overlay, Prm.incrustRec->Value);
-            g_object_set(overlay, "when-mode", guint(Prm.whenIncrust->Value), "when-seconds",
-                         gint(Prm.dureeIncruster->Value), "overlay-enabled",
-                         gboolean(Prm.activerSuperposition->Value), nullptr);
-        }
+        loadInlay();
         DossiersFrame1->LoadFromParameters();
         if (recorder)
             recorder->RecomputeNextName();
@@ -352,7 +348,7 @@ void TCaptureForm::ShowNoVideo() {
     videoWidget->clear();
     Panel2->show();
     Panel2->raise();
-    if (sliderVert->isVisible())
+    if (Yslider->isVisible())
         action("acSliders")->executeInteractive(this);
     Shape1->hide();
     for (const char* name :

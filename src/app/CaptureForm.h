@@ -27,6 +27,7 @@ class TRecordingController;
 class TDossiersFrame;
 class TErreurFrame;
 class TOptionsFrame;
+class TIncrusterFrame;
 class TSourcesController;
 class TSourcesFrame;
 class TVideoWidget;
@@ -127,8 +128,8 @@ public:
     QWidget* vwEcran; // the video window
     QFrame* Shape1;   // corner square where the sliders cross
     QFrame* Shape2;   // background 12 pixels around the video
-    QSlider* sliderVert;
-    QSlider* sliderHorz;
+    QSlider* Yslider;
+    QSlider* Xslider;
     QToolButton* btnCapture;
     QToolButton* btnCouper;
     QToolButton* btnGrab;
@@ -144,6 +145,7 @@ public:
     TSourcesFrame* SourcesFrame;
     TDossiersFrame* DossiersFrame1;
     TOptionsFrame* OptionsFrame;
+    TIncrusterFrame* IncrusterFrame1;
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment
     TRecordingController* recorder = nullptr; // created with the graph module
@@ -171,6 +173,10 @@ private:
     void createActions();
     void createManagerActions();
     void connectHandlers();
+    void connectInlay();
+    void loadInlay(); // start-up: the panel, the sliders and the overlay from the parameters
+    void pushIncrustRec();
+    void setTypingShortcuts(bool typing);
     void bindAction(const QString& name, std::function<void(QObject*)> handler);
 
     // Handlers.

@@ -157,8 +157,8 @@ void TCaptureForm::FitVideoWindow(int w, int h) {
     const QRect r = LayoutMath::fitRect(Panel2->geometry(), w, h);
     vwEcran->setGeometry(r);
     Shape2->setGeometry(r.adjusted(-12, -12, 12, 12));
-    sliderVert->setGeometry(r.x() + r.width() - 6, r.y() - 8, 12, r.height() + 16);
-    sliderHorz->setGeometry(r.x() - 8, r.y() + r.height() - 6, r.width() + 16, 12);
+    Yslider->setGeometry(r.x() + r.width() - 6, r.y() - 8, 12, r.height() + 16);
+    Xslider->setGeometry(r.x() - 8, r.y() + r.height() - 6, r.width() + 16, 12);
     Shape1->move(r.x() + r.width() - 6, r.y() + r.height() - 6);
     Shape1->raise();
 }
@@ -197,12 +197,12 @@ void TCaptureForm::applyFlip(bool vertical) {
 
 void TCaptureForm::toggleSliders() {
     m_slidersVisible = !m_slidersVisible;
-    sliderVert->setVisible(m_slidersVisible);
-    sliderHorz->setVisible(m_slidersVisible);
+    Yslider->setVisible(m_slidersVisible);
+    Xslider->setVisible(m_slidersVisible);
     Shape1->setVisible(m_slidersVisible);
     if (m_slidersVisible) {
-        sliderVert->raise();
-        sliderHorz->raise();
+        Yslider->raise();
+        Xslider->raise();
         Shape1->raise();
         if (!action("taIncruster")->isChecked())
             action("taIncruster")->executeInteractive(this);

@@ -5,6 +5,7 @@
 #include "DossiersFrame.h"
 #include "ErreurFrame.h"
 #include "ImageList.h"
+#include "IncrusterFrame.h"
 #include "OptionsFrame.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
@@ -88,13 +89,20 @@ void TCaptureForm::buildWidgets() {
     noVideo->addWidget(hint);
     noVideo->addStretch();
 
-    sliderVert = new QSlider(Qt::Vertical, Panel1);
-    sliderHorz = new QSlider(Qt::Horizontal, Panel1);
-    for (QSlider* s : {sliderVert, sliderHorz}) {
-        s->setRange(0, 1000);
+    // The position of the inlaid text, in thousandths of the picture: the vertical slider's
+    // top is its maximum, so its value is 930 - Ypos.
+    Yslider = new QSlider(Qt::Vertical, Panel1);
+    Xslider = new QSlider(Qt::Horizontal, Panel1);
+    Xslider->setObjectName(QStringLiteral("Xslider"));
+    Yslider->setObjectName(QStringLiteral("Yslider"));
+    Xslider->setRange(0, 970);
+    Yslider->setRange(0, 930);
+    Xslider->setToolTip(QStringLiteral("Faire glisser le curseur pour modifier la position "
+                                       "horizontale des incrustations"));
+    Yslider->setToolTip(QStringLiteral("Faire glisser le curseur pour modifier la position "
+                                       "verticale des incrustations"));
+    for (QSlider* s : {Yslider, Xslider})
         s->hide();
-    }
-    sliderVert->setInvertedAppearance(true);
     Shape1 = new QFrame(Panel1);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setFrameShape(QFrame::Box);
@@ -136,9 +144,11 @@ void TCaptureForm::buildPanels() {
     SourcesFrame = new TSourcesFrame(central);
     DossiersFrame1 = new TDossiersFrame(central);
     OptionsFrame = new TOptionsFrame(central);
+    IncrusterFrame1 = new TIncrusterFrame(central);
     for (int i = 0; i < 9; ++i) {
         QFrame* frame = i == 0   ? SourcesFrame
                         : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
+                        : i == 4 ? static_cast<QFrame*>(IncrusterFrame1)
                         : i == 5 ? static_cast<QFrame*>(OptionsFrame)
                                  : nullptr;
         if (!frame) {

@@ -115,6 +115,7 @@ const ActionRow kActions[] = {
     {"taraccourcis", T, false, "Morne", "Afficher les raccourcis", "F11", "", "o", "shortcuts",
      imShortcuts},
     {"taDecalage", T, false, "Morne", "", "", "", "dh", "decalage", -1},
+    {"saDecalage", S, false, "Morne", "", "", "", "", "", -1},
     {"taFreezepreview", T, true, "Morne", "Relancer la preview", "F3", "", "fp", "freeze_preview",
      imFreeze},
     {"taFreezeCapture", T, true, "Morne", "Geler la capture", "Space", "", "fc", "freeze_capture",
@@ -162,8 +163,8 @@ const ToggleTexts kToggleTexts[] = {
 const char* const kNotYetAvailable[] = {
     "acProgrammerBascule", "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",
     "cam_AvanceRapide",    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV",
-    "acShowAudioPilotDV",  "cam_Toggle",     "taDecalage",       "cam_Play",
-    "cam_Pause",           "saIntervallo",
+    "acShowAudioPilotDV",  "cam_Toggle",     "cam_Play",         "cam_Pause",
+    "saIntervallo",
 };
 
 } // namespace

@@ -382,9 +382,8 @@ void TRecordingController::frameColour(RecordingState state) {
     const bool frozen = Prm.freezeCapture && Prm.freezeCapture->Value;
     pal.setBrush(QPalette::Window,
                  QBrush(colour, frozen ? Qt::DiagCrossPattern : Qt::SolidPattern));
-    for (QWidget* w :
-         {static_cast<QWidget*>(m_form.Shape2), static_cast<QWidget*>(m_form.sliderVert),
-          static_cast<QWidget*>(m_form.sliderHorz)}) {
+    for (QWidget* w : {static_cast<QWidget*>(m_form.Shape2), static_cast<QWidget*>(m_form.Yslider),
+                       static_cast<QWidget*>(m_form.Xslider)}) {
         w->setAutoFillBackground(true);
         w->setPalette(pal);
     }
