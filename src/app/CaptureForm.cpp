@@ -18,6 +18,8 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "RecoveryJournal.h"
+#include "Scheduler.h"
+#include "ProgrammerFrame.h"
 #include "ShortcutRouter.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
@@ -122,6 +124,13 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
         };
         recorder = new TRecordingController(*this, *m_dm);
+        scheduler = new TScheduler(*recorder, *ProgrammerFrame1, this);
+        recorder->armStartAlarm = [this] { return scheduler->ArmStartAlarm(); };
+        recorder->armEndAlarm = [this] { return scheduler->ArmEndAlarm(); };
+        recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
+        recorder->onStateEntered = [this](RecordingState state) {
+            ProgrammerFrame1->SetRecordingLook(state == RecordingState::rsProgrammedRecording);
+        };
         connect(recorder, &TRecordingController::nextNameChanged, this,
                 [this](const QString& name) {
                     DossiersFrame1->SetVideoFileName(name);
@@ -189,6 +198,8 @@ void TCaptureForm::firstShow() {
 
     ApplyPreferences();
     if (recorder) {
+        // Nothing of a programming survives a restart.
+        recorder->DisarmAlarm();
         recorder->machine().Reset(RecordingState::rsPreview);
         recorder->EnterState(RecordingState::rsPreview);
     }

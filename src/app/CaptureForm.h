@@ -28,6 +28,8 @@ class TDossiersFrame;
 class TErreurFrame;
 class TOptionsFrame;
 class TIncrusterFrame;
+class TProgrammerFrame;
+class TScheduler;
 class TSourcesController;
 class TSourcesFrame;
 class TVideoWidget;
@@ -146,6 +148,8 @@ public:
     TDossiersFrame* DossiersFrame1;
     TOptionsFrame* OptionsFrame;
     TIncrusterFrame* IncrusterFrame1;
+    TProgrammerFrame* ProgrammerFrame1;
+    TScheduler* scheduler = nullptr; // once the graph module is attached
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment
     TRecordingController* recorder = nullptr; // created with the graph module

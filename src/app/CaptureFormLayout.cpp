@@ -6,6 +6,7 @@
 #include "LayoutMath.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "Scheduler.h"
 #include "SuperAction.h"
 
 #include <QFrame>
@@ -80,6 +81,8 @@ void TCaptureForm::ShowPanel(int panel) {
     TCustomSuperAction* a = action(QLatin1String(kPanelActions[panel]));
     a->setCheckable(true);
     a->setChecked(true);
+    if (panel == pnProgrammer && scheduler)
+        scheduler->PanelShown();
 }
 
 void TCaptureForm::setReduced(bool reduced) {

@@ -6,6 +6,7 @@
 #include "ErreurFrame.h"
 #include "ImageList.h"
 #include "IncrusterFrame.h"
+#include "ProgrammerFrame.h"
 #include "OptionsFrame.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
@@ -145,9 +146,11 @@ void TCaptureForm::buildPanels() {
     DossiersFrame1 = new TDossiersFrame(central);
     OptionsFrame = new TOptionsFrame(central);
     IncrusterFrame1 = new TIncrusterFrame(central);
+    ProgrammerFrame1 = new TProgrammerFrame(central);
     for (int i = 0; i < 9; ++i) {
         QFrame* frame = i == 0   ? SourcesFrame
                         : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
+                        : i == 2 ? static_cast<QFrame*>(ProgrammerFrame1)
                         : i == 4 ? static_cast<QFrame*>(IncrusterFrame1)
                         : i == 5 ? static_cast<QFrame*>(OptionsFrame)
                                  : nullptr;
@@ -192,4 +195,5 @@ void TCaptureForm::buildToolBars() {
     btnCapture->setDefaultAction(action("saCapturerBascule"));
     btnCouper->setDefaultAction(action("acCouper"));
     btnGrab->setDefaultAction(action("saGrab"));
+    ProgrammerFrame1->ProgBtn->setDefaultAction(action("acProgrammerBascule"));
 }

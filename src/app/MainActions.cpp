@@ -161,7 +161,7 @@ const ToggleTexts kToggleTexts[] = {
 // Actions whose work is done by parts of the program not present yet: listed, but
 // disabled until those parts enable them.
 const char* const kNotYetAvailable[] = {
-    "acProgrammerBascule", "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",
+    "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",
     "cam_AvanceRapide",    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV",
     "acShowAudioPilotDV",  "cam_Toggle",     "cam_Play",         "cam_Pause",
     "saIntervallo",

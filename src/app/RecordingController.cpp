@@ -453,14 +453,23 @@ void TRecordingController::EnterState(RecordingState state) {
         m_form.statusPanels->setText(1, QStringLiteral("programmation") + effectsText());
         m_form.statusPanels->setRedSuffix(
             Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
-        m_form.statusPanels->setText(3, QStringLiteral("début à ") +
-                                            startTime.toString(QStringLiteral("hh:mm:ss")));
         break;
     case RecordingState::rsProgrammedRecording:
+        break;
+    }
+    ShowProgrammedTimes();
+    if (onStateEntered)
+        onStateEntered(state);
+}
+
+void TRecordingController::ShowProgrammedTimes() {
+    if (m_machine.state() == RecordingState::rsProgrammed) {
+        m_form.statusPanels->setText(3, QStringLiteral("début à ") +
+                                            startTime.toString(QStringLiteral("hh:mm:ss")));
+    } else if (m_machine.state() == RecordingState::rsProgrammedRecording) {
         m_form.statusPanels->setText(1, QStringLiteral("capture jusqu'à ") +
                                             endTime.toString(QStringLiteral("hh:mm:ss")));
         m_form.statusPanels->setRedSuffix({});
-        break;
     }
 }
 
@@ -702,5 +711,7 @@ void TRecordingController::ApplyEffects() {
     }
     for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
         m_form.action(QLatin1String(name))->setEnabled(effects);
-    UpdateStatusTexts();
+    // In the other states the status bar shows the state's own texts.
+    if (m_machine.state() == RecordingState::rsPreview)
+        UpdateStatusTexts();
 }

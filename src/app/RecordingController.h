@@ -65,6 +65,10 @@ public:
     std::function<bool()> armEndAlarm = [] { return false; };
     std::function<void()> disarmAlarm = [] {};
     QTime startTime, endTime; // shown while programmed
+    // Rewrites the status text of the programmed time ("début à", "capture jusqu'à").
+    void ShowProgrammedTimes();
+    // Told after every state is entered (the scheduler's panel, the sleep inhibitor).
+    std::function<void(RecordingState)> onStateEntered;
 
     // The DV transport windows' time code and date, refreshed with every tick.
     std::function<void()> refreshTransportWindows;
