@@ -14,13 +14,14 @@
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "ProgrammerFrame.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "RecoveryJournal.h"
 #include "Scheduler.h"
-#include "ProgrammerFrame.h"
 #include "ShortcutRouter.h"
+#include "SleepInhibitor.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
@@ -130,6 +131,14 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
         recorder->onStateEntered = [this](RecordingState state) {
             ProgrammerFrame1->SetRecordingLook(state == RecordingState::rsProgrammedRecording);
+            if (!m_sleepInhibitor)
+                m_sleepInhibitor = std::make_unique<TLogindInhibitor>();
+            if (state == RecordingState::rsPreview)
+                m_sleepInhibitor->Release();
+            else
+                m_sleepInhibitor->Hold(state == RecordingState::rsProgrammed
+                                           ? QStringLiteral("Enregistrement programmé")
+                                           : QStringLiteral("Enregistrement en cours"));
         };
         connect(recorder, &TRecordingController::nextNameChanged, this,
                 [this](const QString& name) {

@@ -30,6 +30,7 @@ class TOptionsFrame;
 class TIncrusterFrame;
 class TProgrammerFrame;
 class TScheduler;
+class ISleepInhibitor;
 class TSourcesController;
 class TSourcesFrame;
 class TVideoWidget;
@@ -149,7 +150,7 @@ public:
     TOptionsFrame* OptionsFrame;
     TIncrusterFrame* IncrusterFrame1;
     TProgrammerFrame* ProgrammerFrame1;
-    TScheduler* scheduler = nullptr; // once the graph module is attached
+    TScheduler* scheduler = nullptr;          // once the graph module is attached
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment
     TRecordingController* recorder = nullptr; // created with the graph module
@@ -212,6 +213,7 @@ private:
     bool m_startingUp = true;
     bool m_finishScheduled = false;
     bool m_commandLineDone = false;
+    std::unique_ptr<ISleepInhibitor> m_sleepInhibitor; // made at the first state change
     void closeWhenIdle();
     bool m_detectedWide = false;
     bool m_slidersVisible = false;
