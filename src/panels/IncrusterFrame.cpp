@@ -10,6 +10,7 @@
 #include <QDateEdit>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -439,7 +440,11 @@ void TIncrusterFrame::LoadRecord(const TincrustRec& rec) {
     edPerso2->setText(rec.Incrust2);
     cbDatecode1->setEditText(rec.FormatDate1);
     cbDatecode2->setEditText(rec.FormatDate2);
-    const int font = FontComboBox->findText(rec.FontRec.FontName);
+    int font = FontComboBox->findText(rec.FontRec.FontName);
+    // A name fontconfig answers with another family (Arial with Liberation Sans) shows that
+    // family, which is the one the overlay draws with.
+    if (font < 0 && !rec.FontRec.FontName.isEmpty())
+        font = FontComboBox->findText(QFontInfo(QFont(rec.FontRec.FontName)).family());
     FontComboBox->setCurrentIndex(font >= 0 ? font : 0);
     cbSize->setEditText(rec.Autofontsize ? QStringLiteral("auto")
                                          : QString::number(rec.FontRec.FontSize));
