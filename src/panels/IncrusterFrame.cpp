@@ -441,10 +441,15 @@ void TIncrusterFrame::LoadRecord(const TincrustRec& rec) {
     cbDatecode1->setEditText(rec.FormatDate1);
     cbDatecode2->setEditText(rec.FormatDate2);
     int font = FontComboBox->findText(rec.FontRec.FontName);
-    // A name fontconfig answers with another family (Arial with Liberation Sans) shows that
-    // family, which is the one the overlay draws with.
-    if (font < 0 && !rec.FontRec.FontName.isEmpty())
-        font = FontComboBox->findText(QFontInfo(QFont(rec.FontRec.FontName)).family());
+    // A name fontconfig answers with a family of its own choosing (Arial with Liberation
+    // Sans) shows that family, which is the one the overlay draws with; a name it does not
+    // know at all gets the first entry.
+    if (font < 0 && !rec.FontRec.FontName.isEmpty()) {
+        const QString alias = QFontInfo(QFont(rec.FontRec.FontName)).family();
+        const QString fallback = QFontInfo(QFont(QStringLiteral("vidorra-no-such-font"))).family();
+        if (alias != fallback)
+            font = FontComboBox->findText(alias);
+    }
     FontComboBox->setCurrentIndex(font >= 0 ? font : 0);
     cbSize->setEditText(rec.Autofontsize ? QStringLiteral("auto")
                                          : QString::number(rec.FontRec.FontSize));

@@ -79,6 +79,13 @@ TEST_F(IncrusterFrame, LoadRecordFillsTheControlsAndWritesNothing) {
     EXPECT_EQ(panel.cbSize->currentText(), "auto");
     EXPECT_EQ(panel.tbBorder->text(), "3");
     EXPECT_TRUE(panel.tbDecalage->isEnabled());
+
+    // Arial, the overlay's first font, is drawn with its metric twin where it is installed.
+    if (panel.FontComboBox->findText("Liberation Sans") >= 0) {
+        r.FontRec.FontName = "Arial";
+        panel.LoadRecord(r);
+        EXPECT_EQ(panel.FontComboBox->currentText(), "Liberation Sans");
+    }
 }
 
 TEST_F(IncrusterFrame, EditsWriteTheRecordAndReachTheOverlay) {
