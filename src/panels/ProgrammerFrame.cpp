@@ -43,37 +43,33 @@ TProgrammerFrame::TProgrammerFrame(QWidget* parent) : QFrame(parent) {
     RxClock2->setFont(big);
     layout->addWidget(RxClock2);
 
-    const QString startHint = QStringLiteral("Saisir les %1 dans l'heure de début de "
-                                             "l'enregistrement programmé.");
-    const QString endHint = QStringLiteral("Saisir les %1 dans l'heure de fin de "
-                                           "l'enregistrement programmé.");
-    gbDebut = new QGroupBox(QStringLiteral("Début"), gbProgrammer);
-    auto* debut = new QGridLayout(gbDebut);
-    DateEdit1 = new QDateEdit(gbDebut);
+    // The start and the end: a date and the hour, minute and second of that day.
+    auto group = [&](const QString& title, const QString& dateHint, const QString& which,
+                     QDateEdit*& date, QSpinBox*& h, QSpinBox*& m, QSpinBox*& s) {
+        const QString hint = QStringLiteral("Saisir les %1 dans l'heure ") + which +
+                             QStringLiteral(" l'enregistrement programmé.");
+        auto* box = new QGroupBox(title, gbProgrammer);
+        auto* grid = new QGridLayout(box);
+        date = new QDateEdit(box);
+        date->setToolTip(dateHint);
+        h = spin(23, hint.arg(QStringLiteral("heures")), box);
+        m = spin(59, hint.arg(QStringLiteral("minutes")), box);
+        s = spin(59, hint.arg(QStringLiteral("secondes")), box);
+        grid->addWidget(date, 0, 0, 1, 3);
+        grid->addWidget(h, 1, 0);
+        grid->addWidget(m, 1, 1);
+        grid->addWidget(s, 1, 2);
+        layout->addWidget(box);
+        return box;
+    };
+    gbDebut =
+        group(QStringLiteral("Début"), QStringLiteral("date du début de la capture programmée."),
+              QStringLiteral("de début de"), DateEdit1, RxSpinEdit1, RxSpinEdit2, RxSpinEdit3);
+    gbFin = group(QStringLiteral("Fin"),
+                  QStringLiteral("Saisir la date de fin de l'enregistrement programmé."),
+                  QStringLiteral("de fin de"), DateEdit2, RxSpinEdit4, RxSpinEdit5, RxSpinEdit6);
     DateEdit1->setObjectName(QStringLiteral("DateEdit1"));
-    DateEdit1->setToolTip(QStringLiteral("date du début de la capture programmée."));
-    RxSpinEdit1 = spin(23, startHint.arg(QStringLiteral("heures")), gbDebut);
-    RxSpinEdit2 = spin(59, startHint.arg(QStringLiteral("minutes")), gbDebut);
-    RxSpinEdit3 = spin(59, startHint.arg(QStringLiteral("secondes")), gbDebut);
-    debut->addWidget(DateEdit1, 0, 0, 1, 3);
-    debut->addWidget(RxSpinEdit1, 1, 0);
-    debut->addWidget(RxSpinEdit2, 1, 1);
-    debut->addWidget(RxSpinEdit3, 1, 2);
-    layout->addWidget(gbDebut);
-
-    gbFin = new QGroupBox(QStringLiteral("Fin"), gbProgrammer);
-    auto* fin = new QGridLayout(gbFin);
-    DateEdit2 = new QDateEdit(gbFin);
     DateEdit2->setObjectName(QStringLiteral("DateEdit2"));
-    DateEdit2->setToolTip(QStringLiteral("Saisir la date de fin de l'enregistrement programmé."));
-    RxSpinEdit4 = spin(23, endHint.arg(QStringLiteral("heures")), gbFin);
-    RxSpinEdit5 = spin(59, endHint.arg(QStringLiteral("minutes")), gbFin);
-    RxSpinEdit6 = spin(59, endHint.arg(QStringLiteral("secondes")), gbFin);
-    fin->addWidget(DateEdit2, 0, 0, 1, 3);
-    fin->addWidget(RxSpinEdit4, 1, 0);
-    fin->addWidget(RxSpinEdit5, 1, 1);
-    fin->addWidget(RxSpinEdit6, 1, 2);
-    layout->addWidget(gbFin);
 
     for (QDateEdit* d : {DateEdit1, DateEdit2}) {
         d->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));

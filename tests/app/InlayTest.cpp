@@ -9,6 +9,7 @@
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
 #include "SuperAction.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,14 +28,6 @@
 #include <vector>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 struct Program {
     Sandbox box;

@@ -13,6 +13,7 @@
 #include "SuperAction.h"
 #include "SystemDevices.h"
 #include "VideoWidget.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,17 +21,7 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-} // namespace
+namespace {} // namespace
 
 // The program on its built-in virtual devices: the test pattern is previewed, the virtual
 // DV camcorder can be chosen and its frames reach the scene detector.

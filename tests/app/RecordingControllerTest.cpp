@@ -7,9 +7,11 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "SourcesController.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,33 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// Answers every question as told and keeps what was asked.
-struct ScriptedPrompts : IPrompts {
-    Answer answer = Yes;
-    QStringList asked;
-    Answer question(QWidget*, const QString& text, bool) override {
-        asked << text;
-        return answer;
-    }
-    void information(QWidget*, const QString& text) override { asked << text; }
-    void warning(QWidget*, const QString& text) override { asked << text; }
-    void error(QWidget*, const QString& text) override { asked << text; }
-};
-
-struct PromptsGuard {
-    explicit PromptsGuard(IPrompts* p) : previous(setPrompts(p)) {}
-    ~PromptsGuard() { setPrompts(previous); }
-    IPrompts* previous;
-};
 
 struct Program {
     TCaptureForm form;

@@ -9,6 +9,7 @@
 #include "StatusPanels.h"
 #include "SuperAction.h"
 #include "VirtualDevices.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,18 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-void pause(int ms) {
-    waitFor([] { return false; }, ms);
-}
 
 // What ffprobe says of a file: "codec_name=... nb_read_frames=..." per stream, or empty.
 QString probe(const QString& file) {

@@ -1,5 +1,6 @@
 // Programmed recordings: the alarm and its arming rules on a clock of the test's own, and one
 // recording that starts and stops by itself on the real clock.
+#include "Scheduler.h"
 #include "Alarm.h"
 #include "CaptureForm.h"
 #include "Dm.h"
@@ -10,9 +11,10 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
-#include "Scheduler.h"
+#include "ScriptedPrompts.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -25,14 +27,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 QDateTime at(int day, int hour, int minute, int second = 0) {
     return QDateTime(QDate(2026, 3, day), QTime(hour, minute, second));
@@ -59,19 +53,6 @@ TEST(Alarm, RingsOnceAtItsInstantOrLate) {
     EXPECT_EQ(TAlarm::NextOccurrence(QTime(23, 0), at(10, 22, 0)), at(10, 23, 0));
     EXPECT_EQ(TAlarm::NextOccurrence(QTime(22, 0), at(10, 22, 0)), at(11, 22, 0));
 }
-
-// Answers every question as told and keeps what was asked.
-struct ScriptedPrompts : IPrompts {
-    Answer answer = Yes;
-    QStringList asked;
-    Answer question(QWidget*, const QString& text, bool) override {
-        asked << text;
-        return answer;
-    }
-    void information(QWidget*, const QString& text) override { asked << text; }
-    void warning(QWidget*, const QString& text) override { asked << text; }
-    void error(QWidget*, const QString& text) override { asked << text; }
-};
 
 // The program on the test pattern, recording WAV from the test tone (quick to start and to
 // stop), on a clock the test moves.
@@ -268,8 +249,8 @@ TEST(Scheduler, RecordsByItselfOnTheRealClock) {
     panel.RxSpinEdit1->setValue(start.time().hour());
     panel.RxSpinEdit2->setValue(start.time().minute());
     panel.RxSpinEdit3->setValue(start.time().second());
-    ASSERT_TRUE(waitFor(
-        [&] { return form.recorder->state() == RecordingState::rsProgrammedRecording; }));
+    ASSERT_TRUE(
+        waitFor([&] { return form.recorder->state() == RecordingState::rsProgrammedRecording; }));
     const QString file = form.recorder->currentFile();
     ASSERT_TRUE(waitFor([&] { return form.recorder->state() == RecordingState::rsPreview; }));
     form.hide();
