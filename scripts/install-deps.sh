@@ -17,8 +17,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
   gstreamer1.0-alsa gstreamer1.0-pipewire gstreamer1.0-x
-  # JPEG stills
-  libjpeg62-turbo-dev
+  # JPEG stills and their EXIF
+  libjpeg62-turbo-dev libexif-dev
   # DV camcorder control
   libraw1394-dev libavc1394-dev libiec61883-dev
   # sound-card input lines
