@@ -7,6 +7,7 @@
 #include "DossiersFrame.h"
 #include "Encoders.h"
 #include "ErreurFrame.h"
+#include "ExtraireFrame.h"
 #include "GstSuperposer.h"
 #include "LayoutMath.h"
 #include "Log.h"
@@ -25,6 +26,7 @@
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
+#include "StillsController.h"
 #include "SuperAction.h"
 #include "VideoWidget.h"
 
@@ -126,6 +128,12 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         };
         recorder = new TRecordingController(*this, *m_dm);
         scheduler = new TScheduler(*recorder, *ProgrammerFrame1, this);
+        stills = new TStillsController(*this, *m_dm);
+        recorder->intervalometerText = [this] { return stills->intervalText(); };
+        connect(stills, &TStillsController::nextNameChanged, this, [this](const QString& name) {
+            ExtraireFrame1->SetNextName(name);
+            DossiersFrame1->SetImageFileName(name);
+        });
         recorder->armStartAlarm = [this] { return scheduler->ArmStartAlarm(); };
         recorder->armEndAlarm = [this] { return scheduler->ArmEndAlarm(); };
         recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
@@ -152,7 +160,18 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 g_object_set(overlay, "overlay-enabled", gboolean(allowed), nullptr);
         });
         connect(OptionsFrame, &TOptionsFrame::extensionChanged, recorder,
-                &TRecordingController::UpdateStatusTexts);
+                &TRecordingController::UpdateIntervalometerText);
+        // A folder, root name, date option or extension change gives the image number back.
+        connect(OptionsFrame, &TOptionsFrame::extensionChanged, stills,
+                &TStillsController::RecomputeName);
+        connect(DossiersFrame1, &TDossiersFrame::imageNameChanged, stills,
+                &TStillsController::RecomputeName);
+        connect(DossiersFrame1, &TDossiersFrame::imageLabelClicked, this,
+                [this] { ShowPanel(pnExtraire); });
+        connect(ExtraireFrame1, &TExtraireFrame::destinationClicked, this,
+                [this] { action("acDossiersFrame")->executeInteractive(this); });
+        connect(ExtraireFrame1, &TExtraireFrame::switchClicked, stills,
+                &TStillsController::SwitchChanged);
         connect(SourcesFrame->sbFormatCapturesettings, &QToolButton::clicked, this, [this] {
             const uint8_t format = Prm.captureFormat->Value;
             ShowPanel(5);
@@ -162,14 +181,22 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         recordedFiles = [this] { return recorder->recordedFiles(); };
         connect(m_dm, &Tdm::elementMessage, this, [this](GstMessage* message) {
             const GstStructure* s = gst_message_get_structure(message);
+            if (s && gst_structure_has_name(s, "vr-grab-countdown")) {
+                gint seconds = 0;
+                gst_structure_get_int(s, "seconds", &seconds);
+                stills->Countdown(seconds);
+                return;
+            }
             if (!s || !gst_structure_has_name(s, "vr-snapshot"))
                 return;
-            // A still is ready in a grab slot: in image-by-image mode it lets one more
-            // picture into the recording; the slot is always given back.
+            if (!recorder->imageByImage()) {
+                stills->SnapshotReady(message); // gives the slot back itself
+                return;
+            }
+            // In image-by-image mode a still lets one more picture into the recording.
             gint slot = -1;
             gst_structure_get_int(s, "lparam", &slot);
-            if (recorder->imageByImage())
-                recorder->takeImageByImageFrame();
+            recorder->takeImageByImageFrame();
             if (slot >= 0)
                 g_signal_emit_by_name(m_dm->overlay(), "release-slot", slot);
         });
@@ -236,6 +263,10 @@ void TCaptureForm::ApplyPreferences() {
         leFramerate->setText(QLocale().toString(Prm.framerate->Value, 'f', 1));
         loadInlay();
         DossiersFrame1->LoadFromParameters();
+        ExtraireFrame1->LoadSettings(Prm.valeurIntervallometre->Value,
+                                     Prm.unitesIntervallometre->Value, Prm.beeps->Value);
+        if (stills)
+            stills->FirstName();
         if (recorder)
             recorder->RecomputeNextName();
         OptionsFrame->LoadFromParameters();

@@ -29,6 +29,8 @@ class TErreurFrame;
 class TOptionsFrame;
 class TIncrusterFrame;
 class TProgrammerFrame;
+class TExtraireFrame;
+class TStillsController;
 class TScheduler;
 class ISleepInhibitor;
 class TSourcesController;
@@ -105,6 +107,7 @@ public:
     void ShowVideo();                         // the picture instead of the no-video panel
     void ShowNoVideo();                       // the no-video panel
     Tdm* dm() const { return m_dm; }
+    bool detectedWide() const { return m_detectedWide; } // the DV picture is 16:9
     Tplaque* plaque() const { return m_plaque; }
     // Closes as acQuitter does, without the store question (a signal or the session's end):
     // settings are saved when a store mode is chosen, nothing is stored or erased otherwise.
@@ -150,6 +153,8 @@ public:
     TOptionsFrame* OptionsFrame;
     TIncrusterFrame* IncrusterFrame1;
     TProgrammerFrame* ProgrammerFrame1;
+    TExtraireFrame* ExtraireFrame1;
+    TStillsController* stills = nullptr;      // once the graph module is attached
     TScheduler* scheduler = nullptr;          // once the graph module is attached
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment

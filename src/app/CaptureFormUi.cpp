@@ -4,10 +4,11 @@
 
 #include "DossiersFrame.h"
 #include "ErreurFrame.h"
+#include "ExtraireFrame.h"
 #include "ImageList.h"
 #include "IncrusterFrame.h"
-#include "ProgrammerFrame.h"
 #include "OptionsFrame.h"
+#include "ProgrammerFrame.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
@@ -147,10 +148,12 @@ void TCaptureForm::buildPanels() {
     OptionsFrame = new TOptionsFrame(central);
     IncrusterFrame1 = new TIncrusterFrame(central);
     ProgrammerFrame1 = new TProgrammerFrame(central);
+    ExtraireFrame1 = new TExtraireFrame(central);
     for (int i = 0; i < 9; ++i) {
         QFrame* frame = i == 0   ? SourcesFrame
                         : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
                         : i == 2 ? static_cast<QFrame*>(ProgrammerFrame1)
+                        : i == 3 ? static_cast<QFrame*>(ExtraireFrame1)
                         : i == 4 ? static_cast<QFrame*>(IncrusterFrame1)
                         : i == 5 ? static_cast<QFrame*>(OptionsFrame)
                                  : nullptr;

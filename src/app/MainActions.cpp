@@ -6,15 +6,18 @@
 #include "CaptureFormats.h"
 #include "CommandRunner.h"
 #include "Dm.h"
+#include "ExtraireFrame.h"
 #include "ImageList.h"
 #include "LayoutMath.h"
 #include "MornePreferences.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
+#include "StillsController.h"
 #include "SuperAction.h"
 
 #include <QButtonGroup>
@@ -30,6 +33,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSlider>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -161,10 +165,9 @@ const ToggleTexts kToggleTexts[] = {
 // Actions whose work is done by parts of the program not present yet: listed, but
 // disabled until those parts enable them.
 const char* const kNotYetAvailable[] = {
-    "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",
-    "cam_AvanceRapide",    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV",
-    "acShowAudioPilotDV",  "cam_Toggle",     "cam_Play",         "cam_Pause",
-    "saIntervallo",
+    "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",     "cam_AvanceRapide",
+    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV", "acShowAudioPilotDV",
+    "cam_Toggle",     "cam_Play",         "cam_Pause",
 };
 
 } // namespace
@@ -318,8 +321,8 @@ void TCaptureForm::connectHandlers() {
             recorder->ScheduleCommand();
     });
     bindAction("saGrab", [this](QObject*) {
-        if (m_dm && m_dm->overlay())
-            g_signal_emit_by_name(m_dm->overlay(), "grab-image");
+        if (stills)
+            stills->Grab();
     });
 
     bindAction("acVertFlip", [this](QObject*) { applyFlip(true); });
@@ -342,8 +345,15 @@ void TCaptureForm::connectHandlers() {
             Prm.aspectRatio->Value = uint8_t(value);
             ApplyAspectRatio();
         });
-    bindAction("acJpgOption", [](QObject*) { Prm.extensionDesImages->Value = 1; });
-    bindAction("acBmpOption", [](QObject*) { Prm.extensionDesImages->Value = 0; });
+    // Through the options panel's choice, which stores it and gives the next name back.
+    bindAction("acJpgOption", [this](QObject*) { OptionsFrame->rgExtension->button(1)->click(); });
+    bindAction("acBmpOption", [this](QObject*) { OptionsFrame->rgExtension->button(0)->click(); });
+    bindAction("saIntervallo", [this](QObject*) {
+        if (!stills)
+            return;
+        ExtraireFrame1->RxSwitch1->toggle();
+        stills->SwitchChanged();
+    });
     bindAction("acDatorix", [this](QObject*) { openDatorix(); });
 
     // Source and format selectors: the interactive path takes the combo's text.

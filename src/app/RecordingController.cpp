@@ -513,9 +513,7 @@ QString TRecordingController::freeSpaceText() const {
 void TRecordingController::UpdateStatusTexts() {
     if (!Prm.extensionDesImages)
         return;
-    const QString kind =
-        Prm.extensionDesImages->Value == 1 ? QStringLiteral("JPG - ") : QStringLiteral("BMP - ");
-    m_form.statusPanels->setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
+    UpdateIntervalometerText();
     m_form.statusPanels->setText(1, QStringLiteral("Prévisualisation") + effectsText());
     m_form.statusPanels->setRedSuffix(
         Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
@@ -523,6 +521,18 @@ void TRecordingController::UpdateStatusTexts() {
     if (!summary.isEmpty())
         m_form.statusPanels->setText(2, summary);
     m_form.statusPanels->setText(3, freeSpaceText());
+}
+
+void TRecordingController::UpdateIntervalometerText() {
+    if (!Prm.extensionDesImages)
+        return;
+    const QString kind =
+        Prm.extensionDesImages->Value == 1 ? QStringLiteral("JPG - ") : QStringLiteral("BMP - ");
+    const QString interval = intervalometerText ? intervalometerText() : QString();
+    if (interval.isEmpty())
+        m_form.statusPanels->setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
+    else
+        m_form.statusPanels->setText(0, kind + interval, Qt::red);
 }
 
 QString TRecordingController::DurationText(qint64 seconds) {

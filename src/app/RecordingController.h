@@ -65,6 +65,13 @@ public:
     std::function<bool()> armEndAlarm = [] { return false; };
     std::function<void()> disarmAlarm = [] {};
     QTime startTime, endTime; // shown while programmed
+    // The run's naming (video and image counters).
+    TOutputNaming& naming() { return m_naming; }
+    // A file made during this run (a recording part, a still image).
+    void AddRecordedFile(const QString& file) { addRecorded(file); }
+    // Status panel 0: the image kind and the intervalometer's interval, when it runs.
+    std::function<QString()> intervalometerText;
+    void UpdateIntervalometerText();
     // Rewrites the status text of the programmed time ("début à", "capture jusqu'à").
     void ShowProgrammedTimes();
     // Told after every state is entered (the scheduler's panel, the sleep inhibitor).

@@ -115,9 +115,11 @@ static void postSnapshot(Tvr_Superposer* s, int slot) {
     GstSample* sample = gst_sample_new(buffer, caps, nullptr, nullptr);
     gst_buffer_unref(buffer);
     gst_caps_unref(caps);
+    const SuperposerCore::SlotDate date = s->core->slotDate(slot);
     GstStructure* st = gst_structure_new(
         "vr-snapshot", "message", G_TYPE_INT, 1025, "wparam", G_TYPE_INT, 0, "lparam", G_TYPE_INT,
-        slot, "slot", G_TYPE_INT, slot, "sample", GST_TYPE_SAMPLE, sample, nullptr);
+        slot, "slot", G_TYPE_INT, slot, "sample", GST_TYPE_SAMPLE, sample, "date-valid",
+        G_TYPE_BOOLEAN, gboolean(date.valid), "rec-date", G_TYPE_DOUBLE, date.recDate, nullptr);
     gst_sample_unref(sample);
     gst_element_post_message(GST_ELEMENT(s), gst_message_new_element(GST_OBJECT(s), st));
 }

@@ -12,7 +12,8 @@ class SuperposerCore;
 // "grab-image", "start-intervalometer" (interval in 1/10000 s), "stop-intervalometer",
 // "release-slot" (slot index). Element messages, posted on the streaming thread:
 //   vr-snapshot        message 1025, wparam 0, lparam = slot, slot, sample (the picture as a
-//                      GstSample, valid until the slot is released and after)
+//                      GstSample, valid until the slot is released and after), date-valid
+//                      and rec-date (the DV recording date of that very picture, in days)
 //   vr-grab-countdown  message 1026, wparam = seconds to the next periodic grab, lparam 0,
 //                      seconds (posted only when the value changes)
 GType tvr_superposer_get_type();

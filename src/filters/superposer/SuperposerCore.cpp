@@ -146,6 +146,7 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
         const size_t stride = slotStride(frame.width);
         for (int y = 0; y < frame.height; ++y)
             std::memcpy(dst + stride * size_t(y), frame.row(y), size_t(frame.width) * 3);
+        m_slotDates[size_t(slot)] = {m_haveScene && m_info.DateValid, m_info.RecDate};
         m_grabs.markFilled(slot);
         result.snapshotSlots[result.snapshotCount++] = slot;
     }

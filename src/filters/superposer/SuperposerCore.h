@@ -76,6 +76,15 @@ public:
     const QString& line2() const { return m_line2; }
     int renderCount() const { return m_text.renderCount(); }
     int streamWidth() const { return m_width; }
+    // The DV recording date of the picture in a snapshot slot, taken when the slot was filled
+    // (streaming thread; read by the same thread when it posts the snapshot).
+    struct SlotDate {
+        bool valid = false;
+        double recDate = 0.0;
+    };
+    SlotDate slotDate(int slot) const {
+        return slot >= 0 && slot < kGrabSlots ? m_slotDates[size_t(slot)] : SlotDate{};
+    }
     int streamHeight() const { return m_height; }
 
 private:
@@ -130,4 +139,5 @@ private:
     QString m_line1;
     QString m_line2;
     TextRenderer m_text;
+    std::array<SlotDate, kGrabSlots> m_slotDates{}; // streaming thread
 };
