@@ -439,6 +439,11 @@ bool TCaptureForm::eventFilter(QObject* watched, QEvent* event) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(Prm.videoDirectory->Value));
         return true;
     }
+    if (watched == videoWidget && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        action("saGrab")->executeInteractive(this);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

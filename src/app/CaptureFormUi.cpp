@@ -135,6 +135,7 @@ void TCaptureForm::buildWidgets() {
 
     statusPanels = new TStatusPanels(this);
     statusPanels->installEventFilter(this);
+    videoWidget->installEventFilter(this); // a left click on the picture grabs it
     statusBar()->addWidget(statusPanels, 1);
     statusBar()->setSizeGripEnabled(true);
 

@@ -12,6 +12,7 @@
 #include "StatusPanels.h"
 #include "StillsController.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 #include "WaitFor.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QSpinBox>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
@@ -92,6 +94,9 @@ TEST(Stills, GrabFromTheCommandLineWritesAnImage) {
     // 720 x 576 with the ratio of a source that is not a camcorder: the frame's own size.
     EXPECT_EQ(p.form.stills->lastImage().width, 720);
     EXPECT_EQ(p.form.stills->lastImage().height, 576);
+    // A left click on the picture grabs it too.
+    QTest::mouseClick(p.form.videoWidget, Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return p.saved.size() == 2; }));
 }
 
 TEST(Stills, RatioOverwriteAndAMissingFolder) {
