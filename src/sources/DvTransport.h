@@ -6,7 +6,18 @@
 // virtual deck of "DV virtuel". Calls come from the UI thread.
 class IDvTransport {
 public:
-    enum Mode { Stop, Play, Pause, SlowForward, FastForward, SlowReverse, FastReverse };
+    // The transport modes, with the values the transport windows send and read back.
+    enum Mode : int {
+        ED_MODE_PLAY = 4296,
+        ED_MODE_STOP = 4297,
+        ED_MODE_FREEZE = 4298,           // pause: the picture holds
+        ED_MODE_FF = 4300,               // winding forward from stop
+        ED_MODE_REW = 4301,              // rewinding from stop
+        ED_MODE_PLAY_FASTEST_FWD = 5029, // picture search forward
+        ED_MODE_PLAY_SLOWEST_FWD = 5030, // slow motion forward
+        ED_MODE_PLAY_FASTEST_REV = 5031, // picture search backward
+        ED_MODE_PLAY_SLOWEST_REV = 5032, // slow motion backward
+    };
     struct Timecode {
         uint8_t hours = 0, minutes = 0, seconds = 0, frames = 0;
         bool valid = false;

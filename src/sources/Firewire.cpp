@@ -56,34 +56,35 @@ public:
             return false;
         raw1394handle_t h = bus.get();
         switch (mode) {
-        case Play:
+        case ED_MODE_PLAY:
             avc1394_vcr_play(h, node);
             break;
-        case Stop:
+        case ED_MODE_STOP:
             avc1394_vcr_stop(h, node);
             break;
-        case Pause:
+        case ED_MODE_FREEZE:
             avc1394_vcr_pause(h, node);
             break;
-        case FastForward:
-            // Winding from stop, fastest picture search while playing.
-            if (m_mode == Stop)
-                avc1394_vcr_forward(h, node);
-            else
-                avc1394_vcr_trick_play(h, node, 14);
+        case ED_MODE_FF:
+            avc1394_vcr_forward(h, node);
             break;
-        case FastReverse:
-            if (m_mode == Stop)
-                avc1394_vcr_rewind(h, node);
-            else
-                avc1394_vcr_trick_play(h, node, -14);
+        case ED_MODE_REW:
+            avc1394_vcr_rewind(h, node);
             break;
-        case SlowForward:
+        case ED_MODE_PLAY_FASTEST_FWD:
+            avc1394_vcr_trick_play(h, node, 14);
+            break;
+        case ED_MODE_PLAY_SLOWEST_FWD:
             avc1394_vcr_trick_play(h, node, 1);
             break;
-        case SlowReverse:
+        case ED_MODE_PLAY_FASTEST_REV:
+            avc1394_vcr_trick_play(h, node, -14);
+            break;
+        case ED_MODE_PLAY_SLOWEST_REV:
             avc1394_vcr_trick_play(h, node, -1);
             break;
+        default:
+            return false;
         }
         m_mode = mode;
         return true;
@@ -110,7 +111,7 @@ public:
 
 private:
     TFirewireUnit m_unit;
-    std::atomic<Mode> m_mode{Stop};
+    std::atomic<Mode> m_mode{ED_MODE_STOP};
 };
 
 class TRawFirewireBus : public IFirewireBus {

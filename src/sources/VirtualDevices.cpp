@@ -251,10 +251,14 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
     if (!Open())
         return nullptr;
     const Mode mode = m_mode;
-    if (mode == Stop)
+    if (mode == ED_MODE_STOP)
         return nullptr;
     const int64_t count = m_frames;
     int64_t pos = ((m_position.load() % count) + count) % count;
+    // Winding: the tape runs fast and the deck shows no picture; the timecode follows.
+    const bool winding = mode == ED_MODE_FF || mode == ED_MODE_REW;
+    if (winding)
+        pos = ((pos + (mode == ED_MODE_FF ? 20 : -20)) % count + count) % count;
     GstBuffer* buffer = nullptr;
     if (gst_buffer_pool_acquire_buffer(m_pool, &buffer, nullptr) != GST_FLOW_OK)
         return nullptr;
@@ -275,22 +279,28 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
         m_broken = true;
         return nullptr;
     }
-    // Tape motion per delivered frame: slow motion shows each picture four times.
+    if (winding) {
+        m_position = pos;
+        gst_buffer_unref(buffer);
+        return nullptr;
+    }
+    // Tape motion per delivered frame: slow motion shows each picture four times, a frozen
+    // tape the same picture again.
     int64_t step = 0;
     switch (mode) {
-    case Play:
+    case ED_MODE_PLAY:
         step = 1;
         break;
-    case FastForward:
+    case ED_MODE_PLAY_FASTEST_FWD:
         step = 5;
         break;
-    case FastReverse:
+    case ED_MODE_PLAY_FASTEST_REV:
         step = -5;
         break;
-    case SlowForward:
-    case SlowReverse:
+    case ED_MODE_PLAY_SLOWEST_FWD:
+    case ED_MODE_PLAY_SLOWEST_REV:
         m_slowPhase = (m_slowPhase + 1) % 4;
-        step = m_slowPhase == 0 ? (mode == SlowForward ? 1 : -1) : 0;
+        step = m_slowPhase == 0 ? (mode == ED_MODE_PLAY_SLOWEST_FWD ? 1 : -1) : 0;
         break;
     default:
         break;

@@ -82,7 +82,7 @@ private:
     bool Open(); // streaming thread
 
     std::shared_ptr<TVirtualMaterial> m_material;
-    std::atomic<Mode> m_mode{Play};
+    std::atomic<Mode> m_mode{ED_MODE_PLAY};
     std::atomic<int64_t> m_position{0};
     std::atomic<int64_t> m_frames{0};
     std::atomic<bool> m_pal{true};

@@ -22,7 +22,7 @@ public:
     Timecode timecode() const override { return {}; }
     bool isVcr() const override { return false; }
     bool isCamera() const override { return true; }
-    Mode mode_ = Stop;
+    Mode mode_ = ED_MODE_STOP;
 };
 
 class FakeBus : public IFirewireBus {

@@ -198,14 +198,14 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
         },
         &watch, nullptr);
     gst_object_unref(out);
-    deck->setMode(IDvTransport::Play);
+    deck->setMode(IDvTransport::ED_MODE_PLAY);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return watch.looped.load(); }, 6000));
     EXPECT_TRUE(deck->timecode().valid);
 
     // Pause: the same picture again and again, the tape stands still.
-    deck->setMode(IDvTransport::Pause);
-    EXPECT_EQ(deck->mode(), IDvTransport::Pause);
+    deck->setMode(IDvTransport::ED_MODE_FREEZE);
+    EXPECT_EQ(deck->mode(), IDvTransport::ED_MODE_FREEZE);
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     const int64_t held = deck->position();
     const int before = watch.frames;
@@ -215,23 +215,37 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     EXPECT_TRUE(watch.repeated.load());
 
     // Play again: the tape moves on.
-    deck->setMode(IDvTransport::Play);
+    deck->setMode(IDvTransport::ED_MODE_PLAY);
     EXPECT_TRUE(WaitFor([&] { return deck->position() != held; }, 1000));
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     EXPECT_FALSE(watch.repeated.load());
 
     // Stop: nothing comes out.
-    deck->setMode(IDvTransport::Stop);
+    deck->setMode(IDvTransport::ED_MODE_STOP);
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     const int stopped = watch.frames;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_LE(watch.frames - stopped, 1);
 
-    // Fast reverse moves the tape backwards by several frames per picture.
+    // Rewinding from stop runs the tape backwards without a picture; the timecode follows.
     const int64_t from = deck->position();
-    deck->setMode(IDvTransport::FastReverse);
+    const IDvTransport::Timecode tcBefore = deck->timecode();
+    const int quiet = watch.frames;
+    deck->setMode(IDvTransport::ED_MODE_REW);
     EXPECT_TRUE(WaitFor([&] { return deck->position() != from; }, 1000));
-    deck->setMode(IDvTransport::Play);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_LE(watch.frames - quiet, 1);
+    EXPECT_NE(deck->timecode().seconds * 25 + deck->timecode().frames,
+              tcBefore.seconds * 25 + tcBefore.frames);
+    // Picture search forward: pictures, several frames of tape apart.
+    deck->setMode(IDvTransport::ED_MODE_PLAY_FASTEST_FWD);
+    const int64_t searching = deck->position();
+    const int shown = watch.frames;
+    EXPECT_TRUE(WaitFor([&] { return watch.frames >= shown + 3; }, 1000));
+    EXPECT_GE(((deck->position() - searching) % deck->frameCount() + deck->frameCount()) %
+                  deck->frameCount(),
+              10);
+    deck->setMode(IDvTransport::ED_MODE_PLAY);
     EXPECT_EQ(g.Error(), "");
 }
 
