@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "AppliMan.h"
+#include "CameraWindows.h"
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
@@ -130,6 +131,10 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         scheduler = new TScheduler(*recorder, *ProgrammerFrame1, this);
         stills = new TStillsController(*this, *m_dm);
         recorder->intervalometerText = [this] { return stills->intervalText(); };
+        recorder->refreshTransportWindows = [this] {
+            if (cameras && sources)
+                cameras->Refresh(sources->currentVideo(), sources->currentAudio());
+        };
         connect(stills, &TStillsController::nextNameChanged, this, [this](const QString& name) {
             ExtraireFrame1->SetNextName(name);
             DossiersFrame1->SetImageFileName(name);
@@ -172,6 +177,10 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 [this] { action("acDossiersFrame")->executeInteractive(this); });
         connect(ExtraireFrame1, &TExtraireFrame::switchClicked, stills,
                 &TStillsController::SwitchChanged);
+        connect(SourcesFrame->sbVideoPilotVCR, &QToolButton::clicked, this,
+                [this] { action("acShowVideoPilotDV")->executeInteractive(this); });
+        connect(SourcesFrame->sbAudioPilotVCR, &QToolButton::clicked, this,
+                [this] { action("acShowAudioPilotDV")->executeInteractive(this); });
         connect(SourcesFrame->sbFormatCapturesettings, &QToolButton::clicked, this, [this] {
             const uint8_t format = Prm.captureFormat->Value;
             ShowPanel(5);
@@ -232,7 +241,10 @@ void TCaptureForm::firstShow() {
     statusPanels->setText(3, QStringLiteral("Frames Perdues"));
     action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(QStringLiteral("Alt+N"))};
 
+    if (!cameras)
+        cameras = new TCameraWindows(this);
     ApplyPreferences();
+    cameras->LoadParameters();
     if (recorder) {
         // Nothing of a programming survives a restart.
         recorder->DisarmAlarm();
@@ -489,6 +501,8 @@ void TCaptureForm::SaveControlsToParameters() {
         Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
         Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
         OptionsFrame->SaveToParameters();
+        if (cameras)
+            cameras->SaveParameters();
         if (sources) {
             Prm.sourceVideo->Value = SourcesFrame->cboxvideo->currentText();
             Prm.sourceAudio->Value = SourcesFrame->cboxAudio->currentText();

@@ -31,6 +31,7 @@ class TIncrusterFrame;
 class TProgrammerFrame;
 class TExtraireFrame;
 class TStillsController;
+class TCameraWindows;
 class TScheduler;
 class ISleepInhibitor;
 class TSourcesController;
@@ -155,6 +156,7 @@ public:
     TProgrammerFrame* ProgrammerFrame1;
     TExtraireFrame* ExtraireFrame1;
     TStillsController* stills = nullptr;      // once the graph module is attached
+    TCameraWindows* cameras = nullptr;        // the two camcorder windows, from the first show
     TScheduler* scheduler = nullptr;          // once the graph module is attached
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment

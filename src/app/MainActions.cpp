@@ -3,6 +3,8 @@
 #include "CaptureForm.h"
 
 #include "AppliMan.h"
+#include "CamForm.h"
+#include "CameraWindows.h"
 #include "CaptureFormats.h"
 #include "CommandRunner.h"
 #include "Dm.h"
@@ -162,14 +164,6 @@ const ToggleTexts kToggleTexts[] = {
     {"cam_PlayPause", "caméra PlayPause", "caméra PlayPause"},
 };
 
-// Actions whose work is done by parts of the program not present yet: listed, but
-// disabled until those parts enable them.
-const char* const kNotYetAvailable[] = {
-    "cam_PlayPause",  "cam_Stop",         "cam_AvanceLent",     "cam_AvanceRapide",
-    "cam_ReculeLent", "cam_ReculeRapide", "acShowVideoPilotDV", "acShowAudioPilotDV",
-    "cam_Toggle",     "cam_Play",         "cam_Pause",
-};
-
 } // namespace
 
 void TCaptureForm::createActions() {
@@ -215,8 +209,6 @@ void TCaptureForm::createActions() {
     freezeCapture->TrueHint = QStringLiteral(
         "Cliquer pour relancer la capture.\r\nPermet d'enregistrer plusieurs séquences à la "
         "suite\r\ndans un même fichier.");
-    for (const char* name : kNotYetAvailable)
-        action(QLatin1String(name))->setEnabled(false);
 }
 
 void TCaptureForm::bindAction(const QString& name, std::function<void(QObject*)> handler) {
@@ -348,6 +340,35 @@ void TCaptureForm::connectHandlers() {
     // Through the options panel's choice, which stores it and gives the next name back.
     bindAction("acJpgOption", [this](QObject*) { OptionsFrame->rgExtension->button(1)->click(); });
     bindAction("acBmpOption", [this](QObject*) { OptionsFrame->rgExtension->button(0)->click(); });
+    // The transport keys drive the keyboard camera's bar.
+    const struct {
+        const char* name;
+        void (TNavCaptureFrame::*command)();
+    } transport[] = {{"cam_Play", &TNavCaptureFrame::Play},
+                     {"cam_Pause", &TNavCaptureFrame::Pause},
+                     {"cam_Stop", &TNavCaptureFrame::Stop},
+                     {"cam_AvanceLent", &TNavCaptureFrame::SlowForward},
+                     {"cam_ReculeLent", &TNavCaptureFrame::SlowReverse},
+                     {"cam_AvanceRapide", &TNavCaptureFrame::FastForward},
+                     {"cam_ReculeRapide", &TNavCaptureFrame::FastReverse},
+                     {"cam_PlayPause", &TNavCaptureFrame::PlayPause}};
+    for (const auto& t : transport)
+        bindAction(QLatin1String(t.name), [this, command = t.command](QObject*) {
+            if (cameras)
+                (cameras->keyboardBar()->*command)();
+        });
+    bindAction("cam_Toggle", [this](QObject*) {
+        if (cameras)
+            cameras->Toggle();
+    });
+    bindAction("acShowVideoPilotDV", [this](QObject*) {
+        if (cameras && sources)
+            cameras->ShowPilot(sources->currentVideo());
+    });
+    bindAction("acShowAudioPilotDV", [this](QObject*) {
+        if (cameras && sources)
+            cameras->ShowPilot(sources->currentAudio());
+    });
     bindAction("saIntervallo", [this](QObject*) {
         if (!stills)
             return;

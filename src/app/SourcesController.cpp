@@ -1,5 +1,7 @@
 #include "SourcesController.h"
 
+#include "CameraWindows.h"
+
 #include "AlsaMixer.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
@@ -184,6 +186,27 @@ void TSourcesController::sourceError(GstElement* element, const QString& message
 
 // ------------------------------------------------------------------ connections
 
+// A DV source's transport: its window (shared with the other source of the same device), the
+// device type, and the pilot button of a deck.
+void TSourcesController::bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot) {
+    if (m_form.cameras) {
+        m_form.cameras->Bind(source, other);
+    } else {
+        IDvTransport* t = source.Device->Transport();
+        source.HasTransport = t != nullptr;
+        source.IsVcr = t && t->isVcr();
+        source.IsCamera = t && t->isCamera();
+    }
+    pilot->setVisible(source.HasTransport && source.IsVcr);
+}
+
+void TSourcesController::releaseTransport(TavFlux& source) {
+    if (m_form.cameras)
+        m_form.cameras->Release(source);
+    source.HasTransport = false;
+    source.CameraWindow = nullptr;
+}
+
 bool TSourcesController::ConnectVideo(TVideoSource* source) {
     m_dm.StopGraph();
     if (m_video)
@@ -196,11 +219,7 @@ bool TSourcesController::ConnectVideo(TVideoSource* source) {
         device->KillVideoGraph(m_dm);
         return false;
     }
-    source->HasTransport = device->Transport() != nullptr;
-    if (IDvTransport* t = device->Transport()) {
-        source->IsVcr = t->isVcr();
-        source->IsCamera = t->isCamera();
-    }
+    bindTransport(*source, m_audio, m_frame.sbVideoPilotVCR);
     source->StreamKind = device->Kind == dkDV ? 5 : 1;
     source->Connected = true;
     m_video = source;
@@ -215,10 +234,11 @@ void TSourcesController::DisconnectVideo(TVideoSource* source, bool full) {
     m_form.ShowNoVideo();
     m_dm.RemovePreviewVideoChain();
     source->Device->KillVideoGraph(m_dm);
+    m_frame.sbVideoPilotVCR->hide();
     if (full && !(m_audio && m_audio->Device == source->Device)) {
+        releaseTransport(*source);
         source->Device->KillSourceGraph(m_dm);
         source->Device->SourceFilter = nullptr;
-        source->HasTransport = false;
     }
     if (m_video == source)
         m_video = nullptr;
@@ -237,7 +257,7 @@ bool TSourcesController::ConnectAudio(TAudioSource* source) {
         device->KillAudioGraph(m_dm);
         return false;
     }
-    source->HasTransport = device->Transport() != nullptr;
+    bindTransport(*source, m_video, m_frame.sbAudioPilotVCR);
     source->StreamKind = device->Kind == dkDV ? 4 : device->Kind == dkVideo ? 2 : 3;
     source->Connected = true;
     m_audio = source;
@@ -251,10 +271,11 @@ void TSourcesController::DisconnectAudio(TAudioSource* source, bool full) {
     m_dm.StopGraph();
     m_dm.RemovePreviewAudioChain();
     source->Device->KillAudioGraph(m_dm);
+    m_frame.sbAudioPilotVCR->hide();
     if (full && !(m_video && m_video->Device == source->Device)) {
+        releaseTransport(*source);
         source->Device->KillSourceGraph(m_dm);
         source->Device->SourceFilter = nullptr;
-        source->HasTransport = false;
     }
     if (m_audio == source)
         m_audio = nullptr;

@@ -56,6 +56,8 @@ public:
     void DisconnectAll();
 
 private:
+    void bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot);
+    void releaseTransport(TavFlux& source);
     void deviceRemoved(TCaptureDevice* device);
     void sourceError(GstElement* element, const QString& message);
     void devicesChanged();
