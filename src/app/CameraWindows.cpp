@@ -57,7 +57,7 @@ void TCameraWindows::SetKeyboardCamera(int i) {
     m_windows[1]->SetKeyboardCamera(m_keyboard == 1);
 }
 
-TNavCaptureFrame* TCameraWindows::keyboardBar() const {
+Tnav_captureframe* TCameraWindows::keyboardBar() const {
     return m_windows[size_t(m_keyboard)]->nav_captureframe1;
 }
 

@@ -6,7 +6,7 @@
 class QWidget;
 class TavFlux;
 class TcamForm;
-class TNavCaptureFrame;
+class Tnav_captureframe;
 
 // The two camcorder windows of the main window and the keyboard camera, the one the main
 // window's transport keys drive. A DV source binds to a window when it is connected (one
@@ -24,7 +24,7 @@ public:
     void Release(TavFlux& source);
     void SetKeyboardCamera(int i);
     int keyboardCamera() const { return m_keyboard; }
-    TNavCaptureFrame* keyboardBar() const;
+    Tnav_captureframe* keyboardBar() const;
     void Toggle(); // cam_Toggle
     // acShowVideoPilotDV / acShowAudioPilotDV: only for a connected deck.
     void ShowPilot(TavFlux* source);

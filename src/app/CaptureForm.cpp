@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "AppliMan.h"
+#include "CamForm.h"
 #include "CameraWindows.h"
 #include "CommandRunner.h"
 #include "Dm.h"
@@ -241,8 +242,10 @@ void TCaptureForm::firstShow() {
     statusPanels->setText(3, QStringLiteral("Frames Perdues"));
     action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(QStringLiteral("Alt+N"))};
 
-    if (!cameras)
+    if (!cameras) {
         cameras = new TCameraWindows(this);
+        placeCameraWindows();
+    }
     ApplyPreferences();
     cameras->LoadParameters();
     if (recorder) {
@@ -421,6 +424,16 @@ void TCaptureForm::ShowNoVideo() {
     const bool audio = sources && sources->currentAudio();
     if (!(recorder && recorder->machine().recording()))
         action("saCapturerBascule")->setEnabled(audio);
+}
+
+void TCaptureForm::placeCameraWindows() {
+    if (!cameras)
+        return;
+    for (int i = 0; i < 2; ++i) {
+        const QRect r = (i == 0 ? raCam1 : raCam2)->Value;
+        if (r.width() > 0 && r.height() > 0)
+            cameras->window(i)->move(r.topLeft());
+    }
 }
 
 void TCaptureForm::closeWithoutQuestion() {

@@ -186,6 +186,7 @@ private:
     void createManagerActions();
     void connectHandlers();
     void connectInlay();
+    void placeCameraWindows(); // where raCam1 and raCam2 say
     void loadInlay(); // start-up: the panel, the sliders and the overlay from the parameters
     void pushIncrustRec();
     void setTypingShortcuts(bool typing);

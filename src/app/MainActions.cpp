@@ -343,15 +343,15 @@ void TCaptureForm::connectHandlers() {
     // The transport keys drive the keyboard camera's bar.
     const struct {
         const char* name;
-        void (TNavCaptureFrame::*command)();
-    } transport[] = {{"cam_Play", &TNavCaptureFrame::Play},
-                     {"cam_Pause", &TNavCaptureFrame::Pause},
-                     {"cam_Stop", &TNavCaptureFrame::Stop},
-                     {"cam_AvanceLent", &TNavCaptureFrame::SlowForward},
-                     {"cam_ReculeLent", &TNavCaptureFrame::SlowReverse},
-                     {"cam_AvanceRapide", &TNavCaptureFrame::FastForward},
-                     {"cam_ReculeRapide", &TNavCaptureFrame::FastReverse},
-                     {"cam_PlayPause", &TNavCaptureFrame::PlayPause}};
+        void (Tnav_captureframe::*command)();
+    } transport[] = {{"cam_Play", &Tnav_captureframe::Play},
+                     {"cam_Pause", &Tnav_captureframe::Pause},
+                     {"cam_Stop", &Tnav_captureframe::Stop},
+                     {"cam_AvanceLent", &Tnav_captureframe::SlowForward},
+                     {"cam_ReculeLent", &Tnav_captureframe::SlowReverse},
+                     {"cam_AvanceRapide", &Tnav_captureframe::FastForward},
+                     {"cam_ReculeRapide", &Tnav_captureframe::FastReverse},
+                     {"cam_PlayPause", &Tnav_captureframe::PlayPause}};
     for (const auto& t : transport)
         bindAction(QLatin1String(t.name), [this, command = t.command](QObject*) {
             if (cameras)
@@ -524,6 +524,15 @@ void TCaptureForm::createManagerActions() {
     raCam2 = static_cast<TRectAction*>(add(new TRectAction(am), QStringLiteral("raCam2"),
                                            QStringLiteral("Cam2"), QStringLiteral("cam2")));
     raCam2->OnDefault = camDefault(raCam2);
+    // The camcorder windows keep their place: read before saving, put back when applied.
+    for (int i = 0; i < 2; ++i) {
+        TRectAction* cam = i == 0 ? raCam1 : raCam2;
+        cam->BeforeSave = [this, cam, i] {
+            if (cameras)
+                cam->Value = cameras->window(i)->geometry();
+        };
+        cam->OnAfterApply = [this] { placeCameraWindows(); };
+    }
 
     // The manager's own windows, shown or hidden in turn.
     struct Window {

@@ -24,7 +24,7 @@ QAction* makeAction(QWidget* owner, const char* name, const QString& caption, co
 
 } // namespace
 
-TNavCaptureFrame::TNavCaptureFrame(QWidget* parent) : QWidget(parent) {
+Tnav_captureframe::Tnav_captureframe(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("nav_captureframe1"));
     cam_Play = makeAction(this, "cam_Play", QStringLiteral("caméra Play"),
                           QStringLiteral("Faire jouer le camescope"), QKeySequence("Ctrl+Ins"));
@@ -49,13 +49,13 @@ TNavCaptureFrame::TNavCaptureFrame(QWidget* parent) : QWidget(parent) {
     cam_PlayPause = makeAction(this, "cam_PlayPause", QStringLiteral("Pause"),
                                QStringLiteral("Mettre le camescope en Pause"), QKeySequence("Ins"));
     cam_PlayPause->setCheckable(true);
-    connect(cam_Play, &QAction::triggered, this, &TNavCaptureFrame::Play);
-    connect(cam_Pause, &QAction::triggered, this, &TNavCaptureFrame::Pause);
-    connect(cam_Stop, &QAction::triggered, this, &TNavCaptureFrame::Stop);
-    connect(cam_AvanceLent, &QAction::triggered, this, &TNavCaptureFrame::SlowForward);
-    connect(cam_ReculeLent, &QAction::triggered, this, &TNavCaptureFrame::SlowReverse);
-    connect(cam_AvanceRapide, &QAction::triggered, this, &TNavCaptureFrame::FastForward);
-    connect(cam_ReculeRapide, &QAction::triggered, this, &TNavCaptureFrame::FastReverse);
+    connect(cam_Play, &QAction::triggered, this, &Tnav_captureframe::Play);
+    connect(cam_Pause, &QAction::triggered, this, &Tnav_captureframe::Pause);
+    connect(cam_Stop, &QAction::triggered, this, &Tnav_captureframe::Stop);
+    connect(cam_AvanceLent, &QAction::triggered, this, &Tnav_captureframe::SlowForward);
+    connect(cam_ReculeLent, &QAction::triggered, this, &Tnav_captureframe::SlowReverse);
+    connect(cam_AvanceRapide, &QAction::triggered, this, &Tnav_captureframe::FastForward);
+    connect(cam_ReculeRapide, &QAction::triggered, this, &Tnav_captureframe::FastReverse);
     connect(cam_PlayPause, &QAction::triggered, this, [this] { PlayPause(); });
 
     auto* layout = new QHBoxLayout(this);
@@ -76,50 +76,50 @@ TNavCaptureFrame::TNavCaptureFrame(QWidget* parent) : QWidget(parent) {
     }
 }
 
-void TNavCaptureFrame::SetTransport(std::shared_ptr<IDvTransport> transport) {
+void Tnav_captureframe::SetTransport(std::shared_ptr<IDvTransport> transport) {
     m_transport = std::move(transport);
 }
 
-void TNavCaptureFrame::send(IDvTransport::Mode mode) {
+void Tnav_captureframe::send(IDvTransport::Mode mode) {
     if (m_transport)
         m_transport->setMode(mode);
 }
 
-IDvTransport::Mode TNavCaptureFrame::readMode() const {
+IDvTransport::Mode Tnav_captureframe::readMode() const {
     return m_transport ? m_transport->mode() : IDvTransport::ED_MODE_STOP;
 }
 
-void TNavCaptureFrame::Play() {
+void Tnav_captureframe::Play() {
     send(IDvTransport::ED_MODE_PLAY);
 }
-void TNavCaptureFrame::Pause() {
+void Tnav_captureframe::Pause() {
     send(IDvTransport::ED_MODE_FREEZE);
 }
-void TNavCaptureFrame::Stop() {
+void Tnav_captureframe::Stop() {
     send(IDvTransport::ED_MODE_STOP);
 }
-void TNavCaptureFrame::SlowForward() {
+void Tnav_captureframe::SlowForward() {
     send(IDvTransport::ED_MODE_PLAY_SLOWEST_FWD);
 }
-void TNavCaptureFrame::SlowReverse() {
+void Tnav_captureframe::SlowReverse() {
     send(IDvTransport::ED_MODE_PLAY_SLOWEST_REV);
 }
 
-void TNavCaptureFrame::FastForward() {
+void Tnav_captureframe::FastForward() {
     if (!m_transport)
         return;
     send(readMode() == IDvTransport::ED_MODE_STOP ? IDvTransport::ED_MODE_FF
                                                   : IDvTransport::ED_MODE_PLAY_FASTEST_FWD);
 }
 
-void TNavCaptureFrame::FastReverse() {
+void Tnav_captureframe::FastReverse() {
     if (!m_transport)
         return;
     send(readMode() == IDvTransport::ED_MODE_STOP ? IDvTransport::ED_MODE_REW
                                                   : IDvTransport::ED_MODE_PLAY_FASTEST_REV);
 }
 
-void TNavCaptureFrame::PlayPause() {
+void Tnav_captureframe::PlayPause() {
     if (!m_transport)
         return;
     const bool playing = readMode() == IDvTransport::ED_MODE_PLAY;
@@ -163,7 +163,7 @@ TcamForm::TcamForm(QWidget* parent) : QWidget(parent, Qt::Tool) {
     middle->addStretch(1);
     middle->addWidget(cbStopQuittant);
     layout->addLayout(middle);
-    nav_captureframe1 = new TNavCaptureFrame(this);
+    nav_captureframe1 = new Tnav_captureframe(this);
     layout->addWidget(nav_captureframe1);
     setFixedSize(sizeHint());
 }

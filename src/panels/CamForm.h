@@ -13,10 +13,10 @@ class QToolButton;
 // The transport bar of a camcorder window: seven buttons on eight actions of its own, and the
 // device's transport. Every command does nothing without a transport; the device's errors are
 // ignored.
-class TNavCaptureFrame : public QWidget {
+class Tnav_captureframe : public QWidget {
     Q_OBJECT
 public:
-    explicit TNavCaptureFrame(QWidget* parent = nullptr);
+    explicit Tnav_captureframe(QWidget* parent = nullptr);
 
     void SetTransport(std::shared_ptr<IDvTransport> transport);
     IDvTransport* transport() const { return m_transport.get(); }
@@ -62,6 +62,6 @@ public:
     QLabel* image1;
     QLabel* TimecodePanel;
     QCheckBox* cbStopQuittant;
-    TNavCaptureFrame* nav_captureframe1;
+    Tnav_captureframe* nav_captureframe1;
     bool showFlag = true; // shown or not whenever a source binds to it
 };

@@ -1,0 +1,221 @@
+// The camcorder windows: how DV sources bind to them, with devices of the test's own, and the
+// virtual deck driven through the whole program.
+#include "CameraWindows.h"
+#include "CamForm.h"
+#include "CaptureForm.h"
+#include "Dm.h"
+#include "ParameterTable.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "RecordingController.h"
+#include "Sandbox.h"
+#include "SceneDetect.h"
+#include "SourcesController.h"
+#include "SuperAction.h"
+#include "WaitFor.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeTransport : public IDvTransport {
+public:
+    explicit FakeTransport(bool vcr) : m_vcr(vcr) {}
+    bool setMode(Mode m) override {
+        sent.push_back(m);
+        current = m;
+        return true;
+    }
+    Mode mode() const override { return current; }
+    Timecode timecode() const override { return {0, 12, 34, 56, true}; }
+    bool isVcr() const override { return m_vcr; }
+    bool isCamera() const override { return !m_vcr; }
+    std::vector<int> sent;
+    Mode current = ED_MODE_PLAY;
+
+private:
+    bool m_vcr;
+};
+
+struct FakeDevice {
+    std::shared_ptr<FakeTransport> transport;
+    std::unique_ptr<TCaptureDevice> device;
+    TVideoSource video;
+    TAudioSource audio;
+    FakeDevice(const QString& name, bool vcr) : transport(std::make_shared<FakeTransport>(vcr)) {
+        TDeviceDescriptor d;
+        d.id = name;
+        d.friendlyName = name;
+        d.caps = gst_caps_from_string("video/x-dv, systemstream=(boolean)true");
+        d.transport = transport;
+        d.createSource = [] { return static_cast<GstElement*>(nullptr); };
+        device = CreateCaptureDevice(d, 1);
+        for (TavFlux* f : {static_cast<TavFlux*>(&video), static_cast<TavFlux*>(&audio)}) {
+            f->Device = device.get();
+            f->Connected = true;
+        }
+    }
+};
+
+} // namespace
+
+TEST(CameraWindows, SourcesBindReleaseAndTheKeyboardCamera) {
+    QWidget main;
+    TCameraWindows cameras(&main);
+    cameras.window(0)->showFlag = cameras.window(1)->showFlag = true;
+    FakeDevice deck("Caméscope A", true), camera("Caméscope B", false);
+
+    // One device for picture and sound: one window, bound once.
+    cameras.Bind(deck.video, nullptr);
+    cameras.Bind(deck.audio, &deck.video);
+    EXPECT_EQ(deck.video.CameraWindow, cameras.window(0));
+    EXPECT_EQ(deck.audio.CameraWindow, cameras.window(0));
+    EXPECT_TRUE(deck.video.HasTransport && deck.video.IsVcr);
+    EXPECT_EQ(cameras.window(0)->windowTitle(), "Caméscope A");
+    // A second device takes window 2.
+    cameras.Bind(camera.audio, &deck.video);
+    EXPECT_EQ(camera.audio.CameraWindow, cameras.window(1));
+    EXPECT_TRUE(camera.audio.IsCamera);
+
+    // The keyboard camera starts on window 1 and switches only to a visible window.
+    EXPECT_EQ(cameras.keyboardCamera(), 0);
+    cameras.window(1)->hide();
+    cameras.Toggle();
+    EXPECT_EQ(cameras.keyboardCamera(), 0);
+    main.show();
+    cameras.window(1)->show();
+    cameras.Toggle();
+    EXPECT_EQ(cameras.keyboardCamera(), 1);
+    EXPECT_TRUE(cameras.window(1)->keyboardCamera());
+    EXPECT_FALSE(cameras.window(0)->keyboardCamera());
+    cameras.keyboardBar()->Stop();
+    EXPECT_EQ(camera.transport->sent, (std::vector<int>{4297}));
+
+    // The pilot action shows a deck's window, never a camera's.
+    const bool shown = cameras.window(0)->isVisible();
+    cameras.ShowPilot(&deck.video);
+    EXPECT_NE(cameras.window(0)->isVisible(), shown);
+    EXPECT_EQ(cameras.window(0)->showFlag, !shown);
+    const bool cameraShown = cameras.window(1)->isVisible();
+    cameras.ShowPilot(&camera.audio);
+    EXPECT_EQ(cameras.window(1)->isVisible(), cameraShown);
+
+    // The refresh shows the tape's timecode.
+    cameras.Refresh(&deck.video, &camera.audio);
+    EXPECT_EQ(cameras.window(0)->TimecodePanel->text(), "0:12:34:56");
+
+    // Released with "Stop en quittant": Stop, the window free, the keyboard passed on.
+    cameras.window(1)->cbStopQuittant->setChecked(true);
+    cameras.Release(camera.audio);
+    EXPECT_EQ(camera.transport->sent.back(), 4297);
+    EXPECT_FALSE(cameras.window(1)->nav_captureframe1->hasTransport());
+    EXPECT_FALSE(camera.audio.HasTransport);
+    EXPECT_EQ(cameras.keyboardCamera(), 0);
+    cameras.window(0)->cbStopQuittant->setChecked(false);
+    const size_t sent = deck.transport->sent.size();
+    cameras.Release(deck.video);
+    EXPECT_EQ(deck.transport->sent.size(), sent);
+}
+
+// The virtual deck through the whole program: its window runs with the tape, the keys move
+// the tape for real, and "Stop en quittant" stops it at close.
+TEST(CameraWindows, VirtualDeckDrivenFromTheProgram) {
+    Sandbox box;
+    std::shared_ptr<IDvTransport> tape;
+    {
+        TCaptureForm form;
+        Tdm dm;
+        Tplaque plaque(&form);
+        TRaccourcisForm raccourcis;
+        form.attachModules(&dm, &plaque, &raccourcis);
+        form.setCommandLine({"/sv=DV Source - Video"});
+        form.show();
+        ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+        ASSERT_TRUE(waitFor([&] {
+            return form.sources->currentVideo() && form.sources->currentVideo()->HasTransport;
+        }));
+        TVideoSource* video = form.sources->currentVideo();
+        tape = video->Device->Moniker.transport;
+        TcamForm* window = form.cameras->window(0);
+        EXPECT_EQ(video->CameraWindow, window);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->windowTitle(), "DV virtuel");
+        EXPECT_TRUE(video->IsVcr);
+
+        ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 5; }, 60000));
+        const QString first = window->TimecodePanel->text();
+        EXPECT_TRUE(waitFor([&] { return window->TimecodePanel->text() != first; }));
+        EXPECT_TRUE(waitFor([&] { return !window->Label1->text().isEmpty(); }));
+
+        // Ctrl+End of the main window: the tape stops and no picture comes.
+        form.action("cam_Stop")->executeInteractive(&form);
+        EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_STOP);
+        waitFor([] { return false; }, 300);
+        const quint64 stopped = dm.previewFrames();
+        waitFor([] { return false; }, 400);
+        EXPECT_LE(dm.previewFrames(), stopped + 1);
+        // Fast forward from stop winds; Ins then plays.
+        form.action("cam_AvanceRapide")->executeInteractive(&form);
+        EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_FF);
+        form.action("cam_PlayPause")->executeInteractive(&form);
+        EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_PLAY);
+        EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > stopped + 5; }));
+        ASSERT_TRUE(window->cbStopQuittant->isChecked()); // ticked by default
+        form.hide();
+    }
+    EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_STOP);
+}
+
+// Started with "/s", the tape is stopped; a recording that runs while the tape stands gains
+// nothing, and its file is finished at once when it stops.
+TEST(CameraWindows, RecordingWhileTheTapeIsStopped) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    form.setCommandLine({"/sv=DV Source - Video", "/sa=DV Source - Audio",
+                         "/format_capture=dv type 2 natif", "/s"});
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    form.recorder->RecomputeNextName();
+    ASSERT_TRUE(waitFor([&] {
+        return form.sources->currentVideo() && form.sources->currentVideo()->HasTransport &&
+               form.sources->currentVideo()->Device->Transport()->mode() ==
+                   IDvTransport::ED_MODE_STOP;
+    }));
+    IDvTransport* tape = form.sources->currentVideo()->Device->Transport();
+    form.action("cam_Play")->executeInteractive(&form);
+    ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 10; }, 60000));
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    ASSERT_EQ(form.recorder->state(), RecordingState::rsRecording);
+    const QString file = form.recorder->currentFile();
+    pause(1500);
+    form.action("cam_Stop")->executeInteractive(&form);
+    EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_STOP);
+    pause(300);
+    const quint64 recorded = dm.recordedFrames();
+    pause(800);
+    EXPECT_LE(dm.recordedFrames(), recorded + 1);
+    QElapsedTimer clock;
+    clock.start();
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(form.recorder->state(), RecordingState::rsPreview);
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
+    probe.waitForFinished(60000);
+    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
+    EXPECT_GE(info.section(',', 1).toInt(), 20) << info.toStdString();
+    form.hide();
+}
