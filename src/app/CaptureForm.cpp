@@ -431,8 +431,10 @@ void TCaptureForm::placeCameraWindows() {
         return;
     for (int i = 0; i < 2; ++i) {
         const QRect r = (i == 0 ? raCam1 : raCam2)->Value;
-        if (r.width() > 0 && r.height() > 0)
-            cameras->window(i)->move(r.topLeft());
+        // Nothing stored yet: below the main window.
+        cameras->window(i)->move(r.width() > 0 && r.height() > 0
+                                     ? r.topLeft()
+                                     : QPoint(geometry().left(), geometry().bottom() + 1));
     }
 }
 

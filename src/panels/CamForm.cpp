@@ -64,9 +64,9 @@ Tnav_captureframe::Tnav_captureframe(QWidget* parent) : QWidget(parent) {
     const struct {
         QAction* action;
         const char* glyph;
-    } buttons[] = {{cam_ReculeRapide, "⏪"}, {cam_ReculeLent, "◁"}, {cam_Play, "▶"},
-                   {cam_Pause, "⏸"},      {cam_Stop, "⏹"},     {cam_AvanceLent, "▷"},
-                   {cam_AvanceRapide, "⏩"}};
+    } buttons[] = {{cam_ReculeRapide, "◀◀"}, {cam_ReculeLent, "◁"}, {cam_Play, "▶"},
+                   {cam_Pause, "❙❙"},        {cam_Stop, "■"},       {cam_AvanceLent, "▷"},
+                   {cam_AvanceRapide, "▶▶"}};
     for (const auto& b : buttons) {
         auto* button = new QToolButton(this);
         button->setDefaultAction(b.action);
