@@ -1,6 +1,7 @@
 #include "SourcesController.h"
 
 #include "CameraWindows.h"
+#include "InputsMenu.h"
 
 #include "AlsaMixer.h"
 #include "CaptureForm.h"
@@ -9,6 +10,7 @@
 #include "DvTransport.h"
 #include "Log.h"
 #include "ParameterTable.h"
+#include "Prompts.h"
 #include "SourcesFrame.h"
 #include "V4l2Controls.h"
 
@@ -220,6 +222,13 @@ bool TSourcesController::ConnectVideo(TVideoSource* source) {
         return false;
     }
     bindTransport(*source, m_audio, m_frame.sbVideoPilotVCR);
+    // A capture card's inputs: the one chosen last is routed again (-1: none chosen).
+    const QString node = device->Kind == dkVideo ? device->Moniker.v4l2Path : QString();
+    m_crossbar = node.isEmpty() || !openInputs ? nullptr : TCrossbar::Create(openInputs(node));
+    if (m_crossbar && m_crossbar->InputCount() == 0)
+        m_crossbar.reset();
+    if (m_crossbar && Prm.videoInputSelect->Value >= 0)
+        m_crossbar->SelectInput(Prm.videoInputSelect->Value);
     source->StreamKind = device->Kind == dkDV ? 5 : 1;
     source->Connected = true;
     m_video = source;
@@ -235,6 +244,7 @@ void TSourcesController::DisconnectVideo(TVideoSource* source, bool full) {
     m_dm.RemovePreviewVideoChain();
     source->Device->KillVideoGraph(m_dm);
     m_frame.sbVideoPilotVCR->hide();
+    m_crossbar.reset();
     if (full && !(m_audio && m_audio->Device == source->Device)) {
         releaseTransport(*source);
         source->Device->KillSourceGraph(m_dm);
@@ -497,6 +507,28 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
     if (controls && !controls->List().empty()) {
         menu.addAction(QStringLiteral("Filtre de Capture Vidéo..."), this,
                        [this, path] { showControlsDialog(path); });
+    }
+    if (video && m_crossbar) {
+        menu.addAction(QStringLiteral("Crossbar Vidéo..."), this, [this] {
+            const int chosen = inputs::ShowCrossbarDialog(&m_form, *m_crossbar);
+            if (chosen >= 0)
+                Prm.videoInputSelect->Value = chosen;
+        });
+        if (const TV4l2Input* tuner = m_crossbar->tunerInput();
+            tuner && m_crossbar->device()->Tuner(tuner->tunerIndex)) {
+            const unsigned index = tuner->tunerIndex;
+            menu.addAction(QStringLiteral("Tuner TV..."), this, [this, index] {
+                inputs::ShowTunerDialog(&m_form, *m_crossbar->device(), index);
+            });
+            menu.addAction(QStringLiteral("TV Audio..."), this, [this, index] {
+                inputs::ShowTvAudioDialog(&m_form, *m_crossbar->device(), index);
+            });
+        }
+        if (!inputs::AddInputsMenu(menu, *m_crossbar, Prm.videoInputSelect->Value, [this](int k) {
+                Prm.videoInputSelect->Value = k;
+                m_crossbar->SelectInput(k);
+            }))
+            prompts().error(&m_form, QStringLiteral("Assertion failure (AVgraph, line 1124)"));
     }
     if (menu.isEmpty()) {
         QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureDevice.h"
+#include "Crossbar.h"
 #include "Sources.h"
 
 #include <QObject>
@@ -55,6 +56,13 @@ public:
     // Shutdown: both current sources disconnected, fully.
     void DisconnectAll();
 
+    // The inputs of the connected capture card (none for other sources).
+    TCrossbar* crossbar() const { return m_crossbar.get(); }
+    // Opens a card's inputs (tests put a double here).
+    std::function<std::unique_ptr<IV4l2Inputs>(const QString&)> openInputs = OpenV4l2Inputs;
+    // The video settings menu as the settings button shows it.
+    void FillSettingsMenu(QMenu& menu, bool video) { fillSettingsMenu(menu, video); }
+
 private:
     void bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot);
     void releaseTransport(TavFlux& source);
@@ -84,4 +92,5 @@ private:
     TVideoSource* m_video = nullptr;
     TAudioSource* m_audio = nullptr;
     QTimer* m_deviceChange = nullptr;
+    std::unique_ptr<TCrossbar> m_crossbar; // rebuilt at each video connection
 };

@@ -176,10 +176,13 @@ TEST(RecordingEndToEnd, RecordingWaitsForItsSourceToBeReady) {
     qputenv("XDG_DATA_HOME", box.path("data").toUtf8());
 
     Program p;
-    p.form.setCommandLine({"/sv=MPEG virtuel", "/format_capture=flux mpeg2 natif", "/c"});
+    p.form.setCommandLine({"/sv=MPEG virtuel", "/format_capture=flux mpeg2 natif"});
     p.form.show();
     ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([&] { return Prm.captureFormat->Value == cfMpeg2Native; }));
     Prm.videoDirectory->Value = box.path("videos") + "/";
+    p.form.recorder->RecomputeNextName();
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
     EXPECT_TRUE(p.form.recorder->waitingForSource());
     EXPECT_TRUE(waitFor(

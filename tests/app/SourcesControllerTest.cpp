@@ -1,6 +1,7 @@
 #include "SourcesController.h"
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "FakeV4l2Card.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QMenu>
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,6 +45,8 @@ public:
                                                "framerate=25/1"
                                              : "audio/x-raw,format=S16LE,rate=48000,channels=2");
             const bool broken = names[i] == QStringLiteral("Cassée");
+            if (isVideo && names[i] == QStringLiteral("Carte TV"))
+                d.v4l2Path = QStringLiteral("/dev/fake-card");
             d.createSource = [isVideo, broken]() -> GstElement* {
                 if (broken) // fails when it starts, as an unplugged camera does
                     return gst_parse_bin_from_description("filesrc location=/nonexistent/camera",
@@ -127,5 +131,64 @@ TEST(SourcesController, NamesFormatsExclusionAndUnplugging) {
     ASSERT_TRUE(waitFor([&] { return frame.cboxvideo->findText("Webcam #2") < 0; }));
     ASSERT_NE(sources.currentVideo(), nullptr);
     EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
+    p.form.hide();
+}
+
+// A TV card's inputs: routed again at connection from "Video Input Select", listed by name
+// under "Entrées Vidéo", a choice stored and routed.
+TEST(SourcesController, InputsOfACaptureCard) {
+    Sandbox box;
+    Program p;
+    p.devices->video = QStringList{"Carte TV", "Webcam"};
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    auto log = std::make_shared<FakeV4l2Card::Log>();
+    p.form.sources->openInputs = [log](const QString& node) -> std::unique_ptr<IV4l2Inputs> {
+        if (node != "/dev/fake-card")
+            return nullptr;
+        return std::make_unique<FakeV4l2Card>(
+            std::vector<TV4l2Input>{FakeV4l2Card::input(0, "Tuner 1", true, 1),
+                                    FakeV4l2Card::input(1, "Composite"),
+                                    FakeV4l2Card::input(2, "S-Video")},
+            log);
+    };
+    p.form.sources->SelectVideoSource("Webcam");
+    EXPECT_EQ(p.form.sources->crossbar(), nullptr);
+    Prm.videoInputSelect->Value = 2;
+    p.form.sources->SelectVideoSource("Carte TV");
+    ASSERT_NE(p.form.sources->crossbar(), nullptr);
+    EXPECT_EQ(log->selected, std::vector<int>{2});
+
+    QMenu menu;
+    p.form.sources->FillSettingsMenu(menu, true);
+    QStringList entries;
+    QMenu* inputs = nullptr;
+    for (QAction* a : menu.actions()) {
+        entries << a->text();
+        if (a->menu())
+            inputs = a->menu();
+    }
+    EXPECT_TRUE(entries.contains("Crossbar Vidéo...")) << entries.join('|').toStdString();
+    ASSERT_NE(inputs, nullptr);
+    EXPECT_EQ(menu.actions().last()->text(), "Entrées Vidéo");
+    QStringList names;
+    int checked = -1;
+    for (int i = 0; i < inputs->actions().size(); ++i) {
+        names << inputs->actions()[i]->text();
+        if (inputs->actions()[i]->isChecked())
+            checked = i;
+    }
+    EXPECT_EQ(names, QStringList({"Video Tuner", "Video Composite", "Video SVideo"}));
+    EXPECT_EQ(checked, 2); // the input chosen before, not switched away by opening the menu
+    inputs->actions()[1]->trigger();
+    EXPECT_EQ(Prm.videoInputSelect->Value, 1);
+    EXPECT_EQ(log->selected.back(), 1);
+    EXPECT_TRUE(inputs->actions()[1]->isChecked());
+
+    // Without a choice stored, the tuner is checked and routed.
+    Prm.videoInputSelect->Value = -1;
+    QMenu again;
+    p.form.sources->FillSettingsMenu(again, true);
+    EXPECT_EQ(log->selected.back(), 0);
     p.form.hide();
 }
