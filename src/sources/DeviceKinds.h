@@ -3,6 +3,7 @@
 #include "CaptureDevice.h"
 
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <mutex>
 
@@ -33,6 +34,14 @@ private:
     static void OnPadAdded(GstElement* demux, GstPad* pad, gpointer self);
     void LinkDemuxPad(GstPad* pad);
     static GstPadProbeReturn OnDecodedCaps(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    static GstPadProbeReturn DropDamagedFrame(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+
+public:
+    // Frames of the tape that were not whole (a dropout, a frame cut short) and were left out.
+    uint64_t damagedFrames() const { return m_damaged.load(); }
+
+private:
+    std::atomic<uint64_t> m_damaged{0}; // counted on the streaming thread
 
     GstBin* m_bin = nullptr; // the pipeline holding the source part (not owned)
     // Source part: source -> scene detector -> dv_muxinfinite -> queue -> dv_splitter.

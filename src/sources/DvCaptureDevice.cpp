@@ -1,3 +1,4 @@
+#include "DVPacks.h"
 #include "DeviceKinds.h"
 #include "GstUtil.h"
 #include "Log.h"
@@ -106,6 +107,12 @@ GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
         return nullptr;
     }
     m_padAdded = g_signal_connect(m_demux, "pad-added", G_CALLBACK(OnPadAdded), this);
+    // A damaged frame must not reach the splitter, which would cut the stream wrongly from
+    // there on and stop the source: it is left out, as a lost frame is.
+    if (GstPad* out = gst_element_get_static_pad(m_source, "src")) {
+        gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_BUFFER, DropDamagedFrame, this, nullptr);
+        gst_object_unref(out);
+    }
     SyncWithParent({m_demux, m_splitQueue, m_muxTee, m_sceneDetector, m_source});
     SourceFilter = m_source;
     return m_source;
@@ -146,6 +153,26 @@ void TDVCaptureDevice::LinkDemuxPad(GstPad* pad) {
     if (gst_pad_link(pad, sink) != GST_PAD_LINK_OK)
         qCWarning(lcVidorra) << "cannot link the DV splitter's" << name << "output";
     gst_object_unref(sink);
+}
+
+GstPadProbeReturn TDVCaptureDevice::DropDamagedFrame(GstPad*, GstPadProbeInfo* info,
+                                                     gpointer self) {
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    const gsize size = gst_buffer_get_size(buffer);
+    // Only whole-frame buffers are judged; a source that cuts its stream otherwise passes.
+    if (size != dv::kFrameSize525 && size != dv::kFrameSize625)
+        return GST_PAD_PROBE_OK;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    const bool whole = dv::IsWholeFrame({map.data, map.size});
+    gst_buffer_unmap(buffer, &map);
+    if (whole)
+        return GST_PAD_PROBE_OK;
+    auto* device = static_cast<TDVCaptureDevice*>(self);
+    if (device->m_damaged.fetch_add(1) == 0)
+        qCWarning(lcVidorra) << "damaged DV frames are left out of" << device->FriendlyName;
+    return GST_PAD_PROBE_DROP;
 }
 
 GstPadProbeReturn TDVCaptureDevice::OnDecodedCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {

@@ -1,8 +1,13 @@
 // Recording branches on the running pipeline, fed by the built-in virtual devices; the files
 // are checked with ffprobe.
 #include "CaptureDevice.h"
+#include "DVClip.h"
+#include "DVGenerator.h"
+#include "DVPacks.h"
+#include "DeviceKinds.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "LiveDeckSrc.h"
 #include "PatchFrameRate.h"
 #include "RecoveryJournal.h"
 #include "Sandbox.h"
@@ -112,7 +117,8 @@ Probe probe(const QString& file) {
 // The module with virtual devices connected and previewing.
 class Rig {
 public:
-    explicit Rig(const QString& videoName, const QString& audioName = "Signal de test") {
+    explicit Rig(const QString& videoName, const QString& audioName = "Signal de test",
+                 const TDeviceDescriptor* own = nullptr) {
         TEnumeratorOptions options;
         options.deviceMonitor = false;
         options.firewire = false;
@@ -120,6 +126,8 @@ public:
         for (const TDeviceDescriptor& d : m_enumerator->enumerate(TDeviceCategory::Video))
             if (!videoName.isEmpty() && d.friendlyName == videoName)
                 m_video = CreateCaptureDevice(d, 1);
+        if (own)
+            m_video = CreateCaptureDevice(*own, 1);
         for (const TDeviceDescriptor& d : m_enumerator->enumerate(TDeviceCategory::Audio))
             if (!audioName.isEmpty() && d.friendlyName == audioName)
                 m_audio = CreateCaptureDevice(d, 1);
@@ -159,6 +167,7 @@ public:
     }
     bool ok() const { return m_ok; }
     GstElement* detector() const { return m_video ? m_video->SceneDetector() : nullptr; }
+    TCaptureDevice* video() const { return m_video.get(); }
 
     Sandbox box;
     Tdm dm;
@@ -497,4 +506,80 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+namespace {
+
+// A camcorder tape with dropouts: a generated clip played in a loop in which one frame is
+// zeroed, one has random bytes over its picture blocks and one claims the 525/60 system.
+class DamagedTape : public IDeckFeed {
+public:
+    explicit DamagedTape(const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray clip = f.readAll();
+        for (qsizetype at = 0; at + qsizetype(dv::kFrameSize625) <= clip.size();
+             at += qsizetype(dv::kFrameSize625))
+            m_frames.emplace_back(clip.constData() + at, clip.constData() + at + dv::kFrameSize625);
+        if (m_frames.size() < 40)
+            return;
+        std::fill(m_frames[10].begin(), m_frames[10].end(), 0);
+        std::mt19937 random(3);
+        for (size_t i = 6 * 80; i < 140 * 80; ++i)
+            m_frames[20][3 * dv::kSequenceSize + i] = uint8_t(random());
+        m_frames[30][3] &= 0x7F;
+    }
+    int readiness() const override { return m_frames.empty() ? -1 : 1; }
+    GstCaps* caps() const override {
+        return gst_caps_new_simple("video/x-dv", "systemstream", G_TYPE_BOOLEAN, TRUE, nullptr);
+    }
+    GstClockTime frameDuration() const override { return 40 * GST_MSECOND; }
+    GstBuffer* nextFrame() override {
+        const std::vector<uint8_t>& f = m_frames[m_next++ % m_frames.size()];
+        return gst_buffer_new_memdup(f.data(), f.size());
+    }
+    const std::vector<std::vector<uint8_t>>& frames() const { return m_frames; }
+
+private:
+    std::vector<std::vector<uint8_t>> m_frames;
+    size_t m_next = 0;
+};
+
+} // namespace
+
+// A tape with dropouts records through them in every DV format: the damaged frames are left
+// out (and count as lost), the source goes on.
+TEST(Recording, DamagedTapeRecordsThroughItsDropouts) {
+    Sandbox box;
+    dv::ClipSpec spec;
+    spec.frames = 50;
+    std::string error;
+    ASSERT_TRUE(dv::GenerateClip(box.path("tape.dv").toStdString(), spec, &error)) << error;
+    auto tape = std::make_shared<DamagedTape>(box.path("tape.dv"));
+    ASSERT_EQ(tape->frames().size(), 50u);
+    EXPECT_TRUE(dv::IsWholeFrame(tape->frames()[0]));
+    EXPECT_FALSE(dv::IsWholeFrame(tape->frames()[10]));
+    EXPECT_FALSE(dv::IsWholeFrame(tape->frames()[30]));
+
+    TDeviceDescriptor d;
+    d.id = "test:tape";
+    d.friendlyName = "Bande abîmée";
+    d.caps = tape->caps();
+    d.createSource = [tape] { return MakeLiveDeck(tape); };
+    Rig rig("", "DV", &d);
+    ASSERT_TRUE(rig.ok());
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
+    for (const uint8_t format : {uint8_t(1), uint8_t(2), uint8_t(9)}) {
+        SCOPED_TRACE(int(format));
+        const Probe p = record(rig, format, QString("abime%1.avi").arg(format), 3000);
+        ASSERT_NE(p.of("video"), nullptr);
+        // Three seconds at 25 frames a second, less what the dropouts cost.
+        EXPECT_GE(p.of("video")->frames, 60);
+    }
+    const auto* dvDevice = static_cast<TDVCaptureDevice*>(rig.video());
+    EXPECT_GE(dvDevice->damagedFrames(), 3u);
+    // The preview goes on.
+    const quint64 shown = rig.dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return rig.dm.previewFrames() > shown + 10; }, 5000));
 }

@@ -222,4 +222,18 @@ void CopyHeaders(std::span<const uint8_t> frame, uint8_t* dst) {
     }
 }
 
+bool IsWholeFrame(std::span<const uint8_t> frame) {
+    const bool pal = frame.size() == kFrameSize625;
+    if (!pal && frame.size() != kFrameSize525)
+        return false;
+    const int sequences = pal ? 12 : 10;
+    for (int i = 0; i < sequences; ++i) {
+        const uint8_t* id = frame.data() + size_t(i) * kSequenceSize;
+        if ((id[0] & 0xF0) != 0x10 || (id[1] >> 4) != i || id[2] != 0 ||
+            ((id[3] & 0x80) != 0) != pal)
+            return false;
+    }
+    return true;
+}
+
 } // namespace dv

@@ -43,6 +43,12 @@ inline constexpr uint8_t kPackRecTime = 0x63;
 // The bytes of DIF sequence i of a frame that are present (possibly fewer than 12000, or none).
 std::span<const uint8_t> Sequence(std::span<const uint8_t> frame, int i);
 
+// Whether a buffer holds one whole frame: the size of a 525/60 or 625/50 frame, and every DIF
+// sequence opening with its header block (section 0, its own sequence number, the reserved bit
+// set) whose 625/50 flag agrees with the size. A tape dropout (zeroed blocks), a frame cut
+// short on the bus or a damaged header fails.
+bool IsWholeFrame(std::span<const uint8_t> frame);
+
 struct RecDateTime {
     int year = -1; // -1: no date pack
     int month = 0, day = 0, hours = 0, minutes = 0, seconds = 0;
