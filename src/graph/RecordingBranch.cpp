@@ -228,9 +228,11 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     GstElement* queue = Make("queue", name);
     if (!queue)
         return nullptr;
-    // Room for a few seconds of a slow encoder; the source is never held up for long.
+    // Room for a few seconds of a slow encoder. Past that the branch loses its oldest buffers
+    // rather than hold up the tee: the source stays live and the preview goes on, and the
+    // pictures lost show as gaps that the capture gate counts as lost frames.
     g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
-                 guint64(3 * GST_SECOND), nullptr);
+                 guint64(3 * GST_SECOND), "leaky", 2 /* downstream */, nullptr);
     auto tap = std::make_unique<TapPad>();
     tap->tee = GST_ELEMENT(gst_object_ref(tee));
     tap->queue = queue;

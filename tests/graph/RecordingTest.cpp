@@ -583,3 +583,44 @@ TEST(Recording, DamagedTapeRecordsThroughItsDropouts) {
     const quint64 shown = rig.dm.previewFrames();
     EXPECT_TRUE(waitFor([&] { return rig.dm.previewFrames() > shown + 10; }, 5000));
 }
+
+// A recording slower than real time (here a file writer that takes 100 ms a picture) loses
+// pictures, counted as lost, rather than hold up the source: the preview keeps its rate.
+TEST(Recording, SlowBranchLosesPicturesNotThePreview) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    const QString file = rig.box.path("lent.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(5, file, nullptr)) << rig.dm.lastError().toStdString();
+    GstIterator* it = gst_bin_iterate_recurse(rig.dm.pipeline());
+    GValue item = G_VALUE_INIT;
+    std::vector<GstPad*> slowed;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* e = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* f = gst_element_get_factory(e);
+        if (f && g_str_equal(GST_OBJECT_NAME(f), "filesink"))
+            slowed.push_back(gst_element_get_static_pad(e, "sink"));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    ASSERT_FALSE(slowed.empty());
+    for (GstPad* pad : slowed)
+        gst_pad_add_probe(
+            pad, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad*, GstPadProbeInfo*, gpointer) {
+                QThread::msleep(100);
+                return GST_PAD_PROBE_OK;
+            },
+            nullptr, nullptr);
+    pump(3000); // the branch's queue fills
+    const quint64 before = rig.dm.previewFrames();
+    QElapsedTimer clock;
+    clock.start();
+    pump(3000);
+    const double rate = (rig.dm.previewFrames() - before) * 1000.0 / clock.elapsed();
+    EXPECT_GT(rate, 18.0);
+    EXPECT_GT(rig.dm.droppedFrames(), 10u);
+    for (GstPad* pad : slowed)
+        gst_object_unref(pad);
+    rig.dm.EndRecordingPart();
+}
