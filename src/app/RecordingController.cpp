@@ -267,7 +267,9 @@ void TRecordingController::HaltGraph() {
                                                   "être relu.")
                                        .arg(m_currentFile));
     const quint64 dropped = m_dm.droppedFrames();
-    m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    // After a cut the next name was taken already and never used: it stays.
+    if (m_nextName == m_currentFile)
+        m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     const QString scn = closeSceneFile();
@@ -281,8 +283,12 @@ void TRecordingController::CutRecording() {
     post([this] {
         if (!m_machine.recording() || !m_partOpen)
             return;
-        const QString newFile =
+        // A cut happens while recording, where no question can wait: it never overwrites a
+        // file, it takes the next free number.
+        QString newFile =
             m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+        for (int tries = 0; QFileInfo::exists(newFile) && tries < 10000; ++tries)
+            newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
         if (m_sceneDetector)
             vrSceneDetectEndPart(m_sceneDetector);
         closeSceneFile();

@@ -6,6 +6,7 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "StatusPanels.h"
 #include "SuperAction.h"
 #include "VirtualDevices.h"
@@ -232,4 +233,39 @@ TEST(RecordingEndToEnd, RecordingStoppedBeforeItsSourceLeavesNoFile) {
     EXPECT_TRUE(QDir(box.path("videos")).entryList(QDir::Files).isEmpty());
     p.form.hide();
     ::close(lock);
+}
+
+// A cut never overwrites a file (no question can wait while recording): it takes the next free
+// number; and the next name after the stop is the number after the last file written.
+TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    Program p;
+    p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([] { return Prm.captureFormat->Value == cfWav; }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    Prm.videoDate->Value = false;
+    p.form.recorder->RecomputeNextName();
+    const QString first = p.form.recorder->nextVideoFileName();
+    ASSERT_TRUE(first.endsWith("_0.wav")) << first.toStdString();
+    auto numbered = [&](int n) {
+        return QString(first).replace("_0.wav", QString("_%1.wav").arg(n));
+    };
+    ASSERT_TRUE(Sandbox::write(numbered(1), "ancien"));
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    pause(500);
+    p.form.action("acCouper")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.recorder->currentFile(), numbered(2));
+    pause(500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(Sandbox::read(numbered(1)), "ancien");
+    EXPECT_TRUE(probe(numbered(2)).contains("codec_name=pcm_s16le"));
+    EXPECT_EQ(p.form.recorder->nextVideoFileName(), numbered(3));
+    EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('|').toStdString();
+    p.form.hide();
 }
