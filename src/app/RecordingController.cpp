@@ -75,7 +75,7 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
     connect(&m_dm, &Tdm::recordingEndedByError, this,
             [this](const QString& file, const QString& message) {
                 stoppedByRecordingSide(
-                    QStringLiteral("L'enregistrement de %1 a été arrêté : %2").arg(file, message));
+                    QStringLiteral("L'enregistrement de %1 a été arrêté : %2.").arg(file, message));
             });
     connect(&m_dm, &Tdm::recordingNeedsRollover, this, [this] {
         // A WAV or MP3 file is about to reach 4 GiB: the recording goes on in a new file.

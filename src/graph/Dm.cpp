@@ -523,9 +523,9 @@ void Tdm::handleBusMessage(GstMessage* message) {
         GError* error = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
-        const QString text = QString::fromUtf8(error ? error->message : "");
+        const QString text = FrenchErrorReason(error);
         qCWarning(lcVidorra) << "pipeline error from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
-                             << ":" << text << (debug ? debug : "");
+                             << ":" << (error ? error->message : "") << (debug ? debug : "");
         g_clear_error(&error);
         g_free(debug);
         if (m_audioSinkFailed && m_audioSink &&
@@ -557,4 +557,43 @@ void Tdm::handleBusMessage(GstMessage* message) {
     default:
         break;
     }
+}
+
+QString FrenchErrorReason(const GError* error) {
+    if (!error)
+        return QStringLiteral("une erreur inconnue s'est produite");
+    if (error->domain == GST_RESOURCE_ERROR) {
+        switch (error->code) {
+        case GST_RESOURCE_ERROR_NO_SPACE_LEFT:
+            return QStringLiteral("le disque est plein");
+        case GST_RESOURCE_ERROR_OPEN_WRITE:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+        case GST_RESOURCE_ERROR_WRITE:
+        case GST_RESOURCE_ERROR_CLOSE:
+        case GST_RESOURCE_ERROR_SYNC:
+            return QStringLiteral("le fichier ne peut pas être écrit");
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_READ:
+            return QStringLiteral("la source ne peut pas être lue");
+        case GST_RESOURCE_ERROR_BUSY:
+            return QStringLiteral("le périphérique est occupé");
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            return QStringLiteral("l'accès est refusé");
+        default:
+            break;
+        }
+    } else if (error->domain == GST_STREAM_ERROR) {
+        switch (error->code) {
+        case GST_STREAM_ERROR_ENCODE:
+            return QStringLiteral("l'encodage a échoué");
+        case GST_STREAM_ERROR_DECODE:
+        case GST_STREAM_ERROR_FORMAT:
+        case GST_STREAM_ERROR_WRONG_TYPE:
+            return QStringLiteral("le flux ne peut pas être lu");
+        default:
+            break;
+        }
+    }
+    return QStringLiteral("une erreur s'est produite (%1)").arg(QString::fromUtf8(error->message));
 }

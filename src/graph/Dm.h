@@ -140,7 +140,9 @@ signals:
     // receiver cuts to a new file), the device feeding it failed.
     void recordingStoppedByDiskReserve(const QString& fileName);
     void recordingNeedsRollover();
-    void recordingEndedByError(const QString& fileName, const QString& message);
+    // A recording part ended by an error of its branch; reason is in French ("le disque est
+    // plein").
+    void recordingEndedByError(const QString& fileName, const QString& reason);
 
 private:
     void createOwnElements();
@@ -237,3 +239,7 @@ private:
     std::atomic<bool> m_dropDecoding{false};     // read by the decode probe
     std::atomic<bool> m_audioSinkFailed{false};  // set by the bus handler, read by a probe
 };
+
+// What a GStreamer error means for the user, in French: "le disque est plein", "le fichier ne
+// peut pas être écrit" ...; the element's own text, in parentheses, for the others.
+QString FrenchErrorReason(const GError* error);

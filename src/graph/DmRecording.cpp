@@ -244,9 +244,7 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
                 return;
             const QString file = m_recording->fileName();
             EndRecordingPart();
-            emit recordingEndedByError(file,
-                                       QStringLiteral("L'enregistrement de %1 s'est arrêté : %2")
-                                           .arg(QDir::toNativeSeparators(file), text));
+            emit recordingEndedByError(file, text);
         });
     }
     m_diskTimer->start();

@@ -624,3 +624,18 @@ TEST(Recording, SlowBranchLosesPicturesNotThePreview) {
         gst_object_unref(pad);
     rig.dm.EndRecordingPart();
 }
+
+// What stops a recording is told in French, once: a full disk is "le disque est plein".
+TEST(Recording, ErrorsAreToldInFrench) {
+    GError* full = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT,
+                                       "No space left on the resource.");
+    EXPECT_EQ(FrenchErrorReason(full), "le disque est plein");
+    g_error_free(full);
+    GError* write = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_WRITE, "x");
+    EXPECT_EQ(FrenchErrorReason(write), "le fichier ne peut pas être écrit");
+    g_error_free(write);
+    GError* other = g_error_new_literal(GST_CORE_ERROR, GST_CORE_ERROR_PAD, "Internal");
+    EXPECT_EQ(FrenchErrorReason(other), "une erreur s'est produite (Internal)");
+    g_error_free(other);
+    EXPECT_FALSE(FrenchErrorReason(nullptr).isEmpty());
+}
