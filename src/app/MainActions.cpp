@@ -289,17 +289,28 @@ void TCaptureForm::connectHandlers() {
             recorder->ApplyPreviewLock();
     };
     lock->SetChecked(false);
-    // The freezes keep their state here; the recording controller acts on it.
-    bindAction("taFreezepreview", [this](QObject*) {
-        Prm.freezePreview->Value = action("taFreezepreview")->isChecked();
+    // The freezes keep their state here; the recording controller acts on it. Each state has
+    // its own handler (freeze from the unchecked state, release from the checked one), so a
+    // command line or a script line ends where the shortcut does, whichever moment the
+    // check mark flips.
+    auto* freezePreview = static_cast<TtoggleAction*>(action("taFreezepreview"));
+    auto previewFrozen = [this](bool frozen) {
+        Prm.freezePreview->Value = frozen;
         if (m_dm)
-            m_dm->SetPreviewFrozen(Prm.freezePreview->Value);
-    });
-    bindAction("taFreezeCapture", [this](QObject*) {
-        Prm.freezeCapture->Value = action("taFreezeCapture")->isChecked();
+            m_dm->SetPreviewFrozen(frozen);
+    };
+    freezePreview->OnfalseExecute = [previewFrozen](QObject*) { previewFrozen(true); };
+    freezePreview->OnTrueExecute = [previewFrozen](QObject*) { previewFrozen(false); };
+    freezePreview->SetChecked(freezePreview->isChecked());
+    auto* freezeCapture = static_cast<TtoggleAction*>(action("taFreezeCapture"));
+    auto captureFrozen = [this](bool frozen) {
+        Prm.freezeCapture->Value = frozen;
         if (recorder)
-            recorder->SetCaptureFrozen(Prm.freezeCapture->Value);
-    });
+            recorder->SetCaptureFrozen(frozen);
+    };
+    freezeCapture->OnfalseExecute = [captureFrozen](QObject*) { captureFrozen(true); };
+    freezeCapture->OnTrueExecute = [captureFrozen](QObject*) { captureFrozen(false); };
+    freezeCapture->SetChecked(freezeCapture->isChecked());
     bindAction("saCapturerBascule", [this](QObject*) {
         if (recorder)
             recorder->CaptureCommand();

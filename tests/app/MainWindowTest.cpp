@@ -1,4 +1,5 @@
 #include "CaptureForm.h"
+#include "CommandRunner.h"
 #include "Dm.h"
 #include "IniFile.h"
 #include "MornePreferences.h"
@@ -130,5 +131,56 @@ TEST(MainWindow, LayoutCommands) {
     EXPECT_EQ(p.raccourcis.grid()->rowCount(), withCaption);
     // The 55 of the action table, and saDecalage (the clock offset, without a caption).
     EXPECT_EQ(p.form.al.size(), 56);
+    p.form.hide();
+}
+
+// Every auto-checking toggle ends in the same state whether its shortcut or a command runs it:
+// "+" leaves it on, "-" off, "/" inverts it, and what it drives follows.
+TEST(MainWindow, AutoCheckingTogglesAgreeWithTheirCommands) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    int tested = 0;
+    for (TCustomSuperAction* a : p.form.al) {
+        if (!a->AutoCheck || !qobject_cast<TtoggleAction*>(a) || a->Switch().isEmpty())
+            continue;
+        SCOPED_TRACE(a->objectName().toStdString());
+        ++tested;
+        auto run = [&](const QString& command) {
+            TScript script;
+            script.actionlist = p.form.al;
+            script.ParseCommandLine({command});
+            script.RunCommands();
+        };
+        const bool start = a->isChecked();
+        a->executeInteractive(&p.form); // the shortcut's path
+        const bool byKey = a->isChecked();
+        EXPECT_NE(byKey, start);
+        a->executeInteractive(&p.form);
+        EXPECT_EQ(a->isChecked(), start);
+        run("+" + a->Switch());
+        EXPECT_TRUE(a->isChecked());
+        run("-" + a->Switch());
+        EXPECT_FALSE(a->isChecked());
+        run("/" + a->Switch());
+        EXPECT_TRUE(a->isChecked());
+        run("/" + a->Switch());
+        EXPECT_FALSE(a->isChecked());
+        // What it drives agrees with the mark: the key now turns it on.
+        a->executeInteractive(&p.form);
+        EXPECT_TRUE(a->isChecked());
+        if (a->objectName() == "taFreezepreview") {
+            EXPECT_TRUE(p.dm.previewFrozen());
+        }
+        run("-" + a->Switch());
+        if (a->objectName() == "taFreezepreview") {
+            EXPECT_FALSE(p.dm.previewFrozen());
+        }
+        if (a->objectName() == "taFreezeCapture") {
+            EXPECT_FALSE(Prm.freezeCapture->Value);
+        }
+    }
+    EXPECT_GE(tested, 2);
     p.form.hide();
 }
