@@ -110,6 +110,9 @@ void TRecordingController::RecomputeNextName() {
     m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
+    // Another folder may be on another disk.
+    if (m_machine.state() == RecordingState::rsPreview && m_form.statusPanels)
+        m_form.statusPanels->setText(3, freeSpaceText());
 }
 
 // ------------------------------------------------------------------ start and stop
@@ -513,7 +516,8 @@ QString TRecordingController::freeSpaceText() const {
         folder = QFileInfo(folder).path() == folder ? QString() : QFileInfo(folder).path();
     const QStorageInfo storage(folder.isEmpty() ? QDir::homePath() : folder);
     const qint64 mib = storage.isValid() ? storage.bytesAvailable() / 1048576 : 0;
-    return QStringLiteral("%1 mo libres sur %2").arg(mib).arg(storage.rootPath().toUpper());
+    // The mount point as it is: a Linux path has no drive letter to write in capitals.
+    return QStringLiteral("%1 mo libres sur %2").arg(mib).arg(storage.rootPath());
 }
 
 void TRecordingController::UpdateStatusTexts() {

@@ -34,7 +34,11 @@ void TStatusPanels::paintEvent(QPaintEvent*) {
         p.drawRect(cell);
         const QRect textRect = cell.adjusted(4, 0, -2, 0);
         p.setPen(m_colours[size_t(i)]);
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, m_texts[size_t(i)]);
+        // The free space names a folder: too long, it loses its middle, not its end.
+        const QString text = i == 3 ? p.fontMetrics().elidedText(m_texts[size_t(i)],
+                                                                 Qt::ElideMiddle, textRect.width())
+                                    : m_texts[size_t(i)];
+        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
         if (i == 1 && !m_suffix.isEmpty()) {
             const int x = textRect.left() + p.fontMetrics().horizontalAdvance(m_texts[1]);
             p.setPen(Qt::red);

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStorageInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,5 +128,24 @@ TEST(RecordingController, MissingFolderIsAskedFor) {
     EXPECT_EQ(rec.state(), RecordingState::rsRecording);
     EXPECT_TRUE(QDir(box.path("nouveau/dossier")).exists());
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    p.form.hide();
+}
+
+// The free space follows the folder of the recordings at once, and names its disk as it is.
+TEST(RecordingController, FreeSpaceFollowsTheFolder) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path() + "/";
+    p.form.recorder->RecomputeNextName();
+    const QString root = QStorageInfo(box.path()).rootPath();
+    EXPECT_TRUE(p.form.statusPanels->text(3).endsWith(" mo libres sur " + root))
+        << p.form.statusPanels->text(3).toStdString();
+    // A folder on another filesystem (not made yet: its nearest parent tells the disk).
+    Prm.videoDirectory->Value = "/proc/vidorra/enregistrements/";
+    p.form.recorder->RecomputeNextName();
+    EXPECT_TRUE(p.form.statusPanels->text(3).endsWith(" mo libres sur /proc"))
+        << p.form.statusPanels->text(3).toStdString();
     p.form.hide();
 }
