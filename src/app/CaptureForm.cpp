@@ -212,6 +212,11 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         });
     }
     m_plaque = plaque;
+    if (m_plaque)
+        m_plaque->onResized = [this] {
+            if (m_plaque->isVisible())
+                ApplyAspectRatio();
+        };
     m_raccourcis = raccourcis;
     if (m_raccourcis) {
         m_raccourcis->onSortColumnChosen = [this](int column) {

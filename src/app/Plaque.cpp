@@ -38,3 +38,9 @@ void Tplaque::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
 }
+
+void Tplaque::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (onResized)
+        onResized();
+}

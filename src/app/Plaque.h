@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QFrame;
 
@@ -13,11 +14,15 @@ public:
 
     QFrame* Shape1;       // the frame drawn around the video
     QWidget* videoHolder; // where the video goes while in full screen
+    // The window took its size (full screen is granted after it was asked for): the video is
+    // fitted again.
+    std::function<void()> onResized;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* m_main;

@@ -184,3 +184,23 @@ TEST(MainWindow, AutoCheckingTogglesAgreeWithTheirCommands) {
     EXPECT_GE(tested, 2);
     p.form.hide();
 }
+
+// In full screen the picture fills the window once the window has its size, whenever that
+// comes (a window manager grants it after it was asked for).
+TEST(MainWindow, FullScreenFitsThePictureWhenTheWindowGrows) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(p.runUntil([&] { return p.form.sources->currentVideo() != nullptr; }));
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    ASSERT_TRUE(p.runUntil([&] { return p.plaque.isVisible(); }));
+    p.plaque.resize(1200, 500);
+    ASSERT_TRUE(p.runUntil([&] { return p.plaque.height() == 500; }, 3000));
+    const QRect holder = p.plaque.videoHolder->geometry();
+    // Fitted into the window less its 12-pixel frame: as high as it can be.
+    EXPECT_EQ(holder.height(), 500 - 24) << holder.width() << "x" << holder.height();
+    EXPECT_TRUE(p.plaque.rect().contains(holder));
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    p.form.hide();
+}
