@@ -1,27 +1,15 @@
 #include "V4l2Controls.h"
 
-#include <QFile>
-#include <cerrno>
+#include "V4l2Node.h"
+
 #include <cstring>
-#include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
-int Ioctl(int fd, unsigned long request, void* arg) {
-    int r;
-    do {
-        r = ::ioctl(fd, request, arg);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
-QString FieldText(const __u8* text, size_t size) {
-    return QString::fromUtf8(reinterpret_cast<const char*>(text),
-                             int(strnlen(reinterpret_cast<const char*>(text), size)));
-}
+using v4l2::FieldText;
+using v4l2::Ioctl;
 
 class TV4l2Device : public IV4l2Controls {
 public:
@@ -102,17 +90,8 @@ private:
 } // namespace
 
 std::unique_ptr<IV4l2Controls> OpenV4l2Controls(const QString& devicePath) {
-    if (devicePath.isEmpty())
-        return nullptr;
-    const int fd =
-        ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = v4l2::OpenNode(devicePath);
     if (fd < 0)
         return nullptr;
-    v4l2_capability cap;
-    std::memset(&cap, 0, sizeof cap);
-    if (Ioctl(fd, VIDIOC_QUERYCAP, &cap) != 0) {
-        ::close(fd); // not a V4L2 node
-        return nullptr;
-    }
     return std::make_unique<TV4l2Device>(fd);
 }

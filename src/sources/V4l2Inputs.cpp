@@ -1,24 +1,14 @@
 #include "V4l2Inputs.h"
 
-#include <QFile>
+#include "V4l2Node.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
-int xioctl(int fd, unsigned long request, void* arg) {
-    int r;
-    do
-        r = ::ioctl(fd, request, arg);
-    while (r < 0 && errno == EINTR);
-    return r;
-}
-
+using v4l2::FieldText;
 class TV4l2Inputs : public IV4l2Inputs {
 public:
     explicit TV4l2Inputs(int fd) : m_fd(fd) {}
@@ -29,13 +19,11 @@ public:
         for (uint32_t i = 0; i < 64; ++i) {
             v4l2_input in{};
             in.index = i;
-            if (xioctl(m_fd, VIDIOC_ENUMINPUT, &in) < 0)
+            if (v4l2::Ioctl(m_fd, VIDIOC_ENUMINPUT, &in) < 0)
                 break;
             TV4l2Input input;
             input.index = in.index;
-            input.name = QString::fromUtf8(
-                reinterpret_cast<const char*>(in.name),
-                int(strnlen(reinterpret_cast<const char*>(in.name), sizeof in.name)));
+            input.name = FieldText(in.name, sizeof in.name);
             input.tuner = in.type == V4L2_INPUT_TYPE_TUNER;
             input.tunerIndex = in.tuner;
             input.audioset = in.audioset;
@@ -45,23 +33,21 @@ public:
     }
     bool SelectInput(uint32_t index) override {
         int i = int(index);
-        return xioctl(m_fd, VIDIOC_S_INPUT, &i) == 0;
+        return v4l2::Ioctl(m_fd, VIDIOC_S_INPUT, &i) == 0;
     }
     bool SelectAudio(uint32_t index) override {
         v4l2_audio audio{};
         audio.index = index;
-        return xioctl(m_fd, VIDIOC_S_AUDIO, &audio) == 0;
+        return v4l2::Ioctl(m_fd, VIDIOC_S_AUDIO, &audio) == 0;
     }
     std::optional<TV4l2Tuner> Tuner(uint32_t index) override {
         v4l2_tuner t{};
         t.index = index;
-        if (xioctl(m_fd, VIDIOC_G_TUNER, &t) < 0)
+        if (v4l2::Ioctl(m_fd, VIDIOC_G_TUNER, &t) < 0)
             return std::nullopt;
         TV4l2Tuner tuner;
         tuner.index = index;
-        tuner.name =
-            QString::fromUtf8(reinterpret_cast<const char*>(t.name),
-                              int(strnlen(reinterpret_cast<const char*>(t.name), sizeof t.name)));
+        tuner.name = FieldText(t.name, sizeof t.name);
         tuner.lowUnits = (t.capability & V4L2_TUNER_CAP_LOW) != 0;
         tuner.rangeLow = t.rangelow;
         tuner.rangeHigh = t.rangehigh;
@@ -70,7 +56,7 @@ public:
         tuner.audmode = t.audmode;
         v4l2_frequency f{};
         f.tuner = index;
-        if (xioctl(m_fd, VIDIOC_G_FREQUENCY, &f) == 0)
+        if (v4l2::Ioctl(m_fd, VIDIOC_G_FREQUENCY, &f) == 0)
             tuner.frequency = f.frequency;
         return tuner;
     }
@@ -79,15 +65,15 @@ public:
         f.tuner = tuner;
         f.type = V4L2_TUNER_ANALOG_TV;
         f.frequency = frequency;
-        return xioctl(m_fd, VIDIOC_S_FREQUENCY, &f) == 0;
+        return v4l2::Ioctl(m_fd, VIDIOC_S_FREQUENCY, &f) == 0;
     }
     bool SetAudioMode(uint32_t tuner, uint32_t audmode) override {
         v4l2_tuner t{};
         t.index = tuner;
-        if (xioctl(m_fd, VIDIOC_G_TUNER, &t) < 0)
+        if (v4l2::Ioctl(m_fd, VIDIOC_G_TUNER, &t) < 0)
             return false;
         t.audmode = audmode;
-        return xioctl(m_fd, VIDIOC_S_TUNER, &t) == 0;
+        return v4l2::Ioctl(m_fd, VIDIOC_S_TUNER, &t) == 0;
     }
 
 private:
@@ -97,10 +83,7 @@ private:
 } // namespace
 
 std::unique_ptr<IV4l2Inputs> OpenV4l2Inputs(const QString& devicePath) {
-    if (devicePath.isEmpty())
-        return nullptr;
-    const int fd =
-        ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = v4l2::OpenNode(devicePath);
     if (fd < 0)
         return nullptr;
     return std::make_unique<TV4l2Inputs>(fd);
