@@ -4,6 +4,7 @@
 // window replaced by its sink alone), and the same with the preview frozen.
 // Prints CPU time per frame (all threads of the process) for each.
 #include "CaptureDevice.h"
+#include "CpuTime.h"
 #include "Dm.h"
 #include "IncrustRec.h"
 #include "SystemDevices.h"
@@ -14,16 +15,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <gst/gst.h>
-#include <sys/resource.h>
 
 namespace {
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Lets the pipelines run for ms without spending processor time of our own.
 void spin(int ms) {

@@ -5,6 +5,7 @@
 // frame, or per 40 ms of sound for the audio formats. Then the throughput of the recompressing
 // branches fed by a non-live source at 720 x 576, in multiples of real time.
 #include "CaptureDevice.h"
+#include "CpuTime.h"
 #include "DVGenerator.h"
 #include "Dm.h"
 #include "Encoders.h"
@@ -25,13 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void spin(int ms) {
     QEventLoop loop;

@@ -8,6 +8,7 @@
 // to a complete file; for the stock pipeline: images per second and processor time per image.
 #include "CaptureDevice.h"
 #include "CaptureForm.h"
+#include "CpuTime.h"
 #include "Dm.h"
 #include "ExtraireFrame.h"
 #include "ParameterTable.h"
@@ -29,17 +30,9 @@
 #include <atomic>
 #include <cstdio>
 #include <gst/gst.h>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void spin(int ms) {
     QElapsedTimer clock;
