@@ -25,7 +25,9 @@ void Stretch(const TStillImage& src, TStillImage& dst, int w, int h) {
         dst.pixels = src.pixels;
         return;
     }
-    std::vector<int> columns(static_cast<size_t>(w));
+    // Sized once per picture width: the intervalometer may stretch every frame.
+    static thread_local std::vector<int> columns;
+    columns.resize(static_cast<size_t>(w));
     for (int x = 0; x < w; ++x)
         columns[size_t(x)] = int(int64_t(x) * src.width / w) * 3;
     for (int y = 0; y < h; ++y) {
