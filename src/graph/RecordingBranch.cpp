@@ -11,6 +11,7 @@
 #include <deque>
 #include <gst/video/video.h>
 #include <mutex>
+#include <thread>
 
 // The continuity of one capture gate's output; the fields without atomics belong to the
 // gate's streaming thread.
@@ -27,14 +28,18 @@ struct TRecordingBranch::Gate {
     GstClockTime lastIn = GST_CLOCK_TIME_NONE;   // before the gate: gaps are lost frames
     GstClockTime shortest = GST_CLOCK_TIME_NONE; // the frame period seen before the gate
     std::atomic<bool> resync{false};             // set past a frozen stretch
+    std::atomic<GstClockTime> removed{0};        // frozen time passed since the last resync
     std::atomic<bool> keyWait{false};
     GstSegment sinkSegment{}; // as the stream comes to the gate
     std::atomic<GstClockTime> lastRunning{GST_CLOCK_TIME_NONE};
     size_t passed = 0; // frozen stretches this gate is past
 };
 
-// A stream entering the writer. `next` is written by the UI thread before swapPending is set
-// (release) and read by the streaming thread after it saw swapPending (acquire).
+// A stream entering the writer. `next`, `cutAt` and `nextStart` are written by the UI thread
+// before swapPending is set (release) and read by the streaming thread after it saw
+// swapPending (acquire). Whoever turns swapPending from true to false (the streaming thread
+// at the cut, or the UI thread on a pad at rest when the cut waited too long) moves the
+// stream to the new file; nobody else touches its links.
 struct TRecordingBranch::Stream {
     TRecordingBranch* owner = nullptr;
     bool video = false;
@@ -54,6 +59,18 @@ struct TRecordingBranch::Stream {
     // before swapPending), and the running time of the last buffer that came.
     GstClockTime cutAt = GST_CLOCK_TIME_NONE;
     std::atomic<GstClockTime> lastRunning{GST_CLOCK_TIME_NONE};
+    // The running time where the current file starts, common to its streams (none: each
+    // stream starts from its first buffer); the next file's, during a swap.
+    GstClockTime fileStart = 0;
+    GstClockTime nextStart = GST_CLOCK_TIME_NONE;
+    // The probe that moves the stream over once its pad is at rest, while it is pending: at
+    // once when the pad is at rest when it is set (idleCaller, the thread that set it, runs
+    // it then), or whenever it runs when forced.
+    std::mutex idleLock;
+    gulong idleProbe = 0;
+    bool idleDone = false;
+    std::atomic<bool> idleForce{false};
+    std::thread::id idleCaller;
     GstSegment segment{}; // streaming thread, as the stream came
     bool haveSegment = false;
     bool baseSet = false;
@@ -168,6 +185,8 @@ TRecordingBranch::TRecordingBranch(GstBin* pipeline) : m_bin(pipeline) {}
 TRecordingBranch::~TRecordingBranch() {
     // End() normally took everything out; what is left (a build that failed half-way, the
     // module going away) is taken out here.
+    m_ending = true;
+    dropIdleProbes();
     if (m_writer)
         finishWriter(*m_writer);
     for (GstElement* e : m_own)
@@ -236,10 +255,14 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     auto tap = std::make_unique<TapPad>();
     tap->tee = GST_ELEMENT(gst_object_ref(tee));
     tap->queue = queue;
+    tap->ending = &m_ending;
     // A branch that failed (an encoder refusing the picture, a file that cannot be written)
     // must not take the source and the preview down with it: once the queue's thread has
     // stopped on an error, what the tee hands it is dropped, and the failure is reported
-    // once on the bus so that the graph module ends the part.
+    // once on the bus so that the graph module ends the part. An end of stream or a flush
+    // coming back from the branch while it is not ending is dropped too (handed to the tee,
+    // it would stop the source); the end of stream means the branch records nothing more,
+    // which is a failure as well.
     GstPad* sink = gst_element_get_static_pad(queue, "sink");
     tap->src = gst_element_get_static_pad(queue, "src");
     addProbe(
@@ -247,9 +270,12 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
         [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
             auto* t = static_cast<TapPad*>(data);
             const GstFlowReturn last = gst_pad_get_last_flow_return(t->src);
-            if (last >= GST_FLOW_EOS)
+            if (last == GST_FLOW_OK || last == GST_FLOW_NOT_LINKED)
                 return GST_PAD_PROBE_OK;
-            if (!t->failed.exchange(true))
+            const bool stopped = last == GST_FLOW_EOS || last == GST_FLOW_FLUSHING;
+            if (stopped && t->ending->load())
+                return GST_PAD_PROBE_OK;
+            if (last != GST_FLOW_FLUSHING && !t->failed.exchange(true))
                 GST_ELEMENT_ERROR(t->queue, STREAM, FAILED,
                                   ("L'enregistrement ne reçoit plus d'images."),
                                   ("branch stopped: %s", gst_flow_get_name(last)));
@@ -356,11 +382,21 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
             if (!GST_CLOCK_TIME_IS_VALID(first))
                 return GST_PAD_PROBE_OK;
             if (!g->offsetSet) {
-                g->offset = GstClockTimeDiff(first);
+                // The first gate to see a buffer sets the start of the recording for all.
+                GstClockTime start = GST_CLOCK_TIME_NONE;
+                g->owner->m_gateStart.compare_exchange_strong(start, first);
+                start = g->owner->m_gateStart.load();
+                g->resync = false;
+                g->offset = GstClockTimeDiff(start) + GstClockTimeDiff(g->removed.exchange(0));
                 g->offsetSet = true;
-            } else if (g->resync.exchange(false) && GST_CLOCK_TIME_IS_VALID(g->lastEnd)) {
-                // The frozen stretch is taken out: this buffer follows the last one.
-                g->offset = GstClockTimeDiff(first) - GstClockTimeDiff(g->lastEnd);
+            } else if (g->resync.exchange(false)) {
+                // Every gate takes the same frozen time out, so that the streams stay in step
+                // (pictures that waited for a key frame leave a gap); never so much that this
+                // buffer would overlap the last one.
+                g->offset += GstClockTimeDiff(g->removed.exchange(0));
+                if (GST_CLOCK_TIME_IS_VALID(g->lastEnd))
+                    g->offset =
+                        std::min(g->offset, GstClockTimeDiff(first) - GstClockTimeDiff(g->lastEnd));
             }
             buf = gst_buffer_make_writable(buf);
             auto shift = [g](GstClockTime t) {
@@ -414,25 +450,15 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                 running = gst_segment_to_running_time(&s->segment, GST_FORMAT_TIME, running);
             if (GST_CLOCK_TIME_IS_VALID(running))
                 s->lastRunning.store(running, std::memory_order_relaxed);
-            // A stream behind the others (the muxer lets the sound lead the pictures) keeps
-            // writing the old file until it reaches the time of the cut.
-            const bool reached = !GST_CLOCK_TIME_IS_VALID(s->cutAt) ||
-                                 !GST_CLOCK_TIME_IS_VALID(running) || running >= s->cutAt;
-            if (s->swapPending.load(std::memory_order_acquire) && reached &&
-                (!s->keyFrames || isKey(buf))) {
+            if (s->swapPending.load(std::memory_order_acquire)) {
+                // A stream behind the others (the muxer lets the sound lead the pictures)
+                // keeps writing the old file until it reaches the time of the cut.
+                const GstClockTime cutAt = s->cutAt;
+                const bool reached = !GST_CLOCK_TIME_IS_VALID(cutAt) ||
+                                     !GST_CLOCK_TIME_IS_VALID(running) || running >= cutAt;
                 // The new file starts with this buffer; the old one gets its end.
-                GstPad* old = gst_pad_get_peer(pad);
-                if (old)
-                    gst_pad_unlink(pad, old);
-                if (gst_pad_link(pad, s->next) != GST_PAD_LINK_OK)
-                    qCWarning(lcVidorra) << "recording: the new file's writer refuses the stream";
-                if (old) {
-                    gst_pad_send_event(old, gst_event_new_eos());
-                    gst_object_unref(old);
-                }
-                s->baseSet = false;
-                s->swapPending = false;
-                s->swapped.store(true, std::memory_order_release);
+                if (reached && (!s->keyFrames || isKey(buf)))
+                    claimSwap(*s, pad);
             }
             if (!s->baseSet && s->keyFrames && !isKey(buf))
                 return GST_PAD_PROBE_DROP; // a file starts with a key frame
@@ -446,8 +472,19 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                 GstClockTime first = pts;
                 if (GST_CLOCK_TIME_IS_VALID(dts) && (!GST_CLOCK_TIME_IS_VALID(pts) || dts < pts))
                     first = dts;
-                if (GST_CLOCK_TIME_IS_VALID(first)) {
-                    s->base = first;
+                // The file's start in this stream's times; a stream whose first buffer comes
+                // before it (pictures in decoding order) starts from that buffer.
+                GstClockTime start = s->fileStart;
+                if (GST_CLOCK_TIME_IS_VALID(start) && s->haveSegment)
+                    start =
+                        gst_segment_position_from_running_time(&s->segment, GST_FORMAT_TIME, start);
+                const GstClockTime base =
+                    GST_CLOCK_TIME_IS_VALID(start) &&
+                            (!GST_CLOCK_TIME_IS_VALID(first) || start <= first)
+                        ? start
+                        : first;
+                if (GST_CLOCK_TIME_IS_VALID(base)) {
+                    s->base = base;
                     s->baseSet = true;
                 }
             }
@@ -698,6 +735,8 @@ bool TRecordingBranch::waitFor(const std::function<bool()>& done, int timeoutMs)
 }
 
 bool TRecordingBranch::End(int timeoutMs) {
+    m_ending = true;
+    dropIdleProbes();
     GstState state = GST_STATE_NULL;
     gst_element_get_state(GST_ELEMENT(m_bin), &state, nullptr, 0);
     const bool flowing = m_started && state == GST_STATE_PLAYING;
@@ -801,6 +840,76 @@ void TRecordingBranch::finishWriter(Writer& w) {
     w.elements.clear();
 }
 
+// Moves a stream to the new file, once: false when it was moved already. Called on the
+// stream's thread, or where no buffer can pass the feed (a probe on the pad at rest).
+bool TRecordingBranch::claimSwap(Stream& s, GstPad* feed) {
+    bool pending = true;
+    if (!s.swapPending.compare_exchange_strong(pending, false, std::memory_order_acq_rel))
+        return false;
+    GstPad* old = gst_pad_get_peer(feed);
+    if (old)
+        gst_pad_unlink(feed, old);
+    if (gst_pad_link(feed, s.next) != GST_PAD_LINK_OK)
+        qCWarning(lcVidorra) << "recording: the new file's writer refuses the stream";
+    if (old) {
+        gst_pad_send_event(old, gst_event_new_eos());
+        gst_object_unref(old);
+    }
+    s.baseSet = false;
+    s.fileStart = s.nextStart;
+    s.swapped.store(true, std::memory_order_release);
+    return true;
+}
+
+// A stream that did not reach the cut in time moves over between two buffers, never while
+// one is being pushed. A stream at rest (no data) moves at once; one whose data flows (held
+// up by its writer) gets to the cut by itself unless forced, when it moves as it is.
+void TRecordingBranch::relinkWhenIdle(Stream& s, bool force) {
+    s.idleForce = force;
+    {
+        std::lock_guard guard(s.idleLock);
+        if (s.idleProbe)
+            return; // one is waiting already; it moves the stream to the newest file
+        s.idleDone = false;
+        s.idleCaller = std::this_thread::get_id();
+    }
+    const gulong id = gst_pad_add_probe(
+        s.feed, GST_PAD_PROBE_TYPE_IDLE,
+        [](GstPad* pad, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
+            auto* s = static_cast<Stream*>(data);
+            bool atRest = false;
+            {
+                std::lock_guard guard(s->idleLock);
+                s->idleDone = true;
+                s->idleProbe = 0;
+                atRest = s->idleCaller == std::this_thread::get_id();
+            }
+            if (atRest || s->idleForce.load()) {
+                // A file starts with a key frame: the encoder makes the next picture one.
+                if (claimSwap(*s, pad) && s->encoderSink)
+                    s->keyAt.store(0, std::memory_order_release);
+            }
+            return GST_PAD_PROBE_REMOVE;
+        },
+        &s, nullptr);
+    std::lock_guard guard(s.idleLock);
+    if (!s.idleDone)
+        s.idleProbe = id;
+}
+
+void TRecordingBranch::dropIdleProbes() {
+    for (auto& s : m_streams) {
+        gulong id = 0;
+        {
+            std::lock_guard guard(s->idleLock);
+            id = s->idleProbe;
+            s->idleProbe = 0;
+        }
+        if (id)
+            gst_pad_remove_probe(s->feed, id);
+    }
+}
+
 bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished) {
     if (oldFinished)
         *oldFinished = false;
@@ -828,6 +937,7 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
         Stream& s = *m_streams[i];
         s.next = w->pads[i];
         s.cutAt = cut;
+        s.nextStart = cut;
         s.swapped = false;
         s.swapPending.store(true, std::memory_order_release);
         if (s.forceKeyUnit && s.encoderSink)
@@ -836,33 +946,50 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
             gst_pad_send_event(
                 s.feed, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
     }
+    // The streams move at the cut by themselves; one that has not after twice the wait (no
+    // data, no key frame, a writer that holds its buffers) moves as it is.
     const bool allSwapped = waitFor(
         [this] {
             return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
                 return s->swapped.load(std::memory_order_acquire);
             });
         },
-        timeoutMs);
-    if (!allSwapped) {
-        // A stream without data (or without key frames): it moves over as it is.
-        for (auto& s : m_streams) {
-            if (!s->swapPending.exchange(false))
-                continue;
-            GstPad* old = gst_pad_get_peer(s->feed);
-            if (old) {
-                gst_pad_unlink(s->feed, old);
-                gst_pad_send_event(old, gst_event_new_eos());
-                gst_object_unref(old);
-            }
-            gst_pad_link(s->feed, s->next);
-            s->swapped = true;
-        }
-    }
+        2 * timeoutMs);
+    auto movePending = [this](bool force) {
+        for (auto& s : m_streams)
+            if (s->swapPending.load(std::memory_order_acquire))
+                relinkWhenIdle(*s, force);
+    };
+    if (!allSwapped)
+        movePending(false);
     Writer* old = m_writer.get();
-    const bool finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
+    bool finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
+    if (!finished && std::any_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
+            return s->swapPending.load(std::memory_order_acquire);
+        })) {
+        // Still short of the cut (a stream without key frames): what is left moves as it is.
+        movePending(true);
+        finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
+    }
     if (!finished)
         qCWarning(lcVidorra) << "recording: the end of" << old->fileName << "was not written";
+    // A stream still held in the old writer is let go by its end: it moves over then.
     finishWriter(*old);
+    waitFor(
+        [this] {
+            return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
+                return s->swapped.load(std::memory_order_acquire);
+            });
+        },
+        200);
+    // The thread of a stream that was pushing into the old writer when it was stopped has
+    // stopped too: that branch records nothing more, which ends the part.
+    for (auto& tap : m_taps)
+        if (gst_pad_get_last_flow_return(tap->src) == GST_FLOW_FLUSHING &&
+            !tap->failed.exchange(true))
+            GST_ELEMENT_ERROR(tap->queue, STREAM, FAILED,
+                              ("L'enregistrement ne reçoit plus d'images."),
+                              ("branch stopped while its file was being changed"));
     m_writer = std::move(w);
     if (oldFinished)
         *oldFinished = finished;
@@ -904,8 +1031,9 @@ bool TRecordingBranch::inFrozenStretch(Gate& g, GstClockTime running) {
             return false;
         if (!GST_CLOCK_TIME_IS_VALID(f.until) || running < f.until)
             return true;
-        // The first buffer past the stretch follows the last one before it.
+        // The stretch is taken out of the times of what follows.
         ++g.passed;
+        g.removed += f.until - f.from;
         g.resync = true;
         if (g.waitKey)
             g.keyWait = true;

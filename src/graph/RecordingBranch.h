@@ -13,9 +13,10 @@
 // and the file writer, and the writer itself (muxer or format writer + filesink), which can be
 // swapped for a new file while the rest keeps running.
 //
-// Time stamps: each capture gate's output is made continuous from 0 (running time, with the
-// frozen stretches taken out); each stream entering the writer starts again from 0 in every
-// file (encoders may shift their output times).
+// Time stamps: the capture gates' outputs share one time base, the start of the recording
+// (running time, with the frozen stretches taken out); the streams of a file share one too,
+// the start of the file (the cut instant), so that a stream that starts later in the file
+// (pictures waiting for a key frame) keeps its place beside the sound.
 class TRecordingBranch {
 public:
     // Makes the writer's elements for a file: head first, the file sink last, not linked.
@@ -84,6 +85,9 @@ private:
     GstClockTime furthestGate() const;
     bool inFrozenStretch(Gate& g, GstClockTime running);
     void finishWriter(Writer& w);
+    static bool claimSwap(Stream& s, GstPad* feed);
+    void relinkWhenIdle(Stream& s, bool force);
+    void dropIdleProbes();
     void addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback, gpointer data);
     void removeProbes();
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);
@@ -98,6 +102,7 @@ private:
         GstPad* src = nullptr; // the queue's, owned ref
         std::atomic<bool> done{false};
         std::atomic<bool> failed{false}; // reported once
+        const std::atomic<bool>* ending = nullptr;
     };
     std::vector<std::unique_ptr<TapPad>> m_taps;
     std::vector<std::unique_ptr<Gate>> m_gates;
@@ -113,6 +118,9 @@ private:
     std::mutex m_frozenLock;
     std::vector<FrozenStretch> m_frozen;
     bool m_started = false;
+    std::atomic<bool> m_ending{false};
+    // The running time where the recording starts: the first buffer of any gate.
+    std::atomic<GstClockTime> m_gateStart{GST_CLOCK_TIME_NONE};
     std::atomic<quint64> m_frames{0};  // video buffers into the writer (streaming threads)
     std::atomic<quint64> m_dropped{0}; // frames missing before the video gate
 };

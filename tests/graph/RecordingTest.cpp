@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/mount.h>
@@ -118,7 +120,8 @@ Probe probe(const QString& file) {
 class Rig {
 public:
     explicit Rig(const QString& videoName, const QString& audioName = "Signal de test",
-                 const TDeviceDescriptor* own = nullptr) {
+                 const TDeviceDescriptor* own = nullptr,
+                 const TDeviceDescriptor* ownAudio = nullptr) {
         TEnumeratorOptions options;
         options.deviceMonitor = false;
         options.firewire = false;
@@ -131,6 +134,8 @@ public:
         for (const TDeviceDescriptor& d : m_enumerator->enumerate(TDeviceCategory::Audio))
             if (!audioName.isEmpty() && d.friendlyName == audioName)
                 m_audio = CreateCaptureDevice(d, 1);
+        if (ownAudio)
+            m_audio = CreateCaptureDevice(*ownAudio, 1);
         dm.audioSinkFactory = [] {
             GstElement* sink = gst_element_factory_make("fakesink", nullptr);
             g_object_set(sink, "sync", TRUE, nullptr);
@@ -638,4 +643,296 @@ TEST(Recording, ErrorsAreToldInFrench) {
     EXPECT_EQ(FrenchErrorReason(other), "une erreur s'est produite (Internal)");
     g_error_free(other);
     EXPECT_FALSE(FrenchErrorReason(nullptr).isEmpty());
+}
+
+namespace {
+
+// Marks on both streams of a recording, at the same running times: every second, one white
+// picture in black ones and a 40 ms beep in silence. The pictures are MPEG-2 with a key
+// frame every 0.6 s, as a capture card would deliver them.
+constexpr GstClockTime kMarkPeriod = GST_SECOND;
+
+GstClockTime runningOf(GstPad* pad, GstClockTime pts) {
+    GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+    if (!event)
+        return pts;
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    const GstClockTime running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, pts);
+    gst_event_unref(event);
+    return running;
+}
+
+std::atomic<gint64> lastKeyFrame{0}; // monotonic µs of the last key frame out of the encoder
+
+GstElement* markedMpegSource() {
+    GstElement* bin = gst_parse_bin_from_description(
+        "videotestsrc is-live=true pattern=black name=pictures ! "
+        "video/x-raw,format=I420,width=352,height=288,framerate=25/1 ! "
+        "mpeg2enc format=3 b-per-refframe=0 min-gop-size=15 max-gop-size=15 ! "
+        "mpegvideoparse name=parser",
+        TRUE, nullptr);
+    if (!bin)
+        return nullptr;
+    GstElement* pictures = gst_bin_get_by_name(GST_BIN(bin), "pictures");
+    GstPad* out = gst_element_get_static_pad(pictures, "src");
+    gst_pad_add_probe(
+        out, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad* pad, GstPadProbeInfo* info, gpointer) {
+            GstBuffer* buf = GST_PAD_PROBE_INFO_BUFFER(info);
+            const GstClockTime start = runningOf(pad, GST_BUFFER_PTS(buf));
+            const GstClockTime end = start + 40 * GST_MSECOND;
+            if (!GST_CLOCK_TIME_IS_VALID(start) || start / kMarkPeriod == end / kMarkPeriod ||
+                end % kMarkPeriod == 0)
+                return GST_PAD_PROBE_OK;
+            buf = gst_buffer_make_writable(buf);
+            GstMapInfo map;
+            if (gst_buffer_map(buf, &map, GST_MAP_WRITE)) {
+                memset(map.data, 235, 352 * 288); // the luma plane, white
+                gst_buffer_unmap(buf, &map);
+            }
+            GST_PAD_PROBE_INFO_DATA(info) = buf;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(out);
+    gst_object_unref(pictures);
+    GstElement* parser = gst_bin_get_by_name(GST_BIN(bin), "parser");
+    GstPad* coded = gst_element_get_static_pad(parser, "src");
+    gst_pad_add_probe(
+        coded, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer) {
+            if (!GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(info),
+                                        GST_BUFFER_FLAG_DELTA_UNIT))
+                lastKeyFrame = g_get_monotonic_time();
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(coded);
+    gst_object_unref(parser);
+    return bin;
+}
+
+GstElement* markedSoundSource() {
+    GstElement* bin = gst_parse_bin_from_description(
+        "audiotestsrc is-live=true wave=silence samplesperbuffer=480 name=sound ! "
+        "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved",
+        TRUE, nullptr);
+    if (!bin)
+        return nullptr;
+    GstElement* sound = gst_bin_get_by_name(GST_BIN(bin), "sound");
+    GstPad* out = gst_element_get_static_pad(sound, "src");
+    gst_pad_add_probe(
+        out, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad* pad, GstPadProbeInfo* info, gpointer) {
+            GstBuffer* buf = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+            const GstClockTime start = runningOf(pad, GST_BUFFER_PTS(buf));
+            GstMapInfo map;
+            if (GST_CLOCK_TIME_IS_VALID(start) && gst_buffer_map(buf, &map, GST_MAP_WRITE)) {
+                auto* samples = reinterpret_cast<int16_t*>(map.data);
+                const size_t frames = map.size / 4;
+                for (size_t i = 0; i < frames; ++i) {
+                    const GstClockTime t = start + i * GST_SECOND / 48000;
+                    const bool beep = t % kMarkPeriod < 40 * GST_MSECOND;
+                    const auto v =
+                        int16_t(beep ? 12000 * std::sin(2 * M_PI * 1000.0 * t / 1e9) : 0);
+                    samples[2 * i] = samples[2 * i + 1] = v;
+                }
+                gst_buffer_unmap(buf, &map);
+            }
+            GST_PAD_PROBE_INFO_DATA(info) = buf;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(out);
+    gst_object_unref(sound);
+    return bin;
+}
+
+// The times (seconds, as a player reads them) of the white pictures and of the starts of the
+// beeps of a file.
+std::vector<double> marksIn(const QString& file, bool pictures) {
+    const QString graph = pictures ? QString("movie=%1,signalstats").arg(file)
+                                   : QString("amovie=%1,asetnsamples=n=240,astats=metadata=1:"
+                                             "reset=1")
+                                         .arg(file);
+    const QString key = pictures ? "lavfi.signalstats.YAVG" : "lavfi.astats.Overall.RMS_level";
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-f", "lavfi", graph, "-show_entries",
+                        "frame=pts_time:frame_tags=" + key, "-of", "csv=p=0"});
+    p.waitForFinished(60000);
+    std::vector<double> marks;
+    bool was = false;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
+        const QStringList fields = line.split(',');
+        if (fields.size() < 2)
+            continue;
+        const double value = fields[1].toDouble();
+        const bool on = pictures ? value > 128 : fields[1] != "-inf" && value > -40;
+        if (on && !was)
+            marks.push_back(fields[0].toDouble());
+        was = on;
+    }
+    return marks;
+}
+
+// The white pictures of the file have their beeps within a picture's time (the sound encoder
+// delays them a little); a mark at the edge of a frozen stretch may have lost its beep.
+void expectInStep(const QString& file) {
+    SCOPED_TRACE(file.toStdString());
+    const std::vector<double> flashes = marksIn(file, true);
+    const std::vector<double> beeps = marksIn(file, false);
+    size_t inStep = 0;
+    QStringList seen;
+    for (const double flash : flashes) {
+        double nearest = 1e9;
+        for (const double beep : beeps)
+            if (std::abs(beep - flash) < std::abs(nearest))
+                nearest = beep - flash;
+        seen << QString::number(nearest, 'f', 3);
+        if (nearest > -0.045 && nearest < 0.085)
+            ++inStep;
+    }
+    EXPECT_GE(flashes.size(), 3u);
+    EXPECT_GE(inStep + 1, flashes.size())
+        << "sound after picture: " << seen.join(' ').toStdString();
+}
+
+} // namespace
+
+// A native MPEG recording keeps the sound where the pictures are: from the start, after a
+// cut and after a freeze, although the pictures of each file wait for their first key frame.
+TEST(Recording, NativeMpegSoundStaysWithThePictures) {
+    for (const char* name : {"mpeg2enc", "mpegpsmux", "mpegvideoparse"}) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory)
+            GTEST_SKIP() << name << " missing";
+        gst_object_unref(factory);
+    }
+    TDeviceDescriptor video;
+    video.id = "test:marked-mpeg";
+    video.friendlyName = "MPEG marqué";
+    video.caps =
+        gst_caps_from_string("video/mpeg, mpegversion=(int)2, systemstream=(boolean)false, "
+                             "parsed=(boolean)true, width=(int)352, height=(int)288, "
+                             "framerate=(fraction)25/1");
+    video.createSource = markedMpegSource;
+    TDeviceDescriptor sound;
+    sound.id = "test:marked-sound";
+    sound.friendlyName = "Son marqué";
+    sound.caps = gst_caps_from_string("audio/x-raw, format=(string)S16LE, rate=(int)48000, "
+                                      "channels=(int)2, layout=(string)interleaved");
+    sound.createSource = markedSoundSource;
+    Rig rig("", "", &video, &sound);
+    ASSERT_TRUE(rig.ok());
+    pump(1000);
+    // Start just after a key frame: the pictures then wait most of a group for the next one.
+    ASSERT_TRUE(waitFor([] { return g_get_monotonic_time() - lastKeyFrame < 100000; }, 5000));
+    const QString first = rig.box.path("natif0.mpg"), second = rig.box.path("natif1.mpg");
+    ASSERT_TRUE(rig.dm.BuildRecording(3, first, nullptr)) << rig.dm.lastError().toStdString();
+    pump(3300);
+    ASSERT_TRUE(waitFor([] { return g_get_monotonic_time() - lastKeyFrame < 100000; }, 5000));
+    ASSERT_TRUE(rig.dm.SplitRecording(second));
+    pump(2300);
+    rig.dm.SetCaptureFrozen(true);
+    pump(700);
+    rig.dm.SetCaptureFrozen(false);
+    pump(3000);
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    expectInStep(first);
+    expectInStep(second);
+}
+
+// Cuts that wait too long for the streams (the old file's writer holds a buffer longer than
+// the wait) move them over once they are free: the preview never stops, the recording goes
+// on, and no part is left empty.
+TEST(Recording, CutsThatTimeOutKeepTheRecording) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
+    rig.dm.setEndWait(500);
+    static std::atomic<bool> hold{false};
+    hold = false;
+    auto holdWriterOf = [&rig](const QString& file) {
+        GstIterator* it = gst_bin_iterate_recurse(rig.dm.pipeline());
+        GValue item = G_VALUE_INIT;
+        bool found = false;
+        while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            auto* e = GST_ELEMENT(g_value_get_object(&item));
+            GstElementFactory* f = gst_element_get_factory(e);
+            gchar* location = nullptr;
+            if (f && g_str_equal(GST_OBJECT_NAME(f), "filesink"))
+                g_object_get(e, "location", &location, nullptr);
+            if (location && file == QString::fromUtf8(location)) {
+                GstPad* pad = gst_element_get_static_pad(e, "sink");
+                gst_pad_add_probe(
+                    pad, GST_PAD_PROBE_TYPE_BUFFER,
+                    [](GstPad*, GstPadProbeInfo*, gpointer) {
+                        if (hold.exchange(false))
+                            QThread::msleep(1200);
+                        return GST_PAD_PROBE_OK;
+                    },
+                    nullptr, nullptr);
+                gst_object_unref(pad);
+                found = true;
+            }
+            g_free(location);
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(it);
+        return found;
+    };
+    static std::atomic<int> reached{0};
+    reached = 0;
+    GstElement* gate = rig.dm.element("Control_Capture_Video");
+    ASSERT_NE(gate, nullptr);
+    GstPad* gateOut = gst_element_get_static_pad(gate, "src");
+    const gulong counting = gst_pad_add_probe(
+        gateOut, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer) {
+            ++reached;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    // The window goes on while a cut waits.
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    qint64 longestStill = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout,
+                     [&] { longestStill = std::max(longestStill, sinceTick.restart()); });
+    ticks.start(20);
+    QStringList parts;
+    parts << rig.box.path("coupe0.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(9, parts.back(), nullptr))
+        << rig.dm.lastError().toStdString();
+    for (int cut = 1; cut <= 3; ++cut) {
+        ASSERT_TRUE(holdWriterOf(parts.back()));
+        pump(700);
+        hold = true;
+        pump(20);
+        parts << rig.box.path(QString("coupe%1.avi").arg(cut));
+        ASSERT_TRUE(rig.dm.SplitRecording(parts.back()));
+        ASSERT_TRUE(rig.dm.hasRecordingBranch()) << "cut " << cut;
+    }
+    pump(800);
+    ticks.stop();
+    EXPECT_LT(longestStill, 300);
+    const quint64 shown = rig.dm.previewFrames();
+    EXPECT_TRUE(waitFor([&] { return rig.dm.previewFrames() > shown + 10; }, 3000));
+    ASSERT_TRUE(rig.dm.hasRecordingBranch());
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    gst_pad_remove_probe(gateOut, counting);
+    gst_object_unref(gateOut);
+    // Every frame is in a part (those held up go to the next one), and no part is empty.
+    int recorded = 0;
+    for (const QString& part : parts) {
+        SCOPED_TRACE(part.toStdString());
+        const Probe p = probe(part);
+        ASSERT_NE(p.of("video"), nullptr);
+        EXPECT_GT(p.of("video")->frames, 0);
+        recorded += p.of("video")->frames;
+    }
+    EXPECT_EQ(recorded, reached.load());
 }
