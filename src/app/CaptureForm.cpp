@@ -161,6 +161,13 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 });
         connect(DossiersFrame1, &TDossiersFrame::videoNameChanged, recorder,
                 &TRecordingController::RecomputeNextName);
+        // Another plug-in folder: its plug-ins take over their devices at once.
+        connect(DossiersFrame1, &TDossiersFrame::pluginDirChosen, this, [this](const QString& dir) {
+            if (!sources || !VideoReady)
+                return;
+            sources->ScanPlugins(dir);
+            sources->ReselectSources();
+        });
         connect(OptionsFrame, &TOptionsFrame::superpositionChanged, this, [this](bool allowed) {
             if (GstElement* overlay = m_dm->overlay())
                 g_object_set(overlay, "overlay-enabled", gboolean(allowed), nullptr);
@@ -350,6 +357,7 @@ void TCaptureForm::FinishStartup() {
         }
         if (sources) {
             sources->exclusions().Load(Prm.sourcesExclues->Value);
+            sources->ScanPlugins(Prm.pluginsDir->Value);
             if (!sources->RefreshSources())
                 errors += QStringLiteral("impossible de charger les sources vidéo.\r\n");
             VideoReady = true;

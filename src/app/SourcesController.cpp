@@ -39,6 +39,8 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
     connect(m_deviceChange, &QTimer::timeout, this, &TSourcesController::devicesChanged);
     if (m_enumerator)
         m_enumerator->onDevicesChanged = [this] { m_deviceChange->start(); };
+    m_videoDevices.SetPlugins(&m_plugins);
+    m_audioDevices.SetPlugins(&m_plugins);
 
     connect(&m_dm, &Tdm::sourceError, this, &TSourcesController::sourceError);
     connect(&m_dm, &Tdm::videoFormatChanged, this, &TSourcesController::updateVideoLabel);
@@ -122,6 +124,19 @@ bool TSourcesController::RefreshSources() {
     fillCombo(m_frame.cboxvideo, m_lists.VideoNames(), kNoVideo);
     fillCombo(m_frame.cboxAudio, m_lists.AudioNames(), kNoAudio);
     return ok;
+}
+
+void TSourcesController::ScanPlugins(const QString& folder) {
+    const auto onRemoved = [this](TCaptureDevice* device) { deviceRemoved(device); };
+    // The sources point at the devices: they go first.
+    TSourceLists none;
+    m_videoDevices.Clear(onRemoved);
+    m_audioDevices.Clear(onRemoved);
+    none.Rebuild(m_videoDevices, m_audioDevices, m_form.exclusionList, m_exclusions);
+    m_video = nullptr;
+    m_audio = nullptr;
+    m_lists = std::move(none);
+    m_plugins.Discover(folder);
 }
 
 void TSourcesController::deviceRemoved(TCaptureDevice* device) {

@@ -2,6 +2,7 @@
 
 #include "CaptureDevice.h"
 #include "Crossbar.h"
+#include "PlugIns.h"
 #include "Sources.h"
 
 #include <QObject>
@@ -28,6 +29,10 @@ public:
     ~TSourcesController() override;
 
     bool RefreshSources();
+    // Searches the plug-in folder; the devices the plug-ins declare are theirs from the next
+    // refresh (the devices listed so far go, the current sources with them).
+    void ScanPlugins(const QString& folder);
+    const TpluginList& plugins() const { return m_plugins; }
     void SelectVideoSource(const QString& name);
     void SelectAudioSource(const QString& name);
     void FillCaptureFormats(uint8_t wanted);
@@ -85,6 +90,7 @@ private:
     Tdm& m_dm;
     TSourcesFrame& m_frame;
     std::unique_ptr<IDeviceEnumerator> m_enumerator;
+    TpluginList m_plugins; // consulted by the device lists
     TCaptureDeviceList m_videoDevices{TDeviceCategory::Video};
     TCaptureDeviceList m_audioDevices{TDeviceCategory::Audio};
     TSourceLists m_lists;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <gst/gst.h>
 #include <memory>
+#include <vector>
 
 class QTimer;
 class TRecordingBranch;
@@ -165,6 +166,8 @@ private:
     GstElement* dvEncoderChain(GstElement* from, bool ntsc, bool wide, bool steadyRate);
     bool buildBranch(uint8_t format, const QString& fileName, GstElement* detector,
                      bool& needsDecoded);
+    bool buildDeviceMux(const QString& fileName);
+    std::vector<GstElement*> takeMuxWriter();
     bool buildMpegNative(const QString& fileName, bool audio, int rate);
     bool buildWmv(const QString& fileName, bool audio);
     bool buildDivx(const QString& fileName, bool audio, int rate);
@@ -222,6 +225,8 @@ private:
     std::shared_ptr<TRecordingBranch> m_recording;
     uint8_t m_recordingFormat = 0;
     GstElement* m_recordingDetector = nullptr; // the DV source's, not owned
+    TCaptureDevice* m_deviceMux = nullptr;      // a device writing its own file (a plug-in)
+    QString m_deviceMuxFile;
     bool m_captureFrozen = false;
     int m_endWaitMs = 3000;
     bool m_ending = false; // a part is being ended or cut: no re-entry from the event loop

@@ -34,7 +34,7 @@ GstElement* makeFileSink(const QString& fileName) {
     return sink;
 }
 
-TRecordingBranch::TWriterFactory muxWriter(const char* muxer,
+TRecordingBranch::TWriterFactory fileWriter(const char* muxer,
                                            std::function<void(GstElement*)> setup = {}) {
     const std::string name = muxer;
     return [name, setup](const QString& fileName) {
@@ -112,22 +112,9 @@ bool waveDestTakesMp3() {
 
 // The DV type 1 writer the DV device puts behind its interleaved stream.
 const bool kType1WriterInstalled = [] {
-    TDVCaptureDevice::SetType1WriterFactory([](const QString& fileName) -> GstElement* {
-        GstElement* mux = gst_element_factory_make("vr_dvavimux", nullptr);
-        GstElement* sink = makeFileSink(fileName);
-        if (!mux || !sink) {
-            for (GstElement* e : {mux, sink})
-                if (e)
-                    gst_object_unref(gst_object_ref_sink(e));
-            return nullptr;
-        }
-        GstElement* bin = gst_bin_new(nullptr);
-        gst_bin_add_many(GST_BIN(bin), mux, sink, nullptr);
-        gst_element_link(mux, sink);
-        GstPad* in = gst_element_get_static_pad(mux, "sink");
-        gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
-        gst_object_unref(in);
-        return bin;
+    TDVCaptureDevice::SetType1WriterFactory([](const QString& fileName) {
+        return std::vector<GstElement*>{gst_element_factory_make("vr_dvavimux", nullptr),
+                                        makeFileSink(fileName)};
     });
     return true;
 }();
@@ -275,19 +262,8 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
         b.SetFrozen(true);
 
     switch (format) {
-    case cfDvType1Native: {
-        GstElement* tee = gst_bin_get_by_name(pipeline(), "dv_muxinfinite");
-        if (!tee) {
-            m_lastError = QStringLiteral("La source vidéo n'est pas un caméscope DV.");
-            return false;
-        }
-        GstElement* gate = videoGateChain(tee, false, false);
-        gst_object_unref(tee);
-        if (!gate)
-            return false;
-        b.AddStream(gate, true, false, false);
-        return b.OpenWriter(muxWriter("vr_dvavimux"), fileName);
-    }
+    case cfDvType1Native:
+        return buildDeviceMux(fileName);
     case cfDvType2Native:
     case cfAviNative: {
         if (!videoBranchTee)
@@ -315,7 +291,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             format == cfDvType2Native && audioBranchTee ? audioBranchTee : m_infdecaudio;
         if (audio && !addPcm(audioTee))
             return false;
-        return b.OpenWriter(muxWriter("avimux"), fileName);
+        return b.OpenWriter(fileWriter("avimux"), fileName);
     }
     case cfMpeg2Native:
     case cfMpeg1Native:
@@ -346,7 +322,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
         b.AddStream(m_dvHeader, true, false, false);
         if (audio && !addPcm(m_infdecaudio))
             return false;
-        return b.OpenWriter(muxWriter("avimux"), fileName);
+        return b.OpenWriter(fileWriter("avimux"), fileName);
     }
     case cfWmv:
         if (!video)
@@ -379,7 +355,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
         if (!last)
             return false;
         b.AddStream(last, true, false, false);
-        return b.OpenWriter(muxWriter("avimux"), fileName);
+        return b.OpenWriter(fileWriter("avimux"), fileName);
     }
     case cfDivx:
         if (!video)
@@ -397,7 +373,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             return false;
         if (format == cfWav) {
             b.AddStream(gate, false, false, false);
-            return b.OpenWriter(muxWriter("vr_wavedest"), fileName);
+            return b.OpenWriter(fileWriter("vr_wavedest"), fileName);
         }
         GstElement* mp3 = b.Make("lamemp3enc", "mp3");
         if (!mp3) {
@@ -410,7 +386,7 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
             return false;
         b.AddStream(mp3, false, false, false);
         if (waveDestTakesMp3())
-            return b.OpenWriter(muxWriter("vr_wavedest"), fileName);
+            return b.OpenWriter(fileWriter("vr_wavedest"), fileName);
         m_mp3Plain = true;
         return b.OpenWriter(
             [](const QString& name) { return std::vector<GstElement*>{makeFileSink(name)}; },
@@ -420,6 +396,45 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
         m_lastError = QStringLiteral("Ce format d'enregistrement n'est pas disponible.");
         return false;
     }
+}
+
+// The device's own file (DV type 1): the device either hands the recording branch its stream
+// and the writer of each file (so that a cut swaps the writer within the branch), or writes
+// the file itself (a plug-in), part after part.
+bool Tdm::buildDeviceMux(const QString& fileName) {
+    TCaptureDevice* device = videoDevice;
+    if (!device || !device->BuildMuxGraph(*this, fileName)) {
+        m_lastError = QStringLiteral("La source vidéo n'est pas un caméscope DV.");
+        return false;
+    }
+    if (!muxTee) {
+        m_deviceMux = device;
+        m_deviceMuxFile = fileName;
+        return true;
+    }
+    TRecordingBranch& b = *m_recording;
+    GstElement* gate = videoGateChain(muxTee, false, false);
+    if (!gate) {
+        takeMuxWriter();
+        return false;
+    }
+    b.AddStream(gate, true, false, false);
+    // The first file's writer is the one just made; each cut asks the device for the next.
+    auto first = std::make_shared<std::vector<GstElement*>>(takeMuxWriter());
+    return b.OpenWriter(
+        [this, device, first](const QString& name) {
+            if (!first->empty())
+                return std::exchange(*first, {});
+            if (videoDevice != device || !device->BuildMuxGraph(*this, name))
+                return std::vector<GstElement*>{};
+            return takeMuxWriter();
+        },
+        fileName);
+}
+
+std::vector<GstElement*> Tdm::takeMuxWriter() {
+    muxTee = nullptr;
+    return std::exchange(muxWriter, {});
 }
 
 bool Tdm::buildMpegNative(const QString& fileName, bool audio, int rate) {
@@ -468,7 +483,7 @@ bool Tdm::buildMpegNative(const QString& fileName, bool audio, int rate) {
         else
             qCInfo(lcVidorra) << "no MPEG-1 audio encoder: the MPEG recording has no sound";
     }
-    return b.OpenWriter(muxWriter(muxers.front().toUtf8().constData()), fileName);
+    return b.OpenWriter(fileWriter(muxers.front().toUtf8().constData()), fileName);
 }
 
 bool Tdm::buildWmv(const QString& fileName, bool audio) {
@@ -510,7 +525,7 @@ bool Tdm::buildWmv(const QString& fileName, bool audio) {
         b.AddStream(wma, false, false, false);
     }
     return b.OpenWriter(
-        muxWriter("asfmux",
+        fileWriter("asfmux",
                   [](GstElement* mux) { g_object_set(mux, "streamable", TRUE, nullptr); }),
         fileName);
 }
@@ -567,7 +582,7 @@ bool Tdm::buildDivx(const QString& fileName, bool audio, int rate) {
             return false;
         b.AddStream(audioLast, false, false, false);
     }
-    return b.OpenWriter(muxWriter("avimux"), fileName);
+    return b.OpenWriter(fileWriter("avimux"), fileName);
 }
 
 // ------------------------------------------------------------------ parts
@@ -600,8 +615,15 @@ bool Tdm::EndRecordingPart() {
     // The scene list gets its last scene before the file ends.
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
-    const QString file = m_recording->fileName();
-    const bool finished = m_recording->End(m_endWaitMs);
+    const QString file = recordingFileName();
+    bool finished = false;
+    if (m_deviceMux) {
+        // The device finishes its file before it returns.
+        finished = m_deviceMux->KillMuxGraph(*this);
+        m_deviceMux = nullptr;
+    } else {
+        finished = m_recording->End(m_endWaitMs);
+    }
     m_lastRecordedFrames = m_recording->frames() - m_partFramesBase;
     m_lastDroppedFrames = m_recording->dropped();
     m_recording.reset();
@@ -619,8 +641,27 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     m_ending = true;
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
-    const QString old = m_recording->fileName();
+    const QString old = recordingFileName();
     TRecordingJournal().Add(newFileName);
+    if (m_deviceMux) {
+        // The device ends its file, then starts the next one.
+        const bool finished = m_deviceMux->KillMuxGraph(*this);
+        finishRecordedFile(old, finished, 0);
+        const bool started = m_deviceMux->BuildMuxGraph(*this, newFileName);
+        m_deviceMuxFile = newFileName;
+        m_ending = false;
+        if (!started) {
+            // The old part is complete; there is no new one: the recording has ended.
+            m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
+                              .arg(QDir::toNativeSeparators(newFileName));
+            TRecordingJournal().Remove(newFileName);
+            m_deviceMux = nullptr;
+            m_recording.reset();
+            if (m_diskTimer)
+                m_diskTimer->stop();
+        }
+        return started;
+    }
     bool oldFinished = false;
     const quint64 framesBefore = m_recording->frames();
     if (!m_recording->SwapWriter(newFileName, m_endWaitMs, &oldFinished)) {
@@ -676,6 +717,8 @@ bool Tdm::hasRecordingBranch() const {
 }
 
 QString Tdm::recordingFileName() const {
+    if (m_recording && m_deviceMux)
+        return m_deviceMuxFile;
     return m_recording ? m_recording->fileName() : QString();
 }
 

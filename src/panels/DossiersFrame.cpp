@@ -157,6 +157,13 @@ void TDossiersFrame::connectControls() {
         Prm.pluginsDir->Value =
             FolderValue(text, defaultOf(Prm.pluginsDir, AppPaths::executableDir()));
     });
+    // A folder typed in counts when the field is left, as one chosen in the dialog.
+    connect(PlugInDirEdit, &QLineEdit::editingFinished, this, [this] {
+        if (m_loading || !Prm.pluginsDir || Prm.pluginsDir->Value == m_pluginDirTold)
+            return;
+        m_pluginDirTold = Prm.pluginsDir->Value;
+        emit pluginDirChosen(m_pluginDirTold);
+    });
     connect(feDatorix, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (!m_loading && Prm.datorix)
             Prm.datorix->Value = text.trimmed();
@@ -214,6 +221,7 @@ void TDossiersFrame::connectControls() {
         if (dir.isEmpty())
             return;
         PlugInDirEdit->setText(AppPaths::withTrailingSlash(dir));
+        m_pluginDirTold = Prm.pluginsDir ? Prm.pluginsDir->Value : QString();
         emit pluginDirChosen(AppPaths::withTrailingSlash(dir));
     });
     connect(sbDatorix, &QToolButton::clicked, this, [this] {
@@ -252,8 +260,10 @@ void TDossiersFrame::LoadFromParameters() {
         ImageRacineEdit->setText(Prm.imageRacine->Value);
     if (Prm.imageDate)
         cbImageDate->setChecked(Prm.imageDate->Value);
-    if (Prm.pluginsDir)
+    if (Prm.pluginsDir) {
         PlugInDirEdit->setText(Prm.pluginsDir->Value);
+        m_pluginDirTold = Prm.pluginsDir->Value;
+    }
     if (Prm.datorix)
         feDatorix->setText(Prm.datorix->Value);
     m_loading = false;

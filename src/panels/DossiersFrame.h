@@ -66,4 +66,5 @@ private:
     QString chooseFolder(const QString& title, const QString& start);
 
     bool m_loading = false;
+    QString m_pluginDirTold; // the plug-in folder last searched (no new search for the same)
 };

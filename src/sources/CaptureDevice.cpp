@@ -4,6 +4,7 @@
 #include "DvTransport.h"
 #include "GstUtil.h"
 #include "Log.h"
+#include "PlugIns.h"
 
 #include <cstring>
 
@@ -127,13 +128,13 @@ bool TCaptureDeviceList::Refresh(IDeviceEnumerator& enumerator,
             const int pos = FindByMoniker(desc.id);
             if (pos >= 0) {
                 TCaptureDevice* d = m_devices[pos].get();
-                d->Seen = true;
+                d->Seen = d->Valid; // a plug-in's device that turned out broken goes
                 // A device out of the pipeline takes the newest way to open it.
                 if (!d->SourceFilter && desc.createSource)
                     d->Moniker.createSource = desc.createSource;
                 continue;
             }
-            auto device = CreateCaptureDevice(desc, NextIndex(desc.friendlyName));
+            auto device = create(desc);
             if (device && device->Valid) {
                 device->Seen = true;
                 m_devices.push_back(std::move(device));
@@ -149,6 +150,32 @@ bool TCaptureDeviceList::Refresh(IDeviceEnumerator& enumerator,
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+// A device a plug-in declares is the plug-in's: when it cannot be created the plug-in is
+// marked not enabled and the device is not listed at all.
+std::unique_ptr<TCaptureDevice> TCaptureDeviceList::create(const TDeviceDescriptor& desc) {
+    const int plugin = m_plugins ? m_plugins->IndexOf(desc.friendlyName) : -1;
+    if (plugin < 0)
+        return CreateCaptureDevice(desc, NextIndex(desc.friendlyName));
+    std::shared_ptr<TpluginData> data = m_plugins->Share(plugin);
+    if (data->broken)
+        return nullptr;
+    auto device =
+        std::make_unique<TPlugInCaptureDevice>(data, desc, NextIndex(desc.friendlyName));
+    if (!device->Valid) {
+        data->enabled = false;
+        return nullptr;
+    }
+    return device;
+}
+
+void TCaptureDeviceList::Clear(const std::function<void(TCaptureDevice*)>& onRemoved) {
+    while (!m_devices.empty()) {
+        if (onRemoved)
+            onRemoved(m_devices.back().get());
+        m_devices.pop_back();
     }
 }
 

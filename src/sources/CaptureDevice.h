@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,13 @@ class TCaptureDeviceList {
 public:
     explicit TCaptureDeviceList(TDeviceCategory category) : m_category(category) {}
 
+    // The plug-ins consulted when a device is created (a device a plug-in declares is served
+    // by it); null: none.
+    void SetPlugins(const class TpluginList* plugins) { m_plugins = plugins; }
+    // Lets every device go (handed to onRemoved first), so that the next Refresh makes them
+    // anew (after the plug-in folder changed).
+    void Clear(const std::function<void(TCaptureDevice*)>& onRemoved = {});
+
     // Brings the list in line with what the enumerator reports. Devices that disappeared are
     // handed to onRemoved (so that a current source can be disconnected) before deletion.
     bool Refresh(IDeviceEnumerator& enumerator,
@@ -76,6 +84,9 @@ public:
     TDeviceCategory category() const { return m_category; }
 
 private:
+    std::unique_ptr<TCaptureDevice> create(const TDeviceDescriptor& desc);
+
     TDeviceCategory m_category;
+    const TpluginList* m_plugins = nullptr;
     std::vector<std::unique_ptr<TCaptureDevice>> m_devices;
 };

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // The three device kinds of this build (the plug-in kind comes with the plug-in loader).
 // Each keeps the elements it added to the pipeline and removes exactly those.
@@ -24,10 +25,10 @@ public:
     bool BuildMuxGraph(TGraphContext& g, const QString& fileName) override;
     bool KillMuxGraph(TGraphContext& g) override;
 
-    // The native type 1 writer: makes an element (or bin) with a sink pad "sink" that takes
-    // `video/x-dv, systemstream=true` and writes the type 1 DV AVI file of that name. Until
-    // one is installed, BuildMuxGraph reports false.
-    using TType1WriterFactory = std::function<GstElement*(const QString& fileName)>;
+    // The native type 1 writer: makes the elements (floating; head first, taking
+    // `video/x-dv, systemstream=true`, file sink last) that write the type 1 DV AVI file of
+    // that name. Until one is installed, BuildMuxGraph reports false.
+    using TType1WriterFactory = std::function<std::vector<GstElement*>(const QString& fileName)>;
     static void SetType1WriterFactory(TType1WriterFactory factory);
 
 private:
@@ -59,10 +60,6 @@ private:
     // Audio branch: dv_nativeaudioinfinite -> queue.
     GstElement* m_audioTee = nullptr;
     GstElement* m_audioQueue = nullptr;
-    // Native type 1 branch: dv_muxinfinite request pad -> queue -> writer.
-    GstPad* m_muxPad = nullptr;
-    GstElement* m_muxQueue = nullptr;
-    GstElement* m_writer = nullptr;
     // Guards the branch tees against the demuxer's pad-added (streaming thread).
     std::mutex m_linkLock;
 };

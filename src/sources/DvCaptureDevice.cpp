@@ -3,8 +3,7 @@
 #include "GstUtil.h"
 #include "Log.h"
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
 using namespace srcgst;
 
@@ -20,28 +19,6 @@ GstElement* MakeTee() {
     if (tee)
         g_object_set(tee, "allow-not-linked", TRUE, nullptr);
     return tee;
-}
-
-// After EOS was pushed into a branch: waits (bounded) until the branch's queue has pushed it
-// on, so that the writer behind it has finished its file.
-bool WaitEosThrough(GstElement* queue, std::chrono::milliseconds limit) {
-    GstPad* src = gst_element_get_static_pad(queue, "src");
-    const auto end = std::chrono::steady_clock::now() + limit;
-    bool done = false;
-    while (!done && std::chrono::steady_clock::now() < end) {
-        if (GstEvent* eos = gst_pad_get_sticky_event(src, GST_EVENT_EOS, 0)) {
-            gst_event_unref(eos);
-            // The push holds the stream lock; once free, the writer has handled the EOS.
-            if (g_rec_mutex_trylock(GST_PAD_GET_STREAM_LOCK(src))) {
-                g_rec_mutex_unlock(GST_PAD_GET_STREAM_LOCK(src));
-                done = true;
-                break;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    gst_object_unref(src);
-    return done;
 }
 
 } // namespace
@@ -65,10 +42,6 @@ TDVCaptureDevice::~TDVCaptureDevice() {
         g_signal_handler_disconnect(m_demux, m_padAdded);
     if (m_source || m_demux) {
         // Not in a graph module any more: take the elements out all the same.
-        RemoveOwned(m_writer);
-        RemoveOwned(m_muxQueue);
-        if (m_muxPad)
-            gst_object_unref(m_muxPad);
         for (GstElement** e :
              {&m_source, &m_muxTee, &m_splitQueue, &m_demux, &m_videoTee, &m_videoQueue, &m_decoder,
               &m_scale, &m_scaleCaps, &m_audioTee, &m_audioQueue})
@@ -119,7 +92,6 @@ GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
 }
 
 void TDVCaptureDevice::KillSourceGraph(TGraphContext& g) {
-    KillMuxGraph(g);
     KillVideoGraph(g);
     KillAudioGraph(g);
     if (m_demux && m_padAdded)
@@ -243,10 +215,14 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     SetOwnedPad(g.videoOutputPad, out);
     gst_object_unref(out);
     g.videoBranchTee = m_videoTee;
+    g.videoDevice = this;
+    g.sourceFlipped = false;
     return true;
 }
 
 void TDVCaptureDevice::KillVideoGraph(TGraphContext& g) {
+    if (g.videoDevice == this)
+        g.videoDevice = nullptr;
     GstElement* tee = nullptr;
     {
         std::lock_guard lock(m_linkLock);
@@ -322,7 +298,11 @@ bool TDVCaptureDevice::KillAudioGraph(TGraphContext& g) {
     return true;
 }
 
+// The program's recording branch writes the type 1 file (so that a cut swaps the writer
+// within the branch): the device hands it the interleaved stream's tee and the writer.
 bool TDVCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileName) {
+    g.muxTee = nullptr;
+    g.muxWriter.clear();
     if (!m_muxTee)
         return false;
     if (!Type1Writer()) {
@@ -330,47 +310,22 @@ bool TDVCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileName) 
         qCInfo(lcVidorra) << "no native type 1 DV writer installed; not recording" << fileName;
         return false;
     }
-    if (m_muxQueue)
-        KillMuxGraph(g);
-    GstBin* bin = g.pipeline();
-    m_writer = Type1Writer()(fileName);
-    m_muxQueue = Make("queue");
-    bool ok = m_writer && m_muxQueue && AddOwned(bin, m_muxQueue, "dv_muxqueue") &&
-              AddOwned(bin, m_writer, "dv_type1writer") && gst_element_link(m_muxQueue, m_writer);
-    if (ok) {
-        SyncWithParent({m_writer, m_muxQueue});
-        m_muxPad = gst_element_request_pad_simple(m_muxTee, "src_%u");
-        GstPad* sink = gst_element_get_static_pad(m_muxQueue, "sink");
-        ok = m_muxPad && gst_pad_link(m_muxPad, sink) == GST_PAD_LINK_OK;
-        gst_object_unref(sink);
+    std::vector<GstElement*> writer = Type1Writer()(fileName);
+    const bool whole = !writer.empty() && std::all_of(writer.begin(), writer.end(),
+                                                      [](GstElement* e) { return e != nullptr; });
+    if (!whole) {
+        for (GstElement* e : writer)
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+        qCWarning(lcVidorra) << "cannot make the native DV writer for" << fileName;
+        return false;
     }
-    if (!ok) {
-        qCWarning(lcVidorra) << "cannot build the native DV recording branch for" << fileName;
-        KillMuxGraph(g);
-    }
-    return ok;
+    g.muxTee = m_muxTee;
+    g.muxWriter = std::move(writer);
+    return true;
 }
 
+// The branch finished and took out the writer it was handed.
 bool TDVCaptureDevice::KillMuxGraph(TGraphContext&) {
-    if (!m_muxQueue && !m_writer && !m_muxPad)
-        return true;
-    bool finished = true;
-    if (m_muxPad) {
-        GstPad* sink = gst_element_get_static_pad(m_muxQueue, "sink");
-        gst_pad_unlink(m_muxPad, sink);
-        gst_element_release_request_pad(m_muxTee, m_muxPad);
-        gst_object_unref(m_muxPad);
-        m_muxPad = nullptr;
-        // The file is complete only once the end of stream went through the writer.
-        if (GST_STATE(m_muxQueue) >= GST_STATE_PAUSED) {
-            gst_pad_send_event(sink, gst_event_new_eos());
-            finished = WaitEosThrough(m_muxQueue, std::chrono::seconds(3));
-            if (!finished)
-                qCWarning(lcVidorra) << "the native DV writer did not finish within 3 s";
-        }
-        gst_object_unref(sink);
-    }
-    RemoveOwned(m_muxQueue);
-    RemoveOwned(m_writer);
-    return finished;
+    return true;
 }

@@ -2,6 +2,10 @@
 
 #include <gst/gst.h>
 
+#include <vector>
+
+class TCaptureDevice;
+
 // What a capture device needs of the graph module to put its part of the pipeline in place,
 // and where it leaves the results. The graph module implements it; devices never see the
 // rest of the graph.
@@ -22,4 +26,14 @@ public:
     // Set by SetAudioGraph: raw audio, and the tee of the native audio stream.
     GstPad* audioPin = nullptr; // owned ref
     GstElement* audioBranchTee = nullptr;
+    // Set by SetVideoGraph: the device of the picture (its BuildMuxGraph writes the native
+    // type 1 file), and whether its rows come bottom row first (the overlay turns them).
+    TCaptureDevice* videoDevice = nullptr;
+    bool sourceFlipped = false;
+    // Set by BuildMuxGraph when the program's recording branch is to write the file: the tee
+    // it takes the stream from, and the writer of the file (floating elements, not yet in
+    // the pipeline: head first, file sink last; the branch takes them). Left empty by a
+    // device that writes the file itself, until its KillMuxGraph.
+    GstElement* muxTee = nullptr;
+    std::vector<GstElement*> muxWriter;
 };

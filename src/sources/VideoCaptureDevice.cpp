@@ -201,10 +201,14 @@ bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     SetOwnedPad(g.videoOutputPad, out);
     gst_object_unref(out);
     g.videoBranchTee = m_videoTee;
+    g.videoDevice = this;
+    g.sourceFlipped = false;
     return true;
 }
 
 void TVideoCaptureDevice::KillVideoGraph(TGraphContext& g) {
+    if (g.videoDevice == this)
+        g.videoDevice = nullptr;
     if (g.videoBranchTee && g.videoBranchTee == m_videoTee)
         g.videoBranchTee = nullptr;
     if (g.videoOutputPad) {

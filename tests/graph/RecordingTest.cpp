@@ -936,3 +936,37 @@ TEST(Recording, CutsThatTimeOutKeepTheRecording) {
     }
     EXPECT_EQ(recorded, reached.load());
 }
+
+// The camcorder's type 1 file is written from the stream and by the writer the device hands
+// over: a cut swaps that writer and loses no frame.
+TEST(Recording, DvType1CutLosesNothing) {
+    Rig rig("DV virtuel", "DV");
+    ASSERT_TRUE(rig.ok());
+    static std::atomic<int> reached{0};
+    reached = 0;
+    GstElement* gate = rig.dm.element("Control_Capture_Video");
+    ASSERT_NE(gate, nullptr);
+    GstPad* src = gst_element_get_static_pad(gate, "src");
+    const gulong counting = gst_pad_add_probe(
+        src, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer) {
+            ++reached;
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    const QString first = rig.box.path("dv0.avi"), second = rig.box.path("dv1.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(1, first, rig.detector())) << rig.dm.lastError().toStdString();
+    pump(1500);
+    ASSERT_TRUE(rig.dm.SplitRecording(second));
+    pump(1500);
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    gst_pad_remove_probe(src, counting);
+    gst_object_unref(src);
+    const Probe a = probe(first), b = probe(second);
+    ASSERT_NE(a.of("video"), nullptr);
+    ASSERT_NE(b.of("video"), nullptr);
+    EXPECT_EQ(a.of("video")->codec, "dvvideo");
+    EXPECT_EQ(b.of("video")->codec, "dvvideo");
+    EXPECT_NEAR(a.of("video")->frames, 37, 8);
+    EXPECT_EQ(a.of("video")->frames + b.of("video")->frames, reached.load());
+}
