@@ -217,7 +217,8 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     const bool linked = ok && sink && gst_pad_link(videoOutputPad, sink) == GST_PAD_LINK_OK;
     if (sink)
         gst_object_unref(sink);
-    g_object_set(m_overlay, "scene-source", sceneDetector, "source-flipped", sourceFlipped, nullptr);
+    g_object_set(m_overlay, "scene-source", sceneDetector, "source-flipped", sourceFlipped,
+                 nullptr);
     m_videoChainBuilt = true; // whatever got added is removed by RemovePreviewVideoChain
     if (!linked) {
         qCWarning(lcVidorra) << "preview video chain not built";

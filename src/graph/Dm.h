@@ -225,7 +225,7 @@ private:
     std::shared_ptr<TRecordingBranch> m_recording;
     uint8_t m_recordingFormat = 0;
     GstElement* m_recordingDetector = nullptr; // the DV source's, not owned
-    TCaptureDevice* m_deviceMux = nullptr;      // a device writing its own file (a plug-in)
+    TCaptureDevice* m_deviceMux = nullptr;     // a device writing its own file (a plug-in)
     QString m_deviceMuxFile;
     bool m_captureFrozen = false;
     int m_endWaitMs = 3000;

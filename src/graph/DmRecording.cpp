@@ -35,7 +35,7 @@ GstElement* makeFileSink(const QString& fileName) {
 }
 
 TRecordingBranch::TWriterFactory fileWriter(const char* muxer,
-                                           std::function<void(GstElement*)> setup = {}) {
+                                            std::function<void(GstElement*)> setup = {}) {
     const std::string name = muxer;
     return [name, setup](const QString& fileName) {
         GstElement* mux = gst_element_factory_make(name.c_str(), nullptr);
@@ -526,7 +526,7 @@ bool Tdm::buildWmv(const QString& fileName, bool audio) {
     }
     return b.OpenWriter(
         fileWriter("asfmux",
-                  [](GstElement* mux) { g_object_set(mux, "streamable", TRUE, nullptr); }),
+                   [](GstElement* mux) { g_object_set(mux, "streamable", TRUE, nullptr); }),
         fileName);
 }
 

@@ -162,8 +162,7 @@ std::unique_ptr<TCaptureDevice> TCaptureDeviceList::create(const TDeviceDescript
     std::shared_ptr<TpluginData> data = m_plugins->Share(plugin);
     if (data->broken)
         return nullptr;
-    auto device =
-        std::make_unique<TPlugInCaptureDevice>(data, desc, NextIndex(desc.friendlyName));
+    auto device = std::make_unique<TPlugInCaptureDevice>(data, desc, NextIndex(desc.friendlyName));
     if (!device->Valid) {
         data->enabled = false;
         return nullptr;

@@ -28,8 +28,8 @@ void* Load(const QString& path) {
     if (auto version = Export<int32_t (*)()>(module, "pi_apiversion")) {
         const int32_t wanted = version();
         if (wanted > PVR_API_VERSION || wanted < 1) {
-            qCInfo(lcVidorra) << "plug-in" << path << "is written for interface version"
-                              << wanted << "; this program has" << PVR_API_VERSION;
+            qCInfo(lcVidorra) << "plug-in" << path << "is written for interface version" << wanted
+                              << "; this program has" << PVR_API_VERSION;
             dlclose(module);
             return nullptr;
         }

@@ -11,8 +11,8 @@
 
 // One plug-in found in the folder.
 struct TpluginData {
-    QString driverName; // the name of the device it serves, at most 255 characters
-    QString path;       // the library
+    QString driverName;  // the name of the device it serves, at most 255 characters
+    QString path;        // the library
     bool enabled = true; // false once a device it serves could not be created or used
     // It reported pads or elements the program cannot use: it serves no device any more
     // (until the folder is searched again).
@@ -74,10 +74,10 @@ private:
     std::unique_ptr<Exports> m_api;
     void* m_module = nullptr;
     uintptr_t m_instance = 0;
-    GstBin* m_bin = nullptr;            // the pipeline between SetSourceGraph and KillSourceGraph
-    GstPad* m_videoPin = nullptr;       // owned ref, as the plug-in reported it
-    GstPad* m_audioPin = nullptr;       // owned ref
-    GstElement* m_videoTee = nullptr;   // the plug-in's (no ref: it lives in the pipeline)
+    GstBin* m_bin = nullptr;          // the pipeline between SetSourceGraph and KillSourceGraph
+    GstPad* m_videoPin = nullptr;     // owned ref, as the plug-in reported it
+    GstPad* m_audioPin = nullptr;     // owned ref
+    GstElement* m_videoTee = nullptr; // the plug-in's (no ref: it lives in the pipeline)
     GstElement* m_audioTee = nullptr;
     bool m_sourceIn = false;
     bool m_muxing = false;

@@ -9,10 +9,12 @@
 #include "Encoders.h"
 #include "LiveDeckSrc.h"
 #include "PatchFrameRate.h"
+#include "PlugIns.h"
 #include "RecoveryJournal.h"
 #include "Sandbox.h"
 #include "SystemDevices.h"
 #include "VidorraElements.h"
+#include "VirtualDevices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,7 +57,7 @@ struct Probe {
     double duration = -1; // of the container, -1 when it tells none
     struct Stream {
         QString type, codec, tag;
-        int frames = -1, rate = 0, channels = 0;
+        int frames = -1, rate = 0, channels = 0, width = 0, height = 0;
     };
     std::vector<Stream> streams;
     const Stream* of(const char* type) const {
@@ -71,7 +73,7 @@ Probe probe(const QString& file) {
     QProcess p;
     p.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
                         "format=format_name,duration:stream=codec_type,codec_name,codec_tag_string,"
-                        "nb_read_frames,sample_rate,channels",
+                        "nb_read_frames,sample_rate,channels,width,height",
                         "-of", "flat", file});
     if (!p.waitForFinished(30000))
         return result;
@@ -112,6 +114,10 @@ Probe probe(const QString& file) {
             s.rate = value.toInt();
         else if (field == "channels")
             s.channels = value.toInt();
+        else if (field == "width")
+            s.width = value.toInt();
+        else if (field == "height")
+            s.height = value.toInt();
     }
     return result;
 }
@@ -121,7 +127,8 @@ class Rig {
 public:
     explicit Rig(const QString& videoName, const QString& audioName = "Signal de test",
                  const TDeviceDescriptor* own = nullptr,
-                 const TDeviceDescriptor* ownAudio = nullptr) {
+                 const TDeviceDescriptor* ownAudio = nullptr,
+                 std::unique_ptr<TCaptureDevice> readyVideo = {}) {
         TEnumeratorOptions options;
         options.deviceMonitor = false;
         options.firewire = false;
@@ -131,6 +138,8 @@ public:
                 m_video = CreateCaptureDevice(d, 1);
         if (own)
             m_video = CreateCaptureDevice(*own, 1);
+        if (readyVideo)
+            m_video = std::move(readyVideo);
         for (const TDeviceDescriptor& d : m_enumerator->enumerate(TDeviceCategory::Audio))
             if (!audioName.isEmpty() && d.friendlyName == audioName)
                 m_audio = CreateCaptureDevice(d, 1);
@@ -955,7 +964,8 @@ TEST(Recording, DvType1CutLosesNothing) {
         },
         nullptr, nullptr);
     const QString first = rig.box.path("dv0.avi"), second = rig.box.path("dv1.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(1, first, rig.detector())) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(1, first, rig.detector()))
+        << rig.dm.lastError().toStdString();
     pump(1500);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
     pump(1500);
@@ -969,4 +979,70 @@ TEST(Recording, DvType1CutLosesNothing) {
     EXPECT_EQ(b.of("video")->codec, "dvvideo");
     EXPECT_NEAR(a.of("video")->frames, 37, 8);
     EXPECT_EQ(a.of("video")->frames + b.of("video")->frames, reached.load());
+}
+
+// The example plug-in takes the test pattern over: its picture is previewed and recorded as
+// "avi natif" from the tee it hands over.
+TEST(Recording, ExamplePlugInIsPreviewedAndRecorded) {
+    TpluginList plugins;
+    plugins.Discover(QFileInfo(QStringLiteral(VR_EXAMPLE_PLUGIN)).absolutePath());
+    const int index = plugins.IndexOf("Mire de test");
+    ASSERT_GE(index, 0);
+    TVirtualDevices virtualDevices;
+    auto device = std::make_unique<TPlugInCaptureDevice>(plugins.Share(index),
+                                                         virtualDevices.videoDevices()[0], 1);
+    ASSERT_TRUE(device->Valid);
+    EXPECT_EQ(device->DisplayName, QStringLiteral("Mire de test (plug-in d'exemple)"));
+    Rig rig("", "Signal de test", nullptr, nullptr, std::move(device));
+    ASSERT_TRUE(rig.ok());
+    EXPECT_EQ(rig.video()->NativeFormat1, 5);
+    const Probe p = record(rig, 5, "exemple.avi", 2000);
+    EXPECT_EQ(p.format, "avi");
+    ASSERT_NE(p.of("video"), nullptr);
+    EXPECT_EQ(p.of("video")->width, 640);
+    EXPECT_EQ(p.of("video")->height, 480);
+    expectFrames(p, 40, 56);
+    expectPcm(p);
+}
+
+// A plug-in that writes its own type 1 file does so part after part: both parts of a cut
+// are complete.
+TEST(Recording, PlugInWritesItsOwnFileAcrossACut) {
+    for (const char* name : {"jpegenc", "avimux"}) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory)
+            GTEST_SKIP() << name << " missing";
+        gst_object_unref(factory);
+    }
+    TpluginList plugins;
+    plugins.Discover(QStringLiteral(VR_TEST_PLUGINS));
+    const int index = plugins.IndexOf(QStringLiteral("Caméra plug-in"));
+    ASSERT_GE(index, 0);
+    TDeviceDescriptor d;
+    d.id = "test:plugin";
+    d.friendlyName = QStringLiteral("Caméra plug-in");
+    d.caps = gst_caps_from_string("video/x-raw");
+    d.createSource = [] { return gst_element_factory_make("videotestsrc", nullptr); };
+    auto device = std::make_unique<TPlugInCaptureDevice>(plugins.Share(index), d, 1);
+    ASSERT_TRUE(device->Valid);
+    Rig rig("", "", nullptr, nullptr, std::move(device));
+    ASSERT_TRUE(rig.ok());
+    ASSERT_EQ(rig.video()->NativeFormat1, 1);
+    const QString first = rig.box.path("propre0.avi"), second = rig.box.path("propre1.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(1, first, nullptr)) << rig.dm.lastError().toStdString();
+    EXPECT_EQ(rig.dm.recordingFileName(), first);
+    pump(1500);
+    ASSERT_TRUE(rig.dm.SplitRecording(second));
+    EXPECT_EQ(rig.dm.recordingFileName(), second);
+    pump(1500);
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_FALSE(rig.dm.hasRecordingBranch());
+    for (const QString& part : {first, second}) {
+        SCOPED_TRACE(part.toStdString());
+        const Probe p = probe(part);
+        EXPECT_EQ(p.format, "avi");
+        ASSERT_NE(p.of("video"), nullptr);
+        EXPECT_EQ(p.of("video")->codec, "mjpeg");
+        EXPECT_GE(p.of("video")->frames, 25);
+    }
 }

@@ -1,7 +1,7 @@
 // Capture plug-ins: the search of the folder, the devices they take over and their graph
 // operations, with real "*.pvr" libraries built by the test suite (tests/sources/plugins).
-#include "GraphFixture.h"
 #include "PlugIns.h"
+#include "GraphFixture.h"
 
 #include <QDir>
 #include <QFile>

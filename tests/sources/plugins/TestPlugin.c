@@ -132,15 +132,13 @@ void pi_setsourcegraph(pvr_instance* instance, int32_t* result, GstBin* graph) {
     struct state* s = (struct state*)*instance;
     s->video = add(graph, "videotestsrc");
     s->videoCaps = add(graph, "capsfilter");
-    s->audio = add(graph, "audiotestsrc");
-    if (!s->video || !s->videoCaps || !s->audio)
+    if (!s->video || !s->videoCaps)
         return;
     GstCaps* caps = gst_caps_from_string("video/x-raw,format=I420,width=320,height=240,"
                                          "framerate=25/1");
     g_object_set(s->videoCaps, "caps", caps, NULL);
     gst_caps_unref(caps);
     g_object_set(s->video, "is-live", TRUE, "pattern", 18 /* ball */, NULL);
-    g_object_set(s->audio, "is-live", TRUE, NULL);
     gst_element_link(s->video, s->videoCaps);
     *result = 1;
 }
@@ -149,7 +147,6 @@ void pi_killsourcegraph(pvr_instance* instance, GstBin* graph) {
     struct state* s = (struct state*)*instance;
     drop(graph, &s->videoCaps);
     drop(graph, &s->video);
-    drop(graph, &s->audio);
 }
 
 void pi_setvideograph(pvr_instance* instance, int32_t stream, GstPad** pin, GstBin* graph,
@@ -191,12 +188,16 @@ void pi_setaudiograph(pvr_instance* instance, int32_t stream, GstPad** pin, GstB
                       GstElement** tee) {
     struct state* s = (struct state*)*instance;
     (void)stream;
+    /* The sound has a source of its own, there only while its branch is. */
+    s->audio = add(graph, "audiotestsrc");
+    g_object_set(s->audio, "is-live", TRUE, NULL);
     s->audioTee = add(graph, "tee");
     s->audioQueue = add(graph, "queue");
     g_object_set(s->audioTee, "allow-not-linked", TRUE, NULL);
     gst_element_link_many(s->audio, s->audioTee, s->audioQueue, NULL);
     gst_element_sync_state_with_parent(s->audioQueue);
     gst_element_sync_state_with_parent(s->audioTee);
+    gst_element_sync_state_with_parent(s->audio);
     *pin = gst_element_get_static_pad(s->audioQueue, "src");
     gst_object_unref(*pin);
     *tee = s->audioTee;
@@ -205,6 +206,7 @@ void pi_setaudiograph(pvr_instance* instance, int32_t stream, GstPad** pin, GstB
 void pi_killaudiograph(pvr_instance* instance, GstPad** pin, GstBin* graph) {
     struct state* s = (struct state*)*instance;
     (void)pin;
+    drop(graph, &s->audio);
     drop(graph, &s->audioQueue);
     drop(graph, &s->audioTee);
 }
