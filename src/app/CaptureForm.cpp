@@ -163,7 +163,7 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 &TRecordingController::RecomputeNextName);
         // Another plug-in folder: its plug-ins take over their devices at once.
         connect(DossiersFrame1, &TDossiersFrame::pluginDirChosen, this, [this](const QString& dir) {
-            if (!sources || !VideoReady)
+            if (!sources || !sources->startupDone)
                 return;
             sources->ScanPlugins(dir);
             sources->ReselectSources();

@@ -212,6 +212,12 @@ TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
                           << moniker.friendlyName;
         return;
     }
+    // The source element is asked for again once it is in the pipeline; what the plug-in
+    // says now is not used.
+    if (api.sourceFilter) {
+        GstElement* notYet = nullptr;
+        api.sourceFilter(&m_instance, &notYet);
+    }
     int32_t videos = 0, audios = 0;
     if (api.videoCount)
         api.videoCount(&m_instance, &videos);

@@ -1,6 +1,7 @@
 #include "SourcesController.h"
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "DossiersFrame.h"
 #include "FakeV4l2Card.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <gtest/gtest.h>
 
@@ -190,5 +192,38 @@ TEST(SourcesController, InputsOfACaptureCard) {
     QMenu again;
     p.form.sources->FillSettingsMenu(again, true);
     EXPECT_EQ(log->selected.back(), 0);
+    p.form.hide();
+}
+
+// Another plug-in folder, typed in the folders panel: its plug-ins take their devices over at
+// once; the former folder gives them back.
+TEST(SourcesController, APlugInFolderTakesItsDevicesOver) {
+    Sandbox box;
+    Program p;
+    p.devices->video = QStringList{QStringLiteral("Caméra plug-in"), "Webcam"};
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TSourcesFrame& frame = *p.form.SourcesFrame;
+    const QString plain = QStringLiteral("Caméra plug-in");
+    const QString served = QStringLiteral("Caméra du plug-in de test - Video");
+    EXPECT_GE(frame.cboxvideo->findText(plain), 0)
+        << items(frame.cboxvideo).join('|').toStdString();
+    QLineEdit* folder = p.form.DossiersFrame1->PlugInDirEdit;
+    const QString former = folder->text();
+    folder->setText(QStringLiteral(VR_TEST_PLUGINS));
+    emit folder->editingFinished();
+    EXPECT_EQ(p.form.sources->plugins().Count(), 7);
+    EXPECT_LT(frame.cboxvideo->findText(plain), 0);
+    EXPECT_GE(frame.cboxvideo->findText(served), 0)
+        << items(frame.cboxvideo).join('|').toStdString();
+    EXPECT_GE(frame.cboxvideo->findText("Webcam"), 0);
+    // The plug-in's device works as any other.
+    p.form.sources->SelectVideoSource(served);
+    ASSERT_NE(p.form.sources->currentVideo(), nullptr);
+    EXPECT_EQ(p.form.sources->currentVideo()->Device->Kind, dkPlugIn);
+    folder->setText(former);
+    emit folder->editingFinished();
+    EXPECT_GE(frame.cboxvideo->findText(plain), 0);
+    EXPECT_LT(frame.cboxvideo->findText(served), 0);
     p.form.hide();
 }
