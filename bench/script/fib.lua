@@ -1,0 +1,9 @@
+-- Function calls: recursive Fibonacci of 27 (same algorithm as fib.pas).
+local function fib(n)
+  if n < 2 then
+    return n
+  end
+  return fib(n - 1) + fib(n - 2)
+end
+
+print("fib(27) = " .. fib(27))
