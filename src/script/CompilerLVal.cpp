@@ -52,6 +52,7 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
         if (base.kind == LVal::None)
             return none;
         LVal cur = base;
+        m_pos = e->kid(0)->pos; // a bad index is reported at the indexed variable
         for (size_t k = 1; k < e->kids.size(); ++k) {
             const Type* t = cur.type;
             const Node* ix = e->kid(k);

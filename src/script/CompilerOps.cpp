@@ -81,6 +81,7 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
                     : expr(e->kid(1));
     if (stop())
         return l;
+    m_pos = e->pos; // run-time errors point at the operator
     const Type* lt = l.type;
     const Type* rt = r.type;
     auto fail = [&]() {

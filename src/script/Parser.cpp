@@ -425,7 +425,7 @@ NodePtr Parser::parseStatement() {
         }
         auto lhs = parseDesignator();
         if (at(Tok::Assign)) {
-            s = make(NK::Assign, cur().pos);
+            s = make(NK::Assign, p);
             accept(Tok::Assign);
             s->add(std::move(lhs));
             if (!m_failed)
