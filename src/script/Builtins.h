@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Runtime.h"
+
+#include <QString>
+
+namespace vscript {
+
+class Vm;
+
+// Routines of the standard library the compiler calls by number; slot 0 of the window
+// receives the result, the arguments follow.
+enum class Bi : int32_t {
+    IntToStr,
+    FloatToStr,
+    StrToInt,
+    StrToIntDef,
+    Copy,
+    Pos,
+    Delete,
+    Insert,
+    UpperCase,
+    LowerCase,
+    Trim,
+    LengthS,
+    LengthA,
+    SetLengthS,
+    SetLengthA,
+    AbsI,
+    AbsF,
+    Sqrt,
+    Round,
+    Trunc,
+    RandomI,
+    RandomF,
+    Randomize,
+    Now,
+    Date,
+    Time,
+    FormatDateTime,
+    DateToStr,
+    TimeToStr,
+    Format,
+    NewExc,
+    ExcMessage,
+    ExcClassName,
+    RangeError,
+    Count
+};
+
+using BuiltinFn = bool (*)(Vm& vm, Value* w, int argc);
+BuiltinFn builtinFunction(Bi id);
+
+// Tags of the elements of an array of const (Format's arguments).
+enum ConstTag : int64_t { TagInt = 0, TagFloat = 1, TagStr = 2, TagChar = 3, TagBool = 4 };
+
+// Free Pascal's texts for reals and formats, '.' as decimal separator.
+QString formatFloatGeneral(double v);
+bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error);
+
+} // namespace vscript

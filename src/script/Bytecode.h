@@ -1,0 +1,147 @@
+#pragma once
+
+#include "Runtime.h"
+
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace vscript {
+
+// Register machine: operands are slot numbers in the running frame unless said otherwise.
+enum class Op : uint8_t {
+    Nop,
+    LoadI,  // a := imm b
+    LoadK,  // a := constant b (x: slot mode)
+    Mov,    // a := b
+    MovM,   // a := b with mode x
+    Clear,  // release slot a
+    Null,   // slot a := nil without release (a temporary about to receive a value)
+    LoadG,  // a := global b (x: mode)
+    StoreG, // global a := b (x: mode)
+    AddrL,  // a := @slot b
+    AddrG,  // a := @global b
+    AddrO,  // a := @slot c of the frame b static links up
+    AddrE,  // a := @b[c] (checked)
+    AddrF,  // a := @b.field c
+    LoadP,  // a := b^ (x: mode)
+    StoreP, // a^ := b (x: mode)
+    LoadE,  // a := b[c] (x: mode, checked)
+    StoreE, // a[b] := c (x: mode, checked)
+    LoadF,  // a := b.field c (x: mode)
+    StoreF, // a.field b := c (x: mode)
+    NewAgg, // a := new aggregate of layout b
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Mod,
+    And,
+    Or,
+    Xor,
+    Shl,
+    Shr,
+    Neg,
+    Not,
+    BNot,
+    AddK,
+    SubK,
+    MulK, // a := b op imm c
+    Wrap, // a := b truncated to the integer kind x
+    AddF,
+    SubF,
+    MulF,
+    DivF,
+    NegF,
+    I2F,
+    Eq,
+    Ne,
+    Lt,
+    Le,
+    Gt,
+    Ge, // integers
+    EqF,
+    NeF,
+    LtF,
+    LeF,
+    GtF,
+    GeF,  // floats
+    CmpS, // a := compare strings b, c by x (0 = .. 5 >=)
+    Jmp,  // goto a
+    JT,
+    JF, // if a (not) then goto b
+    JEq,
+    JNe,
+    JLt,
+    JLe,
+    JGt,
+    JGe, // if a op b goto c
+    JEqK,
+    JNeK,
+    JLtK,
+    JLeK,
+    JGtK,
+    JGeK,    // if a op imm b goto c
+    ForUp,   // if a < b then begin inc(a); goto c end
+    ForDown, // if a > b then begin dec(a); goto c end
+    Call,    // call routine b, frame at a, x static hops
+    CallB,   // builtin b over slots a.., c arguments
+    CallH,   // host routine b over slots a.., c arguments
+    Ret,
+    Concat,   // a := b + c (strings)
+    Append,   // a := a + b (string in a slot)
+    AppendP,  // a^ := a^ + b
+    Chr2S,    // a := string of char b
+    StrIdx,   // a := b[c] (1-based, checked)
+    StrSet,   // a[b] := c (x = 1: a holds a pointer to the string)
+    SetBit,   // a := a + [b] (sets), checked against 0..63
+    SetRange, // a := a + [b..c]
+    In,       // a := b in c
+    AndNot,   // a := b and not c (set difference)
+    Try,      // handler at a, kind x (0 except, 1 finally), exception into slot b
+    EndTry,   // drop the innermost handler
+    Raise,    // raise the exception in slot a
+    Reraise,  // raise slot a again when set (end of finally, bare raise)
+    ExcIs,    // a := exception b is of class c
+    Halt,
+};
+
+struct Instr {
+    Op op;
+    uint8_t x = 0;
+    int32_t a = 0, b = 0, c = 0;
+};
+
+struct Routine {
+    QString name;
+    int entry = -1;    // first instruction
+    int frameSize = 1; // slots: result, parameters, locals, temporaries
+    int paramCount = 0;
+    int level = 1;                 // nesting depth (the main block is 0)
+    std::vector<int> releaseSlots; // owned slots released on return (not the result)
+    std::vector<int> aggSlots;     // slots holding a record or static array
+};
+
+struct ExcClass {
+    QString name;
+    int parent;
+};
+
+// The output of a compilation, run by the machine.
+struct Program {
+    std::vector<Instr> code;
+    std::vector<Pos> positions; // per instruction
+    std::vector<Value> constants;
+    std::vector<StrObj*> ownedStrings;
+    std::deque<Layout> layouts;
+    std::vector<Routine> routines; // routine 0 is the main block
+    std::vector<ExcClass> excClasses;
+    int globalCount = 0;
+    ~Program() {
+        for (StrObj* s : ownedStrings)
+            decRef(s);
+    }
+};
+
+} // namespace vscript

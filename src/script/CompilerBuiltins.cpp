@@ -1,0 +1,351 @@
+#include "Compiler.h"
+
+namespace vscript {
+
+Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
+                                        std::vector<const Node*>& args, int dst, bool wantValue) {
+    (void)e;
+    const QString n = name.toLower();
+    Pos pos = m_pos;
+    auto argc = [&](size_t lo, size_t hi) {
+        if (args.size() < lo || args.size() > hi) {
+            m_diags.error(pos,
+                          QStringLiteral("nombre de paramètres incorrect pour « %1 »").arg(name));
+            return false;
+        }
+        return true;
+    };
+    const Operand bad{m_tInt, -1};
+    auto fn = [&](Bi id, std::vector<const Type*> types, const Type* result, int ptrArgs = 0) {
+        if (!argc(types.size(), types.size()))
+            return bad;
+        std::vector<std::pair<const Node*, const Type*>> a;
+        for (size_t i = 0; i < types.size(); ++i)
+            a.push_back({args[i], types[i]});
+        return builtinCall(id, a, result, dst, ptrArgs);
+    };
+    if (n == "inttostr")
+        return fn(Bi::IntToStr, {m_tInt64}, m_tStr);
+    if (n == "floattostr")
+        return fn(Bi::FloatToStr, {m_tFloat}, m_tStr);
+    if (n == "strtoint")
+        return fn(Bi::StrToInt, {m_tStr}, m_tInt);
+    if (n == "strtointdef")
+        return fn(Bi::StrToIntDef, {m_tStr, m_tInt64}, m_tInt);
+    if (n == "copy") {
+        if (args.size() == 2) {
+            // Copy(s, i) takes the rest of the string.
+            static const Node rest = [] {
+                Node r(NK::IntLit, Pos{});
+                r.ival = INT32_MAX;
+                return r;
+            }();
+            args.push_back(&rest);
+        }
+        return fn(Bi::Copy, {m_tStr, m_tInt64, m_tInt64}, m_tStr);
+    }
+    if (n == "pos")
+        return fn(Bi::Pos, {m_tStr, m_tStr}, m_tInt);
+    if (n == "delete")
+        return fn(Bi::Delete, {m_tStr, m_tInt64, m_tInt64}, nullptr, 1);
+    if (n == "insert")
+        return fn(Bi::Insert, {m_tStr, m_tStr, m_tInt64}, nullptr, 2);
+    if (n == "uppercase")
+        return fn(Bi::UpperCase, {m_tStr}, m_tStr);
+    if (n == "lowercase")
+        return fn(Bi::LowerCase, {m_tStr}, m_tStr);
+    if (n == "trim")
+        return fn(Bi::Trim, {m_tStr}, m_tStr);
+    if (n == "sqrt")
+        return fn(Bi::Sqrt, {m_tFloat}, m_tFloat);
+    if (n == "round")
+        return fn(Bi::Round, {m_tFloat}, m_tInt64);
+    if (n == "trunc")
+        return fn(Bi::Trunc, {m_tFloat}, m_tInt64);
+    if (n == "randomize")
+        return fn(Bi::Randomize, {}, nullptr);
+    if (n == "now")
+        return fn(Bi::Now, {}, m_tDateTime);
+    if (n == "date")
+        return fn(Bi::Date, {}, m_tDateTime);
+    if (n == "time")
+        return fn(Bi::Time, {}, m_tDateTime);
+    if (n == "formatdatetime")
+        return fn(Bi::FormatDateTime, {m_tStr, m_tFloat}, m_tStr);
+    if (n == "datetostr")
+        return fn(Bi::DateToStr, {m_tFloat}, m_tStr);
+    if (n == "timetostr")
+        return fn(Bi::TimeToStr, {m_tFloat}, m_tStr);
+    if (n == "random") {
+        if (args.empty())
+            return fn(Bi::RandomF, {}, m_tFloat);
+        return fn(Bi::RandomI, {m_tInt64}, m_tInt64);
+    }
+    if (n == "format") {
+        if (!argc(2, 2))
+            return bad;
+        if (args[1]->kind != NK::SetLit) {
+            m_diags.error(args[1]->pos, "tableau de constantes attendu « [...] »");
+            return bad;
+        }
+        const Node* list = args[1];
+        int k = int(list->kids.size());
+        int w = tempBlock(2 + 2 * k);
+        Operand f = expr(args[0]);
+        if (stop())
+            return bad;
+        if (!assignable(m_tStr, f.type, &f)) {
+            mismatch(args[0]->pos, f.type, m_tStr);
+            return bad;
+        }
+        put(Op::Mov, w + 1, materialize(convert(f, m_tStr, args[0]->pos)));
+        for (int i = 0; i < k; ++i) {
+            Operand v = expr(list->kid(i));
+            if (stop())
+                return bad;
+            ConstTag tag;
+            switch (v.type->kind) {
+            case TK::Int:
+                tag = TagInt;
+                break;
+            case TK::Float:
+                tag = TagFloat;
+                break;
+            case TK::Str:
+                tag = TagStr;
+                break;
+            case TK::Char:
+                tag = TagChar;
+                break;
+            case TK::Bool:
+                tag = TagBool;
+                break;
+            default:
+                m_diags.error(list->kid(i)->pos, "valeur non affichable");
+                return bad;
+            }
+            if (v.isConst() && v.type->kind == TK::Char && !v.sval.isEmpty()) {
+                v.type = m_tStr;
+                tag = TagStr;
+            }
+            put(Op::LoadI, w + 2 + 2 * i, int32_t(tag));
+            put(Op::Mov, w + 3 + 2 * i, materialize(v));
+        }
+        m_pos = pos;
+        put(Op::Null, w);
+        put(Op::CallB, w, int(Bi::Format), 1 + 2 * k);
+        m_managedTemps.push_back(w);
+        return Operand{m_tStr, w};
+    }
+    if (n == "length") {
+        if (!argc(1, 1))
+            return bad;
+        Operand v = expr(args[0]);
+        if (stop())
+            return bad;
+        if (v.type->kind == TK::SArr)
+            return Operand{m_tInt, -1, v.type->hi - v.type->lo + 1};
+        if (v.type->kind == TK::Char)
+            return Operand{m_tInt, -1, 1};
+        if (v.isConst() && v.type->kind == TK::Str)
+            return Operand{m_tInt, -1, v.sval.size()};
+        if (v.type->kind != TK::Str && v.type->kind != TK::DArr) {
+            m_diags.error(args[0]->pos, "chaîne ou tableau attendu");
+            return bad;
+        }
+        int w = tempBlock(2);
+        put(Op::Mov, w + 1, materialize(v));
+        put(Op::CallB, w, int(v.type->kind == TK::Str ? Bi::LengthS : Bi::LengthA), 1);
+        return Operand{m_tInt, w};
+    }
+    if (n == "setlength") {
+        if (!argc(2, 2))
+            return bad;
+        LVal lv = lvalue(args[0], true);
+        if (stop())
+            return bad;
+        if (lv.type->kind != TK::Str && lv.type->kind != TK::DArr) {
+            m_diags.error(args[0]->pos, "chaîne ou tableau dynamique attendu");
+            return bad;
+        }
+        int w = tempBlock(4);
+        put(Op::Mov, w + 1, addressOf(lv));
+        Operand len = expr(args[1]);
+        if (stop())
+            return bad;
+        if (len.type->kind != TK::Int) {
+            mismatch(args[1]->pos, len.type, m_tInt);
+            return bad;
+        }
+        put(Op::Mov, w + 2, materialize(len));
+        int li = 0;
+        for (size_t i = 0; i < m_out.layouts.size(); ++i)
+            if (&m_out.layouts[i] == lv.type->layout)
+                li = int(i);
+        put(Op::LoadI, w + 3, li);
+        m_pos = pos;
+        put(Op::CallB, w, int(lv.type->kind == TK::Str ? Bi::SetLengthS : Bi::SetLengthA), 3);
+        return Operand{m_tVoid, -1};
+    }
+    if (n == "high" || n == "low") {
+        if (!argc(1, 1))
+            return bad;
+        bool high = n == "high";
+        const Type* t = nullptr;
+        if (args[0]->kind == NK::Name) {
+            Symbol* s = lookup(args[0]->name);
+            if (s && s->kind == SymKind::Type)
+                t = s->type;
+        }
+        Operand v{m_tInt, -1};
+        if (!t) {
+            v = expr(args[0]);
+            if (stop())
+                return bad;
+            t = v.type;
+        }
+        if (t->kind == TK::SArr)
+            return Operand{t->base && t->base->kind != TK::Int ? t->base : m_tInt, -1,
+                           high ? t->hi : t->lo};
+        if (t->isOrdinal())
+            return Operand{t, -1, high ? t->hi : t->lo};
+        if (t->kind == TK::DArr || t->kind == TK::Str) {
+            if (!high)
+                return Operand{m_tInt, -1, t->kind == TK::Str ? 1 : 0};
+            int w = tempBlock(2);
+            put(Op::Mov, w + 1, materialize(v));
+            put(Op::CallB, w, int(t->kind == TK::Str ? Bi::LengthS : Bi::LengthA), 1);
+            if (t->kind == TK::DArr)
+                put(Op::SubK, w, w, 1);
+            return Operand{m_tInt, w};
+        }
+        m_diags.error(args[0]->pos, "tableau ou type ordinal attendu");
+        return bad;
+    }
+    if (n == "inc" || n == "dec" || n == "include" || n == "exclude") {
+        if (!argc(1, 2))
+            return bad;
+        LVal lv = lvalue(args[0], true);
+        if (stop())
+            return bad;
+        if (lv.readOnly) {
+            m_diags.error(args[0]->pos, "variable attendue");
+            return bad;
+        }
+        bool isSet = n == "include" || n == "exclude";
+        if (isSet ? lv.type->kind != TK::Set : !lv.type->isOrdinal()) {
+            m_diags.error(args[0]->pos, isSet ? "ensemble attendu" : "variable ordinale attendue");
+            return bad;
+        }
+        Operand cur = readLVal(lv, -1);
+        int c = materialize(cur);
+        int r = lv.kind == LVal::Local ? lv.a : temp();
+        if (isSet) {
+            if (args.size() != 2) {
+                m_diags.error(pos, "nombre de paramètres incorrect");
+                return bad;
+            }
+            Operand el = expr(args[1]);
+            if (stop())
+                return bad;
+            int es = materialize(el);
+            if (n == "include") {
+                if (r != c)
+                    put(Op::Mov, r, c);
+                put(Op::SetBit, r, es);
+            } else {
+                int m = temp();
+                put(Op::LoadI, m, 0);
+                put(Op::SetBit, m, es);
+                put(Op::AndNot, r, c, m);
+            }
+        } else {
+            Operand by{m_tInt, -1, 1};
+            if (args.size() == 2) {
+                by = expr(args[1]);
+                if (stop())
+                    return bad;
+                if (by.type->kind != TK::Int) {
+                    mismatch(args[1]->pos, by.type, m_tInt);
+                    return bad;
+                }
+            }
+            bool dec = n == "dec";
+            if (by.isConst() && by.ival >= INT32_MIN && by.ival <= INT32_MAX)
+                put(dec ? Op::SubK : Op::AddK, r, c, int32_t(by.ival));
+            else
+                put(dec ? Op::Sub : Op::Add, r, c, materialize(by));
+            if (lv.type->wrap != W64)
+                put(Op::Wrap, r, r, 0, lv.type->wrap);
+        }
+        if (lv.kind != LVal::Local)
+            writeLVal(lv, r, lv.type, pos);
+        return Operand{m_tVoid, -1};
+    }
+    // Ordinal conversions: the value stays, only its type changes.
+    if (n == "ord" || n == "chr" || n == "succ" || n == "pred" || n == "odd" || n == "abs" ||
+        n == "sqr" || n == "assigned") {
+        if (!argc(1, 1))
+            return bad;
+        Operand v = expr(args[0], n == "ord" || n == "chr" ? dst : -1);
+        if (stop())
+            return bad;
+        const Type* t = v.type;
+        if (n == "assigned") {
+            int d = temp();
+            put(Op::Ne, d, materialize(v), materialize(Operand{m_tInt, -1, 0}));
+            return Operand{m_tBool, d};
+        }
+        if (n == "abs" || n == "sqr") {
+            if (t->kind == TK::Float) {
+                if (n == "abs")
+                    return fn(Bi::AbsF, {m_tFloat}, m_tFloat);
+                int s = materialize(v), d = temp();
+                put(Op::MulF, d, s, s);
+                return Operand{m_tFloat, d};
+            }
+            if (t->kind != TK::Int) {
+                mismatch(args[0]->pos, t, m_tInt);
+                return bad;
+            }
+            if (n == "abs")
+                return fn(Bi::AbsI, {m_tInt64}, t->wrap == W64 ? m_tInt64 : m_tInt);
+            int s = materialize(v), d = temp();
+            put(Op::Mul, d, s, s);
+            return Operand{m_tInt64, d};
+        }
+        if (!t->isOrdinal()) {
+            mismatch(args[0]->pos, t, m_tInt);
+            return bad;
+        }
+        if (n == "ord") {
+            v.type = t->kind == TK::Int ? t : m_tInt;
+            return v;
+        }
+        if (n == "chr") {
+            Operand c = convert(Operand{m_tInt64, v.slot, v.ival}, m_tChar, pos);
+            c.type = m_tChar;
+            c.sval.clear();
+            return c;
+        }
+        if (n == "odd") {
+            if (v.isConst())
+                return Operand{m_tBool, -1, v.ival & 1};
+            int d = temp(), one = materialize(Operand{m_tInt, -1, 1});
+            put(Op::And, d, v.slot, one);
+            return Operand{m_tBool, d};
+        }
+        if (v.isConst()) {
+            v.ival += n == "succ" ? 1 : -1;
+            return v;
+        }
+        int d = temp();
+        put(n == "succ" ? Op::AddK : Op::SubK, d, v.slot, 1);
+        return Operand{t, d};
+    }
+    (void)wantValue;
+    m_diags.error(pos, QStringLiteral("routine non prise en charge « %1 »").arg(name));
+    return bad;
+}
+
+} // namespace vscript

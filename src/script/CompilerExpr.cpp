@@ -1,0 +1,302 @@
+#include "Compiler.h"
+
+#include <cmath>
+
+namespace vscript {
+
+namespace {
+bool fits32(int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+int64_t wrapTo(int64_t v, uint8_t w) {
+    switch (w) {
+    case WS8:
+        return int8_t(v);
+    case WU8:
+        return uint8_t(v);
+    case WS16:
+        return int16_t(v);
+    case WU16:
+        return uint16_t(v);
+    case WS32:
+        return int32_t(v);
+    case WU32:
+        return uint32_t(v);
+    default:
+        return v;
+    }
+}
+} // namespace
+
+bool Compiler::assignable(const Type* to, const Type* from, const Operand* o) const {
+    if (!to || !from)
+        return false;
+    if (to == from)
+        return true;
+    switch (to->kind) {
+    case TK::Int:
+        return from->kind == TK::Int;
+    case TK::Float:
+        return from->kind == TK::Float || from->kind == TK::Int;
+    case TK::Str:
+        return from->kind == TK::Str || from->kind == TK::Char;
+    case TK::Char:
+        return from->kind == TK::Char ||
+               (o && o->isConst() && from->kind == TK::Str && o->sval.size() == 1);
+    case TK::Bool:
+        return from->kind == TK::Bool;
+    case TK::Enum:
+        return from->kind == TK::Enum &&
+               (from->base ? from->base : from) == (to->base ? to->base : to);
+    case TK::Set:
+        return from->kind == TK::Set;
+    case TK::DArr:
+        return from->kind == TK::Nil || (from->kind == TK::DArr && from->elem == to->elem);
+    case TK::Class:
+        return from->kind == TK::Nil ||
+               (from->kind == TK::Class && from->isHostClass == to->isHostClass &&
+                (to->isHostClass ? to->classId == from->classId : true));
+    default:
+        return false;
+    }
+}
+
+int Compiler::materialize(const Operand& o, int dst) {
+    if (!o.isConst()) {
+        if (dst >= 0 && dst != o.slot)
+            put(o.type->mode() == Plain ? Op::Mov : Op::MovM, dst, o.slot, 0,
+                o.type->mode() == Plain ? 0 : Ref);
+        return dst >= 0 ? dst : o.slot;
+    }
+    int d = dst >= 0 ? dst : temp(o.type);
+    switch (o.type->kind) {
+    case TK::Float: {
+        Value v;
+        v.d = o.fval;
+        m_out.constants.push_back(v);
+        put(Op::LoadK, d, int(m_out.constants.size()) - 1, 0, Plain);
+        break;
+    }
+    case TK::Str:
+        put(Op::LoadK, d, stringConst(o.sval), 0, Ref);
+        break;
+    default:
+        if (fits32(o.ival)) {
+            put(Op::LoadI, d, int32_t(o.ival));
+        } else {
+            Value v;
+            v.i = o.ival;
+            m_out.constants.push_back(v);
+            put(Op::LoadK, d, int(m_out.constants.size()) - 1, 0, Plain);
+        }
+    }
+    return d;
+}
+
+Compiler::Operand Compiler::convert(const Operand& o, const Type* to, Pos pos, int dst) {
+    (void)pos;
+    const Type* from = o.type;
+    if (!from || !to || from == to)
+        return o;
+    if (to->kind == TK::Float && from->kind == TK::Int) {
+        if (o.isConst())
+            return Operand{to, -1, 0, double(o.ival)};
+        int d = dst >= 0 ? dst : temp();
+        put(Op::I2F, d, o.slot);
+        return Operand{to, d};
+    }
+    if (to->kind == TK::Str && from->kind == TK::Char) {
+        if (o.isConst()) {
+            Operand r{to};
+            r.sval = o.sval.isEmpty() ? QString(QChar(char16_t(o.ival))) : o.sval;
+            return r;
+        }
+        int d = temp(to);
+        put(Op::Chr2S, d, o.slot);
+        return Operand{to, d};
+    }
+    if (to->kind == TK::Char && from->kind == TK::Str && o.isConst()) {
+        Operand r{to};
+        r.ival = o.sval.isEmpty() ? 0 : o.sval[0].unicode();
+        return r;
+    }
+    if (to->kind == TK::Int && from->kind == TK::Int) {
+        bool within = from->lo >= to->lo && from->hi <= to->hi;
+        if (o.isConst()) {
+            Operand r = o;
+            r.type = to;
+            r.ival = wrapTo(o.ival, to->wrap);
+            return r;
+        }
+        if (within || to->wrap == W64)
+            return Operand{to, o.slot};
+        int d = dst >= 0 ? dst : temp();
+        put(Op::Wrap, d, o.slot, 0, to->wrap);
+        return Operand{to, d};
+    }
+    Operand r = o;
+    if (from->kind != TK::Nil)
+        r.type = to;
+    return r;
+}
+
+Compiler::Operand Compiler::expr(const Node* e, int dst) {
+    if (!e || stop())
+        return Operand{m_tInt, -1};
+    switch (e->kind) {
+    case NK::IntLit:
+        return Operand{fits32(e->ival) ? m_tInt : m_tInt64, -1, e->ival};
+    case NK::FloatLit:
+        return Operand{m_tFloat, -1, 0, e->fval};
+    case NK::StrLit: {
+        Operand o{e->str.size() == 1 ? m_tChar : m_tStr};
+        o.sval = e->str;
+        o.ival = e->str.size() == 1 ? e->str[0].unicode() : 0;
+        return o;
+    }
+    case NK::Nil:
+        return Operand{m_tNil, -1, 0};
+    case NK::SetLit:
+        return setLiteral(e, nullptr, dst);
+    case NK::Unary:
+        return unary(e, dst);
+    case NK::Binary:
+        return binary(e, dst);
+    case NK::Call: {
+        std::vector<const Node*> args;
+        for (size_t i = 1; i < e->kids.size(); ++i)
+            args.push_back(e->kid(i));
+        return call(e, e->kid(0), args, dst, true);
+    }
+    case NK::Name: {
+        Symbol* s = lookup(e->name);
+        if (!s) {
+            m_diags.error(e->pos, QStringLiteral("identificateur inconnu « %1 »").arg(e->name));
+            return Operand{m_tInt, -1};
+        }
+        if (s->kind == SymKind::Const) {
+            Operand o{s->type, -1, s->ival, s->fval};
+            o.sval = s->sval;
+            return o;
+        }
+        if (s->kind == SymKind::Var)
+            return readLVal(lvalue(e, false), dst);
+        if (s->kind == SymKind::Type || s->kind == SymKind::HostClass) {
+            m_diags.error(e->pos, QStringLiteral("« %1 » est un type").arg(e->name));
+            return Operand{m_tInt, -1};
+        }
+        return call(e, e, {}, dst, true);
+    }
+    case NK::Member: {
+        const Node* base = e->kid(0);
+        if (base->kind == NK::Name) {
+            Symbol* s = lookup(base->name);
+            if (s && (s->kind == SymKind::Type || s->kind == SymKind::HostClass))
+                return call(e, e, {}, dst, true);
+        }
+        LVal lv = lvalue(e, false);
+        if (lv.kind == LVal::None)
+            return call(e, e, {}, dst, true);
+        return readLVal(lv, dst);
+    }
+    case NK::Index:
+        return readLVal(lvalue(e, false), dst);
+    default:
+        m_diags.error(e->pos, "expression attendue");
+        return Operand{m_tInt, -1};
+    }
+}
+
+Compiler::Operand Compiler::unary(const Node* e, int dst) {
+    Operand x = expr(e->kid(0));
+    if (stop())
+        return x;
+    if (e->op == Tok::Plus)
+        return x;
+    if (e->op == Tok::Minus) {
+        if (x.type->kind == TK::Float) {
+            if (x.isConst())
+                return Operand{x.type, -1, 0, -x.fval};
+            int d = dst >= 0 ? dst : temp();
+            put(Op::NegF, d, x.slot);
+            return Operand{x.type, d};
+        }
+        if (x.type->kind != TK::Int) {
+            m_diags.error(e->pos, "opérande numérique attendu");
+            return x;
+        }
+        if (x.isConst())
+            return Operand{fits32(-x.ival) ? m_tInt : m_tInt64, -1, int64_t(0 - uint64_t(x.ival))};
+        int d = dst >= 0 ? dst : temp();
+        put(Op::Neg, d, x.slot);
+        return Operand{m_tInt64, d};
+    }
+    // not
+    if (x.type->kind == TK::Bool) {
+        if (x.isConst())
+            return Operand{m_tBool, -1, !x.ival};
+        int d = dst >= 0 ? dst : temp();
+        put(Op::BNot, d, x.slot);
+        return Operand{m_tBool, d};
+    }
+    if (x.type->kind == TK::Int) {
+        if (x.isConst())
+            return Operand{x.type, -1, wrapTo(~x.ival, x.type->wrap)};
+        int d = dst >= 0 ? dst : temp();
+        put(Op::Not, d, x.slot);
+        if (x.type->wrap != W64)
+            put(Op::Wrap, d, d, 0, x.type->wrap);
+        return Operand{x.type, d};
+    }
+    m_diags.error(e->pos, "opérande booléen ou entier attendu");
+    return x;
+}
+
+Compiler::Operand Compiler::setLiteral(const Node* e, const Type* want, int dst) {
+    const Type* elemType = want ? want->elem : nullptr;
+    uint64_t mask = 0;
+    std::vector<std::pair<Operand, Operand>> dynamicParts;
+    for (auto& k : e->kids) {
+        const Node* lo = k->kind == NK::Range ? k->kid(0) : k.get();
+        const Node* hi = k->kind == NK::Range ? k->kid(1) : nullptr;
+        Operand a = expr(lo), b = hi ? expr(hi) : a;
+        if (stop())
+            return a;
+        if (!a.type->isOrdinal()) {
+            m_diags.error(lo->pos, "élément d'ensemble ordinal attendu");
+            return a;
+        }
+        if (!elemType)
+            elemType = a.type;
+        if (a.isConst() && b.isConst()) {
+            if (a.ival < 0 || b.ival > 63) {
+                m_diags.error(lo->pos, "élément d'ensemble hors de 0..63");
+                return a;
+            }
+            for (int64_t v = a.ival; v <= b.ival; ++v)
+                mask |= uint64_t(1) << v;
+        } else {
+            dynamicParts.push_back({a, b});
+        }
+    }
+    Type st;
+    st.kind = TK::Set;
+    st.elem = elemType ? elemType : m_tInt;
+    st.name = "set";
+    const Type* t = want ? want : newType(st);
+    if (dynamicParts.empty())
+        return Operand{t, -1, int64_t(mask)};
+    int d = dst >= 0 ? dst : temp();
+    materialize(Operand{m_tInt64, -1, int64_t(mask)}, d);
+    for (auto& [a, b] : dynamicParts) {
+        int sa = materialize(a);
+        if (a.slot == b.slot && a.ival == b.ival && !a.isConst())
+            put(Op::SetBit, d, sa);
+        else
+            put(Op::SetRange, d, sa, materialize(b));
+    }
+    return Operand{t, d};
+}
+
+} // namespace vscript

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "Diagnostics.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace vscript {
+
+// Heap values shared by reference count. A slot that owns one holds a reference.
+struct Obj {
+    enum Kind : uint8_t { Str, Agg, Exc, Host };
+    int32_t rc = 1;
+    Kind kind;
+    explicit Obj(Kind k) : kind(k) {}
+};
+
+struct StrObj : Obj {
+    QString s;
+    int64_t bytes = 0; // what heapBytes() counts for this string
+    StrObj() : Obj(Str) {}
+    explicit StrObj(QString v) : Obj(Str), s(std::move(v)) {}
+};
+
+// How a slot is copied: a plain value, a shared reference, or an aggregate copied deeply
+// (records and static arrays have value semantics).
+enum SlotMode : uint8_t { Plain = 0, Ref = 1, Aggr = 2 };
+
+struct Layout {
+    bool uniform = false; // arrays: every element has elemMode and elemLayout
+    uint8_t elemMode = Plain;
+    const Layout* elemLayout = nullptr;
+    int64_t count = 0;                     // fixed element or field count (static arrays, records)
+    std::vector<uint8_t> modes;            // records: per field
+    std::vector<const Layout*> subLayouts; // records: per field (aggregates only)
+};
+
+union Value {
+    int64_t i;
+    double d;
+    Obj* o;
+    Value* p;
+};
+static_assert(sizeof(Value) == 8);
+
+struct AggObj : Obj {
+    const Layout* layout;
+    std::vector<Value> v;
+    explicit AggObj(const Layout* l) : Obj(Agg), layout(l) {}
+    uint8_t modeAt(size_t i) const { return layout->uniform ? layout->elemMode : layout->modes[i]; }
+    const Layout* subAt(size_t i) const {
+        return layout->uniform ? layout->elemLayout : layout->subLayouts[i];
+    }
+};
+
+struct ExcObj : Obj {
+    int classId = 0;
+    QString message;
+    ExcObj() : Obj(Exc) {}
+};
+
+struct HostObj : Obj {
+    int classId = 0;
+    int64_t handle = 0;
+    HostObj() : Obj(Host) {}
+};
+
+// Bytes held by strings and arrays on this thread, bounded by the machine.
+int64_t& heapBytes();
+
+void destroy(Obj* o);
+// Brings the heap count in line with the string's current size.
+void account(StrObj* s);
+inline void incRef(Obj* o) {
+    if (o)
+        ++o->rc;
+}
+inline void decRef(Obj* o) {
+    if (o && --o->rc == 0)
+        destroy(o);
+}
+// A fresh aggregate for a layout, its nested aggregates allocated too.
+AggObj* newAgg(const Layout* l);
+AggObj* cloneAgg(const AggObj* src);
+
+inline void storeValue(Value& dst, Value src, uint8_t mode) {
+    if (mode == Plain) {
+        dst = src;
+    } else if (mode == Ref) {
+        incRef(src.o);
+        Obj* old = dst.o;
+        dst = src;
+        decRef(old);
+    } else {
+        Obj* old = dst.o;
+        dst.o = src.o ? cloneAgg(static_cast<AggObj*>(src.o)) : nullptr;
+        decRef(old);
+    }
+}
+
+inline const QString& strOf(Value v) {
+    static const QString empty;
+    return v.o ? static_cast<StrObj*>(v.o)->s : empty;
+}
+
+} // namespace vscript

@@ -1,0 +1,326 @@
+#include "Builtins.h"
+#include "Compiler.h"
+#include "DateTimeFormat.h"
+#include "Vm.h"
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace vscript {
+
+namespace {
+
+enum { ExcConvert = 1, ExcRange = 4, ExcInvalidOp = 6 };
+
+void setStr(Value& dst, QString s) {
+    Obj* old = dst.o;
+    if (s.isEmpty()) {
+        dst.o = nullptr;
+    } else {
+        auto* o = new StrObj(std::move(s));
+        account(o);
+        dst.o = o;
+    }
+    decRef(old);
+}
+
+std::mt19937_64& rng() {
+    thread_local std::mt19937_64 g(0x5eed);
+    return g;
+}
+
+bool parseInt(const QString& text, int64_t& out) {
+    int i = 0, n = int(text.size());
+    while (i < n && text[i] == ' ')
+        ++i;
+    bool neg = false;
+    if (i < n && (text[i] == '-' || text[i] == '+'))
+        neg = text[i++] == '-';
+    int base = 10;
+    if (i < n && text[i] == '$')
+        base = 16, ++i;
+    else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
+        base = 16, i += 2;
+    if (i >= n)
+        return false;
+    uint64_t v = 0;
+    for (; i < n; ++i) {
+        int d = text[i].isDigit() ? text[i].digitValue()
+                : (base == 16 && text[i].toLower() >= 'a' && text[i].toLower() <= 'f')
+                    ? text[i].toLower().unicode() - 'a' + 10
+                    : -1;
+        if (d < 0 || d >= base)
+            return false;
+        v = v * uint64_t(base) + uint64_t(d);
+        if (v > uint64_t(INT64_MAX) + 1)
+            return false;
+    }
+    out = neg ? int64_t(0 - v) : int64_t(v);
+    return out >= INT32_MIN && out <= (base == 16 ? int64_t(UINT32_MAX) : INT32_MAX);
+}
+
+bool biIntToStr(Vm&, Value* w, int) {
+    setStr(w[0], QString::number(w[1].i));
+    return true;
+}
+bool biFloatToStr(Vm&, Value* w, int) {
+    setStr(w[0], formatFloatGeneral(w[1].d));
+    return true;
+}
+bool biStrToInt(Vm& vm, Value* w, int) {
+    int64_t v;
+    if (!parseInt(strOf(w[1]), v)) {
+        vm.raise(ExcConvert, QStringLiteral("\"%1\" is an invalid integer").arg(strOf(w[1])));
+        return false;
+    }
+    w[0].i = int32_t(v);
+    return true;
+}
+bool biStrToIntDef(Vm&, Value* w, int) {
+    int64_t v;
+    w[0].i = parseInt(strOf(w[1]), v) ? int32_t(v) : int32_t(w[2].i);
+    return true;
+}
+bool biCopy(Vm&, Value* w, int) {
+    const QString& s = strOf(w[1]);
+    int64_t i = std::max<int64_t>(w[2].i, 1), n = w[3].i;
+    if (i > s.size() || n <= 0) {
+        setStr(w[0], QString());
+        return true;
+    }
+    n = std::min<int64_t>(n, s.size() - i + 1);
+    setStr(w[0], s.mid(int(i - 1), int(n)));
+    return true;
+}
+bool biPos(Vm&, Value* w, int) {
+    const QString& sub = strOf(w[1]);
+    w[0].i = sub.isEmpty() ? 0 : strOf(w[2]).indexOf(sub) + 1;
+    return true;
+}
+bool biDelete(Vm&, Value* w, int) {
+    Value& s = *w[1].p;
+    QString v = strOf(s);
+    int64_t i = w[2].i, n = w[3].i;
+    if (i < 1 || i > v.size() || n <= 0)
+        return true;
+    v.remove(int(i - 1), int(std::min<int64_t>(n, v.size() - i + 1)));
+    setStr(s, v);
+    return true;
+}
+bool biInsert(Vm& vm, Value* w, int) {
+    Value& s = *w[2].p;
+    QString v = strOf(s);
+    int64_t i = std::clamp<int64_t>(w[3].i, 1, v.size() + 1);
+    if (!vm.heapAllows(strOf(w[1]).size() * 2))
+        return false;
+    v.insert(int(i - 1), strOf(w[1]));
+    setStr(s, v);
+    return true;
+}
+QString asciiCase(const QString& s, bool upper) {
+    QString r = s;
+    for (QChar& c : r) {
+        char16_t u = c.unicode();
+        if (upper && u >= 'a' && u <= 'z')
+            c = QChar(char16_t(u - 32));
+        else if (!upper && u >= 'A' && u <= 'Z')
+            c = QChar(char16_t(u + 32));
+    }
+    return r;
+}
+bool biUpper(Vm&, Value* w, int) {
+    setStr(w[0], asciiCase(strOf(w[1]), true));
+    return true;
+}
+bool biLower(Vm&, Value* w, int) {
+    setStr(w[0], asciiCase(strOf(w[1]), false));
+    return true;
+}
+bool biTrim(Vm&, Value* w, int) {
+    const QString& s = strOf(w[1]);
+    int a = 0, b = int(s.size());
+    while (a < b && s[a].unicode() <= ' ')
+        ++a;
+    while (b > a && s[b - 1].unicode() <= ' ')
+        --b;
+    setStr(w[0], s.mid(a, b - a));
+    return true;
+}
+bool biLengthS(Vm&, Value* w, int) {
+    w[0].i = strOf(w[1]).size();
+    return true;
+}
+bool biLengthA(Vm&, Value* w, int) {
+    w[0].i = w[1].o ? int64_t(static_cast<AggObj*>(w[1].o)->v.size()) : 0;
+    return true;
+}
+bool biSetLengthS(Vm& vm, Value* w, int) {
+    Value& s = *w[1].p;
+    int64_t n = std::max<int64_t>(w[2].i, 0);
+    if (n > INT32_MAX / 2 || !vm.heapAllows((n - strOf(s).size()) * 2)) {
+        vm.fatal(QStringLiteral("Mémoire insuffisante"));
+        return false;
+    }
+    QString v = strOf(s);
+    v.resize(int(n), QChar(' '));
+    setStr(s, v);
+    return true;
+}
+bool biSetLengthA(Vm& vm, Value* w, int) {
+    Value& slot = *w[1].p;
+    int64_t n = std::max<int64_t>(w[2].i, 0);
+    const Layout* l = &vm.program().layouts[size_t(w[3].i)];
+    auto* a = static_cast<AggObj*>(slot.o);
+    int64_t old = a ? int64_t(a->v.size()) : 0;
+    if (n > (int64_t(1) << 31) || !vm.heapAllows((n - old) * 8)) {
+        vm.fatal(QStringLiteral("Mémoire insuffisante"));
+        return false;
+    }
+    if (n == 0) {
+        decRef(slot.o);
+        slot.o = nullptr;
+        return true;
+    }
+    if (!a || a->rc > 1) {
+        // A shared array is copied before it changes size, as Pascal does.
+        auto* c = new AggObj(l);
+        if (a) {
+            c->v = a->v;
+            heapBytes() += old * 8;
+            for (auto& v : c->v)
+                if (l->elemMode == Ref)
+                    incRef(v.o);
+                else if (l->elemMode == Aggr && v.o)
+                    v.o = cloneAgg(static_cast<AggObj*>(v.o));
+        }
+        decRef(slot.o);
+        slot.o = a = c;
+    }
+    if (n < old && l->elemMode != Plain)
+        for (int64_t i = n; i < old; ++i)
+            decRef(a->v[size_t(i)].o);
+    a->v.resize(size_t(n), Value{0});
+    heapBytes() += (n - old) * 8;
+    if (l->elemMode == Aggr)
+        for (int64_t i = old; i < n; ++i)
+            a->v[size_t(i)].o = newAgg(l->elemLayout);
+    return true;
+}
+bool biAbsI(Vm&, Value* w, int) {
+    w[0].i = w[1].i < 0 ? int64_t(0 - uint64_t(w[1].i)) : w[1].i;
+    return true;
+}
+bool biAbsF(Vm&, Value* w, int) {
+    w[0].d = std::fabs(w[1].d);
+    return true;
+}
+bool biSqrt(Vm& vm, Value* w, int) {
+    if (w[1].d < 0) {
+        vm.raise(ExcInvalidOp, QStringLiteral("Invalid floating point operation"));
+        return false;
+    }
+    w[0].d = std::sqrt(w[1].d);
+    return true;
+}
+bool toInt64(Vm& vm, double d, Value& out) {
+    if (!std::isfinite(d) || d >= 9.2233720368547758e18 || d < -9.2233720368547758e18) {
+        vm.raise(ExcInvalidOp, QStringLiteral("Invalid floating point operation"));
+        return false;
+    }
+    out.i = int64_t(d);
+    return true;
+}
+bool biRound(Vm& vm, Value* w, int) {
+    return toInt64(vm, std::nearbyint(w[1].d), w[0]);
+}
+bool biTrunc(Vm& vm, Value* w, int) {
+    return toInt64(vm, std::trunc(w[1].d), w[0]);
+}
+bool biRandomI(Vm&, Value* w, int) {
+    int64_t n = w[1].i;
+    w[0].i = n <= 0 ? 0 : int64_t(rng()() % uint64_t(n));
+    return true;
+}
+bool biRandomF(Vm&, Value* w, int) {
+    w[0].d = double(rng()() >> 11) * (1.0 / 9007199254740992.0);
+    return true;
+}
+bool biRandomize(Vm&, Value*, int) {
+    rng().seed(std::random_device{}());
+    return true;
+}
+bool biNow(Vm&, Value* w, int) {
+    w[0].d = vrdate::nowLocal();
+    return true;
+}
+bool biDate(Vm&, Value* w, int) {
+    w[0].d = std::floor(vrdate::nowLocal());
+    return true;
+}
+bool biTime(Vm&, Value* w, int) {
+    double n = vrdate::nowLocal();
+    w[0].d = n - std::floor(n);
+    return true;
+}
+bool biFormatDateTime(Vm&, Value* w, int) {
+    setStr(w[0], vrdate::formatDateTime(strOf(w[1]), w[2].d));
+    return true;
+}
+bool biDateToStr(Vm&, Value* w, int) {
+    setStr(w[0], vrdate::formatDateTime(QStringLiteral("dd/mm/yyyy"), w[1].d));
+    return true;
+}
+bool biTimeToStr(Vm&, Value* w, int) {
+    setStr(w[0], vrdate::formatDateTime(QStringLiteral("hh:nn:ss"), w[1].d));
+    return true;
+}
+bool biFormat(Vm& vm, Value* w, int argc) {
+    QString out, err;
+    if (!formatPascal(strOf(w[1]), w + 2, (argc - 1) / 2, out, err)) {
+        vm.raise(ExcConvert, err);
+        return false;
+    }
+    if (!vm.heapAllows(out.size() * 2))
+        return false;
+    setStr(w[0], out);
+    return true;
+}
+bool biNewExc(Vm&, Value* w, int) {
+    auto* e = new ExcObj;
+    e->classId = int(w[1].i);
+    e->message = strOf(w[2]);
+    Obj* old = w[0].o;
+    w[0].o = e;
+    decRef(old);
+    return true;
+}
+bool biExcMessage(Vm&, Value* w, int) {
+    setStr(w[0], w[1].o ? static_cast<ExcObj*>(w[1].o)->message : QString());
+    return true;
+}
+bool biExcClassName(Vm& vm, Value* w, int) {
+    auto* e = static_cast<ExcObj*>(w[1].o);
+    setStr(w[0], e ? vm.program().excClasses[size_t(e->classId)].name : QString());
+    return true;
+}
+bool biRangeError(Vm& vm, Value*, int) {
+    vm.raise(ExcRange, QStringLiteral("Range check error"));
+    return false;
+}
+
+} // namespace
+
+BuiltinFn builtinFunction(Bi id) {
+    static const BuiltinFn table[] = {
+        biIntToStr, biFloatToStr, biStrToInt,       biStrToIntDef, biCopy,      biPos,
+        biDelete,   biInsert,     biUpper,          biLower,       biTrim,      biLengthS,
+        biLengthA,  biSetLengthS, biSetLengthA,     biAbsI,        biAbsF,      biSqrt,
+        biRound,    biTrunc,      biRandomI,        biRandomF,     biRandomize, biNow,
+        biDate,     biTime,       biFormatDateTime, biDateToStr,   biTimeToStr, biFormat,
+        biNewExc,   biExcMessage, biExcClassName,   biRangeError};
+    static_assert(sizeof(table) / sizeof(table[0]) == size_t(Bi::Count));
+    return table[int(id)];
+}
+
+} // namespace vscript

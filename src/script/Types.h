@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Runtime.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace vscript {
+
+enum class TK : uint8_t {
+    Int,
+    Bool,
+    Char,
+    Enum,
+    Float,
+    Str,
+    SArr,
+    DArr,
+    Rec,
+    Set,
+    Class,
+    Nil,
+    Void
+};
+
+// Integer storage widths; arithmetic runs on 64 bits and values are cut down when stored.
+enum IntWrap : uint8_t { W64 = 0, WS8, WU8, WS16, WU16, WS32, WU32 };
+
+struct Type {
+    TK kind = TK::Void;
+    QString name;
+    int64_t lo = 0, hi = 0; // ordinal bounds; static arrays: index bounds
+    uint8_t wrap = W64;
+    const Type* elem = nullptr; // arrays: element; sets: base; static arrays: index type
+    const Type* base = nullptr; // subranges and enumerations: the ordinal they restrict
+    struct Field {
+        QString name;
+        const Type* type;
+    };
+    std::vector<Field> fields;
+    const Layout* layout = nullptr; // records, arrays
+    int classId = -1;               // exception or host classes
+    bool isHostClass = false;
+
+    bool isOrdinal() const {
+        return kind == TK::Int || kind == TK::Bool || kind == TK::Char || kind == TK::Enum;
+    }
+    bool isNumeric() const { return kind == TK::Int || kind == TK::Float; }
+    uint8_t mode() const {
+        switch (kind) {
+        case TK::Str:
+        case TK::DArr:
+        case TK::Class:
+            return Ref;
+        case TK::SArr:
+        case TK::Rec:
+            return Aggr;
+        default:
+            return Plain;
+        }
+    }
+};
+
+} // namespace vscript

@@ -1,0 +1,658 @@
+#include "Vm.h"
+
+#include "Builtins.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vscript {
+
+namespace {
+constexpr int kStackSlots = 1 << 20;
+constexpr int64_t kTickChunk = 1024;
+
+enum ExcId {
+    ExcException = 0,
+    ExcConvert = 1,
+    ExcDivByZero = 3,
+    ExcRange = 4,
+    ExcInvalidOp = 6,
+    ExcZeroDivide = 7
+};
+
+inline int64_t wrap(int64_t v, uint8_t w) {
+    switch (w) {
+    case WS8:
+        return int8_t(v);
+    case WU8:
+        return uint8_t(v);
+    case WS16:
+        return int16_t(v);
+    case WU16:
+        return uint16_t(v);
+    case WS32:
+        return int32_t(v);
+    case WU32:
+        return uint32_t(v);
+    default:
+        return v;
+    }
+}
+
+inline void loadMode(Value& dst, Value src, uint8_t mode) {
+    if (mode == Plain) {
+        dst = src;
+    } else {
+        incRef(src.o);
+        Obj* old = dst.o;
+        dst = src;
+        decRef(old);
+    }
+}
+} // namespace
+
+Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
+    : m_prog(program), m_host(host), m_limits(limits) {
+    m_stack.assign(kStackSlots, Value{0});
+}
+
+Vm::~Vm() {
+    while (!m_frames.empty()) {
+        releaseFrame(m_frames.size() - 1);
+        m_frames.pop_back();
+    }
+    decRef(m_pending);
+}
+
+void Vm::raise(int classId, const QString& message) {
+    auto* e = new ExcObj;
+    e->classId = classId;
+    e->message = message;
+    decRef(m_pending);
+    m_pending = e;
+}
+
+void Vm::fatal(const QString& message) {
+    m_fatal = true;
+    m_fatalText = message;
+}
+
+bool Vm::heapAllows(int64_t extraBytes) {
+    if (extraBytes <= 0 || heapBytes() + extraBytes <= m_limits.maxHeapBytes)
+        return true;
+    fatal(QStringLiteral("Mémoire insuffisante"));
+    return false;
+}
+
+void Vm::releaseFrame(size_t frameIndex) {
+    const Frame& f = m_frames[frameIndex];
+    const Routine& r = m_prog.routines[f.routine];
+    Value* base = m_stack.data() + f.base;
+    for (int s : r.releaseSlots) {
+        decRef(base[s].o);
+        base[s].o = nullptr;
+    }
+    if (frameIndex > 0 && r.entry >= 0 && m_prog.routines[f.routine].level > 0) {
+        // A function's result not handed back (the frame is abandoned on an exception).
+    }
+}
+
+bool Vm::slowCheck() {
+    m_stepsUsed += m_chunk - m_ticks;
+    if (m_limits.stop && m_limits.stop->load(std::memory_order_relaxed)) {
+        fatal(QStringLiteral("Script arrêté"));
+        return false;
+    }
+    if (m_limits.stepBudget > 0 && m_stepsUsed >= m_limits.stepBudget) {
+        fatal(QStringLiteral("Nombre maximal d'étapes atteint"));
+        return false;
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (m_limits.pump && now - m_lastPump >= std::chrono::milliseconds(50)) {
+        m_lastPump = now;
+        m_limits.pump();
+        if (m_limits.stop && m_limits.stop->load(std::memory_order_relaxed)) {
+            fatal(QStringLiteral("Script arrêté"));
+            return false;
+        }
+    }
+    m_chunk = kTickChunk;
+    if (m_limits.stepBudget > 0)
+        m_chunk = std::max<int64_t>(1, std::min(m_chunk, m_limits.stepBudget - m_stepsUsed));
+    m_ticks = m_chunk;
+    return true;
+}
+
+bool Vm::run(QString& error) {
+    const Instr* code = m_prog.code.data();
+    const Routine& main = m_prog.routines[0];
+    if (main.entry < 0 || main.frameSize > kStackSlots) {
+        error = QStringLiteral("Programme vide");
+        return false;
+    }
+    const std::atomic<bool>* stop = m_limits.stop;
+    m_lastPump = std::chrono::steady_clock::now();
+    m_chunk = m_ticks = 0;
+    if (!slowCheck()) {
+        error = m_fatalText + QStringLiteral(" (1:1)");
+        return false;
+    }
+    m_frames.push_back({0, 0, -1, -1});
+    Value* stack = m_stack.data();
+    Value* stackEnd = stack + kStackSlots;
+    Value* R = stack;
+    const Instr* ip = code + main.entry;
+    const Value* K = m_prog.constants.data();
+    const Instr* faultAt = nullptr;
+
+#define CHECK_TICK()                                                                               \
+    do {                                                                                           \
+        if (--m_ticks <= 0 || (stop && stop->load(std::memory_order_relaxed))) {                   \
+            if (!slowCheck())                                                                      \
+                goto failed;                                                                       \
+        }                                                                                          \
+    } while (0)
+#define JUMP(t)                                                                                    \
+    do {                                                                                           \
+        const Instr* target_ = code + (t);                                                         \
+        if (target_ <= I) {                                                                        \
+            ip = target_;                                                                          \
+            CHECK_TICK();                                                                          \
+        } else {                                                                                   \
+            ip = target_;                                                                          \
+        }                                                                                          \
+    } while (0)
+#define THROW(cls, msg)                                                                            \
+    do {                                                                                           \
+        raise(cls, msg);                                                                           \
+        goto exception;                                                                            \
+    } while (0)
+
+    for (;;) {
+        const Instr* I = ip++;
+        switch (I->op) {
+        case Op::Nop:
+            break;
+        case Op::LoadI:
+            R[I->a].i = I->b;
+            break;
+        case Op::LoadK:
+            loadMode(R[I->a], K[I->b], I->x);
+            break;
+        case Op::Mov:
+            R[I->a] = R[I->b];
+            break;
+        case Op::MovM:
+            storeValue(R[I->a], R[I->b], I->x);
+            break;
+        case Op::Clear: {
+            Obj* o = R[I->a].o;
+            R[I->a].o = nullptr;
+            decRef(o);
+            break;
+        }
+        case Op::Null:
+            R[I->a].o = nullptr;
+            break;
+        case Op::LoadG:
+            loadMode(R[I->a], stack[I->b], I->x);
+            break;
+        case Op::StoreG:
+            storeValue(stack[I->a], R[I->b], I->x);
+            break;
+        case Op::AddrL:
+            R[I->a].p = &R[I->b];
+            break;
+        case Op::AddrG:
+            R[I->a].p = &stack[I->b];
+            break;
+        case Op::AddrO: {
+            int f = int(m_frames.size()) - 1;
+            for (int h = 0; h < I->b && f >= 0; ++h)
+                f = m_frames[f].staticFrame;
+            R[I->a].p = &stack[m_frames[f].base + I->c];
+            break;
+        }
+        case Op::AddrE: {
+            auto* a = static_cast<AggObj*>(R[I->b].o);
+            uint64_t i = uint64_t(R[I->c].i);
+            if (!a || i >= a->v.size())
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            R[I->a].p = &a->v[i];
+            break;
+        }
+        case Op::AddrF:
+            R[I->a].p = &static_cast<AggObj*>(R[I->b].o)->v[I->c];
+            break;
+        case Op::LoadP:
+            loadMode(R[I->a], *R[I->b].p, I->x);
+            break;
+        case Op::StoreP:
+            storeValue(*R[I->a].p, R[I->b], I->x);
+            break;
+        case Op::LoadE: {
+            auto* a = static_cast<AggObj*>(R[I->b].o);
+            uint64_t i = uint64_t(R[I->c].i);
+            if (!a || i >= a->v.size())
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            loadMode(R[I->a], a->v[i], I->x);
+            break;
+        }
+        case Op::StoreE: {
+            auto* a = static_cast<AggObj*>(R[I->a].o);
+            uint64_t i = uint64_t(R[I->b].i);
+            if (!a || i >= a->v.size())
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            storeValue(a->v[i], R[I->c], I->x);
+            break;
+        }
+        case Op::LoadF:
+            loadMode(R[I->a], static_cast<AggObj*>(R[I->b].o)->v[I->c], I->x);
+            break;
+        case Op::StoreF:
+            storeValue(static_cast<AggObj*>(R[I->a].o)->v[I->b], R[I->c], I->x);
+            break;
+        case Op::NewAgg: {
+            const Layout* l = &m_prog.layouts[I->b];
+            if (!heapAllows(l->count * 8))
+                goto failed;
+            Obj* old = R[I->a].o;
+            R[I->a].o = newAgg(l);
+            decRef(old);
+            break;
+        }
+        case Op::Add:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(R[I->c].i));
+            break;
+        case Op::Sub:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(R[I->c].i));
+            break;
+        case Op::Mul:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(R[I->c].i));
+            break;
+        case Op::Div:
+        case Op::Mod: {
+            int64_t d = R[I->c].i, n = R[I->b].i;
+            if (d == 0)
+                THROW(ExcDivByZero, QStringLiteral("Division by zero"));
+            if (d == -1)
+                R[I->a].i = I->op == Op::Div ? int64_t(0 - uint64_t(n)) : 0;
+            else
+                R[I->a].i = I->op == Op::Div ? n / d : n % d;
+            break;
+        }
+        case Op::And:
+            R[I->a].i = R[I->b].i & R[I->c].i;
+            break;
+        case Op::Or:
+            R[I->a].i = R[I->b].i | R[I->c].i;
+            break;
+        case Op::Xor:
+            R[I->a].i = R[I->b].i ^ R[I->c].i;
+            break;
+        case Op::Shl:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) << (R[I->c].i & 63));
+            break;
+        case Op::Shr:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) >> (R[I->c].i & 63));
+            break;
+        case Op::Neg:
+            R[I->a].i = int64_t(0 - uint64_t(R[I->b].i));
+            break;
+        case Op::Not:
+            R[I->a].i = ~R[I->b].i;
+            break;
+        case Op::BNot:
+            R[I->a].i = !R[I->b].i;
+            break;
+        case Op::AddK:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(int64_t(I->c)));
+            break;
+        case Op::SubK:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(int64_t(I->c)));
+            break;
+        case Op::MulK:
+            R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(int64_t(I->c)));
+            break;
+        case Op::Wrap:
+            R[I->a].i = wrap(R[I->b].i, I->x);
+            break;
+        case Op::AddF:
+            R[I->a].d = R[I->b].d + R[I->c].d;
+            break;
+        case Op::SubF:
+            R[I->a].d = R[I->b].d - R[I->c].d;
+            break;
+        case Op::MulF:
+            R[I->a].d = R[I->b].d * R[I->c].d;
+            break;
+        case Op::DivF: {
+            double d = R[I->c].d;
+            if (d == 0.0) {
+                if (R[I->b].d == 0.0 || std::isnan(R[I->b].d))
+                    THROW(ExcInvalidOp, QStringLiteral("Invalid floating point operation"));
+                THROW(ExcZeroDivide, QStringLiteral("Division by zero"));
+            }
+            R[I->a].d = R[I->b].d / d;
+            break;
+        }
+        case Op::NegF:
+            R[I->a].d = -R[I->b].d;
+            break;
+        case Op::I2F:
+            R[I->a].d = double(R[I->b].i);
+            break;
+        case Op::Eq:
+            R[I->a].i = R[I->b].i == R[I->c].i;
+            break;
+        case Op::Ne:
+            R[I->a].i = R[I->b].i != R[I->c].i;
+            break;
+        case Op::Lt:
+            R[I->a].i = R[I->b].i < R[I->c].i;
+            break;
+        case Op::Le:
+            R[I->a].i = R[I->b].i <= R[I->c].i;
+            break;
+        case Op::Gt:
+            R[I->a].i = R[I->b].i > R[I->c].i;
+            break;
+        case Op::Ge:
+            R[I->a].i = R[I->b].i >= R[I->c].i;
+            break;
+        case Op::EqF:
+            R[I->a].i = R[I->b].d == R[I->c].d;
+            break;
+        case Op::NeF:
+            R[I->a].i = R[I->b].d != R[I->c].d;
+            break;
+        case Op::LtF:
+            R[I->a].i = R[I->b].d < R[I->c].d;
+            break;
+        case Op::LeF:
+            R[I->a].i = R[I->b].d <= R[I->c].d;
+            break;
+        case Op::GtF:
+            R[I->a].i = R[I->b].d > R[I->c].d;
+            break;
+        case Op::GeF:
+            R[I->a].i = R[I->b].d >= R[I->c].d;
+            break;
+        case Op::CmpS: {
+            int c = strOf(R[I->b]).compare(strOf(R[I->c]));
+            bool r;
+            switch (I->x) {
+            case 0:
+                r = c == 0;
+                break;
+            case 1:
+                r = c != 0;
+                break;
+            case 2:
+                r = c < 0;
+                break;
+            case 3:
+                r = c <= 0;
+                break;
+            case 4:
+                r = c > 0;
+                break;
+            default:
+                r = c >= 0;
+                break;
+            }
+            R[I->a].i = r;
+            break;
+        }
+        case Op::Jmp:
+            JUMP(I->a);
+            break;
+        case Op::JT:
+            if (R[I->a].i)
+                JUMP(I->b);
+            break;
+        case Op::JF:
+            if (!R[I->a].i)
+                JUMP(I->b);
+            break;
+#define CJ(name, cmp)                                                                              \
+    case Op::name:                                                                                 \
+        if (R[I->a].i cmp R[I->b].i)                                                               \
+            JUMP(I->c);                                                                            \
+        break;                                                                                     \
+    case Op::name##K:                                                                              \
+        if (R[I->a].i cmp int64_t(I->b))                                                           \
+            JUMP(I->c);                                                                            \
+        break;
+            CJ(JEq, ==)
+            CJ(JNe, !=)
+            CJ(JLt, <)
+            CJ(JLe, <=)
+            CJ(JGt, >)
+            CJ(JGe, >=)
+#undef CJ
+        case Op::ForUp:
+            if (R[I->a].i < R[I->b].i) {
+                ++R[I->a].i;
+                ip = code + I->c;
+                CHECK_TICK();
+            }
+            break;
+        case Op::ForDown:
+            if (R[I->a].i > R[I->b].i) {
+                --R[I->a].i;
+                ip = code + I->c;
+                CHECK_TICK();
+            }
+            break;
+        case Op::Call: {
+            const Routine& r = m_prog.routines[I->b];
+            Value* nb = R + I->a;
+            if (int(m_frames.size()) >= m_limits.maxDepth || nb + r.frameSize > stackEnd) {
+                fatal(QStringLiteral("Dépassement de pile"));
+                faultAt = I;
+                goto failed;
+            }
+            int sf = int(m_frames.size()) - 1;
+            for (int h = 0; h < I->x && sf >= 0; ++h)
+                sf = m_frames[sf].staticFrame;
+            nb[0].i = 0;
+            std::memset(static_cast<void*>(nb + r.paramCount + 1), 0,
+                        sizeof(Value) * size_t(r.frameSize - r.paramCount - 1 > 0
+                                                   ? r.frameSize - r.paramCount - 1
+                                                   : 0));
+            m_frames.push_back({I->b, int(nb - stack), int(ip - code), sf});
+            R = nb;
+            ip = code + r.entry;
+            CHECK_TICK();
+            break;
+        }
+        case Op::Ret: {
+            releaseFrame(m_frames.size() - 1);
+            Frame f = m_frames.back();
+            m_frames.pop_back();
+            R = stack + m_frames.back().base;
+            ip = code + f.retPc;
+            break;
+        }
+        case Op::CallB:
+            if (!builtinFunction(Bi(I->b))(*this, R + I->a, I->c)) {
+                if (m_fatal)
+                    goto failed;
+                goto exception;
+            }
+            break;
+        case Op::CallH: {
+            QString err;
+            if (!m_host || !m_host->callHost(m_prog.hostSites[I->b], R + I->a, I->c, err))
+                THROW(ExcException, err);
+            break;
+        }
+        case Op::Concat: {
+            const QString& a = strOf(R[I->b]);
+            const QString& b = strOf(R[I->c]);
+            if (!heapAllows((a.size() + b.size()) * 2))
+                goto failed;
+            StrObj* s = a.isEmpty() && b.isEmpty() ? nullptr : new StrObj(a + b);
+            if (s)
+                account(s);
+            Obj* old = R[I->a].o;
+            R[I->a].o = s;
+            decRef(old);
+            break;
+        }
+        case Op::Append:
+        case Op::AppendP: {
+            Value& dst = I->op == Op::Append ? R[I->a] : *R[I->a].p;
+            const QString& add = strOf(R[I->b]);
+            if (add.isEmpty())
+                break;
+            if (!heapAllows(add.size() * 2))
+                goto failed;
+            auto* s = static_cast<StrObj*>(dst.o);
+            if (s && s->rc == 1) {
+                if (s->s.capacity() < s->s.size() + add.size())
+                    s->s.reserve((s->s.size() + add.size()) * 2);
+                s->s += add;
+            } else {
+                auto* n = new StrObj(strOf(dst) + add);
+                decRef(dst.o);
+                dst.o = s = n;
+            }
+            account(s);
+            break;
+        }
+        case Op::Chr2S: {
+            Obj* old = R[I->a].o;
+            auto* s = new StrObj(QString(QChar(char16_t(R[I->b].i))));
+            account(s);
+            R[I->a].o = s;
+            decRef(old);
+            break;
+        }
+        case Op::StrIdx: {
+            const QString& s = strOf(R[I->b]);
+            int64_t i = R[I->c].i;
+            if (i < 1 || i > s.size())
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            R[I->a].i = s[int(i - 1)].unicode();
+            break;
+        }
+        case Op::StrSet: {
+            Value& v = I->x ? *R[I->a].p : R[I->a];
+            int64_t i = R[I->b].i;
+            auto* s = static_cast<StrObj*>(v.o);
+            if (!s || i < 1 || i > s->s.size())
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            if (s->rc > 1) {
+                auto* n = new StrObj(s->s);
+                account(n);
+                decRef(s);
+                v.o = s = n;
+            }
+            s->s[int(i - 1)] = QChar(char16_t(R[I->c].i));
+            break;
+        }
+        case Op::SetBit: {
+            int64_t e = R[I->b].i;
+            if (e < 0 || e > 63)
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            R[I->a].i |= int64_t(uint64_t(1) << e);
+            break;
+        }
+        case Op::SetRange: {
+            int64_t lo = R[I->b].i, hi = R[I->c].i;
+            if (lo <= hi && (lo < 0 || hi > 63))
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            for (int64_t e = lo; e <= hi; ++e)
+                R[I->a].i |= int64_t(uint64_t(1) << e);
+            break;
+        }
+        case Op::In: {
+            int64_t e = R[I->b].i;
+            R[I->a].i = e >= 0 && e < 64 && ((uint64_t(R[I->c].i) >> e) & 1);
+            break;
+        }
+        case Op::AndNot:
+            R[I->a].i = R[I->b].i & ~R[I->c].i;
+            break;
+        case Op::Try:
+            R[I->b].o = nullptr;
+            m_handlers.push_back({int(m_frames.size()) - 1, I->a, int(&R[I->b] - stack), I->x});
+            break;
+        case Op::EndTry:
+            m_handlers.pop_back();
+            break;
+        case Op::Raise: {
+            Obj* e = R[I->a].o;
+            if (!e)
+                THROW(ExcException, QStringLiteral("Access violation"));
+            incRef(e);
+            decRef(m_pending);
+            m_pending = static_cast<ExcObj*>(e);
+            goto exception;
+        }
+        case Op::Reraise: {
+            Obj* e = R[I->a].o;
+            if (!e)
+                break;
+            R[I->a].o = nullptr;
+            decRef(m_pending);
+            m_pending = static_cast<ExcObj*>(e);
+            goto exception;
+        }
+        case Op::ExcIs: {
+            auto* e = static_cast<ExcObj*>(R[I->b].o);
+            int c = e ? e->classId : -1;
+            while (c >= 0 && c != I->c)
+                c = m_prog.excClasses[c].parent;
+            R[I->a].i = c >= 0;
+            break;
+        }
+        case Op::Halt:
+            while (m_frames.size() > 1) {
+                releaseFrame(m_frames.size() - 1);
+                m_frames.pop_back();
+            }
+            return true;
+        }
+        continue;
+
+    exception : {
+        faultAt = I;
+        if (m_handlers.empty())
+            goto failed;
+        Handler h = m_handlers.back();
+        m_handlers.pop_back();
+        while (int(m_frames.size()) - 1 > h.frame) {
+            releaseFrame(m_frames.size() - 1);
+            m_frames.pop_back();
+        }
+        R = stack + m_frames.back().base;
+        stack[h.excSlot].o = m_pending;
+        m_pending = nullptr;
+        ip = code + h.pc;
+        continue;
+    }
+    }
+
+failed:
+    if (!faultAt)
+        faultAt = ip - 1;
+    {
+        Pos p = m_prog.positions[size_t(faultAt - code)];
+        QString text = m_fatal ? m_fatalText : (m_pending ? m_pending->message : QString());
+        error = QStringLiteral("%1 (%2:%3)").arg(text).arg(p.line).arg(p.col);
+    }
+    while (m_frames.size() > 1) {
+        releaseFrame(m_frames.size() - 1);
+        m_frames.pop_back();
+    }
+    m_handlers.clear();
+    return false;
+#undef CHECK_TICK
+#undef JUMP
+#undef THROW
+}
+
+} // namespace vscript

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Compiler.h"
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+namespace vscript {
+
+// Runs host routines on behalf of the machine; returns false with a message to raise.
+class HostBridge {
+public:
+    virtual ~HostBridge() = default;
+    virtual bool callHost(const HostCallSite& site, Value* window, int argc, QString& error) = 0;
+};
+
+struct VmLimits {
+    int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit
+    int maxDepth = 5000;
+    int64_t maxHeapBytes = int64_t(256) << 20;
+    const std::atomic<bool>* stop = nullptr;
+    std::function<void()> pump;
+};
+
+class Vm {
+public:
+    Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits);
+    ~Vm();
+    // False with "<text> (L:C)" in error when the program ends on an error.
+    bool run(QString& error);
+
+    // For the standard library: the exception to raise when a builtin returns false.
+    void raise(int classId, const QString& message);
+    void fatal(const QString& message);
+    bool heapAllows(int64_t extraBytes);
+    const CompiledProgram& program() const { return m_prog; }
+
+private:
+    bool slowCheck();
+    void releaseFrame(size_t frameIndex);
+
+    const CompiledProgram& m_prog;
+    HostBridge* m_host;
+    VmLimits m_limits;
+    std::vector<Value> m_stack;
+    struct Frame {
+        int routine;
+        int base;
+        int retPc;
+        int staticFrame;
+    };
+    std::vector<Frame> m_frames;
+    struct Handler {
+        int frame;
+        int pc;
+        int excSlot;
+        int kind;
+    };
+    std::vector<Handler> m_handlers;
+    ExcObj* m_pending = nullptr;
+    bool m_fatal = false;
+    QString m_fatalText;
+    int64_t m_ticks = 0;
+    int64_t m_chunk = 0;
+    int64_t m_stepsUsed = 0;
+    std::chrono::steady_clock::time_point m_lastPump;
+};
+
+} // namespace vscript
