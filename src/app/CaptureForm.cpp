@@ -7,6 +7,7 @@
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
+#include "KXScript.h"
 #include "Encoders.h"
 #include "ErreurFrame.h"
 #include "ExtraireFrame.h"

@@ -209,9 +209,13 @@ private:
     QHash<QString, TCustomSuperAction*> m_actions;
     TKXSwitch* m_managerSwitch = nullptr;
     TRectAction* raFormSave = nullptr;
+    TRectAction* raScriptFormSave = nullptr;
+    class TScriptForm* scriptForm = nullptr;
     TRectAction* raCam1 = nullptr;
     TRectAction* raCam2 = nullptr;
     QList<TCheckAction*> m_managerWindows;
+    std::unique_ptr<class TKXScript> m_script; // the script window's component
+    QWidget* createScriptWindow();
     Tdm* m_dm = nullptr;
     Tplaque* m_plaque = nullptr;
     TRaccourcisForm* m_raccourcis = nullptr;

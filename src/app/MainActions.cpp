@@ -10,6 +10,7 @@
 #include "Dm.h"
 #include "ExtraireFrame.h"
 #include "ImageList.h"
+#include "KXScript.h"
 #include "LayoutMath.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
@@ -17,6 +18,7 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
+#include "ScriptForm.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "StillsController.h"
@@ -24,6 +26,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -565,9 +568,14 @@ void TCaptureForm::createManagerActions() {
                                                      QString::fromLatin1(w.scriptName).toLower()));
         check->ShortCut = QKeySequence(QLatin1String(w.shortcut));
         check->DefaultValue = false;
-        auto* window = new QWidget(this, Qt::Tool);
-        window->setWindowTitle(QString::fromUtf8(w.title));
-        window->resize(420, 300);
+        QWidget* window = nullptr;
+        if (QLatin1String(w.name) == QLatin1String("caScript")) {
+            window = createScriptWindow();
+        } else {
+            window = new QWidget(this, Qt::Tool);
+            window->setWindowTitle(QString::fromUtf8(w.title));
+            window->resize(420, 300);
+        }
         if (QLatin1String(w.name) == QLatin1String("caHelp")) {
             auto* layout = new QVBoxLayout(window);
             auto* text = new QLabel(window);
@@ -586,9 +594,61 @@ void TCaptureForm::createManagerActions() {
         m_managerWindows.append(check);
     }
 
+    // The script window keeps its place.
+    raScriptFormSave = static_cast<TRectAction*>(
+        add(new TRectAction(am), QStringLiteral("raScriptFormSave"),
+            QStringLiteral("ScriptFormSave"), QStringLiteral("scriptformsave")));
+    raScriptFormSave->ApplyWhenLoad = true;
+    raScriptFormSave->OnDefault = [this] { raScriptFormSave->Value = QRect(300, 300, 800, 560); };
+    raScriptFormSave->BeforeSave = [this] {
+        if (scriptForm)
+            raScriptFormSave->Value = scriptForm->geometry();
+    };
+    raScriptFormSave->OnAfterApply = [this] {
+        const QRect r = raScriptFormSave->Value;
+        if (scriptForm && r.width() >= 200 && r.height() >= 150)
+            scriptForm->setGeometry(r);
+    };
+
     auto* quit = static_cast<TNopeAction*>(
         add(new TNopeAction(am), QStringLiteral("naQuit"), QString(), QStringLiteral("naquit")));
     quit->IncludePrefs = false;
     quit->ShortCut = QKeySequence(QStringLiteral("Alt+F4"));
     quit->OnAfterApply = [this] { close(); };
+}
+
+// The script window and its component: every script gets the manager's actions as
+// procedures, a message box for showmessage, and the event loop between its steps (Esc
+// stops it); while the window records, each action applied writes its line into the editor.
+QWidget* TCaptureForm::createScriptWindow() {
+    m_script = std::make_unique<TKXScript>();
+    m_script->OnCompile = [this](TKXScript& script) {
+        for (TCustomAbstractAction* action : am->actions)
+            if (action)
+                action->RegisterInScript(script);
+    };
+    scriptForm = new TScriptForm(*m_script, this);
+    m_script->showMessage = [this](const QString& text) {
+        prompts().information(scriptForm, text);
+    };
+    m_script->processMessages = [] { QCoreApplication::processEvents(); };
+    auto* stop = new QAction(scriptForm);
+    stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    stop->setShortcutContext(Qt::WindowShortcut);
+    connect(stop, &QAction::triggered, this, [this] { m_script->RequestStop(); });
+    scriptForm->addAction(stop);
+    scriptForm->confirmDiscard = [this] {
+        return prompts().question(scriptForm, QStringLiteral("Le script a été modifié. "
+                                                             "Abandonner les modifications ?")) ==
+               IPrompts::Yes;
+    };
+    scriptForm->openFolder = [](const QString& folder) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    };
+    connect(am, &TKXAppliMan::lineRecorded, scriptForm, &TScriptForm::AppendRecordedLine);
+    connect(scriptForm, &TScriptForm::recordingChanged, this, [this](bool on) {
+        am->recording = on;
+        am->recordedLines.clear();
+    });
+    return scriptForm;
 }

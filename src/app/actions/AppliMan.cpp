@@ -1,5 +1,6 @@
 #include "AppliMan.h"
 
+#include "KXScript.h"
 #include "MornePreferences.h"
 
 #include <QCoreApplication>
@@ -413,4 +414,102 @@ void TKXSwitch::run(const QStringList& arguments) {
     }
     if (m_quit && closeMainWindow)
         closeMainWindow();
+}
+
+// ---------------------------------------------------------------- script procedures
+
+namespace {
+
+QStringList declarationsOf(const QString& text) {
+    QStringList out;
+    for (const QString& d : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        out << d.trimmed();
+    return out;
+}
+
+bool argBool(const vscript::HostCall& call) {
+    return !call.args.empty() && call.args[0].toBool();
+}
+
+} // namespace
+
+void TCustomAbstractAction::RegisterInScript(TKXScript&) {}
+
+void TNopeAction::RegisterInScript(TKXScript& script) {
+    if (ScriptName.isEmpty())
+        return;
+    QPointer<TNopeAction> self(this);
+    script.RegisterRoutine(ScriptDeclaration(), [self](vscript::HostCall&) {
+        if (self)
+            self->Apply();
+        return vscript::ScriptValue();
+    });
+}
+
+void TBooleanAction::RegisterInScript(TKXScript& script) {
+    if (ScriptName.isEmpty())
+        return;
+    QPointer<TBooleanAction> self(this);
+    script.RegisterRoutine(ScriptDeclaration(), [self](vscript::HostCall& call) {
+        if (self) {
+            self->Value = argBool(call);
+            self->Apply();
+        }
+        return vscript::ScriptValue();
+    });
+}
+
+void TCheckAction::RegisterInScript(TKXScript& script) {
+    if (ScriptName.isEmpty())
+        return;
+    const QStringList declarations = declarationsOf(ScriptDeclaration());
+    if (declarations.size() != 2)
+        return;
+    QPointer<TCheckAction> self(this);
+    // setName(value) applies that value; Name alone turns it over, as the user does.
+    script.RegisterRoutine(declarations[0], [self](vscript::HostCall& call) {
+        if (self) {
+            self->Value = argBool(call);
+            self->Apply();
+        }
+        return vscript::ScriptValue();
+    });
+    script.RegisterRoutine(declarations[1], [self](vscript::HostCall&) {
+        if (self)
+            self->Execute();
+        return vscript::ScriptValue();
+    });
+}
+
+void TWidestringAction::RegisterInScript(TKXScript& script) {
+    if (ScriptName.isEmpty())
+        return;
+    QPointer<TWidestringAction> self(this);
+    script.RegisterRoutine(ScriptDeclaration(), [self](vscript::HostCall& call) {
+        if (self) {
+            self->Value = call.args.empty() ? QString() : call.args[0].toString();
+            self->Apply();
+        }
+        return vscript::ScriptValue();
+    });
+}
+
+void TRectAction::RegisterInScript(TKXScript& script) {
+    if (ScriptName.isEmpty())
+        return;
+    QPointer<TRectAction> self(this);
+    // The parameters come as declared: left, right, top, bottom.
+    script.RegisterRoutine(ScriptDeclaration(), [self](vscript::HostCall& call) {
+        if (!self || call.args.size() != 4)
+            return vscript::ScriptValue();
+        const qint64 left = call.args[0].toInt(), right = call.args[1].toInt();
+        const qint64 top = call.args[2].toInt(), bottom = call.args[3].toInt();
+        QRect r;
+        if (TRectAction::parseRectText(
+                QStringLiteral("(%1, %2, %3, %4)").arg(left).arg(top).arg(right).arg(bottom), r)) {
+            self->Value = r;
+            self->Apply();
+        }
+        return vscript::ScriptValue();
+    });
 }

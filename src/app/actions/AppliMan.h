@@ -11,6 +11,7 @@
 
 class TMornePreferences;
 class TKXAppliMan;
+class TKXScript;
 
 // Actions of the application manager: they persist their value through the preference
 // component, can be named on the command line, and are offered to the script language.
@@ -42,6 +43,10 @@ public:
     virtual bool SaveToPrefs(TMornePreferences& prefs) = 0;
     // The line a script recording gets when this action is applied; empty for none.
     virtual QString RecordingLine() const = 0;
+    // Declares the action's procedures to a script being compiled, bound to its setter
+    // (calling one applies the value as if the user had executed the action). Nothing for
+    // an action without a script name.
+    virtual void RegisterInScript(TKXScript& script);
 
 protected:
     virtual void applyValue() {} // the class's own application, between the events
@@ -60,6 +65,7 @@ public:
     void LoadFromPrefs(TMornePreferences&) override {}
     bool SaveToPrefs(TMornePreferences&) override { return true; }
     QString RecordingLine() const override;
+    void RegisterInScript(TKXScript& script) override;
 };
 
 class TBooleanAction : public TCustomAbstractAction {
@@ -74,6 +80,7 @@ public:
     void LoadFromPrefs(TMornePreferences& prefs) override;
     bool SaveToPrefs(TMornePreferences& prefs) override;
     QString RecordingLine() const override { return {}; }
+    void RegisterInScript(TKXScript& script) override;
     // "true", "vrai", "t", "v" or a non-zero integer (trimmed, any case).
     static bool textToBool(const QString& text);
 };
@@ -92,6 +99,7 @@ public:
     QString ScriptDeclaration() override;
     QString SwitchSyntax() override;
     QString RecordingLine() const override;
+    void RegisterInScript(TKXScript& script) override;
 };
 
 class TWidestringAction : public TCustomAbstractAction {
@@ -105,6 +113,7 @@ public:
     void LoadFromPrefs(TMornePreferences& prefs) override;
     bool SaveToPrefs(TMornePreferences& prefs) override;
     QString RecordingLine() const override;
+    void RegisterInScript(TKXScript& script) override;
 };
 
 class TRectAction : public TCustomAbstractAction {
@@ -119,6 +128,7 @@ public:
     void LoadFromPrefs(TMornePreferences& prefs) override;
     bool SaveToPrefs(TMornePreferences& prefs) override;
     QString RecordingLine() const override;
+    void RegisterInScript(TKXScript& script) override;
     static bool parseRectText(const QString& text, QRect& rect);
     static QString rectText(const QRect& rect);
 };

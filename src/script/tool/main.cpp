@@ -1,14 +1,11 @@
 #include "HostActions.h"
-#include "ScriptEngine.h"
+#include "KXScript.h"
 
 #include <QFile>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-using vscript::HostCall;
-using vscript::ScriptValue;
-
+// Compiles and runs a script file with what the program gives every script; the actions of
+// the program's manager print "appel NOM" instead of acting, and a message prints its text.
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage : vidorra-script FICHIER\n", stderr);
@@ -19,32 +16,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Impossible de lire %s\n", argv[1]);
         return 1;
     }
-    const QString source = QString::fromUtf8(file.readAll());
-
-    vscript::ScriptEngine engine;
-    engine.registerRoutine(QStringLiteral("procedure showmessage(z:string);"), [](HostCall& c) {
-        std::fputs((c.args[0].toString() + '\n').toUtf8().constData(), stdout);
-        return ScriptValue();
-    });
-    engine.registerRoutine(QStringLiteral("procedure sleep(milli:Cardinal);"), [](HostCall& c) {
-        std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::milliseconds(c.args[0].toInt()));
-        return ScriptValue();
-    });
-    engine.registerRoutine(QStringLiteral("procedure processmessages;"),
-                           [](HostCall&) { return ScriptValue(); });
-    registerActionEchoes(engine);
-
-    const auto compiled = engine.compile(source);
-    if (!compiled.ok) {
-        for (const QString& m : compiled.messages)
-            std::fputs((m + '\n').toUtf8().constData(), stderr);
+    TKXScript script;
+    script.Script = QString::fromUtf8(file.readAll()).split(u'\n');
+    script.OnCompile = [](TKXScript& s) { registerActionEchoes(s.engine()); };
+    const bool compiled = script.Compile();
+    if (!compiled) {
+        // The messages but the closing "### Compilation Failed".
+        for (qsizetype i = 0; i + 1 < script.Messages.size(); ++i)
+            std::fputs((script.Messages[i] + u'\n').toUtf8().constData(), stderr);
         return 1;
     }
-    const auto ran = engine.run();
+    const bool ran = script.Run();
     std::fflush(stdout);
-    if (!ran.ok) {
-        std::fputs((ran.error + '\n').toUtf8().constData(), stderr);
+    if (!ran) {
+        const QString prefix = QStringLiteral("### Erreur pendant l'exécution: ");
+        for (const QString& m : script.Messages)
+            std::fputs((QString(m).remove(0, m.startsWith(prefix) ? prefix.size() : 0) + u'\n')
+                           .toUtf8()
+                           .constData(),
+                       stderr);
         return 2;
     }
     return 0;

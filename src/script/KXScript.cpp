@@ -1,0 +1,348 @@
+#include "KXScript.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+#include <cstdio>
+
+using vscript::HostCall;
+using vscript::ScriptValue;
+
+namespace {
+
+const char* const kRoutines[] = {
+    "function findfirst(dossier:widestring;masque:widestring):widestring;",
+    "function findnext:widestring;",
+    "procedure findclose;",
+    "procedure showmessage(z:string);",
+    "procedure sleep(milli:Cardinal);",
+    "procedure processmessages;",
+    "procedure forcedirectories(dir:widestring);",
+    "function changefileext(fichier:widestring;ext:widestring):widestring;",
+    "function deletefiletorecyclebin(fichier:widestring):Boolean;",
+    "procedure renamefile(oldfile,newname:widestring);",
+    "function extractfilename(fichier:widestring):widestring;",
+    "function extractfilepath(fichier:widestring):widestring;",
+    "function extractfileext(fichier:widestring):widestring;",
+};
+
+// The name part: what follows the last separator.
+int namePart(const QString& file) {
+    return int(file.lastIndexOf(u'/')) + 1;
+}
+
+QString withSeparator(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+// The types a script may name, as their public documentation declares them.
+const char* const kTypes[][2] = {
+    {"TAlignment", "(taLeftJustify, taRightJustify, taCenter)"},
+    {"HResult", "Longint"},
+    {"TGUID", "record D1: Cardinal; D2: Word; D3: Word; D4: array[0..7] of Byte; end"},
+    {"TCLSID", "TGUID"},
+    {"TIID", "TGUID"},
+    {"TPoint", "record X, Y: Longint; end"},
+    {"TScrollBarKind", "(sbHorizontal, sbVertical)"},
+    {"TScrollBarInc", "1..32767"},
+    {"TFormBorderStyle", "(bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin)"},
+    {"TBorderStyle", "bsNone..bsSingle"},
+    {"TWindowState", "(wsNormal, wsMinimized, wsMaximized)"},
+    {"TFormStyle", "(fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop)"},
+    {"TPosition", "(poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, "
+                  "poDesktopCenter, poMainFormCenter, poOwnerFormCenter)"},
+    {"TPrintScale", "(poNone, poProportional, poPrintToFit)"},
+    {"TCloseAction", "(caNone, caHide, caFree, caMinimize)"},
+    {"TBorderIcon", "(biSystemMenu, biMinimize, biMaximize, biHelp)"},
+    {"TBorderIcons", "set of TBorderIcon"},
+    {"THELPCONTEXT", "Longint"},
+    {"TRect", "record Left, Top, Right, Bottom: Longint; end"},
+    {"TEditCharCase", "(ecNormal, ecUpperCase, ecLowerCase)"},
+    {"TScrollStyle", "(ssNone, ssHorizontal, ssVertical, ssBoth)"},
+    {"TComboBoxStyle",
+     "(csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable)"},
+    {"TCheckBoxState", "(cbUnchecked, cbChecked, cbGrayed)"},
+    {"TListBoxStyle", "(lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable)"},
+    {"TScrollCode", "(scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, "
+                    "scBottom, scEndScroll)"},
+    {"TEOwnerDrawState", "(odSelected, odGrayed, odDisabled, odChecked, odFocused)"},
+    {"TTextLayout", "(tlTop, tlCenter, tlBottom)"},
+    {"TOwnerDrawState", "set of TEOwnerDrawState"},
+    {"TSHORTCUT", "Word"},
+    {"TSavePreferences", "(spRegistre,spPortable,spNone)"},
+};
+
+const std::pair<const char*, int> kColours[] = {
+    {"clBlack", 0x000000}, {"clMaroon", 0x000080},  {"clGreen", 0x008000},
+    {"clOlive", 0x008080}, {"clNavy", 0x800000},    {"clPurple", 0x800080},
+    {"clTeal", 0x808000},  {"clGray", 0x808080},    {"clSilver", 0xC0C0C0},
+    {"clRed", 0x0000FF},   {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},  {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},
+    {"clWhite", 0xFFFFFF}, {"clNone", 0x1FFFFFFF},  {"clDefault", 0x20000000},
+};
+
+// The graphics classes: their properties (name, type, read-only) and their methods. Objects
+// keep their property values; what needs a window to draw on is not available here.
+struct GraphicsClass {
+    const char* name;
+    std::vector<std::tuple<const char*, const char*, bool>> properties;
+    std::vector<const char*> methods;
+};
+
+const std::vector<GraphicsClass>& graphicsClasses() {
+    static const std::vector<GraphicsClass> classes = {
+        {"TFont",
+         {{"Name", "string", false},
+          {"Size", "Integer", false},
+          {"Color", "TColor", false},
+          {"Style", "TFontStyles", false}},
+         {}},
+        {"TPen",
+         {{"Color", "TColor", false}, {"Width", "Integer", false}, {"Style", "TPenStyle", false}},
+         {}},
+        {"TBrush", {{"Color", "TColor", false}, {"Style", "TBrushStyle", false}}, {}},
+        {"TCanvas",
+         {{"Font", "TFont", true}, {"Pen", "TPen", true}, {"Brush", "TBrush", true}},
+         {"procedure MoveTo(X, Y: Integer);", "procedure LineTo(X, Y: Integer);",
+          "procedure Rectangle(X1, Y1, X2, Y2: Integer);",
+          "procedure Ellipse(X1, Y1, X2, Y2: Integer);",
+          "procedure TextOut(X, Y: Integer; const Text: string);",
+          "function TextWidth(const Text: string): Integer;",
+          "function TextHeight(const Text: string): Integer;"}},
+        {"TGraphic",
+         {{"Width", "Integer", false},
+          {"Height", "Integer", false},
+          {"Empty", "Boolean", true},
+          {"Transparent", "Boolean", false}},
+         {"procedure LoadFromFile(const FileName: string);",
+          "procedure SaveToFile(const FileName: string);"}},
+        {"TBitmap",
+         {{"Width", "Integer", false},
+          {"Height", "Integer", false},
+          {"Empty", "Boolean", true},
+          {"Transparent", "Boolean", false},
+          {"Canvas", "TCanvas", true}},
+         {"procedure LoadFromFile(const FileName: string);",
+          "procedure SaveToFile(const FileName: string);"}},
+        {"TPicture",
+         {{"Width", "Integer", true},
+          {"Height", "Integer", true},
+          {"Bitmap", "TBitmap", true},
+          {"Graphic", "TGraphic", true}},
+         {"procedure LoadFromFile(const FileName: string);",
+          "procedure SaveToFile(const FileName: string);"}},
+    };
+    return classes;
+}
+
+} // namespace
+
+struct TKXScript::GraphicObject {
+    QString className;
+    QHash<QString, ScriptValue> values;
+};
+
+TKXScript::TKXScript() : m_engine(std::make_unique<vscript::ScriptEngine>()) {}
+
+TKXScript::~TKXScript() = default;
+
+QStringList TKXScript::HostDeclarations() {
+    QStringList out;
+    for (const char* d : kRoutines)
+        out << QString::fromLatin1(d);
+    return out;
+}
+
+void TKXScript::RegisterRoutine(const QString& declaration, vscript::HostRoutine routine) {
+    m_engine->registerRoutine(declaration, std::move(routine));
+}
+
+void TKXScript::RequestStop() {
+    m_engine->stopRequest() = true;
+}
+
+void TKXScript::registerProgramRoutines() {
+    auto text = [](const HostCall& call, size_t i) {
+        return i < call.args.size() ? call.args[i].toString() : QString();
+    };
+    RegisterRoutine(QString::fromLatin1(kRoutines[0]), [this, text](HostCall& call) {
+        m_findFolder = withSeparator(text(call, 0));
+        const QDir dir(m_findFolder);
+        m_found = dir.entryList(
+            {text(call, 1)}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+            QDir::Name);
+        if (m_found.isEmpty())
+            return ScriptValue::fromString({});
+        return ScriptValue::fromString(m_findFolder + m_found.takeFirst());
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[1]), [this](HostCall&) {
+        if (m_found.isEmpty())
+            return ScriptValue::fromString({});
+        return ScriptValue::fromString(m_findFolder + m_found.takeFirst());
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[2]), [this](HostCall&) {
+        m_found.clear();
+        m_findFolder.clear();
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[3]), [this, text](HostCall& call) {
+        if (showMessage) {
+            showMessage(text(call, 0));
+        } else {
+            std::fputs(text(call, 0).toUtf8().constData(), stdout);
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        }
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[4]), [](HostCall& call) {
+        const int64_t ms = call.args.empty() ? 0 : call.args[0].toInt();
+        QThread::msleep(ulong(std::clamp<int64_t>(ms, 0, 0xFFFFFFFFLL)));
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[5]), [this](HostCall&) {
+        if (processMessages)
+            processMessages();
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[6]), [text](HostCall& call) {
+        const QString dir = text(call, 0);
+        if (!dir.isEmpty())
+            QDir().mkpath(dir);
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[7]), [text](HostCall& call) {
+        const QString file = text(call, 0);
+        const int name = namePart(file);
+        const int dot = int(file.lastIndexOf(u'.'));
+        const QString stem = dot >= name ? file.left(dot) : file;
+        return ScriptValue::fromString(stem + text(call, 1));
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[8]), [text](HostCall& call) {
+        const QString file = text(call, 0);
+        if (file.isEmpty() || !QFileInfo::exists(file))
+            return ScriptValue::fromBool(false);
+        // A read-only file goes to the trash as any other.
+        QFile::setPermissions(file, QFile::permissions(file) | QFile::WriteOwner);
+        return ScriptValue::fromBool(QFile::moveToTrash(file));
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[9]), [text](HostCall& call) {
+        QFile::rename(text(call, 0), text(call, 1));
+        return ScriptValue();
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[10]), [text](HostCall& call) {
+        const QString file = text(call, 0);
+        return ScriptValue::fromString(file.mid(namePart(file)));
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[11]), [text](HostCall& call) {
+        const QString file = text(call, 0);
+        return ScriptValue::fromString(file.left(namePart(file)));
+    });
+    RegisterRoutine(QString::fromLatin1(kRoutines[12]), [text](HostCall& call) {
+        const QString file = text(call, 0);
+        const int dot = int(file.lastIndexOf(u'.'));
+        return ScriptValue::fromString(dot >= namePart(file) ? file.mid(dot) : QString());
+    });
+}
+
+void TKXScript::registerConstantsAndTypes() {
+    vscript::ScriptEngine& e = *m_engine;
+    e.registerConstant(QStringLiteral("clMoneyGreen"), QStringLiteral("Integer"),
+                       ScriptValue::fromInt(12639424));
+    e.registerConstant(QStringLiteral("clSkyBlue"), QStringLiteral("Integer"),
+                       ScriptValue::fromInt(15780518));
+    e.registerConstant(QStringLiteral("clCream"), QStringLiteral("Integer"),
+                       ScriptValue::fromInt(15793151));
+    e.registerConstant(QStringLiteral("SecsPerDay"), QStringLiteral("Longint"),
+                       ScriptValue::fromInt(86400));
+    e.registerConstant(QStringLiteral("MSecPerDay"), QStringLiteral("Longint"),
+                       ScriptValue::fromInt(86400000));
+    for (const auto& [name, declaration] : kTypes)
+        e.registerType(QString::fromLatin1(name), QString::fromLatin1(declaration));
+}
+
+void TKXScript::registerGraphics() {
+    vscript::ScriptEngine& e = *m_engine;
+    e.registerType(QStringLiteral("TColor"), QStringLiteral("Longint"));
+    for (const auto& [name, value] : kColours)
+        e.registerConstant(QString::fromLatin1(name), QStringLiteral("TColor"),
+                           ScriptValue::fromInt(value));
+    e.registerType(QStringLiteral("TFontStyle"),
+                   QStringLiteral("(fsBold, fsItalic, fsUnderline, fsStrikeOut)"));
+    e.registerType(QStringLiteral("TFontStyles"), QStringLiteral("set of TFontStyle"));
+    e.registerType(QStringLiteral("TPenStyle"), QStringLiteral("(psSolid, psDash, psDot, "
+                                                               "psDashDot, psDashDotDot, psClear, "
+                                                               "psInsideFrame)"));
+    e.registerType(QStringLiteral("TBrushStyle"),
+                   QStringLiteral("(bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, "
+                                  "bsBDiagonal, bsCross, bsDiagCross)"));
+    for (const GraphicsClass& c : graphicsClasses()) {
+        const QString className = QString::fromLatin1(c.name);
+        e.registerClass(className, [this, className](HostCall&) {
+            auto object = std::make_unique<GraphicObject>();
+            object->className = className;
+            m_objects.push_back(std::move(object));
+            return ScriptValue::fromObject(int64_t(m_objects.size()));
+        });
+        for (const auto& [property, type, readOnly] : c.properties) {
+            const QString key = QString::fromLatin1(property);
+            e.registerProperty(
+                className, key, QString::fromLatin1(type), readOnly,
+                [this, key](HostCall& call) {
+                    const int64_t h = call.self.handle();
+                    if (h < 1 || h > int64_t(m_objects.size()))
+                        return ScriptValue();
+                    return m_objects[size_t(h - 1)]->values.value(key);
+                },
+                [this, key](HostCall& call) {
+                    const int64_t h = call.self.handle();
+                    if (h >= 1 && h <= int64_t(m_objects.size()) && !call.args.empty())
+                        m_objects[size_t(h - 1)]->values.insert(key, call.args[0]);
+                    return ScriptValue();
+                });
+        }
+        for (const char* method : c.methods)
+            e.registerMethod(className, QString::fromLatin1(method), [](HostCall& call) {
+                call.raise(QStringLiteral("non disponible"));
+                return ScriptValue();
+            });
+    }
+}
+
+bool TKXScript::Compile() {
+    Messages.clear();
+    m_engine->stopRequest() = false;
+    // A new engine for each compilation: the registrations are made again, in their order.
+    m_engine = std::make_unique<vscript::ScriptEngine>();
+    m_objects.clear();
+    registerProgramRoutines();
+    registerConstantsAndTypes();
+    registerGraphics();
+    if (OnCompile)
+        OnCompile(*this);
+    const vscript::CompileResult result = m_engine->compile(Script.join(u'\n'));
+    Messages << result.messages;
+    Compiled = result.ok;
+    Messages << (Compiled ? QStringLiteral("*** Compilation succeeded ***")
+                          : QStringLiteral("### Compilation Failed"));
+    return Compiled;
+}
+
+bool TKXScript::Run() {
+    Messages.clear();
+    if (!Compiled) {
+        Messages << QStringLiteral("### Compilation non prête");
+        return false;
+    }
+    m_engine->stopRequest() = false;
+    m_objects.clear();
+    if (processMessages)
+        m_engine->setPump(processMessages);
+    const vscript::RunResult result = m_engine->run();
+    if (result.ok)
+        Messages << QStringLiteral("*** Exécution réussie ***");
+    else
+        Messages << QStringLiteral("### Erreur pendant l'exécution: ") + result.error;
+    return result.ok;
+}
