@@ -85,6 +85,8 @@ public:
     // Actions of the main list, in table order, and by name.
     QList<TCustomSuperAction*> al;
     TCustomSuperAction* action(const QString& name) const;
+    // The script window of the manager's "Script" action.
+    class TScriptForm* scriptForm = nullptr;
 
     // Start-up and shutdown.
     void ApplyPreferences();
@@ -210,7 +212,6 @@ private:
     TKXSwitch* m_managerSwitch = nullptr;
     TRectAction* raFormSave = nullptr;
     TRectAction* raScriptFormSave = nullptr;
-    class TScriptForm* scriptForm = nullptr;
     TRectAction* raCam1 = nullptr;
     TRectAction* raCam2 = nullptr;
     QList<TCheckAction*> m_managerWindows;

@@ -1,0 +1,151 @@
+// The script window: a macro recorded from the manager's actions compiles and replays them,
+// and the script component reports in its own words.
+#include "AppliMan.h"
+#include "CaptureForm.h"
+#include "Dm.h"
+#include "KXScript.h"
+#include "Plaque.h"
+#include "RaccourcisForm.h"
+#include "Sandbox.h"
+#include "ScriptForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Program {
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque{&form};
+    TRaccourcisForm raccourcis;
+    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
+    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+};
+
+QStringList lines(QPlainTextEdit* edit) {
+    return edit->toPlainText().split('\n');
+}
+
+} // namespace
+
+// Recorded: the about and options frames shown and hidden. The macro is a whole program
+// which, run again, shows and hides them again.
+TEST(ScriptWindow, ARecordedMacroReplaysTheActions) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    auto managed = [&](const char* name) {
+        for (TCustomAbstractAction* a : p.form.am->actions)
+            if (a && a->objectName() == QLatin1String(name))
+                return qobject_cast<TCheckAction*>(a);
+        return static_cast<TCheckAction*>(nullptr);
+    };
+    TCheckAction* script = managed("caScript");
+    TCheckAction* about = managed("caAbout");
+    TCheckAction* options = managed("caOptions");
+    ASSERT_TRUE(script && about && options);
+    script->Execute();
+    TScriptForm* window = p.form.scriptForm;
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+
+    // Stop without start does nothing; running before compiling is refused.
+    const QString before = window->Editor->toPlainText();
+    window->naStopMacro->trigger();
+    EXPECT_EQ(window->Editor->toPlainText(), before);
+
+    window->naStartMacro->trigger();
+    about->Execute();
+    options->Execute();
+    about->Execute();
+    options->Execute();
+    window->naStopMacro->trigger();
+    const QStringList recorded = lines(window->Editor);
+    ASSERT_GE(recorded.size(), 8);
+    EXPECT_TRUE(recorded[0].startsWith(QStringLiteral("//Macro enregistrée le ")));
+    EXPECT_EQ(recorded[1], "");
+    EXPECT_EQ(recorded[2], "begin");
+    EXPECT_EQ(recorded.mid(3, 4), (QStringList{"    setAbout(True);", "    setOptions(True);",
+                                               "    setAbout(False);", "    setOptions(False);"}));
+    EXPECT_EQ(recorded.last(), "end.");
+    EXPECT_FALSE(about->Value);
+
+    // Replayed: the frames come and go again, the run says so.
+    int aboutShown = 0;
+    about->OnBeforeTrueApply = [&] { ++aboutShown; };
+    window->naExecuteMacro->trigger();
+    EXPECT_EQ(lines(window->Memo), (QStringList{"*** Exécution réussie ***"}));
+    EXPECT_EQ(aboutShown, 1);
+    EXPECT_FALSE(about->Value);
+    EXPECT_FALSE(options->Value);
+    script->Execute();
+    EXPECT_FALSE(window->isVisible());
+}
+
+// The component's words: compilation and run results, errors with their positions.
+TEST(ScriptWindow, MessagesInTheComponentsWords) {
+    TKXScript script;
+    EXPECT_FALSE(script.Run());
+    EXPECT_EQ(script.Messages, (QStringList{"### Compilation non prête"}));
+    script.Script = QStringList{"begin", "  inconnu := 1;", "end."};
+    EXPECT_FALSE(script.Compile());
+    ASSERT_EQ(script.Messages.size(), 2);
+    EXPECT_TRUE(script.Messages[0].contains("(2:3)")) << script.Messages[0].toStdString();
+    EXPECT_EQ(script.Messages[1], "### Compilation Failed");
+    EXPECT_FALSE(script.Run());
+    EXPECT_EQ(script.Messages, (QStringList{"### Compilation non prête"}));
+    script.Script =
+        QStringList{"var i: Integer;", "begin", "  i := 0;", "  i := 10 div i;", "end."};
+    ASSERT_TRUE(script.Compile());
+    EXPECT_EQ(script.Messages.last(), "*** Compilation succeeded ***");
+    EXPECT_FALSE(script.Run());
+    ASSERT_EQ(script.Messages.size(), 1);
+    EXPECT_TRUE(script.Messages[0].startsWith("### Erreur pendant l'exécution: Division by zero"))
+        << script.Messages[0].toStdString();
+    EXPECT_TRUE(script.Messages[0].contains("(4:"));
+}
+
+// The file routines every script gets, on a folder of the test's own.
+TEST(ScriptWindow, FileRoutines) {
+    QTemporaryDir dir;
+    for (const char* name : {"b.txt", "a.txt", "c.dat"}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    TKXScript script;
+    QStringList shown;
+    script.showMessage = [&](const QString& text) { shown << text; };
+    const QString folder = dir.path(); // no trailing separator
+    script.Script = QStringList{
+        "var f: widestring;",
+        "begin",
+        "  f := findfirst('" + folder + "', '*.txt');",
+        "  while f <> '' do begin showmessage(f); f := findnext; end;",
+        "  findclose;",
+        "  forcedirectories('" + folder + "/x/y');",
+        "  renamefile('" + folder + "/c.dat', '" + folder + "/x/y/d.dat');",
+        "  showmessage(extractfilename('" + folder + "/x/y/d.dat'));",
+        "  showmessage(extractfilepath('/a/b.c/d'));",
+        "  showmessage(extractfileext('/a/b.c/d') + '|' + extractfileext('/a/e.tar.gz'));",
+        "  showmessage(changefileext('/a/b.c/d', '.txt') + '|' + changefileext('e.avi', '.scn'));",
+        "end."};
+    ASSERT_TRUE(script.Compile()) << script.Messages.join('\n').toStdString();
+    ASSERT_TRUE(script.Run()) << script.Messages.join('\n').toStdString();
+    EXPECT_EQ(shown, (QStringList{folder + "/a.txt", folder + "/b.txt", "d.dat", "/a/b.c/", "|.gz",
+                                  "/a/b.c/d.txt|e.scn"}));
+    EXPECT_TRUE(QFile::exists(folder + "/x/y/d.dat"));
+    EXPECT_FALSE(QFile::exists(folder + "/c.dat"));
+}
