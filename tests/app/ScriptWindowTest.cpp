@@ -149,3 +149,26 @@ TEST(ScriptWindow, FileRoutines) {
     EXPECT_TRUE(QFile::exists(folder + "/x/y/d.dat"));
     EXPECT_FALSE(QFile::exists(folder + "/c.dat"));
 }
+
+// A rectangle is recorded as left, top, right, bottom and replays as it was.
+TEST(ScriptWindow, RectanglesReplayAsRecorded) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    TRectAction* rect = nullptr;
+    for (TCustomAbstractAction* a : p.form.am->actions)
+        if (a && a->objectName() == QLatin1String("raScriptFormSave"))
+            rect = qobject_cast<TRectAction*>(a);
+    ASSERT_NE(rect, nullptr);
+    TScriptForm* window = p.form.scriptForm;
+    window->naStartMacro->trigger();
+    rect->Value = QRect(10, 20, 500, 400);
+    rect->Apply();
+    window->naStopMacro->trigger();
+    EXPECT_TRUE(window->Editor->toPlainText().contains("    ScriptFormSave(10,20,510,420);"));
+    rect->Value = QRect(0, 0, 300, 300);
+    window->naExecuteMacro->trigger();
+    EXPECT_EQ(lines(window->Memo), (QStringList{"*** Exécution réussie ***"}));
+    EXPECT_EQ(rect->Value, QRect(10, 20, 500, 400));
+}

@@ -498,12 +498,13 @@ void TRectAction::RegisterInScript(TKXScript& script) {
     if (ScriptName.isEmpty())
         return;
     QPointer<TRectAction> self(this);
-    // The parameters come as declared: left, right, top, bottom.
+    // The values are taken in the order a recording writes them (left, top, right, bottom),
+    // so that a recorded rectangle replays as it was, whatever the parameters are called.
     script.RegisterRoutine(ScriptDeclaration(), [self](vscript::HostCall& call) {
         if (!self || call.args.size() != 4)
             return vscript::ScriptValue();
-        const qint64 left = call.args[0].toInt(), right = call.args[1].toInt();
-        const qint64 top = call.args[2].toInt(), bottom = call.args[3].toInt();
+        const qint64 left = call.args[0].toInt(), top = call.args[1].toInt();
+        const qint64 right = call.args[2].toInt(), bottom = call.args[3].toInt();
         QRect r;
         if (TRectAction::parseRectText(
                 QStringLiteral("(%1, %2, %3, %4)").arg(left).arg(top).arg(right).arg(bottom), r)) {
