@@ -87,6 +87,8 @@ public:
     TCustomSuperAction* action(const QString& name) const;
     // The script window of the manager's "Script" action.
     class TScriptForm* scriptForm = nullptr;
+    // The one action of the main list that scripts call too.
+    static const QString kDecalageDeclaration;
 
     // Start-up and shutdown.
     void ApplyPreferences();

@@ -617,6 +617,9 @@ void TCaptureForm::createManagerActions() {
     quit->OnAfterApply = [this] { close(); };
 }
 
+const QString TCaptureForm::kDecalageDeclaration =
+    QStringLiteral("procedure Decalage(const jours:widestring);");
+
 // The script window and its component: every script gets the manager's actions as
 // procedures, a message box for showmessage, and the event loop between its steps (Esc
 // stops it); while the window records, each action applied writes its line into the editor.
@@ -626,6 +629,14 @@ QWidget* TCaptureForm::createScriptWindow() {
         for (TCustomAbstractAction* action : am->actions)
             if (action)
                 action->RegisterInScript(script);
+        // The clock correction of the inlay, as the window's own action applies it.
+        script.RegisterRoutine(kDecalageDeclaration, [this](vscript::HostCall& call) {
+            ActionArguments().clear();
+            ActionArguments() << (call.args.empty() ? QString() : call.args[0].toString());
+            if (TCustomSuperAction* decalage = action(QStringLiteral("saDecalage")))
+                decalage->runHandler(this);
+            return vscript::ScriptValue();
+        });
     };
     scriptForm = new TScriptForm(*m_script, this);
     m_script->showMessage = [this](const QString& text) {

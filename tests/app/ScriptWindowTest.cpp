@@ -1,9 +1,11 @@
 // The script window: a macro recorded from the manager's actions compiles and replays them,
 // and the script component reports in its own words.
+#include "ActionEchoes.h"
 #include "AppliMan.h"
 #include "CaptureForm.h"
 #include "Dm.h"
 #include "KXScript.h"
+#include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
@@ -171,4 +173,34 @@ TEST(ScriptWindow, RectanglesReplayAsRecorded) {
     window->naExecuteMacro->trigger();
     EXPECT_EQ(lines(window->Memo), (QStringList{"*** Exécution réussie ***"}));
     EXPECT_EQ(rect->Value, QRect(10, 20, 500, 400));
+}
+
+// vidorra-script declares the procedures the program's scripts get, so that a macro that
+// runs in the window runs from the command line too.
+TEST(ScriptWindow, TheRunnerKnowsTheManagersProcedures) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    QStringList declared;
+    for (TCustomAbstractAction* a : p.form.am->actions)
+        if (a && !a->ScriptName.isEmpty())
+            for (const QString& d : a->ScriptDeclaration().split("\r\n", Qt::SkipEmptyParts))
+                declared << d.trimmed();
+    declared << TCaptureForm::kDecalageDeclaration;
+    EXPECT_EQ(declared, actionDeclarations());
+}
+
+// The inlay's clock correction is set from a script as from the window.
+TEST(ScriptWindow, DecalageFromAScript) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    TScriptForm* window = p.form.scriptForm;
+    window->Editor->setPlainText("begin\n  Decalage('1,5');\nend.");
+    window->naExecuteMacro->trigger();
+    EXPECT_EQ(lines(window->Memo), (QStringList{"*** Exécution réussie ***"}));
+    ASSERT_NE(Prm.incrustRec, nullptr);
+    EXPECT_DOUBLE_EQ(Prm.incrustRec->Value.Decalage, 1.5);
 }

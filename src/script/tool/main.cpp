@@ -1,4 +1,4 @@
-#include "HostActions.h"
+#include "ActionEchoes.h"
 #include "KXScript.h"
 
 #include <QFile>

@@ -1,20 +1,29 @@
-#include "HostActions.h"
+#include "ActionEchoes.h"
 
 #include "ScriptEngine.h"
 
 #include <QRegularExpression>
 #include <cstdio>
 
+// The procedures of the program's application manager, as its actions declare them (a test
+// of the program checks that this list follows them).
 QStringList actionDeclarations() {
     return {
-        QStringLiteral("procedure Capturer;"),
-        QStringLiteral("procedure setEnregistrer(const fisTrue:Boolean);"),
-        QStringLiteral("procedure Enregistrer;"),
-        QStringLiteral("procedure Grab;"),
-        QStringLiteral("procedure setFreezeCapture(const fisTrue:Boolean);"),
-        QStringLiteral("procedure FreezeCapture;"),
-        QStringLiteral("procedure setMute(const fisTrue:Boolean);"),
-        QStringLiteral("procedure Mute;"),
+        QStringLiteral("procedure FormSave(const left,right,top,bottom:integer);"),
+        QStringLiteral("procedure raCam1(const left,right,top,bottom:integer);"),
+        QStringLiteral("procedure Cam2(const left,right,top,bottom:integer);"),
+        QStringLiteral("procedure setScript(const fisTrue:Boolean);"),
+        QStringLiteral("procedure Script;"),
+        QStringLiteral("procedure setHelp(const fisTrue:Boolean);"),
+        QStringLiteral("procedure Help;"),
+        QStringLiteral("procedure setAbout(const fisTrue:Boolean);"),
+        QStringLiteral("procedure About;"),
+        QStringLiteral("procedure setOptions(const fisTrue:Boolean);"),
+        QStringLiteral("procedure Options;"),
+        QStringLiteral("procedure setCustom(const fisTrue:Boolean);"),
+        QStringLiteral("procedure Custom;"),
+        QStringLiteral("procedure ScriptFormSave(const left,right,top,bottom:integer);"),
+        QStringLiteral("procedure Decalage(const jours:widestring);"),
     };
 }
 
