@@ -7,11 +7,11 @@
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
-#include "KXScript.h"
 #include "Encoders.h"
 #include "ErreurFrame.h"
 #include "ExtraireFrame.h"
 #include "GstSuperposer.h"
+#include "KXScript.h"
 #include "LayoutMath.h"
 #include "Log.h"
 #include "MornePreferences.h"
@@ -24,6 +24,7 @@
 #include "RecordingController.h"
 #include "RecoveryJournal.h"
 #include "Scheduler.h"
+#include "ScriptForm.h"
 #include "ShortcutRouter.h"
 #include "SleepInhibitor.h"
 #include "SourcesController.h"
@@ -71,11 +72,22 @@ TCaptureForm::TCaptureForm(QWidget* parent)
         PrefsMode = mode;
         OptionsFrame->SetPrefsMode(mode);
     });
-    connect(gp, &TMornePreferences::OnLoadPrefs, this,
-            [this](TMornePreferences* prefs) { am->LoadFromPrefs(*prefs); });
+    connect(gp, &TMornePreferences::OnLoadPrefs, this, [this](TMornePreferences* prefs) {
+        am->LoadFromPrefs(*prefs);
+        // The script window's last files, the newest reopened.
+        if (scriptForm) {
+            scriptForm->setRecentFiles(
+                prefs->ReadText(kScriptRecent, QString()).split(u'|', Qt::SkipEmptyParts));
+            const QStringList recent = scriptForm->recentFiles();
+            if (!recent.isEmpty() && QFileInfo::exists(recent.first()))
+                scriptForm->OpenFile(recent.first());
+        }
+    });
     connect(gp, &TMornePreferences::OnSavePrefs, this, [this](TMornePreferences* prefs) {
         SaveControlsToParameters();
         am->SaveToPrefs(*prefs);
+        if (scriptForm)
+            prefs->WriteText(kScriptRecent, scriptForm->recentFiles().join(u'|'));
     });
 
     buildWidgets();
@@ -105,6 +117,9 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     action("acDecVolume")->ShortCut = QKeySequence(Qt::KeypadModifier | Qt::Key_Minus);
     action("saIntervallo")->ShortCut = QKeySequence(Qt::Key_Pause);
 }
+
+// Where the script window's recent files are kept with the preferences.
+const QString TCaptureForm::kScriptRecent = QStringLiteral("Script Recent");
 
 TCaptureForm::~TCaptureForm() {
     m_screenSaver.release();

@@ -89,6 +89,7 @@ public:
     class TScriptForm* scriptForm = nullptr;
     // The one action of the main list that scripts call too.
     static const QString kDecalageDeclaration;
+    static const QString kScriptRecent;
 
     // Start-up and shutdown.
     void ApplyPreferences();
