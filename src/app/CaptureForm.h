@@ -220,6 +220,7 @@ private:
     QList<TCheckAction*> m_managerWindows;
     std::unique_ptr<class TKXScript> m_script; // the script window's component
     QWidget* createScriptWindow();
+    QString managerHelpHtml() const;
     Tdm* m_dm = nullptr;
     Tplaque* m_plaque = nullptr;
     TRaccourcisForm* m_raccourcis = nullptr;

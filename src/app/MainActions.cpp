@@ -38,6 +38,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSlider>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -576,18 +577,41 @@ void TCaptureForm::createManagerActions() {
             window->setWindowTitle(QString::fromUtf8(w.title));
             window->resize(420, 300);
         }
-        if (QLatin1String(w.name) == QLatin1String("caHelp")) {
+        const QLatin1String name(w.name);
+        if (name == QLatin1String("caHelp")) {
+            auto* layout = new QVBoxLayout(window);
+            auto* text = new QTextBrowser(window);
+            text->setObjectName(QStringLiteral("managerHelp"));
+            layout->addWidget(text);
+            window->resize(640, 520);
+            check->OnBeforeTrueApply = [this, text] { text->setHtml(managerHelpHtml()); };
+        } else if (name != QLatin1String("caScript")) {
+            // The manager's about, options and custom frames: what they are about, briefly.
             auto* layout = new QVBoxLayout(window);
             auto* text = new QLabel(window);
+            text->setWordWrap(true);
             text->setTextInteractionFlags(Qt::TextSelectableByMouse);
             layout->addWidget(text);
-            check->OnBeforeTrueApply = [this, text] {
-                QStringList lines;
-                for (TCustomAbstractAction* a : am->actions)
-                    lines << a->ScriptDeclaration().toHtmlEscaped() + QStringLiteral("<br>") +
-                                 QStringLiteral("<i>%1</i>").arg(a->SwitchSyntax().toHtmlEscaped());
-                text->setText(lines.join(QStringLiteral("<br>")));
-            };
+            if (name == QLatin1String("caAbout")) {
+                guint major = 0, minor = 0, micro = 0, nano = 0;
+                gst_version(&major, &minor, &micro, &nano);
+                text->setText(QStringLiteral("<b>%1</b> %2<br><br>Qt %3, GStreamer %4.%5.%6")
+                                  .arg(QCoreApplication::applicationName(),
+                                       QCoreApplication::applicationVersion(),
+                                       QString::fromLatin1(qVersion()))
+                                  .arg(major)
+                                  .arg(minor)
+                                  .arg(micro));
+            } else if (name == QLatin1String("caOptions"))
+                check->OnBeforeTrueApply = [this, text] {
+                    const char* modes[] = {"dans le registre", "dans un fichier ini (portable)",
+                                           "nulle part"};
+                    text->setText(
+                        QStringLiteral("Les préférences sont enregistrées %1.")
+                            .arg(QString::fromUtf8(modes[std::clamp(int(PrefsMode), 0, 2)])));
+                };
+            else
+                text->setText(QStringLiteral("Aucune personnalisation pour l'instant."));
         }
         check->OnAfterTrueApply = [window] { window->show(); };
         check->OnAfterFalseApply = [window] { window->hide(); };
@@ -662,4 +686,40 @@ QWidget* TCaptureForm::createScriptWindow() {
         am->recordedLines.clear();
     });
     return scriptForm;
+}
+
+// The manager's help: its keys, the procedures its actions give scripts, the routines every
+// script gets, and how the script window is used.
+QString TCaptureForm::managerHelpHtml() const {
+    QString html = QStringLiteral("<h3>Aide pour Raccourcis, Script et Macros</h3>");
+    html += QStringLiteral("<h4>Raccourcis</h4><table>");
+    auto row = [&html](const QString& a, const QString& b) {
+        html += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>")
+                    .arg(a.toHtmlEscaped(), b.toHtmlEscaped());
+    };
+    for (TCustomAbstractAction* a : am->actions)
+        if (a && !a->ShortCut.isEmpty())
+            row(a->ShortCut.toString(QKeySequence::NativeText), a->ScriptName);
+    row(QStringLiteral("F3"), QStringLiteral("Démarrer l'enregistrement d'une macro"));
+    row(QStringLiteral("F4"), QStringLiteral("Arrêter l'enregistrement"));
+    row(QStringLiteral("F5"), QStringLiteral("Compiler et exécuter le script"));
+    row(QStringLiteral("Echap"), QStringLiteral("Arrêter le script en cours"));
+    html += QStringLiteral("</table><h4>Procédures des actions</h4><p>");
+    for (TCustomAbstractAction* a : am->actions)
+        if (a && !a->ScriptName.isEmpty())
+            for (const QString& d : a->ScriptDeclaration().split(QStringLiteral("\r\n")))
+                html += QStringLiteral("<code>%1</code> &nbsp; <i>%2</i><br>")
+                            .arg(d.toHtmlEscaped(), a->SwitchSyntax().toHtmlEscaped());
+    html += QStringLiteral("<code>%1</code><br>").arg(kDecalageDeclaration.toHtmlEscaped());
+    html += QStringLiteral("</p><h4>Routines des scripts</h4><p>");
+    for (const QString& d : TKXScript::HostDeclarations())
+        html += QStringLiteral("<code>%1</code><br>").arg(d.toHtmlEscaped());
+    html += QStringLiteral(
+        "</p><h4>Utilisation</h4><p>Ecrivez le script entre <code>begin</code> et "
+        "<code>end.</code> dans la fenêtre Script (F12), puis exécutez-le avec F5 : les "
+        "messages du compilateur et le résultat s'affichent sous l'éditeur. Pour enregistrer "
+        "une macro, cliquez sur Démarrer (F3), utilisez les actions du programme, puis "
+        "cliquez sur Arrêter (F4) : l'éditeur contient alors un script qui les rejoue. Echap "
+        "arrête un script qui ne finit pas.</p>");
+    return html;
 }

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 namespace {
@@ -203,4 +204,24 @@ TEST(ScriptWindow, DecalageFromAScript) {
     EXPECT_EQ(lines(window->Memo), (QStringList{"*** Exécution réussie ***"}));
     ASSERT_NE(Prm.incrustRec, nullptr);
     EXPECT_DOUBLE_EQ(Prm.incrustRec->Value.Decalage, 1.5);
+}
+
+// The manager's help lists its keys, every procedure of its actions and every routine.
+TEST(ScriptWindow, TheHelpWindowListsTheProcedures) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    for (TCustomAbstractAction* a : p.form.am->actions)
+        if (a && a->objectName() == QLatin1String("caHelp"))
+            a->Execute();
+    auto* help = p.form.findChild<QTextBrowser*>("managerHelp");
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    const QString text = help->toPlainText();
+    for (const QString& d : actionDeclarations())
+        EXPECT_TRUE(text.contains(d)) << d.toStdString();
+    for (const QString& d : TKXScript::HostDeclarations())
+        EXPECT_TRUE(text.contains(d)) << d.toStdString();
+    EXPECT_TRUE(text.contains("F12"));
 }
