@@ -15,9 +15,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -224,4 +226,62 @@ TEST(ScriptWindow, TheHelpWindowListsTheProcedures) {
     for (const QString& d : TKXScript::HostDeclarations())
         EXPECT_TRUE(text.contains(d)) << d.toStdString();
     EXPECT_TRUE(text.contains("F12"));
+}
+
+// A file given to the recycle bin goes to the desktop's trash, read-only or not.
+TEST(ScriptWindow, DeleteToTheTrash) {
+    Sandbox box;
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", box.path("data").toUtf8());
+    QDir().mkpath(box.path("data"));
+    const QString file = box.path("home/jeter.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    QFile::setPermissions(file, QFile::ReadOwner);
+    TKXScript script;
+    QStringList shown;
+    script.showMessage = [&](const QString& text) { shown << text; };
+    script.Script = QStringList{"begin",
+                                "  if deletefiletorecyclebin('" + file +
+                                    "') then showmessage('oui') else showmessage('non');",
+                                "  if deletefiletorecyclebin('" + file +
+                                    "') then showmessage('oui') else showmessage('non');",
+                                "end."};
+    ASSERT_TRUE(script.Compile()) << script.Messages.join('\n').toStdString();
+    ASSERT_TRUE(script.Run());
+    qputenv("XDG_DATA_HOME", data);
+    EXPECT_EQ(shown, (QStringList{"oui", "non"}));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QFile::exists(box.path("data/Trash/files/jeter.txt")));
+}
+
+// Esc in the script window stops a script that never ends; the window answers meanwhile.
+TEST(ScriptWindow, EscapeStopsAnEndlessScript) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    TScriptForm* window = p.form.scriptForm;
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    window->Editor->setPlainText(
+        "var i: Integer;\nbegin\n  i := 0;\n  while True do\n    Inc(i);\nend.");
+    QTimer::singleShot(300, window, [window] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(window->Editor, &press);
+        QApplication::sendEvent(window->Editor, &release);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    window->naExecuteMacro->trigger();
+    EXPECT_LT(clock.elapsed(), 5000);
+    const QStringList memo = lines(window->Memo);
+    ASSERT_EQ(memo.size(), 1);
+    EXPECT_TRUE(memo[0].startsWith("### Erreur pendant l'exécution: Script arrêté"))
+        << memo[0].toStdString();
 }
