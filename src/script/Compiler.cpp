@@ -210,6 +210,13 @@ int Compiler::tempBlock(int n) {
     return s;
 }
 
+void Compiler::dropTemps(size_t count) {
+    while (m_managedTemps.size() > count) {
+        put(Op::Clear, m_managedTemps.back());
+        m_managedTemps.pop_back();
+    }
+}
+
 void Compiler::releaseTemps(int mark) {
     while (!m_managedTemps.empty() && m_managedTemps.back() >= mark) {
         put(Op::Clear, m_managedTemps.back());

@@ -172,6 +172,9 @@ private:
     int temp(const Type* t = nullptr);
     int tempBlock(int n);
     void releaseTemps(int mark);
+    // Releases the managed temporaries made after the first count ones (before a jump that
+    // leaves their code path), keeping the slot top.
+    void dropTemps(size_t count);
     int stringConst(const QString& s);
 
     CompiledProgram& m_out;

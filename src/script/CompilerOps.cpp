@@ -58,14 +58,31 @@ bool cmpConst(int c, double a, double b) {
 Compiler::Operand Compiler::binary(const Node* e, int dst) {
     Tok op = e->op;
     if (op == Tok::KwAnd || op == Tok::KwOr) {
+        int mark = m_slotTop;
+        size_t tempsMark = m_managedTemps.size();
         Operand l = expr(e->kid(0));
         if (stop())
             return l;
         if (l.type->kind == TK::Bool) {
-            // Short-circuit: evaluated as a jump.
-            std::vector<int> toFalse;
+            // Short-circuit: the left side, evaluated once, decides whether the right one runs.
+            bool isAnd = op == Tok::KwAnd;
+            std::vector<int> toFalse, toTrue;
+            if (l.isConst()) {
+                if (bool(l.ival) != isAnd)
+                    return Operand{m_tBool, -1, l.ival};
+            } else {
+                int ls = materialize(l);
+                dropTemps(tempsMark);
+                if (isAnd)
+                    toFalse.push_back(put(Op::JF, ls));
+                else
+                    toTrue.push_back(put(Op::JT, ls));
+                m_slotTop = mark;
+            }
             int d = dst >= 0 ? dst : temp();
-            condJump(e, false, toFalse);
+            condJump(e->kid(1), false, toFalse);
+            for (int at : toTrue)
+                patchTo(at, here());
             put(Op::LoadI, d, 1);
             int j = put(Op::Jmp);
             for (int at : toFalse)
@@ -367,11 +384,15 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
                 c = swapped(c);
             }
             if (r.isConst() && fits32(r.ival)) {
-                patch.push_back(put(Op(int(Op::JEqK) + c), materialize(l), int32_t(r.ival)));
+                int a = materialize(l);
+                dropTemps(tempsMark);
+                patch.push_back(put(Op(int(Op::JEqK) + c), a, int32_t(r.ival)));
             } else {
                 int a = materialize(l), b = materialize(r);
+                dropTemps(tempsMark);
                 patch.push_back(put(Op(int(Op::JEq) + c), a, b));
             }
+            m_slotTop = mark;
             return;
         }
         // Other comparisons: the code is dropped and the comparison compiled as a boolean.
@@ -380,6 +401,8 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
         m_managedTemps.resize(tempsMark);
         m_slotTop = mark;
     }
+    int mark = m_slotTop;
+    size_t tempsMark = m_managedTemps.size();
     Operand v = expr(e);
     if (stop())
         return;
@@ -387,12 +410,14 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
         mismatch(e->pos, v.type, m_tBool);
         return;
     }
+    dropTemps(tempsMark);
     if (v.isConst()) {
         if (bool(v.ival) == jumpWhen)
             patch.push_back(put(Op::Jmp));
         return;
     }
     patch.push_back(put(jumpWhen ? Op::JT : Op::JF, v.slot));
+    m_slotTop = mark;
 }
 
 } // namespace vscript
