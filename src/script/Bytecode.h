@@ -40,7 +40,7 @@ enum class Op : uint8_t {
     And,
     Or,
     Xor,
-    Shl,
+    Shl, // x: ShiftWidth of the left operand
     Shr,
     Neg,
     Not,
@@ -106,6 +106,8 @@ enum class Op : uint8_t {
     ExcIs,    // a := exception b is of class c
     Halt,
 };
+
+enum ShiftWidth : uint8_t { Shift64 = 0, ShiftS32, ShiftU32 };
 
 struct Instr {
     Op op;

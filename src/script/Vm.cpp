@@ -291,10 +291,20 @@ bool Vm::run(QString& error) {
             R[I->a].i = R[I->b].i ^ R[I->c].i;
             break;
         case Op::Shl:
-            R[I->a].i = int64_t(uint64_t(R[I->b].i) << (R[I->c].i & 63));
+            if (I->x == Shift64)
+                R[I->a].i = int64_t(uint64_t(R[I->b].i) << (R[I->c].i & 63));
+            else if (I->x == ShiftS32)
+                R[I->a].i = int32_t(uint32_t(R[I->b].i) << (R[I->c].i & 31));
+            else
+                R[I->a].i = uint32_t(R[I->b].i) << (R[I->c].i & 31);
             break;
         case Op::Shr:
-            R[I->a].i = int64_t(uint64_t(R[I->b].i) >> (R[I->c].i & 63));
+            if (I->x == Shift64)
+                R[I->a].i = int64_t(uint64_t(R[I->b].i) >> (R[I->c].i & 63));
+            else if (I->x == ShiftS32)
+                R[I->a].i = int32_t(uint32_t(R[I->b].i) >> (R[I->c].i & 31));
+            else
+                R[I->a].i = uint32_t(R[I->b].i) >> (R[I->c].i & 31);
             break;
         case Op::Neg:
             R[I->a].i = int64_t(0 - uint64_t(R[I->b].i));

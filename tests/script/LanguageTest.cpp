@@ -1,0 +1,37 @@
+#include "ScriptTestUtil.h"
+
+#include <gtest/gtest.h>
+
+// Expected values are what the same program prints when built by Free Pascal.
+TEST(Language, ShiftsTakeTheWidthOfTheLeftOperand) {
+    EXPECT_EQ(runScript("var a: ShortInt; c, k: Integer; d: Int64; e: Cardinal; w: Word; "
+                        "by: Byte;\n"
+                        "procedure P(v: Int64); begin showmessage(IntToStr(v)); end;\n"
+                        "begin\n"
+                        "  a := -8; c := -8; d := -8; e := 4000000000; w := 65535; by := 255;\n"
+                        "  k := 1;\n"
+                        "  P(a shr 1); P(c shr 1); P(d shr 1); P(e shr 1);\n"
+                        "  P(c shr 33); P(c shl 33); P(d shr 65); P(c shl 31); P(a shl 4);\n"
+                        "  P(w shl 16); P(by shl 24); P(by shl 31); P(w shl 20); P(e shl 4);\n"
+                        "  P(by shl 33); P(c shr 0); P((c shl 1) shr 1); P((c + 1) shr 1);\n"
+                        "  P((c div 2) shr 1); P((c and c) shr 1); P(1 shl (k + 30));\n"
+                        "  P($FFFFFFFF shr k); P(5000000000 shr k); P(-8 shr k); P(-8 shr 1);\n"
+                        "end."),
+              QString("2147483644\n2147483644\n9223372036854775804\n2000000000\n"
+                      "2147483644\n-16\n9223372036854775804\n0\n-128\n"
+                      "4294901760\n4278190080\n2147483648\n4293918720\n3870457856\n"
+                      "510\n-8\n2147483640\n9223372036854775804\n"
+                      "9223372036854775806\n2147483644\n-2147483648\n"
+                      "2147483647\n2500000000\n2147483644\n9223372036854775804"));
+}
+
+TEST(Language, SignBindsToTheFirstFactor) {
+    EXPECT_EQ(runScript("var x: Integer;\n"
+                        "procedure P(v: Int64); begin showmessage(IntToStr(v)); end;\n"
+                        "begin\n"
+                        "  x := 1;\n"
+                        "  P(-1 and 255); P(-x and 255); P(-x shr 28); P(- x * 3); P(-2 * -3);\n"
+                        "  P(not x and 3); P(-x + 5); P(-7 div 2); P(-7 mod 2);\n"
+                        "end."),
+              QString("255\n255\n68719476735\n-3\n6\n2\n4\n-3\n-1"));
+}
