@@ -161,7 +161,7 @@ Compiler::Symbol& Compiler::define(const QString& name, Pos pos, Symbol s) {
     auto& scope = m_scopes.back();
     QString key = name.toLower();
     auto it = scope.find(key);
-    if (it != scope.end() && m_scopes.size() > 2) {
+    if (it != scope.end() && m_scopes.size() > 2 && !it->second.resultAlias) {
         m_diags.error(pos, QStringLiteral("identificateur déjà déclaré « %1 »").arg(name));
         return it->second;
     }

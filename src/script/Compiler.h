@@ -89,6 +89,7 @@ public:
         std::vector<const Type*> params;
         std::vector<bool> paramByRef;
         bool defined = false;
+        bool resultAlias = false; // a function's own name inside it: parameters and locals hide it
     };
 
     struct Operand {

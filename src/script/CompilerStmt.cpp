@@ -106,6 +106,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
         res.slot = 0;
         define("Result", r->pos, res);
         Symbol self = res;
+        self.resultAlias = true;
         define(r->name, r->pos, self);
     }
     size_t pi = 0;

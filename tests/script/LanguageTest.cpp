@@ -35,3 +35,18 @@ TEST(Language, SignBindsToTheFirstFactor) {
                         "end."),
               QString("255\n255\n68719476735\n-3\n6\n2\n4\n-3\n-1"));
 }
+
+TEST(Language, ParametersAndLocalsMayTakeTheFunctionsName) {
+    EXPECT_EQ(runScript("function F(f: Integer): Integer;\n"
+                        "begin Result := f + 1; end;\n"
+                        "function G(x: Integer): Integer;\n"
+                        "var g: Integer;\n"
+                        "begin g := x; Result := g * 2; end;\n"
+                        "function H(x: Integer): Integer;\n"
+                        "begin H := x * 3; end;\n"
+                        "begin showmessage(IntToStr(F(1)) + ' ' + IntToStr(G(2)) + ' ' + "
+                        "IntToStr(H(3))); end."),
+              QString("2 4 9"));
+    EXPECT_TRUE(runScript("procedure P(a: Integer; a: string); begin end;\nbegin end.")
+                    .startsWith("ERR:Erreur (1:25) : identificateur déjà déclaré « a »"));
+}
