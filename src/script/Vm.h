@@ -19,7 +19,7 @@ public:
 
 struct VmLimits {
     int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit
-    int maxDepth = 5000;
+    int maxDepth = 100000;  // nested calls; the stack of slots bounds them too
     int64_t maxHeapBytes = int64_t(256) << 20;
     const std::atomic<bool>* stop = nullptr;
     std::function<void()> pump;

@@ -44,3 +44,24 @@ TEST(VmSafety, BooleanOperatorsEvaluateEachSideOnce) {
                         "end."),
               QString("2\n1\n1\n2\nnon\noui"));
 }
+
+// Deep but finite recursion runs; endless recursion stops cleanly, whatever the frame size.
+TEST(VmSafety, DeepRecursionRunsAndEndlessRecursionStops) {
+    EXPECT_EQ(runScript("function Profond(n: Integer): Integer;\n"
+                        "begin if n = 0 then Result := 0 else Result := 1 + Profond(n - 1); end;\n"
+                        "begin showmessage(IntToStr(Profond(5000)) + ' ' + "
+                        "IntToStr(Profond(50000))); end."),
+              QString("5000 50000"));
+    QString big = runScript("function F(n: Integer): Integer;\n"
+                            "var a, b, c, d, e, k, l, m: string;\n"
+                            "begin a := IntToStr(n); Result := F(n + 1) + Length(a); end;\n"
+                            "begin F(0); end.");
+    EXPECT_TRUE(big.startsWith("RUN:Dépassement de pile (3:"));
+    vscript::ScriptEngine e;
+    e.setMaxCallDepth(100);
+    QString limited = runScript("function F(n: Integer): Integer;\n"
+                                "begin if n = 0 then Result := 0 else Result := F(n - 1); end;\n"
+                                "begin F(98); showmessage('ok'); F(100); end.",
+                                &e);
+    EXPECT_TRUE(limited.startsWith("ok\nRUN:Dépassement de pile (2:"));
+}
