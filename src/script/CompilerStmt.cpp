@@ -5,6 +5,10 @@
 namespace vscript {
 
 namespace {
+bool fits32(int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
 int layoutIndex(CompiledProgram& p, const Layout* l) {
     for (size_t i = 0; i < p.layouts.size(); ++i)
         if (&p.layouts[i] == l)
@@ -428,15 +432,40 @@ void Compiler::compileCase(const Node* s) {
         const Node* br = s->kid(b);
         std::vector<int> toBody;
         for (auto& lab : br->kid(0)->kids) {
+            // A label's temporaries are released before its jumps: the labels after a match
+            // never run, so their slots must not be left for the end of the statement.
+            int labelMark = m_slotTop;
+            size_t labelTemps = m_managedTemps.size();
             if (lab->kind == NK::Range) {
                 Operand lo = expr(lab->kid(0)), hi = expr(lab->kid(1));
-                if (!lo.isConst() || !hi.isConst() || strCase) {
+                if (stop())
+                    return;
+                if (!lo.isConst() || !hi.isConst()) {
                     m_diags.error(lab->pos, "intervalle constant attendu");
                     return;
                 }
-                int skip = put(Op::JLtK, sv, int32_t(lo.ival));
-                toBody.push_back(put(Op::JLeK, sv, int32_t(hi.ival)));
-                patchTo(skip, here());
+                if (!assignable(sel.type, lo.type, &lo) || !assignable(sel.type, hi.type, &hi)) {
+                    mismatch(lab->pos, assignable(sel.type, lo.type, &lo) ? hi.type : lo.type,
+                             sel.type);
+                    return;
+                }
+                if (strCase) {
+                    int below = temp(), above = temp();
+                    int kl = materialize(convert(lo, m_tStr, lab->pos));
+                    int kh = materialize(convert(hi, m_tStr, lab->pos));
+                    put(Op::CmpS, below, sv, kl, 2);
+                    put(Op::CmpS, above, sv, kh, 4);
+                    put(Op::Or, below, below, above);
+                    dropTemps(labelTemps);
+                    toBody.push_back(put(Op::JF, below));
+                } else {
+                    int kl = fits32(lo.ival) ? -1 : materialize(lo);
+                    int kh = fits32(hi.ival) ? -1 : materialize(hi);
+                    int skip = kl < 0 ? put(Op::JLtK, sv, int32_t(lo.ival)) : put(Op::JLt, sv, kl);
+                    toBody.push_back(kh < 0 ? put(Op::JLeK, sv, int32_t(hi.ival))
+                                            : put(Op::JLe, sv, kh));
+                    patchTo(skip, here());
+                }
             } else {
                 Operand c = expr(lab.get());
                 if (stop())
@@ -452,11 +481,15 @@ void Compiler::compileCase(const Node* s) {
                     int t = temp();
                     int k = materialize(convert(c, m_tStr, lab->pos));
                     put(Op::CmpS, t, sv, k, 0);
+                    dropTemps(labelTemps);
                     toBody.push_back(put(Op::JT, t));
-                } else {
+                } else if (fits32(c.ival)) {
                     toBody.push_back(put(Op::JEqK, sv, int32_t(c.ival)));
+                } else {
+                    toBody.push_back(put(Op::JEq, sv, materialize(c)));
                 }
             }
+            m_slotTop = labelMark;
         }
         int next = put(Op::Jmp);
         for (int at : toBody)

@@ -50,3 +50,35 @@ TEST(Language, ParametersAndLocalsMayTakeTheFunctionsName) {
     EXPECT_TRUE(runScript("procedure P(a: Integer; a: string); begin end;\nbegin end.")
                     .startsWith("ERR:Erreur (1:25) : identificateur déjà déclaré « a »"));
 }
+
+TEST(Language, CaseTakesStringRangesAndWideLabels) {
+    EXPECT_EQ(runScript("function Tranche(const s: string): string;\n"
+                        "begin\n"
+                        "  case s of\n"
+                        "    'a'..'lzz': Result := 'debut';\n"
+                        "    'm', 'n'..'rzz': Result := 'milieu';\n"
+                        "  else Result := 'hors';\n"
+                        "  end;\n"
+                        "end;\n"
+                        "function Grand(v: Int64): Integer;\n"
+                        "begin\n"
+                        "  case v of\n"
+                        "    5000000000: Result := 1;\n"
+                        "    6000000000..7000000000: Result := 2;\n"
+                        "    705032704: Result := 3;\n"
+                        "  else Result := 0;\n"
+                        "  end;\n"
+                        "end;\n"
+                        "var i: Integer; t: string;\n"
+                        "begin\n"
+                        "  t := '';\n"
+                        "  for i := 1 to 3 do\n"
+                        "    t := t + Tranche('avi') + Tranche('m') + Tranche('mkv') + "
+                        "Tranche('Zoom') + ' ';\n"
+                        "  showmessage(t);\n"
+                        "  showmessage(IntToStr(Grand(5000000000)) + IntToStr(Grand(6500000000)) + "
+                        "IntToStr(Grand(705032704)) + IntToStr(Grand(7000000001)));\n"
+                        "end."),
+              QString("debutmilieuhorshors debutmilieuhorshors debutmilieuhorshors \n"
+                      "1230"));
+}
