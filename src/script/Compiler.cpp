@@ -175,6 +175,14 @@ int Compiler::put(Op op, int a, int b, int c, uint8_t x) {
     return here() - 1;
 }
 
+int Compiler::putAt(Pos pos, Op op, int a, int b, int c, uint8_t x) {
+    Pos saved = m_pos;
+    m_pos = pos;
+    int at = put(op, a, b, c, x);
+    m_pos = saved;
+    return at;
+}
+
 void Compiler::patchTo(int at, int target) {
     Instr& i = m_out.code[at];
     switch (i.op) {

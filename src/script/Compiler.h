@@ -111,6 +111,7 @@ public:
         int a = 0, b = 0, c = 0;
         bool readOnly = false;
         const Symbol* prop = nullptr;
+        Pos pos; // elements and characters: the "[" a bad index is reported at
     };
 
 private:
@@ -168,6 +169,8 @@ private:
 
     // Emission
     int put(Op op, int a = 0, int b = 0, int c = 0, uint8_t x = 0);
+    // Emits an instruction whose run-time error is reported at pos.
+    int putAt(Pos pos, Op op, int a = 0, int b = 0, int c = 0, uint8_t x = 0);
     int here() const { return int(m_out.code.size()); }
     void patchTo(int at, int target);
     int temp(const Type* t = nullptr);

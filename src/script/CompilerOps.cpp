@@ -436,7 +436,13 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
     if (stop())
         return;
     if (v.type->kind != TK::Bool) {
-        mismatch(e->pos, v.type, m_tBool);
+        // Reported where the condition starts, not at its last operator.
+        const Node* first = e;
+        while ((first->kind == NK::Binary || first->kind == NK::Index ||
+                first->kind == NK::Member || first->kind == NK::Call) &&
+               !first->kids.empty() && first->kid(0))
+            first = first->kid(0);
+        mismatch(first->pos, v.type, m_tBool);
         return;
     }
     dropTemps(tempsMark);

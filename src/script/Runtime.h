@@ -58,6 +58,7 @@ struct AggObj : Obj {
 struct ExcObj : Obj {
     int classId = 0;
     QString message;
+    int raisedAt = -1; // instruction that first raised it: "raise;" keeps it
     ExcObj() : Obj(Exc) {}
 };
 

@@ -600,6 +600,7 @@ bool Vm::run(QString& error) {
             incRef(e);
             decRef(m_pending);
             m_pending = static_cast<ExcObj*>(e);
+            m_pending->raisedAt = int(I - code);
             goto exception;
         }
         case Op::Reraise: {
@@ -630,6 +631,8 @@ bool Vm::run(QString& error) {
 
     exception : {
         faultAt = I;
+        if (m_pending && m_pending->raisedAt < 0)
+            m_pending->raisedAt = int(I - code);
         if (m_handlers.empty())
             goto failed;
         Handler h = m_handlers.back();
@@ -647,6 +650,8 @@ bool Vm::run(QString& error) {
     }
 
 failed:
+    if (!m_fatal && m_pending && m_pending->raisedAt >= 0)
+        faultAt = code + m_pending->raisedAt; // an uncaught exception: where it was raised
     if (!faultAt)
         faultAt = ip - 1;
     {
