@@ -65,3 +65,34 @@ TEST(VmSafety, DeepRecursionRunsAndEndlessRecursionStops) {
                                 &e);
     EXPECT_TRUE(limited.startsWith("ok\nRUN:Dépassement de pile (2:"));
 }
+
+// A var argument naming an array element or record field stays valid while the routine
+// resizes that array or assigns the variable: the write lands in the old storage, as the
+// program built by Free Pascal shows for the array, and nothing dangles.
+TEST(VmSafety, VarArgumentOutlivesResizeOfItsArray) {
+    EXPECT_EQ(runScript("type TR = record x, y: Integer; end; TA = array[0..2] of Integer;\n"
+                        "var g: array of Integer; r, r2: TR;\n"
+                        "procedure P(var x: Integer);\n"
+                        "begin SetLength(g, 100000); x := 42; g[1] := g[1] + 1; end;\n"
+                        "procedure Q(var x: Integer);\n"
+                        "begin r := r2; x := 7; end;\n"
+                        "procedure Local;\n"
+                        "var a: array of Integer; t, u: TA;\n"
+                        "  procedure In2(var v: Integer);\n"
+                        "  begin SetLength(a, 50000); t := u; v := 9; end;\n"
+                        "begin\n"
+                        "  SetLength(a, 2); a[1] := 1; t[1] := 5;\n"
+                        "  In2(a[1]); In2(t[1]);\n"
+                        "  showmessage(IntToStr(a[1]) + ' ' + IntToStr(Length(a)) + ' ' + "
+                        "IntToStr(t[1]));\n"
+                        "end;\n"
+                        "begin\n"
+                        "  SetLength(g, 2); g[1] := 1;\n"
+                        "  P(g[1]);\n"
+                        "  showmessage(IntToStr(g[1]) + ' ' + IntToStr(Length(g)));\n"
+                        "  r.x := 1; r2.x := 2; Q(r.x);\n"
+                        "  showmessage(IntToStr(r.x));\n"
+                        "  Local;\n"
+                        "end."),
+              QString("2 100000\n7\n1 50000 9"));
+}
