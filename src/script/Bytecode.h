@@ -134,6 +134,10 @@ struct ExcClass {
 struct Program {
     std::vector<Instr> code;
     std::vector<Pos> positions; // per instruction
+    // Temporaries holding a reference at each instruction (an index into tempLists), released
+    // when an exception leaves the statement midway.
+    std::vector<int32_t> liveTemps;
+    std::vector<std::vector<int>> tempLists;
     std::vector<Value> constants;
     std::vector<StrObj*> ownedStrings;
     std::deque<Layout> layouts;

@@ -172,6 +172,9 @@ Compiler::Symbol& Compiler::define(const QString& name, Pos pos, Symbol s) {
 int Compiler::put(Op op, int a, int b, int c, uint8_t x) {
     m_out.code.push_back(Instr{op, x, a, b, c});
     m_out.positions.push_back(m_pos);
+    if (m_out.tempLists.empty() || m_out.tempLists.back() != m_managedTemps)
+        m_out.tempLists.push_back(m_managedTemps);
+    m_out.liveTemps.push_back(int32_t(m_out.tempLists.size()) - 1);
     return here() - 1;
 }
 

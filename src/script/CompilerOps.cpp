@@ -427,6 +427,7 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
         // Other comparisons: the code is dropped and the comparison compiled as a boolean.
         m_out.code.resize(codeMark);
         m_out.positions.resize(codeMark);
+        m_out.liveTemps.resize(codeMark);
         m_managedTemps.resize(tempsMark);
         m_slotTop = mark;
     }

@@ -97,6 +97,22 @@ void Vm::releaseFrame(size_t frameIndex) {
     }
 }
 
+int Vm::framePc(size_t frameIndex, int topPc) const {
+    return frameIndex + 1 >= m_frames.size() ? topPc : m_frames[frameIndex + 1].retPc - 1;
+}
+
+void Vm::releaseTemps(size_t frameIndex, int pc, size_t from) {
+    if (pc < 0 || size_t(pc) >= m_prog.liveTemps.size())
+        return;
+    const std::vector<int>& live = m_prog.tempLists[size_t(m_prog.liveTemps[size_t(pc)])];
+    Value* base = m_stack.data() + m_frames[frameIndex].base;
+    for (size_t k = from; k < live.size(); ++k) {
+        Obj* o = base[live[k]].o;
+        base[live[k]].o = nullptr;
+        decRef(o);
+    }
+}
+
 bool Vm::slowCheck() {
     m_stepsUsed += m_chunk - m_ticks;
     if (m_limits.stop && m_limits.stop->load(std::memory_order_relaxed)) {
@@ -588,7 +604,9 @@ bool Vm::run(QString& error) {
             break;
         case Op::Try:
             R[I->b].o = nullptr;
-            m_handlers.push_back({int(m_frames.size()) - 1, I->a, int(&R[I->b] - stack), I->x});
+            m_handlers.push_back(
+                {int(m_frames.size()) - 1, I->a, int(&R[I->b] - stack), I->x,
+                 m_prog.tempLists[size_t(m_prog.liveTemps[size_t(I - code)])].size()});
             break;
         case Op::EndTry:
             m_handlers.pop_back();
@@ -637,10 +655,14 @@ bool Vm::run(QString& error) {
             goto failed;
         Handler h = m_handlers.back();
         m_handlers.pop_back();
+        int pc = int(I - code);
         while (int(m_frames.size()) - 1 > h.frame) {
+            releaseTemps(m_frames.size() - 1, pc, 0);
+            pc = m_frames.back().retPc - 1;
             releaseFrame(m_frames.size() - 1);
             m_frames.pop_back();
         }
+        releaseTemps(m_frames.size() - 1, pc, h.liveBase);
         R = stack + m_frames.back().base;
         stack[h.excSlot].o = m_pending;
         m_pending = nullptr;
@@ -650,10 +672,15 @@ bool Vm::run(QString& error) {
     }
 
 failed:
-    if (!m_fatal && m_pending && m_pending->raisedAt >= 0)
-        faultAt = code + m_pending->raisedAt; // an uncaught exception: where it was raised
     if (!faultAt)
         faultAt = ip - 1;
+    {
+        int pc = int(faultAt - code);
+        for (size_t f = m_frames.size(); f-- > 0;)
+            releaseTemps(f, framePc(f, pc), 0);
+    }
+    if (!m_fatal && m_pending && m_pending->raisedAt >= 0)
+        faultAt = code + m_pending->raisedAt; // an uncaught exception: where it was raised
     {
         Pos p = m_prog.positions[size_t(faultAt - code)];
         QString text = m_fatal ? m_fatalText : (m_pending ? m_pending->message : QString());

@@ -41,6 +41,9 @@ public:
 private:
     bool slowCheck();
     void releaseFrame(size_t frameIndex);
+    // Releases the temporaries live at a frame's current instruction, after the first `from`.
+    void releaseTemps(size_t frameIndex, int pc, size_t from);
+    int framePc(size_t frameIndex, int topPc) const;
 
     const CompiledProgram& m_prog;
     HostBridge* m_host;
@@ -58,6 +61,7 @@ private:
         int pc;
         int excSlot;
         int kind;
+        size_t liveBase; // temporaries already live at the try, kept for after the handler
     };
     std::vector<Handler> m_handlers;
     ExcObj* m_pending = nullptr;

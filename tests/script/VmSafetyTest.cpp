@@ -1,3 +1,4 @@
+#include "Runtime.h"
 #include "ScriptTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -95,4 +96,36 @@ TEST(VmSafety, VarArgumentOutlivesResizeOfItsArray) {
                         "  Local;\n"
                         "end."),
               QString("2 100000\n7\n1 50000 9"));
+}
+
+// Strings and arrays held by an expression that an exception interrupts are released, in
+// the frame that handles it, in the frames it leaves, and when nothing handles it.
+TEST(VmSafety, ExceptionMidStatementReleasesItsTemporaries) {
+    const int64_t before = vscript::heapBytes();
+    EXPECT_EQ(
+        runScript("var i, n: Integer; s: string; a: array of Integer;\n"
+                  "function Boum(const t: string): string;\n"
+                  "begin if Length(t) > 3 then raise Exception.Create(t); Result := t; end;\n"
+                  "function Profond(d: Integer; const t: string): string;\n"
+                  "begin\n"
+                  "  if d = 0 then Result := Boum(t + t) + t\n"
+                  "  else Result := Copy(t, 1, 2) + Profond(d - 1, t + 'x') + t;\n"
+                  "end;\n"
+                  "begin\n"
+                  "  n := 0; SetLength(a, 1000);\n"
+                  "  for i := 1 to 200 do\n"
+                  "    try\n"
+                  "      s := IntToStr(i) + Boum('aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' + "
+                  "IntToStr(i)) + 'b';\n"
+                  "    except\n"
+                  "      on E: Exception do n := n + 1;\n"
+                  "    end;\n"
+                  "  for i := 1 to 100 do\n"
+                  "    try s := 'z' + Profond(5, 'ab') + 'y'; except n := n + 1; end;\n"
+                  "  showmessage(IntToStr(n));\n"
+                  "  s := 'fin' + Boum(Copy('qqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqq', 1, "
+                  "40)) + 'x';\n"
+                  "end."),
+        QString("300\nRUN:qqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqq (3:29)"));
+    EXPECT_EQ(vscript::heapBytes(), before);
 }
