@@ -199,6 +199,7 @@ private:
     };
     std::vector<Unwind> m_unwinds;
     std::vector<int> m_loopUnwindBase;
+    std::vector<size_t> m_loopTemps; // managed temporaries already live when each loop began
     const Type* m_tInt = nullptr;
     const Type* m_tInt64 = nullptr;
     const Type* m_tCardinal = nullptr;

@@ -332,8 +332,10 @@ void Compiler::compileWhile(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(1));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     patchTo(jcond, here());
     for (int at : m_continues.back())
         patchTo(at, here());
@@ -353,8 +355,10 @@ void Compiler::compileRepeat(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(0));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     for (int at : m_continues.back())
         patchTo(at, here());
     std::vector<int> toTop;
@@ -401,8 +405,10 @@ void Compiler::compileFor(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(3));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     for (int at : m_continues.back())
         patchTo(at, here());
     m_pos = s->pos;
@@ -513,16 +519,21 @@ void Compiler::compileTryExcept(const Node* s) {
     put(Op::EndTry);
     int toEnd = put(Op::Jmp);
     patchTo(t, here());
+    // The caught exception is released if another one leaves the handler.
+    m_managedTemps.push_back(exc);
     std::vector<int> ends{toEnd};
     bool caughtAll = false;
     for (size_t i = 1; i < s->kids.size(); ++i) {
         const Node* h = s->kid(i);
         if (h->kind == NK::OnHandler) {
             const Type* ct = namedType(h->str, h->pos);
-            if (stop())
+            if (stop()) {
+                m_managedTemps.pop_back();
                 return;
+            }
             if (ct->kind != TK::Class || ct->isHostClass) {
                 m_diags.error(h->pos, "classe d'exception attendue");
+                m_managedTemps.pop_back();
                 return;
             }
             int test = temp();
@@ -554,6 +565,7 @@ void Compiler::compileTryExcept(const Node* s) {
     }
     if (!caughtAll)
         put(Op::Reraise, exc);
+    m_managedTemps.pop_back();
     for (int at : ends)
         patchTo(at, here());
 }
@@ -566,8 +578,10 @@ void Compiler::compileTryFinally(const Node* s) {
     m_unwinds.pop_back();
     put(Op::EndTry);
     patchTo(t, here());
+    m_managedTemps.push_back(exc); // the pending exception, if the finally part fails too
     compileStmt(s->kid(1));
     put(Op::Reraise, exc);
+    m_managedTemps.pop_back();
 }
 
 void Compiler::compileJumpOut(const Node* s, int kind) {
@@ -596,6 +610,9 @@ void Compiler::compileJumpOut(const Node* s, int kind) {
         LVal lv{LVal::Local, res->type, 0};
         writeLVal(lv, materialize(v), v.type, s->pos);
     }
+    // The temporaries of the statements being left are released: the jump skips their end.
+    for (size_t k = kind < 2 ? m_loopTemps.back() : 0; k < m_managedTemps.size(); ++k)
+        put(Op::Clear, m_managedTemps[k]);
     for (int i = int(m_unwinds.size()) - 1; i >= stopAt; --i) {
         const Unwind u = m_unwinds[i];
         if (u.excSlot < 0) { // leaving an except handler: its exception is done with

@@ -129,3 +129,35 @@ TEST(VmSafety, ExceptionMidStatementReleasesItsTemporaries) {
         QString("300\nRUN:qqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqqq (3:29)"));
     EXPECT_EQ(vscript::heapBytes(), before);
 }
+
+// Exit, Break and a raise inside a handler leave statements midway: what those statements
+// held (the array of a loop bound, a case selector, the caught exception) is released, and a
+// later SetLength finds the array unshared.
+TEST(VmSafety, JumpsOutOfStatementsReleaseWhatTheyHeld) {
+    const int64_t before = vscript::heapBytes();
+    EXPECT_EQ(runScript("var a: array of string; n: Integer;\n"
+                        "procedure Ajoute(const m: string);\n"
+                        "var i: Integer;\n"
+                        "begin\n"
+                        "  for i := 0 to High(a) do\n"
+                        "    if a[i] = m then Exit;\n"
+                        "  SetLength(a, Length(a) + 1);\n"
+                        "  a[High(a)] := m;\n"
+                        "end;\n"
+                        "begin\n"
+                        "  Ajoute('un'); Ajoute('deux'); Ajoute('un'); Ajoute('trois');\n"
+                        "  n := 0;\n"
+                        "  while True do\n"
+                        "    case a[n] + 'x' of\n"
+                        "      'troisx': Break;\n"
+                        "    else n := n + 1;\n"
+                        "    end;\n"
+                        "  try\n"
+                        "    try raise Exception.Create('a'); except raise Exception.Create('b'); "
+                        "end;\n"
+                        "  except on E: Exception do showmessage(E.Message); end;\n"
+                        "  showmessage(IntToStr(Length(a)) + ' ' + IntToStr(n));\n"
+                        "end."),
+              QString("b\n3 2"));
+    EXPECT_EQ(vscript::heapBytes(), before);
+}
