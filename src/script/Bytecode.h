@@ -123,6 +123,7 @@ struct Routine {
     int level = 1;                 // nesting depth (the main block is 0)
     std::vector<int> releaseSlots; // owned slots released on return (not the result)
     std::vector<int> aggSlots;     // slots holding a record or static array
+    bool resultOwned = false;      // a string, array or record result, released if abandoned
 };
 
 struct ExcClass {

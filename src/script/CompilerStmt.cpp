@@ -103,6 +103,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
     pushScope();
     Routine& rt = m_out.routines[m_routine];
     tempBlock(1); // Result
+    rt.resultOwned = sym.type->mode() != Plain;
     if (sym.type->kind != TK::Void) {
         Symbol res{SymKind::Var};
         res.type = sym.type;

@@ -84,7 +84,7 @@ bool Vm::heapAllows(int64_t extraBytes) {
     return false;
 }
 
-void Vm::releaseFrame(size_t frameIndex) {
+void Vm::releaseFrame(size_t frameIndex, bool abandoned) {
     const Frame& f = m_frames[frameIndex];
     const Routine& r = m_prog.routines[f.routine];
     Value* base = m_stack.data() + f.base;
@@ -92,8 +92,9 @@ void Vm::releaseFrame(size_t frameIndex) {
         decRef(base[s].o);
         base[s].o = nullptr;
     }
-    if (frameIndex > 0 && r.entry >= 0 && m_prog.routines[f.routine].level > 0) {
-        // A function's result not handed back (the frame is abandoned on an exception).
+    if (abandoned && r.resultOwned) {
+        decRef(base[0].o);
+        base[0].o = nullptr;
     }
 }
 
@@ -494,7 +495,7 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::Ret: {
-            releaseFrame(m_frames.size() - 1);
+            releaseFrame(m_frames.size() - 1, false);
             Frame f = m_frames.back();
             m_frames.pop_back();
             R = stack + m_frames.back().base;

@@ -40,7 +40,8 @@ public:
 
 private:
     bool slowCheck();
-    void releaseFrame(size_t frameIndex);
+    // abandoned: left by an exception or Halt, its result not handed back either.
+    void releaseFrame(size_t frameIndex, bool abandoned = true);
     // Releases the temporaries live at a frame's current instruction, after the first `from`.
     void releaseTemps(size_t frameIndex, int pc, size_t from);
     int framePc(size_t frameIndex, int topPc) const;

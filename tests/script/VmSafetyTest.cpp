@@ -161,3 +161,23 @@ TEST(VmSafety, JumpsOutOfStatementsReleaseWhatTheyHeld) {
               QString("b\n3 2"));
     EXPECT_EQ(vscript::heapBytes(), before);
 }
+
+// A function left by an exception after setting its string result releases that result.
+TEST(VmSafety, AbandonedFunctionResultIsReleased) {
+    const int64_t before = vscript::heapBytes();
+    EXPECT_EQ(runScript("var i, n: Integer; s: string;\n"
+                        "function Essai(k: Integer): string;\n"
+                        "begin\n"
+                        "  Result := 'ok' + IntToStr(k);\n"
+                        "  if k mod 2 = 1 then raise Exception.Create('impair');\n"
+                        "end;\n"
+                        "begin\n"
+                        "  n := 0;\n"
+                        "  for i := 1 to 100 do\n"
+                        "    try s := Essai(i); except n := n + 1; end;\n"
+                        "  showmessage(s + ' ' + IntToStr(n));\n"
+                        "  s := Essai(3);\n"
+                        "end."),
+              QString("ok100 50\nRUN:impair (5:23)"));
+    EXPECT_EQ(vscript::heapBytes(), before);
+}
