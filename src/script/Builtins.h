@@ -52,7 +52,15 @@ using BuiltinFn = bool (*)(Vm& vm, Value* w, int argc);
 BuiltinFn builtinFunction(Bi id);
 
 // Tags of the elements of an array of const (Format's arguments).
-enum ConstTag : int64_t { TagInt = 0, TagFloat = 1, TagStr = 2, TagChar = 3, TagBool = 4 };
+// TagInt32: an integer of at most 32 bits, which %x writes on 8 digits at most.
+enum ConstTag : int64_t {
+    TagInt = 0,
+    TagFloat = 1,
+    TagStr = 2,
+    TagChar = 3,
+    TagBool = 4,
+    TagInt32 = 5
+};
 
 // Free Pascal's texts for reals and formats, '.' as decimal separator.
 QString formatFloatGeneral(double v);

@@ -40,7 +40,7 @@ enum class Op : uint8_t {
     And,
     Or,
     Xor,
-    Shl,
+    Shl, // x: ShiftWidth of the left operand
     Shr,
     Neg,
     Not,
@@ -107,6 +107,8 @@ enum class Op : uint8_t {
     Halt,
 };
 
+enum ShiftWidth : uint8_t { Shift64 = 0, ShiftS32, ShiftU32 };
+
 struct Instr {
     Op op;
     uint8_t x = 0;
@@ -121,6 +123,7 @@ struct Routine {
     int level = 1;                 // nesting depth (the main block is 0)
     std::vector<int> releaseSlots; // owned slots released on return (not the result)
     std::vector<int> aggSlots;     // slots holding a record or static array
+    bool resultOwned = false;      // a string, array or record result, released if abandoned
 };
 
 struct ExcClass {
@@ -132,6 +135,10 @@ struct ExcClass {
 struct Program {
     std::vector<Instr> code;
     std::vector<Pos> positions; // per instruction
+    // Temporaries holding a reference at each instruction (an index into tempLists), released
+    // when an exception leaves the statement midway.
+    std::vector<int32_t> liveTemps;
+    std::vector<std::vector<int>> tempLists;
     std::vector<Value> constants;
     std::vector<StrObj*> ownedStrings;
     std::deque<Layout> layouts;

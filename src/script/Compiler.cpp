@@ -161,7 +161,7 @@ Compiler::Symbol& Compiler::define(const QString& name, Pos pos, Symbol s) {
     auto& scope = m_scopes.back();
     QString key = name.toLower();
     auto it = scope.find(key);
-    if (it != scope.end() && m_scopes.size() > 2) {
+    if (it != scope.end() && m_scopes.size() > 2 && !it->second.resultAlias) {
         m_diags.error(pos, QStringLiteral("identificateur déjà déclaré « %1 »").arg(name));
         return it->second;
     }
@@ -172,7 +172,18 @@ Compiler::Symbol& Compiler::define(const QString& name, Pos pos, Symbol s) {
 int Compiler::put(Op op, int a, int b, int c, uint8_t x) {
     m_out.code.push_back(Instr{op, x, a, b, c});
     m_out.positions.push_back(m_pos);
+    if (m_out.tempLists.empty() || m_out.tempLists.back() != m_managedTemps)
+        m_out.tempLists.push_back(m_managedTemps);
+    m_out.liveTemps.push_back(int32_t(m_out.tempLists.size()) - 1);
     return here() - 1;
+}
+
+int Compiler::putAt(Pos pos, Op op, int a, int b, int c, uint8_t x) {
+    Pos saved = m_pos;
+    m_pos = pos;
+    int at = put(op, a, b, c, x);
+    m_pos = saved;
+    return at;
 }
 
 void Compiler::patchTo(int at, int target) {
@@ -208,6 +219,13 @@ int Compiler::tempBlock(int n) {
     m_slotTop += n;
     m_maxSlot = std::max(m_maxSlot, m_slotTop);
     return s;
+}
+
+void Compiler::dropTemps(size_t count) {
+    while (m_managedTemps.size() > count) {
+        put(Op::Clear, m_managedTemps.back());
+        m_managedTemps.pop_back();
+    }
 }
 
 void Compiler::releaseTemps(int mark) {

@@ -89,6 +89,7 @@ public:
         std::vector<const Type*> params;
         std::vector<bool> paramByRef;
         bool defined = false;
+        bool resultAlias = false; // a function's own name inside it: parameters and locals hide it
     };
 
     struct Operand {
@@ -110,6 +111,7 @@ public:
         int a = 0, b = 0, c = 0;
         bool readOnly = false;
         const Symbol* prop = nullptr;
+        Pos pos; // elements and characters: the "[" a bad index is reported at
     };
 
 private:
@@ -167,11 +169,16 @@ private:
 
     // Emission
     int put(Op op, int a = 0, int b = 0, int c = 0, uint8_t x = 0);
+    // Emits an instruction whose run-time error is reported at pos.
+    int putAt(Pos pos, Op op, int a = 0, int b = 0, int c = 0, uint8_t x = 0);
     int here() const { return int(m_out.code.size()); }
     void patchTo(int at, int target);
     int temp(const Type* t = nullptr);
     int tempBlock(int n);
     void releaseTemps(int mark);
+    // Releases the managed temporaries made after the first count ones (before a jump that
+    // leaves their code path), keeping the slot top.
+    void dropTemps(size_t count);
     int stringConst(const QString& s);
 
     CompiledProgram& m_out;
@@ -192,6 +199,7 @@ private:
     };
     std::vector<Unwind> m_unwinds;
     std::vector<int> m_loopUnwindBase;
+    std::vector<size_t> m_loopTemps; // managed temporaries already live when each loop began
     const Type* m_tInt = nullptr;
     const Type* m_tInt64 = nullptr;
     const Type* m_tCardinal = nullptr;

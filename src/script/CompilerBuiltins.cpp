@@ -106,7 +106,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
             ConstTag tag;
             switch (v.type->kind) {
             case TK::Int:
-                tag = TagInt;
+                tag = v.type->wrap == W64 || v.type->wrap == WU32 ? TagInt : TagInt32;
                 break;
             case TK::Float:
                 tag = TagFloat;

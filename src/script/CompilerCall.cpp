@@ -191,6 +191,14 @@ Compiler::Operand Compiler::call(const Node* e, const Node* callee, std::vector<
     }
     Symbol sym = *s; // the table may grow while the arguments compile
     int n = int(args.size());
+    // An array element or record field passed by reference: its array or record is held by a
+    // reference below the callee's frame until the statement ends, so the address stays valid
+    // even if the routine resizes the array (SetLength then copies) or assigns the variable.
+    std::vector<int> holds(size_t(n), -1);
+    for (int i = 0; i < n; ++i)
+        if (i < int(sym.paramByRef.size()) && sym.paramByRef[i] &&
+            (args[i]->kind == NK::Index || args[i]->kind == NK::Member))
+            holds[size_t(i)] = temp(m_tStr);
     int w = tempBlock(1 + n);
     bool host = sym.kind == SymKind::Host;
     for (int i = 0; i < n; ++i) {
@@ -211,6 +219,8 @@ Compiler::Operand Compiler::call(const Node* e, const Node* callee, std::vector<
                 return Operand{m_tInt, -1};
             }
             put(Op::Mov, w + 1 + i, addressOf(lv));
+            if (holds[size_t(i)] >= 0 && (lv.kind == LVal::Elem || lv.kind == LVal::Field))
+                put(Op::MovM, holds[size_t(i)], lv.a, 0, Ref);
             releaseTemps(mark);
             continue;
         }

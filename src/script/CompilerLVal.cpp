@@ -52,7 +52,6 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
         if (base.kind == LVal::None)
             return none;
         LVal cur = base;
-        m_pos = e->kid(0)->pos; // a bad index is reported at the indexed variable
         for (size_t k = 1; k < e->kids.size(); ++k) {
             const Type* t = cur.type;
             const Node* ix = e->kid(k);
@@ -74,6 +73,7 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
                 }
                 sc.b = materialize(i);
                 sc.readOnly = cur.readOnly;
+                sc.pos = e->pos;
                 cur = sc;
                 continue;
             }
@@ -106,6 +106,7 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
             el.a = arr;
             el.b = idx;
             el.readOnly = cur.readOnly && t->kind == TK::SArr;
+            el.pos = e->pos;
             cur = el;
         }
         return cur;
@@ -184,7 +185,7 @@ Compiler::Operand Compiler::readLVal(const LVal& lv, int dst) {
         put(Op::LoadP, d, lv.a, 0, mode);
         break;
     case LVal::Elem:
-        put(Op::LoadE, d, lv.a, lv.b, mode);
+        putAt(lv.pos, Op::LoadE, d, lv.a, lv.b, mode);
         break;
     case LVal::Field:
         put(Op::LoadF, d, lv.a, lv.b, mode);
@@ -195,7 +196,7 @@ Compiler::Operand Compiler::readLVal(const LVal& lv, int dst) {
             s = temp();
             put(Op::LoadP, s, lv.a, 0, Plain); // borrowed: the variable keeps it alive
         }
-        put(Op::StrIdx, d, s, lv.b);
+        putAt(lv.pos, Op::StrIdx, d, s, lv.b);
         break;
     }
     case LVal::Prop: {
@@ -231,13 +232,13 @@ void Compiler::writeLVal(const LVal& lv, int src, const Type* srcType, Pos pos) 
         put(Op::StoreP, lv.a, src, 0, mode);
         break;
     case LVal::Elem:
-        put(Op::StoreE, lv.a, lv.b, src, mode);
+        putAt(lv.pos, Op::StoreE, lv.a, lv.b, src, mode);
         break;
     case LVal::Field:
         put(Op::StoreF, lv.a, lv.b, src, mode);
         break;
     case LVal::StrChar:
-        put(Op::StrSet, lv.a, lv.b, src, uint8_t(lv.c));
+        putAt(lv.pos, Op::StrSet, lv.a, lv.b, src, uint8_t(lv.c));
         break;
     case LVal::Prop: {
         int w = tempBlock(3);
@@ -266,7 +267,7 @@ int Compiler::addressOf(const LVal& lv) {
         return lv.a;
     case LVal::Elem:
         t = temp();
-        put(Op::AddrE, t, lv.a, lv.b);
+        putAt(lv.pos, Op::AddrE, t, lv.a, lv.b);
         return t;
     case LVal::Field:
         t = temp();

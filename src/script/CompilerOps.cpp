@@ -55,17 +55,55 @@ bool cmpConst(int c, double a, double b) {
 }
 } // namespace
 
+namespace {
+uint8_t shiftWidth(const Compiler::Operand& l) {
+    if (l.isConst())
+        return l.ival >= INT32_MIN && l.ival <= INT32_MAX ? ShiftS32
+               : l.ival >= 0 && l.ival <= UINT32_MAX      ? ShiftU32
+                                                          : Shift64;
+    switch (l.type->wrap) {
+    case WS8:
+    case WS16:
+    case WS32:
+        return ShiftS32;
+    case WU8:
+    case WU16:
+    case WU32:
+        return ShiftU32;
+    default:
+        return Shift64;
+    }
+}
+} // namespace
+
 Compiler::Operand Compiler::binary(const Node* e, int dst) {
     Tok op = e->op;
+    int leftMark = m_slotTop;
+    size_t leftTemps = m_managedTemps.size();
+    Operand l = expr(e->kid(0));
+    if (stop())
+        return l;
     if (op == Tok::KwAnd || op == Tok::KwOr) {
-        Operand l = expr(e->kid(0));
-        if (stop())
-            return l;
         if (l.type->kind == TK::Bool) {
-            // Short-circuit: evaluated as a jump.
-            std::vector<int> toFalse;
+            // Short-circuit: the left side, evaluated once, decides whether the right one runs.
+            bool isAnd = op == Tok::KwAnd;
+            std::vector<int> toFalse, toTrue;
+            if (l.isConst()) {
+                if (bool(l.ival) != isAnd)
+                    return Operand{m_tBool, -1, l.ival};
+            } else {
+                int ls = materialize(l);
+                dropTemps(leftTemps);
+                if (isAnd)
+                    toFalse.push_back(put(Op::JF, ls));
+                else
+                    toTrue.push_back(put(Op::JT, ls));
+                m_slotTop = leftMark;
+            }
             int d = dst >= 0 ? dst : temp();
-            condJump(e, false, toFalse);
+            condJump(e->kid(1), false, toFalse);
+            for (int at : toTrue)
+                patchTo(at, here());
             put(Op::LoadI, d, 1);
             int j = put(Op::Jmp);
             for (int at : toFalse)
@@ -75,7 +113,6 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
             return Operand{m_tBool, d};
         }
     }
-    Operand l = expr(e->kid(0));
     Operand r = e->kid(1) && e->kid(1)->kind == NK::SetLit && l.type && l.type->kind == TK::Set
                     ? setLiteral(e->kid(1), l.type, -1)
                     : expr(e->kid(1));
@@ -250,7 +287,7 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
     }
     // Integer arithmetic runs on 64 bits; the result is cut to the target when stored.
     const Type* t = (lt->wrap == W64 || rt->wrap == W64 || o == Op::Add || o == Op::Sub ||
-                     o == Op::Mul || o == Op::Shl || o == Op::Shr)
+                     o == Op::Mul || o == Op::Div || o == Op::Mod)
                         ? m_tInt64
                         : (lt->wrap == WU32 || rt->wrap == WU32 ? m_tInt64 : m_tInt);
     if (l.isConst() && r.isConst()) {
@@ -306,6 +343,15 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
     if (l.isConst() && fits32(l.ival) && (o == Op::Add || o == Op::Mul)) {
         int b = materialize(r);
         put(o == Op::Add ? Op::AddK : Op::MulK, out(t), b, int32_t(l.ival));
+        return Operand{t, d};
+    }
+    if (o == Op::Shl || o == Op::Shr) {
+        // The left operand's width decides, as in Free Pascal: types up to 32 bits shift as
+        // 32-bit values (the count taken modulo 32), Int64 on 64 bits.
+        uint8_t w = shiftWidth(l);
+        t = w == ShiftS32 ? m_tInt : w == ShiftU32 ? m_tCardinal : m_tInt64;
+        int a = materialize(l), b = materialize(r);
+        put(o, out(t), a, b, w);
         return Operand{t, d};
     }
     int a = materialize(l), b = materialize(r);
@@ -367,32 +413,47 @@ void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
                 c = swapped(c);
             }
             if (r.isConst() && fits32(r.ival)) {
-                patch.push_back(put(Op(int(Op::JEqK) + c), materialize(l), int32_t(r.ival)));
+                int a = materialize(l);
+                dropTemps(tempsMark);
+                patch.push_back(put(Op(int(Op::JEqK) + c), a, int32_t(r.ival)));
             } else {
                 int a = materialize(l), b = materialize(r);
+                dropTemps(tempsMark);
                 patch.push_back(put(Op(int(Op::JEq) + c), a, b));
             }
+            m_slotTop = mark;
             return;
         }
         // Other comparisons: the code is dropped and the comparison compiled as a boolean.
         m_out.code.resize(codeMark);
         m_out.positions.resize(codeMark);
+        m_out.liveTemps.resize(codeMark);
         m_managedTemps.resize(tempsMark);
         m_slotTop = mark;
     }
+    int mark = m_slotTop;
+    size_t tempsMark = m_managedTemps.size();
     Operand v = expr(e);
     if (stop())
         return;
     if (v.type->kind != TK::Bool) {
-        mismatch(e->pos, v.type, m_tBool);
+        // Reported where the condition starts, not at its last operator.
+        const Node* first = e;
+        while ((first->kind == NK::Binary || first->kind == NK::Index ||
+                first->kind == NK::Member || first->kind == NK::Call) &&
+               !first->kids.empty() && first->kid(0))
+            first = first->kid(0);
+        mismatch(first->pos, v.type, m_tBool);
         return;
     }
+    dropTemps(tempsMark);
     if (v.isConst()) {
         if (bool(v.ival) == jumpWhen)
             patch.push_back(put(Op::Jmp));
         return;
     }
     patch.push_back(put(jumpWhen ? Op::JT : Op::JF, v.slot));
+    m_slotTop = mark;
 }
 
 } // namespace vscript

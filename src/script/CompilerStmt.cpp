@@ -5,6 +5,10 @@
 namespace vscript {
 
 namespace {
+bool fits32(int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
 int layoutIndex(CompiledProgram& p, const Layout* l) {
     for (size_t i = 0; i < p.layouts.size(); ++i)
         if (&p.layouts[i] == l)
@@ -99,6 +103,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
     pushScope();
     Routine& rt = m_out.routines[m_routine];
     tempBlock(1); // Result
+    rt.resultOwned = sym.type->mode() != Plain;
     if (sym.type->kind != TK::Void) {
         Symbol res{SymKind::Var};
         res.type = sym.type;
@@ -106,6 +111,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
         res.slot = 0;
         define("Result", r->pos, res);
         Symbol self = res;
+        self.resultAlias = true;
         define(r->name, r->pos, self);
     }
     size_t pi = 0;
@@ -327,8 +333,10 @@ void Compiler::compileWhile(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(1));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     patchTo(jcond, here());
     for (int at : m_continues.back())
         patchTo(at, here());
@@ -348,8 +356,10 @@ void Compiler::compileRepeat(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(0));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     for (int at : m_continues.back())
         patchTo(at, here());
     std::vector<int> toTop;
@@ -396,8 +406,10 @@ void Compiler::compileFor(const Node* s) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
     compileStmt(s->kid(3));
     m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
     for (int at : m_continues.back())
         patchTo(at, here());
     m_pos = s->pos;
@@ -427,15 +439,40 @@ void Compiler::compileCase(const Node* s) {
         const Node* br = s->kid(b);
         std::vector<int> toBody;
         for (auto& lab : br->kid(0)->kids) {
+            // A label's temporaries are released before its jumps: the labels after a match
+            // never run, so their slots must not be left for the end of the statement.
+            int labelMark = m_slotTop;
+            size_t labelTemps = m_managedTemps.size();
             if (lab->kind == NK::Range) {
                 Operand lo = expr(lab->kid(0)), hi = expr(lab->kid(1));
-                if (!lo.isConst() || !hi.isConst() || strCase) {
+                if (stop())
+                    return;
+                if (!lo.isConst() || !hi.isConst()) {
                     m_diags.error(lab->pos, "intervalle constant attendu");
                     return;
                 }
-                int skip = put(Op::JLtK, sv, int32_t(lo.ival));
-                toBody.push_back(put(Op::JLeK, sv, int32_t(hi.ival)));
-                patchTo(skip, here());
+                if (!assignable(sel.type, lo.type, &lo) || !assignable(sel.type, hi.type, &hi)) {
+                    mismatch(lab->pos, assignable(sel.type, lo.type, &lo) ? hi.type : lo.type,
+                             sel.type);
+                    return;
+                }
+                if (strCase) {
+                    int below = temp(), above = temp();
+                    int kl = materialize(convert(lo, m_tStr, lab->pos));
+                    int kh = materialize(convert(hi, m_tStr, lab->pos));
+                    put(Op::CmpS, below, sv, kl, 2);
+                    put(Op::CmpS, above, sv, kh, 4);
+                    put(Op::Or, below, below, above);
+                    dropTemps(labelTemps);
+                    toBody.push_back(put(Op::JF, below));
+                } else {
+                    int kl = fits32(lo.ival) ? -1 : materialize(lo);
+                    int kh = fits32(hi.ival) ? -1 : materialize(hi);
+                    int skip = kl < 0 ? put(Op::JLtK, sv, int32_t(lo.ival)) : put(Op::JLt, sv, kl);
+                    toBody.push_back(kh < 0 ? put(Op::JLeK, sv, int32_t(hi.ival))
+                                            : put(Op::JLe, sv, kh));
+                    patchTo(skip, here());
+                }
             } else {
                 Operand c = expr(lab.get());
                 if (stop())
@@ -451,11 +488,15 @@ void Compiler::compileCase(const Node* s) {
                     int t = temp();
                     int k = materialize(convert(c, m_tStr, lab->pos));
                     put(Op::CmpS, t, sv, k, 0);
+                    dropTemps(labelTemps);
                     toBody.push_back(put(Op::JT, t));
-                } else {
+                } else if (fits32(c.ival)) {
                     toBody.push_back(put(Op::JEqK, sv, int32_t(c.ival)));
+                } else {
+                    toBody.push_back(put(Op::JEq, sv, materialize(c)));
                 }
             }
+            m_slotTop = labelMark;
         }
         int next = put(Op::Jmp);
         for (int at : toBody)
@@ -479,16 +520,21 @@ void Compiler::compileTryExcept(const Node* s) {
     put(Op::EndTry);
     int toEnd = put(Op::Jmp);
     patchTo(t, here());
+    // The caught exception is released if another one leaves the handler.
+    m_managedTemps.push_back(exc);
     std::vector<int> ends{toEnd};
     bool caughtAll = false;
     for (size_t i = 1; i < s->kids.size(); ++i) {
         const Node* h = s->kid(i);
         if (h->kind == NK::OnHandler) {
             const Type* ct = namedType(h->str, h->pos);
-            if (stop())
+            if (stop()) {
+                m_managedTemps.pop_back();
                 return;
+            }
             if (ct->kind != TK::Class || ct->isHostClass) {
                 m_diags.error(h->pos, "classe d'exception attendue");
+                m_managedTemps.pop_back();
                 return;
             }
             int test = temp();
@@ -520,6 +566,7 @@ void Compiler::compileTryExcept(const Node* s) {
     }
     if (!caughtAll)
         put(Op::Reraise, exc);
+    m_managedTemps.pop_back();
     for (int at : ends)
         patchTo(at, here());
 }
@@ -532,8 +579,10 @@ void Compiler::compileTryFinally(const Node* s) {
     m_unwinds.pop_back();
     put(Op::EndTry);
     patchTo(t, here());
+    m_managedTemps.push_back(exc); // the pending exception, if the finally part fails too
     compileStmt(s->kid(1));
     put(Op::Reraise, exc);
+    m_managedTemps.pop_back();
 }
 
 void Compiler::compileJumpOut(const Node* s, int kind) {
@@ -562,6 +611,9 @@ void Compiler::compileJumpOut(const Node* s, int kind) {
         LVal lv{LVal::Local, res->type, 0};
         writeLVal(lv, materialize(v), v.type, s->pos);
     }
+    // The temporaries of the statements being left are released: the jump skips their end.
+    for (size_t k = kind < 2 ? m_loopTemps.back() : 0; k < m_managedTemps.size(); ++k)
+        put(Op::Clear, m_managedTemps[k]);
     for (int i = int(m_unwinds.size()) - 1; i >= stopAt; --i) {
         const Unwind u = m_unwinds[i];
         if (u.excSlot < 0) { // leaving an except handler: its exception is done with

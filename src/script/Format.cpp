@@ -1,9 +1,79 @@
 #include "Builtins.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace vscript {
+
+namespace {
+// Free Pascal writes a number from its exact binary value, rounding half away from zero
+// (0.125 gives 0.13, 2.5 gives 3), where printf rounds exact halves to even.
+std::string exactDigits(double d, bool scientific) {
+    static thread_local std::vector<char> buf(1600);
+    // 1100 decimals hold every double's exact expansion (at most 1074 of them).
+    std::snprintf(buf.data(), buf.size(), scientific ? "%.1100e" : "%.1100f", std::fabs(d));
+    return buf.data();
+}
+
+// Keeps the first keep digits, rounding on the next one; true when a carry added a digit.
+bool roundDigits(std::string& digits, size_t keep) {
+    if (digits.size() <= keep) {
+        digits.append(keep - digits.size(), '0');
+        return false;
+    }
+    bool up = digits[keep] >= '5';
+    digits.resize(keep);
+    if (!up)
+        return false;
+    for (size_t i = keep; i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return false;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+    return true;
+}
+
+QString fixedText(double d, int decimals) {
+    std::string s = exactDigits(d, false);
+    size_t dot = s.find('.');
+    size_t intLen = dot == std::string::npos ? s.size() : dot;
+    std::string digits = s.substr(0, intLen) + (dot == std::string::npos ? "" : s.substr(dot + 1));
+    if (roundDigits(digits, intLen + size_t(decimals)))
+        ++intLen;
+    std::string out = digits.substr(0, intLen);
+    if (decimals > 0)
+        out += '.' + digits.substr(intLen);
+    // A value rounded to zero loses its sign: -0.001 gives 0.00.
+    if (d < 0 && digits.find_first_not_of('0') != std::string::npos)
+        out.insert(out.begin(), '-');
+    return QString::fromLatin1(out.c_str());
+}
+
+// significant digits, written d.ddd E+xxx with three exponent digits as Pascal does.
+QString scientificText(double d, int significant) {
+    std::string s = exactDigits(d, true);
+    size_t e = s.find('e');
+    int exp = std::atoi(s.c_str() + e + 1);
+    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+    if (roundDigits(digits, size_t(significant))) {
+        digits.pop_back();
+        ++exp;
+    }
+    if (d == 0)
+        exp = 0;
+    char ex[16];
+    std::snprintf(ex, sizeof ex, "E%c%03d", exp < 0 ? '-' : '+', std::abs(exp));
+    std::string out = (d < 0 ? "-" : "") + digits.substr(0, 1) + '.' + digits.substr(1) + ex;
+    return QString::fromLatin1(out.c_str());
+}
+} // namespace
 
 QString formatFloatGeneral(double v) {
     if (std::isnan(v))
@@ -67,7 +137,7 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
         int width = -1, prec = -1;
         auto number = [&](int& into) {
             if (i < n && fmt[i] == '*') {
-                if (argi >= count || args[2 * argi].i != TagInt)
+                if (argi >= count || (args[2 * argi].i != TagInt && args[2 * argi].i != TagInt32))
                     return false;
                 into = int(args[2 * argi + 1].i);
                 ++argi;
@@ -107,7 +177,7 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
         switch (conv.unicode()) {
         case 'd':
         case 'u': {
-            if (tag != TagInt)
+            if (tag != TagInt && tag != TagInt32)
                 return wrongArg();
             bool neg = v.i < 0;
             QString digits = QString::number(neg ? uint64_t(0) - uint64_t(v.i) : uint64_t(v.i));
@@ -117,9 +187,10 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
             break;
         }
         case 'x': {
-            if (tag != TagInt)
+            if (tag != TagInt && tag != TagInt32)
                 return wrongArg();
-            piece = QString::number(uint64_t(v.i), 16).toUpper();
+            piece = QString::number(tag == TagInt32 ? uint64_t(uint32_t(v.i)) : uint64_t(v.i), 16)
+                        .toUpper();
             if (prec > int(piece.size()))
                 piece = QString(prec - int(piece.size()), '0') + piece;
             break;
@@ -138,24 +209,18 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
                 break;
             }
             char buf[512];
-            int p = prec < 0 ? 2 : std::min(prec, 300);
-            if (conv == 'e') {
-                std::snprintf(buf, sizeof buf, "%.*E", prec < 0 ? 14 : std::max(p - 1, 0), d);
-                piece = QString::fromLatin1(buf);
-                // Pascal writes three exponent digits: 1.0E+000
-                int e = piece.indexOf('E');
-                if (e >= 0) {
-                    QString ex = piece.mid(e + 2);
-                    while (ex.size() < 3)
-                        ex.prepend('0');
-                    piece = piece.left(e + 2) + ex;
-                }
+            int p = prec < 0 ? 2 : std::min(prec, 18);
+            if (!std::isfinite(d)) {
+                piece = formatFloatGeneral(d);
+            } else if (conv == 'e') {
+                piece = scientificText(d, prec < 0 ? 15 : std::clamp(prec, 2, 18));
             } else {
-                if (std::fabs(d) >= 1e300)
+                if (std::fabs(d) >= 1e300) {
                     std::snprintf(buf, sizeof buf, "%.*E", p, d);
-                else
-                    std::snprintf(buf, sizeof buf, "%.*f", p, d);
-                piece = QString::fromLatin1(buf);
+                    piece = QString::fromLatin1(buf);
+                } else {
+                    piece = fixedText(d, p);
+                }
                 if (conv == 'n') {
                     int dot = piece.indexOf('.');
                     int end = dot < 0 ? int(piece.size()) : dot;

@@ -586,16 +586,8 @@ NodePtr Parser::parseExpr() {
 }
 
 NodePtr Parser::parseSimple() {
-    NodePtr l;
-    if (at(Tok::Minus) || at(Tok::Plus)) {
-        auto u = make(NK::Unary, cur().pos);
-        u->op = cur().kind;
-        accept(cur().kind);
-        u->add(parseTerm());
-        l = std::move(u);
-    } else {
-        l = parseTerm();
-    }
+    // A leading sign belongs to the first factor, as in Free Pascal: -1 and 255 is 255.
+    NodePtr l = parseTerm();
     while (!m_failed && (at(Tok::Plus) || at(Tok::Minus) || at(Tok::KwOr) || at(Tok::KwXor))) {
         auto b = make(NK::Binary, cur().pos);
         b->op = cur().kind;

@@ -74,4 +74,9 @@ AggObj* cloneAgg(const AggObj* src) {
     return a;
 }
 
+void copyAggInto(AggObj* dst, const AggObj* src) {
+    for (size_t i = 0; i < dst->v.size(); ++i)
+        storeValue(dst->v[i], src->v[i], dst->modeAt(i));
+}
+
 } // namespace vscript

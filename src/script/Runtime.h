@@ -58,6 +58,7 @@ struct AggObj : Obj {
 struct ExcObj : Obj {
     int classId = 0;
     QString message;
+    int raisedAt = -1; // instruction that first raised it: "raise;" keeps it
     ExcObj() : Obj(Exc) {}
 };
 
@@ -84,6 +85,8 @@ inline void decRef(Obj* o) {
 // A fresh aggregate for a layout, its nested aggregates allocated too.
 AggObj* newAgg(const Layout* l);
 AggObj* cloneAgg(const AggObj* src);
+// Copies src's values into dst, of the same layout, nested aggregates in place too.
+void copyAggInto(AggObj* dst, const AggObj* src);
 
 inline void storeValue(Value& dst, Value src, uint8_t mode) {
     if (mode == Plain) {
@@ -94,8 +97,17 @@ inline void storeValue(Value& dst, Value src, uint8_t mode) {
         dst = src;
         decRef(old);
     } else {
+        // A record or static array keeps its storage: the address of a field or element
+        // handed to a var parameter stays valid when the whole variable is assigned.
+        auto* d = static_cast<AggObj*>(dst.o);
+        auto* s = static_cast<AggObj*>(src.o);
+        if (d && s && d->layout == s->layout && d->v.size() == s->v.size()) {
+            if (d != s)
+                copyAggInto(d, s);
+            return;
+        }
         Obj* old = dst.o;
-        dst.o = src.o ? cloneAgg(static_cast<AggObj*>(src.o)) : nullptr;
+        dst.o = s ? cloneAgg(s) : nullptr;
         decRef(old);
     }
 }

@@ -84,7 +84,7 @@ bool Vm::heapAllows(int64_t extraBytes) {
     return false;
 }
 
-void Vm::releaseFrame(size_t frameIndex) {
+void Vm::releaseFrame(size_t frameIndex, bool abandoned) {
     const Frame& f = m_frames[frameIndex];
     const Routine& r = m_prog.routines[f.routine];
     Value* base = m_stack.data() + f.base;
@@ -92,8 +92,25 @@ void Vm::releaseFrame(size_t frameIndex) {
         decRef(base[s].o);
         base[s].o = nullptr;
     }
-    if (frameIndex > 0 && r.entry >= 0 && m_prog.routines[f.routine].level > 0) {
-        // A function's result not handed back (the frame is abandoned on an exception).
+    if (abandoned && r.resultOwned) {
+        decRef(base[0].o);
+        base[0].o = nullptr;
+    }
+}
+
+int Vm::framePc(size_t frameIndex, int topPc) const {
+    return frameIndex + 1 >= m_frames.size() ? topPc : m_frames[frameIndex + 1].retPc - 1;
+}
+
+void Vm::releaseTemps(size_t frameIndex, int pc, size_t from) {
+    if (pc < 0 || size_t(pc) >= m_prog.liveTemps.size())
+        return;
+    const std::vector<int>& live = m_prog.tempLists[size_t(m_prog.liveTemps[size_t(pc)])];
+    Value* base = m_stack.data() + m_frames[frameIndex].base;
+    for (size_t k = from; k < live.size(); ++k) {
+        Obj* o = base[live[k]].o;
+        base[live[k]].o = nullptr;
+        decRef(o);
     }
 }
 
@@ -291,10 +308,20 @@ bool Vm::run(QString& error) {
             R[I->a].i = R[I->b].i ^ R[I->c].i;
             break;
         case Op::Shl:
-            R[I->a].i = int64_t(uint64_t(R[I->b].i) << (R[I->c].i & 63));
+            if (I->x == Shift64)
+                R[I->a].i = int64_t(uint64_t(R[I->b].i) << (R[I->c].i & 63));
+            else if (I->x == ShiftS32)
+                R[I->a].i = int32_t(uint32_t(R[I->b].i) << (R[I->c].i & 31));
+            else
+                R[I->a].i = uint32_t(R[I->b].i) << (R[I->c].i & 31);
             break;
         case Op::Shr:
-            R[I->a].i = int64_t(uint64_t(R[I->b].i) >> (R[I->c].i & 63));
+            if (I->x == Shift64)
+                R[I->a].i = int64_t(uint64_t(R[I->b].i) >> (R[I->c].i & 63));
+            else if (I->x == ShiftS32)
+                R[I->a].i = int32_t(uint32_t(R[I->b].i) >> (R[I->c].i & 31));
+            else
+                R[I->a].i = uint32_t(R[I->b].i) >> (R[I->c].i & 31);
             break;
         case Op::Neg:
             R[I->a].i = int64_t(0 - uint64_t(R[I->b].i));
@@ -468,7 +495,7 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::Ret: {
-            releaseFrame(m_frames.size() - 1);
+            releaseFrame(m_frames.size() - 1, false);
             Frame f = m_frames.back();
             m_frames.pop_back();
             R = stack + m_frames.back().base;
@@ -578,7 +605,9 @@ bool Vm::run(QString& error) {
             break;
         case Op::Try:
             R[I->b].o = nullptr;
-            m_handlers.push_back({int(m_frames.size()) - 1, I->a, int(&R[I->b] - stack), I->x});
+            m_handlers.push_back(
+                {int(m_frames.size()) - 1, I->a, int(&R[I->b] - stack), I->x,
+                 m_prog.tempLists[size_t(m_prog.liveTemps[size_t(I - code)])].size()});
             break;
         case Op::EndTry:
             m_handlers.pop_back();
@@ -590,6 +619,7 @@ bool Vm::run(QString& error) {
             incRef(e);
             decRef(m_pending);
             m_pending = static_cast<ExcObj*>(e);
+            m_pending->raisedAt = int(I - code);
             goto exception;
         }
         case Op::Reraise: {
@@ -620,14 +650,20 @@ bool Vm::run(QString& error) {
 
     exception : {
         faultAt = I;
+        if (m_pending && m_pending->raisedAt < 0)
+            m_pending->raisedAt = int(I - code);
         if (m_handlers.empty())
             goto failed;
         Handler h = m_handlers.back();
         m_handlers.pop_back();
+        int pc = int(I - code);
         while (int(m_frames.size()) - 1 > h.frame) {
+            releaseTemps(m_frames.size() - 1, pc, 0);
+            pc = m_frames.back().retPc - 1;
             releaseFrame(m_frames.size() - 1);
             m_frames.pop_back();
         }
+        releaseTemps(m_frames.size() - 1, pc, h.liveBase);
         R = stack + m_frames.back().base;
         stack[h.excSlot].o = m_pending;
         m_pending = nullptr;
@@ -639,6 +675,13 @@ bool Vm::run(QString& error) {
 failed:
     if (!faultAt)
         faultAt = ip - 1;
+    {
+        int pc = int(faultAt - code);
+        for (size_t f = m_frames.size(); f-- > 0;)
+            releaseTemps(f, framePc(f, pc), 0);
+    }
+    if (!m_fatal && m_pending && m_pending->raisedAt >= 0)
+        faultAt = code + m_pending->raisedAt; // an uncaught exception: where it was raised
     {
         Pos p = m_prog.positions[size_t(faultAt - code)];
         QString text = m_fatal ? m_fatalText : (m_pending ? m_pending->message : QString());

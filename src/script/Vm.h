@@ -19,7 +19,7 @@ public:
 
 struct VmLimits {
     int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit
-    int maxDepth = 5000;
+    int maxDepth = 100000;  // nested calls; the stack of slots bounds them too
     int64_t maxHeapBytes = int64_t(256) << 20;
     const std::atomic<bool>* stop = nullptr;
     std::function<void()> pump;
@@ -40,7 +40,11 @@ public:
 
 private:
     bool slowCheck();
-    void releaseFrame(size_t frameIndex);
+    // abandoned: left by an exception or Halt, its result not handed back either.
+    void releaseFrame(size_t frameIndex, bool abandoned = true);
+    // Releases the temporaries live at a frame's current instruction, after the first `from`.
+    void releaseTemps(size_t frameIndex, int pc, size_t from);
+    int framePc(size_t frameIndex, int topPc) const;
 
     const CompiledProgram& m_prog;
     HostBridge* m_host;
@@ -58,6 +62,7 @@ private:
         int pc;
         int excSlot;
         int kind;
+        size_t liveBase; // temporaries already live at the try, kept for after the handler
     };
     std::vector<Handler> m_handlers;
     ExcObj* m_pending = nullptr;

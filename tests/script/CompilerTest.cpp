@@ -61,3 +61,9 @@ TEST(Compiler, RandomAndTruncatedSourcesNeverCrash) {
             EXPECT_FALSE(c.messages.isEmpty());
     }
 }
+
+TEST(Compiler, NonBooleanConditionIsReportedWhereItStarts) {
+    EXPECT_EQ(runScript("var n: Integer;\nbegin\n  while n * 2 + 1 do n := 0;\nend."),
+              QString("ERR:Erreur (3:9) : types incompatibles : « Int64 » obtenu, « Boolean » "
+                      "attendu"));
+}

@@ -57,3 +57,33 @@ TEST(StdLib, SetsEnumsCaseAndRecordsInArrays) {
             "end."),
         QString("set\nr\ngb\ngb\n2\n5a62"));
 }
+
+// Free Pascal's output for the same Double values: the exact binary value rounded half away
+// from zero, at most 18 decimals, no sign on a value rounded to zero.
+TEST(StdLib, FormatRoundsFloatsAsFreePascal) {
+    EXPECT_EQ(runScript("var x: Double; q: Int64;\n"
+                        "procedure F(const f: string; v: Double);\n"
+                        "begin showmessage(Format(f, [v, v, v, v])); end;\n"
+                        "begin\n"
+                        "  F('%.0f|%.1f|%.2f|%.3f', 0.15); F('%.0f|%.1f|%.2f|%.3f', 0.25);\n"
+                        "  F('%.0f|%.1f|%.2f|%.3f', 1.005); F('%.0f|%.1f|%.2f|%.3f', 2.675);\n"
+                        "  F('%.0f|%.1f|%.2f|%.3f', -0.5); F('%.0f|%.1f|%.2f|%.3f', 0.285);\n"
+                        "  F('%.0f|%.1f|%.2f|%.3f', 1e15 + 0.5);\n"
+                        "  x := 0.1; F('%.15f|%.16f|%.17f|%.20f', x);\n"
+                        "  x := 1 / 3; F('%.15f|%.16f|%.17f|%.20f', x);\n"
+                        "  F('%.0f|%.2f|%.1e|%.0e', -0.001); F('%.1f|%.1e|%.2e|%.3e', 9.96);\n"
+                        "  F('%.2f|%.1e|%.0f|%.0n', 0); F('%.0e|%.1e|%.2e|%.1n', 1.25);\n"
+                        "  q := -1; showmessage(Format('%x|%x|%.10x|%x', [-1, q, -1, -255]));\n"
+                        "end."),
+              QString("0|0.1|0.15|0.150\n0|0.3|0.25|0.250\n1|1.0|1.00|1.005\n3|2.7|2.67|2.675\n"
+                      "-1|-0.5|-0.50|-0.500\n0|0.3|0.28|0.285\n"
+                      "1000000000000001|1000000000000000.5|1000000000000000.50|"
+                      "1000000000000000.500\n"
+                      "0.100000000000000|0.1000000000000000|0.10000000000000001|"
+                      "0.100000000000000006\n"
+                      "0.333333333333333|0.3333333333333333|0.33333333333333331|"
+                      "0.333333333333333315\n"
+                      "0|0.00|-1.0E-003|-1.0E-003\n10.0|1.0E+001|1.0E+001|9.96E+000\n"
+                      "0.00|0.0E+000|0|0\n1.3E+000|1.3E+000|1.3E+000|1.3\n"
+                      "FFFFFFFF|FFFFFFFFFFFFFFFF|00FFFFFFFF|FFFFFF01"));
+}

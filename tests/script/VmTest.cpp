@@ -11,12 +11,12 @@ TEST(Vm, RuntimeFailuresNameTheirPlace) {
     EXPECT_EQ(runScript("var a, b: Integer;\nbegin\n  a := 1; b := 0;\n  a := a div b;\nend."),
               QString("RUN:Division by zero (4:10)"));
     EXPECT_EQ(runScript("var a: array of Integer;\nbegin\n  SetLength(a, 2);\n  a[2] := 1;\nend."),
-              QString("RUN:Range check error (4:3)"));
+              QString("RUN:Range check error (4:4)"));
     EXPECT_EQ(
         runScript("var a: array[1..3] of Integer; i: Integer;\nbegin i := 0;\n  i := a[i];\nend."),
-        QString("RUN:Range check error (3:8)"));
+        QString("RUN:Range check error (3:9)"));
     EXPECT_EQ(runScript("var s: string;\nbegin s := 'ab';\n  s[3] := 'x';\nend."),
-              QString("RUN:Range check error (3:3)"));
+              QString("RUN:Range check error (3:4)"));
     EXPECT_EQ(runScript("begin\n  raise Exception.Create('boum');\nend."),
               QString("RUN:boum (2:3)"));
 }
@@ -133,4 +133,28 @@ TEST(Vm, ProgramStaysValidUntilNextCompile) {
     EXPECT_TRUE(e.run().ok);
     EXPECT_FALSE(e.compile("begin x end.").ok);
     EXPECT_FALSE(e.run().ok);
+}
+
+TEST(Vm, UncaughtErrorsNameWhereTheyWereRaised) {
+    // Through a finally and through "raise;": the place of the first raise.
+    EXPECT_EQ(runScript("var n: Integer;\nbegin\n  try\n    n := 5 div n;\n  finally\n"
+                        "    showmessage('f');\n  end;\nend."),
+              QString("f\nRUN:Division by zero (4:12)"));
+    EXPECT_EQ(runScript("begin\n  try\n    raise Exception.Create('r');\n  except\n"
+                        "    on E: Exception do raise;\n  end;\nend."),
+              QString("RUN:r (3:5)"));
+    // A new raise in a handler names its own place.
+    EXPECT_EQ(runScript("begin\n  try\n    raise Exception.Create('a');\n  except\n"
+                        "    raise Exception.Create('b');\n  end;\nend."),
+              QString("RUN:b (5:5)"));
+    // A bad index names its "[", also inside a larger expression or a nested index.
+    EXPECT_EQ(runScript("var t: array[0..4] of Integer; m: array of array of Integer; i: Integer;\n"
+                        "begin\n  i := 2;\n  SetLength(m, 2);\n  SetLength(m[1], 2);\n"
+                        "  i := i + m[1][i - 2] + t[i - 3];\nend."),
+              QString("RUN:Range check error (6:27)"));
+    EXPECT_EQ(
+        runScript(
+            "var m: array of array of Integer;\nbegin\n  SetLength(m, 2);\n  SetLength(m[1], 2);\n"
+            "  m[1][2] := 0;\nend."),
+        QString("RUN:Range check error (5:7)"));
 }
