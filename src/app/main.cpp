@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vidorra"));
+    QApplication::setApplicationVersion(QStringLiteral(VIDORRA_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Ardoval"));
 
     if (!PlatformCheck::checkRuntime())
