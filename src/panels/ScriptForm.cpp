@@ -243,10 +243,14 @@ void TScriptForm::fillRecentMenu() {
 void TScriptForm::ExecuteMacro() {
     Memo->clear();
     m_script.Script = Editor->toPlainText().split(u'\n');
-    m_script.Compile();
-    Memo->setPlainText(m_script.Messages.join(u'\n'));
+    const bool compiled = m_script.Compile();
+    const QStringList compileMessages = m_script.Messages;
+    Memo->setPlainText(compileMessages.join(u'\n'));
     m_script.Run();
-    Memo->setPlainText(m_script.Messages.join(u'\n'));
+    // The run's lines replace the compiler's, but not the errors that stopped the
+    // compilation: the user must see where the script is wrong.
+    Memo->setPlainText(
+        (compiled ? m_script.Messages : compileMessages + m_script.Messages).join(u'\n'));
 }
 
 void TScriptForm::StartMacro() {

@@ -285,3 +285,29 @@ TEST(ScriptWindow, EscapeStopsAnEndlessScript) {
     EXPECT_TRUE(memo[0].startsWith("### Erreur pendant l'exécution: Script arrêté"))
         << memo[0].toStdString();
 }
+
+// In the window: a compilation error stays in view with its position; a run-time error is
+// told in the component's words; the program's types and graphics classes are known.
+TEST(ScriptWindow, ErrorsInTheMessageBox) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    TScriptForm* window = p.form.scriptForm;
+    window->Editor->setPlainText("begin\n  showmessage(inconnu);\nend.");
+    window->naExecuteMacro->trigger();
+    QStringList memo = lines(window->Memo);
+    ASSERT_EQ(memo.size(), 3);
+    EXPECT_TRUE(memo[0].contains("(2:15)")) << memo[0].toStdString();
+    EXPECT_EQ(memo[1], "### Compilation Failed");
+    EXPECT_EQ(memo[2], "### Compilation non prête");
+
+    window->Editor->setPlainText("var p: TPoint; m: TSavePreferences; b: TBitmap;\nbegin\n"
+                                 "  p.X := clRed; m := spNone; b := TBitmap.Create;\n"
+                                 "  b.Width := 10;\n  b.SaveToFile('x.bmp');\nend.");
+    window->naExecuteMacro->trigger();
+    memo = lines(window->Memo);
+    ASSERT_EQ(memo.size(), 1);
+    EXPECT_TRUE(memo[0].startsWith("### Erreur pendant l'exécution: non disponible (5:"))
+        << memo[0].toStdString();
+}
