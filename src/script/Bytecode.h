@@ -99,12 +99,29 @@ enum class Op : uint8_t {
     SetRange, // a := a + [b..c]
     In,       // a := b in c
     AndNot,   // a := b and not c (set difference)
+    SubSet,   // a := b <= c (sets of one word)
+    BigSet,   // sets of 0..255 (slots hold a SetObj), x: BigSetOp
     Try,      // handler at a, kind x (0 except, 1 finally), exception into slot b
     EndTry,   // drop the innermost handler
     Raise,    // raise the exception in slot a
     Reraise,  // raise slot a again when set (end of finally, bare raise)
     ExcIs,    // a := exception b is of class c
     Halt,
+};
+
+enum BigSetOp : uint8_t {
+    BsInclude, // a := a + [b], checked against 0..255
+    BsRange,   // a := a + [b..c]
+    BsExclude, // a := a - [b]
+    BsIn,      // a := b in c
+    BsInK,     // a := b in constant c
+    BsUnion,   // a := b + c
+    BsInter,   // a := b * c
+    BsDiff,    // a := b - c
+    BsEq,      // a := b = c
+    BsSub,     // a := b <= c
+    BsWiden,   // a := the one-word set b
+    BsNarrow,  // a := the first word of set b
 };
 
 enum ShiftWidth : uint8_t { Shift64 = 0, ShiftS32, ShiftU32 };
@@ -141,12 +158,15 @@ struct Program {
     std::vector<std::vector<int>> tempLists;
     std::vector<Value> constants;
     std::vector<StrObj*> ownedStrings;
+    std::vector<SetObj*> ownedSets;
     std::deque<Layout> layouts;
     std::vector<Routine> routines; // routine 0 is the main block
     std::vector<ExcClass> excClasses;
     int globalCount = 0;
     ~Program() {
         for (StrObj* s : ownedStrings)
+            decRef(s);
+        for (SetObj* s : ownedSets)
             decRef(s);
     }
 };

@@ -384,13 +384,14 @@ const Type* Compiler::resolveType(const Node* t) {
     }
     case NK::SetType: {
         const Type* b = resolveType(t->type.get());
-        if (!b->isOrdinal() || b->lo < 0 || b->hi > 63) {
-            m_diags.error(t->pos, "ensemble limité aux ordinaux de 0 à 63");
+        if (!b->isOrdinal() || b->lo < 0 || b->hi > 255) {
+            m_diags.error(t->pos, "ensemble limité aux ordinaux de 0 à 255");
             return m_tInt;
         }
         Type s;
         s.kind = TK::Set;
         s.elem = b;
+        s.hi = b->hi > 63 ? 255 : 63;
         s.name = "set of " + typeName(b);
         return newType(s);
     }
@@ -419,6 +420,7 @@ void Compiler::declareConst(const Node* c) {
     s.ival = v.ival;
     s.fval = v.fval;
     s.sval = v.sval;
+    s.bits = v.bits;
     define(c->name, c->pos, s);
 }
 

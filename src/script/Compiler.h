@@ -7,6 +7,7 @@
 #include "Types.h"
 
 #include <QString>
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -84,7 +85,8 @@ public:
         int64_t ival = 0;     // constants
         double fval = 0.0;
         QString sval;
-        int index = -1; // routine, builtin or host call site
+        std::array<uint64_t, 4> bits{}; // constant sets of 0..255
+        int index = -1;                 // routine, builtin or host call site
         const Node* decl = nullptr;
         std::vector<const Type*> params;
         std::vector<bool> paramByRef;
@@ -100,6 +102,7 @@ public:
         int64_t ival = 0; // constant ordinals, sets
         double fval = 0.0;
         QString sval;
+        std::array<uint64_t, 4> bits{}; // constant sets: every word (ival is the first)
         bool isConst() const { return slot < 0; }
     };
 
@@ -155,6 +158,11 @@ private:
     Operand callBuiltin(const QString& name, const Node* e, std::vector<const Node*>& args, int dst,
                         bool wantValue);
     Operand setLiteral(const Node* e, const Type* want, int dst);
+    // Set operators and "in"; false when op does not apply to these operands.
+    bool setOperation(Tok op, const Operand& l, const Operand& r, int dst, Operand& out);
+    // A set value of the width of to: one word or 0..255.
+    Operand setWidth(const Operand& o, const Type* to, int dst = -1);
+    void includeExclude(bool include, const Type* t, int cur, int elem, int result);
     void condJump(const Node* e, bool jumpWhen, std::vector<int>& patch);
     LVal lvalue(const Node* e, bool forWrite);
     Operand readLVal(const LVal& lv, int dst);

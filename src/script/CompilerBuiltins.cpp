@@ -239,7 +239,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         }
         Operand cur = readLVal(lv, -1);
         int c = materialize(cur);
-        int r = lv.kind == LVal::Local ? lv.a : temp();
+        int r = lv.kind == LVal::Local ? lv.a : temp(isSet ? lv.type : nullptr);
         if (isSet) {
             if (args.size() != 2) {
                 m_diags.error(pos, "nombre de paramètres incorrect");
@@ -249,16 +249,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
             if (stop())
                 return bad;
             int es = materialize(el);
-            if (n == "include") {
-                if (r != c)
-                    put(Op::Mov, r, c);
-                put(Op::SetBit, r, es);
-            } else {
-                int m = temp();
-                put(Op::LoadI, m, 0);
-                put(Op::SetBit, m, es);
-                put(Op::AndNot, r, c, m);
-            }
+            includeExclude(n == "include", lv.type, c, es, r);
         } else {
             Operand by{m_tInt, -1, 1};
             if (args.size() == 2) {

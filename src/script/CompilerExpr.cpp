@@ -1,5 +1,6 @@
 #include "Compiler.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vscript {
@@ -81,6 +82,18 @@ int Compiler::materialize(const Operand& o, int dst) {
     case TK::Str:
         put(Op::LoadK, d, stringConst(o.sval), 0, Ref);
         break;
+    case TK::Set:
+        if (o.type->isBigSet()) {
+            auto* set = new SetObj;
+            std::copy(o.bits.begin(), o.bits.end(), set->w);
+            m_out.ownedSets.push_back(set);
+            Value v;
+            v.o = set;
+            m_out.constants.push_back(v);
+            put(Op::LoadK, d, int(m_out.constants.size()) - 1, 0, Ref);
+            break;
+        }
+        [[fallthrough]];
     default:
         if (fits32(o.ival)) {
             put(Op::LoadI, d, int32_t(o.ival));
@@ -135,6 +148,8 @@ Compiler::Operand Compiler::convert(const Operand& o, const Type* to, Pos pos, i
         put(Op::Wrap, d, o.slot, 0, to->wrap);
         return Operand{to, d};
     }
+    if (to->kind == TK::Set && from->kind == TK::Set)
+        return setWidth(o, to, dst);
     Operand r = o;
     if (from->kind != TK::Nil)
         r.type = to;
@@ -178,6 +193,7 @@ Compiler::Operand Compiler::expr(const Node* e, int dst) {
         if (s->kind == SymKind::Const) {
             Operand o{s->type, -1, s->ival, s->fval};
             o.sval = s->sval;
+            o.bits = s->bits;
             return o;
         }
         if (s->kind == SymKind::Var)
@@ -251,52 +267,6 @@ Compiler::Operand Compiler::unary(const Node* e, int dst) {
     }
     m_diags.error(e->pos, "opérande booléen ou entier attendu");
     return x;
-}
-
-Compiler::Operand Compiler::setLiteral(const Node* e, const Type* want, int dst) {
-    const Type* elemType = want ? want->elem : nullptr;
-    uint64_t mask = 0;
-    std::vector<std::pair<Operand, Operand>> dynamicParts;
-    for (auto& k : e->kids) {
-        const Node* lo = k->kind == NK::Range ? k->kid(0) : k.get();
-        const Node* hi = k->kind == NK::Range ? k->kid(1) : nullptr;
-        Operand a = expr(lo), b = hi ? expr(hi) : a;
-        if (stop())
-            return a;
-        if (!a.type->isOrdinal()) {
-            m_diags.error(lo->pos, "élément d'ensemble ordinal attendu");
-            return a;
-        }
-        if (!elemType)
-            elemType = a.type;
-        if (a.isConst() && b.isConst()) {
-            if (a.ival < 0 || b.ival > 63) {
-                m_diags.error(lo->pos, "élément d'ensemble hors de 0..63");
-                return a;
-            }
-            for (int64_t v = a.ival; v <= b.ival; ++v)
-                mask |= uint64_t(1) << v;
-        } else {
-            dynamicParts.push_back({a, b});
-        }
-    }
-    Type st;
-    st.kind = TK::Set;
-    st.elem = elemType ? elemType : m_tInt;
-    st.name = "set";
-    const Type* t = want ? want : newType(st);
-    if (dynamicParts.empty())
-        return Operand{t, -1, int64_t(mask)};
-    int d = dst >= 0 ? dst : temp();
-    materialize(Operand{m_tInt64, -1, int64_t(mask)}, d);
-    for (auto& [a, b] : dynamicParts) {
-        int sa = materialize(a);
-        if (a.slot == b.slot && a.ival == b.ival && !a.isConst())
-            put(Op::SetBit, d, sa);
-        else
-            put(Op::SetRange, d, sa, materialize(b));
-    }
-    return Operand{t, d};
 }
 
 } // namespace vscript

@@ -132,15 +132,11 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
             d = temp(t);
         return d;
     };
-    if (op == Tok::KwIn) {
-        if (rt->kind != TK::Set || !lt->isOrdinal())
+    if (op == Tok::KwIn || (lt->kind == TK::Set && rt->kind == TK::Set)) {
+        Operand res;
+        if (!setOperation(op, l, r, d, res))
             return fail();
-        if (l.isConst() && r.isConst())
-            return Operand{m_tBool, -1,
-                           l.ival >= 0 && l.ival < 64 && ((uint64_t(r.ival) >> l.ival) & 1)};
-        int a = materialize(l), b = materialize(r);
-        put(Op::In, out(m_tBool), a, b);
-        return Operand{m_tBool, d};
+        return res;
     }
     // Strings and characters
     if ((lt->kind == TK::Str || lt->kind == TK::Char) &&
@@ -163,36 +159,6 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
         }
         put(Op::CmpS, out(m_tBool), a, b, uint8_t(cmpIndex(op)));
         return Operand{m_tBool, d};
-    }
-    // Sets
-    if (lt->kind == TK::Set && rt->kind == TK::Set) {
-        Op o;
-        if (op == Tok::Plus)
-            o = Op::Or;
-        else if (op == Tok::Star)
-            o = Op::And;
-        else if (op == Tok::Minus)
-            o = Op::AndNot;
-        else if (op == Tok::Eq)
-            o = Op::Eq;
-        else if (op == Tok::Ne)
-            o = Op::Ne;
-        else
-            return fail();
-        bool cmp = op == Tok::Eq || op == Tok::Ne;
-        const Type* t = cmp ? m_tBool : lt;
-        if (l.isConst() && r.isConst()) {
-            uint64_t a = l.ival, b = r.ival;
-            int64_t v = o == Op::Or       ? a | b
-                        : o == Op::And    ? a & b
-                        : o == Op::AndNot ? a & ~b
-                        : o == Op::Eq     ? a == b
-                                          : a != b;
-            return Operand{t, -1, v};
-        }
-        int a = materialize(l), b = materialize(r);
-        put(o, out(t), a, b);
-        return Operand{t, d};
     }
     // Booleans, characters and enumerations compare as ordinals.
     if (isCompare(op) && lt->isOrdinal() && rt->isOrdinal() && lt->kind != TK::Int &&

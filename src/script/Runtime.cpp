@@ -47,6 +47,9 @@ void destroy(Obj* o) {
     case Obj::Host:
         delete static_cast<HostObj*>(o);
         break;
+    case Obj::Set:
+        delete static_cast<SetObj*>(o);
+        break;
     }
 }
 

@@ -11,7 +11,7 @@ namespace vscript {
 
 // Heap values shared by reference count. A slot that owns one holds a reference.
 struct Obj {
-    enum Kind : uint8_t { Str, Agg, Exc, Host };
+    enum Kind : uint8_t { Str, Agg, Exc, Host, Set };
     int32_t rc = 1;
     Kind kind;
     explicit Obj(Kind k) : kind(k) {}
@@ -66,6 +66,13 @@ struct HostObj : Obj {
     int classId = 0;
     int64_t handle = 0;
     HostObj() : Obj(Host) {}
+};
+
+// A set of ordinals 0..255. Never changed once shared (a slot holding the only reference may
+// change it in place), so slots share it like a string; nil is the empty set.
+struct SetObj : Obj {
+    uint64_t w[4] = {0, 0, 0, 0};
+    SetObj() : Obj(Set) {}
 };
 
 // Bytes held by strings and arrays on this thread, bounded by the machine.

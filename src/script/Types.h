@@ -30,7 +30,7 @@ enum IntWrap : uint8_t { W64 = 0, WS8, WU8, WS16, WU16, WS32, WU32 };
 struct Type {
     TK kind = TK::Void;
     QString name;
-    int64_t lo = 0, hi = 0; // ordinal bounds; static arrays: index bounds
+    int64_t lo = 0, hi = 0; // ordinal bounds; static arrays: index bounds; sets: 63 or 255
     uint8_t wrap = W64;
     const Type* elem = nullptr; // arrays: element; sets: base; static arrays: index type
     const Type* base = nullptr; // subranges and enumerations: the ordinal they restrict
@@ -46,6 +46,8 @@ struct Type {
     bool isOrdinal() const {
         return kind == TK::Int || kind == TK::Bool || kind == TK::Char || kind == TK::Enum;
     }
+    // Sets reaching past 63 live in a shared SetObj instead of one word.
+    bool isBigSet() const { return kind == TK::Set && hi > 63; }
     bool isNumeric() const { return kind == TK::Int || kind == TK::Float; }
     uint8_t mode() const {
         switch (kind) {
@@ -53,6 +55,8 @@ struct Type {
         case TK::DArr:
         case TK::Class:
             return Ref;
+        case TK::Set:
+            return hi > 63 ? Ref : Plain;
         case TK::SArr:
         case TK::Rec:
             return Aggr;

@@ -603,6 +603,13 @@ bool Vm::run(QString& error) {
         case Op::AndNot:
             R[I->a].i = R[I->b].i & ~R[I->c].i;
             break;
+        case Op::SubSet:
+            R[I->a].i = (R[I->b].i & ~R[I->c].i) == 0;
+            break;
+        case Op::BigSet:
+            if (!bigSet(*I, R))
+                THROW(ExcRange, QStringLiteral("Range check error"));
+            break;
         case Op::Try:
             R[I->b].o = nullptr;
             m_handlers.push_back(

@@ -40,6 +40,7 @@ public:
 
 private:
     bool slowCheck();
+    bool bigSet(const Instr& in, Value* R);
     // abandoned: left by an exception or Halt, its result not handed back either.
     void releaseFrame(size_t frameIndex, bool abandoned = true);
     // Releases the temporaries live at a frame's current instruction, after the first `from`.
