@@ -13,6 +13,7 @@
 #include "GstSuperposer.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
+#include "ListeFrame.h"
 #include "Log.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
@@ -155,7 +156,12 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         connect(stills, &TStillsController::nextNameChanged, this, [this](const QString& name) {
             ExtraireFrame1->SetNextName(name);
             DossiersFrame1->SetImageFileName(name);
+            ListeFrame->SetImageFolder(QFileInfo(name).absolutePath());
         });
+        // Every recording part, cut and still image joins the list of this run's files.
+        connect(recorder, &TRecordingController::fileRecorded, ListeFrame, &TListeFrame::AddFile);
+        connect(recorder, &TRecordingController::recordedFileDropped, ListeFrame,
+                &TListeFrame::RemoveFile);
         recorder->armStartAlarm = [this] { return scheduler->ArmStartAlarm(); };
         recorder->armEndAlarm = [this] { return scheduler->ArmEndAlarm(); };
         recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
@@ -174,6 +180,7 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 [this](const QString& name) {
                     DossiersFrame1->SetVideoFileName(name);
                     SourcesFrame->LabelVideo->setText(QFileInfo(name).fileName());
+                    ListeFrame->SetVideoFolder(QFileInfo(name).absolutePath());
                 });
         connect(DossiersFrame1, &TDossiersFrame::videoNameChanged, recorder,
                 &TRecordingController::RecomputeNextName);

@@ -28,6 +28,7 @@ class TDossiersFrame;
 class TErreurFrame;
 class TOptionsFrame;
 class TIncrusterFrame;
+class TListeFrame;
 class TProgrammerFrame;
 class TExtraireFrame;
 class TStillsController;
@@ -160,6 +161,7 @@ public:
     TIncrusterFrame* IncrusterFrame1;
     TProgrammerFrame* ProgrammerFrame1;
     TExtraireFrame* ExtraireFrame1;
+    TListeFrame* ListeFrame;
     TStillsController* stills = nullptr;      // once the graph module is attached
     TCameraWindows* cameras = nullptr;        // the two camcorder windows, from the first show
     TScheduler* scheduler = nullptr;          // once the graph module is attached
@@ -206,6 +208,7 @@ private:
     void swapSides(QObject* sender);
     void openDatorix();
     void openVideoFolder();
+    void showInFileManager(const QString& file);
     void readFramerateField();
     void showRaccourcis(bool show);
     void refreshCaptureButtons();

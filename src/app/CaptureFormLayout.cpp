@@ -4,6 +4,7 @@
 
 #include "Dm.h"
 #include "LayoutMath.h"
+#include "ListeFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Scheduler.h"
@@ -83,6 +84,8 @@ void TCaptureForm::ShowPanel(int panel) {
     a->setChecked(true);
     if (panel == pnProgrammer && scheduler)
         scheduler->PanelShown();
+    if (panel == pnListe)
+        ListeFrame->Refresh();
 }
 
 void TCaptureForm::setReduced(bool reduced) {

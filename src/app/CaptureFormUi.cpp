@@ -7,6 +7,7 @@
 #include "ExtraireFrame.h"
 #include "ImageList.h"
 #include "IncrusterFrame.h"
+#include "ListeFrame.h"
 #include "OptionsFrame.h"
 #include "ProgrammerFrame.h"
 #include "SourcesFrame.h"
@@ -150,6 +151,7 @@ void TCaptureForm::buildPanels() {
     IncrusterFrame1 = new TIncrusterFrame(central);
     ProgrammerFrame1 = new TProgrammerFrame(central);
     ExtraireFrame1 = new TExtraireFrame(central);
+    ListeFrame = new TListeFrame(central);
     for (int i = 0; i < 9; ++i) {
         QFrame* frame = i == 0   ? SourcesFrame
                         : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
@@ -157,6 +159,7 @@ void TCaptureForm::buildPanels() {
                         : i == 3 ? static_cast<QFrame*>(ExtraireFrame1)
                         : i == 4 ? static_cast<QFrame*>(IncrusterFrame1)
                         : i == 5 ? static_cast<QFrame*>(OptionsFrame)
+                        : i == 6 ? static_cast<QFrame*>(ListeFrame)
                                  : nullptr;
         if (!frame) {
             // Panels whose contents come with their own parts of the program.

@@ -12,6 +12,7 @@
 #include "ImageList.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
+#include "ListeFrame.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
@@ -422,6 +423,10 @@ void TCaptureForm::connectHandlers() {
             sources->FillCaptureFormats(CaptureFormatFromLabel(ActionArguments().first()));
     });
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
+    connect(ListeFrame, &TListeFrame::parentFolderRequested, this,
+            &TCaptureForm::showInFileManager);
+    connect(ListeFrame, &TListeFrame::openRequested, this,
+            [](const QString& file) { QDesktopServices::openUrl(QUrl::fromLocalFile(file)); });
 
     action("saScript")->Onprepare = [this](QObject*, bool& proceed) {
         const QString file = QFileDialog::getOpenFileName(this, QString(), QString(),
@@ -484,22 +489,26 @@ void TCaptureForm::openDatorix() {
 void TCaptureForm::openVideoFolder() {
     const QStringList files = recordedFiles ? recordedFiles() : QStringList();
     if (!files.isEmpty()) {
-        // The file browser with the file selected, where one answers on the session bus.
-        QDBusInterface fm(QStringLiteral("org.freedesktop.FileManager1"),
-                          QStringLiteral("/org/freedesktop/FileManager1"),
-                          QStringLiteral("org.freedesktop.FileManager1"),
-                          QDBusConnection::sessionBus());
-        if (fm.isValid()) {
-            QDBusReply<void> reply =
-                fm.call(QStringLiteral("ShowItems"),
-                        QStringList{QUrl::fromLocalFile(files.last()).toString()}, QString());
-            if (reply.isValid())
-                return;
-        }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(files.last()).absolutePath()));
+        showInFileManager(files.last());
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(Prm.videoDirectory->Value));
+}
+
+void TCaptureForm::showInFileManager(const QString& file) {
+    // The file browser with the file selected, where one answers on the session bus.
+    QDBusInterface fm(QStringLiteral("org.freedesktop.FileManager1"),
+                      QStringLiteral("/org/freedesktop/FileManager1"),
+                      QStringLiteral("org.freedesktop.FileManager1"),
+                      QDBusConnection::sessionBus());
+    if (fm.isValid()) {
+        QDBusReply<void> reply =
+            fm.call(QStringLiteral("ShowItems"), QStringList{QUrl::fromLocalFile(file).toString()},
+                    QString());
+        if (reply.isValid())
+            return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
 }
 
 void TCaptureForm::createManagerActions() {

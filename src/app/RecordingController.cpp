@@ -83,8 +83,8 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
             CutRecording();
     });
     m_dm.onFrameByFrameEnd = [this](const QString& file, quint64 frames) {
-        if (frames == 0)
-            m_recorded.removeAll(file);
+        if (frames == 0 && m_recorded.removeAll(file) > 0)
+            emit recordedFileDropped(file);
         emit recordedFilesChanged();
     };
     RecomputeNextName();
@@ -348,6 +348,7 @@ bool TRecordingController::takeImageByImageFrame() {
 
 void TRecordingController::addRecorded(const QString& file) {
     m_recorded.append(file);
+    emit fileRecorded(file);
     emit recordedFilesChanged();
 }
 

@@ -101,6 +101,10 @@ public:
 
 signals:
     void recordedFilesChanged();
+    // A recording part or a still image was made (the recorded-files panel lists it).
+    void fileRecorded(const QString& file);
+    // A recording that ended without a frame was deleted.
+    void recordedFileDropped(const QString& file);
     void nextNameChanged(const QString& name);
 
 private:
