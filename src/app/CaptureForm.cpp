@@ -97,6 +97,7 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     buildToolBars();
     connectHandlers();
     connectInlay();
+    connectHelp();
 
     router = new ShortcutRouter(this);
     router->lists = {al, QList<TCustomSuperAction*>(am->actions.begin(), am->actions.end())};
@@ -350,6 +351,8 @@ void TCaptureForm::FinishStartup() {
             Encoders().Discover();
             OptionsFrame->FillEncoders();
             sources->mp3EncoderFound = Encoders().mp3Available();
+            connect(sources, &TSourcesController::sourcesRefreshed, this,
+                    &TCaptureForm::rebuildSystemReport);
             sources->onFormatChanged = [this] {
                 if (recorder) {
                     recorder->RecomputeNextName();
@@ -392,6 +395,7 @@ void TCaptureForm::FinishStartup() {
             m_dm->RunGraph();
         } else {
             VideoReady = true;
+            rebuildSystemReport();
         }
         if (Prm.wantVertFlip->Value) {
             Prm.wantVertFlip->Value = false;

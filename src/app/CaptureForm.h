@@ -26,6 +26,8 @@ class TCheckAction;
 class TRecordingController;
 class TDossiersFrame;
 class TErreurFrame;
+class THelpFrame;
+class TAproposFrame;
 class TOptionsFrame;
 class TIncrusterFrame;
 class TListeFrame;
@@ -162,6 +164,8 @@ public:
     TProgrammerFrame* ProgrammerFrame1;
     TExtraireFrame* ExtraireFrame1;
     TListeFrame* ListeFrame;
+    THelpFrame* HelpFrame1;
+    TAproposFrame* AproposFrame1;
     TStillsController* stills = nullptr;      // once the graph module is attached
     TCameraWindows* cameras = nullptr;        // the two camcorder windows, from the first show
     TScheduler* scheduler = nullptr;          // once the graph module is attached
@@ -193,7 +197,9 @@ private:
     void createManagerActions();
     void connectHandlers();
     void connectInlay();
-    void placeCameraWindows(); // where raCam1 and raCam2 say
+    void connectHelp();         // the help panel's links, sources and report
+    void rebuildSystemReport(); // at start-up and after each refresh of the sources
+    void placeCameraWindows();  // where raCam1 and raCam2 say
     void loadInlay(); // start-up: the panel, the sliders and the overlay from the parameters
     void pushIncrustRec();
     void setTypingShortcuts(bool typing);

@@ -2,9 +2,11 @@
 // on high-density screens.
 #include "CaptureForm.h"
 
+#include "AproposFrame.h"
 #include "DossiersFrame.h"
 #include "ErreurFrame.h"
 #include "ExtraireFrame.h"
+#include "HelpFrame.h"
 #include "ImageList.h"
 #include "IncrusterFrame.h"
 #include "ListeFrame.h"
@@ -152,6 +154,8 @@ void TCaptureForm::buildPanels() {
     ProgrammerFrame1 = new TProgrammerFrame(central);
     ExtraireFrame1 = new TExtraireFrame(central);
     ListeFrame = new TListeFrame(central);
+    HelpFrame1 = new THelpFrame(central);
+    AproposFrame1 = new TAproposFrame(central);
     for (int i = 0; i < 9; ++i) {
         QFrame* frame = i == 0   ? SourcesFrame
                         : i == 1 ? static_cast<QFrame*>(DossiersFrame1)
@@ -160,6 +164,8 @@ void TCaptureForm::buildPanels() {
                         : i == 4 ? static_cast<QFrame*>(IncrusterFrame1)
                         : i == 5 ? static_cast<QFrame*>(OptionsFrame)
                         : i == 6 ? static_cast<QFrame*>(ListeFrame)
+                        : i == 7 ? static_cast<QFrame*>(HelpFrame1)
+                        : i == 8 ? static_cast<QFrame*>(AproposFrame1)
                                  : nullptr;
         if (!frame) {
             // Panels whose contents come with their own parts of the program.

@@ -123,6 +123,7 @@ bool TSourcesController::RefreshSources() {
     };
     fillCombo(m_frame.cboxvideo, m_lists.VideoNames(), kNoVideo);
     fillCombo(m_frame.cboxAudio, m_lists.AudioNames(), kNoAudio);
+    emit sourcesRefreshed();
     return ok;
 }
 

@@ -68,6 +68,10 @@ public:
     // The video settings menu as the settings button shows it.
     void FillSettingsMenu(QMenu& menu, bool video) { fillSettingsMenu(menu, video); }
 
+signals:
+    // The source lists were rebuilt (the exclusion list may have grown).
+    void sourcesRefreshed();
+
 private:
     void bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot);
     void releaseTransport(TavFlux& source);

@@ -80,7 +80,8 @@ void TErreurFrame::Show(const QString& errorText, bool fatal) {
 QString TErreurFrame::reportUrl() const {
     const QString subject = QStringLiteral("Erreur de %1").arg(AppPaths::productTitle());
     const QString body =
-        QStringLiteral("L'erreur suivante s'est produite:\r\n%1\r\n\r\n").arg(m_text);
+        QStringLiteral("L'erreur suivante s'est produite:\r\n%1\r\n\r\n").arg(m_text) +
+        m_systemReport;
     return QStringLiteral("mailto:%1?subject=%2&body=%3")
         .arg(kSupportAddress, QString::fromUtf8(QUrl::toPercentEncoding(subject)),
              QString::fromUtf8(QUrl::toPercentEncoding(body)));

@@ -22,6 +22,8 @@ public:
     bool fatal() const { return m_fatal; }
     // The mail link: mailto: with subject and body.
     QString reportUrl() const;
+    // The system report the e-mail carries after the error (the help panel builds it).
+    void setSystemReport(const QString& body) { m_systemReport = body; }
 
     QLabel* JvLabel1;
     QTextBrowser* LinkEdit1;
@@ -31,6 +33,7 @@ private:
     void quit();
     QWidget* m_main;
     QString m_text;
+    QString m_systemReport;
     bool m_fatal = false;
     QSize m_savedSize;
 };
