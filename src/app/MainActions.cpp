@@ -9,6 +9,7 @@
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "ExtraireFrame.h"
+#include "HelpFrame.h"
 #include "ImageList.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
@@ -233,7 +234,15 @@ void TCaptureForm::connectHandlers() {
                                          "acExtraireFrame", "acIncrusterFrame", "acOptionsFrame",
                                          "saListeFrame",    "acHelp",           "acApropos"};
     for (int i = 0; i < 9; ++i)
-        bindAction(QLatin1String(panelActions[i]), [this, i](QObject*) { ShowPanel(i); });
+        bindAction(QLatin1String(panelActions[i]), [this, i](QObject*) {
+            // The help opens on its first page, the help text.
+            if (i == 7 && HelpFrame1)
+                HelpFrame1->PageControl->setCurrentIndex(0);
+            ShowPanel(i);
+        });
+    action("acCouper")
+        ->setToolTip(
+            QStringLiteral("Couper la capture en cours et continuer dans un nouveau fichier."));
     bindAction("acNextPanneau",
                [this](QObject*) { ShowPanel(LayoutMath::nextPanel(Prm.panneauActif->Value)); });
     bindAction("acBasculerPanneau", [this](QObject* sender) { swapSides(sender); });

@@ -17,6 +17,7 @@
 #include "StatusPanels.h"
 #include "SuperAction.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -125,6 +126,8 @@ bool TRecordingController::StartCapture() {
             const IPrompts::Answer a =
                 prompts().question(&m_form, OverwriteVideoQuestion(m_nextName, true), true);
             if (a == IPrompts::All) {
+                // The options panel shows it: no more questions.
+                m_form.OptionsFrame->cbConfirmerVideo->setChecked(false);
                 Prm.confirmerVideo->Value = false;
             } else if (a != IPrompts::Yes) {
                 capture->SetChecked(false);

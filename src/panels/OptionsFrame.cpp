@@ -300,6 +300,9 @@ QWidget* TOptionsFrame::buildDV() {
     cbGarderFormatDV = checkBox("Garder le format DV", "cbGarderFormatDV", page);
     cbDVDemiSiDivX = checkBox("Demi format si compression DivX", "cbDVDemiSiDivX", page);
     cbScn = checkBox("Créer un fichier scn", "cbScn", page);
+    cbScn->setToolTip(QStringLiteral("Créer un fichier scn qui accélère l'ouverture dans Studio de "
+                                     "Pinnacle,\net permet de naviguer de scène en scène avec "
+                                     "Datorix."));
     cbMpeg2ratioNormal = checkBox("Mpeg2 normal affiché en 4x3", "cbMpeg2ratioNormal", page);
     for (QCheckBox* c :
          {cbfrequenceDVNative, cbGarderFormatDV, cbDVDemiSiDivX, cbScn, cbMpeg2ratioNormal})

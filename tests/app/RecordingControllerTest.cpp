@@ -2,6 +2,7 @@
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "Dm.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Prompts.h"
@@ -14,6 +15,7 @@
 #include "WaitFor.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -73,6 +75,7 @@ TEST(RecordingController, DefaultFormatRecordsTheNameAndTousStopsTheQuestions) {
     EXPECT_EQ(rec.state(), RecordingState::rsRecording);
     EXPECT_EQ(prompts.asked.size(), 1);
     EXPECT_FALSE(Prm.confirmerVideo->Value);
+    EXPECT_FALSE(p.form.OptionsFrame->cbConfirmerVideo->isChecked());
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     QFile(rec.nextVideoFileName()).open(QIODevice::WriteOnly);
     prompts.answer = IPrompts::No;

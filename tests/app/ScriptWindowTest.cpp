@@ -4,7 +4,9 @@
 #include "AppliMan.h"
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "HelpFrame.h"
 #include "KXScript.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -12,11 +14,13 @@
 #include "ScriptForm.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -310,4 +314,18 @@ TEST(ScriptWindow, ErrorsInTheMessageBox) {
     ASSERT_EQ(memo.size(), 1);
     EXPECT_TRUE(memo[0].startsWith("### Erreur pendant l'exécution: non disponible (5:"))
         << memo[0].toStdString();
+}
+
+// The help opens on its first page; the cut and the scene file tell what they do.
+TEST(ScriptWindow, HelpPanelOpensOnItsText) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    p.form.HelpFrame1->PageControl->setCurrentIndex(2);
+    p.form.action("acHelp")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.HelpFrame1->PageControl->currentIndex(), 0);
+    EXPECT_EQ(p.form.action("acCouper")->toolTip(),
+              "Couper la capture en cours et continuer dans un nouveau fichier.");
+    EXPECT_TRUE(p.form.OptionsFrame->cbScn->toolTip().startsWith("Créer un fichier scn qui"));
 }
