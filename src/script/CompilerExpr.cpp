@@ -9,25 +9,6 @@ namespace {
 bool fits32(int64_t v) {
     return v >= INT32_MIN && v <= INT32_MAX;
 }
-
-int64_t wrapTo(int64_t v, uint8_t w) {
-    switch (w) {
-    case WS8:
-        return int8_t(v);
-    case WU8:
-        return uint8_t(v);
-    case WS16:
-        return int16_t(v);
-    case WU16:
-        return uint16_t(v);
-    case WS32:
-        return int32_t(v);
-    case WU32:
-        return uint32_t(v);
-    default:
-        return v;
-    }
-}
 } // namespace
 
 bool Compiler::assignable(const Type* to, const Type* from, const Operand* o) const {

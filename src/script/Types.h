@@ -27,6 +27,26 @@ enum class TK : uint8_t {
 // Integer storage widths; arithmetic runs on 64 bits and values are cut down when stored.
 enum IntWrap : uint8_t { W64 = 0, WS8, WU8, WS16, WU16, WS32, WU32 };
 
+// A 64-bit value cut down to a storage width, as the compiler folds it and the machine stores it.
+inline int64_t wrapTo(int64_t v, uint8_t w) {
+    switch (w) {
+    case WS8:
+        return int8_t(v);
+    case WU8:
+        return uint8_t(v);
+    case WS16:
+        return int16_t(v);
+    case WU16:
+        return uint16_t(v);
+    case WS32:
+        return int32_t(v);
+    case WU32:
+        return uint32_t(v);
+    default:
+        return v;
+    }
+}
+
 struct Type {
     TK kind = TK::Void;
     QString name;

@@ -20,25 +20,6 @@ enum ExcId {
     ExcZeroDivide = 7
 };
 
-inline int64_t wrap(int64_t v, uint8_t w) {
-    switch (w) {
-    case WS8:
-        return int8_t(v);
-    case WU8:
-        return uint8_t(v);
-    case WS16:
-        return int16_t(v);
-    case WU16:
-        return uint16_t(v);
-    case WS32:
-        return int32_t(v);
-    case WU32:
-        return uint32_t(v);
-    default:
-        return v;
-    }
-}
-
 inline void loadMode(Value& dst, Value src, uint8_t mode) {
     if (mode == Plain) {
         dst = src;
@@ -342,7 +323,7 @@ bool Vm::run(QString& error) {
             R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(int64_t(I->c)));
             break;
         case Op::Wrap:
-            R[I->a].i = wrap(R[I->b].i, I->x);
+            R[I->a].i = wrapTo(R[I->b].i, I->x);
             break;
         case Op::AddF:
             R[I->a].d = R[I->b].d + R[I->c].d;
