@@ -4,6 +4,7 @@
 #include "ListeFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "ProgramUnderTest.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
@@ -18,13 +19,7 @@
 
 namespace {
 
-struct Program {
-    TCaptureForm form;
-    Tdm dm;
-    Tplaque plaque{&form};
-    TRaccourcisForm raccourcis;
-    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
-};
+using Program = ProgramUnderTest;
 
 } // namespace
 

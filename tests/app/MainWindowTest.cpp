@@ -5,6 +5,7 @@
 #include "MornePreferences.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "ProgramUnderTest.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
 #include "SourcesController.h"
@@ -19,24 +20,7 @@
 
 namespace {
 
-// The four windows of a running program, as the process entry makes them.
-struct Program {
-    TCaptureForm form;
-    Tdm dm;
-    Tplaque plaque{&form};
-    TRaccourcisForm raccourcis;
-    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
-
-    // Shows the window and lets the event loop run until start-up (and the command line)
-    // are through, or the window closed.
-    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return done();
-    }
-};
+using Program = ProgramUnderTest;
 
 QString iniValue(const QString& key) {
     QStringList lines;

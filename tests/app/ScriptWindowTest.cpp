@@ -9,6 +9,7 @@
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "ProgramUnderTest.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
 #include "ScriptForm.h"
@@ -28,20 +29,7 @@
 
 namespace {
 
-struct Program {
-    TCaptureForm form;
-    Tdm dm;
-    Tplaque plaque{&form};
-    TRaccourcisForm raccourcis;
-    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
-    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return done();
-    }
-};
+using Program = ProgramUnderTest;
 
 QStringList lines(QPlainTextEdit* edit) {
     return edit->toPlainText().split('\n');
