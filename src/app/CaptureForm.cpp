@@ -11,6 +11,7 @@
 #include "ErreurFrame.h"
 #include "ExtraireFrame.h"
 #include "GstSuperposer.h"
+#include "ImageList.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
 #include "ListeFrame.h"
@@ -159,6 +160,11 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             DossiersFrame1->SetImageFileName(name);
             ListeFrame->SetImageFolder(QFileInfo(name).absolutePath());
         });
+        connect(recorder, &TRecordingController::imageByImageChanged, this, [this](bool on) {
+            action("saGrab")->setImageindex(on ? ImageList::imGrabImageByImage : ImageList::imGrab);
+            ExtraireFrame1->ShowImageByImage(on);
+            DossiersFrame1->ShowImageByImage(on);
+        });
         // Every recording part, cut and still image joins the list of this run's files.
         connect(recorder, &TRecordingController::fileRecorded, ListeFrame, &TListeFrame::AddFile);
         connect(recorder, &TRecordingController::recordedFileDropped, ListeFrame,
@@ -283,13 +289,13 @@ void TCaptureForm::firstShow() {
         placeCameraWindows();
     }
     ApplyPreferences();
-    cameras->LoadParameters();
     if (recorder) {
         // Nothing of a programming survives a restart.
         recorder->DisarmAlarm();
         recorder->machine().Reset(RecordingState::rsPreview);
         recorder->EnterState(RecordingState::rsPreview);
     }
+    ListeFrame->ResetGauges();
 
     if (!m_finishScheduled) {
         m_finishScheduled = true;
@@ -311,6 +317,8 @@ void TCaptureForm::ApplyPreferences() {
             action("acReduire")->executeInteractive(this);
         if (Prm.muteOn->Value)
             action("taMute")->executeInteractive(this);
+        if (cameras)
+            cameras->LoadParameters();
         leFramerate->setText(QLocale().toString(Prm.framerate->Value, 'f', 1));
         loadInlay();
         DossiersFrame1->LoadFromParameters();
@@ -351,8 +359,11 @@ void TCaptureForm::FinishStartup() {
             Encoders().Discover();
             OptionsFrame->FillEncoders();
             sources->mp3EncoderFound = Encoders().mp3Available();
-            connect(sources, &TSourcesController::sourcesRefreshed, this,
-                    &TCaptureForm::rebuildSystemReport);
+            // Start-up fills the system page once, at its end.
+            connect(sources, &TSourcesController::sourcesRefreshed, this, [this] {
+                if (!m_startingUp)
+                    rebuildSystemReport();
+            });
             sources->onFormatChanged = [this] {
                 if (recorder) {
                     recorder->RecomputeNextName();
@@ -395,7 +406,6 @@ void TCaptureForm::FinishStartup() {
             m_dm->RunGraph();
         } else {
             VideoReady = true;
-            rebuildSystemReport();
         }
         if (Prm.wantVertFlip->Value) {
             Prm.wantVertFlip->Value = false;
@@ -412,6 +422,7 @@ void TCaptureForm::FinishStartup() {
         if (Prm.previewLocked->Value)
             action("taLock")->executeInteractive(this);
         ApplyAspectRatio();
+        rebuildSystemReport();
         if (!errors.isEmpty()) {
             lblVolume->hide();
             gaugeVolume->hide();

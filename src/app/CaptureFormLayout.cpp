@@ -5,6 +5,7 @@
 #include "Dm.h"
 #include "LayoutMath.h"
 #include "ListeFrame.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Scheduler.h"
@@ -148,6 +149,9 @@ void TCaptureForm::ApplyAspectRatio() {
     const QSize units = LayoutMath::aspectUnits(Prm.aspectRatio->Value, source.hasSceneDetector,
                                                 m_detectedWide, source.nativeSize);
     FitVideoWindow(units.width(), units.height());
+    // The recordings take the aspect shown: DivX the same choice, DV the nearer of 4:3, 16:9.
+    OptionsFrame->SelectRatios(Prm.aspectRatio->Value,
+                               units.width() * 9 >= units.height() * 14 ? 1 : 0);
 }
 
 void TCaptureForm::FitVideoWindow(int w, int h) {

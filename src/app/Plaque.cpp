@@ -13,10 +13,11 @@ Tplaque::Tplaque(QWidget* mainWindow)
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
 
+    // The frame takes the colour of the recording state (black while only previewing).
     Shape1 = new QFrame(this);
-    Shape1->setFrameShape(QFrame::Box);
-    Shape1->setLineWidth(1);
-    Shape1->setStyleSheet(QStringLiteral("QFrame { border: 1px solid #606060; }"));
+    Shape1->setFrameShape(QFrame::NoFrame);
+    Shape1->setAutoFillBackground(true);
+    Shape1->setPalette(pal);
     videoHolder = new QWidget(this);
     videoHolder->setAutoFillBackground(true);
     videoHolder->setPalette(pal);
@@ -43,4 +44,10 @@ void Tplaque::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (onResized)
         onResized();
+}
+
+void Tplaque::SetFrameBrush(const QBrush& brush) {
+    QPalette pal = Shape1->palette();
+    pal.setBrush(QPalette::Window, brush);
+    Shape1->setPalette(pal);
 }

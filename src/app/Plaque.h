@@ -12,7 +12,8 @@ class Tplaque : public QWidget {
 public:
     explicit Tplaque(QWidget* mainWindow);
 
-    QFrame* Shape1;       // the frame drawn around the video
+    QFrame* Shape1; // the frame drawn around the video
+    void SetFrameBrush(const QBrush& brush);
     QWidget* videoHolder; // where the video goes while in full screen
     // The window took its size (full screen is granted after it was asked for): the video is
     // fitted again.

@@ -211,7 +211,7 @@ bool TRecordingController::beginRecordingPart() {
         return false;
     }
     m_partOpen = true;
-    m_imageByImage = format == cfFrameByFrame;
+    setImageByImage(format == cfFrameByFrame);
     m_frameCount = 0;
     if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
         openSceneFile(m_currentFile);
@@ -237,7 +237,7 @@ bool TRecordingController::StopCapture() {
     const bool connected =
         !sources || ((!sources->currentVideo() || sources->currentVideo()->Connected) &&
                      (!sources->currentAudio() || sources->currentAudio()->Connected));
-    m_imageByImage = false;
+    setImageByImage(false);
     if (connected && m_dm.dvHalfSize())
         rebuildDvPreview(false);
     m_form.ApplyVolume();
@@ -267,6 +267,7 @@ void TRecordingController::HaltGraph() {
     if (!m_partOpen)
         return;
     m_partOpen = false;
+    setImageByImage(false);
     if (!m_dm.EndRecordingPart())
         prompts().warning(&m_form, QStringLiteral("L'enregistrement de %1 ne s'est pas terminé "
                                                   "à temps : le fichier a été réparé et peut "
@@ -341,6 +342,13 @@ void TRecordingController::FallBackToNoVideo() {
     m_form.ShowNoVideo();
 }
 
+void TRecordingController::setImageByImage(bool on) {
+    if (on == m_imageByImage)
+        return;
+    m_imageByImage = on;
+    emit imageByImageChanged(on);
+}
+
 bool TRecordingController::takeImageByImageFrame() {
     if (!m_imageByImage)
         return false;
@@ -400,6 +408,10 @@ void TRecordingController::frameColour(RecordingState state) {
         w->setAutoFillBackground(true);
         w->setPalette(pal);
     }
+    if (Tplaque* plaque = m_form.plaque())
+        plaque->SetFrameBrush(
+            QBrush(state == RecordingState::rsPreview ? QColor(Qt::black) : colour,
+                   frozen ? Qt::DiagCrossPattern : Qt::SolidPattern));
 }
 
 void TRecordingController::setCaptureActionLook(bool recording) {
@@ -677,9 +689,11 @@ void TRecordingController::ApplyPreviewLock() {
         default:
             break;
         }
+        m_form.OptionsFrame->SetRatiosEnabled(false);
     } else {
         m_form.VideoReady = video != nullptr;
         ratios(true, true, true, true);
+        m_form.OptionsFrame->SetRatiosEnabled(true);
         if (sources && !Prm.wantAudioSource->Value.isEmpty())
             sources->SelectAudioSource(Prm.wantAudioSource->Value);
     }

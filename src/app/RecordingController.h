@@ -106,8 +106,11 @@ signals:
     // A recording that ended without a frame was deleted.
     void recordedFileDropped(const QString& file);
     void nextNameChanged(const QString& name);
+    // Image-by-image recording began or ended: grabs go into the video, not to still files.
+    void imageByImageChanged(bool on);
 
 private:
+    void setImageByImage(bool on);
     void post(std::function<void()> command);
     void rebuildDvPreview(bool halfSize);
     void frameColour(RecordingState state);

@@ -120,8 +120,8 @@ void TScheduler::DisarmAlarm() {
 void TScheduler::ring(TAlarm::Handler handler, qint64 lateMs) {
     if (lateMs > 1500)
         qCWarning(lcVidorra) << "programmed recording:"
-                             << (handler == TAlarm::Handler::Start ? "start" : "end")
-                             << "rung" << lateMs / 1000.0 << "s late";
+                             << (handler == TAlarm::Handler::Start ? "start" : "end") << "rung"
+                             << lateMs / 1000.0 << "s late";
     if (handler == TAlarm::Handler::End) {
         if (m_controller.state() == RecordingState::rsProgrammedRecording)
             m_controller.stopperEnregistrement();

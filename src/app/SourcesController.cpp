@@ -72,7 +72,7 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
     connect(m_frame.cbFormatCapture, &QComboBox::activated, this,
             &TSourcesController::formatChosen);
     connect(m_frame.cbEntries, &QComboBox::activated, this,
-            [this](int) { Prm.soundCardEntry->Value = m_frame.cbEntries->currentText(); });
+            [this](int) { entryChosen(m_frame.cbEntries->currentText()); });
     connect(m_frame.ActualiserVideoSpeedBtn, &QToolButton::clicked, this,
             &TSourcesController::ReselectSources);
     connect(m_frame.sbVideoSettings, &QToolButton::clicked, this,
@@ -397,9 +397,8 @@ void TSourcesController::fillEntries() {
     // The input lines of a sound card, from its mixer; other sources hide the list.
     QComboBox* combo = m_frame.cbEntries;
     combo->clear();
-    std::unique_ptr<IAlsaMixer> mixer;
-    if (m_audio && m_audio->Device->Kind == dkAudio && !m_audio->Device->Moniker.alsaCard.isEmpty())
-        mixer = OpenAlsaMixer(m_audio->Device->Moniker.alsaCard);
+    const QString card = audioCard();
+    std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
     if (mixer) {
         for (const QString& input : mixer->CaptureInputs())
             combo->addItem(input.left(128));
@@ -409,6 +408,26 @@ void TSourcesController::fillEntries() {
         combo->setCurrentIndex(std::max(0, combo->findText(Prm.soundCardEntry->Value)));
     }
     combo->setVisible(combo->count() > 0);
+}
+
+QString TSourcesController::audioCard() const {
+    if (!m_audio || m_audio->Device->Kind != dkAudio)
+        return {};
+    return m_audio->Device->Moniker.alsaCard;
+}
+
+// The card records from the chosen line, and from no other where it can only take one.
+void TSourcesController::entryChosen(const QString& entry) {
+    Prm.soundCardEntry->Value = entry;
+    const QString card = audioCard();
+    std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
+    if (!mixer)
+        return;
+    if (!mixer->EnableCaptureInput(entry))
+        prompts().warning(&m_form, QStringLiteral("La carte son n'a pas accepté l'entrée "
+                                                  "« %1 » : l'enregistrement garde l'entrée "
+                                                  "« %2 ».")
+                                       .arg(entry, mixer->ActiveCaptureInput()));
 }
 
 void TSourcesController::updateVideoLabel() {
@@ -546,6 +565,16 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
             }))
             prompts().error(&m_form, QStringLiteral("Assertion failure (AVgraph, line 1124)"));
     }
+    if (!video && m_audio) {
+        const QString card = audioCard();
+        std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
+        if (mixer && (!mixer->CaptureLevels().empty() || !mixer->CaptureInputs().isEmpty()))
+            menu.addAction(QStringLiteral("Filtre de Capture Audio..."), this,
+                           [this] { showMixerDialog(); });
+        if (AudioFormatChoices().size() > 1)
+            menu.addAction(QStringLiteral("Broche de Capture Audio..."), this,
+                           [this] { chooseAudioFormat(); });
+    }
     if (menu.isEmpty()) {
         QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
         none->setEnabled(false);
@@ -589,6 +618,110 @@ void TSourcesController::chooseVideoFormat() {
     refreshing = true;
     DisconnectVideo(m_video, false);
     SelectVideoSource(name);
+    FillCaptureFormats(Prm.captureFormat->Value);
+    refreshing = false;
+    m_dm.RunGraph();
+}
+
+QList<QPair<QString, QString>> TSourcesController::AudioFormatChoices() const {
+    QList<QPair<QString, QString>> choices;
+    const GstCaps* offered = m_audio ? m_audio->Device->Moniker.caps : nullptr;
+    if (!offered || gst_caps_is_empty(offered))
+        return choices;
+    static const int kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 96000};
+    static const struct {
+        const char* format;
+        int bits;
+    } kSizes[] = {{"S16LE", 16}, {"S24LE", 24}, {"S32LE", 32}};
+    for (const auto& size : kSizes)
+        for (int channels : {1, 2})
+            for (int rate : kRates) {
+                const QString text = QStringLiteral("audio/x-raw, format=(string)%1, rate=(int)%2, "
+                                                    "channels=(int)%3, layout=(string)interleaved")
+                                         .arg(QLatin1String(size.format))
+                                         .arg(rate)
+                                         .arg(channels);
+                GstCaps* caps = gst_caps_from_string(text.toUtf8().constData());
+                if (caps && gst_caps_can_intersect(caps, offered))
+                    choices.append({QStringLiteral("%1 Hz %2 bits %3 canaux")
+                                        .arg(rate)
+                                        .arg(size.bits)
+                                        .arg(channels),
+                                    text});
+                if (caps)
+                    gst_caps_unref(caps);
+            }
+    return choices;
+}
+
+// The rate, sample size and channels the sound source records with.
+void TSourcesController::chooseAudioFormat() {
+    TCaptureDevice* device = m_audio ? m_audio->Device : nullptr;
+    const QList<QPair<QString, QString>> choices = AudioFormatChoices();
+    if (!device || choices.isEmpty())
+        return;
+    QStringList labels;
+    int current = 0;
+    for (const auto& [label, caps] : choices) {
+        if (caps == device->ChosenFormat)
+            current = int(labels.size());
+        labels << label;
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(&m_form, QStringLiteral("Broche de Capture Audio"),
+                                                 QStringLiteral("Format de l'enregistrement :"),
+                                                 labels, current, false, &ok);
+    if (!ok)
+        return;
+    device->ChosenFormat = choices.value(int(labels.indexOf(chosen))).second;
+    reselectAudio();
+}
+
+// The card's recording levels and inputs, applied as they are moved.
+void TSourcesController::showMixerDialog() {
+    const QString card = audioCard();
+    std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
+    if (!mixer)
+        return;
+    QDialog dialog(&m_form);
+    dialog.setWindowTitle(QStringLiteral("Filtre de Capture Audio"));
+    auto* form = new QFormLayout;
+    IAlsaMixer* device = mixer.get();
+    const QStringList inputs = device->CaptureInputs();
+    if (!inputs.isEmpty()) {
+        auto* box = new QComboBox(&dialog);
+        box->addItems(inputs);
+        box->setCurrentIndex(std::max(0, int(inputs.indexOf(device->ActiveCaptureInput()))));
+        connect(box, &QComboBox::activated, &dialog, [this, box](int) {
+            entryChosen(box->currentText());
+            m_frame.cbEntries->setCurrentIndex(
+                std::max(0, m_frame.cbEntries->findText(box->currentText())));
+        });
+        form->addRow(QStringLiteral("Entrée"), box);
+    }
+    for (const IAlsaMixer::Level& level : device->CaptureLevels()) {
+        auto* slider = new QSlider(Qt::Horizontal, &dialog);
+        // The slider's range is an int; card ranges are small.
+        slider->setRange(int(level.minimum), int(level.maximum));
+        slider->setValue(int(level.value));
+        connect(slider, &QSlider::valueChanged, &dialog,
+                [device, name = level.name](int v) { device->SetCaptureLevel(name, v); });
+        form->addRow(level.name, slider);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog.exec();
+    reselectAudio();
+}
+
+void TSourcesController::reselectAudio() {
+    const QString name = m_frame.cboxAudio->currentText();
+    refreshing = true;
+    DisconnectAudio(m_audio, false);
+    SelectAudioSource(name);
     FillCaptureFormats(Prm.captureFormat->Value);
     refreshing = false;
     m_dm.RunGraph();

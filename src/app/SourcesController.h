@@ -1,11 +1,14 @@
 #pragma once
 
+#include "AlsaMixer.h"
 #include "CaptureDevice.h"
 #include "Crossbar.h"
 #include "PlugIns.h"
 #include "Sources.h"
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -65,6 +68,11 @@ public:
     TCrossbar* crossbar() const { return m_crossbar.get(); }
     // Opens a card's inputs (tests put a double here).
     std::function<std::unique_ptr<IV4l2Inputs>(const QString&)> openInputs = OpenV4l2Inputs;
+    // Opens a sound card's mixer (tests put a double here).
+    std::function<std::unique_ptr<IAlsaMixer>(const QString&)> openMixer = OpenAlsaMixer;
+    // The formats offered by "Broche de Capture Audio..." for the current audio source:
+    // label ("48000 Hz 16 bits 2 canaux") and caps text, those the device can deliver.
+    QList<QPair<QString, QString>> AudioFormatChoices() const;
     // The video settings menu as the settings button shows it.
     void FillSettingsMenu(QMenu& menu, bool video) { fillSettingsMenu(menu, video); }
 
@@ -87,6 +95,11 @@ private:
     void fillSettingsMenu(QMenu& menu, bool video);
     void showControlsDialog(const QString& devicePath);
     void chooseVideoFormat();
+    void chooseAudioFormat();
+    void showMixerDialog();
+    void entryChosen(const QString& entry);
+    void reselectAudio();
+    QString audioCard() const; // the ALSA card of the current audio source, if any
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
 

@@ -404,7 +404,11 @@ bool Tdm::buildBranch(uint8_t format, const QString& fileName, GstElement* detec
 bool Tdm::buildDeviceMux(const QString& fileName) {
     TCaptureDevice* device = videoDevice;
     if (!device || !device->BuildMuxGraph(*this, fileName)) {
-        m_lastError = QStringLiteral("La source vidéo n'est pas un caméscope DV.");
+        // A capture card has no DV stream of its own to give: it is not ready for this.
+        m_lastError = !device ? QStringLiteral("Aucune source vidéo n'a été sélectionnée.")
+                      : device->Kind == dkVideo
+                          ? QStringLiteral("Not Ready")
+                          : QStringLiteral("La source vidéo n'a pas pu commencer le fichier DV.");
         return false;
     }
     if (!muxTee) {

@@ -275,6 +275,19 @@ void TDossiersFrame::SetVideoFileName(const QString& path) {
 }
 
 void TDossiersFrame::SetImageFileName(const QString& path) {
+    m_nextImage = path;
+    if (m_imageByImage)
+        return;
     LabelImage->setText(FilePart(path));
     LabelImage->setToolTip(path);
+}
+
+void TDossiersFrame::ShowImageByImage(bool on) {
+    m_imageByImage = on;
+    if (!on) {
+        SetImageFileName(m_nextImage);
+        return;
+    }
+    LabelImage->setText(QStringLiteral("Capture Image/Image dans Vidéo"));
+    LabelImage->setToolTip({});
 }

@@ -22,6 +22,8 @@ public:
     // Show the file part of the next names (the full path as tooltip).
     void SetVideoFileName(const QString& path);
     void SetImageFileName(const QString& path);
+    // While image-by-image recording runs, grabs become frames of the video, not files.
+    void ShowImageByImage(bool on);
 
     // The text of a folder field as its parameter holds it: with a trailing "/"; an empty
     // field gives `fallback`.
@@ -66,5 +68,7 @@ private:
     QString chooseFolder(const QString& title, const QString& start);
 
     bool m_loading = false;
+    QString m_nextImage;
+    bool m_imageByImage = false;
     QString m_pluginDirTold; // the plug-in folder last searched (no new search for the same)
 };

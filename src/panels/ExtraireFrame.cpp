@@ -127,8 +127,21 @@ void TExtraireFrame::HideBevel() {
 }
 
 void TExtraireFrame::SetNextName(const QString& path) {
+    m_nextImage = path;
+    if (m_imageByImage)
+        return;
     destlabel->setText(FilePart(path));
     destlabel->setToolTip(path);
+}
+
+void TExtraireFrame::ShowImageByImage(bool on) {
+    m_imageByImage = on;
+    if (!on) {
+        SetNextName(m_nextImage);
+        return;
+    }
+    destlabel->setText(QStringLiteral("Capture Image/Image dans Vidéo"));
+    destlabel->setToolTip({});
 }
 
 void TExtraireFrame::ShowCountdown(int seconds) {

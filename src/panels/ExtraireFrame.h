@@ -21,6 +21,8 @@ public:
     void ShowThumbnail(const TStillImage& image);
     void HideBevel(); // a grab is on its way
     void SetNextName(const QString& path);
+    // While image-by-image recording runs, grabs become frames of the video, not files.
+    void ShowImageByImage(bool on);
     // The count-down to the next periodic grab (hidden while the intervalometer is off).
     void ShowCountdown(int seconds);
     // While it runs, the interval cannot change.
@@ -46,4 +48,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString m_nextImage;
+    bool m_imageByImage = false;
 };

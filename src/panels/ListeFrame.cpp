@@ -184,6 +184,12 @@ void TListeFrame::Refresh() {
     fl->Resort();
 }
 
+void TListeFrame::ResetGauges() {
+    tgVideo->setMinValue(0);
+    tgImage->setMinValue(0);
+    Refresh();
+}
+
 void TListeFrame::countsChanged(int, int total) {
     labselect->setText(QString::number(total) + QStringLiteral(" fichiers triés ") +
                        TFichierListbox::OrderName(fl->sortOrder()));

@@ -29,6 +29,8 @@ public:
     void Sort(TFichierListbox::SortOrder order);
     // Before the panel is shown: sizes and dates may have changed since the last sort.
     void Refresh();
+    // At start-up: the free-space gauges count from 0, and the list is sorted afresh.
+    void ResetGauges();
     // The folders whose drives the free-space gauges show; asked again at once.
     void SetVideoFolder(const QString& folder);
     void SetImageFolder(const QString& folder);

@@ -515,6 +515,17 @@ void TOptionsFrame::SetProfilesFolder(const QString& folder) {
     FillProfiles();
 }
 
+void TOptionsFrame::SelectRatios(int ratioDivX, int ratioDV) {
+    selectId(rgRatioDivX, ratioDivX);
+    selectId(rgDVRatio, ratioDV);
+}
+
+void TOptionsFrame::SetRatiosEnabled(bool enabled) {
+    for (QButtonGroup* group : {rgRatioDivX, rgDVRatio})
+        for (QAbstractButton* b : group->buttons())
+            b->setEnabled(enabled);
+}
+
 void TOptionsFrame::SetPrefsMode(int mode) {
     // The group emits for its buttons, so both are silenced.
     const QSignalBlocker blockGroup(rgPrefs);

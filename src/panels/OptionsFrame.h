@@ -43,6 +43,10 @@ public:
     QString profilesFolder() const { return m_profilesFolder; }
     // Checks the item of rgPrefs without emitting anything (the component's mode changed).
     void SetPrefsMode(int mode);
+    // The aspect the preview shows, chosen in the DivX and DV ratio groups (and so stored).
+    void SelectRatios(int ratioDivX, int ratioDV);
+    // The preview lock makes the format decide the aspect: both ratio groups are off.
+    void SetRatiosEnabled(bool enabled);
 
     QTabWidget* pcOptions;
 

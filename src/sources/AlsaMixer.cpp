@@ -2,6 +2,8 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
+
 namespace {
 
 // Cards choose their capture input in one of two ways: an enumerated "Capture Source" /
@@ -70,6 +72,36 @@ public:
             ok = snd_mixer_selem_set_capture_switch_all(e, mine ? 1 : 0) == 0 && ok;
         }
         return found && ok;
+    }
+
+    std::vector<Level> CaptureLevels() override {
+        std::vector<Level> levels;
+        for (snd_mixer_elem_t* e = snd_mixer_first_elem(m_mixer); e; e = snd_mixer_elem_next(e)) {
+            if (!snd_mixer_selem_is_active(e) || !snd_mixer_selem_has_capture_volume(e))
+                continue;
+            Level level;
+            level.name = QString::fromUtf8(snd_mixer_selem_get_name(e));
+            if (snd_mixer_selem_get_capture_volume_range(e, &level.minimum, &level.maximum) != 0 ||
+                level.maximum <= level.minimum ||
+                snd_mixer_selem_get_capture_volume(e, SND_MIXER_SCHN_FRONT_LEFT, &level.value) != 0)
+                continue;
+            levels.push_back(level);
+        }
+        return levels;
+    }
+
+    bool SetCaptureLevel(const QString& wanted, long value) override {
+        const QByteArray name = wanted.toUtf8();
+        for (snd_mixer_elem_t* e = snd_mixer_first_elem(m_mixer); e; e = snd_mixer_elem_next(e)) {
+            if (!snd_mixer_selem_is_active(e) || !snd_mixer_selem_has_capture_volume(e) ||
+                name != snd_mixer_selem_get_name(e))
+                continue;
+            long lo = 0, hi = 0;
+            if (snd_mixer_selem_get_capture_volume_range(e, &lo, &hi) != 0)
+                return false;
+            return snd_mixer_selem_set_capture_volume_all(e, std::clamp(value, lo, hi)) == 0;
+        }
+        return false;
     }
 
 private:

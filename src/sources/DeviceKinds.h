@@ -108,6 +108,7 @@ public:
 private:
     GstBin* m_bin = nullptr;
     GstElement* m_source = nullptr;
+    GstElement* m_audioFormat = nullptr; // the format the user chose, when one was
     GstElement* m_audioTee = nullptr;
     GstElement* m_audioQueue = nullptr;
 };

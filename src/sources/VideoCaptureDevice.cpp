@@ -245,7 +245,7 @@ bool TVideoCaptureDevice::KillMuxGraph(TGraphContext&) {
 }
 
 TAudioCaptureDevice::~TAudioCaptureDevice() {
-    for (GstElement** e : {&m_source, &m_audioTee, &m_audioQueue})
+    for (GstElement** e : {&m_source, &m_audioFormat, &m_audioTee, &m_audioQueue})
         RemoveOwned(*e);
 }
 
@@ -292,13 +292,27 @@ bool TAudioCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
              AddOwned(m_bin, m_audioQueue, "aud_audioqueue") &&
              gst_element_link(m_audioTee, m_audioQueue);
     }
+    GstElement* first = m_audioTee;
+    if (ok && !ChosenFormat.isEmpty()) {
+        // The rate, size and channels chosen in the settings menu.
+        GstCaps* caps = gst_caps_from_string(ChosenFormat.toUtf8().constData());
+        m_audioFormat = caps ? Make("capsfilter") : nullptr;
+        if (m_audioFormat) {
+            g_object_set(m_audioFormat, "caps", caps, nullptr);
+            ok = AddOwned(m_bin, m_audioFormat, "aud_format") &&
+                 gst_element_link(m_audioFormat, m_audioTee);
+            first = m_audioFormat;
+        }
+        if (caps)
+            gst_caps_unref(caps);
+    }
     GstPad* out = ok ? gst_element_get_static_pad(m_audioQueue, "src") : nullptr;
     if (ok) {
         GuardOutputPad(out);
-        SyncWithParent({m_audioQueue, m_audioTee});
-        GstPad* teeSink = gst_element_get_static_pad(m_audioTee, "sink");
-        ok = gst_pad_link(sourcePad, teeSink) == GST_PAD_LINK_OK;
-        gst_object_unref(teeSink);
+        SyncWithParent({m_audioQueue, m_audioTee, m_audioFormat});
+        GstPad* firstSink = gst_element_get_static_pad(first, "sink");
+        ok = gst_pad_link(sourcePad, firstSink) == GST_PAD_LINK_OK;
+        gst_object_unref(firstSink);
     }
     if (sourcePad)
         gst_object_unref(sourcePad);
@@ -320,8 +334,10 @@ bool TAudioCaptureDevice::KillAudioGraph(TGraphContext& g) {
         g.audioBranchTee = nullptr;
     if (g.audioPin && m_audioQueue && GST_OBJECT_PARENT(g.audioPin) == GST_OBJECT(m_audioQueue))
         SetOwnedPad(g.audioPin, nullptr);
+    DetachUpstream(m_audioFormat);
     DetachUpstream(m_audioTee);
     ReleaseRequestPads(m_audioTee);
+    RemoveOwned(m_audioFormat);
     RemoveOwned(m_audioTee);
     RemoveOwned(m_audioQueue);
     return true;

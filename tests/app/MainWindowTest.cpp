@@ -1,17 +1,22 @@
 #include "CaptureForm.h"
+#include "CaptureFormats.h"
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "IniFile.h"
 #include "MornePreferences.h"
+#include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "ProgramUnderTest.h"
 #include "RaccourcisForm.h"
+#include "RecordingController.h"
 #include "Sandbox.h"
 #include "SourcesController.h"
 #include "SuperAction.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QProgressBar>
@@ -185,6 +190,61 @@ TEST(MainWindow, FullScreenFitsThePictureWhenTheWindowGrows) {
     // Fitted into the window less its 12-pixel frame: as high as it can be.
     EXPECT_EQ(holder.height(), 500 - 24) << holder.width() << "x" << holder.height();
     EXPECT_TRUE(p.plaque.rect().contains(holder));
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    p.form.hide();
+}
+
+// The aspect shown is the aspect recorded: the DivX group takes the same choice, the DV group
+// the nearer of 4:3 and 16:9; while the preview is locked the format decides and both groups
+// are off. In full screen the frame around the picture takes the colour of the recording.
+TEST(MainWindow, AspectAndFrameFollowWhatIsRecorded) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(p.runUntil([&] { return p.form.sources->currentVideo() != nullptr; }));
+    TOptionsFrame& options = *p.form.OptionsFrame;
+    // The preview starts locked to what the format records; free, every aspect is offered.
+    ASSERT_TRUE(Prm.previewLocked->Value);
+    p.form.action("taLock")->executeInteractive(&p.form);
+    ASSERT_FALSE(Prm.previewLocked->Value);
+    p.form.action("saRatio16x9")->executeInteractive(&p.form);
+    EXPECT_EQ(options.rgRatioDivX->checkedId(), 2);
+    EXPECT_EQ(options.rgDVRatio->checkedId(), 1);
+    EXPECT_EQ(Prm.ratioDivX->Value, 2);
+    EXPECT_EQ(Prm.ratioDV->Value, 1);
+    p.form.action("saRatio4x3")->executeInteractive(&p.form);
+    EXPECT_EQ(options.rgRatioDivX->checkedId(), 1);
+    EXPECT_EQ(options.rgDVRatio->checkedId(), 0);
+    EXPECT_EQ(Prm.ratioDV->Value, 0);
+
+    Prm.captureFormat->Value = cfDivx;
+    p.form.action("taLock")->executeInteractive(&p.form);
+    ASSERT_TRUE(Prm.previewLocked->Value);
+    for (QButtonGroup* group : {options.rgRatioDivX, options.rgDVRatio})
+        for (QAbstractButton* b : group->buttons())
+            EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
+    p.form.action("taLock")->executeInteractive(&p.form);
+    ASSERT_FALSE(Prm.previewLocked->Value);
+    for (QButtonGroup* group : {options.rgRatioDivX, options.rgDVRatio})
+        for (QAbstractButton* b : group->buttons())
+            EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+
+    auto frame = [&] { return p.plaque.Shape1->palette().brush(QPalette::Window); };
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    ASSERT_TRUE(p.runUntil([&] { return p.plaque.isVisible(); }));
+    EXPECT_EQ(frame().color(), QColor(Qt::black));
+    Prm.captureFormat->Value = cfDefault; // records the name only
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    EXPECT_EQ(frame().color(), QColor(255, 0, 0));
+    EXPECT_EQ(frame().style(), Qt::SolidPattern);
+    p.form.action("taFreezeCapture")->executeInteractive(&p.form);
+    EXPECT_EQ(frame().style(), Qt::DiagCrossPattern);
+    p.form.action("taFreezeCapture")->executeInteractive(&p.form);
+    EXPECT_EQ(frame().style(), Qt::SolidPattern);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(frame().color(), QColor(Qt::black));
     p.form.action("tafullscreen")->executeInteractive(&p.form);
     p.form.hide();
 }

@@ -1,6 +1,9 @@
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "Dm.h"
+#include "DossiersFrame.h"
+#include "ExtraireFrame.h"
+#include "ImageList.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -8,6 +11,7 @@
 #include "Sandbox.h"
 #include "ScriptedPrompts.h"
 #include "StatusPanels.h"
+#include "StillsController.h"
 #include "SuperAction.h"
 #include "VirtualDevices.h"
 #include "WaitFor.h"
@@ -15,6 +19,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -86,6 +92,11 @@ TEST(RecordingEndToEnd, GrabsMakeTheFramesOfAnImageByImageRecording) {
     Prm.videoDirectory->Value = box.path("videos") + "/";
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
     ASSERT_TRUE(p.form.recorder->imageByImage());
+    // The grab button and both next-image labels tell where the grabs go.
+    const QString intoTheVideo = QStringLiteral("Capture Image/Image dans Vidéo");
+    EXPECT_EQ(p.form.action("saGrab")->imageindex(), ImageList::imGrabImageByImage);
+    EXPECT_EQ(p.form.ExtraireFrame1->destlabel->text(), intoTheVideo);
+    EXPECT_EQ(p.form.DossiersFrame1->LabelImage->text(), intoTheVideo);
     const QString file = p.form.recorder->currentFile();
     for (int i = 0; i < 3; ++i) {
         p.form.action("saGrab")->executeInteractive(&p.form);
@@ -94,6 +105,10 @@ TEST(RecordingEndToEnd, GrabsMakeTheFramesOfAnImageByImageRecording) {
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->frameCount() == 3; }));
     pause(300);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.action("saGrab")->imageindex(), ImageList::imGrab);
+    EXPECT_EQ(p.form.ExtraireFrame1->destlabel->text(),
+              QFileInfo(p.form.stills->nextName()).fileName());
+    EXPECT_EQ(p.form.DossiersFrame1->LabelImage->text(), p.form.ExtraireFrame1->destlabel->text());
     const QString info = probe(file);
     EXPECT_TRUE(info.contains("codec_name=dvvideo")) << info.toStdString();
     EXPECT_EQ(framesOf(info, "video"), 3) << info.toStdString();

@@ -7,12 +7,14 @@
 #include "Plaque.h"
 #include "RaccourcisForm.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "SourcesFrame.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -47,12 +49,24 @@ public:
                                                "framerate=25/1"
                                              : "audio/x-raw,format=S16LE,rate=48000,channels=2");
             const bool broken = names[i] == QStringLiteral("Cassée");
+            // A sound card: a mixer, and whatever rate, size and channels are asked for.
+            const bool soundCard = names[i] == QStringLiteral("Carte son");
             if (isVideo && names[i] == QStringLiteral("Carte TV"))
                 d.v4l2Path = QStringLiteral("/dev/fake-card");
-            d.createSource = [isVideo, broken]() -> GstElement* {
+            if (soundCard) {
+                d.alsaCard = QStringLiteral("hw:fake");
+                gst_caps_unref(d.caps);
+                d.caps = gst_caps_from_string("audio/x-raw,format={S16LE,S32LE},"
+                                              "rate=[8000,48000],channels=[1,2],"
+                                              "layout=interleaved");
+            }
+            d.createSource = [isVideo, broken, soundCard]() -> GstElement* {
                 if (broken) // fails when it starts, as an unplugged camera does
                     return gst_parse_bin_from_description("filesrc location=/nonexistent/camera",
                                                           TRUE, nullptr);
+                if (soundCard)
+                    return gst_parse_bin_from_description("audiotestsrc is-live=true", TRUE,
+                                                          nullptr);
                 return gst_parse_bin_from_description(
                     isVideo
                         ? "videotestsrc is-live=true ! capsfilter caps=\"video/x-raw,format=BGR,"
@@ -79,6 +93,37 @@ struct Program {
         form.setDeviceEnumerator(std::move(fake));
         form.attachModules(&dm, &plaque, &raccourcis);
     }
+};
+
+// A sound card's mixer: its inputs, of which one records, and its recording levels.
+struct FakeMixerState {
+    QStringList inputs{"Mic", "Line", "CD"};
+    QString active = "Mic";
+    std::vector<IAlsaMixer::Level> levels{{"Capture", 0, 63, 40}};
+    bool refuse = false; // the card will not switch
+};
+
+class FakeMixer : public IAlsaMixer {
+public:
+    explicit FakeMixer(std::shared_ptr<FakeMixerState> state) : m(std::move(state)) {}
+    QStringList CaptureInputs() override { return m->inputs; }
+    QString ActiveCaptureInput() override { return m->active; }
+    bool EnableCaptureInput(const QString& name) override {
+        if (m->refuse || !m->inputs.contains(name))
+            return false;
+        m->active = name;
+        return true;
+    }
+    std::vector<Level> CaptureLevels() override { return m->levels; }
+    bool SetCaptureLevel(const QString& name, long value) override {
+        for (Level& l : m->levels)
+            if (l.name == name)
+                return l.value = value, true;
+        return false;
+    }
+
+private:
+    std::shared_ptr<FakeMixerState> m;
 };
 
 QStringList items(QComboBox* combo) {
@@ -225,5 +270,83 @@ TEST(SourcesController, APlugInFolderTakesItsDevicesOver) {
     emit folder->editingFinished();
     EXPECT_GE(frame.cboxvideo->findText(plain), 0);
     EXPECT_LT(frame.cboxvideo->findText(served), 0);
+    p.form.hide();
+}
+
+// A sound card: its input list comes from the mixer and switches the card's recording input;
+// its settings menu offers the mixer and the formats the card takes, and a chosen format is
+// what the source then delivers.
+TEST(SourcesController, ASoundCardsInputsLevelsAndFormat) {
+    Sandbox box;
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    Program p;
+    p.devices->audio = QStringList{"Micro", "Carte son"};
+    auto mixer = std::make_shared<FakeMixerState>();
+    QStringList opened;
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TSourcesController& sources = *p.form.sources;
+    TSourcesFrame& frame = *p.form.SourcesFrame;
+    sources.openMixer = [&](const QString& card) -> std::unique_ptr<IAlsaMixer> {
+        opened << card;
+        return std::make_unique<FakeMixer>(mixer);
+    };
+
+    // Not a sound card: no input list, no page.
+    sources.SelectAudioSource("Micro");
+    EXPECT_FALSE(frame.cbEntries->isVisibleTo(&p.form));
+    QMenu plain;
+    sources.FillSettingsMenu(plain, false);
+    ASSERT_EQ(plain.actions().size(), 1);
+    EXPECT_EQ(plain.actions()[0]->text(), QString("[aucune page de réglages]"));
+    EXPECT_TRUE(opened.isEmpty());
+
+    // The card: the list shows the input the card records from.
+    Prm.soundCardEntry->Value = "CD";
+    sources.SelectAudioSource("Carte son");
+    EXPECT_TRUE(frame.cbEntries->isVisibleTo(&p.form));
+    EXPECT_EQ(items(frame.cbEntries), mixer->inputs);
+    EXPECT_EQ(frame.cbEntries->currentText(), QString("Mic"));
+    EXPECT_EQ(Prm.soundCardEntry->Value, QString("Mic"));
+    EXPECT_TRUE(opened.contains("hw:fake"));
+
+    // Choosing a line records from it.
+    frame.cbEntries->setCurrentIndex(1);
+    emit frame.cbEntries->activated(1);
+    EXPECT_EQ(mixer->active, QString("Line"));
+    EXPECT_EQ(Prm.soundCardEntry->Value, QString("Line"));
+    EXPECT_TRUE(prompts.asked.isEmpty());
+    // A card that will not switch says so, and which line it keeps.
+    mixer->refuse = true;
+    frame.cbEntries->setCurrentIndex(2);
+    emit frame.cbEntries->activated(2);
+    EXPECT_EQ(mixer->active, QString("Line"));
+    ASSERT_EQ(prompts.asked.size(), 1);
+    EXPECT_TRUE(prompts.asked[0].contains("« CD »") && prompts.asked[0].contains("« Line »"))
+        << prompts.asked[0].toStdString();
+
+    QMenu menu;
+    sources.FillSettingsMenu(menu, false);
+    QStringList entries;
+    for (QAction* a : menu.actions())
+        entries << a->text();
+    EXPECT_EQ(entries, QStringList({"Filtre de Capture Audio...", "Broche de Capture Audio..."}));
+
+    // The formats offered are those the card takes, and a choice reaches the graph.
+    const auto choices = sources.AudioFormatChoices();
+    QStringList labels;
+    for (const auto& c : choices)
+        labels << c.first;
+    EXPECT_TRUE(labels.contains("22050 Hz 16 bits 1 canaux"));
+    EXPECT_TRUE(labels.contains("48000 Hz 32 bits 2 canaux"));
+    EXPECT_FALSE(labels.contains("96000 Hz 16 bits 2 canaux"));
+    EXPECT_FALSE(labels.contains("44100 Hz 24 bits 2 canaux"));
+    const int mono = int(labels.indexOf("22050 Hz 16 bits 1 canaux"));
+    sources.currentAudio()->Device->ChosenFormat = choices[mono].second;
+    sources.SelectAudioSource("Micro");
+    sources.SelectAudioSource("Carte son");
+    EXPECT_TRUE(waitFor([&] { return frame.LabAudio->text() == "22050 Hz 16 bits 1 canaux"; }))
+        << frame.LabAudio->text().toStdString();
     p.form.hide();
 }

@@ -34,6 +34,16 @@ public:
         active = name;
         return true;
     }
+    std::vector<Level> CaptureLevels() override { return levels; }
+    bool SetCaptureLevel(const QString& name, long value) override {
+        for (Level& l : levels)
+            if (l.name == name) {
+                l.value = value;
+                return true;
+            }
+        return false;
+    }
     QStringList inputs;
     QString active;
+    std::vector<Level> levels;
 };
