@@ -244,5 +244,6 @@ private:
     bool m_detectedWide = false;
     bool m_slidersVisible = false;
     bool m_fullScreenBeforeQuestion = false;
+    QSize m_sizeBeforeReduced; // while reduced: the size to come back to
     int m_prefsItemIndex = spNone;
 };
