@@ -69,6 +69,16 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     gp->version = AppPaths::signature();
     gp->ownerShowHandler = [this] { firstShow(); };
     gp->ownerCloseQueryHandler = [this] { return closeQuery(); };
+    // The store question's box would be hidden behind the full-screen window.
+    gp->ownerBeforeQuestion = [this] {
+        m_fullScreenBeforeQuestion = action("tafullscreen")->isChecked();
+        if (m_fullScreenBeforeQuestion)
+            action("tafullscreen")->executeInteractive(this);
+    };
+    gp->ownerQuestionCancelled = [this] {
+        if (m_fullScreenBeforeQuestion)
+            action("tafullscreen")->executeInteractive(this);
+    };
     connect(gp, &TMornePreferences::OnChangeMode, this, [this](TSavePreferences mode) {
         m_prefsItemIndex = mode;
         PrefsMode = mode;
@@ -86,7 +96,8 @@ TCaptureForm::TCaptureForm(QWidget* parent)
         }
     });
     connect(gp, &TMornePreferences::OnSavePrefs, this, [this](TMornePreferences* prefs) {
-        SaveControlsToParameters();
+        if (!SaveControlsToParameters())
+            prefs->NoteSaveFailure();
         am->SaveToPrefs(*prefs);
         if (scriptForm)
             prefs->WriteText(kScriptRecent, scriptForm->recentFiles().join(u'|'));
@@ -539,7 +550,7 @@ void TCaptureForm::runCommandLine() {
         close();
 }
 
-// The close query: always allows closing, after stopping what runs.
+// The close query, once the close is decided: always allows closing, after stopping what runs.
 bool TCaptureForm::closeQuery() {
     if (action("tafullscreen")->isChecked())
         action("tafullscreen")->executeInteractive(this);
@@ -552,9 +563,9 @@ bool TCaptureForm::closeQuery() {
     return true;
 }
 
-void TCaptureForm::SaveControlsToParameters() {
+bool TCaptureForm::SaveControlsToParameters() {
     if (PrefsMode == spNone || !Prm.volume)
-        return;
+        return true;
     try {
         Prm.ecranGauche->Value = PreviewShiftX == 0;
         Prm.volume->Value = tb->value();
@@ -581,5 +592,5 @@ void TCaptureForm::SaveControlsToParameters() {
     } catch (const std::exception& e) {
         qCWarning(lcVidorra) << "copying the controls stopped:" << e.what();
     }
-    SaveParameters(*m_parameters);
+    return SaveParameters(*m_parameters);
 }

@@ -97,7 +97,7 @@ public:
     // Start-up and shutdown.
     void ApplyPreferences();
     void FinishStartup();
-    void SaveControlsToParameters();
+    bool SaveControlsToParameters(); // false when the parameter store could not be written
     bool startupFinished() const { return !m_startingUp; }
 
     // Layout commands.
@@ -243,5 +243,7 @@ private:
     void closeWhenIdle();
     bool m_detectedWide = false;
     bool m_slidersVisible = false;
+    bool m_fullScreenBeforeQuestion = false;
+    QSize m_sizeBeforeReduced; // while reduced: the size to come back to
     int m_prefsItemIndex = spNone;
 };

@@ -53,8 +53,10 @@ void TCaptureForm::LayoutPanels() {
     btnCapture->move(PreviewShiftX + 64, buttonsY);
     btnGrab->move(PreviewShiftX + 304 + extraW, buttonsY);
     chronoLab->move(btnGrab->x() - chronoLab->width() - 4, buttonsY + 8);
-    lblVolume->move(PreviewShiftX + 108, volumeY);
     tb->move(PreviewShiftX + 144, volumeY - 2);
+    // The label ends before the slider however wide the font makes its text.
+    lblVolume->adjustSize();
+    lblVolume->move(std::min(PreviewShiftX + 108, tb->x() - 4 - lblVolume->width()), volumeY);
     gaugeVolume->move(PreviewShiftX + 296, volumeY);
     for (QFrame* panel : panels)
         panel->move(panelsX, 33);
@@ -92,6 +94,8 @@ void TCaptureForm::ShowPanel(int panel) {
 void TCaptureForm::setReduced(bool reduced) {
     TCustomSuperAction* a = action("acReduire");
     if (reduced) {
+        if (!m_sizeBeforeReduced.isValid()) // not reduced already
+            m_sizeBeforeReduced = size();
         statusBar()->hide();
         Panel1->move(0, 0);
         Panel1->raise();
@@ -103,7 +107,10 @@ void TCaptureForm::setReduced(bool reduced) {
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         statusBar()->show();
         Panel1->move(Panel1->x(), Prm.wideScreen && Prm.wideScreen->Value ? 76 : 40);
-        resize(kClientSize);
+        // Back to the size the user had.
+        if (m_sizeBeforeReduced.isValid())
+            resize(m_sizeBeforeReduced);
+        m_sizeBeforeReduced = QSize();
         LayoutPanels();
         a->setText(QStringLiteral("Réduire"));
         setWindowTitle(windowCaption());

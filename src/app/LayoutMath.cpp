@@ -55,4 +55,32 @@ int nextPanel(int panel) {
     return panel >= 8 ? 0 : panel + 1;
 }
 
+QList<int> shareWidths(const QList<int>& needed, int width, int base) {
+    QList<int> widths;
+    if (needed.isEmpty())
+        return widths;
+    width = std::max(width, 0);
+    qint64 wanted = 0, least = 0, shortfall = 0;
+    for (int n : needed) {
+        n = std::max(n, 0);
+        wanted += std::max(n, base);
+        least += n;
+        shortfall += std::max(base - n, 0);
+    }
+    for (int n : needed) {
+        n = std::max(n, 0);
+        if (wanted <= width)
+            widths << std::max(n, base);
+        else if (least <= width) // shortfall > 0 here: wanted > least
+            widths << n + int((width - least) * std::max(base - n, 0) / shortfall);
+        else
+            widths << int(qint64(width) * n / least);
+    }
+    qint64 total = 0;
+    for (int w : widths)
+        total += w;
+    widths.last() += int(width - total);
+    return widths;
+}
+
 } // namespace LayoutMath

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 
@@ -32,5 +33,11 @@ int dvRatioOf(QSize units);
 
 // Next side panel, from 8 back to 0.
 int nextPanel(int panel);
+
+// Widths of side-by-side cells sharing width whose texts need the given widths: each is at
+// least base when all fit so, the room left over going to the last cell; else each text
+// keeps what it needs and the shorter ones share the rest; when even that is too much, each
+// gets its share of width in proportion to its need. The widths add up to width.
+QList<int> shareWidths(const QList<int>& needed, int width, int base);
 
 } // namespace LayoutMath

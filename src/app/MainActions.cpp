@@ -543,8 +543,12 @@ void TCaptureForm::createManagerActions() {
     };
     raFormSave->OnAfterApply = [this] {
         const QRect r = raFormSave->Value;
-        if (r.width() >= 200 && r.height() >= 150)
+        if (r.width() >= 200 && r.height() >= 150) {
             setGeometry(r);
+            // Reduced at start: the stored size is the one to come back to.
+            if (action("acReduire")->isChecked())
+                m_sizeBeforeReduced = r.size();
+        }
     };
 
     const auto camDefault = [this](TRectAction* cam) {

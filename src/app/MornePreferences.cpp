@@ -1,13 +1,16 @@
 #include "MornePreferences.h"
 
 #include "AppPaths.h"
+#include "AtomicFile.h"
 #include "Log.h"
+#include "Prompts.h"
 #include "RegistryStore.h"
 #include "SavePrefsForm.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace {
@@ -66,12 +69,29 @@ void TMornePreferences::SetMode(TSavePreferences mode) {
 
 void TMornePreferences::eraseRegistryStore() {
     TRegistryFile registry(AppPaths::registryFilePath());
-    if (!registry.deleteKey(productKeyPath()))
+    if (!registry.keyExists(productKeyPath()))
         return;
-    if (registry.subKeyNames(kVendorKey).isEmpty())
+    // An INI file beside a copy started once from a removable drive erases the settings of
+    // the installed program: what is erased is kept first, in the registry file's own format,
+    // so that appending it to that file brings it back. The vendor key goes too when nothing
+    // else is left in it.
+    const bool vendorToo = registry.subKeyNames(kVendorKey).size() == 1;
+    const QString backup = AppPaths::registryBackupPath();
+    if (!writeFileAtomically(backup,
+                             registry.exportKey(vendorToo ? kVendorKey : productKeyPath()))) {
+        qCWarning(lcVidorra) << "registry settings kept: no copy of them could be written to"
+                             << backup;
+        return;
+    }
+    registry.deleteKey(productKeyPath());
+    if (vendorToo)
         registry.deleteKey(kVendorKey);
-    if (!registry.commit())
+    if (!registry.commit()) {
         qCWarning(lcVidorra) << "cannot erase the registry settings";
+        return;
+    }
+    qCInfo(lcVidorra) << "registry settings" << productKeyPath() << "erased, a copy is kept in"
+                      << backup;
 }
 
 bool TMornePreferences::eventFilter(QObject* watched, QEvent* event) {
@@ -104,27 +124,43 @@ void TMornePreferences::ownerShown() {
 }
 
 bool TMornePreferences::ownerCloseQuery() {
+    // The question comes before the owner stops anything, so that a cancelled close leaves
+    // the program running as it was (a recording goes on).
+    std::optional<TSavePreferences> choice;
+    if (m_mode == spNone && askWhenNothingStored) {
+        if (m_asking)
+            return false; // the open question decides
+        const QScopedValueRollback asking(m_asking, true);
+        if (ownerBeforeQuestion)
+            ownerBeforeQuestion();
+        choice = m_dialog->ask(QStringLiteral("Enregistrement des préférences de %1").arg(titre));
+        if (!choice) {
+            if (ownerQuestionCancelled)
+                ownerQuestionCancelled();
+            return false; // asked again at the next attempt
+        }
+    }
     if (ownerCloseQueryHandler && !ownerCloseQueryHandler())
         return false;
-    const QString caption = QStringLiteral("Enregistrement des préférences de %1").arg(titre);
-    if (m_mode == spNone && !askWhenNothingStored) {
-        m_closeDone = true;
-        return true;
-    }
-    if (m_mode == spNone) {
-        const auto choice = m_dialog->ask(caption);
-        if (!choice)
-            return false; // asked again at the next attempt
+    if (choice)
         SetMode(*choice);
-    }
     if (m_mode != spNone) {
+        m_saveFailed = false;
         m_manager->WriteString(QStringLiteral("Version"), version);
         m_manager->WriteString(
             QStringLiteral("Dernière Sauvegarde"),
             QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
         m_manager->WriteString(QStringLiteral("ExeName"), AppPaths::executablePath());
         emit OnSavePrefs(this);
-        m_manager->Flush();
+        if (!m_manager->Flush() || m_saveFailed) {
+            // Said while the window is still there; with nobody in front of the program, the
+            // prompts log it and keep it for the next start.
+            const QString file =
+                m_mode == spPortable ? iniFilePath() : AppPaths::registryFilePath();
+            prompts().warning(
+                m_owner, QStringLiteral("Les préférences n'ont pas pu être enregistrées dans %1.")
+                             .arg(file));
+        }
     }
     m_closeDone = true;
     return true;

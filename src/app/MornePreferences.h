@@ -30,12 +30,19 @@ public:
     // place in the sequence.
     std::function<void()> ownerShowHandler;
     std::function<bool()> ownerCloseQueryHandler; // false refuses the close
+    // Around the store question at the first close: the owner makes itself ready for it, and
+    // is put back as it was when the question is cancelled.
+    std::function<void()> ownerBeforeQuestion;
+    std::function<void()> ownerQuestionCancelled;
 
     TSavePreferences mode() const { return m_mode; }
     TSavePreferences DetectMode() const;
     void SetMode(TSavePreferences mode);
     TPreferencesMan& manager() { return *m_manager; }
     TSavePrefsForm* dialog() const { return m_dialog; }
+    // Called by an OnSavePrefs handler whose store could not be written; the user is told
+    // once the save is over.
+    void NoteSaveFailure() { m_saveFailed = true; }
 
     // Values of persistent actions, by name at the root key.
     bool ReadBool(const QString& name, bool def);
@@ -68,4 +75,6 @@ private:
     TSavePrefsForm* m_dialog;
     bool m_showDone = false;
     bool m_closeDone = false;
+    bool m_saveFailed = false;
+    bool m_asking = false; // the store question is open
 };

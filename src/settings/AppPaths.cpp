@@ -58,6 +58,10 @@ QString registryFilePath() {
            QLatin1String(kMaker) + "/registre.reg";
 }
 
+QString registryBackupPath() {
+    return registryFilePath() + QStringLiteral(".sauvegarde");
+}
+
 QString pendingMessagesPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' +
            QLatin1String(kMaker) + "/messages-en-attente.txt";

@@ -27,6 +27,8 @@ void setExecutablePathOverride(const QString& path); // empty = the real one
 QString iniFilePath();
 // The registry substitute in the user's XDG config folder.
 QString registryFilePath();
+// Beside it, the settings last erased from it because an INI file took their place.
+QString registryBackupPath();
 
 // Messages kept for the next start (a close on a signal or at the session's end shows none):
 // "<XDG config>/Ardoval/messages-en-attente.txt".

@@ -335,6 +335,18 @@ bool TRegistryFile::deleteKey(const QString& path) {
     return true;
 }
 
+QByteArray TRegistryFile::exportKey(const QString& path) const {
+    const QString p = lower(normalizedPath(path));
+    if (p.isEmpty() || !keyExists(p))
+        return {};
+    const QString prefix = p + '\\';
+    KeyMap keys;
+    for (const auto& [lp, key] : m_keys)
+        if (lp == p || lp.startsWith(prefix))
+            keys.emplace(lp, key);
+    return serialize(keys);
+}
+
 QStringList TRegistryFile::subKeyNames(const QString& path) const {
     const QString p = lower(normalizedPath(path));
     const QString prefix = p.isEmpty() ? QString() : p + '\\';

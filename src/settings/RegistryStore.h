@@ -48,6 +48,11 @@ public:
     bool setValue(const QString& path, const QString& name, const TRegValue& v); // key must exist
     bool deleteValue(const QString& path, const QString& name);
 
+    // The text of a registry file holding only the key at path and its sub-keys (nothing
+    // when the key is absent). Appended to a registry file, it brings them back: a key
+    // written twice in one file keeps the values of both places.
+    QByteArray exportKey(const QString& path) const;
+
     bool hasPendingChanges() const { return !m_journal.empty(); }
     // Writes this object's changes into the file (atomically). On failure the changes stay
     // pending and the file is untouched.

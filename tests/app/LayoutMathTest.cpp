@@ -41,6 +41,29 @@ TEST(LayoutMath, PanelsVolumeAndAspect) {
     EXPECT_EQ(dvRatioOf(QSize(4, 3)), 0);
 }
 
+TEST(LayoutMath, StatusCellsShareTheirWidth) {
+    struct Case {
+        QList<int> needed;
+        int width;
+        QList<int> widths;
+    } cases[] = {
+        {{100, 120, 60, 130}, 700, {175, 175, 175, 175}}, // the design's cells
+        {{100, 120, 60, 130}, 760, {175, 175, 175, 235}}, // the rest to the last one
+        {{195, 129, 168, 137}, 720, {195, 175, 175, 175}},
+        // 20 more than the cells have: the shorter texts give it up, in proportion to the
+        // room they do not need.
+        {{195, 129, 168, 137}, 700, {195, 164, 173, 168}},
+        {{400, 400, 100, 100}, 500, {200, 200, 50, 50}}, // too long: shared by need
+        {{0, 0}, 0, {0, 0}},
+        {{10, 10}, -5, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        EXPECT_EQ(shareWidths(c.needed, c.width, 175), c.widths);
+    }
+    EXPECT_TRUE(shareWidths({}, 700, 175).isEmpty());
+}
+
 TEST(PlatformCheck, MinimumRuntimeAndWarning) {
     EXPECT_TRUE(PlatformCheck::versionIsEnough(1, 22));
     EXPECT_TRUE(PlatformCheck::versionIsEnough(2, 0));

@@ -12,6 +12,7 @@
 #include "RecordingController.h"
 #include "Sandbox.h"
 #include "SourcesController.h"
+#include "StatusPanels.h"
 #include "SuperAction.h"
 
 #include <QAbstractButton>
@@ -19,7 +20,9 @@
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QProgressBar>
+#include <QSlider>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -246,5 +249,55 @@ TEST(MainWindow, AspectAndFrameFollowWhatIsRecorded) {
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     EXPECT_EQ(frame().color(), QColor(Qt::black));
     p.form.action("tafullscreen")->executeInteractive(&p.form);
+    p.form.hide();
+}
+
+// At the window's default size the volume label and the status texts show whole, on either
+// side; leaving the reduced mode gives back the size the user had.
+TEST(MainWindow, TextsShowWholeAndReducedModeKeepsTheUsersSize) {
+    Sandbox box;
+    Program p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(p.runUntil([&] { return p.form.sources->currentVideo() != nullptr; }));
+    QApplication::processEvents();
+    ASSERT_TRUE(p.form.statusPanels->text(0).contains("Intervallomètre désactivé"));
+    for (int side = 0; side < 2; ++side) {
+        SCOPED_TRACE(side);
+        const QRect label = p.form.lblVolume->geometry();
+        EXPECT_GE(label.width(), p.form.lblVolume->sizeHint().width());
+        EXPECT_FALSE(label.intersects(p.form.tb->geometry()));
+        EXPECT_FALSE(label.intersects(p.form.gaugeVolume->geometry()));
+        EXPECT_GE(label.left(), p.form.Panel1->geometry().left());
+        p.form.action("acBasculerPanneau")->executeInteractive(&p.form);
+    }
+    const TStatusPanels& status = *p.form.statusPanels;
+    for (int i = 0; i < TStatusPanels::kPanels; ++i) {
+        SCOPED_TRACE(i);
+        const QString text = status.text(i) + (i == 1 ? status.redSuffix() : QString());
+        EXPECT_GE(status.textRect(i).width(), status.fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+        EXPECT_LE(status.textRect(i).right(), status.width());
+    }
+
+    p.form.resize(900, 620);
+    ASSERT_TRUE(p.runUntil([&] { return p.form.size() == QSize(900, 620); }, 3000));
+    p.form.action("acReduire")->executeInteractive(&p.form);
+    EXPECT_EQ(p.form.size(), p.form.Panel1->size());
+    p.form.action("acReduire")->executeInteractive(&p.form);
+    EXPECT_TRUE(p.runUntil([&] { return p.form.size() == QSize(900, 620); }, 3000))
+        << p.form.width() << "x" << p.form.height();
+    // A command may ask for the mode the window is in already.
+    auto run = [&](const QString& command) {
+        TScript script;
+        script.actionlist = p.form.al;
+        script.ParseCommandLine({command});
+        script.RunCommands();
+    };
+    const QString reduce = p.form.action("acReduire")->Switch();
+    for (const char* sign : {"+", "+", "-", "-"})
+        run(sign + reduce);
+    EXPECT_TRUE(p.runUntil([&] { return p.form.size() == QSize(900, 620); }, 3000))
+        << p.form.width() << "x" << p.form.height();
     p.form.hide();
 }

@@ -1,13 +1,21 @@
 #include "MornePreferences.h"
+#include "AtomicFile.h"
 #include "CaptureForm.h"
 #include "IniFile.h"
 #include "ParameterTable.h"
+#include "Plaque.h"
+#include "ProgramUnderTest.h"
+#include "Prompts.h"
+#include "RecordingController.h"
 #include "RegistryStore.h"
 #include "Sandbox.h"
 #include "SavePrefsForm.h"
+#include "SourcesController.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -16,12 +24,13 @@ namespace {
 
 const QString kProductKey = QStringLiteral("Software\\Ardoval\\Vidorra");
 
-// Answers the save dialog as soon as it is shown: with a button, or by closing it.
-void answerDialog(std::function<void(TSavePrefsForm*)> answer, int* shown) {
-    QTimer::singleShot(0, [answer, shown] {
+// Answers the save dialog of form as soon as it is shown: with a button, or by closing it.
+// Waiting ends with the form, so that a dialog that never came is not answered in another test.
+void answerDialog(TCaptureForm& form, std::function<void(TSavePrefsForm*)> answer, int* shown) {
+    QTimer::singleShot(0, form.gp, [&form, answer, shown] {
         auto* dialog = qobject_cast<TSavePrefsForm*>(QApplication::activeModalWidget());
         if (!dialog) {
-            answerDialog(answer, shown);
+            answerDialog(form, answer, shown);
             return;
         }
         ++*shown;
@@ -33,13 +42,44 @@ TRegistryFile registry() {
     return TRegistryFile(AppPaths::registryFilePath());
 }
 
-void writeRegistryStore(const QString& exe) {
+void writeRegistryStore(const QString& exe, quint32 volume = 100) {
     TRegistryFile reg = registry();
     reg.createKey(kProductKey + "\\IncrustRec");
     reg.setValue(kProductKey, "ExeName", TRegValue::fromString(exe));
-    reg.setValue(kProductKey, "Volume", TRegValue::fromDword(100));
+    reg.setValue(kProductKey, "Volume", TRegValue::fromDword(volume));
     ASSERT_TRUE(reg.commit());
 }
+
+// The stores cannot be written (a read-only medium, a full disk).
+class FailingWrites : public FileWriteSeam {
+public:
+    FailingWrites() : m_previous(setFileWriteSeam(this)) {}
+    ~FailingWrites() override { setFileWriteSeam(m_previous); }
+    qint64 write(QIODevice&, const QByteArray&) override { return -1; }
+
+private:
+    FileWriteSeam* m_previous;
+};
+
+// Keeps what the program said, and whether its window was still there to say it.
+struct SaidPrompts : IPrompts {
+    explicit SaidPrompts(QWidget* window) : window(window), previous(setPrompts(this)) {}
+    ~SaidPrompts() override { setPrompts(previous); }
+    Answer question(QWidget*, const QString& text, bool) override {
+        said << text;
+        return No;
+    }
+    void information(QWidget*, const QString& text) override { said << text; }
+    void warning(QWidget*, const QString& text) override {
+        said << text;
+        windowShown = window->isVisible();
+    }
+    void error(QWidget*, const QString& text) override { said << text; }
+    QWidget* window;
+    IPrompts* previous;
+    QStringList said;
+    bool windowShown = false;
+};
 
 } // namespace
 
@@ -61,8 +101,56 @@ TEST(MornePreferences, AnIniFileAtStartErasesTheRegistryStore) {
         EXPECT_EQ(Prm.volume->Value, 7);
         EXPECT_FALSE(registry().keyExists(kProductKey));
         EXPECT_EQ(registry().keyExists("Software\\Ardoval"), sibling);
+        // Everything erased is kept beside the registry file, the sibling's key only where
+        // it was erased.
+        const auto kept =
+            TRegistryFile::parse(Sandbox::read(AppPaths::registryFilePath() + ".sauvegarde"));
+        EXPECT_EQ(kept.count("software\\ardoval\\vidorra\\incrustrec"), 1u);
+        EXPECT_EQ(kept.count("software\\ardoval\\datorix"), 0u);
         form.hide();
     }
+}
+
+// A copy started once with an INI file beside it erases the registry settings; appended to
+// the registry file, the copy kept of them brings them back. A later erase replaces the copy,
+// a start with nothing to erase keeps it.
+TEST(MornePreferences, ErasedRegistrySettingsCanBeRestored) {
+    Sandbox box;
+    const QString backup = AppPaths::registryFilePath() + ".sauvegarde";
+    auto startWithIni = [] {
+        ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"}));
+        TCaptureForm form;
+        form.show();
+        EXPECT_EQ(form.gp->mode(), spPortable);
+        form.hide();
+    };
+    writeRegistryStore(AppPaths::executablePath(), 100);
+    startWithIni();
+    ASSERT_FALSE(registry().keyExists(kProductKey));
+    const QByteArray kept = Sandbox::read(backup);
+    startWithIni();
+    EXPECT_EQ(Sandbox::read(backup), kept);
+
+    ASSERT_TRUE(QFile::remove(AppPaths::iniFilePath()));
+    QFile reg(AppPaths::registryFilePath());
+    ASSERT_TRUE(reg.open(QIODevice::Append));
+    reg.write(kept);
+    reg.close();
+    {
+        TCaptureForm form;
+        form.show();
+        EXPECT_EQ(form.gp->mode(), spRegistre);
+        EXPECT_EQ(Prm.volume->Value, 100);
+        EXPECT_EQ(registry().value(kProductKey, "ExeName")->text, AppPaths::executablePath());
+        form.hide();
+    }
+
+    writeRegistryStore(AppPaths::executablePath(), 200);
+    startWithIni();
+    const auto replaced = TRegistryFile::parse(Sandbox::read(backup));
+    const auto product = replaced.find("software\\ardoval\\vidorra");
+    ASSERT_NE(product, replaced.end());
+    EXPECT_TRUE(product->second.values.contains({"Volume", TRegValue::fromDword(200)}));
 }
 
 TEST(MornePreferences, FirstCloseAsksAndClosingTheDialogCancels) {
@@ -72,7 +160,8 @@ TEST(MornePreferences, FirstCloseAsksAndClosingTheDialogCancels) {
     EXPECT_EQ(form.gp->mode(), spNone);
 
     int shown = 0;
-    answerDialog([](TSavePrefsForm* d) { d->reject(); }, &shown);
+    answerDialog(
+        form, [](TSavePrefsForm* d) { d->reject(); }, &shown);
     EXPECT_FALSE(form.close());
     EXPECT_EQ(shown, 1);
     EXPECT_TRUE(form.isVisible());
@@ -80,7 +169,8 @@ TEST(MornePreferences, FirstCloseAsksAndClosingTheDialogCancels) {
               QString("Enregistrement des préférences de Vidorra"));
 
     // Asked again; "Aucun" lets the program close and stores nothing.
-    answerDialog([](TSavePrefsForm* d) { d->AucunBtn->click(); }, &shown);
+    answerDialog(
+        form, [](TSavePrefsForm* d) { d->AucunBtn->click(); }, &shown);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(shown, 2);
     EXPECT_FALSE(QFile::exists(AppPaths::iniFilePath()));
@@ -108,7 +198,8 @@ TEST(MornePreferences, PortableChoiceKeepsBothLayersInTheIniFile) {
         form.show();
         form.setVolume(4242);
         int shown = 0;
-        answerDialog([](TSavePrefsForm* d) { d->PortableBtn->click(); }, &shown);
+        answerDialog(
+            form, [](TSavePrefsForm* d) { d->PortableBtn->click(); }, &shown);
         // The action list writes after the parameters, through the component's manager.
         QObject::connect(form.gp, &TMornePreferences::OnSavePrefs, form.gp,
                          [](TMornePreferences* gp) { EXPECT_TRUE(gp->WriteBool("Essai", true)); });
@@ -137,7 +228,8 @@ TEST(MornePreferences, PortableChoiceKeepsBothLayersInTheIniFile) {
     EXPECT_EQ(Prm.volume->Value, 4242);
     EXPECT_TRUE(form.gp->ReadBool("Essai", false));
     int shown = 0;
-    answerDialog([](TSavePrefsForm* d) { d->reject(); }, &shown);
+    answerDialog(
+        form, [](TSavePrefsForm* d) { d->reject(); }, &shown);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(shown, 0);
 }
@@ -165,4 +257,74 @@ TEST(MornePreferences, NormalChoiceStoresInTheRegistryForThisExecutable) {
     EXPECT_EQ(registry().value(kProductKey, "Signature")->text,
               QString("Vidorra 6.0.6 fr de Ardoval"));
     form.hide();
+}
+
+// Cancelling the store question at the first close leaves the program as it was: the preview
+// and a recording under way go on, full screen comes back. Asked again, "Aucun" closes.
+TEST(MornePreferences, CancellingTheFirstCloseStopsNothing) {
+    Sandbox box;
+    ProgramUnderTest p;
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(p.runUntil([&] { return p.form.sources->currentVideo() != nullptr; }));
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(
+        p.runUntil([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    const QString file = p.form.recorder->currentFile();
+    p.form.action("tafullscreen")->executeInteractive(&p.form);
+    ASSERT_TRUE(p.runUntil([&] { return p.plaque.isVisible(); }));
+
+    int shown = 0;
+    bool fullScreenWhileAsked = true;
+    answerDialog(
+        p.form,
+        [&](TSavePrefsForm* d) {
+            fullScreenWhileAsked = p.plaque.isVisible();
+            d->reject();
+        },
+        &shown);
+    EXPECT_FALSE(p.form.close());
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(fullScreenWhileAsked);
+    EXPECT_TRUE(p.plaque.isVisible());
+    EXPECT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    EXPECT_EQ(p.form.recorder->currentFile(), file);
+    EXPECT_NE(p.form.sources->currentVideo(), nullptr);
+    const quint64 recorded = p.dm.recordedFrames();
+    const quint64 shownFrames = p.form.videoWidget->framesShown();
+    EXPECT_TRUE(p.runUntil([&] {
+        return p.dm.recordedFrames() > recorded + 5 &&
+               p.form.videoWidget->framesShown() > shownFrames + 5;
+    }));
+
+    answerDialog(
+        p.form, [](TSavePrefsForm* d) { d->AucunBtn->click(); }, &shown);
+    EXPECT_TRUE(p.form.close());
+    EXPECT_EQ(shown, 2);
+    EXPECT_GT(QFileInfo(file).size(), 0);
+}
+
+// A store that cannot be written is said at the close, while the window is still there.
+TEST(MornePreferences, AFailedSaveIsSaidAtTheClose) {
+    for (TSavePreferences mode : {spPortable, spRegistre}) {
+        SCOPED_TRACE(int(mode));
+        Sandbox box;
+        if (mode == spPortable)
+            ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"}));
+        else
+            writeRegistryStore(AppPaths::executablePath());
+        TCaptureForm form;
+        form.show();
+        ASSERT_EQ(form.gp->mode(), mode);
+        SaidPrompts prompts(&form);
+        {
+            FailingWrites failing;
+            EXPECT_TRUE(form.close());
+        }
+        const QString file =
+            mode == spPortable ? AppPaths::iniFilePath() : AppPaths::registryFilePath();
+        EXPECT_EQ(prompts.said,
+                  QStringList{"Les préférences n'ont pas pu être enregistrées dans " + file + "."});
+        EXPECT_TRUE(prompts.windowShown);
+    }
 }

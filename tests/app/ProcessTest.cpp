@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -159,4 +160,34 @@ TEST(Process, SigtermWithALateEndLeavesARepairedFileAndAMessage) {
     auto again = start(box, {"/quit"});
     ASSERT_TRUE(again->waitForFinished(30000));
     EXPECT_FALSE(QFile::exists(pending));
+}
+
+// The program and its INI file on a read-only medium: a close on a signal cannot save the
+// settings, and says so in the log and at the next start, without waiting for anybody.
+TEST(Process, SigtermOnAReadOnlyMediumKeepsTheSaveFailureForTheNextStart) {
+    Sandbox box;
+    const QString medium = box.exeDir();
+    QDir().mkpath(medium);
+    ASSERT_TRUE(QFile::copy(VIDORRA_EXE, medium + "/vidorra"));
+    ASSERT_TRUE(Sandbox::write(medium + "/Vidorra.ini", "[]\r\n"));
+    const QByteArray dir = medium.toLocal8Bit();
+    if (::mount(dir.constData(), dir.constData(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "mounting is not permitted here";
+    struct Unmount {
+        QByteArray dir;
+        ~Unmount() { ::umount2(dir.constData(), MNT_DETACH); }
+    } unmount{dir};
+    ASSERT_EQ(::mount(nullptr, dir.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr),
+              0);
+
+    auto p = start(box, {});
+    QThread::sleep(4);
+    ASSERT_EQ(p->state(), QProcess::Running);
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(5000)) << p->readAll().toStdString();
+    const QString message =
+        "Les préférences n'ont pas pu être enregistrées dans " + medium + "/Vidorra.ini.";
+    EXPECT_TRUE(QString::fromUtf8(p->readAll()).contains(message));
+    const QString pending = box.home() + "/.config/Ardoval/messages-en-attente.txt";
+    EXPECT_TRUE(QString::fromUtf8(Sandbox::read(pending)).contains(message));
 }

@@ -79,3 +79,42 @@ TEST(RegistryStore, DamagedLinesAreSkippedAndTheOriginalKept) {
     EXPECT_EQ(Sandbox::read(file + ".illisible"), damaged);
     EXPECT_EQ(TRegistryFile(file).value(kKey, "Volume"), TRegValue::fromDword(100));
 }
+
+// An exported key, appended to a registry file that lost it, brings it back with its
+// sub-keys and values of every kind, beside what the file holds meanwhile.
+TEST(RegistryStore, AnExportedKeyAppendedToTheFileComesBack) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    TRegistryFile reg(file);
+    reg.createKey(kKey + "\\IncrustRec\\FontRec");
+    reg.setValue(kKey, "Volume", TRegValue::fromDword(100));
+    reg.setValue(kKey, "Video Racine", TRegValue::fromString("/média/\"vidéos\"\\\r\n"));
+    reg.setValue(kKey, "Framerate", TRegValue::fromDouble(18.5));
+    reg.setValue(kKey + "\\IncrustRec\\FontRec", "FontName", TRegValue::fromString("Arial"));
+    reg.createKey("Software\\Ardoval\\Datorix");
+    reg.setValue("Software\\Ardoval\\Datorix", "Exename", TRegValue::fromString("/opt/d"));
+    ASSERT_TRUE(reg.commit());
+
+    const QByteArray exported = reg.exportKey("\\software\\ardoval\\VIDORRA");
+    EXPECT_TRUE(TRegistryFile(file).exportKey(kKey + "\\Absente").isEmpty());
+    const auto keys = TRegistryFile::parse(exported);
+    EXPECT_EQ(keys.count("software\\ardoval\\datorix"), 0u); // siblings stay out
+    EXPECT_EQ(keys.count("software\\ardoval\\vidorra\\incrustrec\\fontrec"), 1u);
+
+    reg.deleteKey(kKey);
+    reg.createKey(kKey);
+    reg.setValue(kKey, "Written Since", TRegValue::fromDword(7));
+    ASSERT_TRUE(reg.commit());
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write(exported);
+    f.close();
+
+    TRegistryFile back(file);
+    EXPECT_EQ(back.value(kKey, "Volume"), TRegValue::fromDword(100));
+    EXPECT_EQ(back.value(kKey, "Video Racine")->text, QString("/média/\"vidéos\"\\\r\n"));
+    EXPECT_EQ(back.value(kKey, "Framerate")->toDouble(), 18.5);
+    EXPECT_EQ(back.value(kKey + "\\IncrustRec\\FontRec", "FontName")->text, QString("Arial"));
+    EXPECT_EQ(back.value(kKey, "Written Since"), TRegValue::fromDword(7));
+    EXPECT_EQ(back.value("Software\\Ardoval\\Datorix", "Exename")->text, QString("/opt/d"));
+}
