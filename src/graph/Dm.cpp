@@ -497,22 +497,20 @@ GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self)
         (GST_MESSAGE_SRC(message) == GST_OBJECT(me->m_audioSink) ||
          gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(me->m_audioSink))))
         me->m_audioSinkFailed = true;
+    // A sync handler that drops a message owns it. Every message holds its source element:
+    // one left behind keeps a removed element, and all it holds, alive for good.
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_WARNING:
     case GST_MESSAGE_ELEMENT: {
-        auto* dm = static_cast<Tdm*>(self);
-        gst_message_ref(message);
+        // Released when the call has run, or with the call if the module is gone first.
+        std::shared_ptr<GstMessage> held(message, gst_message_unref);
         QMetaObject::invokeMethod(
-            dm,
-            [dm, message] {
-                dm->handleBusMessage(message);
-                gst_message_unref(message);
-            },
-            Qt::QueuedConnection);
+            me, [me, held] { me->handleBusMessage(held.get()); }, Qt::QueuedConnection);
         break;
     }
     default:
+        gst_message_unref(message);
         break;
     }
     return GST_BUS_DROP;
