@@ -25,6 +25,8 @@ packages=(
   libraw1394-dev libavc1394-dev libiec61883-dev
   # sound-card input lines
   libasound2-dev
+  # install and package: the icon's sizes, the desktop files' validators, the Debian package
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
 )
 
 missing=()

@@ -4,7 +4,27 @@
 
 #define PACKAGE "vidorra"
 
-static gboolean pluginInit(GstPlugin* plugin) { return vidorraRegisterElements(plugin); }
+namespace {
+
+// Inside Vidorra the elements are registered statically before anything loads this library
+// (the help panel loads a filter file to check it), and the program's own win: this copy's
+// types cannot be registered a second time in the same process, so it adds nothing there.
+bool elementsAlreadyLive() {
+    GstElementFactory* factory = gst_element_factory_find("vr_superposer");
+    if (!factory)
+        return false;
+    const bool live = gst_element_factory_get_element_type(factory) != 0;
+    gst_object_unref(factory);
+    return live;
+}
+
+gboolean pluginInit(GstPlugin* plugin) {
+    if (elementsAlreadyLive())
+        return TRUE;
+    return vidorraRegisterElements(plugin);
+}
+
+} // namespace
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, vidorra,
                   "Filtres vidéo et audio de Vidorra", pluginInit, VIDORRA_VERSION, "LGPL",
