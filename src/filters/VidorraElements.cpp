@@ -1,12 +1,12 @@
 #include "VidorraElements.h"
 
+#include "DVHeader.h"
+#include "DvAviMux.h"
 #include "GstControlFilter.h"
 #include "GstSuperposer.h"
 #include "GstTimeStamper.h"
-#include "SceneDetect.h"
-#include "DVHeader.h"
-#include "DvAviMux.h"
 #include "Resizer.h"
+#include "SceneDetect.h"
 #include "WaveDest.h"
 
 #include <mutex>
@@ -29,10 +29,11 @@ bool vidorraRegisterStatic() {
     static std::once_flag once;
     static bool registered = false;
     std::call_once(once, [] {
+        vrSuperposerUseProgramDefaults();
         registered = gst_plugin_register_static(
-            GST_VERSION_MAJOR, GST_VERSION_MINOR, "vidorra",
-            "Filtres vidéo et audio de Vidorra", vidorraRegisterElements, VIDORRA_VERSION,
-            "LGPL", "vidorra", "Vidorra", "https://ardoval.invalid/vidorra");
+            GST_VERSION_MAJOR, GST_VERSION_MINOR, "vidorra", "Filtres vidéo et audio de Vidorra",
+            vidorraRegisterElements, VIDORRA_VERSION, "LGPL", "vidorra", "Vidorra",
+            "https://ardoval.invalid/vidorra");
     });
     return registered;
 }

@@ -7,5 +7,5 @@
 gboolean vidorraRegisterElements(GstPlugin* plugin);
 
 // Registers the elements statically inside the running process (once; later calls are
-// no-ops). gst_init() must have run.
+// no-ops), with the program's defaults: the overlay starts blank. gst_init() must have run.
 bool vidorraRegisterStatic();

@@ -1,9 +1,12 @@
 #include "GstSuperposer.h"
 
 #include "SuperposerCore.h"
+#include "UpstreamScenes.h"
 
 #include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
+
+#include <atomic>
 
 GST_DEBUG_CATEGORY_STATIC(tvr_superposer_debug);
 #define GST_CAT_DEFAULT tvr_superposer_debug
@@ -14,11 +17,16 @@ struct Tvr_Superposer {
     GstVideoInfo info;       // streaming thread (set_caps)
     gboolean restart;        // streaming thread: the next caps start a stream
     GstElement* sceneSource; // guarded by the object lock; a ref is held
+    GstElement* foundSource; // guarded by the object lock; a ref is held (found upstream)
+    gboolean searchUpstream; // streaming thread: look for a detector upstream at the next frame
     gboolean warnedShort;    // streaming thread
+    gchar* lastText;         // guarded by the object lock
+    int lastLinesVersion;    // streaming thread
 };
 
 struct Tvr_SuperposerClass {
     GstBaseTransformClass parent_class;
+    gboolean programDefaults; // the instances start blank (inside the program)
 };
 
 enum {
@@ -34,6 +42,7 @@ enum {
     PROP_SCENE_SOURCE,
     PROP_ANTIALIAS,
     PROP_INTERVAL_ON,
+    PROP_LAST_TEXT,
     // Fields of the record.
     PROP_INCRUST1,
     PROP_INCRUST2,
@@ -57,6 +66,27 @@ enum {
 };
 
 G_DEFINE_TYPE(Tvr_Superposer, tvr_superposer, GST_TYPE_BASE_TRANSFORM)
+
+static GParamSpec* lastTextSpec = nullptr;
+
+// Inside the program the overlay starts blank and the program gives it its settings; in any
+// other application it draws the system date and time from the start, as clockoverlay does.
+static std::atomic<bool> useProgramDefaults{false};
+
+void vrSuperposerUseProgramDefaults() {
+    useProgramDefaults.store(true);
+}
+
+static TincrustRec initialRecord(bool program) {
+    TincrustRec rec = DefaultIncrustRec();
+    if (!program) {
+        rec.WhatIncrust = wiReel;
+        rec.FormatDate1 = QStringLiteral("ddddd"); // 14/07/2024
+        rec.FormatDate2 = QStringLiteral("tt");    // 10:20:30
+        rec.FontRec.FontBold = 1;
+    }
+    return rec;
+}
 
 #define BGR_CAPS GST_VIDEO_CAPS_MAKE("BGR")
 
@@ -131,8 +161,24 @@ static void postCountdown(Tvr_Superposer* s, int32_t seconds) {
     gst_element_post_message(GST_ELEMENT(s), gst_message_new_element(GST_OBJECT(s), st));
 }
 
+// The detector found upstream takes the place of a scene source.
+static void setFoundSource(Tvr_Superposer* s, GstElement* found) {
+    GST_OBJECT_LOCK(s);
+    GstElement* old = s->foundSource;
+    s->foundSource = found;
+    GST_OBJECT_UNLOCK(s);
+    if (old)
+        gst_object_unref(old);
+}
+
 static gboolean superposerStart(GstBaseTransform* trans) {
     self(trans)->restart = TRUE;
+    self(trans)->searchUpstream = TRUE;
+    return TRUE;
+}
+
+static gboolean superposerStop(GstBaseTransform* trans) {
+    setFoundSource(self(trans), nullptr);
     return TRUE;
 }
 
@@ -144,11 +190,53 @@ static gboolean superposerSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstC
         GST_VIDEO_INFO_HEIGHT(&info) <= 0)
         return FALSE;
     s->info = info;
+    s->searchUpstream = TRUE; // new caps often mean a relinked pipeline
     if (s->restart) {
         s->core->startStreaming(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
         s->restart = FALSE;
     }
     return TRUE;
+}
+
+// The scene source given, or else the DV scene detector upstream in the pipeline, searched
+// once per stream and per caps rather than on every frame; a new reference or null.
+static GstElement* sceneSourceFor(Tvr_Superposer* s) {
+    GST_OBJECT_LOCK(s);
+    GstElement* given = s->sceneSource ? GST_ELEMENT(gst_object_ref(s->sceneSource)) : nullptr;
+    GST_OBJECT_UNLOCK(s);
+    if (given)
+        return given;
+    if (s->searchUpstream) {
+        s->searchUpstream = FALSE;
+        GstElement* found = vrFindUpstreamFrameInfoSource(GST_ELEMENT(s));
+        if (found)
+            GST_INFO_OBJECT(s, "DV frame information from %" GST_PTR_FORMAT, found);
+        setFoundSource(s, found);
+    }
+    GST_OBJECT_LOCK(s);
+    GstElement* found = s->foundSource ? GST_ELEMENT(gst_object_ref(s->foundSource)) : nullptr;
+    GST_OBJECT_UNLOCK(s);
+    return found;
+}
+
+// "last-text" follows the lines drawn; they change at most once per displayed second.
+static void updateLastText(Tvr_Superposer* s) {
+    const QString& line1 = s->core->line1();
+    const QString& line2 = s->core->line2();
+    QString text = line1;
+    if (!line1.isEmpty() && !line2.isEmpty())
+        text += QLatin1Char('\n');
+    text += line2;
+    const QByteArray utf8 = text.toUtf8();
+    GST_OBJECT_LOCK(s);
+    const bool changed = g_strcmp0(s->lastText, utf8.constData()) != 0;
+    if (changed) {
+        g_free(s->lastText);
+        s->lastText = g_strdup(utf8.constData());
+    }
+    GST_OBJECT_UNLOCK(s);
+    if (changed)
+        g_object_notify_by_pspec(G_OBJECT(s), lastTextSpec);
 }
 
 // Frames that would not be changed pass as they are: a frame shared with a recording of the
@@ -175,9 +263,7 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
     image.height = GST_VIDEO_FRAME_HEIGHT(&frame);
     image.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
 
-    GST_OBJECT_LOCK(s);
-    GstElement* scene = s->sceneSource ? GST_ELEMENT(gst_object_ref(s->sceneSource)) : nullptr;
-    GST_OBJECT_UNLOCK(s);
+    GstElement* scene = sceneSourceFor(s);
     auto* scenes = scene ? static_cast<IFrameInfoSource*>(
                                g_object_get_data(G_OBJECT(scene), kFrameInfoSourceKey))
                          : nullptr;
@@ -188,6 +274,10 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
     if (scene)
         gst_object_unref(scene);
 
+    if (s->core->linesVersion() != s->lastLinesVersion) {
+        s->lastLinesVersion = s->core->linesVersion();
+        updateLastText(s);
+    }
     if (r.secondsChanged)
         postCountdown(s, r.seconds);
     for (int k = 0; k < r.snapshotCount; ++k)
@@ -424,6 +514,11 @@ static void superposerGetProperty(GObject* object, guint id, GValue* value, GPar
     case PROP_INTERVAL_ON:
         g_value_set_boolean(value, core->grabs().intervalOn());
         return;
+    case PROP_LAST_TEXT:
+        GST_OBJECT_LOCK(s);
+        g_value_set_string(value, s->lastText);
+        GST_OBJECT_UNLOCK(s);
+        return;
     default:
         break;
     }
@@ -433,11 +528,13 @@ static void superposerGetProperty(GObject* object, guint id, GValue* value, GPar
 
 static void superposerDispose(GObject* object) {
     setSceneSource(self(object), nullptr);
+    setFoundSource(self(object), nullptr);
     G_OBJECT_CLASS(tvr_superposer_parent_class)->dispose(object);
 }
 
 static void superposerFinalize(GObject* object) {
     delete self(object)->core;
+    g_free(self(object)->lastText);
     G_OBJECT_CLASS(tvr_superposer_parent_class)->finalize(object);
 }
 
@@ -454,51 +551,89 @@ static void releaseSlotAction(Tvr_Superposer* s, gint slot) {
     s->core->releaseSlot(slot);
 }
 
-static void installRecordProperties(GObjectClass* gobject, GParamFlags rw) {
-    const TincrustRec d = DefaultIncrustRec();
-    auto str = [&](guint id, const char* name, const char* blurb) {
-        g_object_class_install_property(gobject, id,
-                                        g_param_spec_string(name, name, blurb, "", rw));
-    };
-    auto boolean = [&](guint id, const char* name, const char* blurb, bool def) {
-        g_object_class_install_property(gobject, id,
-                                        g_param_spec_boolean(name, name, blurb, def, rw));
-    };
-    auto integer = [&](guint id, const char* name, const char* blurb, int def) {
+// Every property with a readable nick and a blurb that says its unit, values and effect, for
+// gst-inspect-1.0; the defaults are those of a new instance.
+static void installRecordProperties(GObjectClass* gobject, GParamFlags rw, const TincrustRec& d) {
+    auto str = [&](guint id, const char* name, const char* nick, const char* blurb,
+                   const QString& def) {
         g_object_class_install_property(
-            gobject, id, g_param_spec_int(name, name, blurb, G_MININT, G_MAXINT, def, rw));
+            gobject, id, g_param_spec_string(name, nick, blurb, def.toUtf8().constData(), rw));
     };
-    auto uinteger = [&](guint id, const char* name, const char* blurb, guint max, guint def) {
+    auto boolean = [&](guint id, const char* name, const char* nick, const char* blurb, bool def) {
         g_object_class_install_property(gobject, id,
-                                        g_param_spec_uint(name, name, blurb, 0, max, def, rw));
+                                        g_param_spec_boolean(name, nick, blurb, def, rw));
     };
-    str(PROP_INCRUST1, "incrust1", "Template of line 1 (%D, %T, %R)");
-    str(PROP_INCRUST2, "incrust2", "Template of line 2 (%D, %T, %R)");
-    str(PROP_FORMAT_DATE1, "format-date1", "Date-time pattern of line 1");
-    str(PROP_FORMAT_DATE2, "format-date2", "Date-time pattern of line 2");
-    g_object_class_install_property(gobject, PROP_DECALAGE,
-                                    g_param_spec_double("decalage", "decalage",
-                                                        "Days added to every displayed date",
-                                                        -G_MAXDOUBLE, G_MAXDOUBLE, d.Decalage, rw));
-    str(PROP_FONT_NAME, "font-name", "Font family (fontconfig name); empty for Arial");
-    integer(PROP_FONT_SIZE, "font-size", "Font size in points", d.FontRec.FontSize);
-    uinteger(PROP_FONT_COLOR, "font-color", "Text colour 0x00BBGGRR", G_MAXUINT,
-             d.FontRec.FontColor);
-    boolean(PROP_FONT_BOLD, "font-bold", "Bold", d.FontRec.FontBold != 0);
-    boolean(PROP_FONT_ITALIC, "font-italic", "Italic", d.FontRec.FontItalic != 0);
-    boolean(PROP_FONT_UNDERLINE, "font-underline", "Underlined", d.FontRec.FontUnderline != 0);
-    boolean(PROP_FONT_STRIKEOUT, "font-strikeout", "Struck out", d.FontRec.FontStrikeOut != 0);
-    boolean(PROP_AUTO_FONT_SIZE, "auto-font-size", "Font height from the frame width",
+    auto integer = [&](guint id, const char* name, const char* nick, const char* blurb, int def) {
+        g_object_class_install_property(
+            gobject, id, g_param_spec_int(name, nick, blurb, G_MININT, G_MAXINT, def, rw));
+    };
+    auto uinteger = [&](guint id, const char* name, const char* nick, const char* blurb, guint max,
+                        guint def) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_uint(name, nick, blurb, 0, max, def, rw));
+    };
+    uinteger(PROP_WHAT_INCRUST, "what-incrust", "What to draw",
+             "0 the DV recording date (format-date1 and format-date2 applied to it), 1 the DV "
+             "timecode, 2 the templates incrust1 and incrust2, 3 the system date and time "
+             "(format-date1 and format-date2 applied to it), 4 nothing",
+             wiNothing, d.WhatIncrust);
+    static constexpr char kPattern[] =
+        "Pattern of the date and time: d dd (day) ddd dddd (day name) ddddd (dd/mm/yyyy) dddddd "
+        "(long date), m mm mmm mmmm (month), yy yyyy, h hh, n nn (minutes), s ss, z zzz, t "
+        "(hh:nn) tt (hh:nn:ss), am/pm, a/p, '...' literal text";
+    str(PROP_FORMAT_DATE1, "format-date1", "Date format of line 1", kPattern, d.FormatDate1);
+    str(PROP_FORMAT_DATE2, "format-date2", "Date format of line 2", kPattern, d.FormatDate2);
+    str(PROP_INCRUST1, "incrust1", "Template of line 1",
+        "Text of line 1 with what-incrust=2, where %D stands for the DV date, %R for the system "
+        "date (both in format-date1) and %T for the DV timecode",
+        d.Incrust1);
+    str(PROP_INCRUST2, "incrust2", "Template of line 2",
+        "Text of line 2 with what-incrust=2, where %D stands for the DV date, %R for the system "
+        "date (both in format-date2) and %T for the DV timecode",
+        d.Incrust2);
+    g_object_class_install_property(
+        gobject, PROP_DECALAGE,
+        g_param_spec_double("decalage", "Time offset",
+                            "Days added to every date shown, DV or system (1/24 is one hour), to "
+                            "correct a camcorder's clock",
+                            -G_MAXDOUBLE, G_MAXDOUBLE, d.Decalage, rw));
+    str(PROP_FONT_NAME, "font-name", "Font",
+        "Font family, as fontconfig names it; empty for Arial (or what fontconfig puts in its "
+        "place)",
+        d.FontRec.FontName);
+    integer(PROP_FONT_SIZE, "font-size", "Font size",
+            "Size of the text in points when auto-font-size is off (0 or less: 21)",
+            d.FontRec.FontSize);
+    boolean(PROP_AUTO_FONT_SIZE, "auto-font-size", "Automatic font size",
+            "Text height from the frame width (28 pixels for 720) instead of font-size",
             d.Autofontsize);
-    integer(PROP_BORDER_SIZE, "border-size", "Outline radius in pixels", d.BorderSize);
-    uinteger(PROP_WHAT_INCRUST, "what-incrust",
-             "0 DV date, 1 DV timecode, 2 templates, 3 system date, 4 nothing", 255, d.WhatIncrust);
-    uinteger(PROP_ALIGNEMENT, "alignement", "0 left, 1 centred, 2 right, 3 sub-title", 255,
-             d.Alignement);
-    uinteger(PROP_BORDER_COLOR, "border-color", "Kept with the settings (the outline is black)",
-             G_MAXUINT, d.BorderColor);
-    integer(PROP_XPOS, "xpos", "Anchor x in thousandths of the width", d.Xpos);
-    integer(PROP_YPOS, "ypos", "Anchor y in thousandths of the height", d.Ypos);
+    uinteger(PROP_FONT_COLOR, "font-color", "Text colour",
+             "Colour of the text as 0x00BBGGRR (0xFFFFFF white, 0x00FFFF yellow)", G_MAXUINT,
+             d.FontRec.FontColor);
+    boolean(PROP_FONT_BOLD, "font-bold", "Bold", "Bold text", d.FontRec.FontBold != 0);
+    boolean(PROP_FONT_ITALIC, "font-italic", "Italic", "Italic text", d.FontRec.FontItalic != 0);
+    boolean(PROP_FONT_UNDERLINE, "font-underline", "Underlined", "Underlined text",
+            d.FontRec.FontUnderline != 0);
+    boolean(PROP_FONT_STRIKEOUT, "font-strikeout", "Struck out", "Struck-out text",
+            d.FontRec.FontStrikeOut != 0);
+    integer(PROP_BORDER_SIZE, "border-size", "Outline",
+            "Width in pixels of the black outline around the letters (0 or less: none)",
+            d.BorderSize);
+    uinteger(PROP_BORDER_COLOR, "border-color", "Outline colour (kept)",
+             "Kept with the settings as 0x00BBGGRR; the outline is always black", G_MAXUINT,
+             d.BorderColor);
+    uinteger(PROP_ALIGNEMENT, "alignement", "Alignment",
+             "0 the lines start at xpos, 1 they are centred on xpos, 2 they end at xpos, 3 "
+             "centred in the frame (sub-title); other values hide the text",
+             255, d.Alignement);
+    integer(PROP_XPOS, "xpos", "Horizontal position",
+            "Anchor of the lines in thousandths of the frame width, from the left (clamped to "
+            "0-1000)",
+            d.Xpos);
+    integer(PROP_YPOS, "ypos", "Vertical position",
+            "Thousandths of the frame height, from the top, where line 1 ends and line 2 "
+            "begins (clamped to 0-1000)",
+            d.Ypos);
 }
 
 static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
@@ -511,45 +646,67 @@ static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
     gobject->get_property = superposerGetProperty;
     gobject->dispose = superposerDispose;
     gobject->finalize = superposerFinalize;
+    klass->programDefaults = useProgramDefaults.load();
 
     const auto rw =
         GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
-    auto boolean = [&](guint id, const char* name, const char* blurb, bool def) {
+    const auto ro = GParamFlags(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS);
+    auto boolean = [&](guint id, const char* name, const char* nick, const char* blurb, bool def) {
         g_object_class_install_property(gobject, id,
-                                        g_param_spec_boolean(name, name, blurb, def, rw));
+                                        g_param_spec_boolean(name, nick, blurb, def, rw));
     };
-    boolean(PROP_OVERLAY_ENABLED, "overlay-enabled",
-            "Activer Superposition: off passes the frame as it is (rows reversed for a "
-            "flipped source)",
+    boolean(PROP_INCRUST_ACTIVE, "incrust-active", "Inlay",
+            "Draw the text chosen by what-incrust into the frames; setting it starts the "
+            "display time of when-mode 1 again",
+            !klass->programDefaults);
+    boolean(PROP_OVERLAY_ENABLED, "overlay-enabled", "Overlay enabled",
+            "Off, every frame passes as it came: no text, no flip (the rows of a source-flipped "
+            "source are still put upright)",
             true);
-    boolean(PROP_INCRUST_ACTIVE, "incrust-active", "Inlay the text (re-arms the countdown)", false);
-    boolean(PROP_VERT_FLIP, "vert-flip", "Mirror vertically", false);
-    boolean(PROP_HORZ_FLIP, "horz-flip", "Mirror horizontally", false);
-    boolean(PROP_SOURCE_FLIPPED, "source-flipped", "The source's rows come bottom-up", false);
-    boolean(PROP_ANTIALIAS, "antialias", "Anti-aliased text", true);
+    boolean(PROP_VERT_FLIP, "vert-flip", "Vertical flip", "Turn the picture upside down", false);
+    boolean(PROP_HORZ_FLIP, "horz-flip", "Horizontal flip", "Mirror the picture left to right",
+            false);
+    boolean(PROP_SOURCE_FLIPPED, "source-flipped", "Source bottom-up",
+            "The source delivers its rows bottom-up: they are put upright", false);
+    boolean(PROP_ANTIALIAS, "antialias", "Anti-aliasing", "Smooth the edges of the letters", true);
     g_object_class_install_property(
         gobject, PROP_WHEN_MODE,
-        g_param_spec_uint("when-mode", "when-mode",
-                          "0 permanent, 1 once, 2 each new scene, 3 each new day", 0, 255, 0, rw));
-    g_object_class_install_property(gobject, PROP_WHEN_SECONDS,
-                                    g_param_spec_int("when-seconds", "when-seconds",
-                                                     "Seconds the text shows after a trigger",
-                                                     G_MININT, G_MAXINT, 5, rw));
+        g_param_spec_uint("when-mode", "When to show",
+                          "0 always, 1 for when-seconds after incrust-active is set, 2 for "
+                          "when-seconds at each new DV scene (a jump of the recording date), 3 for "
+                          "when-seconds at each new day of the date shown (other values: as 1)",
+                          0, 255, 0, rw));
+    g_object_class_install_property(
+        gobject, PROP_WHEN_SECONDS,
+        g_param_spec_int("when-seconds", "Display time",
+                         "Seconds the text stays after each trigger of when-mode 1 to 3 "
+                         "(counted in frames of frame-duration)",
+                         G_MININT, G_MAXINT, 5, rw));
     g_object_class_install_property(
         gobject, PROP_FRAME_DURATION,
-        g_param_spec_uint("frame-duration", "frame-duration",
-                          "Frame duration in 100-ns units (read by when-mode/when-seconds)", 0,
-                          G_MAXUINT, 400000, rw));
+        g_param_spec_uint("frame-duration", "Frame duration",
+                          "Duration of one frame in units of 100 ns, to count when-seconds in "
+                          "frames (400000: 25 frames a second); set it before when-seconds",
+                          0, G_MAXUINT, 400000, rw));
     g_object_class_install_property(
         gobject, PROP_SCENE_SOURCE,
-        g_param_spec_object("scene-source", "scene-source",
-                            "DV scene detector supplying each frame's date and timecode",
+        g_param_spec_object("scene-source", "Scene source",
+                            "The DV scene detector (vr_scenedetect) giving each frame's recording "
+                            "date and timecode; when unset, the nearest one upstream in the "
+                            "pipeline, whose frames are matched by time stamp",
                             GST_TYPE_ELEMENT, rw));
     g_object_class_install_property(
         gobject, PROP_INTERVAL_ON,
-        g_param_spec_boolean("interval-on", "interval-on", "The intervalometer runs", FALSE,
-                             GParamFlags(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
-    installRecordProperties(gobject, rw);
+        g_param_spec_boolean("interval-on", "Intervalometer running",
+                             "Snapshots are taken at the interval given to start-intervalometer",
+                             FALSE, ro));
+    lastTextSpec = g_param_spec_string(
+        "last-text", "Last text",
+        "The text last drawn, line 1 and line 2 separated by a line feed (notified when it "
+        "changes; gst-launch-1.0 -v prints it)",
+        nullptr, ro);
+    g_object_class_install_property(gobject, PROP_LAST_TEXT, lastTextSpec);
+    installRecordProperties(gobject, rw, initialRecord(klass->programDefaults));
 
     const GType type = G_TYPE_FROM_CLASS(klass);
     const auto action = GSignalFlags(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION);
@@ -566,12 +723,14 @@ static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
 
     gst_element_class_set_static_metadata(
         element, "Ardoval vr_Superposer", "Filter/Effect/Video",
-        "Inlays DV dates, timecode or the system time, mirrors the picture, takes snapshots",
+        "Draws the system date and time, a DV tape's recording date or timecode, or a text "
+        "into the picture; mirrors it; takes snapshots",
         "Vidorra");
     gst_element_class_add_static_pad_template(element, &sink_template);
     gst_element_class_add_static_pad_template(element, &src_template);
 
     trans->start = superposerStart;
+    trans->stop = superposerStop;
     trans->set_caps = superposerSetCaps;
     trans->transform_ip = superposerTransformIp;
     trans->before_transform = superposerBeforeTransform;
@@ -580,10 +739,19 @@ static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
 }
 
 static void tvr_superposer_init(Tvr_Superposer* s) {
+    auto* klass = reinterpret_cast<Tvr_SuperposerClass*>(G_OBJECT_GET_CLASS(s));
     s->core = new SuperposerCore;
+    if (!klass->programDefaults) {
+        s->core->SetIncrustRec(initialRecord(false));
+        s->core->SetIncrustActive(true);
+    }
     gst_video_info_init(&s->info);
     s->restart = TRUE;
     s->sceneSource = nullptr;
+    s->foundSource = nullptr;
+    s->searchUpstream = TRUE;
     s->warnedShort = FALSE;
+    s->lastText = nullptr;
+    s->lastLinesVersion = 0;
     gst_base_transform_set_in_place(GST_BASE_TRANSFORM(s), TRUE);
 }

@@ -8,7 +8,9 @@ class SuperposerCore;
 
 // vr_superposer ("Ardoval vr_Superposer"): the overlay on video/x-raw, format=BGR, working
 // in place. The record's fields, the flips, "overlay-enabled" ("Activer Superposition"),
-// "frame-duration" and "scene-source" (a DV scene detector) are properties. Action signals:
+// "frame-duration" and "scene-source" (a DV scene detector) are properties; without a scene
+// source the overlay reads the nearest vr_scenedetect upstream in its pipeline. "last-text"
+// (read-only, notified) is the text last drawn. Action signals:
 // "grab-image", "start-intervalometer" (interval in 1/10000 s), "stop-intervalometer",
 // "release-slot" (slot index). Element messages, posted on the streaming thread:
 //   vr-snapshot        message 1025, wparam 0, lparam = slot, slot, sample (the picture as a
@@ -16,8 +18,14 @@ class SuperposerCore;
 //                      and rec-date (the DV recording date of that very picture, in days)
 //   vr-grab-countdown  message 1026, wparam = seconds to the next periodic grab, lparam 0,
 //                      seconds (posted only when the value changes)
+// A new overlay draws the system date and time (incrust-active on, what-incrust 3), unless
+// vrSuperposerUseProgramDefaults() ran first.
 GType tvr_superposer_get_type();
 #define VR_TYPE_SUPERPOSER (tvr_superposer_get_type())
+
+// Inside the program the overlays start blank (no text, the default record) and the program
+// gives them its settings. Call before the element is registered.
+void vrSuperposerUseProgramDefaults();
 
 // The whole record at once (one rebuild of the text instead of one per property).
 bool vrSuperposerSetIncrustRec(GstElement* superposer, const TincrustRec& rec);

@@ -180,6 +180,7 @@ void SuperposerCore::drawLines(const BgrImage& frame) {
         in.info = m_info;
         in.now = m_now;
         incrust::produceLines(rec, in, m_line1, m_line2);
+        ++m_linesVersion;
     }
 
     FontSpec font;

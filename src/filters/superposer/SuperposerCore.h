@@ -74,6 +74,8 @@ public:
     // The lines last produced, and the anchor in use (for tests and the panel).
     const QString& line1() const { return m_line1; }
     const QString& line2() const { return m_line2; }
+    // Counts the times the lines were produced anew (streaming thread).
+    int linesVersion() const { return m_linesVersion; }
     int renderCount() const { return m_text.renderCount(); }
     int streamWidth() const { return m_width; }
     // The DV recording date of the picture in a snapshot slot, taken when the slot was filled
@@ -138,6 +140,7 @@ private:
     bool m_ms1 = false; // the date patterns show milliseconds
     QString m_line1;
     QString m_line2;
+    int m_linesVersion = 0;
     TextRenderer m_text;
     std::array<SlotDate, kGrabSlots> m_slotDates{}; // streaming thread
 };

@@ -2,6 +2,8 @@
 #include "GstSuperposer.h"
 #include "SuperposerCore.h"
 
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/check/gstharness.h>
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
@@ -246,4 +248,91 @@ TEST(SuperposerElement, ReadsTheSceneSourceGivenAsAnElement) {
     EXPECT_EQ(vrSuperposerCore(h->element)->line2().toStdString(), "N/A");
     gst_harness_teardown(h);
     gst_object_unref(detector);
+}
+
+// Without a scene source the overlay reads the detector its frames came through, found
+// upstream across queues, converters and the ghost pads of nested bins (never one downstream);
+// a scene source given explicitly, the program's way, is read instead.
+TEST(SuperposerElement, FindsTheDetectorUpstreamWithoutASceneSource) {
+    auto ringWithTimecode = [](FakeFrameInfoSource& ring, uint8_t minutes) {
+        TDVFrameInfo info;
+        info.TimecodeValid = true;
+        info.Timecode[0] = 0;
+        info.Timecode[1] = minutes;
+        ring.store(info, 0);
+    };
+    FakeFrameInfoSource upstream, downstream, given;
+    ringWithTimecode(upstream, 12);
+    ringWithTimecode(downstream, 34);
+    ringWithTimecode(given, 56);
+
+    // appsrc ! [ [ detector ] ! queue ] ! videoconvert ! [ queue ! overlay ] ! after ! appsink
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* src = gst_element_factory_make("appsrc", nullptr);
+    GstElement* detector = gst_element_factory_make("identity", nullptr);
+    GstElement* after = gst_element_factory_make("identity", nullptr);
+    GstElement* overlay = gst_element_factory_make("vr_superposer", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    GstElement* inner = gst_bin_new(nullptr);
+    GstElement* outer = gst_bin_new(nullptr);
+    GstElement* overlayBin = gst_bin_new(nullptr);
+    GstElement* queue1 = gst_element_factory_make("queue", nullptr);
+    GstElement* queue2 = gst_element_factory_make("queue", nullptr);
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    auto ghost = [](GstElement* bin, GstElement* child, const char* pad) {
+        GstPad* target = gst_element_get_static_pad(child, pad);
+        gst_element_add_pad(bin, gst_ghost_pad_new(pad, target));
+        gst_object_unref(target);
+    };
+    gst_bin_add(GST_BIN(inner), detector);
+    ghost(inner, detector, "sink");
+    ghost(inner, detector, "src");
+    gst_bin_add_many(GST_BIN(outer), inner, queue1, nullptr);
+    ASSERT_TRUE(gst_element_link(inner, queue1));
+    ghost(outer, inner, "sink");
+    ghost(outer, queue1, "src");
+    gst_bin_add_many(GST_BIN(overlayBin), queue2, overlay, nullptr);
+    ASSERT_TRUE(gst_element_link(queue2, overlay));
+    ghost(overlayBin, queue2, "sink");
+    ghost(overlayBin, overlay, "src");
+    gst_bin_add_many(GST_BIN(pipeline), src, outer, convert, overlayBin, after, sink, nullptr);
+    ASSERT_TRUE(gst_element_link_many(src, outer, convert, overlayBin, after, sink, nullptr));
+    GstCaps* caps =
+        gst_caps_from_string("video/x-raw,format=BGR,width=320,height=240,framerate=25/1");
+    g_object_set(src, "format", GST_FORMAT_TIME, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    g_object_set(sink, "sync", FALSE, nullptr);
+    g_object_set(overlay, "incrust-active", TRUE, "what-incrust", 1u, nullptr);
+    g_object_set_data(G_OBJECT(detector), kFrameInfoSourceKey,
+                      static_cast<IFrameInfoSource*>(&upstream));
+    g_object_set_data(G_OBJECT(after), kFrameInfoSourceKey,
+                      static_cast<IFrameInfoSource*>(&downstream));
+    GstElement* elsewhere = gst_element_factory_make("identity", nullptr);
+    gst_object_ref_sink(elsewhere);
+    g_object_set_data(G_OBJECT(elsewhere), kFrameInfoSourceKey,
+                      static_cast<IFrameInfoSource*>(&given));
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+
+    auto lineFor = [&](GstClockTime pts) {
+        gst_app_src_push_buffer(GST_APP_SRC(src), numberedFrame(320, 240, pts));
+        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
+        EXPECT_NE(sample, nullptr);
+        if (sample)
+            gst_sample_unref(sample);
+        return vrSuperposerCore(overlay)->line2().toStdString();
+    };
+    EXPECT_EQ(lineFor(7 * GST_SECOND), "0:12:00:00");
+    EXPECT_EQ(upstream.lastAsked, int64_t(7 * GST_SECOND));
+    EXPECT_EQ(downstream.lookups, 0);
+
+    g_object_set(overlay, "scene-source", elsewhere, nullptr);
+    EXPECT_EQ(lineFor(8 * GST_SECOND), "0:56:00:00");
+    EXPECT_EQ(upstream.lookups, 1);
+    g_object_set(overlay, "scene-source", nullptr, nullptr);
+    EXPECT_EQ(lineFor(9 * GST_SECOND), "0:12:00:00");
+    EXPECT_EQ(upstream.lastAsked, int64_t(9 * GST_SECOND));
+
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    gst_object_unref(elsewhere);
 }
