@@ -11,12 +11,12 @@ trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen
 export VIDORRA_EXIT_AT_FIRST_FRAME=1
 # A first run warms the registry and makes the virtual devices' material.
-timeout 60 "$exe" >/dev/null 2>&1 || true
+timeout 60 "$exe" --new-instance >/dev/null 2>&1 || true
 sleep 3
 times=()
 for ((i = 0; i < runs; i++)); do
   start=$(date +%s%N)
-  inproc=$(timeout 30 "$exe" 2>/dev/null | sed -n 's/^first-frame-ms //p')
+  inproc=$(timeout 30 "$exe" --new-instance 2>/dev/null | sed -n 's/^first-frame-ms //p')
   end=$(date +%s%N)
   wall=$(((end - start) / 1000000))
   echo "run $i: ${wall} ms wall (${inproc:-?} ms inside the process)"

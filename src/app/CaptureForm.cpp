@@ -126,10 +126,6 @@ TCaptureForm::TCaptureForm(QWidget* parent)
 
     exclusionList.clear();
     m_startingUp = true;
-    // Keypad plus and minus, and Pause, set in code as the table leaves them out.
-    action("acIncVolume")->ShortCut = QKeySequence(Qt::KeypadModifier | Qt::Key_Plus);
-    action("acDecVolume")->ShortCut = QKeySequence(Qt::KeypadModifier | Qt::Key_Minus);
-    action("saIntervallo")->ShortCut = QKeySequence(Qt::Key_Pause);
 }
 
 // Where the script window's recent files are kept with the preferences.
@@ -548,6 +544,52 @@ void TCaptureForm::runCommandLine() {
     Switch1->runOnce();
     if (managerQuit && !Switch1->quitRequested())
         close();
+    runReceivedCommandLines();
+}
+
+void TCaptureForm::receiveCommandLine(const QStringList& arguments) {
+    qCInfo(lcVidorra) << "command line from another start:" << arguments;
+    m_receivedCommandLines.append(arguments);
+    QTimer::singleShot(0, this, [this] { runReceivedCommandLines(); });
+}
+
+void TCaptureForm::runReceivedCommandLines() {
+    // One list at a time, after start-up's own; runCommandLine calls back when it is done.
+    if (!m_commandLineDone || m_runningReceived)
+        return;
+    if (Switch1->Executing()) {
+        QTimer::singleShot(100, this, [this] { runReceivedCommandLines(); });
+        return;
+    }
+    m_runningReceived = true;
+    while (!m_receivedCommandLines.isEmpty()) {
+        const QStringList arguments = m_receivedCommandLines.takeFirst();
+        // The window has closed (a /quit before): nothing runs on a program that ends.
+        if (!isVisible()) {
+            qCInfo(lcVidorra) << "command line dropped, the window is closed:" << arguments;
+            continue;
+        }
+        if (arguments.isEmpty()) {
+            if (isMinimized())
+                showNormal();
+            raise();
+            activateWindow();
+            continue;
+        }
+        // The same two readers as at start-up; the manager's reads a line once, so each
+        // line gets one of its own.
+        bool managerQuit = false;
+        TKXSwitch manager(*am);
+        manager.closeMainWindow = [&managerQuit] { managerQuit = true; };
+        manager.run(arguments);
+        Switch1->ParseCommandLine(arguments);
+        const bool quit = Switch1->quitRequested();
+        Switch1->RunCommands();
+        Switch1->clear();
+        if (managerQuit && !quit)
+            close();
+    }
+    m_runningReceived = false;
 }
 
 // The close query, once the close is decided: always allows closing, after stopping what runs.

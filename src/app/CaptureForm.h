@@ -76,6 +76,9 @@ public:
     }
     // The process arguments after the program name, run once start-up has finished.
     void setCommandLine(const QStringList& arguments);
+    // The command line of a later start of the program, run as this one's own once start-up
+    // and the command lines before it have run; an empty one brings the window forward.
+    void receiveCommandLine(const QStringList& arguments);
 
     // Components.
     TMornePreferences* gp;
@@ -188,6 +191,7 @@ private:
     void firstShow();
     bool closeQuery();
     void runCommandLine();
+    void runReceivedCommandLines();
 
     // Construction, split by concern.
     void buildWidgets();
@@ -234,6 +238,8 @@ private:
     Tplaque* m_plaque = nullptr;
     TRaccourcisForm* m_raccourcis = nullptr;
     QStringList m_commandLine;
+    QList<QStringList> m_receivedCommandLines; // waiting for start-up or the one before
+    bool m_runningReceived = false;
     std::unique_ptr<IDeviceEnumerator> m_deviceEnumerator;
     ScreenSaverInhibitor m_screenSaver;
     bool m_startingUp = true;

@@ -6,6 +6,7 @@
 #include "CamForm.h"
 #include "CameraWindows.h"
 #include "CaptureFormats.h"
+#include "CommandLineHelp.h"
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "ExtraireFrame.h"
@@ -170,7 +171,59 @@ const ToggleTexts kToggleTexts[] = {
     {"cam_PlayPause", "caméra PlayPause", "caméra PlayPause"},
 };
 
+// What the command line's help says of the actions that have no caption.
+const struct {
+    const char* name;
+    const char* text;
+} kUncaptioned[] = {
+    {"acShowVideoPilotDV", "Afficher ou masquer la fenêtre DV de la source vidéo"},
+    {"acShowAudioPilotDV", "Afficher ou masquer la fenêtre DV de la source audio"},
+    {"taDecalage", "Afficher ou masquer le décalage de l'horloge (panneau Incruster)"},
+};
+
+// The keys the window gives these actions when it is created (key texts cannot name the
+// keypad's plus and minus).
+QKeySequence shortcutSetAtCreation(const QLatin1String name) {
+    if (name == QLatin1String("acIncVolume"))
+        return QKeySequence(Qt::KeypadModifier | Qt::Key_Plus);
+    if (name == QLatin1String("acDecVolume"))
+        return QKeySequence(Qt::KeypadModifier | Qt::Key_Minus);
+    if (name == QLatin1String("saIntervallo"))
+        return QKeySequence(Qt::Key_Pause);
+    return {};
+}
+
 } // namespace
+
+QList<CommandLineActionRow> CommandLineActionRows() {
+    QList<CommandLineActionRow> rows;
+    QStringList switchesSeen;
+    for (const ActionRow& a : kActions) {
+        if (!*a.sw && !*a.token)
+            continue;
+        CommandLineActionRow row;
+        row.name = QLatin1String(a.name);
+        row.switchName = QLatin1String(a.sw);
+        row.token = QLatin1String(a.token);
+        row.caption = QString::fromUtf8(a.caption);
+        for (const auto& u : kUncaptioned)
+            if (row.caption.isEmpty() && row.name == QLatin1String(u.name))
+                row.caption = QString::fromUtf8(u.text);
+        QKeySequence key = shortcutSetAtCreation(QLatin1String(a.name));
+        if (key.isEmpty())
+            key = QKeySequence(QLatin1String(a.shortcut));
+        row.shortcut = FrenchKeyText(key);
+        row.secondaryShortcut = FrenchKeyText(QKeySequence(QLatin1String(a.secondary)));
+        row.category = QLatin1String(a.category);
+        row.toggle = a.kind == T;
+        row.takesArgument = row.category == QLatin1String("select");
+        // The first action of the list with a name wins it.
+        row.switchShadowed = !row.switchName.isEmpty() && switchesSeen.contains(row.switchName);
+        switchesSeen << row.switchName << row.token;
+        rows << row;
+    }
+    return rows;
+}
 
 void TCaptureForm::createActions() {
     for (const ActionRow& row : kActions) {
@@ -182,6 +235,8 @@ void TCaptureForm::createActions() {
         a->Category = QLatin1String(row.category);
         a->setText(QString::fromUtf8(row.caption));
         a->ShortCut = QKeySequence(QLatin1String(row.shortcut));
+        if (const QKeySequence key = shortcutSetAtCreation(QLatin1String(row.name)); !key.isEmpty())
+            a->ShortCut = key;
         if (*row.secondary)
             a->SecondaryShortcuts = {QKeySequence(QLatin1String(row.secondary))};
         a->setSwitch(QLatin1String(row.sw));

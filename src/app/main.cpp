@@ -1,8 +1,10 @@
 #include "CaptureForm.h"
+#include "CommandLineHelp.h"
 #include "Dm.h"
 #include "Plaque.h"
 #include "PlatformCheck.h"
 #include "RaccourcisForm.h"
+#include "SingleInstance.h"
 #include "VidorraElements.h"
 
 #include <QApplication>
@@ -43,11 +45,67 @@ void closeWithinSeconds(TCaptureForm& form) {
     });
     form.closeWithoutQuestion();
 }
+
+void print(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+// Without a platform to show on (no X11 or Wayland display, as under cron), Qt would abort;
+// say why instead.
+bool haveDisplay(const QStringList& arguments) {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           arguments.contains(QLatin1String("-platform")) ||
+           arguments.contains(QLatin1String("--platform"));
+}
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // The program's own options come first, before anything starts: no display, no
+    // GStreamer, no window.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ProgramOptions options = ParseProgramOptions(arguments);
+    if (options.help) {
+        print(stdout, CommandLineHelp());
+        return 0;
+    }
+    if (options.version) {
+        print(stdout, QStringLiteral("Vidorra %1\n").arg(QLatin1String(VIDORRA_VERSION)));
+        return 0;
+    }
+    // A program already open in the session takes the command line and this start ends.
+    if (!options.newInstance) {
+        SingleInstance::findSessionBus();
+        QString error;
+        switch (SingleInstance::handOver(options.commands, &error)) {
+        case SingleInstance::HandOver::Done:
+            return 0;
+        case SingleInstance::HandOver::Failed:
+            print(stderr, QStringLiteral("vidorra : Vidorra est déjà ouvert dans la session mais "
+                                         "n'a pas pris les commandes (%1)\n")
+                              .arg(error));
+            return 1;
+        case SingleInstance::HandOver::NoProgram:
+            break;
+        }
+    }
+    if (!haveDisplay(arguments)) {
+        print(stderr,
+              QStringLiteral("vidorra : aucun écran pour afficher la fenêtre (ni DISPLAY ni "
+                             "WAYLAND_DISPLAY)%1\n")
+                  .arg(options.newInstance
+                           ? QString()
+                           : QStringLiteral(", et aucun Vidorra ouvert dans la session "
+                                            "pour recevoir les commandes")));
+        return 1;
+    }
+
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vidorra"));
@@ -57,6 +115,14 @@ int main(int argc, char** argv) {
     if (!PlatformCheck::checkRuntime())
         return 1;
     vidorraRegisterStatic();
+
+    // The name on the session bus, taken before the windows are made, so that a start
+    // meanwhile hands its command line over: it waits for this one's start-up.
+    TInstanceService instance;
+    if (!options.newInstance &&
+        instance.registerOnSessionBus() == TInstanceService::Registration::NameTaken &&
+        SingleInstance::handOver(options.commands) == SingleInstance::HandOver::Done)
+        return 0; // another start took the name first
 
     // The four windows, in this order; all live until the process ends.
     TCaptureForm form;
@@ -76,7 +142,9 @@ int main(int argc, char** argv) {
             }
         };
     }
-    form.setCommandLine(app.arguments().mid(1));
+    form.setCommandLine(ParseProgramOptions(app.arguments().mid(1)).commands);
+    instance.setReceiver(
+        [&form](const QStringList& commands) { form.receiveCommandLine(commands); });
 
     std::unique_ptr<QSocketNotifier> terminate;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
@@ -97,5 +165,8 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager&) { closeWithinSeconds(form); });
     form.show();
-    return app.exec();
+    const int code = app.exec();
+    // The window is closed: a new start is a program of its own while this one ends.
+    instance.unregister();
+    return code;
 }

@@ -1,5 +1,6 @@
 // The program as a process: a recording survives SIGTERM and, once the program has started
 // again, SIGKILL.
+#include "ProgramProcess.h"
 #include "Sandbox.h"
 
 #include <QDir>
@@ -13,58 +14,23 @@
 
 namespace {
 
-QProcessEnvironment environmentOf(const Sandbox& box) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", box.home());
-    env.insert("XDG_CONFIG_HOME", box.home() + "/.config");
-    env.insert("XDG_DATA_HOME", QDir::tempPath() + "/vidorra-test-data");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    return env;
-}
+using namespace ProgramProcess;
 
-// Starts the program with a portable store that sends recordings to box/videos.
+// Starts the program with a portable store that sends recordings to box/videos. It is a
+// program of its own: it never hands its command line to one open in the session.
 std::unique_ptr<QProcess> start(const Sandbox& box, const QStringList& arguments,
                                 const QString& videos = {},
                                 const QMap<QString, QString>& variables = {}) {
-    QDir().mkpath(box.exeDir());
-    QDir().mkpath(box.path("videos"));
-    const QString exe = box.exeDir() + "/vidorra";
-    if (!QFile::exists(exe))
-        QFile::copy(VIDORRA_EXE, exe);
-    // The folder of recordings, in the portable store beside the executable.
-    const QString ini = box.exeDir() + "/Vidorra.ini";
-    if (!QFile::exists(ini)) {
-        QString text = "[\\Software\\Ardoval\\Vidorra]\r\nVideo Directory=" +
-                       (videos.isEmpty() ? box.path("videos") : videos) +
-                       "/\r\nConfirmer Video=0\r\n";
-        QByteArray bytes("\xFF\xFE", 2);
-        for (QChar c : text)
-            bytes.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
-        Sandbox::write(ini, bytes);
-    }
+    const QString exe = install(box, videos);
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = environmentOf(box);
     for (auto it = variables.begin(); it != variables.end(); ++it)
         env.insert(it.key(), it.value());
     p->setProcessEnvironment(env);
     p->setProcessChannelMode(QProcess::MergedChannels);
-    p->start(exe, arguments);
+    p->start(exe, QStringList{"--new-instance"} + arguments);
     p->waitForStarted();
     return p;
-}
-
-QString recordedFile(const Sandbox& box) {
-    const QStringList files = QDir(box.path("videos")).entryList(QDir::Files, QDir::Time);
-    return files.isEmpty() ? QString() : box.path("videos") + "/" + files.first();
-}
-
-QString probe(const QString& file) {
-    QProcess p;
-    p.start("ffprobe",
-            {"-v", "error", "-count_packets", "-show_entries",
-             "stream=codec_name,nb_read_packets:format=duration", "-of", "compact=p=0", file});
-    p.waitForFinished(60000);
-    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
 }
 
 int packetsOf(const QString& info, const QString& codec) {

@@ -1,0 +1,193 @@
+#include "CommandLineHelp.h"
+
+#include <algorithm>
+
+namespace {
+
+struct Category {
+    const char* key;
+    const char* title;
+};
+
+// The order of the help; the table's category names.
+const Category kCategories[] = {
+    {"general", "Programme"},
+    {"action", "Capture, images et affichage"},
+    {"select", "Source et format (avec =nom)"},
+    {"Morne", "Preview, capture et incrustation"},
+    {"frame", "Panneaux et fenêtre"},
+    {"Options", "Format des images fixes"},
+    {"camera", "Caméscope DV"},
+};
+
+QString keyName(Qt::Key key) {
+    switch (key) {
+    case Qt::Key_Space:
+        return QStringLiteral("Espace");
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QStringLiteral("Entrée");
+    case Qt::Key_Escape:
+        return QStringLiteral("Échap");
+    case Qt::Key_Backspace:
+        return QStringLiteral("Retour arrière");
+    case Qt::Key_Insert:
+        return QStringLiteral("Inser");
+    case Qt::Key_Delete:
+        return QStringLiteral("Suppr");
+    case Qt::Key_Home:
+        return QStringLiteral("Origine");
+    case Qt::Key_End:
+        return QStringLiteral("Fin");
+    case Qt::Key_PageUp:
+        return QStringLiteral("Page précédente");
+    case Qt::Key_PageDown:
+        return QStringLiteral("Page suivante");
+    case Qt::Key_Left:
+        return QStringLiteral("Gauche");
+    case Qt::Key_Right:
+        return QStringLiteral("Droite");
+    case Qt::Key_Up:
+        return QStringLiteral("Haut");
+    case Qt::Key_Down:
+        return QStringLiteral("Bas");
+    case Qt::Key_Tab:
+        return QStringLiteral("Tab");
+    default:
+        return QKeySequence(key).toString(QKeySequence::PortableText);
+    }
+}
+
+QString combinationText(QKeyCombination combination) {
+    QStringList parts;
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    if (modifiers & Qt::ControlModifier)
+        parts << QStringLiteral("Ctrl");
+    if (modifiers & Qt::AltModifier)
+        parts << QStringLiteral("Alt");
+    if (modifiers & Qt::ShiftModifier)
+        parts << QStringLiteral("Maj");
+    if (modifiers & Qt::MetaModifier)
+        parts << QStringLiteral("Méta");
+    QString key = keyName(combination.key());
+    // The keypad's keys: "Num +", "Num -".
+    if (modifiers & Qt::KeypadModifier)
+        key = QStringLiteral("Num ") + key;
+    parts << key;
+    return parts.join(u'+');
+}
+
+QString column(const QString& text, int width) {
+    return text.leftJustified(width - 1) + u' ';
+}
+
+} // namespace
+
+QString CommandLineCategoryTitle(const QString& category) {
+    for (const Category& c : kCategories)
+        if (category == QLatin1String(c.key))
+            return QString::fromUtf8(c.title);
+    return category;
+}
+
+QStringList CommandLineCategories() {
+    QStringList out;
+    for (const Category& c : kCategories)
+        out << QLatin1String(c.key);
+    return out;
+}
+
+QString FrenchKeyText(const QKeySequence& keys) {
+    QStringList parts;
+    for (int i = 0; i < keys.count(); ++i)
+        parts << combinationText(keys[i]);
+    return parts.join(QStringLiteral(", "));
+}
+
+ProgramOptions ParseProgramOptions(const QStringList& arguments) {
+    ProgramOptions options;
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--help"))
+            options.help = true;
+        else if (argument == QLatin1String("--version"))
+            options.version = true;
+        else if (argument == QLatin1String("--new-instance"))
+            options.newInstance = true;
+        else
+            options.commands << argument;
+    }
+    return options;
+}
+
+QString CommandLineHelp() {
+    QString text = QStringLiteral(
+        "Utilisation : vidorra [OPTION]... [COMMANDE]...\n"
+        "Capture vidéo : Vidorra prévisualise une source vidéo et une source audio et "
+        "enregistre\nce qu'il montre.\n"
+        "\n"
+        "Options :\n"
+        "  --help          affiche cette aide et quitte\n"
+        "  --version       affiche la version et quitte\n"
+        "  --new-instance  démarre un programme indépendant, même quand Vidorra est déjà "
+        "ouvert\n"
+        "                  dans la session : il ne lui transmet pas ses commandes et n'en\n"
+        "                  reçoit aucune\n"
+        "\n"
+        "Commandes :\n"
+        "Chaque commande nomme une action par son switch ou son token, après un préfixe :\n"
+        "  /nom         exécute l'action (une action à deux états change d'état)\n"
+        "  +nom         met en marche une action à deux états (marquée +/- ci-dessous)\n"
+        "  -nom         l'arrête\n"
+        "  /nom=texte   passe un texte à l'action : le nom d'une source ou d'un format\n"
+        "  /quit        ferme le programme une fois les autres commandes exécutées\n"
+        "Les commandes s'exécutent dans l'ordre, une fois le démarrage terminé ; une commande\n"
+        "inconnue ou sans préfixe est ignorée. Quand Vidorra est déjà ouvert dans la session,\n"
+        "vidorra lui transmet ses commandes, qu'il exécute comme les siennes, et se termine\n"
+        "aussitôt ; sans commande, il ramène sa fenêtre au premier plan. Le bus de session "
+        "est\ntrouvé aussi depuis cron ($XDG_RUNTIME_DIR/bus).\n"
+        "\n"
+        "Exemples :\n"
+        "  vidorra /c                          démarre ou arrête l'enregistrement\n"
+        "  vidorra \"/sv=Mire de test\" +fs      choisit la mire et passe en plein écran\n"
+        "  vidorra /format_capture=divx /c     enregistre en MPEG-4\n"
+        "  vidorra /quit                       ferme le programme ouvert\n");
+
+    const QList<CommandLineActionRow> rows = CommandLineActionRows();
+    text += QStringLiteral("\nActions (switch, token, touches, action) :\n");
+    QStringList shadowed;
+    for (const QString& category : CommandLineCategories()) {
+        QString lines;
+        for (const CommandLineActionRow& row : rows) {
+            if (row.category != category)
+                continue;
+            QString sw;
+            if (!row.switchName.isEmpty() && !row.switchShadowed)
+                sw = u'/' + row.switchName;
+            QString token = row.token.isEmpty() ? QString() : u'/' + row.token;
+            if (row.takesArgument)
+                token += QStringLiteral("=nom");
+            QString keys = row.shortcut;
+            if (!row.secondaryShortcut.isEmpty())
+                keys += QStringLiteral(" (%1)").arg(row.secondaryShortcut);
+            QString caption = row.caption;
+            if (row.toggle)
+                caption += QStringLiteral(" [+/-]");
+            lines += QStringLiteral("  ") + column(sw, 6) + column(token, 22) + column(keys, 21) +
+                     caption + u'\n';
+            if (row.switchShadowed) {
+                // Named by the first action of the list with that switch.
+                const auto owner =
+                    std::find_if(rows.begin(), rows.end(), [&row](const CommandLineActionRow& r) {
+                        return r.switchName == row.switchName;
+                    });
+                shadowed << QStringLiteral("/%1 désigne « %2 » ; « %3 » se nomme /%4.")
+                                .arg(row.switchName, owner->caption, row.caption, row.token);
+            }
+        }
+        if (!lines.isEmpty())
+            text += u'\n' + CommandLineCategoryTitle(category) + QStringLiteral(" :\n") + lines;
+    }
+    if (!shadowed.isEmpty())
+        text += u'\n' + shadowed.join(u'\n') + u'\n';
+    return text;
+}
