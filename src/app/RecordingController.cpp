@@ -323,7 +323,11 @@ void TRecordingController::GraphDeviceLost() {
     if (!m_machine.recording() || !m_partOpen)
         return;
     const QString file = m_currentFile;
+    // Without its source the recording cannot go on: it ends as a stop would (the file
+    // finalised while the source is still in the graph), so that the window does not go on
+    // showing a recording that writes nothing.
     StopCapture();
+    post([this] { m_machine.Handle(RecordingEvent::StoppedBySelf); });
     prompts().warning(&m_form, QStringLiteral("La source de l'enregistrement a été perdue. "
                                               "Le fichier %1 a été fermé.")
                                    .arg(file));

@@ -1,14 +1,17 @@
 #include "SourcesController.h"
 #include "CaptureForm.h"
+#include "CaptureFormats.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
 #include "FakeV4l2Card.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
+#include "RecordingController.h"
 #include "Sandbox.h"
 #include "ScriptedPrompts.h"
 #include "SourcesFrame.h"
+#include "SuperAction.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -65,13 +69,19 @@ public:
                                               "rate=[8000,48000],channels=[1,2],"
                                               "layout=interleaved");
             }
-            d.createSource = [isVideo, broken, soundCard]() -> GstElement* {
+            const bool fragile = names[i] == QStringLiteral("Fragile");
+            d.createSource = [isVideo, broken, soundCard, fragile]() -> GstElement* {
                 if (broken) // fails when it starts, as an unplugged camera does
                     return gst_parse_bin_from_description("filesrc location=/nonexistent/camera",
                                                           TRUE, nullptr);
                 if (soundCard)
                     return gst_parse_bin_from_description("audiotestsrc is-live=true", TRUE,
                                                           nullptr);
+                if (fragile) // a read error after three seconds, as a camera pulled out
+                    return gst_parse_bin_from_description(
+                        "videotestsrc is-live=true ! capsfilter caps=\"video/x-raw,format=BGR,"
+                        "width=320,height=240,framerate=25/1\" ! identity error-after=75",
+                        TRUE, nullptr);
                 return gst_parse_bin_from_description(
                     isVideo
                         ? "videotestsrc is-live=true ! capsfilter caps=\"video/x-raw,format=BGR,"
@@ -452,5 +462,50 @@ TEST(SourcesController, ChangingSourcesFreesTheFormerOnes) {
         EXPECT_LE(after210.rssKb, after10.rssKb + 8 * 1024)
             << after10.rssKb << " kB after 10 changes, " << after210.rssKb << " kB after 210";
     }
+    p.form.hide();
+}
+
+// A camera that fails in the middle of a recording: the part ends readable with what came
+// before the failure, the user is told, and the preview goes on with another camera.
+TEST(SourcesController, ACameraFailingWhileRecordingLeavesAReadableFile) {
+    Sandbox box;
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    Program p;
+    p.devices->video = QStringList{"Webcam", "Fragile"};
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TSourcesController& sources = *p.form.sources;
+    QDir().mkpath(box.path("videos"));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    sources.SelectAudioSource(TSourcesController::kNoAudio);
+    sources.SelectVideoSource("Fragile");
+    ASSERT_EQ(sources.currentVideo()->Name, QString("Fragile"));
+    sources.FillCaptureFormats(cfDivx);
+    ASSERT_EQ(Prm.captureFormat->Value, cfDivx);
+    TRecordingController& rec = *p.form.recorder;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(rec.state(), RecordingState::rsRecording);
+    const QString file = rec.currentFile();
+    ASSERT_TRUE(waitFor([&] { return rec.state() == RecordingState::rsPreview; }, 30000));
+    ASSERT_FALSE(prompts.asked.isEmpty());
+    EXPECT_TRUE(prompts.asked.join('\n').contains("La source de l'enregistrement a été perdue"))
+        << prompts.asked.join('\n').toStdString();
+    EXPECT_TRUE(p.form.exclusionList.contains("Fragile"));
+    ASSERT_NE(sources.currentVideo(), nullptr);
+    EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
+
+    QProcess probe;
+    probe.start("ffprobe",
+                {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                 "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(probe.exitCode(), 0) << info.toStdString();
+    EXPECT_EQ(info.section(',', 0, 0), QString("mpeg4")) << info.toStdString();
+    const int frames = info.section(',', 1, 1).toInt();
+    // The frames before the failure, never more than the camera gave.
+    EXPECT_GT(frames, 0) << info.toStdString();
+    EXPECT_LE(frames, 75) << info.toStdString();
     p.form.hide();
 }
