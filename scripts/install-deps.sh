@@ -10,8 +10,8 @@ packages=(
   ffmpeg xvfb dbus imagemagick stress-ng
   # the script language: Free Pascal as the reference of its tests, Lua for its benchmark
   fp-compiler lua5.4
-  # user interface, D-Bus, fonts
-  qt6-base-dev
+  # user interface (its icons are SVG), D-Bus, fonts
+  qt6-base-dev qt6-svg-dev
   # text drawn into frames
   libpango1.0-dev libcairo2-dev fonts-liberation2
   # media graph, devices, codecs, muxers

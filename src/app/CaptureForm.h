@@ -96,6 +96,8 @@ public:
     // The one action of the main list that scripts call too.
     static const QString kDecalageDeclaration;
     static const QString kScriptRecent;
+    // The options panel's "Utiliser le thème d'icônes du bureau", kept with the preferences.
+    static const QString kDesktopIcons;
 
     // Start-up and shutdown.
     void ApplyPreferences();
@@ -105,6 +107,8 @@ public:
 
     // Layout commands.
     void LayoutPanels();
+    // The side panels' common size: the design's, or more where their captions need it.
+    QSize panelSize() const;
     void ShowPanel(int panel);
     void HidePanel();
     void ApplyAspectRatio();
@@ -197,6 +201,8 @@ private:
     void buildWidgets();
     void buildPanels();
     void buildToolBars();
+    void connectLook(); // icons and captions: the theme choice, what grows with the fonts
+    void fitCaptions(); // after a caption or a font changed: lays out again if anything grows
     void createActions();
     void createManagerActions();
     void connectHandlers();
@@ -251,5 +257,6 @@ private:
     bool m_slidersVisible = false;
     bool m_fullScreenBeforeQuestion = false;
     QSize m_sizeBeforeReduced; // while reduced: the size to come back to
+    QSize m_fittedPanelSize;   // the panels' size at the last layout
     int m_prefsItemIndex = spNone;
 };

@@ -27,41 +27,90 @@ const char* const kPanelActions[9] = {"acSourcesFrame",  "acDossiersFrame",  "ac
                                       "saListeFrame",    "acHelp",           "acApropos"};
 constexpr QSize kPreviewSize(410, 330);
 constexpr QSize kClientSize(700, 459);
+constexpr QSize kPanelSize(275, 400);
 } // namespace
+
+QSize TCaptureForm::panelSize() const {
+    QSize size = kPanelSize;
+    for (const QFrame* panel : panels)
+        size = size.expandedTo(panel->minimumSizeHint());
+    return size;
+}
+
+void TCaptureForm::fitCaptions() {
+    bool changed = panelSize() != m_fittedPanelSize;
+    for (QToolButton* b : {btnCouper, btnCapture, btnGrab})
+        changed = changed || b->size() != b->sizeHint().expandedTo(b->minimumSize());
+    if (changed && Prm.ecranGauche)
+        LayoutPanels();
+}
 
 void TCaptureForm::LayoutPanels() {
     const bool left = Prm.ecranGauche ? Prm.ecranGauche->Value : true;
     const LayoutMath::PanelOffsets offsets = LayoutMath::panelOffsets(left);
+    // Where the desktop's fonts make a caption longer than the design allows, the panels and
+    // the buttons under the preview grow, and so does the window; panels on the left push
+    // the preview right by what they grew.
+    const QSize panel = panelSize();
+    const int growW = panel.width() - kPanelSize.width();
+    const int growH = panel.height() - kPanelSize.height();
+    m_fittedPanelSize = panel;
     PanelsX = offsets.panelsX;
-    PreviewShiftX = offsets.previewShiftX;
+    PreviewShiftX = offsets.previewShiftX + (left ? 0 : growW);
     if (action("acReduire") && action("acReduire")->isChecked())
         return;
+    for (QToolButton* b : {btnCouper, btnCapture, btnGrab})
+        b->resize(b->sizeHint().expandedTo(b->minimumSize()));
 
     // A window larger than its design size gives the room to the preview.
     const QSize central = centralWidget()->size();
-    const int statusHeight = statusBar()->isVisible() ? statusBar()->height() : 0;
-    const int extraW = std::max(0, central.width() - kClientSize.width());
-    const int extraH = std::max(0, central.height() - (kClientSize.height() - statusHeight));
-    const int panelsX = left ? PanelsX + extraW : PanelsX;
-
-    Panel1->setGeometry(PreviewShiftX + 10, Panel1->y() > 0 ? Panel1->y() : 40,
-                        kPreviewSize.width() + extraW, kPreviewSize.height() + extraH);
-    Panel2->setGeometry(12, 12, Panel1->width() - 24, Panel1->height() - 24);
-    const int buttonsY = Panel1->geometry().bottom() + 8;
-    const int volumeY = buttonsY + 40;
-    btnCouper->move(PreviewShiftX + 24, buttonsY);
-    btnCapture->move(PreviewShiftX + 64, buttonsY);
-    btnGrab->move(PreviewShiftX + 304 + extraW, buttonsY);
-    chronoLab->move(btnGrab->x() - chronoLab->width() - 4, buttonsY + 8);
-    tb->move(PreviewShiftX + 144, volumeY - 2);
-    // The label ends before the slider however wide the font makes its text.
-    lblVolume->adjustSize();
-    lblVolume->move(std::min(PreviewShiftX + 108, tb->x() - 4 - lblVolume->width()), volumeY);
-    gaugeVolume->move(PreviewShiftX + 296, volumeY);
-    for (QFrame* panel : panels)
-        panel->move(panelsX, 33);
-    actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
-    panelToolBar->move(panelsX + 8, 2);
+    const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->sizeHint().height();
+    QSize design(kClientSize.width() + growW, kClientSize.height() - statusHeight + growH);
+    // Places everything with `extra` pixels more than the design for the preview; returns the
+    // least room its contents need, which does not depend on the extra.
+    auto place = [&](QSize extra) {
+        const int panelsX = left ? PanelsX + extra.width() : PanelsX;
+        Panel1->setGeometry(PreviewShiftX + 10, Panel1->y() > 0 ? Panel1->y() : 40,
+                            kPreviewSize.width() + extra.width(),
+                            kPreviewSize.height() + extra.height());
+        Panel2->setGeometry(12, 12, Panel1->width() - 24, Panel1->height() - 24);
+        const int buttonsY = Panel1->geometry().bottom() + 8;
+        const int volumeY = buttonsY + 40;
+        btnCouper->move(PreviewShiftX + 24, buttonsY);
+        btnCapture->move(PreviewShiftX + 64, buttonsY);
+        btnGrab->move(PreviewShiftX + 404 + extra.width() - btnGrab->width(), buttonsY);
+        chronoLab->move(btnGrab->x() - chronoLab->width() - 4, buttonsY + 8);
+        tb->move(PreviewShiftX + 144, volumeY - 2);
+        // The label ends before the slider however wide the font makes its text.
+        lblVolume->adjustSize();
+        lblVolume->move(std::min(PreviewShiftX + 108, tb->x() - 4 - lblVolume->width()), volumeY);
+        gaugeVolume->move(PreviewShiftX + 296, volumeY);
+        for (QFrame* p : panels)
+            p->setGeometry(panelsX, 33, panel.width(), panel.height());
+        actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
+        panelToolBar->move(panelsX + 8, 2);
+        QSize least;
+        for (const QWidget* w : {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
+                                 static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
+                                 static_cast<QWidget*>(gaugeVolume)})
+            least = least.expandedTo(QSize(w->geometry().right() + 1 - extra.width(),
+                                           w->geometry().bottom() + 1 - extra.height()));
+        return least;
+    };
+    auto extraFor = [&](QSize room) {
+        return QSize(std::max(0, central.width() - room.width()),
+                     std::max(0, central.height() - room.height()));
+    };
+    const QSize least = place(extraFor(design));
+    if (design.expandedTo(least) != design) {
+        // The controls under the preview need more than the design (a taller status bar takes
+        // its height from the window, not from them): the preview has less extra room.
+        design = design.expandedTo(least);
+        place(extraFor(design));
+    }
+    // The window holds at the least the design and whatever grew.
+    if (centralWidget()->minimumSize() != design)
+        centralWidget()->setMinimumSize(design);
     ApplyAspectRatio();
 }
 

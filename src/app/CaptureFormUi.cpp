@@ -10,6 +10,7 @@
 #include "ImageList.h"
 #include "IncrusterFrame.h"
 #include "ListeFrame.h"
+#include "MornePreferences.h"
 #include "OptionsFrame.h"
 #include "ProgrammerFrame.h"
 #include "SourcesFrame.h"
@@ -18,6 +19,8 @@
 #include "VideoWidget.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,9 +29,11 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 
@@ -38,13 +43,43 @@ const char* const kPanelObjects[9] = {"SourcesFrame",   "DossiersFrame1",  "Prog
                                       "ExtraireFrame1", "IncrusterFrame1", "OptionsFrame",
                                       "ListeFrame",     "HelpFrame1",      "AproposFrame1"};
 
+// Buttons under the preview: the design's size, wider where the caption needs it (the
+// window's layout grows them).
 QToolButton* makeButton(QWidget* parent, const QSize& size) {
     auto* b = new QToolButton(parent);
-    b->setFixedSize(size);
+    b->setMinimumSize(size);
+    b->resize(size);
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setIconSize(QSize(20, 20));
     return b;
 }
+
+// Has the window fit its captions again, once the events in hand are done, when a panel or a
+// button under the preview asks for another size or the fonts change.
+class CaptionWatcher : public QObject {
+public:
+    CaptionWatcher(std::function<void()> fit, QObject* parent)
+        : QObject(parent), m_fit(std::move(fit)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::LayoutRequest || type == QEvent::FontChange ||
+             type == QEvent::StyleChange) &&
+            !m_pending) {
+            m_pending = true;
+            QTimer::singleShot(0, this, [this] {
+                m_pending = false;
+                m_fit();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_fit;
+    bool m_pending = false;
+};
 
 } // namespace
 
@@ -84,6 +119,7 @@ void TCaptureForm::buildWidgets() {
     Panel2->setToolTip(QStringLiteral("Aucune source vidéo n'a été sélectionnée"));
     auto* noVideo = new QVBoxLayout(Panel2);
     auto* picture = new QLabel(Panel2);
+    picture->setObjectName(QStringLiteral("noVideoPicture"));
     picture->setPixmap(ImageList::icon(ImageList::imNoVideo).pixmap(64, 64));
     picture->setAlignment(Qt::AlignCenter);
     auto* hint = new QLabel(QStringLiteral("Aucune source vidéo n'a été sélectionnée"), Panel2);
@@ -184,6 +220,29 @@ void TCaptureForm::buildPanels() {
     rgPrefs = OptionsFrame->rgPrefs;
     leFramerate = SourcesFrame->leFramerate;
     ErreurFrame1 = new TErreurFrame(this);
+    connectLook();
+}
+
+const QString TCaptureForm::kDesktopIcons = QStringLiteral("Icones du bureau");
+
+void TCaptureForm::connectLook() {
+    auto* watcher = new CaptionWatcher([this] { fitCaptions(); }, this);
+    centralWidget()->installEventFilter(watcher);
+    for (QFrame* panel : panels)
+        panel->installEventFilter(watcher);
+
+    connect(OptionsFrame, &TOptionsFrame::desktopIconsChanged, this, [this](bool on) {
+        ImageList::setUseDesktopTheme(on);
+        // The no-video picture is a pixmap: it is drawn again.
+        if (auto* picture = Panel2->findChild<QLabel*>(QStringLiteral("noVideoPicture")))
+            picture->setPixmap(ImageList::icon(ImageList::imNoVideo).pixmap(64, 64));
+    });
+    connect(gp, &TMornePreferences::OnLoadPrefs, this, [this](TMornePreferences* prefs) {
+        OptionsFrame->cbIconesBureau->setChecked(prefs->ReadBool(kDesktopIcons, false));
+    });
+    connect(gp, &TMornePreferences::OnSavePrefs, this, [this](TMornePreferences* prefs) {
+        prefs->WriteBool(kDesktopIcons, OptionsFrame->cbIconesBureau->isChecked());
+    });
 }
 
 void TCaptureForm::buildToolBars() {

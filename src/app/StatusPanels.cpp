@@ -22,12 +22,37 @@ void TStatusPanels::setText(int panel, const QString& text, const QColor& colour
         return;
     m_texts[size_t(panel)] = text;
     m_colours[size_t(panel)] = colour;
+    growToTexts();
     update();
 }
 
 void TStatusPanels::setRedSuffix(const QString& suffix) {
     m_suffix = suffix;
+    growToTexts();
     update();
+}
+
+QList<int> TStatusPanels::neededWidths() const {
+    QList<int> needed;
+    for (int i = 0; i < kPanels; ++i)
+        needed << fontMetrics().horizontalAdvance(m_texts[size_t(i)] +
+                                                  (i == 1 ? m_suffix : QString())) +
+                      kTextPadding;
+    // The free space names a folder, which loses its middle by design: it asks no more than
+    // its own width.
+    needed[kPanels - 1] = std::min(needed[kPanels - 1], kPanelWidth);
+    return needed;
+}
+
+// A desktop font larger than the one the panels were drawn for: the bar (and with it the
+// window) grows to hold the texts whole. It never shrinks back, so that the window does not
+// change its width each time a text changes.
+void TStatusPanels::growToTexts() {
+    int total = 0;
+    for (int n : neededWidths())
+        total += std::max(n, kPanelWidth);
+    if (total > minimumWidth())
+        setMinimumWidth(total);
 }
 
 QSize TStatusPanels::sizeHint() const {
@@ -37,12 +62,7 @@ QSize TStatusPanels::sizeHint() const {
 // The panels are 175 pixels wide where their texts fit so; a font wider than the one they
 // were drawn for gives a longer text the room the shorter ones do not need.
 QRect TStatusPanels::cellRect(int panel) const {
-    QList<int> needed;
-    for (int i = 0; i < kPanels; ++i)
-        needed << fontMetrics().horizontalAdvance(m_texts[size_t(i)] +
-                                                  (i == 1 ? m_suffix : QString())) +
-                      kTextPadding;
-    const QList<int> widths = LayoutMath::shareWidths(needed, width(), kPanelWidth);
+    const QList<int> widths = LayoutMath::shareWidths(neededWidths(), width(), kPanelWidth);
     int x = 0;
     for (int i = 0; i < panel; ++i)
         x += widths[i];
@@ -54,6 +74,8 @@ QRect TStatusPanels::textRect(int panel) const {
 }
 
 bool TStatusPanels::event(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        growToTexts();
     // A text too long for its panel shows whole in a tip.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);

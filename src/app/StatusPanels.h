@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <array>
 
-// The four owner-drawn panels of the status bar, 175 pixels each where their texts fit so.
+// The four owner-drawn panels of the status bar, 175 pixels each where their texts fit so;
+// a larger font widens the bar.
 // Panel 1 may end in a red suffix; each panel's text has its own colour.
 class TStatusPanels : public QWidget {
     Q_OBJECT
@@ -30,6 +32,8 @@ protected:
 
 private:
     QRect cellRect(int panel) const;
+    QList<int> neededWidths() const;
+    void growToTexts();
 
     std::array<QString, kPanels> m_texts;
     std::array<QColor, kPanels> m_colours;

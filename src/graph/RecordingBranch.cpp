@@ -246,9 +246,12 @@ bool TRecordingBranch::waitFor(const std::function<bool()>& done, int timeoutMs)
 bool TRecordingBranch::End(int timeoutMs) {
     m_ending = true;
     dropIdleProbes();
-    GstState state = GST_STATE_NULL;
-    gst_element_get_state(GST_ELEMENT(m_bin), &state, nullptr, 0);
-    const bool flowing = m_started && state == GST_STATE_PLAYING;
+    GstState state = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(GST_ELEMENT(m_bin), &state, &pending, 0);
+    // A recording stopped at once may find the graph still on its way to playing (a busy
+    // machine): its end gets there with the first data, so it is waited for as well.
+    const bool flowing =
+        m_started && (state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING);
     for (auto& tap : m_taps) {
         if (!tap->teePad) {
             tap->done = true;

@@ -1,6 +1,7 @@
 #include "CamForm.h"
 
 #include "DateTimeFormat.h"
+#include "ImageList.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -63,15 +64,20 @@ Tnav_captureframe::Tnav_captureframe(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(1);
     const struct {
         QAction* action;
-        const char* glyph;
-    } buttons[] = {{cam_ReculeRapide, "◀◀"}, {cam_ReculeLent, "◁"}, {cam_Play, "▶"},
-                   {cam_Pause, "❙❙"},        {cam_Stop, "■"},       {cam_AvanceLent, "▷"},
-                   {cam_AvanceRapide, "▶▶"}};
+        int image;
+    } buttons[] = {{cam_ReculeRapide, ImageList::imRewind},
+                   {cam_ReculeLent, ImageList::imBackward},
+                   {cam_Play, ImageList::imPlay},
+                   {cam_Pause, ImageList::imPause},
+                   {cam_Stop, ImageList::imStop},
+                   {cam_AvanceLent, ImageList::imForward},
+                   {cam_AvanceRapide, ImageList::imFastForward}};
     for (const auto& b : buttons) {
+        b.action->setIcon(ImageList::icon(b.image));
         auto* button = new QToolButton(this);
         button->setDefaultAction(b.action);
-        button->setText(QString::fromUtf8(b.glyph));
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(20, 20));
         layout->addWidget(button);
     }
 }
@@ -165,7 +171,8 @@ TcamForm::TcamForm(QWidget* parent) : QWidget(parent, Qt::Tool) {
     layout->addLayout(middle);
     nav_captureframe1 = new Tnav_captureframe(this);
     layout->addWidget(nav_captureframe1);
-    setFixedSize(sizeHint());
+    // As large as its contents, the recording date and the fonts deciding.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 TcamForm::~TcamForm() {

@@ -64,6 +64,8 @@ THelpFrame::THelpFrame(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     PageControl = new QTabWidget(this);
+    // Every tab caption stays in sight: the panel grows to hold them rather than scroll them.
+    PageControl->setUsesScrollButtons(false);
     layout->addWidget(PageControl);
 
     reAide = new QTextBrowser(PageControl);
@@ -83,8 +85,10 @@ THelpFrame::THelpFrame(QWidget* parent)
 
     auto* filtres = new QWidget(PageControl);
     auto* fl = new QVBoxLayout(filtres);
-    fl->addWidget(
-        new QLabel(QStringLiteral("Glissez ici un plug-in GStreamer (fichier .so):"), filtres));
+    auto* dropHint =
+        new QLabel(QStringLiteral("Glissez ici un plug-in GStreamer (fichier .so):"), filtres);
+    dropHint->setWordWrap(true);
+    fl->addWidget(dropHint);
     dzInstaller = new TDropZone(QStringLiteral("Installer"), filtres);
     dzDesinstaller = new TDropZone(QStringLiteral("Désinstaller"), filtres);
     dzInstaller->onDrop = [this](const QStringList& files) { InstallFiles(files); };

@@ -1,169 +1,197 @@
 #include "ImageList.h"
 
-#include <QHash>
+#include <QApplication>
+#include <QIconEngine>
+#include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
+#include <QSvgRenderer>
+#include <QWidget>
+#include <iterator>
+#include <memory>
 
 namespace ImageList {
 
 namespace {
 
-struct Drawing {
+struct Picture {
+    int index;
+    const char* file;      // under :/icons/, without the .svg
     const char* themeName; // freedesktop icon name, or nullptr
-    QColor colour;
-    char glyph; // 'o' disc, 's' square, 't' triangle, 'p' pause, other: a letter
 };
 
-Drawing drawingOf(int index) {
-    switch (index) {
-    case imCapture:
-        return {"media-record", QColor(200, 0, 0), 'o'};
-    case imStopCapture:
-        return {"media-playback-stop", QColor(200, 0, 0), 's'};
-    case imCaptureAudio:
-        return {"audio-input-microphone", QColor(200, 0, 0), 'o'};
-    case imGrab:
-        return {"camera-photo", QColor(40, 90, 170), 'G'};
-    case imGrabImageByImage:
-        return {nullptr, QColor(150, 60, 160), 'I'};
-    case imProgram:
-        return {"appointment-new", QColor(30, 130, 60), 'P'};
-    case imStopProgram:
-        return {"appointment-missed", QColor(170, 100, 0), 'P'};
-    case imPlay:
-        return {"media-playback-start", QColor(30, 130, 60), 't'};
-    case imStop:
-        return {"media-playback-stop", QColor(60, 60, 60), 's'};
-    case imPause:
-        return {"media-playback-pause", QColor(60, 60, 60), 'p'};
-    case imForward:
-        return {"media-seek-forward", QColor(60, 60, 60), '>'};
-    case imFastForward:
-        return {"media-skip-forward", QColor(60, 60, 60), '>'};
-    case imBackward:
-        return {"media-seek-backward", QColor(60, 60, 60), '<'};
-    case imRewind:
-        return {"media-skip-backward", QColor(60, 60, 60), '<'};
-    case imQuit:
-        return {"application-exit", QColor(120, 0, 0), 'Q'};
-    case imFullScreen:
-        return {"view-fullscreen", QColor(40, 40, 120), 'F'};
-    case imFolder:
-        return {"folder-videos", QColor(200, 150, 30), 'D'};
-    case imMute:
-        return {"audio-volume-muted", QColor(90, 90, 90), 'M'};
-    case imSound:
-        return {"audio-volume-high", QColor(30, 110, 160), 'S'};
-    case imVolumeUp:
-        return {nullptr, QColor(30, 110, 160), '+'};
-    case imVolumeDown:
-        return {nullptr, QColor(30, 110, 160), '-'};
-    case imNoVideo:
-        return {"camera-web", QColor(80, 80, 80), 'V'};
-    case imScript:
-        return {"text-x-script", QColor(70, 70, 140), 'S'};
-    case imCut:
-        return {"edit-cut", QColor(160, 60, 0), 'X'};
-    case imPanelSources:
-        return {nullptr, QColor(40, 90, 150), 'S'};
-    case imPanelFolders:
-        return {nullptr, QColor(40, 90, 150), 'D'};
-    case imPanelProgram:
-        return {nullptr, QColor(40, 90, 150), 'P'};
-    case imPanelGrab:
-        return {nullptr, QColor(40, 90, 150), 'E'};
-    case imPanelInlay:
-        return {nullptr, QColor(40, 90, 150), 'I'};
-    case imPanelOptions:
-        return {nullptr, QColor(40, 90, 150), 'O'};
-    case imPanelList:
-        return {nullptr, QColor(40, 90, 150), 'L'};
-    case imPanelHelp:
-        return {"help-contents", QColor(40, 90, 150), '?'};
-    case imPanelAbout:
-        return {"help-about", QColor(40, 90, 150), 'i'};
-    case imReduce:
-        return {"view-restore", QColor(40, 40, 120), 'R'};
-    case imSwap:
-        return {nullptr, QColor(40, 40, 120), 'W'};
-    case imNextPanel:
-        return {"go-next", QColor(40, 90, 150), '>'};
-    case imVertFlip:
-        return {"object-flip-vertical", QColor(110, 70, 140), 'V'};
-    case imHorzFlip:
-        return {"object-flip-horizontal", QColor(110, 70, 140), 'H'};
-    case imShortcuts:
-        return {"preferences-desktop-keyboard", QColor(80, 80, 80), 'K'};
-    case imFreeze:
-        return {nullptr, QColor(60, 130, 170), 'F'};
-    case imInlay:
-        return {"insert-text", QColor(170, 120, 0), 'T'};
-    case imLock:
-        return {"system-lock-screen", QColor(80, 80, 80), 'L'};
-    case imJpeg:
-        return {nullptr, QColor(60, 120, 60), 'J'};
-    case imBmp:
-        return {nullptr, QColor(60, 120, 60), 'B'};
-    case imDatorix:
-        return {nullptr, QColor(130, 80, 40), 'D'};
-    case imSliders:
-        return {nullptr, QColor(170, 120, 0), '+'};
-    case imIntervalometer:
-        return {"chronometer", QColor(30, 130, 60), 'C'};
-    default:
-        return {nullptr, QColor(70, 90, 130), '*'};
-    }
+// Index 0 is no action's; it draws a plain video frame.
+constexpr Picture kPictures[] = {
+    {0, "video", "video-x-generic"},
+    {imFullScreen, "fullscreen", "view-fullscreen"},
+    {imPanelOptions, "panel-options", "preferences-system"},
+    {imGrabImageByImage, "grab-image-by-image", nullptr},
+    {imPanelFolders, "panel-folders", "folder"},
+    {imPanelProgram, "panel-program", "x-office-calendar"},
+    {imGrab, "grab", "camera-photo"},
+    {imPanelGrab, "panel-grab", "image-x-generic"},
+    {imPanelInlay, "panel-inlay", "insert-text"},
+    {imQuit, "quit", "application-exit"},
+    {imPanelAbout, "panel-about", "help-about"},
+    {imCut, "cut", "edit-cut"},
+    {imJpeg, "jpeg", "image-jpeg"},
+    {imBmp, "bmp", "image-bmp"},
+    {imCapture, "capture", "media-record"},
+    {imSwap, "swap", nullptr},
+    {imNextPanel, "next-panel", "go-next"},
+    {imPanelHelp, "panel-help", "help-contents"},
+    {imReduce, "reduce", "view-restore"},
+    {imPanelSources, "panel-sources", "camera-video"},
+    {imProgram, "program", "appointment-new"},
+    {imPlay, "play", "media-playback-start"},
+    {imStop, "stop", "media-playback-stop"},
+    {imForward, "forward", "media-seek-forward"},
+    {imFastForward, "fast-forward", "media-skip-forward"},
+    {imBackward, "backward", "media-seek-backward"},
+    {imRewind, "rewind", "media-skip-backward"},
+    {imVertFlip, "vertical-flip", "object-flip-vertical"},
+    {imStopCapture, "stop-capture", "media-playback-stop"},
+    {imDatorix, "datorix", nullptr},
+    {imStopProgram, "stop-program", "appointment-missed"},
+    {imFolder, "folder", "folder-videos"},
+    {imVolumeUp, "volume-up", nullptr},
+    {imVolumeDown, "volume-down", nullptr},
+    {imSliders, "sliders", nullptr},
+    {imHorzFlip, "horizontal-flip", "object-flip-horizontal"},
+    {imShortcuts, "shortcuts", "preferences-desktop-keyboard"},
+    {imFreeze, "freeze", nullptr},
+    {imInlay, "inlay", "insert-text"},
+    {imLock, "lock", "system-lock-screen"},
+    {imPanelList, "panel-list", "view-list"},
+    {imMute, "mute", "audio-volume-muted"},
+    {imSound, "sound", "audio-volume-high"},
+    {imCaptureAudio, "capture-audio", "audio-input-microphone"},
+    {imPause, "pause", "media-playback-pause"},
+    {imIntervalometer, "intervalometer", "chronometer"},
+    {imScript, "script", "text-x-script"},
+    {imNoVideo, "no-video", "camera-web"},
+};
+static_assert(std::size(kPictures) == size_t(kCount), "one picture for each index");
+
+const Picture* pictureOf(int index) {
+    for (const Picture& p : kPictures)
+        if (p.index == index)
+            return &p;
+    return nullptr;
 }
 
-QPixmap draw(const Drawing& d) {
-    QPixmap pix(32, 32);
-    pix.fill(Qt::transparent);
-    QPainter p(&pix);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(d.colour.darker(140), 1.5));
-    p.setBrush(d.colour);
-    switch (d.glyph) {
-    case 'o':
-        p.drawEllipse(QRectF(5, 5, 22, 22));
-        break;
-    case 's':
-        p.drawRect(QRectF(7, 7, 18, 18));
-        break;
-    case 't':
-        p.drawPolygon(QPolygonF({QPointF(9, 5), QPointF(27, 16), QPointF(9, 27)}));
-        break;
-    case 'p':
-        p.drawRect(QRectF(8, 6, 6, 20));
-        p.drawRect(QRectF(18, 6, 6, 20));
-        break;
-    default: {
-        p.drawRoundedRect(QRectF(2, 2, 28, 28), 6, 6);
-        QFont f = p.font();
-        f.setBold(true);
-        f.setPixelSize(19);
-        p.setFont(f);
-        p.setPen(Qt::white);
-        p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QString(QChar(d.glyph)));
+bool g_useDesktopTheme = false;
+
+// Renders the drawing at the size asked, so that it stays sharp on any screen; follows the
+// theme choice each time it paints.
+class PictureEngine : public QIconEngine {
+public:
+    explicit PictureEngine(int index) : m_index(index) {}
+
+    QIconEngine* clone() const override { return new PictureEngine(m_index); }
+    QString key() const override { return QStringLiteral("vidorra-picture"); }
+    QString iconName() override { return themeName(m_index); }
+
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        if (const QIcon themed = fromTheme(); !themed.isNull())
+            return themed.actualSize(size, mode, state);
+        return size;
     }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        QPixmap pix = pixmap(rect.size() * ratio, mode, state);
+        pix.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, pix);
     }
-    return pix;
-}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        if (const QIcon themed = fromTheme(); !themed.isNull())
+            return themed.pixmap(size, mode, state);
+        if (size.isEmpty())
+            return {};
+        const QString cacheKey = QStringLiteral("vidorra-picture-%1-%2x%3-%4")
+                                     .arg(m_index)
+                                     .arg(size.width())
+                                     .arg(size.height())
+                                     .arg(int(mode));
+        QPixmap pix;
+        if (QPixmapCache::find(cacheKey, &pix))
+            return pix;
+        pix = render(size);
+        if (mode == QIcon::Disabled || mode == QIcon::Selected) {
+            if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+                QStyleOption option;
+                option.palette = QApplication::palette();
+                const QPixmap generated =
+                    QApplication::style()->generatedIconPixmap(mode, pix, &option);
+                if (!generated.isNull())
+                    pix = generated;
+            }
+        }
+        QPixmapCache::insert(cacheKey, pix);
+        return pix;
+    }
+
+private:
+    QIcon fromTheme() const {
+        if (!g_useDesktopTheme)
+            return {};
+        const QString name = themeName(m_index);
+        return name.isEmpty() || !QIcon::hasThemeIcon(name) ? QIcon() : QIcon::fromTheme(name);
+    }
+
+    QPixmap render(const QSize& size) const {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QSvgRenderer renderer(drawingPath(m_index));
+        if (renderer.isValid()) {
+            // Square drawings, centred in a box of another shape.
+            const int side = std::min(size.width(), size.height());
+            const QRectF box((size.width() - side) / 2.0, (size.height() - side) / 2.0, side, side);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            renderer.render(&painter, box);
+        }
+        return QPixmap::fromImage(image);
+    }
+
+    int m_index;
+};
 
 } // namespace
 
+QString drawingPath(int index) {
+    const Picture* p = pictureOf(index);
+    return p ? QStringLiteral(":/icons/%1.svg").arg(QLatin1String(p->file)) : QString();
+}
+
+QString themeName(int index) {
+    const Picture* p = pictureOf(index);
+    return p && p->themeName ? QString(QLatin1String(p->themeName)) : QString();
+}
+
 QIcon icon(int index) {
-    if (index < 0 || index >= kCount)
+    if (!pictureOf(index))
         return {};
-    static QHash<int, QIcon> cache;
-    auto it = cache.find(index);
-    if (it != cache.end())
-        return *it;
-    const Drawing d = drawingOf(index);
-    QIcon fallback(draw(d));
-    QIcon result = d.themeName ? QIcon::fromTheme(QLatin1String(d.themeName), fallback) : fallback;
-    cache.insert(index, result);
-    return result;
+    return QIcon(new PictureEngine(index));
+}
+
+void setUseDesktopTheme(bool on) {
+    if (on == g_useDesktopTheme)
+        return;
+    g_useDesktopTheme = on;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        for (QWidget* w : QApplication::allWidgets())
+            w->update();
+}
+
+bool useDesktopTheme() {
+    return g_useDesktopTheme;
 }
 
 } // namespace ImageList

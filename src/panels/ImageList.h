@@ -2,8 +2,9 @@
 
 #include <QIcon>
 
-// The program's own pictures, by the indexes the actions and buttons use. Each picture
-// is taken from the desktop's icon theme when it offers one, else drawn here.
+// The program's own pictures, by the indexes the actions and buttons use. Each one is an SVG
+// drawing of the program's resources, sharp at any size; when the user asks for the desktop's
+// icon theme, the theme's picture of the same meaning is shown instead where it has one.
 namespace ImageList {
 
 enum Index : int {
@@ -59,5 +60,15 @@ enum Index : int {
 };
 
 QIcon icon(int index); // an empty icon for -1 or an unknown index
+
+// The resource file of the program's own drawing of `index` (empty for an unknown index),
+// and the freedesktop name the theme is asked for (empty when there is none).
+QString drawingPath(int index);
+QString themeName(int index);
+
+// The desktop's icon theme instead of the program's drawings (off by default). The icons
+// already handed out follow at once: every widget is repainted.
+void setUseDesktopTheme(bool on);
+bool useDesktopTheme();
 
 } // namespace ImageList

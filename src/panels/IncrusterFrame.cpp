@@ -91,6 +91,20 @@ void TIncrusterFrame::buildKinds(QWidget* box) {
         row->addWidget(b);
     row->addStretch(1);
     static_cast<QVBoxLayout*>(box->layout())->addLayout(row);
+    fitKinds();
+}
+
+// The five kinds share one row of the panel: where it is short, each button gives up the
+// style's spare margin, never its text.
+void TIncrusterFrame::fitKinds() {
+    for (QToolButton* b : {JvImgBtn5, JvImgBtn1, JvImgBtn2, JvImgBtn3, JvImgBtn4})
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 10);
+}
+
+void TIncrusterFrame::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitKinds();
 }
 
 void TIncrusterFrame::buildFont(QWidget* box) {

@@ -89,10 +89,12 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildFont(QWidget* box);
     void buildKinds(QWidget* box);
+    void fitKinds();
     void buildWhen(QWidget* box);
     void buildTexts(QWidget* box);
     void buildCorrection(QWidget* box);

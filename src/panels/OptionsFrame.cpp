@@ -149,7 +149,12 @@ QWidget* TOptionsFrame::buildGeneral() {
     cbConfirmerVideo = checkBox("Confirmer l'écrasement des vidéos", "cbConfirmerVideo", page);
     cbNotifier = checkBox("Suivre les branchements de périphériques", "cbNotifier", page);
     cbActiverSuperposition = checkBox("Permettre la superposition", "cbActiverSuperposition", page);
-    for (QCheckBox* c : {cbConfirmerImage, cbConfirmerVideo, cbNotifier, cbActiverSuperposition})
+    // Kept with the preferences, not among the parameters: the window reads and writes it.
+    cbIconesBureau = checkBox("Utiliser le thème d'icônes du bureau", "cbIconesBureau", page);
+    cbIconesBureau->setToolTip(
+        QStringLiteral("Montrer les icônes du thème du bureau à la place de celles du programme"));
+    for (QCheckBox* c :
+         {cbConfirmerImage, cbConfirmerVideo, cbNotifier, cbActiverSuperposition, cbIconesBureau})
         col->addWidget(c);
 
     gbPrefs = new QGroupBox(page);
@@ -334,6 +339,7 @@ void TOptionsFrame::connectControls() {
     bindCheck(cbNotifier, &TParameters::notifier, [this](bool on) { emit notifierChanged(on); });
     bindCheck(cbActiverSuperposition, &TParameters::activerSuperposition,
               [this](bool on) { emit superpositionChanged(on); });
+    connect(cbIconesBureau, &QCheckBox::toggled, this, &TOptionsFrame::desktopIconsChanged);
     bindCheck(cbDefaultProfile, &TParameters::profilParDefaut,
               [this](bool) { updateVisibility(); });
     bindCheck(cbDemiTaille, &TParameters::demiTaille, nothing);

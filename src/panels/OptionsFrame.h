@@ -60,6 +60,7 @@ public:
     QCheckBox* cbConfirmerVideo;
     QCheckBox* cbNotifier;
     QCheckBox* cbActiverSuperposition;
+    QCheckBox* cbIconesBureau; // "Utiliser le thème d'icônes du bureau"
     QGroupBox* gbPrefs;
     QButtonGroup* rgPrefs; // "Comment sauver les préférences en quittant"
 
@@ -111,6 +112,8 @@ signals:
     // "Permettre la superposition" changed: the overlay actions show or hide.
     void superpositionChanged(bool allowed);
     void notifierChanged(bool on);
+    // "Utiliser le thème d'icônes du bureau" changed (by the user or from the preferences).
+    void desktopIconsChanged(bool on);
     // Another DivX/Xvid entry was chosen (its name is in `Divx favori`).
     void divxChanged(const QString& name);
 

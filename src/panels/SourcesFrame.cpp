@@ -86,6 +86,12 @@ TSourcesFrame::TSourcesFrame(QWidget* parent) : QFrame(parent) {
     format->setColumnStretch(0, 1);
     layout->addWidget(gbFormatCapture);
 
+    // Device names can be long: they show whole in the lists, and do not widen the panel.
+    for (QComboBox* devices : {cboxvideo, cboxAudio, cbEntries}) {
+        devices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        devices->setMinimumContentsLength(12);
+    }
+
     ActualiserVideoSpeedBtn = toolButton(QStringLiteral("Actualiser"),
                                          QStringLiteral("Rechercher à nouveau les sources"), this);
     ActualiserVideoSpeedBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
