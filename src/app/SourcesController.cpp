@@ -30,6 +30,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace {
+// A settings page: its rows above a Close button, shown until closed.
+void execWithClose(QDialog& dialog, QFormLayout* form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog.exec();
+}
+} // namespace
+
 TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
                                        std::unique_ptr<IDeviceEnumerator> enumerator)
     : QObject(&form), m_form(form), m_dm(dm), m_frame(frame), m_enumerator(std::move(enumerator)) {
@@ -614,13 +626,7 @@ void TSourcesController::chooseVideoFormat() {
     if (!ok)
         return;
     device->ChosenFormat = capsTexts.value(labels.indexOf(chosen));
-    const QString name = m_frame.cboxvideo->currentText();
-    refreshing = true;
-    DisconnectVideo(m_video, false);
-    SelectVideoSource(name);
-    FillCaptureFormats(Prm.captureFormat->Value);
-    refreshing = false;
-    m_dm.RunGraph();
+    reselect(true);
 }
 
 QList<QPair<QString, QString>> TSourcesController::AudioFormatChoices() const {
@@ -674,7 +680,7 @@ void TSourcesController::chooseAudioFormat() {
     if (!ok)
         return;
     device->ChosenFormat = choices.value(int(labels.indexOf(chosen))).second;
-    reselectAudio();
+    reselect(false);
 }
 
 // The card's recording levels and inputs, applied as they are moved.
@@ -708,20 +714,23 @@ void TSourcesController::showMixerDialog() {
                 [device, name = level.name](int v) { device->SetCaptureLevel(name, v); });
         form->addRow(level.name, slider);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    dialog.exec();
-    reselectAudio();
+    execWithClose(dialog, form);
+    reselect(false);
 }
 
-void TSourcesController::reselectAudio() {
-    const QString name = m_frame.cboxAudio->currentText();
+// After a settings page: the source of that kind is connected again as chosen, the formats
+// refilled and the graph run once.
+void TSourcesController::reselect(bool video) {
     refreshing = true;
-    DisconnectAudio(m_audio, false);
-    SelectAudioSource(name);
+    if (video) {
+        const QString name = m_frame.cboxvideo->currentText();
+        DisconnectVideo(m_video, false);
+        SelectVideoSource(name);
+    } else {
+        const QString name = m_frame.cboxAudio->currentText();
+        DisconnectAudio(m_audio, false);
+        SelectAudioSource(name);
+    }
     FillCaptureFormats(Prm.captureFormat->Value);
     refreshing = false;
     m_dm.RunGraph();
@@ -764,19 +773,8 @@ void TSourcesController::showControlsDialog(const QString& path) {
             form->addRow(c.name, slider);
         }
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    dialog.exec();
-    refreshing = true;
-    const QString name = m_frame.cboxvideo->currentText();
-    DisconnectVideo(m_video, false);
-    SelectVideoSource(name);
-    FillCaptureFormats(Prm.captureFormat->Value);
-    refreshing = false;
-    m_dm.RunGraph();
+    execWithClose(dialog, form);
+    reselect(true);
 }
 
 void TSourcesController::showSettingsMenu(bool video) {

@@ -98,7 +98,7 @@ private:
     void chooseAudioFormat();
     void showMixerDialog();
     void entryChosen(const QString& entry);
-    void reselectAudio();
+    void reselect(bool video);
     QString audioCard() const; // the ALSA card of the current audio source, if any
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
