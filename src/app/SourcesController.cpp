@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTimer>
@@ -163,9 +164,9 @@ void TSourcesController::deviceRemoved(TCaptureDevice* device) {
         DisconnectAudio(m_audio, true);
 }
 
-void TSourcesController::exclude(TCaptureDevice* device) {
-    if (device && !m_form.exclusionList.contains(device->FriendlyName))
-        m_form.exclusionList << device->FriendlyName;
+void TSourcesController::exclude(const QString& deviceName) {
+    if (!deviceName.isEmpty() && !m_form.exclusionList.contains(deviceName))
+        m_form.exclusionList << deviceName;
 }
 
 void TSourcesController::ReselectSources() {
@@ -204,14 +205,28 @@ void TSourcesController::sourceError(GstElement* element, const QString& message
     if (!failed)
         return;
     qCWarning(lcVidorra) << "source" << failed->FriendlyName << "failed:" << message;
+    if (!m_failedSources.contains(failed->FriendlyName))
+        m_failedSources << failed->FriendlyName;
+    // Ending the recording waits for its file while the window goes on handling events: the
+    // failing source's next messages (and those of another source) come in meanwhile. They
+    // are only noted then; pulling a source out under the file being finished would leave
+    // it without its end.
+    if (m_handlingFailure)
+        return;
+    QScopedValueRollback busy(m_handlingFailure, true);
     if (stopRecording)
         stopRecording();
-    exclude(failed);
-    if (m_video && m_video->Device == failed)
-        DisconnectVideo(m_video, true);
-    if (m_audio && m_audio->Device == failed)
-        DisconnectAudio(m_audio, true);
-    ReselectSources();
+    while (!m_failedSources.isEmpty()) {
+        const QStringList names = std::exchange(m_failedSources, {});
+        for (const QString& name : names) {
+            exclude(name);
+            if (m_video && m_video->Device->FriendlyName == name)
+                DisconnectVideo(m_video, true);
+            if (m_audio && m_audio->Device->FriendlyName == name)
+                DisconnectAudio(m_audio, true);
+        }
+        ReselectSources();
+    }
 }
 
 // ------------------------------------------------------------------ connections
@@ -347,7 +362,7 @@ void TSourcesController::SelectVideoSource(const QString& name) {
             source = m_lists.video.front().get();
     }
     if (source && !ConnectVideo(source)) {
-        exclude(source->Device);
+        exclude(source->Device->FriendlyName);
         RefreshSources();
         source = nullptr;
     }
@@ -390,7 +405,7 @@ void TSourcesController::SelectAudioSource(const QString& name) {
                 Prm.sourceAudio->Value = source->Name;
                 updateAudioLabel();
             } else {
-                exclude(source->Device);
+                exclude(source->Device->FriendlyName);
                 RefreshSources();
                 Prm.sourceAudio->Value = kNoAudio;
             }

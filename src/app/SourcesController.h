@@ -86,7 +86,7 @@ private:
     void deviceRemoved(TCaptureDevice* device);
     void sourceError(GstElement* element, const QString& message);
     void devicesChanged();
-    void exclude(TCaptureDevice* device);
+    void exclude(const QString& deviceName);
     void updateVideoLabel();
     void updateAudioLabel();
     void fillEntries();
@@ -116,4 +116,7 @@ private:
     TAudioSource* m_audio = nullptr;
     QTimer* m_deviceChange = nullptr;
     std::unique_ptr<TCrossbar> m_crossbar; // rebuilt at each video connection
+    // Sources whose failure waits to be handled, and whether one is being handled.
+    QStringList m_failedSources;
+    bool m_handlingFailure = false;
 };

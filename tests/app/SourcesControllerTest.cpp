@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QTimer>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -484,10 +485,24 @@ TEST(SourcesController, ACameraFailingWhileRecordingLeavesAReadableFile) {
     sources.FillCaptureFormats(cfDivx);
     ASSERT_EQ(Prm.captureFormat->Value, cfDivx);
     TRecordingController& rec = *p.form.recorder;
+    // The camera's source posts a second error while the file is being finished (the window
+    // handles events meanwhile), as the pattern behind the failing element does.
+    GstElement* cameraSource =
+        GST_ELEMENT(gst_object_ref(sources.currentVideo()->Device->SourceFilter));
+    const auto stop = sources.stopRecording;
+    sources.stopRecording = [&] {
+        QTimer::singleShot(0, [&] {
+            emit p.form.dm()->sourceError(cameraSource,
+                                          QStringLiteral("flux de données interrompu"));
+        });
+        stop();
+    };
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     ASSERT_EQ(rec.state(), RecordingState::rsRecording);
     const QString file = rec.currentFile();
     ASSERT_TRUE(waitFor([&] { return rec.state() == RecordingState::rsPreview; }, 30000));
+    sources.stopRecording = stop;
+    gst_object_unref(cameraSource);
     ASSERT_FALSE(prompts.asked.isEmpty());
     EXPECT_TRUE(prompts.asked.join('\n').contains("La source de l'enregistrement a été perdue"))
         << prompts.asked.join('\n').toStdString();
