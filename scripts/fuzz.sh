@@ -13,6 +13,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 build=build-fuzz
 jobs=${FUZZ_JOBS:-$(nproc)}
+# Paths relative to the checkout in ccache's keys: a fresh clone on the same machine (CI)
+# reuses what an earlier one compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
 
 scripts/install-deps.sh
 

@@ -16,6 +16,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-asan
 jobs=${SANITIZE_JOBS:-$(nproc)}
+# Paths relative to the checkout in ccache's keys: a fresh clone on the same machine (CI)
+# reuses what an earlier one compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
 full=0
 if [[ ${1:-} == --full ]]; then full=1; fi
 # The filter tests (the program's GStreamer elements and their cores) and the Process tests
