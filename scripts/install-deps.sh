@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   ffmpeg xvfb dbus imagemagick stress-ng
+  # fuzzing (scripts/fuzz.sh): clang, libFuzzer and the sanitizer runtimes it links
+  clang libfuzzer-14-dev libclang-rt-14-dev
   # the script language: Free Pascal as the reference of its tests, Lua for its benchmark
   fp-compiler lua5.4
   # user interface (its icons are SVG), D-Bus, fonts

@@ -226,7 +226,10 @@ bool TAviRepair::WalkMovi() {
     while (pos + 8 <= size && m_file.Read(pos, h, 8)) {
         const uint32_t len = Le32(h + 4);
         const uint64_t next = pos + 8 + len;
-        const uint64_t padded = std::min(next + (len & 1u), size);
+        // A chunk of odd size that ends the file may lack its pad byte: the repair puts it
+        // back (the file grows by one byte), so that what follows stays word-aligned.
+        const uint64_t itemEnd = next + (len & 1u);
+        const uint64_t padded = std::min(itemEnd, size);
         const int data = DataStream(h);
         const int ix = IndexStream(h);
         if (data >= 0 || ix >= 0 || Is(h, "JUNK") || Is(h, "idx1")) {
@@ -236,7 +239,7 @@ bool TAviRepair::WalkMovi() {
             if (data >= 0) {
                 TChunk c{pos, len, {h[0], h[1], h[2], h[3]}, data};
                 riff.chunks.push_back(c);
-                riff.dataEnd = padded;
+                riff.dataEnd = itemEnd;
             } else if (ix >= 0 && ix < int(m_streams.size()) && len >= 24) {
                 uint8_t d[8];
                 if (m_file.Read(pos + 8, d, 8))
@@ -245,7 +248,7 @@ bool TAviRepair::WalkMovi() {
                 riff.idx1Pos = pos;
                 riff.idx1Size = len;
             }
-            riff.end = padded;
+            riff.end = itemEnd;
             pos = padded;
         } else if (Is(h, "LIST") && m_file.Read(pos + 8, h + 8, 4) && Is(h + 8, "rec ")) {
             pos += 12; // the chunks of a 'rec ' list are walked as if they were not grouped
@@ -268,9 +271,10 @@ bool TAviRepair::WalkMovi() {
     while (m_riffs.size() > 1 && m_riffs.back().chunks.empty())
         m_riffs.pop_back();
     const TRiff& last = m_riffs.back();
-    if (last.chunks.empty() && !torn && !RestIsZero(last.end))
+    const uint64_t rest = std::min(last.end, size);
+    if (last.chunks.empty() && !torn && !RestIsZero(rest))
         return false; // no chunk at all, then bytes that are not what a crash leaves
-    return RestIsDroppable(last.end);
+    return RestIsDroppable(rest);
 }
 
 void TAviRepair::ReadOldIndexes() {

@@ -61,13 +61,16 @@ TRepairOutcome RepairWav(TFileAccess& file) {
     const uint64_t available = file.Size() - dataStart;
     const bool dataKnown = wav.dataSize != 0 && wav.dataSize <= available;
     if (dataKnown) {
-        // The data chunk was closed; only a RIFF size that does not cover it is wrong.
+        // The data chunk was closed; only a RIFF size that does not cover it is wrong, or the
+        // pad byte after an odd chunk that the file lost.
         const uint64_t end = dataStart + wav.dataSize + (wav.dataSize & 1u);
         if (uint64_t(riffSize) + 8 >= end && uint64_t(riffSize) + 8 <= file.Size())
             return TRepairOutcome::Intact;
+        const uint8_t zero = 0;
+        if (!file.OpenWrite() || (end > file.Size() && !file.Write(end - 1, &zero, 1)))
+            return TRepairOutcome::Failed;
         const uint64_t riffEnd = std::min<uint64_t>(file.Size(), kMaxRiff + 8);
-        if (!file.OpenWrite() || !file.Write32(4, static_cast<uint32_t>(riffEnd - 8)) ||
-            !file.Sync())
+        if (!file.Write32(4, static_cast<uint32_t>(riffEnd - 8)) || !file.Sync())
             return TRepairOutcome::Failed;
         return TRepairOutcome::Repaired;
     }

@@ -32,7 +32,19 @@ QString quote(const QString& s) {
     QString out;
     out.reserve(s.size() + 2);
     out += '"';
-    for (QChar c : s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        // Half of a surrogate pair alone has no UTF-8 form: escaped, it reads back as it was.
+        if (c.isSurrogate()) {
+            const bool pair = c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate();
+            if (pair) {
+                out += c;
+                out += s[++i];
+            } else {
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar('0'));
+            }
+            continue;
+        }
         switch (c.unicode()) {
         case '\\':
             out += QLatin1String("\\\\");

@@ -10,6 +10,8 @@
 
 using namespace srcgst;
 
+static_assert(kPluginNameMax == PVR_NAME_MAX);
+
 namespace {
 
 template <typename F> F Export(void* module, const char* name) {
@@ -44,13 +46,6 @@ QString CallName(void* module, const char* exportName) {
     std::vector<char> buffer(PVR_NAME_BUFFER_SIZE, '\0');
     call(buffer.data(), int32_t(buffer.size()));
     return PluginName(buffer.data(), buffer.size());
-}
-
-QString Truncated(const QString& name) {
-    const QList<uint> chars = name.toUcs4();
-    if (chars.size() <= PVR_NAME_MAX)
-        return name;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), PVR_NAME_MAX);
 }
 
 // Whether candidate is an element of bin (or of a bin inside it). Only its address is
@@ -116,13 +111,6 @@ uint8_t NativeFormat(uint8_t value) {
 
 } // namespace
 
-QString PluginName(const char* buffer, size_t size) {
-    if (!buffer)
-        return {};
-    const size_t length = strnlen(buffer, size);
-    return Truncated(QString::fromUtf8(buffer, qsizetype(length)));
-}
-
 // ------------------------------------------------------------------ the list
 
 void TpluginList::Discover(const QString& folder) {
@@ -147,7 +135,7 @@ void TpluginList::Discover(const QString& folder) {
 }
 
 int TpluginList::IndexOf(const QString& deviceName) const {
-    const QString name = Truncated(deviceName);
+    const QString name = PluginNameKey(deviceName);
     for (size_t i = 0; i < m_items.size(); ++i)
         if (!m_items[i]->driverName.isEmpty() && m_items[i]->driverName == name)
             return int(i);
@@ -183,7 +171,7 @@ TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
     if (!m_module)
         return;
     // The library on disk may have changed since the folder was searched.
-    if (CallName(m_module, "pi_drivername") != Truncated(moniker.friendlyName)) {
+    if (CallName(m_module, "pi_drivername") != PluginNameKey(moniker.friendlyName)) {
         qCInfo(lcVidorra) << "plug-in" << m_plugin->path << "no longer serves"
                           << moniker.friendlyName;
         return;

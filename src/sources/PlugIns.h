@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureDevice.h"
+#include "PluginName.h"
 
 #include <QString>
 #include <memory>
@@ -18,10 +19,6 @@ struct TpluginData {
     // (until the folder is searched again).
     bool broken = false;
 };
-
-// A name a plug-in wrote into a buffer of `size` bytes: up to its NUL (or the buffer's end),
-// UTF-8, its first 255 characters.
-QString PluginName(const char* buffer, size_t size);
 
 // The plug-ins of the folder, in file-name order.
 class TpluginList {

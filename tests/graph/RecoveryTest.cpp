@@ -186,6 +186,31 @@ TEST_F(Recovery, AvimuxFilesCutShortPlayTheirCompleteFrames) {
               "video and sound");
 }
 
+// The last complete chunk, of odd size, lost its pad byte in the crash: the repair puts it
+// back before the index it writes, so that the index lies where readers look for it, and a
+// second repair finds the file finished.
+TEST_F(Recovery, OddChunkCutBeforeItsPadByteGetsItBack) {
+    const QByteArray whole =
+        Sandbox::read(Make("odd.avi", "audiotestsrc num-buffers=6 samplesperbuffer=333 ! "
+                                      "audio/x-raw,format=U8,rate=8000,channels=1 ! avimux"));
+    std::vector<AviChunk> chunks;
+    std::vector<qint64> sizes;
+    Walk(whole, 0, whole.size(), chunks, sizes);
+    ASSERT_GE(chunks.size(), 3u);
+    const qint64 cut = chunks[2].end;
+    ASSERT_EQ(cut % 2, 1);
+    const QString file = m_box.path("odd-cut.avi");
+    ASSERT_TRUE(Sandbox::write(file, whole.left(cut)));
+    ASSERT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Repaired);
+    const QByteArray fixed = Sandbox::read(file);
+    EXPECT_EQ(fixed[cut], '\0');
+    EXPECT_EQ(fixed.mid(cut + 1, 4), "idx1");
+    EXPECT_EQ(Le32(fixed, 4), uint32_t(fixed.size() - 8));
+    EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact);
+    EXPECT_EQ(Sandbox::read(file), fixed);
+    EXPECT_EQ(FfProbe(file, "a:0").status, 0);
+}
+
 TEST_F(Recovery, Mpeg4KeyFramesAreFoundAgain) {
     const QString src = Make("mp4.avi", "videotestsrc num-buffers=50 ! video/x-raw,width=160,"
                                         "height=120,framerate=25/1 ! avenc_mpeg4 gop-size=10 ! "
@@ -316,6 +341,23 @@ TEST_F(Recovery, WavFilesCutShortGetTheirSizesInWholeBlocks) {
     CheckWav(Make("enc.wav", "audiotestsrc num-buffers=40 ! audio/x-raw,format=S16LE,"
                              "rate=44100,channels=2 ! wavenc"),
              m_box, 4, 44);
+}
+
+// A closed data chunk of odd length whose pad byte the file lost (cut one byte short): the
+// pad byte comes back with a RIFF size that covers it, and a second repair finds it finished.
+TEST_F(Recovery, WavLosingThePadByteOfItsLastChunkGetsItBack) {
+    const QByteArray whole = Sandbox::read(Make("pad.wav", "audiotestsrc num-buffers=7 "
+                                                           "samplesperbuffer=333 ! audio/x-raw,"
+                                                           "format=U8,rate=8000,channels=1 ! "
+                                                           "vr_wavedest"));
+    ASSERT_EQ(Le32(whole, 42), 7u * 333u);
+    ASSERT_EQ(whole.size(), 46 + 7 * 333 + 1);
+    const QString file = m_box.path("pad-lost.wav");
+    ASSERT_TRUE(Sandbox::write(file, whole.left(whole.size() - 1)));
+    EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Repaired);
+    EXPECT_EQ(Sandbox::read(file), whole);
+    EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact);
+    EXPECT_EQ(FfProbe(file, "a:0").status, 0);
 }
 
 TEST_F(Recovery, JournalKeepsTheFilesBeingWritten) {

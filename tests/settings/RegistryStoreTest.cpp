@@ -118,3 +118,28 @@ TEST(RegistryStore, AnExportedKeyAppendedToTheFileComesBack) {
     EXPECT_EQ(back.value(kKey, "Written Since"), TRegValue::fromDword(7));
     EXPECT_EQ(back.value("Software\\Ardoval\\Datorix", "Exename")->text, QString("/opt/d"));
 }
+
+// Any text a value or its name holds reads back the same after the file is rewritten: control
+// characters, pairs of surrogates, and halves of pairs alone (which UTF-8 cannot carry and
+// the file keeps escaped).
+TEST(RegistryStore, TextsOfAnyCharactersSurviveARewrite) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    ASSERT_TRUE(Sandbox::write(file, "[Software\\Ardoval\\Vidorra]\n"
+                                     "\"n\\ud800\"=\"x\\udc00y\\ud800\"\n"));
+    const QString lone = QString(QChar(0xD800));
+    const QString text =
+        QStringLiteral("a") + QChar(0xDFFF) + QStringLiteral("\x01 \U0001F600 ") + QChar(0xDBFF);
+    {
+        TRegistryFile reg(file);
+        ASSERT_EQ(reg.value(kKey, "n" + lone),
+                  TRegValue::fromString("x" + QString(QChar(0xDC00)) + "y" + lone));
+        reg.setValue(kKey, "t", TRegValue::fromString(text));
+        ASSERT_TRUE(reg.commit());
+    }
+    TRegistryFile reg(file);
+    EXPECT_EQ(reg.value(kKey, "n" + lone),
+              TRegValue::fromString("x" + QString(QChar(0xDC00)) + "y" + lone));
+    EXPECT_EQ(reg.value(kKey, "t"), TRegValue::fromString(text));
+    EXPECT_TRUE(QString::fromUtf8(Sandbox::read(file)).contains(QStringLiteral("\U0001F600")));
+}

@@ -12,6 +12,8 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // A command script is a few lines typed by hand; anything far larger is not one.
@@ -142,7 +144,8 @@ void TCustomScript::ParseScriptFile(const QString& fileName) {
     }
     if (file.size() > kMaxScriptBytes)
         qCWarning(lcVidorra) << "command script truncated:" << fileName;
-    const QByteArray bytes = file.read(kMaxScriptBytes);
+    // What the file holds, not a buffer of the largest size for a script of a few lines.
+    const QByteArray bytes = file.read(std::min(file.size(), kMaxScriptBytes));
 
     for (const QString& rawLine : scriptLines(bytes)) {
         const QString line = rawLine.trimmed();

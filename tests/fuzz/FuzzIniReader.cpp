@@ -1,0 +1,94 @@
+// The portable INI file beside the executable, as a user or another program may have edited
+// it: its decoding, the parameters loaded from it and saved back, and the preference
+// component's sections read through their manager.
+#include "IniFile.h"
+#include "PreferencesMan.h"
+#include "SettingsFuzz.h"
+
+#include <QHash>
+
+namespace {
+
+const QString kParameterSection = '[' + kStorePath + ']';
+
+// The lines of the sections other than the parameters', each with how often it occurs.
+QHash<QString, int> OtherLines(const QStringList& lines) {
+    QHash<QString, int> out;
+    bool inParameters = false;
+    for (const QString& line : lines) {
+        if (IniFile::isSectionHeader(line))
+            inParameters = line.trimmed() == kParameterSection;
+        if (!inParameters)
+            ++out[line];
+    }
+    return out;
+}
+
+void WalkKeys(TPreferencesMan& man, int depth) {
+    QStringList values;
+    if (man.GetValueNames(values)) {
+        for (const QString& name : values) {
+            QString text;
+            bool b;
+            int32_t i;
+            double d;
+            man.ReadString(name, text);
+            man.ReadBool(name, b);
+            man.ReadInteger(name, i);
+            man.ReadFloat(name, d);
+        }
+    }
+    QStringList keys;
+    if (depth >= 4 || !man.GetKeyNames(keys))
+        return;
+    const QString here = man.currentPath();
+    for (const QString& key : keys.mid(0, 8)) {
+        man.OpenKey(key, false);
+        WalkKeys(man, depth + 1);
+        man.CloseKey();
+        FUZZ_CHECK(man.currentPath() == here);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::QuietLogs();
+    fuzz::SettingsSetup();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 64 * 1024)
+        return 0;
+    const QByteArray bytes = fuzz::Bytes(data, size);
+    const QStringList lines = IniFile::decode(bytes);
+    FUZZ_CHECK(IniFile::decode(IniFile::encode(lines)) == lines);
+
+    // The preference component's manager, on a copy: its sections read, none lost when it
+    // writes the file back.
+    const QString copy = fuzz::WorkFile(QStringLiteral("preferences.ini"));
+    FUZZ_CHECK(fuzz::WriteWhole(copy, bytes));
+    {
+        TIniPreferencesMan man(copy);
+        WalkKeys(man, 0);
+    }
+    QStringList written;
+    FUZZ_CHECK(IniFile::load(copy, written));
+    const QHash<QString, int> before = OtherLines(lines);
+    const QHash<QString, int> after = OtherLines(written);
+    for (auto it = before.begin(); it != before.end(); ++it)
+        FUZZ_CHECK(after.value(it.key()) >= it.value());
+
+    // The parameters: loaded, saved, loaded again; the other sections survive the save.
+    QFile::remove(AppPaths::registryFilePath());
+    FUZZ_CHECK(fuzz::WriteWhole(AppPaths::iniFilePath(), bytes));
+    fuzz::LoadSaveLoad(spPortable);
+    QStringList saved;
+    FUZZ_CHECK(IniFile::load(AppPaths::iniFilePath(), saved));
+    if (OtherLines(saved) != before) {
+        std::fprintf(stderr, "a save of the parameters changed the other sections\n");
+        std::abort();
+    }
+    return 0;
+}

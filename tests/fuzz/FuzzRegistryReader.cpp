@@ -1,0 +1,85 @@
+// The registry file in the user's config folder, as a crash, a full disk or a hand edit may
+// have left it: its parsing, its rewriting, the parameters loaded from it and saved back, and
+// the preference component's keys read through their manager.
+#include "PreferencesMan.h"
+#include "RegistryStore.h"
+#include "SettingsFuzz.h"
+
+namespace {
+
+// The program finds its parameters in the registry only when they were written by this very
+// executable: the input gets that value appended.
+QByteArray WithOwnExecutable(const QByteArray& bytes) {
+    QByteArray out = bytes;
+    out += "\n[" + kStorePath.toUtf8() + "]\n\"ExeName\"=\"";
+    for (QChar c : AppPaths::executablePath()) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += QString(c).toUtf8();
+    }
+    return out + "\"\n";
+}
+
+void WalkKeys(TPreferencesMan& man, int depth) {
+    QStringList values;
+    if (man.GetValueNames(values)) {
+        for (const QString& name : values.mid(0, 32)) {
+            QString text;
+            bool b;
+            int32_t i;
+            double d;
+            man.ReadString(name, text);
+            man.ReadBool(name, b);
+            man.ReadInteger(name, i);
+            man.ReadFloat(name, d);
+        }
+    }
+    QStringList keys;
+    if (depth >= 4 || !man.GetKeyNames(keys))
+        return;
+    for (const QString& key : keys.mid(0, 8)) {
+        man.OpenKey(key, false);
+        WalkKeys(man, depth + 1);
+        man.CloseKey();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::QuietLogs();
+    fuzz::SettingsSetup();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 64 * 1024)
+        return 0;
+    const QByteArray bytes = fuzz::Bytes(data, size);
+
+    // What the file says survives its rewriting.
+    int bad = 0;
+    const TRegistryFile::KeyMap keys = TRegistryFile::parse(bytes, &bad);
+    FUZZ_CHECK(bad >= 0);
+    const QByteArray text = TRegistryFile::serialize(keys);
+    int badAgain = 0;
+    const TRegistryFile::KeyMap again = TRegistryFile::parse(text, &badAgain);
+    FUZZ_CHECK(badAgain == 0);
+    if (again.size() != keys.size())
+        std::abort();
+    for (auto a = keys.begin(), b = again.begin(); a != keys.end(); ++a, ++b) {
+        FUZZ_CHECK(a->first == b->first);
+        FUZZ_CHECK(a->second.path == b->second.path);
+        FUZZ_CHECK(a->second.values == b->second.values);
+    }
+
+    const QString file = AppPaths::registryFilePath();
+    QFile::remove(AppPaths::iniFilePath());
+    FUZZ_CHECK(fuzz::WriteWhole(file, WithOwnExecutable(bytes)));
+    {
+        TRegPreferencesMan man(file, QStringLiteral("Software\\Ardoval\\Vidorra"));
+        WalkKeys(man, 0);
+    }
+    fuzz::LoadSaveLoad(spRegistre);
+    return 0;
+}
