@@ -342,7 +342,8 @@ void cycleRuns(int cycles) {
     failed = 0;
     for (int i = 0; i < cycles + 3; ++i) {
         if (i == 3) {
-            // After a few cuts, as for the cycles.
+            // After a few cuts, as for the cycles, once the part before has been finalised.
+            pause(1000);
             rssCut0 = residentMB();
             fdCut0 = openDescriptors();
         }
@@ -351,6 +352,7 @@ void cycleRuns(int cycles) {
         p.form.action("acCouper")->executeInteractive(&p.form);
     }
     partHasFrames();
+    pause(1000);
     const double rssCut1 = residentMB();
     const int fdCut1 = openDescriptors();
     p.toggle();
