@@ -39,6 +39,7 @@
 #include <fcntl.h>
 #include <gst/gst.h>
 #include <malloc.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -183,7 +184,9 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
     Sandbox box;
     QDir().mkpath(box.path("videos"));
     // Pictures only: two non-live sources would each run at their own pace, far apart.
-    Program p({"/sv=Mire de test", "/format_capture=" + format});
+    auto program =
+        std::make_unique<Program>(QStringList{"/sv=Mire de test", "/format_capture=" + format});
+    Program& p = *program;
     if (!p.started(box.path("videos"))) {
         std::printf("%s: the program did not start\n", label);
         return;
@@ -244,6 +247,8 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
     const double cpu = cpuSeconds() - cpu0;
     const quint64 passed = p.gateFrames - before;
     const QStringList files = p.form.recorder->recordedFiles();
+    // The program closes first: its non-live preview would take the processor from ffprobe.
+    program.reset();
     long long inFiles = 0;
     for (const QString& file : files) {
         const long long n = probedFrames(file);
