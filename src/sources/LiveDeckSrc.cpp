@@ -76,9 +76,14 @@ static gboolean vr_live_deck_unlock_stop(GstBaseSrc* src) {
     return TRUE;
 }
 
-static void vr_live_deck_get_times(GstBaseSrc*, GstBuffer* buffer, GstClockTime* start,
+static void vr_live_deck_get_times(GstBaseSrc* src, GstBuffer* buffer, GstClockTime* start,
                                    GstClockTime* end) {
-    // Live: the base class waits for the clock to reach each frame's time.
+    // Live: the base class waits for the clock to reach each frame's time. A deck made
+    // non-live (benchmarks) hands its frames over as fast as they are taken.
+    if (!gst_base_src_is_live(src)) {
+        *start = *end = GST_CLOCK_TIME_NONE;
+        return;
+    }
     *start = GST_BUFFER_PTS(buffer);
     *end = GST_CLOCK_TIME_IS_VALID(*start) && GST_BUFFER_DURATION_IS_VALID(buffer)
                ? *start + GST_BUFFER_DURATION(buffer)
@@ -89,7 +94,8 @@ static gboolean vr_live_deck_query(GstBaseSrc* src, GstQuery* query) {
     if (GST_QUERY_TYPE(query) == GST_QUERY_LATENCY) {
         DeckState* s = StateOf(src);
         const GstClockTime frame = s->feed ? s->feed->frameDuration() : 40 * GST_MSECOND;
-        gst_query_set_latency(query, TRUE, frame, frame);
+        const bool live = gst_base_src_is_live(src);
+        gst_query_set_latency(query, live, live ? frame : 0, live ? frame : 0);
         return TRUE;
     }
     return GST_BASE_SRC_CLASS(vr_live_deck_parent_class)->query(src, query);
@@ -149,7 +155,9 @@ static GstFlowReturn vr_live_deck_create(GstPushSrc* push, GstBuffer** out) {
                 return GST_FLOW_FLUSHING;
             continue;
         }
-        const GstClockTime now = RunningTime(GST_ELEMENT(push));
+        // Non-live, the times follow the frames alone.
+        const GstClockTime now =
+            gst_base_src_is_live(src) ? RunningTime(GST_ELEMENT(push)) : GST_CLOCK_TIME_NONE;
         if (!GST_CLOCK_TIME_IS_VALID(s->next) ||
             (GST_CLOCK_TIME_IS_VALID(now) && s->next + 4 * frame < now))
             s->next = GST_CLOCK_TIME_IS_VALID(now) ? now : 0;

@@ -21,7 +21,9 @@ public:
 
 // vr_livedeck: a live source that plays a feed at the stream's real rate, with timestamps
 // on the pipeline's running time, like a capture device. Until the feed is ready it waits
-// (interruptibly) in its streaming thread, so the pipeline starts at once.
+// (interruptibly) in its streaming thread, so the pipeline starts at once. Made non-live
+// (gst_base_src_set_live), it hands its frames over as fast as they are taken, their times
+// following one another.
 GType vr_live_deck_get_type();
 
 // Creates a live deck playing feed (floating ref).

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <gst/app/gstappsink.h>
+#include <gst/base/gstbasesrc.h>
 
 #include <cerrno>
 #include <chrono>
@@ -447,6 +448,20 @@ bool MakeMpegClip(const std::string& path, int frames, std::string* error) {
     return ok;
 }
 
+// The long-run benchmarks record an hour of media in minutes: with VIDORRA_BENCH_NONLIVE=1 in
+// the environment when a source is made, the virtual sources hand their frames over as fast as
+// the pipeline takes them. The program always plays them live.
+bool BenchNonLive() {
+    return qEnvironmentVariableIntValue("VIDORRA_BENCH_NONLIVE") == 1;
+}
+
+GstElement* MakeVirtualDeck(std::shared_ptr<IDeckFeed> feed) {
+    GstElement* deck = MakeLiveDeck(std::move(feed));
+    if (deck && BenchNonLive())
+        gst_base_src_set_live(GST_BASE_SRC(deck), FALSE);
+    return deck;
+}
+
 GstElement* ParseBin(const char* desc, const char* name) {
     GError* err = nullptr;
     GstElement* bin = gst_parse_bin_from_description(desc, TRUE, &err);
@@ -508,12 +523,13 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
                                      "pixel-aspect-ratio=(fraction)16/15");
     mire.createSource = [] {
         // The clock text changes once a second, so the overlay renders it once a second.
-        return ParseBin("videotestsrc is-live=true pattern=smpte"
-                        " ! video/x-raw,format=BGR,width=720,height=576,framerate=25/1,"
-                        "pixel-aspect-ratio=16/15"
-                        " ! clockoverlay time-format=\"%H:%M:%S\" halignment=right"
-                        " valignment=bottom shaded-background=true font-desc=\"Sans 28\"",
-                        "Mire de test");
+        const QByteArray desc = QByteArray("videotestsrc pattern=smpte is-live=") +
+                                (BenchNonLive() ? "false" : "true") +
+                                " ! video/x-raw,format=BGR,width=720,height=576,framerate=25/1,"
+                                "pixel-aspect-ratio=16/15"
+                                " ! clockoverlay time-format=\"%H:%M:%S\" halignment=right"
+                                " valignment=bottom shaded-background=true font-desc=\"Sans 28\"";
+        return ParseBin(desc.constData(), "Mire de test");
     };
 
     TDeviceDescriptor& dvDev = list[1];
@@ -525,7 +541,7 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
     std::shared_ptr<TVirtualMaterial> dvMaterial = m_dvMaterial;
     dvDev.createSource = [deck, dvMaterial] {
         dvMaterial->Ensure();
-        return MakeLiveDeck(deck);
+        return MakeVirtualDeck(deck);
     };
     dvDev.preparing = [dvMaterial] { return dvMaterial->state() == TVirtualMaterial::Making; };
 
@@ -539,7 +555,7 @@ std::vector<TDeviceDescriptor> TVirtualDevices::videoDevices() const {
     std::shared_ptr<TVirtualMaterial> mpegMaterial = m_mpegMaterial;
     mpeg.createSource = [feed, mpegMaterial] {
         mpegMaterial->Ensure();
-        return MakeLiveDeck(feed);
+        return MakeVirtualDeck(feed);
     };
     mpeg.preparing = [mpegMaterial] { return mpegMaterial->state() == TVirtualMaterial::Making; };
     return list;
@@ -562,8 +578,8 @@ std::vector<TDeviceDescriptor> TVirtualDevices::audioDevices() const {
                     gst_object_unref(gst_object_ref_sink(e));
             return static_cast<GstElement*>(nullptr);
         }
-        g_object_set(src, "is-live", TRUE, "wave", 0 /* sine */, "freq", 440.0, "volume", 0.2,
-                     "samplesperbuffer", 960, nullptr);
+        g_object_set(src, "is-live", BenchNonLive() ? FALSE : TRUE, "wave", 0 /* sine */, "freq",
+                     440.0, "volume", 0.2, "samplesperbuffer", 960, nullptr);
         GstCaps* caps = gst_caps_from_string(
             "audio/x-raw, format=S16LE, rate=48000, channels=2, layout=interleaved");
         g_object_set(format, "caps", caps, nullptr);

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <string_view>
 
 namespace {
@@ -155,6 +157,54 @@ TEST_F(VirtualDevicesTest, DvVirtuelPicturesSoundAndScenes) {
     device->KillSourceGraph(g);
     EXPECT_EQ(Children(g.pipe), 2);
     EXPECT_EQ(g.audioPin, nullptr);
+}
+
+// The switch of the long-run benchmarks: with VIDORRA_BENCH_NONLIVE=1 when they are made, the
+// virtual sources are not live (a pipeline of them prerolls) and the DV deck times its frames
+// one after the other from 0, as fast as they are taken; without it they are live again.
+TEST_F(VirtualDevicesTest, BenchmarkSwitchMakesTheSourcesNonLive) {
+    const std::vector<TDeviceDescriptor> video = devices->videoDevices();
+    const std::vector<TDeviceDescriptor> audio = devices->audioDevices();
+    for (const bool nonLive : {true, false}) {
+        SCOPED_TRACE(nonLive ? "non-live" : "live");
+        if (nonLive)
+            qputenv("VIDORRA_BENCH_NONLIVE", "1");
+        else
+            qunsetenv("VIDORRA_BENCH_NONLIVE");
+        for (const TDeviceDescriptor* d : {&video[0], &video[1], &audio[0]}) {
+            SCOPED_TRACE(d->friendlyName.toStdString());
+            GstElement* pipe = gst_pipeline_new(nullptr);
+            GstElement* src = d->createSource();
+            GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+            ASSERT_TRUE(src && sink);
+            gst_bin_add_many(GST_BIN(pipe), src, sink, nullptr);
+            ASSERT_TRUE(gst_element_link(src, sink));
+            static std::array<GstClockTime, 50> times;
+            static std::atomic<size_t> count;
+            count = 0;
+            GstPad* in = gst_element_get_static_pad(sink, "sink");
+            gst_pad_add_probe(
+                in, GST_PAD_PROBE_TYPE_BUFFER,
+                [](GstPad*, GstPadProbeInfo* info, gpointer) {
+                    if (count < times.size())
+                        times[count++] = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+                    return GST_PAD_PROBE_OK;
+                },
+                nullptr, nullptr);
+            gst_object_unref(in);
+            gst_element_set_state(pipe, GST_STATE_PAUSED);
+            EXPECT_EQ(gst_element_get_state(pipe, nullptr, nullptr, 10 * GST_SECOND),
+                      nonLive ? GST_STATE_CHANGE_SUCCESS : GST_STATE_CHANGE_NO_PREROLL);
+            if (nonLive && d == &video[1]) {
+                gst_element_set_state(pipe, GST_STATE_PLAYING);
+                EXPECT_TRUE(WaitFor([] { return count == times.size(); }, 10000));
+                for (size_t i = 0; i < count; ++i)
+                    ASSERT_EQ(times[i], i * 40 * GST_MSECOND) << i;
+            }
+            gst_element_set_state(pipe, GST_STATE_NULL);
+            gst_object_unref(pipe);
+        }
+    }
 }
 
 TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
