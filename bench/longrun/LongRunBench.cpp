@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QToolButton>
 #include <algorithm>
@@ -88,6 +89,83 @@ long long probedFrames(const QString& file) {
     bool ok = false;
     const long long n = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toLongLong(&ok);
     return ok ? n : -1;
+}
+
+// Buffers leaving each element of the recording branch (by element name), so that a
+// recording that stops writing shows where its frames stop.
+struct StageCounts {
+    struct Stage {
+        std::string name;
+        std::atomic<quint64> buffers{0};
+        std::atomic<GstClockTime> lastPts{GST_CLOCK_TIME_NONE};
+        GstElement* element = nullptr;
+    };
+    std::vector<std::unique_ptr<Stage>> stages;
+
+    void attach(GstBin* pipeline) {
+        GstIterator* it = gst_bin_iterate_recurse(pipeline);
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            auto* e = GST_ELEMENT(g_value_get_object(&item));
+            const gchar* name = GST_OBJECT_NAME(e);
+            GstElementFactory* f = gst_element_get_factory(e);
+            const gchar* factory = f ? GST_OBJECT_NAME(f) : "";
+            const bool branch =
+                g_str_has_prefix(name, "DVenc") || g_str_has_prefix(name, "DV Header") ||
+                g_str_has_prefix(name, "VideoCap") || g_str_has_prefix(name, "AudioCap") ||
+                g_str_has_prefix(name, "divx") || g_str_has_prefix(name, "mp3") ||
+                g_str_has_prefix(name, "acmcap") || g_str_has_prefix(name, "Resizer") ||
+                g_str_has_prefix(name, "Control_Capture") || g_str_equal(factory, "avimux") ||
+                g_str_has_prefix(factory, "avenc_");
+            if (branch)
+                if (GstPad* src = gst_element_get_static_pad(e, "src")) {
+                    auto stage = std::make_unique<Stage>();
+                    stage->name = name;
+                    stage->element = e;
+                    gst_pad_add_probe(
+                        src, GST_PAD_PROBE_TYPE_BUFFER,
+                        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                            auto* stage = static_cast<Stage*>(data);
+                            ++stage->buffers;
+                            stage->lastPts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+                            return GST_PAD_PROBE_OK;
+                        },
+                        stage.get(), nullptr);
+                    gst_object_unref(src);
+                    stages.push_back(std::move(stage));
+                }
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(it);
+    }
+    void print() const {
+        for (const auto& s : stages) {
+            std::fprintf(stderr, "    %s: %llu, last %" GST_TIME_FORMAT "\n", s->name.c_str(),
+                         (unsigned long long)s->buffers.load(), GST_TIME_ARGS(s->lastPts.load()));
+            GstElementFactory* f = gst_element_get_factory(s->element);
+            if (f && g_str_equal(GST_OBJECT_NAME(f), "videorate")) {
+                guint64 in = 0, out = 0, drop = 0, dup = 0;
+                g_object_get(s->element, "in", &in, "out", &out, "drop", &drop, "duplicate", &dup,
+                             nullptr);
+                std::fprintf(stderr, "      videorate in %llu out %llu drop %llu dup %llu\n",
+                             (unsigned long long)in, (unsigned long long)out,
+                             (unsigned long long)drop, (unsigned long long)dup);
+            }
+        }
+    }
+};
+
+// A recording is removed once read back, or moved into the folder LONGRUN_KEEP names (to
+// look into it), its name prefixed with a number so that runs do not overwrite each other.
+void keepOrRemove(const QString& file) {
+    const QString folder = qEnvironmentVariable("LONGRUN_KEEP");
+    static int kept = 0;
+    if (folder.isEmpty() ||
+        !QFile::rename(
+            file,
+            QStringLiteral("%1/%2-%3").arg(folder).arg(++kept).arg(QFileInfo(file).fileName())))
+        QFile::remove(file);
 }
 
 // The four windows of the running program, the sound preview into a sink that does not wait
@@ -184,8 +262,8 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
     Sandbox box;
     QDir().mkpath(box.path("videos"));
     // Pictures only: two non-live sources would each run at their own pace, far apart.
-    auto program =
-        std::make_unique<Program>(QStringList{"/sv=Mire de test", "/format_capture=" + format});
+    auto program = std::make_unique<Program>(
+        QStringList{"/sv=Mire de test", "/sa=aucun flux audio", "/format_capture=" + format});
     Program& p = *program;
     if (!p.started(box.path("videos"))) {
         std::printf("%s: the program did not start\n", label);
@@ -209,6 +287,10 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
         std::printf("%s: the recording did not start\n", label);
         return;
     }
+    // Probes stay on elements that outlive the run's recording: the counts outlive them too.
+    static std::vector<std::unique_ptr<StageCounts>> counted;
+    counted.push_back(std::make_unique<StageCounts>());
+    StageCounts& stages = *counted.back();
     const quint64 perMinute = 25 * 60;
     const quint64 target = quint64(minutes) * perMinute;
     std::printf("\n%s, %d min of media (resident MB after malloc_trim):\n", label, minutes);
@@ -227,6 +309,9 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
                          shown / 1000.0, (unsigned long long)frames,
                          (unsigned long long)p.dm.recordedFrames(),
                          (unsigned long long)p.dm.droppedFrames());
+            if (stages.stages.empty())
+                stages.attach(GST_BIN(p.dm.pipeline()));
+            stages.print();
         }
         if (frames < quint64(minute) * perMinute)
             continue;
@@ -255,7 +340,7 @@ void mediaRun(const char* label, const QString& format, bool inlay, int minutes)
         if (n < 0)
             std::printf("  ffprobe cannot read %s\n", qPrintable(file));
         inFiles += std::max(0LL, n);
-        QFile::remove(file);
+        keepOrRemove(file);
     }
     std::printf("  largest change after minute 1: %.1f MB (limit 5)\n", worst);
     std::printf("  frames through the gate %llu (target %llu), in %lld file(s) read by ffprobe "
@@ -320,7 +405,7 @@ void cycleRuns(int cycles) {
             else
                 probeLost += std::abs(passed - n);
         }
-        QFile::remove(file);
+        keepOrRemove(file);
     }
     const double rss1 = residentMB();
     const int fd1 = openDescriptors();
