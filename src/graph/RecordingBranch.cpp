@@ -12,6 +12,10 @@
 
 namespace {
 
+// The longest an end waits for a branch that is still writing: its queues hold 3 s of media,
+// which even a slow encoder gets through well before.
+constexpr qint64 kLongestEndMs = 60000;
+
 GstPad* requestOrStatic(GstElement* head, bool video) {
     GstElementClass* klass = GST_ELEMENT_GET_CLASS(head);
     for (const char* name : {video ? "video_%u" : "audio_%u", "sink_%d", "sink_%u"}) {
@@ -250,8 +254,7 @@ bool TRecordingBranch::End(int timeoutMs) {
     gst_element_get_state(GST_ELEMENT(m_bin), &state, &pending, 0);
     // A recording stopped at once may find the graph still on its way to playing (a busy
     // machine): its end gets there with the first data, so it is waited for as well.
-    const bool flowing =
-        m_started && (state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING);
+    const bool flowing = m_started && (state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING);
     for (auto& tap : m_taps) {
         if (!tap->teePad) {
             tap->done = true;
@@ -274,12 +277,21 @@ bool TRecordingBranch::End(int timeoutMs) {
     bool finished = false;
     if (flowing && m_writer) {
         Writer* w = m_writer.get();
-        finished = waitFor(
-            [this, w] {
-                return w->eos.load() && std::all_of(m_taps.begin(), m_taps.end(),
-                                                    [](const auto& t) { return t->done.load(); });
-            },
-            timeoutMs);
+        const auto ended = [this, w] {
+            return w->eos.load() && std::all_of(m_taps.begin(), m_taps.end(),
+                                                [](const auto& t) { return t->done.load(); });
+        };
+        // An encoder behind its source still holds what the queues gave it: the wait goes on
+        // as long as buffers keep reaching the file, so that a stop keeps them all.
+        QElapsedTimer waited;
+        waited.start();
+        quint64 fed = m_fed.load();
+        finished = waitFor(ended, timeoutMs);
+        while (!finished && timeoutMs > 0 && m_fed.load() != fed &&
+               waited.elapsed() < kLongestEndMs) {
+            fed = m_fed.load();
+            finished = waitFor(ended, timeoutMs);
+        }
     }
     if (!finished)
         qCWarning(lcVidorra) << "recording: the end of" << fileName() << "was not written";

@@ -122,5 +122,6 @@ private:
     // The running time where the recording starts: the first buffer of any gate.
     std::atomic<GstClockTime> m_gateStart{GST_CLOCK_TIME_NONE};
     std::atomic<quint64> m_frames{0};  // video buffers into the writer (streaming threads)
+    std::atomic<quint64> m_fed{0};     // buffers of every stream into the writer
     std::atomic<quint64> m_dropped{0}; // frames missing before the video gate
 };

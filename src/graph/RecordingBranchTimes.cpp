@@ -317,6 +317,7 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
                     GST_BUFFER_DTS(buf) = dts > s->base ? dts - s->base : 0;
                 GST_PAD_PROBE_INFO_DATA(info) = buf;
             }
+            ++s->owner->m_fed;
             if (s->video)
                 ++s->owner->m_frames;
             return GST_PAD_PROBE_OK;

@@ -946,6 +946,44 @@ TEST(Recording, CutsThatTimeOutKeepTheRecording) {
     EXPECT_EQ(recorded, reached.load());
 }
 
+// A stop while the encoder is well behind its source (more than the wait for the end): the
+// frames it still has to encode are waited for as long as they keep reaching the file.
+TEST(Recording, AStopBehindTheEncoderKeepsEveryFrame) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
+    rig.dm.setEndWait(400);
+    const QString file = rig.box.path("lent.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr)) << rig.dm.lastError().toStdString();
+    // Every picture handed to the recording, and an encoder that takes 70 ms a picture of a
+    // source giving one every 40 ms.
+    static std::atomic<int> handed{0};
+    handed = 0;
+    const auto probeOn = [&rig](const char* element, GstPadProbeCallback callback) {
+        GstElement* e = gst_bin_get_by_name(rig.dm.pipeline(), element);
+        ASSERT_NE(e, nullptr) << element;
+        GstPad* in = gst_element_get_static_pad(e, "sink");
+        gst_pad_add_probe(in, GST_PAD_PROBE_TYPE_BUFFER, callback, nullptr, nullptr);
+        gst_object_unref(in);
+        gst_object_unref(e);
+    };
+    probeOn("VideoCap queue", [](GstPad*, GstPadProbeInfo*, gpointer) {
+        ++handed;
+        return GST_PAD_PROBE_OK;
+    });
+    probeOn("divx", [](GstPad*, GstPadProbeInfo*, gpointer) {
+        QThread::msleep(70);
+        return GST_PAD_PROBE_OK;
+    });
+    pump(3000);
+    // About a second of pictures waits in the queue for the encoder.
+    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    const Probe p = probe(file);
+    ASSERT_NE(p.of("video"), nullptr);
+    EXPECT_GT(handed.load(), 40);
+    EXPECT_EQ(p.of("video")->frames, handed.load());
+}
+
 // The camcorder's type 1 file is written from the stream and by the writer the device hands
 // over: a cut swaps that writer and loses no frame.
 TEST(Recording, DvType1CutLosesNothing) {
