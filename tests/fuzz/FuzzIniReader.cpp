@@ -2,7 +2,6 @@
 // it: its decoding, the parameters loaded from it and saved back, and the preference
 // component's sections read through their manager.
 #include "IniFile.h"
-#include "PreferencesMan.h"
 #include "SettingsFuzz.h"
 
 #include <QHash>
@@ -22,32 +21,6 @@ QHash<QString, int> OtherLines(const QStringList& lines) {
             ++out[line];
     }
     return out;
-}
-
-void WalkKeys(TPreferencesMan& man, int depth) {
-    QStringList values;
-    if (man.GetValueNames(values)) {
-        for (const QString& name : values) {
-            QString text;
-            bool b;
-            int32_t i;
-            double d;
-            man.ReadString(name, text);
-            man.ReadBool(name, b);
-            man.ReadInteger(name, i);
-            man.ReadFloat(name, d);
-        }
-    }
-    QStringList keys;
-    if (depth >= 4 || !man.GetKeyNames(keys))
-        return;
-    const QString here = man.currentPath();
-    for (const QString& key : keys.mid(0, 8)) {
-        man.OpenKey(key, false);
-        WalkKeys(man, depth + 1);
-        man.CloseKey();
-        FUZZ_CHECK(man.currentPath() == here);
-    }
 }
 
 } // namespace
@@ -71,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fuzz::WriteWhole(copy, bytes));
     {
         TIniPreferencesMan man(copy);
-        WalkKeys(man, 0);
+        fuzz::WalkKeys(man);
     }
     QStringList written;
     FUZZ_CHECK(IniFile::load(copy, written));

@@ -1,7 +1,6 @@
 // The registry file in the user's config folder, as a crash, a full disk or a hand edit may
 // have left it: its parsing, its rewriting, the parameters loaded from it and saved back, and
 // the preference component's keys read through their manager.
-#include "PreferencesMan.h"
 #include "RegistryStore.h"
 #include "SettingsFuzz.h"
 
@@ -18,30 +17,6 @@ QByteArray WithOwnExecutable(const QByteArray& bytes) {
         out += QString(c).toUtf8();
     }
     return out + "\"\n";
-}
-
-void WalkKeys(TPreferencesMan& man, int depth) {
-    QStringList values;
-    if (man.GetValueNames(values)) {
-        for (const QString& name : values.mid(0, 32)) {
-            QString text;
-            bool b;
-            int32_t i;
-            double d;
-            man.ReadString(name, text);
-            man.ReadBool(name, b);
-            man.ReadInteger(name, i);
-            man.ReadFloat(name, d);
-        }
-    }
-    QStringList keys;
-    if (depth >= 4 || !man.GetKeyNames(keys))
-        return;
-    for (const QString& key : keys.mid(0, 8)) {
-        man.OpenKey(key, false);
-        WalkKeys(man, depth + 1);
-        man.CloseKey();
-    }
 }
 
 } // namespace
@@ -78,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fuzz::WriteWhole(file, WithOwnExecutable(bytes)));
     {
         TRegPreferencesMan man(file, QStringLiteral("Software\\Ardoval\\Vidorra"));
-        WalkKeys(man, 0);
+        fuzz::WalkKeys(man);
     }
     fuzz::LoadSaveLoad(spRegistre);
     return 0;

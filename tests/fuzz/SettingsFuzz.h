@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "FuzzSupport.h"
 #include "ParameterTable.h"
+#include "PreferencesMan.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -87,6 +88,35 @@ inline QStringList LoadSaveLoad(TSavePreferences expectedMode) {
         std::abort();
     }
     return first;
+}
+
+// Every value the preference component's manager finds, read as each kind, and the keys below
+// it down to four levels; a key opened and closed again leaves the manager where it was.
+inline void WalkKeys(TPreferencesMan& man, int depth = 0) {
+    QStringList values;
+    if (man.GetValueNames(values)) {
+        for (const QString& name : values.mid(0, 32)) {
+            QString text;
+            bool b;
+            int32_t i;
+            double d;
+            man.ReadString(name, text);
+            man.ReadBool(name, b);
+            man.ReadInteger(name, i);
+            man.ReadFloat(name, d);
+        }
+    }
+    QStringList keys;
+    if (depth >= 4 || !man.GetKeyNames(keys))
+        return;
+    const QString here = man.currentPath();
+    for (const QString& key : keys.mid(0, 8)) {
+        if (!man.OpenKey(key, false))
+            continue;
+        WalkKeys(man, depth + 1);
+        man.CloseKey();
+        FUZZ_CHECK(man.currentPath() == here);
+    }
 }
 
 } // namespace fuzz
