@@ -13,8 +13,8 @@
 namespace {
 
 // The longest an end waits for a branch that is still writing: its queues hold 3 s of media,
-// which even a slow encoder gets through well before.
-constexpr qint64 kLongestEndMs = 60000;
+// which an encoder or a disk at a sixth of the real pace still gets through.
+constexpr qint64 kLongestEndMs = 20000;
 
 GstPad* requestOrStatic(GstElement* head, bool video) {
     GstElementClass* klass = GST_ELEMENT_GET_CLASS(head);
