@@ -63,4 +63,11 @@ export QT_QPA_PLATFORM=offscreen
 # Slower under the sanitizers: the same tests with more time.
 tests=${SANITIZE_TESTS:-}
 if [[ -z $tests ]] && ((!full)); then tests=$subset; fi
-ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 900 ${tests:+-R "$tests"}
+# Left out: the tests that start stock GStreamer tools (gst-launch-1.0, gst-inspect-1.0) on the
+# program's plug-in, which is instrumented while those tools are not (the sanitizer runtime
+# refuses to be loaded that late), and the test that measures the process's resident memory,
+# which the sanitizer's quarantine of freed blocks inflates by design.
+excluded="^superposer\\.LaunchLine\\.|^install\\.InstalledTree\\.GstInspectFindsThePluginInThePrefix$"
+excluded+="|^install\\.StaticElementsWin$|^SourcesController\\.ChangingSourcesFreesTheFormerOnes$"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 900 ${tests:+-R "$tests"} \
+  -E "$excluded"

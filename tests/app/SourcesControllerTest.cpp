@@ -27,6 +27,8 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <mutex>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -168,27 +170,40 @@ struct Footprint {
 };
 
 // Counts the elements of the given names, taken from the pipeline as they appear, that are
-// still alive anywhere (inside the pipeline or out of it).
+// still alive anywhere (inside the pipeline or out of it). Those still alive when the count
+// goes are no longer watched.
 class Survivors {
 public:
+    ~Survivors() {
+        std::lock_guard lock(m_lock);
+        for (GObject* o : m_alive)
+            g_object_weak_unref(o, &Survivors::gone, this);
+    }
     void watch(GstBin* pipeline, const char* name) {
         GstElement* e = gst_bin_get_by_name(pipeline, name);
         if (!e)
             return;
-        if (!g_object_get_data(G_OBJECT(e), "survivors-watched")) {
-            g_object_set_data(G_OBJECT(e), "survivors-watched", GINT_TO_POINTER(1));
-            ++m_alive;
-            g_object_weak_ref(
-                G_OBJECT(e),
-                [](gpointer alive, GObject*) { --*static_cast<std::atomic<int>*>(alive); },
-                &m_alive);
+        {
+            std::lock_guard lock(m_lock);
+            if (m_alive.insert(G_OBJECT(e)).second)
+                g_object_weak_ref(G_OBJECT(e), &Survivors::gone, this);
         }
         gst_object_unref(e);
     }
-    int alive() const { return m_alive; }
+    int alive() const {
+        std::lock_guard lock(m_lock);
+        return int(m_alive.size());
+    }
 
 private:
-    std::atomic<int> m_alive{0}; // the last unref may come on a streaming thread
+    // The last unref may come on a streaming thread.
+    static void gone(gpointer self, GObject* object) {
+        auto* s = static_cast<Survivors*>(self);
+        std::lock_guard lock(s->m_lock);
+        s->m_alive.erase(object);
+    }
+    mutable std::mutex m_lock;
+    std::set<GObject*> m_alive;
 };
 
 } // namespace
