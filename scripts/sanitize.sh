@@ -6,10 +6,10 @@
 # scripts/lsan-ignore-library-init.c, each entry with its reason; none names the program's
 # own code.
 #
-#   scripts/sanitize.sh            the filter tests and the tests that run the program as a
-#                                  process (what CI runs: the whole suite would take CI past
-#                                  its time on the 2-core machine)
-#   scripts/sanitize.sh --full     the whole suite
+#   scripts/sanitize.sh            the whole suite (what CI runs), less the few tests that
+#                                  cannot run instrumented (listed below)
+#   scripts/sanitize.sh --quick    the filter tests and the tests that run the program as a
+#                                  process, with only what they need built
 #   SANITIZE_JOBS=1                parallel build and test jobs (default: the number of cores)
 #   SANITIZE_TESTS=<regex>         only the tests whose names match (ctest -R)
 set -euo pipefail
@@ -19,8 +19,8 @@ jobs=${SANITIZE_JOBS:-$(nproc)}
 # Paths relative to the checkout in ccache's keys: a fresh clone on the same machine (CI)
 # reuses what an earlier one compiled.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
-full=0
-if [[ ${1:-} == --full ]]; then full=1; fi
+full=1
+if [[ ${1:-} == --quick ]]; then full=0; fi
 # The filter tests (the program's GStreamer elements and their cores) and the Process tests
 # (the program itself started, recording, stopped by a signal, repaired at the next start),
 # with what they need; new filter suites are to be added here.
