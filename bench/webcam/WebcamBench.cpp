@@ -409,6 +409,9 @@ int main(int argc, char** argv) {
     const double tWmv = stage(toI420 + " ! " + wmv2 + " ! asfmux");
     const double tClock = stage(rgb + " ! clockoverlay");
     const double tDirect = stage(decoded + " ! clockoverlay");
+    const double tOwnI420 = stage(decoded + " ! vr_superposer incrust-active=true "
+                                            "overlay-enabled=true what-incrust=3 "
+                                            "format-date1=dddddd format-date2=hh:nn:ss");
     const double decoding = tDecoded - tSource, toRgb = tRgb - tDecoded, inlay = tInlaid - tRgb,
                  back = tI420 - tInlaid, divxEncoding = tDivx - tI420, wmvEncoding = tWmv - tI420;
     std::printf("\nwhere the time goes (%d frames, not live; us/frame, share without the "
@@ -434,9 +437,12 @@ int main(int argc, char** argv) {
     std::printf("  reading the frames from the file: %.0f us/frame\n", tSource);
     std::printf("  clockoverlay on BGR: %.0f us/frame; on the decoder's own I420: %.0f\n",
                 tClock - tRgb, tDirect - tDecoded);
-    // With the inlay drawn on the decoder's I420 (as clockoverlay can), the picture would be
-    // converted once, for the preview's window only, and the encoders would take it as it is.
-    const double inlayI420 = tDirect - tDecoded;
+    std::printf("  the program's overlay on the decoder's own I420: %.0f us/frame\n",
+                tOwnI420 - tDecoded);
+    // With the inlay drawn on the decoder's I420, the picture is converted once, for the
+    // preview's window only, and the WMV encoder takes it as it is (the DivX resizer still
+    // works on 24-bit RGB).
+    const double inlayI420 = tOwnI420 - tDecoded;
     std::printf("  drawn on I420 instead: preview %.0f, divx %.0f, wmv %.0f us/frame\n",
                 decoding + inlayI420 + toRgb, decoding + inlayI420 + toRgb + divxEncoding,
                 decoding + inlayI420 + toRgb + wmvEncoding);

@@ -172,11 +172,14 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         return false;
     GstBin* bin = pipeline();
     m_color1 = make("videoconvert", "color1");
-    m_toBgr = make("capsfilter", "overlay caps");
-    if (m_toBgr) {
-        GstCaps* bgr = gst_caps_from_string("video/x-raw,format=BGR");
-        g_object_set(m_toBgr, "caps", bgr, nullptr);
-        gst_caps_unref(bgr);
+    m_overlayCaps = make("capsfilter", "overlay caps");
+    if (m_overlayCaps) {
+        // The overlay draws on the decoder's I420 as it is (color1 then passes it through and
+        // the encoders take it without a round trip through RGB); any other format becomes
+        // BGR as before, videoconvert choosing the nearer of the two.
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format={ I420, BGR }");
+        g_object_set(m_overlayCaps, "caps", caps, nullptr);
+        gst_caps_unref(caps);
     }
     m_infdecvideo = make("tee", "infdecvideo");
     m_queueSup = make("queue", "infdecvideo queue");
@@ -210,7 +213,7 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         gst_app_sink_set_callbacks(GST_APP_SINK(m_videoSink), &callbacks, this, nullptr);
     }
 
-    const bool ok = addAndLink(bin, {m_color1, m_toBgr, m_overlay, m_infdecvideo, m_queueSup,
+    const bool ok = addAndLink(bin, {m_color1, m_overlayCaps, m_overlay, m_infdecvideo, m_queueSup,
                                      m_infsupvideo, m_queuePreview, m_previewVideoGate,
                                      m_previewVideoStamp, m_color3, m_videoSink});
     GstPad* sink = m_color1 ? gst_element_get_static_pad(m_color1, "sink") : nullptr;
@@ -234,8 +237,8 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     }
     m_previewFrameCount = 0;
     updateDecodeProbe();
-    syncAll({m_color1, m_toBgr, m_overlay, m_infdecvideo, m_queueSup, m_infsupvideo, m_queuePreview,
-             m_previewVideoGate, m_previewVideoStamp, m_color3, m_videoSink});
+    syncAll({m_color1, m_overlayCaps, m_overlay, m_infdecvideo, m_queueSup, m_infsupvideo,
+             m_queuePreview, m_previewVideoGate, m_previewVideoStamp, m_color3, m_videoSink});
     return true;
 }
 
@@ -256,7 +259,7 @@ void Tdm::RemovePreviewVideoChain() {
             gst_object_unref(peer);
         }
     }
-    for (GstElement** e : {&m_color1, &m_toBgr, &m_infdecvideo, &m_queueSup, &m_infsupvideo,
+    for (GstElement** e : {&m_color1, &m_overlayCaps, &m_infdecvideo, &m_queueSup, &m_infsupvideo,
                            &m_queuePreview, &m_color3, &m_videoSink})
         dropElement(bin, *e);
     for (GstElement* own : {m_overlay, m_previewVideoGate, m_previewVideoStamp})

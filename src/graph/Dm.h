@@ -198,7 +198,7 @@ private:
     // Preview video chain.
     bool m_videoChainBuilt = false;
     GstElement* m_color1 = nullptr;
-    GstElement* m_toBgr = nullptr;
+    GstElement* m_overlayCaps = nullptr;
     GstElement* m_infdecvideo = nullptr;
     GstElement* m_queueSup = nullptr;
     GstElement* m_infsupvideo = nullptr;

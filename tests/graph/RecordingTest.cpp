@@ -1088,3 +1088,67 @@ TEST(Recording, PlugInWritesItsOwnFileAcrossACut) {
         EXPECT_GE(p.of("video")->frames, 25);
     }
 }
+
+namespace {
+
+// The format the overlay draws on, once the stream flows.
+QString overlayFormat(Rig& rig) {
+    GstPad* pad = gst_element_get_static_pad(rig.dm.overlay(), "sink");
+    GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+    QString format;
+    if (caps && gst_caps_get_size(caps) > 0)
+        format =
+            QString::fromUtf8(gst_structure_get_string(gst_caps_get_structure(caps, 0), "format"));
+    if (caps)
+        gst_caps_unref(caps);
+    if (pad)
+        gst_object_unref(pad);
+    return format;
+}
+
+} // namespace
+
+// A Motion-JPEG webcam: its decoder gives I420, which the overlay draws on as it comes, and
+// the branches fed by the decoded pictures record them whole; the test pattern stays BGR.
+TEST(Recording, DecodedI420WebcamFeedsEveryBranch) {
+    {
+        Rig mire("Mire de test");
+        ASSERT_TRUE(mire.ok());
+        EXPECT_EQ(overlayFormat(mire), "BGR");
+    }
+    TDeviceDescriptor webcam;
+    webcam.friendlyName = QStringLiteral("Webcam MJPEG");
+    webcam.id = QStringLiteral("test:webcam-mjpeg");
+    webcam.caps = gst_caps_from_string("image/jpeg,width=320,height=240,framerate=25/1");
+    webcam.createSource = [] {
+        return gst_parse_bin_from_description(
+            "videotestsrc is-live=true pattern=smpte ! "
+            "video/x-raw,format=I420,width=320,height=240,framerate=25/1 ! jpegenc ! "
+            "image/jpeg,width=320,height=240,framerate=25/1",
+            TRUE, nullptr);
+    };
+    Rig rig("", "Signal de test", &webcam);
+    ASSERT_TRUE(rig.ok());
+    EXPECT_EQ(overlayFormat(rig), "I420");
+    g_object_set(rig.dm.overlay(), "what-incrust", 2u, "incrust1", "Vidorra", "incrust-active",
+                 TRUE, "vert-flip", TRUE, nullptr);
+
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
+    const Probe divx = record(rig, 9, "webcam_divx.avi");
+    EXPECT_EQ(divx.format, "avi");
+    ASSERT_NE(divx.of("video"), nullptr);
+    EXPECT_EQ(divx.of("video")->codec, "mpeg4");
+    expectFrames(divx, 45, 56);
+
+    const Probe wmv = record(rig, 7, "webcam.wmv");
+    EXPECT_EQ(wmv.format, "asf");
+    ASSERT_NE(wmv.of("video"), nullptr);
+    EXPECT_EQ(wmv.of("video")->codec, "wmv2");
+    expectFrames(wmv, 45, 56);
+
+    const Probe dv = record(rig, 6, "webcam_dv.avi");
+    ASSERT_NE(dv.of("video"), nullptr);
+    EXPECT_EQ(dv.of("video")->codec, "dvvideo");
+    expectFrames(dv, 45, 56);
+    EXPECT_GT(rig.dm.previewFrames(), 100u);
+}

@@ -63,3 +63,50 @@ void copyImage(const BgrImage& src, const BgrImage& dst) {
     for (int y = 0; y < height; ++y)
         std::memcpy(dst.row(y), src.row(y), rowBytes);
 }
+
+namespace {
+
+// One plane of one byte per pixel, as reverseRows and mirrorRows do for BGR.
+void reversePlane(uint8_t* data, ptrdiff_t stride, int width, int height, uint8_t* scratch,
+                  bool mirror) {
+    const size_t rowBytes = size_t(width);
+    int top = 0;
+    int bottom = height - 1;
+    for (; top < bottom; ++top, --bottom) {
+        uint8_t* a = data + ptrdiff_t(top) * stride;
+        uint8_t* b = data + ptrdiff_t(bottom) * stride;
+        std::memcpy(scratch, a, rowBytes);
+        if (mirror) {
+            std::reverse_copy(b, b + width, a);
+            std::reverse_copy(scratch, scratch + width, b);
+        } else {
+            std::memcpy(a, b, rowBytes);
+            std::memcpy(b, scratch, rowBytes);
+        }
+    }
+    if (mirror && top == bottom) {
+        uint8_t* row = data + ptrdiff_t(top) * stride;
+        std::reverse(row, row + width);
+    }
+}
+
+} // namespace
+
+void reverseRows(const I420Image& image, uint8_t* scratch, bool mirror) {
+    if (!image.valid())
+        return;
+    reversePlane(image.plane[0], image.stride[0], image.width, image.height, scratch, mirror);
+    for (int p = 1; p < 3; ++p)
+        reversePlane(image.plane[p], image.stride[p], image.chromaWidth(), image.chromaHeight(),
+                     scratch, mirror);
+}
+
+void mirrorRows(const I420Image& image, uint8_t* /*scratch*/) {
+    if (!image.valid())
+        return;
+    for (int y = 0; y < image.height; ++y)
+        std::reverse(image.row(0, y), image.row(0, y) + image.width);
+    for (int p = 1; p < 3; ++p)
+        for (int y = 0; y < image.chromaHeight(); ++y)
+            std::reverse(image.row(p, y), image.row(p, y) + image.chromaWidth());
+}

@@ -14,14 +14,15 @@ GST_DEBUG_CATEGORY_STATIC(tvr_superposer_debug);
 struct Tvr_Superposer {
     GstBaseTransform parent;
     SuperposerCore* core;
-    GstVideoInfo info;       // streaming thread (set_caps)
-    gboolean restart;        // streaming thread: the next caps start a stream
-    GstElement* sceneSource; // guarded by the object lock; a ref is held
-    GstElement* foundSource; // guarded by the object lock; a ref is held (found upstream)
-    gboolean searchUpstream; // streaming thread: look for a detector upstream at the next frame
-    gboolean warnedShort;    // streaming thread
-    gchar* lastText;         // guarded by the object lock
-    int lastLinesVersion;    // streaming thread
+    GstVideoInfo info;        // streaming thread (set_caps)
+    GstVideoConverter* toBgr; // streaming thread: I420 frames to BGR snapshots, or null
+    gboolean restart;         // streaming thread: the next caps start a stream
+    GstElement* sceneSource;  // guarded by the object lock; a ref is held
+    GstElement* foundSource;  // guarded by the object lock; a ref is held (found upstream)
+    gboolean searchUpstream;  // streaming thread: look for a detector upstream at the next frame
+    gboolean warnedShort;     // streaming thread
+    gchar* lastText;          // guarded by the object lock
+    int lastLinesVersion;     // streaming thread
 };
 
 struct Tvr_SuperposerClass {
@@ -88,12 +89,13 @@ static TincrustRec initialRecord(bool program) {
     return rec;
 }
 
-#define BGR_CAPS GST_VIDEO_CAPS_MAKE("BGR")
+// BGR, or the I420 of most decoders, drawn on as it comes (the same format out as in).
+#define OVERLAY_CAPS GST_VIDEO_CAPS_MAKE("{ BGR, I420 }")
 
 static GstStaticPadTemplate sink_template =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(OVERLAY_CAPS));
 static GstStaticPadTemplate src_template =
-    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(OVERLAY_CAPS));
 
 static Tvr_Superposer* self(gpointer p) {
     return reinterpret_cast<Tvr_Superposer*>(p);
@@ -177,8 +179,15 @@ static gboolean superposerStart(GstBaseTransform* trans) {
     return TRUE;
 }
 
+static void freeConverter(Tvr_Superposer* s) {
+    if (s->toBgr)
+        gst_video_converter_free(s->toBgr);
+    s->toBgr = nullptr;
+}
+
 static gboolean superposerStop(GstBaseTransform* trans) {
     setFoundSource(self(trans), nullptr);
+    freeConverter(self(trans));
     return TRUE;
 }
 
@@ -186,9 +195,24 @@ static gboolean superposerSetCaps(GstBaseTransform* trans, GstCaps* incaps, GstC
     Tvr_Superposer* s = self(trans);
     GstVideoInfo info;
     if (!gst_video_info_from_caps(&info, incaps) ||
-        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR || GST_VIDEO_INFO_WIDTH(&info) <= 0 ||
-        GST_VIDEO_INFO_HEIGHT(&info) <= 0)
+        (GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR &&
+         GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_I420) ||
+        GST_VIDEO_INFO_WIDTH(&info) <= 0 || GST_VIDEO_INFO_HEIGHT(&info) <= 0)
         return FALSE;
+    freeConverter(s);
+    if (GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_I420) {
+        // Snapshots stay BGR: converted as videoconvert would have done before the overlay.
+        GstVideoInfo bgr;
+        gst_video_info_set_format(&bgr, GST_VIDEO_FORMAT_BGR, GST_VIDEO_INFO_WIDTH(&info),
+                                  GST_VIDEO_INFO_HEIGHT(&info));
+        GST_VIDEO_INFO_FPS_N(&bgr) = GST_VIDEO_INFO_FPS_N(&info);
+        GST_VIDEO_INFO_FPS_D(&bgr) = GST_VIDEO_INFO_FPS_D(&info);
+        GST_VIDEO_INFO_PAR_N(&bgr) = GST_VIDEO_INFO_PAR_N(&info);
+        GST_VIDEO_INFO_PAR_D(&bgr) = GST_VIDEO_INFO_PAR_D(&info);
+        s->toBgr = gst_video_converter_new(&info, &bgr, nullptr);
+        if (!s->toBgr)
+            return FALSE;
+    }
     s->info = info;
     s->searchUpstream = TRUE; // new caps often mean a relinked pipeline
     if (s->restart) {
@@ -257,19 +281,49 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
         s->warnedShort = TRUE;
         return GST_FLOW_OK;
     }
-    BgrImage image;
-    image.data = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
-    image.width = GST_VIDEO_FRAME_WIDTH(&frame);
-    image.height = GST_VIDEO_FRAME_HEIGHT(&frame);
-    image.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
-
     GstElement* scene = sceneSourceFor(s);
     auto* scenes = scene ? static_cast<IFrameInfoSource*>(
                                g_object_get_data(G_OBJECT(scene), kFrameInfoSourceKey))
                          : nullptr;
 
     const int64_t pts = GST_BUFFER_PTS_IS_VALID(buf) ? int64_t(GST_BUFFER_PTS(buf)) : 0;
-    const SuperposerCore::FrameResult r = s->core->processFrame(image, pts, scenes, writable);
+    SuperposerCore::FrameResult r;
+    if (GST_VIDEO_FRAME_FORMAT(&frame) == GST_VIDEO_FORMAT_I420) {
+        I420Image image;
+        for (int p = 0; p < 3; ++p) {
+            image.plane[p] = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, p));
+            image.stride[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, p);
+        }
+        image.width = GST_VIDEO_FRAME_WIDTH(&frame);
+        image.height = GST_VIDEO_FRAME_HEIGHT(&frame);
+        // The text's colour coded as the picture's (a decoder of large frames gives BT.709,
+        // Motion-JPEG full range).
+        const GstVideoColorimetry& colour = GST_VIDEO_INFO_COLORIMETRY(&s->info);
+        gdouble kr = 0, kb = 0;
+        if (gst_video_color_matrix_get_Kr_Kb(colour.matrix, &kr, &kb)) {
+            image.matrix.kr = kr;
+            image.matrix.kb = kb;
+        }
+        image.matrix.fullRange = colour.range == GST_VIDEO_COLOR_RANGE_0_255;
+        GstVideoConverter* converter = s->toBgr;
+        auto toBgr = [converter, &frame](const I420Image&, uint8_t* dst, size_t stride) {
+            GstVideoFrame out{};
+            const GstVideoInfo* bgr = gst_video_converter_get_out_info(converter);
+            out.info = *bgr;
+            out.info.stride[0] = int(stride);
+            out.data[0] = dst;
+            gst_video_converter_frame(converter, &frame, &out);
+        };
+        r = s->core->processFrame(image, pts, scenes, writable,
+                                  converter ? SuperposerCore::ToBgr(toBgr) : nullptr);
+    } else {
+        BgrImage image;
+        image.data = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+        image.width = GST_VIDEO_FRAME_WIDTH(&frame);
+        image.height = GST_VIDEO_FRAME_HEIGHT(&frame);
+        image.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+        r = s->core->processFrame(image, pts, scenes, writable);
+    }
     gst_video_frame_unmap(&frame);
     if (scene)
         gst_object_unref(scene);
@@ -533,6 +587,7 @@ static void superposerDispose(GObject* object) {
 }
 
 static void superposerFinalize(GObject* object) {
+    freeConverter(self(object));
     delete self(object)->core;
     g_free(self(object)->lastText);
     G_OBJECT_CLASS(tvr_superposer_parent_class)->finalize(object);
@@ -746,6 +801,7 @@ static void tvr_superposer_init(Tvr_Superposer* s) {
         s->core->SetIncrustActive(true);
     }
     gst_video_info_init(&s->info);
+    s->toBgr = nullptr;
     s->restart = TRUE;
     s->sceneSource = nullptr;
     s->foundSource = nullptr;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -77,6 +78,19 @@ bool SuperposerCore::writesFrames() const {
 
 SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, int64_t ptsNs,
                                                          IFrameInfoSource* scenes, bool writable) {
+    return process(frame, ptsNs, scenes, writable, nullptr);
+}
+
+SuperposerCore::FrameResult SuperposerCore::processFrame(const I420Image& frame, int64_t ptsNs,
+                                                         IFrameInfoSource* scenes, bool writable,
+                                                         const ToBgr& toBgr) {
+    return process(frame, ptsNs, scenes, writable, toBgr ? &toBgr : nullptr);
+}
+
+template <class Image>
+SuperposerCore::FrameResult SuperposerCore::process(const Image& frame, int64_t ptsNs,
+                                                    IFrameInfoSource* scenes, bool writable,
+                                                    const ToBgr* toBgr) {
     FrameResult result;
     if (!frame.valid())
         return result;
@@ -144,8 +158,14 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
         if (dst == nullptr)
             continue;
         const size_t stride = slotStride(frame.width);
-        for (int y = 0; y < frame.height; ++y)
-            std::memcpy(dst + stride * size_t(y), frame.row(y), size_t(frame.width) * 3);
+        if constexpr (std::is_same_v<Image, BgrImage>) {
+            for (int y = 0; y < frame.height; ++y)
+                std::memcpy(dst + stride * size_t(y), frame.row(y), size_t(frame.width) * 3);
+        } else {
+            if (toBgr == nullptr)
+                continue;
+            (*toBgr)(frame, dst, stride);
+        }
         m_slotDates[size_t(slot)] = {m_haveScene && m_info.DateValid, m_info.RecDate};
         m_grabs.markFilled(slot);
         result.snapshotSlots[result.snapshotCount++] = slot;
@@ -155,7 +175,7 @@ SuperposerCore::FrameResult SuperposerCore::processFrame(const BgrImage& frame, 
     return result;
 }
 
-void SuperposerCore::drawLines(const BgrImage& frame) {
+template <class Image> void SuperposerCore::drawLines(const Image& frame) {
     const TincrustRec& rec = m_frameRec;
     TextKey key;
     key.recVersion = m_frameRecVersion;

@@ -14,7 +14,8 @@
 #include <vector>
 
 // The overlay of one video stream: mirrors, the two inlaid lines, the display countdown,
-// the snapshot slots and the intervalometer, working in place on BGR frames.
+// the snapshot slots and the intervalometer, working in place on BGR or I420 frames (the
+// snapshots are BGR whatever the frames).
 //
 // Control operations may come from any thread; processFrame() runs on the streaming
 // thread. m_mutex guards the record, the countdown and the flags they come with; the frame
@@ -67,6 +68,11 @@ public:
     // inlay, the snapshots and the countdown as usual.
     FrameResult processFrame(const BgrImage& frame, int64_t ptsNs, IFrameInfoSource* scenes,
                              bool writable = true);
+    // Writes an I420 frame as BGR rows of width × 3 bytes, stride apart, for a snapshot slot.
+    using ToBgr = std::function<void(const I420Image& frame, uint8_t* dst, size_t stride)>;
+    // The same on an I420 frame; toBgr fills the snapshot slots (none are filled without it).
+    FrameResult processFrame(const I420Image& frame, int64_t ptsNs, IFrameInfoSource* scenes,
+                             bool writable, const ToBgr& toBgr);
     // Whether frames would be changed now (a mirror, a flip, the inlay switched on); when not,
     // the element passes them on without making them writable (no copy of a shared frame).
     bool writesFrames() const;
@@ -101,7 +107,10 @@ private:
         bool operator==(const TextKey&) const = default;
     };
 
-    void drawLines(const BgrImage& frame);
+    template <class Image>
+    FrameResult process(const Image& frame, int64_t ptsNs, IFrameInfoSource* scenes, bool writable,
+                        const ToBgr* toBgr);
+    template <class Image> void drawLines(const Image& frame);
 
     mutable std::mutex m_mutex;
     TincrustRec m_rec;         // guarded by m_mutex

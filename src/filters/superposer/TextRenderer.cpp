@@ -1,6 +1,7 @@
 #include "TextRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <pango/pangocairo.h>
 
@@ -131,29 +132,50 @@ void TextRenderer::draw(int index, const BgrImage& image, int x, int y, int bord
         return;
     // Past the frame's size a wider outline cannot change more of the picture that matters.
     border = std::clamp(border, 0, std::max(image.width, image.height));
-    if (!line.maskValid || line.keyX != x || line.keyY != y || line.keyBorder != border ||
-        line.keyW != image.width || line.keyH != image.height || line.keyColor != color)
-        renderMasks(line, image, x, y, border, color);
+    if (!maskCurrent(line, image.width, image.height, x, y, border, color))
+        renderMasks(line, image.width, image.height, x, y, border, color);
     composite(line, image, color);
 }
 
-void TextRenderer::renderMasks(Line& line, const BgrImage& image, int x, int y, int b,
+void TextRenderer::draw(int index, const I420Image& image, int x, int y, int border,
+                        uint32_t color) {
+    if (index < 0 || index >= kLines || !image.valid())
+        return;
+    Line& line = m_lines[index];
+    if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
+        return;
+    border = std::clamp(border, 0, std::max(image.width, image.height));
+    if (!maskCurrent(line, image.width, image.height, x, y, border, color))
+        renderMasks(line, image.width, image.height, x, y, border, color);
+    if (!line.yuvValid || !(line.yuvMatrix == image.matrix))
+        buildI420(line, image.width, image.height, color, image.matrix);
+    composite(line, image);
+}
+
+bool TextRenderer::maskCurrent(const Line& line, int width, int height, int x, int y, int border,
+                               uint32_t color) const {
+    return line.maskValid && line.keyX == x && line.keyY == y && line.keyBorder == border &&
+           line.keyW == width && line.keyH == height && line.keyColor == color;
+}
+
+void TextRenderer::renderMasks(Line& line, int width, int height, int x, int y, int b,
                                uint32_t color) {
     ++m_renderCount;
     line.keyColor = color;
     line.maskValid = true;
+    line.yuvValid = false;
     line.keyX = x;
     line.keyY = y;
     line.keyBorder = b;
-    line.keyW = image.width;
-    line.keyH = image.height;
+    line.keyW = width;
+    line.keyH = height;
 
     // What the line can touch, clipped to the frame; the rendered region adds the outline's
     // reach so that text just outside the frame still outlines into it.
     const int64_t ax0 = int64_t(x) + line.boxX0 - b, ax1 = int64_t(x) + line.boxX1 + b;
     const int64_t ay0 = int64_t(y) + line.boxY0 - b, ay1 = int64_t(y) + line.boxY1 + b;
-    const int64_t cx0 = std::max<int64_t>(ax0, 0), cx1 = std::min<int64_t>(ax1, image.width);
-    const int64_t cy0 = std::max<int64_t>(ay0, 0), cy1 = std::min<int64_t>(ay1, image.height);
+    const int64_t cx0 = std::max<int64_t>(ax0, 0), cx1 = std::min<int64_t>(ax1, width);
+    const int64_t cy0 = std::max<int64_t>(ay0, 0), cy1 = std::min<int64_t>(ay1, height);
     if (cx0 >= cx1 || cy0 >= cy1) {
         line.maskW = line.maskH = 0;
         line.clipX0 = line.clipX1 = line.clipY0 = line.clipY1 = 0;
@@ -269,6 +291,113 @@ void TextRenderer::composite(const Line& line, const BgrImage& image, uint32_t c
                     p[2] = uint8_t((p[2] * f[0] + f[3]) >> 16);
                 }
             }
+        }
+    }
+}
+
+namespace {
+
+// Weights of one pixel in 1/65025: what is kept of the frame, the text colour, the black outline.
+struct Coverage {
+    uint32_t keep = 65025;
+    uint32_t text = 0;
+    uint32_t black = 0;
+};
+
+Coverage coverageOf(uint32_t at, uint32_t ao) {
+    Coverage c;
+    c.keep = (255 - ao) * (255 - at);
+    c.text = at * 255;
+    c.black = 65025 - c.keep - c.text;
+    return c;
+}
+
+// v' = (v·keep + add) >> 16 for weights summing to total, the rest being value.
+uint32_t keepFactor(uint64_t keep, uint64_t total) {
+    return uint32_t((keep * 65536 + total / 2) / total);
+}
+
+uint32_t addedValue(uint64_t textWeight, int colour, uint64_t blackWeight, int black,
+                    uint64_t total) {
+    return uint32_t(((textWeight * uint64_t(colour) + blackWeight * uint64_t(black)) * 65536 +
+                     total / 2) /
+                    total) +
+           32768;
+}
+
+} // namespace
+
+// The blend is linear and the conversion to YCbCr affine, so blending the converted colours
+// with the same weights gives the conversion of the BGR result; black is (16, 128, 128), or
+// (0, 128, 128) in full range.
+void TextRenderer::buildI420(Line& line, int width, int height, uint32_t color,
+                             const I420Image::Matrix& matrix) const {
+    line.yuvValid = true;
+    line.yuvMatrix = matrix;
+    line.yuvLuma.clear();
+    line.yuvChroma.clear();
+    line.chromaX0 = line.clipX0 / 2;
+    line.chromaY0 = line.clipY0 / 2;
+    line.chromaX1 = (line.clipX1 + 1) / 2;
+    line.chromaY1 = (line.clipY1 + 1) / 2;
+    if (line.maskW == 0)
+        return;
+    const double r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+    const double kr = matrix.kr, kb = matrix.kb;
+    const double luma = kr * r + (1.0 - kr - kb) * g + kb * b;
+    const int black = matrix.fullRange ? 0 : 16;
+    const double lumaScale = matrix.fullRange ? 1.0 : 219.0 / 255.0;
+    const double chromaScale = matrix.fullRange ? 1.0 : 224.0 / 255.0;
+    auto level = [](double v) { return int(std::clamp(std::lround(v), 0L, 255L)); };
+    const int cy = level(black + luma * lumaScale);
+    const int cu = level(128.0 + (b - luma) / (2.0 * (1.0 - kb)) * chromaScale);
+    const int cv = level(128.0 + (r - luma) / (2.0 * (1.0 - kr)) * chromaScale);
+    const uint8_t* outline = line.keyBorder > 0 ? line.outline.data() : nullptr;
+    auto at = [&](int fx, int fy) {
+        if (fx < line.clipX0 || fx >= line.clipX1 || fy < line.clipY0 || fy >= line.clipY1)
+            return Coverage{};
+        const size_t i = size_t(fy - line.maskY) * size_t(line.maskW) + size_t(fx - line.maskX);
+        return coverageOf(line.fill[i], outline ? outline[i] : 0);
+    };
+    for (int fy = line.clipY0; fy < line.clipY1; ++fy)
+        for (int fx = line.clipX0; fx < line.clipX1; ++fx) {
+            const Coverage c = at(fx, fy);
+            line.yuvLuma.push_back(keepFactor(c.keep, 65025));
+            line.yuvLuma.push_back(addedValue(c.text, cy, c.black, black, 65025));
+        }
+    for (int y = line.chromaY0; y < line.chromaY1; ++y)
+        for (int x = line.chromaX0; x < line.chromaX1; ++x) {
+            uint64_t keep = 0, text = 0, black = 0, total = 0;
+            for (int fy = 2 * y; fy < std::min(2 * y + 2, height); ++fy)
+                for (int fx = 2 * x; fx < std::min(2 * x + 2, width); ++fx) {
+                    const Coverage c = at(fx, fy);
+                    keep += c.keep;
+                    text += c.text;
+                    black += c.black;
+                    total += 65025;
+                }
+            line.yuvChroma.push_back(keepFactor(keep, total));
+            line.yuvChroma.push_back(addedValue(text, cu, black, 128, total));
+            line.yuvChroma.push_back(addedValue(text, cv, black, 128, total));
+        }
+}
+
+void TextRenderer::composite(const Line& line, const I420Image& image) const {
+    if (line.maskW == 0)
+        return;
+    const uint32_t* f = line.yuvLuma.data();
+    for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
+        uint8_t* p = image.row(0, fy) + line.clipX0;
+        for (int fx = line.clipX0; fx < line.clipX1; ++fx, ++p, f += 2)
+            *p = uint8_t((*p * f[0] + f[1]) >> 16);
+    }
+    f = line.yuvChroma.data();
+    for (int y = line.chromaY0; y < line.chromaY1; ++y) {
+        uint8_t* u = image.row(1, y) + line.chromaX0;
+        uint8_t* v = image.row(2, y) + line.chromaX0;
+        for (int x = line.chromaX0; x < line.chromaX1; ++x, ++u, ++v, f += 3) {
+            *u = uint8_t((*u * f[0] + f[1]) >> 16);
+            *v = uint8_t((*v * f[0] + f[2]) >> 16);
         }
     }
 }

@@ -22,7 +22,7 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
-// Draws text lines with a black outline into BGR frames through Pango and Cairo. Each line
+// Draws text lines with a black outline into BGR or I420 frames through Pango and Cairo. Each line
 // keeps its layout and its coverage masks, rebuilt only when its text, the font, the outline,
 // its position or the frame size changes; drawing a cached line allocates nothing.
 //
@@ -45,6 +45,9 @@ public:
     int measure(int line, const QString& text);
     // Draws line i, last measured, with its top-left corner at (x, y); colour 0x00BBGGRR.
     void draw(int line, const BgrImage& image, int x, int y, int border, uint32_t color);
+    // The same into an I420 frame: the text and its outline blended as on BGR, in the frame's
+    // colour matrix, the chroma planes taking the mean of each 2 × 2 block.
+    void draw(int line, const I420Image& image, int x, int y, int border, uint32_t color);
 
     // Number of mask rebuilds so far (the cache's effect is visible in tests).
     int renderCount() const { return m_renderCount; }
@@ -80,11 +83,23 @@ private:
         // Per blended pixel: the factor kept of the frame and the added B, G, R (16.16).
         std::vector<uint32_t> blend;
         std::vector<int> rowRuns; // per clipped row: index of its first run (one more at end)
+        // I420: per pixel of the clipped region the factor kept and the value added (16.16),
+        // for Y, then for each chroma pixel the factor kept and the added U and V.
+        bool yuvValid = false;
+        I420Image::Matrix yuvMatrix;
+        int chromaX0 = 0, chromaY0 = 0, chromaX1 = 0, chromaY1 = 0;
+        std::vector<uint32_t> yuvLuma;
+        std::vector<uint32_t> yuvChroma;
     };
 
     void applyFont(Line& line);
-    void renderMasks(Line& line, const BgrImage& image, int x, int y, int border, uint32_t color);
+    bool maskCurrent(const Line& line, int width, int height, int x, int y, int border,
+                     uint32_t color) const;
+    void renderMasks(Line& line, int width, int height, int x, int y, int border, uint32_t color);
     void composite(const Line& line, const BgrImage& image, uint32_t color) const;
+    void buildI420(Line& line, int width, int height, uint32_t color,
+                   const I420Image::Matrix& matrix) const;
+    void composite(const Line& line, const I420Image& image) const;
 
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_context = nullptr;

@@ -8,6 +8,9 @@
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,16 +49,22 @@ std::vector<uint8_t> bytes(GstBuffer* buf) {
 
 } // namespace
 
-TEST(SuperposerElement, AcceptsBgrOnlyAndPassesEveryFrame) {
+TEST(SuperposerElement, AcceptsBgrAndI420OnlyAndPassesEveryFrame) {
     GstHarness* h = harness(720, 576);
     for (int i = 0; i < 5; ++i)
         ASSERT_EQ(gst_harness_push(h, numberedFrame(720, 576, i * 40 * GST_MSECOND)), GST_FLOW_OK);
     EXPECT_EQ(gst_harness_buffers_received(h), 5u);
     gst_harness_teardown(h);
 
+    GstHarness* i420 = gst_harness_new("vr_superposer");
+    gst_harness_set_src_caps_str(i420, "video/x-raw,format=I420,width=720,height=576");
+    EXPECT_EQ(gst_harness_push(i420, gst_buffer_new_allocate(nullptr, 720 * 576 * 3 / 2, nullptr)),
+              GST_FLOW_OK);
+    gst_harness_teardown(i420);
+
     GstHarness* other = gst_harness_new("vr_superposer");
-    gst_harness_set_src_caps_str(other, "video/x-raw,format=I420,width=720,height=576");
-    EXPECT_EQ(gst_harness_push(other, gst_buffer_new_allocate(nullptr, 720 * 576 * 3 / 2, nullptr)),
+    gst_harness_set_src_caps_str(other, "video/x-raw,format=RGBx,width=720,height=576");
+    EXPECT_EQ(gst_harness_push(other, gst_buffer_new_allocate(nullptr, 720 * 576 * 4, nullptr)),
               GST_FLOW_NOT_NEGOTIATED);
     gst_harness_teardown(other);
 
@@ -335,4 +344,237 @@ TEST(SuperposerElement, FindsTheDetectorUpstreamWithoutASceneSource) {
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
     gst_object_unref(elsewhere);
+}
+
+// ------------------------------------------------------------------ I420 frames
+
+namespace {
+
+GstHarness* harnessOf(const char* format, int width, int height) {
+    GstHarness* h = gst_harness_new("vr_superposer");
+    gchar* caps = g_strdup_printf("video/x-raw,format=%s,width=%d,height=%d,framerate=25/1", format,
+                                  width, height);
+    gst_harness_set_src_caps_str(h, caps);
+    g_free(caps);
+    return h;
+}
+
+// The colour bars at 320 × 240 in I420, as a decoder would give them.
+GstSample* barsI420() {
+    GstElement* p = gst_parse_launch(
+        "videotestsrc num-buffers=1 pattern=smpte ! "
+        "video/x-raw,format=I420,width=320,height=240,framerate=25/1 ! appsink name=out",
+        nullptr);
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(p), "out");
+    GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
+    gst_object_unref(sink);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return sample;
+}
+
+// A buffer converted by videoconvert (BGR: as the preview shows it).
+std::vector<uint8_t> convert(GstBuffer* buf, GstCaps* caps, const char* format = "BGR") {
+    GstSample* sample = gst_sample_new(buf, caps, nullptr, nullptr);
+    gchar* to = g_strdup_printf("video/x-raw,format=%s", format);
+    GstCaps* target = gst_caps_from_string(to);
+    g_free(to);
+    GstSample* converted = gst_video_convert_sample(sample, target, GST_SECOND * 10, nullptr);
+    gst_caps_unref(target);
+    gst_sample_unref(sample);
+    std::vector<uint8_t> out =
+        converted ? bytes(gst_sample_get_buffer(converted)) : std::vector<uint8_t>{};
+    if (converted)
+        gst_sample_unref(converted);
+    return out;
+}
+
+std::vector<uint8_t> asBgr(GstBuffer* buf, GstCaps* caps) {
+    return convert(buf, caps);
+}
+
+// A BGR picture of 320 × 240 through I420 and back, as an encoder of I420 gets it.
+std::vector<uint8_t> throughI420(const std::vector<uint8_t>& bgr) {
+    GstBuffer* buf = gst_buffer_new_memdup(bgr.data(), bgr.size());
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGR,width=320,height=240,"
+                                         "framerate=25/1");
+    const std::vector<uint8_t> i420 = convert(buf, caps, "I420");
+    gst_buffer_unref(buf);
+    gst_caps_unref(caps);
+    GstBuffer* yuv = gst_buffer_new_memdup(i420.data(), i420.size());
+    GstCaps* yuvCaps = gst_caps_from_string("video/x-raw,format=I420,width=320,height=240,"
+                                            "framerate=25/1");
+    std::vector<uint8_t> out = convert(yuv, yuvCaps);
+    gst_buffer_unref(yuv);
+    gst_caps_unref(yuvCaps);
+    return out;
+}
+
+void setInlay(GstElement* e) {
+    g_object_set(e, "incrust-active", TRUE, "what-incrust", 2u, "incrust1", "Vidorra 1234",
+                 "incrust2", "Ligne deux", "font-color", guint(0x00FFFF), "border-size", 2,
+                 "auto-font-size", TRUE, "alignement", 3u, nullptr);
+}
+
+struct Inlaid {
+    std::vector<uint8_t> picture;  // BGR
+    std::vector<uint8_t> snapshot; // BGR, from the snapshot message
+};
+
+// One frame through the overlay with the inlay on and a snapshot asked for.
+Inlaid inlay(const char* format, GstBuffer* frame) {
+    GstHarness* h = harnessOf(format, 320, 240);
+    GstBus* bus = gst_bus_new();
+    gst_element_set_bus(h->element, bus);
+    setInlay(h->element);
+    g_signal_emit_by_name(h->element, "grab-image");
+    GstBuffer* out = gst_harness_push_and_pull(h, gst_buffer_ref(frame));
+    Inlaid result;
+    GstCaps* caps = gst_pad_get_current_caps(h->srcpad);
+    result.picture = std::string(format) == "BGR" ? bytes(out) : asBgr(out, caps);
+    gst_caps_unref(caps);
+    gst_buffer_unref(out);
+    if (GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ELEMENT)) {
+        GstSample* sample = nullptr;
+        gst_structure_get(gst_message_get_structure(msg), "sample", GST_TYPE_SAMPLE, &sample,
+                          nullptr);
+        if (sample) {
+            result.snapshot = bytes(gst_sample_get_buffer(sample));
+            gst_sample_unref(sample);
+        }
+        gst_message_unref(msg);
+    }
+    gst_element_set_bus(h->element, nullptr);
+    gst_object_unref(bus);
+    gst_harness_teardown(h);
+    return result;
+}
+
+struct Difference {
+    double mean = 0;       // over the whole picture
+    double textMean = 0;   // over the pixels the inlay changed
+    double textWithin = 0; // share of those within 24 levels on every channel
+    size_t textPixels = 0;
+};
+
+// a against b, where the text is what b changed in plain.
+Difference compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                   const std::vector<uint8_t>& plain) {
+    Difference d;
+    size_t within = 0;
+    double sum = 0, textSum = 0;
+    for (size_t i = 0; i + 2 < a.size(); i += 3) {
+        int changed = 0, worst = 0, total = 0;
+        for (size_t c = i; c < i + 3; ++c) {
+            changed = std::max(changed, std::abs(int(b[c]) - int(plain[c])));
+            const int diff = std::abs(int(a[c]) - int(b[c]));
+            worst = std::max(worst, diff);
+            total += diff;
+        }
+        sum += total;
+        if (changed > 48) {
+            ++d.textPixels;
+            textSum += total;
+            within += worst <= 24;
+        }
+    }
+    d.mean = sum / double(a.size());
+    d.textMean = d.textPixels ? textSum / double(d.textPixels * 3) : 0;
+    d.textWithin = d.textPixels ? double(within) / double(d.textPixels) : 0;
+    return d;
+}
+
+} // namespace
+
+// The text drawn on I420 lands where, and looks as, the text drawn on the same picture in BGR;
+// the snapshot of an I420 stream is the BGR picture with its text, like that of a BGR stream.
+TEST(SuperposerElement, InlayAndSnapshotOnI420MatchBgr) {
+    GstSample* bars = barsI420();
+    ASSERT_NE(bars, nullptr);
+    GstBuffer* yuv = gst_sample_get_buffer(bars);
+    const std::vector<uint8_t> plain = asBgr(yuv, gst_sample_get_caps(bars));
+    ASSERT_EQ(plain.size(), 320u * 240 * 3);
+    GstBuffer* bgr = gst_buffer_new_memdup(plain.data(), plain.size());
+
+    const Inlaid fromBgr = inlay("BGR", bgr);
+    const Inlaid fromI420 = inlay("I420", yuv);
+    ASSERT_EQ(fromBgr.picture.size(), plain.size());
+    ASSERT_EQ(fromI420.picture.size(), plain.size());
+    ASSERT_EQ(fromI420.snapshot.size(), plain.size());
+
+    // Against what an encoder of I420 gets from the BGR inlay: a few levels at most.
+    const std::vector<uint8_t> bgrCoded = throughI420(fromBgr.picture);
+    const Difference picture = compare(fromI420.picture, bgrCoded, plain);
+    EXPECT_GT(picture.textPixels, 1000u); // two lines of yellow text outlined in black
+    EXPECT_LT(picture.textMean, 6.0);
+    EXPECT_GT(picture.textWithin, 0.9);
+    // Against the BGR inlay itself: the same pixels changed, nothing drawn elsewhere (only the
+    // edges of the letters differ, where 4:2:0 shares one colour between four pixels).
+    const Difference shown = compare(fromI420.picture, fromBgr.picture, plain);
+    EXPECT_LT(shown.mean, 1.0);
+    const Difference untouched = compare(fromI420.picture, plain, plain);
+    EXPECT_EQ(untouched.textPixels, 0u);
+    const Difference changed = compare(plain, fromI420.picture, plain);
+    EXPECT_GT(changed.textPixels, shown.textPixels * 9 / 10);
+    EXPECT_LT(changed.textPixels, shown.textPixels * 11 / 10);
+
+    // The snapshot is the picture shown, text included.
+    EXPECT_EQ(fromBgr.snapshot, fromBgr.picture);
+    const Difference still = compare(fromI420.snapshot, fromI420.picture, plain);
+    EXPECT_LT(still.mean, 0.5);
+    const Difference stills = compare(fromI420.snapshot, bgrCoded, plain);
+    EXPECT_LT(stills.textMean, 6.0);
+    EXPECT_GT(stills.textWithin, 0.9);
+
+    gst_buffer_unref(bgr);
+    gst_sample_unref(bars);
+}
+
+// Flips turn all three planes, on a frame of odd size whose chroma planes round up.
+TEST(SuperposerElement, FlipsI420Planes) {
+    const int w = 161, hgt = 7, cw = 81, ch = 4;
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, w, hgt);
+    auto frame = [&] {
+        GstBuffer* buf = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
+        GstVideoFrame f;
+        gst_video_frame_map(&f, &info, buf, GST_MAP_WRITE);
+        for (int p = 0; p < 3; ++p) {
+            const int rows = p ? ch : hgt;
+            const int cols = p ? cw : w;
+            auto* d = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&f, p));
+            const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&f, p);
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < cols; ++x)
+                    d[y * stride + x] = uint8_t(p * 100 + y * 10 + (x == 0) + 2 * (x == cols - 1));
+        }
+        gst_video_frame_unmap(&f);
+        return buf;
+    };
+    auto at = [&](GstBuffer* buf, int p, int x, int y) {
+        GstVideoFrame f;
+        gst_video_frame_map(&f, &info, buf, GST_MAP_READ);
+        const uint8_t v = static_cast<uint8_t*>(
+            GST_VIDEO_FRAME_PLANE_DATA(&f, p))[y * GST_VIDEO_FRAME_PLANE_STRIDE(&f, p) + x];
+        gst_video_frame_unmap(&f);
+        return int(v);
+    };
+    GstHarness* h = harnessOf("I420", w, hgt);
+    g_object_set(h->element, "vert-flip", TRUE, nullptr);
+    GstBuffer* out = gst_harness_push_and_pull(h, frame());
+    EXPECT_EQ(at(out, 0, 0, 0), (hgt - 1) * 10 + 1);
+    EXPECT_EQ(at(out, 0, w - 1, hgt - 1), 2);
+    EXPECT_EQ(at(out, 1, 0, 0), 100 + (ch - 1) * 10 + 1);
+    EXPECT_EQ(at(out, 2, cw - 1, ch - 1), 200 + 2);
+    gst_buffer_unref(out);
+
+    g_object_set(h->element, "vert-flip", FALSE, "horz-flip", TRUE, nullptr);
+    out = gst_harness_push_and_pull(h, frame());
+    EXPECT_EQ(at(out, 0, 0, 0), 2);
+    EXPECT_EQ(at(out, 0, w - 1, 3), 31);
+    EXPECT_EQ(at(out, 1, 0, 2), 100 + 20 + 2);
+    EXPECT_EQ(at(out, 2, cw - 1, 0), 200 + 1);
+    gst_buffer_unref(out);
+    gst_harness_teardown(h);
 }
