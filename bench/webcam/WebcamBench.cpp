@@ -439,9 +439,9 @@ int main(int argc, char** argv) {
                 tClock - tRgb, tDirect - tDecoded);
     std::printf("  the program's overlay on the decoder's own I420: %.0f us/frame\n",
                 tOwnI420 - tDecoded);
-    // With the inlay drawn on the decoder's I420, the picture is converted once, for the
-    // preview's window only, and the WMV encoder takes it as it is (the DivX resizer still
-    // works on 24-bit RGB).
+    // With the inlay drawn on the decoder's I420, the picture would be converted once, for the
+    // preview's window only, and the WMV encoder would take it as it is; the DivX resizer
+    // works on 24-bit RGB and would need a conversion of its own.
     const double inlayI420 = tOwnI420 - tDecoded;
     std::printf("  drawn on I420 instead: preview %.0f, divx %.0f, wmv %.0f us/frame\n",
                 decoding + inlayI420 + toRgb, decoding + inlayI420 + toRgb + divxEncoding,

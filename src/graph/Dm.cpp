@@ -174,10 +174,10 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     m_color1 = make("videoconvert", "color1");
     m_overlayCaps = make("capsfilter", "overlay caps");
     if (m_overlayCaps) {
-        // The overlay draws on the decoder's I420 as it is (color1 then passes it through and
-        // the encoders take it without a round trip through RGB); any other format becomes
-        // BGR as before, videoconvert choosing the nearer of the two.
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format={ I420, BGR }");
+        // The overlay could draw on a decoder's I420 as it is, but the DivX branch's resizer
+        // works on BGR: the picture it would then convert on its own costs more than the
+        // conversion back to I420 saved for the other encoders. Every picture becomes BGR.
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGR");
         g_object_set(m_overlayCaps, "caps", caps, nullptr);
         gst_caps_unref(caps);
     }

@@ -546,14 +546,12 @@ bool Tdm::buildDivx(const QString& fileName, bool audio, int rate) {
         return false;
     g_object_set(m_resizer, "ratio-mode", int(valueOf(Prm.ratioDivX, uint8_t(0))), "half-size",
                  gboolean(valueOf(Prm.demiTaille, true)), nullptr);
-    // The resizer works on BGR: an I420 picture is converted for it (passed through otherwise).
-    GstElement* toResizer = b.Make("videoconvert", "divx resizer convert");
     GstElement* convert = b.Make("videoconvert", "divx convert");
     GstElement* format = b.Make("capsfilter", "divx format");
     setCaps(format, QStringLiteral("video/x-raw,format=I420"));
     GstElement* encoder = b.Make(entry->factory.toUtf8().constData(), "divx");
     TEncoderCatalog::ConfigureDivxEncoder(encoder, TEncoderCatalog::LoadDivxSettings());
-    if (!b.Link({gate, toResizer, m_resizer, convert, format, encoder}))
+    if (!b.Link({gate, m_resizer, convert, format, encoder}))
         return false;
     b.KeepEncoderTimes(encoder);
     GstElement* last = encoder;

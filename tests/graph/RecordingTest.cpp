@@ -1108,9 +1108,9 @@ QString overlayFormat(Rig& rig) {
 
 } // namespace
 
-// A Motion-JPEG webcam: its decoder gives I420, which the overlay draws on as it comes, and
-// the branches fed by the decoded pictures record them whole; the test pattern stays BGR.
-TEST(Recording, DecodedI420WebcamFeedsEveryBranch) {
+// A Motion-JPEG webcam: its decoded pictures reach the overlay as BGR, as the test pattern's
+// do, and the branches fed by them record them whole with the inlay and a flip on.
+TEST(Recording, MjpegWebcamFeedsEveryBranch) {
     {
         Rig mire("Mire de test");
         ASSERT_TRUE(mire.ok());
@@ -1129,7 +1129,7 @@ TEST(Recording, DecodedI420WebcamFeedsEveryBranch) {
     };
     Rig rig("", "Signal de test", &webcam);
     ASSERT_TRUE(rig.ok());
-    EXPECT_EQ(overlayFormat(rig), "I420");
+    EXPECT_EQ(overlayFormat(rig), "BGR");
     g_object_set(rig.dm.overlay(), "what-incrust", 2u, "incrust1", "Vidorra", "incrust-active",
                  TRUE, "vert-flip", TRUE, nullptr);
 
