@@ -123,33 +123,39 @@ int TextRenderer::measure(int index, const QString& text) {
     return line.width;
 }
 
-void TextRenderer::draw(int index, const BgrImage& image, int x, int y, int border,
-                        uint32_t color) {
-    if (index < 0 || index >= kLines || !image.valid())
-        return;
+// The line to draw on a picture of that size, its masks made for that place, or nullptr.
+TextRenderer::Line* TextRenderer::preparedLine(int index, int width, int height, int x, int y,
+                                               int border, uint32_t color) {
+    if (index < 0 || index >= kLines)
+        return nullptr;
     Line& line = m_lines[index];
     if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
-        return;
+        return nullptr;
     // Past the frame's size a wider outline cannot change more of the picture that matters.
-    border = std::clamp(border, 0, std::max(image.width, image.height));
-    if (!maskCurrent(line, image.width, image.height, x, y, border, color))
-        renderMasks(line, image.width, image.height, x, y, border, color);
-    composite(line, image, color);
+    border = std::clamp(border, 0, std::max(width, height));
+    if (!maskCurrent(line, width, height, x, y, border, color))
+        renderMasks(line, width, height, x, y, border, color);
+    return &line;
+}
+
+void TextRenderer::draw(int index, const BgrImage& image, int x, int y, int border,
+                        uint32_t color) {
+    if (!image.valid())
+        return;
+    if (Line* line = preparedLine(index, image.width, image.height, x, y, border, color))
+        composite(*line, image, color);
 }
 
 void TextRenderer::draw(int index, const I420Image& image, int x, int y, int border,
                         uint32_t color) {
-    if (index < 0 || index >= kLines || !image.valid())
+    if (!image.valid())
         return;
-    Line& line = m_lines[index];
-    if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
+    Line* line = preparedLine(index, image.width, image.height, x, y, border, color);
+    if (!line)
         return;
-    border = std::clamp(border, 0, std::max(image.width, image.height));
-    if (!maskCurrent(line, image.width, image.height, x, y, border, color))
-        renderMasks(line, image.width, image.height, x, y, border, color);
-    if (!line.yuvValid || !(line.yuvMatrix == image.matrix))
-        buildI420(line, image.width, image.height, color, image.matrix);
-    composite(line, image);
+    if (!line->yuvValid || !(line->yuvMatrix == image.matrix))
+        buildI420(*line, image.width, image.height, color, image.matrix);
+    composite(*line, image);
 }
 
 bool TextRenderer::maskCurrent(const Line& line, int width, int height, int x, int y, int border,

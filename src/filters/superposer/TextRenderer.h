@@ -93,6 +93,7 @@ private:
     };
 
     void applyFont(Line& line);
+    Line* preparedLine(int index, int width, int height, int x, int y, int border, uint32_t color);
     bool maskCurrent(const Line& line, int width, int height, int x, int y, int border,
                      uint32_t color) const;
     void renderMasks(Line& line, int width, int height, int x, int y, int border, uint32_t color);
