@@ -532,6 +532,10 @@ bool TCaptureForm::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TCaptureForm::startupFinished() const {
+    return !m_startingUp && m_commandLineDone && !Switch1->Executing();
+}
+
 // The command line runs once start-up has finished, so that commands find the source
 // lists and the running preview.
 void TCaptureForm::runCommandLine() {

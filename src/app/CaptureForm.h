@@ -103,7 +103,8 @@ public:
     void ApplyPreferences();
     void FinishStartup();
     bool SaveControlsToParameters(); // false when the parameter store could not be written
-    bool startupFinished() const { return !m_startingUp; }
+    // Start-up is over and the command line it was given has run.
+    bool startupFinished() const;
 
     // Layout commands.
     void LayoutPanels();

@@ -108,6 +108,12 @@ void TRecordingController::post(std::function<void()> command) {
 void TRecordingController::RecomputeNextName() {
     if (!Prm.videoDirectory)
         return;
+    // A format or a folder chosen while a part is written is for the next recording: the part
+    // and its cuts keep the name and the extension of what they are written in.
+    if (m_partOpen) {
+        m_nameStale = true;
+        return;
+    }
     m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
@@ -211,6 +217,8 @@ bool TRecordingController::beginRecordingPart() {
         return false;
     }
     m_partOpen = true;
+    m_partFormat = format;
+    m_nameStale = false;
     setImageByImage(format == cfFrameByFrame);
     m_frameCount = 0;
     if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
@@ -274,9 +282,14 @@ void TRecordingController::HaltGraph() {
                                                   "être relu.")
                                        .arg(m_currentFile));
     const quint64 dropped = m_dm.droppedFrames();
-    // After a cut the next name was taken already and never used: it stays.
+    // After a cut the next name was taken already and never used: it stays, unless the
+    // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
         m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    else if (m_nameStale)
+        m_nextName =
+            m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    m_nameStale = false;
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     const QString scn = closeSceneFile();
@@ -292,14 +305,13 @@ void TRecordingController::CutRecording() {
             return;
         // A cut happens while recording, where no question can wait: it never overwrites a
         // file, it takes the next free number.
-        QString newFile =
-            m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+        const uint8_t format = m_partFormat;
+        QString newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
         for (int tries = 0; QFileInfo::exists(newFile) && tries < 10000; ++tries)
-            newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+            newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
         if (m_sceneDetector)
             vrSceneDetectEndPart(m_sceneDetector);
         closeSceneFile();
-        const uint8_t format = Prm.captureFormat->Value;
         if (format != cfNone && format != cfDefault && !m_dm.SplitRecording(newFile)) {
             prompts().error(&m_form, QStringLiteral("Impossible de continuer l'enregistrement "
                                                     "dans %1.\r\n%2")
@@ -582,7 +594,7 @@ void TRecordingController::DroppedActionTimer() {
     m_form.statusPanels->setText(
         2, DurationText(std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()))));
     QString panel3;
-    switch (Prm.captureFormat->Value) {
+    switch (m_partOpen ? m_partFormat : Prm.captureFormat->Value) {
     case cfFrameByFrame:
         panel3 = QStringLiteral("Image/Image: ") + QString::asprintf("%d frames", m_frameCount);
         break;

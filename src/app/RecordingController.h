@@ -137,6 +137,8 @@ private:
     QStringList m_recorded;
     QDateTime m_started;
     bool m_partOpen = false;
+    uint8_t m_partFormat = 0; // the format the open part is written in
+    bool m_nameStale = false; // the naming or the format changed while a part was open
     bool m_imageByImage = false;
     int m_frameCount = 0;
     bool m_savedNotifier = true;

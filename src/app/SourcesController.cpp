@@ -385,13 +385,21 @@ void TSourcesController::SelectVideoSource(const QString& name) {
 }
 
 void TSourcesController::SelectAudioSource(const QString& name) {
-    m_dm.StopGraph();
     QComboBox* combo = m_frame.cboxAudio;
     int item = combo->findText(name, Qt::MatchExactly);
     if (item < 0)
         item = 0;
-    combo->setCurrentIndex(item);
     const QString chosen = combo->itemText(item);
+    const bool same = m_audio ? m_audio->Name == chosen : chosen == kNoAudio;
+    // Stopping the pipeline under a recording would cut its file off without an end (and
+    // starting it again would write that file anew): the source that stays leaves the
+    // pipeline alone, and a recording ends properly before its sound source changes.
+    if (!same) {
+        if (stopRecording)
+            stopRecording();
+        m_dm.StopGraph();
+    }
+    combo->setCurrentIndex(item);
     if (!(m_audio && m_audio->Name == chosen)) {
         if (chosen == kNoAudio || m_lists.audio.empty()) {
             DisconnectAudio(m_audio, true);

@@ -1,5 +1,6 @@
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
+#include "CommandRunner.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
 #include "ExtraireFrame.h"
@@ -282,5 +283,64 @@ TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
     EXPECT_TRUE(probe(numbered(2)).contains("codec_name=pcm_s16le"));
     EXPECT_EQ(p.form.recorder->nextVideoFileName(), numbered(3));
     EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('|').toStdString();
+    p.form.hide();
+}
+
+// Commands that reach the program while it records (a script, a command line handed over by a
+// second start) cannot pull the file from under the recording: the sound source chosen again
+// leaves it running, a format chosen is for the next recording (a cut keeps the one being
+// written), and another sound source ends the recording with its file complete.
+TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    Program p;
+    p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    ASSERT_EQ(Prm.captureFormat->Value, cfWav);
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    Prm.videoDate->Value = false;
+    p.form.recorder->RecomputeNextName();
+    auto run = [&](const QString& command) {
+        TScript script;
+        script.actionlist = p.form.al;
+        script.ParseCommandLine({command});
+        script.RunCommands();
+    };
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    const QString first = p.form.recorder->currentFile();
+    pause(500);
+    run("/sa=Signal de test");
+    run("/format_capture=mp3");
+    ASSERT_EQ(Prm.captureFormat->Value, cfMp3);
+    pause(500);
+    p.form.action("acCouper")->executeInteractive(&p.form);
+    const QString second = p.form.recorder->currentFile();
+    EXPECT_TRUE(second.endsWith("_1.wav")) << second.toStdString();
+    pause(500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    for (const QString& file : {first, second}) {
+        const QString info = probe(file);
+        EXPECT_TRUE(info.contains("codec_name=pcm_s16le")) << file.toStdString();
+        EXPECT_GT(framesOf(info, "audio"), 10) << info.toStdString();
+    }
+    // The next recording is in the format chosen meanwhile.
+    EXPECT_TRUE(p.form.recorder->nextVideoFileName().endsWith("_2.mp3"))
+        << p.form.recorder->nextVideoFileName().toStdString();
+
+    // Without its sound source the recording cannot go on: it ends, its file complete.
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    const QString third = p.form.recorder->currentFile();
+    pause(800);
+    run("/sa=aucun flux audio");
+    EXPECT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsPreview; }));
+    const QString info = probe(third);
+    EXPECT_TRUE(info.contains("codec_name=mp3")) << third.toStdString() << info.toStdString();
+    EXPECT_GT(framesOf(info, "audio"), 10) << info.toStdString();
     p.form.hide();
 }
