@@ -110,7 +110,7 @@ void TRecordingController::RecomputeNextName() {
         return;
     // A format or a folder chosen while a part is written is for the next recording: the part
     // and its cuts keep the name and the extension of what they are written in.
-    if (m_partOpen) {
+    if (m_partOpen || m_waitingForSource) {
         m_nameStale = true;
         return;
     }
@@ -120,6 +120,12 @@ void TRecordingController::RecomputeNextName() {
     // Another folder may be on another disk.
     if (m_machine.state() == RecordingState::rsPreview && m_form.statusPanels)
         m_form.statusPanels->setText(3, freeSpaceText());
+}
+
+// What changed while a recording was being written now names the next one.
+void TRecordingController::settleNextName() {
+    if (std::exchange(m_nameStale, false))
+        RecomputeNextName();
 }
 
 // ------------------------------------------------------------------ start and stop
@@ -155,6 +161,7 @@ bool TRecordingController::StartCapture() {
         return false;
     }
     m_currentFile = m_nextName;
+    m_partFormat = Prm.captureFormat->Value;
     if (sourcesPreparing()) {
         // The file starts with the source's first frame: none is made before it comes.
         m_waitingForSource = true;
@@ -189,8 +196,10 @@ void TRecordingController::sourceWaitTick() {
         if (!m_waitingForSource)
             return;
         m_waitingForSource = false;
-        if (!beginRecordingPart())
+        if (!beginRecordingPart()) {
+            settleNextName();
             m_machine.Handle(RecordingEvent::StoppedBySelf);
+        }
     });
 }
 
@@ -202,7 +211,7 @@ bool TRecordingController::beginRecordingPart() {
     TSourcesController* sources = m_form.sources;
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     GstElement* detector = video ? video->SceneDetector() : nullptr;
-    const uint8_t format = Prm.captureFormat->Value;
+    const uint8_t format = m_partFormat;
     // DivX from a DV camcorder: the picture is decoded at half size for the recording (the
     // preview restarts once), and at full size again afterwards.
     if (format == cfDivx && detector && Prm.dvDemiSiDivX->Value && !m_dm.dvHalfSize())
@@ -217,8 +226,6 @@ bool TRecordingController::beginRecordingPart() {
         return false;
     }
     m_partOpen = true;
-    m_partFormat = format;
-    m_nameStale = false;
     setImageByImage(format == cfFrameByFrame);
     m_frameCount = 0;
     if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
@@ -239,6 +246,7 @@ bool TRecordingController::StopCapture() {
         m_waitingForSource = false;
         m_sourceWait->stop();
         m_form.statusPanels->setText(2, {});
+        settleNextName();
     }
     HaltGraph();
     TSourcesController* sources = m_form.sources;
@@ -286,12 +294,9 @@ void TRecordingController::HaltGraph() {
     // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
         m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
-    else if (m_nameStale)
-        m_nextName =
-            m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
-    m_nameStale = false;
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
+    settleNextName();
     const QString scn = closeSceneFile();
     if (!scn.isEmpty() && dropped > 0 &&
         prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==

@@ -113,6 +113,7 @@ private:
     void setImageByImage(bool on);
     void post(std::function<void()> command);
     void rebuildDvPreview(bool halfSize);
+    void settleNextName();
     void frameColour(RecordingState state);
     void setCaptureActionLook(bool recording);
     void openSceneFile(const QString& recordingFile);
@@ -137,7 +138,7 @@ private:
     QStringList m_recorded;
     QDateTime m_started;
     bool m_partOpen = false;
-    uint8_t m_partFormat = 0; // the format the open part is written in
+    uint8_t m_partFormat = 0; // the format the recording being made is written in
     bool m_nameStale = false; // the naming or the format changed while a part was open
     bool m_imageByImage = false;
     int m_frameCount = 0;

@@ -206,6 +206,12 @@ TEST(RecordingEndToEnd, RecordingWaitsForItsSourceToBeReady) {
         [&] { return p.form.statusPanels->text(2) == QString("Préparation de la source…"); }));
     pause(1000);
     EXPECT_TRUE(QDir(box.path("videos")).entryList(QDir::Files).isEmpty());
+    // A format chosen by a command meanwhile is for the next recording.
+    TScript script;
+    script.actionlist = p.form.al;
+    script.ParseCommandLine({"/format_capture=divx"});
+    script.RunCommands();
+    ASSERT_EQ(Prm.captureFormat->Value, cfDivx);
 
     ASSERT_TRUE(QFile::copy(shared.mpegMaterial()->path(), data + "/mpeg-virtuel.m2v"));
     ::close(lock);
@@ -218,6 +224,8 @@ TEST(RecordingEndToEnd, RecordingWaitsForItsSourceToBeReady) {
     const QString info = probe(file);
     EXPECT_TRUE(info.contains("codec_name=mpeg2video")) << info.toStdString();
     EXPECT_GE(framesOf(info, "video"), 25) << info.toStdString();
+    EXPECT_TRUE(p.form.recorder->nextVideoFileName().endsWith(".avi"))
+        << p.form.recorder->nextVideoFileName().toStdString();
     p.form.hide();
 }
 
