@@ -259,21 +259,37 @@ TEST(RecordingEndToEnd, RecordingStoppedBeforeItsSourceLeavesNoFile) {
     ::close(lock);
 }
 
+namespace {
+
+// The program recording WAV from the test tone into the sandbox's folder, its files numbered
+// without a date, every question answered by the test.
+struct WavProgram {
+    Sandbox box;
+    ScriptedPrompts answers;
+    PromptsGuard guard{&answers};
+    Program p;
+    bool start() {
+        QDir().mkpath(box.path("videos"));
+        p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
+        p.form.show();
+        if (!waitFor([&] { return p.form.startupFinished(); }) ||
+            Prm.captureFormat->Value != cfWav)
+            return false;
+        Prm.videoDirectory->Value = box.path("videos") + "/";
+        Prm.videoDate->Value = false;
+        p.form.recorder->RecomputeNextName();
+        return true;
+    }
+};
+
+} // namespace
+
 // A cut never overwrites a file (no question can wait while recording): it takes the next free
 // number; and the next name after the stop is the number after the last file written.
 TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
-    Sandbox box;
-    QDir().mkpath(box.path("videos"));
-    ScriptedPrompts answers;
-    PromptsGuard guard(&answers);
-    Program p;
-    p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
-    p.form.show();
-    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
-    ASSERT_TRUE(waitFor([] { return Prm.captureFormat->Value == cfWav; }));
-    Prm.videoDirectory->Value = box.path("videos") + "/";
-    Prm.videoDate->Value = false;
-    p.form.recorder->RecomputeNextName();
+    WavProgram w;
+    ASSERT_TRUE(w.start());
+    Program& p = w.p;
     const QString first = p.form.recorder->nextVideoFileName();
     ASSERT_TRUE(first.endsWith("_0.wav")) << first.toStdString();
     auto numbered = [&](int n) {
@@ -290,7 +306,7 @@ TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
     EXPECT_EQ(Sandbox::read(numbered(1)), "ancien");
     EXPECT_TRUE(probe(numbered(2)).contains("codec_name=pcm_s16le"));
     EXPECT_EQ(p.form.recorder->nextVideoFileName(), numbered(3));
-    EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('|').toStdString();
+    EXPECT_TRUE(w.answers.asked.isEmpty()) << w.answers.asked.join('|').toStdString();
     p.form.hide();
 }
 
@@ -299,18 +315,9 @@ TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
 // leaves it running, a format chosen is for the next recording (a cut keeps the one being
 // written), and another sound source ends the recording with its file complete.
 TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
-    Sandbox box;
-    QDir().mkpath(box.path("videos"));
-    ScriptedPrompts answers;
-    PromptsGuard guard(&answers);
-    Program p;
-    p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
-    p.form.show();
-    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
-    ASSERT_EQ(Prm.captureFormat->Value, cfWav);
-    Prm.videoDirectory->Value = box.path("videos") + "/";
-    Prm.videoDate->Value = false;
-    p.form.recorder->RecomputeNextName();
+    WavProgram w;
+    ASSERT_TRUE(w.start());
+    Program& p = w.p;
     auto run = [&](const QString& command) {
         TScript script;
         script.actionlist = p.form.al;
