@@ -250,7 +250,8 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     gst_object_unref(out);
     deck->setMode(IDvTransport::ED_MODE_PLAY);
     ASSERT_TRUE(g.Play());
-    EXPECT_TRUE(WaitFor([&] { return watch.looped.load(); }, 6000));
+    // The waits below are for events, not durations: a loaded machine only makes them later.
+    EXPECT_TRUE(WaitFor([&] { return watch.looped.load(); }, 20000));
     EXPECT_TRUE(deck->timecode().valid);
 
     // Pause: the same picture again and again, the tape stands still.
@@ -259,16 +260,14 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
     const int64_t held = deck->position();
     const int before = watch.frames;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(WaitFor([&] { return watch.frames - before >= 4; }, 5000));
     EXPECT_EQ(deck->position(), held);
-    EXPECT_GE(watch.frames - before, 4);
     EXPECT_TRUE(watch.repeated.load());
 
     // Play again: the tape moves on.
     deck->setMode(IDvTransport::ED_MODE_PLAY);
-    EXPECT_TRUE(WaitFor([&] { return deck->position() != held; }, 1000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    EXPECT_FALSE(watch.repeated.load());
+    EXPECT_TRUE(WaitFor([&] { return deck->position() != held; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !watch.repeated.load(); }, 5000));
 
     // Stop: nothing comes out.
     deck->setMode(IDvTransport::ED_MODE_STOP);
@@ -282,7 +281,7 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     const IDvTransport::Timecode tcBefore = deck->timecode();
     const int quiet = watch.frames;
     deck->setMode(IDvTransport::ED_MODE_REW);
-    EXPECT_TRUE(WaitFor([&] { return deck->position() != from; }, 1000));
+    EXPECT_TRUE(WaitFor([&] { return deck->position() != from; }, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LE(watch.frames - quiet, 1);
     EXPECT_NE(deck->timecode().seconds * 25 + deck->timecode().frames,
@@ -291,7 +290,7 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     deck->setMode(IDvTransport::ED_MODE_PLAY_FASTEST_FWD);
     const int64_t searching = deck->position();
     const int shown = watch.frames;
-    EXPECT_TRUE(WaitFor([&] { return watch.frames >= shown + 3; }, 1000));
+    EXPECT_TRUE(WaitFor([&] { return watch.frames >= shown + 3; }, 5000));
     EXPECT_GE(((deck->position() - searching) % deck->frameCount() + deck->frameCount()) %
                   deck->frameCount(),
               10);
