@@ -9,6 +9,7 @@
 #include "DVGenerator.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "EndPart.h"
 #include "SystemDevices.h"
 #include "VidorraElements.h"
 
@@ -121,7 +122,7 @@ struct Program {
         spin(seconds * 1000);
         const double cpu = cpuSeconds() - c0;
         *frames = dm.recordedFrames() - f0;
-        dm.EndRecordingPart();
+        endPart(dm);
         return cpu;
     }
 };
@@ -362,7 +363,7 @@ int main(int argc, char** argv) {
         program.dm.SplitRecording(dir.filePath("gap2.avi"));
         spin(2000);
         const qint64 atEnd = clock.nsecsElapsed();
-        program.dm.EndRecordingPart();
+        endPart(program.dm);
         spin(1000);
         program.dm.onVideoSample = nullptr;
         const size_t n = std::min(count.load(), arrivals.size());

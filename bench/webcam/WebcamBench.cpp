@@ -12,6 +12,7 @@
 #include "DeviceDescriptor.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "EndPart.h"
 #include "ParameterTable.h"
 #include "Parameters.h"
 #include "VidorraElements.h"
@@ -149,7 +150,7 @@ struct Program {
             m.encoded = dm.recordedFrames() - r0;
             m.dropped = dm.droppedFrames() - d0;
             m.partMade = g_produced - atStart;
-            dm.EndRecordingPart();
+            endPart(dm);
             m.partWritten = dm.recordedFrames();
         }
         dm.StopGraph();

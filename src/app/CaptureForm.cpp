@@ -202,8 +202,13 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         connect(DossiersFrame1, &TDossiersFrame::pluginDirChosen, this, [this](const QString& dir) {
             if (!sources || !sources->startupDone)
                 return;
-            sources->ScanPlugins(dir);
-            sources->ReselectSources();
+            // Every device is listed anew: a recording ends first.
+            sources->Change(
+                [this, dir] {
+                    sources->ScanPlugins(dir);
+                    sources->ReselectSources();
+                },
+                [] { return true; });
         });
         connect(OptionsFrame, &TOptionsFrame::superpositionChanged, this, [this](bool allowed) {
             if (GstElement* overlay = m_dm->overlay())
@@ -233,6 +238,17 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         });
         UpdateStatusTexts = [this] { recorder->UpdateStatusTexts(); };
         recordedFiles = [this] { return recorder->recordedFiles(); };
+        // Said from the event loop, once while it is on screen: a graph that cannot start
+        // leaves the window usable, with the sources and formats to choose again.
+        connect(
+            m_dm, &Tdm::graphFailed, this,
+            [this](const QString& message) {
+                if (std::exchange(m_graphFailureShown, true))
+                    return;
+                prompts().error(this, message);
+                m_graphFailureShown = false;
+            },
+            Qt::QueuedConnection);
         connect(m_dm, &Tdm::elementMessage, this, [this](GstMessage* message) {
             const GstStructure* s = gst_message_get_structure(message);
             if (s && gst_structure_has_name(s, "vr-grab-countdown")) {
@@ -602,6 +618,11 @@ bool TCaptureForm::closeQuery() {
         action("tafullscreen")->executeInteractive(this);
     if (recorder)
         recorder->HaltGraph(); // the recording is finalised
+    if (m_dm && m_dm->endingPart()) {
+        // Its file gets its end first; the close comes back once it has.
+        m_dm->WhenIdle(this, [this] { QTimer::singleShot(0, this, [this] { close(); }); });
+        return false;
+    }
     if (sources)
         sources->DisconnectAll();
     if (m_dm)

@@ -250,6 +250,7 @@ private:
     std::unique_ptr<IDeviceEnumerator> m_deviceEnumerator;
     ScreenSaverInhibitor m_screenSaver;
     bool m_startingUp = true;
+    bool m_graphFailureShown = false; // its message box is open
     bool m_finishScheduled = false;
     bool m_commandLineDone = false;
     std::unique_ptr<ISleepInhibitor> m_sleepInhibitor; // made at the first state change

@@ -470,21 +470,35 @@ void TCaptureForm::connectHandlers() {
             ActionArguments().append(combo->currentText());
         };
     }
+    // Each runs once a recording part being finished has its end; a source change that stops
+    // the recording ends it first.
     bindAction("saSourceVideo", [this](QObject*) {
-        if (sources && !ActionArguments().isEmpty()) {
-            sources->SelectVideoSource(ActionArguments().first());
-            sources->FillCaptureFormats(Prm.captureFormat->Value);
-        }
+        if (!sources || ActionArguments().isEmpty())
+            return;
+        const QString name = ActionArguments().first();
+        sources->Change(
+            [this, name] {
+                sources->SelectVideoSource(name);
+                sources->FillCaptureFormats(Prm.captureFormat->Value);
+            },
+            [this, name] { return sources->videoChangeStops(name); });
     });
     bindAction("saSourceAudio", [this](QObject*) {
-        if (sources && !ActionArguments().isEmpty()) {
-            sources->SelectAudioSource(ActionArguments().first());
-            sources->FillCaptureFormats(Prm.captureFormat->Value);
-        }
+        if (!sources || ActionArguments().isEmpty())
+            return;
+        const QString name = ActionArguments().first();
+        sources->Change(
+            [this, name] {
+                sources->SelectAudioSource(name);
+                sources->FillCaptureFormats(Prm.captureFormat->Value);
+            },
+            [this, name] { return sources->audioChangeStops(name); });
     });
     bindAction("saFormatCapture", [this](QObject*) {
-        if (sources && !ActionArguments().isEmpty())
-            sources->FillCaptureFormats(CaptureFormatFromLabel(ActionArguments().first()));
+        if (!sources || ActionArguments().isEmpty())
+            return;
+        const uint8_t format = CaptureFormatFromLabel(ActionArguments().first());
+        sources->Change([this, format] { sources->FillCaptureFormats(format); });
     });
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
     connect(ListeFrame, &TListeFrame::parentFolderRequested, this,

@@ -126,8 +126,10 @@ void TMornePreferences::ownerShown() {
 bool TMornePreferences::ownerCloseQuery() {
     // The question comes before the owner stops anything, so that a cancelled close leaves
     // the program running as it was (a recording goes on).
-    std::optional<TSavePreferences> choice;
-    if (m_mode == spNone && askWhenNothingStored) {
+    // A close refused after the question was answered (a recording gets its end first)
+    // keeps the answer for when it comes back.
+    std::optional<TSavePreferences> choice = std::exchange(m_answered, std::nullopt);
+    if (!choice && m_mode == spNone && askWhenNothingStored) {
         if (m_asking)
             return false; // the open question decides
         const QScopedValueRollback asking(m_asking, true);
@@ -140,8 +142,10 @@ bool TMornePreferences::ownerCloseQuery() {
             return false; // asked again at the next attempt
         }
     }
-    if (ownerCloseQueryHandler && !ownerCloseQueryHandler())
+    if (ownerCloseQueryHandler && !ownerCloseQueryHandler()) {
+        m_answered = choice;
         return false;
+    }
     if (choice)
         SetMode(*choice);
     if (m_mode != spNone) {

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class TSavePrefsForm;
@@ -76,5 +77,6 @@ private:
     bool m_showDone = false;
     bool m_closeDone = false;
     bool m_saveFailed = false;
-    bool m_asking = false; // the store question is open
+    bool m_asking = false;                      // the store question is open
+    std::optional<TSavePreferences> m_answered; // the answer of a close that waits
 };

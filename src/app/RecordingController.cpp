@@ -83,6 +83,7 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
         if (m_machine.recording())
             CutRecording();
     });
+    connect(&m_dm, &Tdm::recordingPartFinished, this, &TRecordingController::partFinished);
     m_dm.onFrameByFrameEnd = [this](const QString& file, quint64 frames) {
         if (frames == 0 && m_recorded.removeAll(file) > 0)
             emit recordedFileDropped(file);
@@ -93,15 +94,29 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
 
 TRecordingController::~TRecordingController() = default;
 
+// Commands run one at a time, in order: one that arrives while another is under way (a
+// question box waits for its answer) or while a recording part is being finished runs once
+// that is over.
 void TRecordingController::post(std::function<void()> command) {
+    if (m_dm.endingPart()) {
+        m_dm.WhenIdle(this, [this, command = std::move(command)] { post(command); });
+        return;
+    }
     if (m_busy) {
         m_pending.append(std::move(command));
         return;
     }
     m_busy = true;
     command();
-    while (!m_pending.isEmpty())
+    while (!m_pending.isEmpty()) {
+        if (m_dm.endingPart()) {
+            // The rest waits for the part that a command began to end.
+            for (auto& next : std::exchange(m_pending, {}))
+                m_dm.WhenIdle(this, [this, next] { post(next); });
+            break;
+        }
         m_pending.takeFirst()();
+    }
     m_busy = false;
 }
 
@@ -235,7 +250,15 @@ bool TRecordingController::beginRecordingPart() {
     // Device changes are not followed while recording; a lost device stops the recording.
     m_savedNotifier = Prm.notifier->Value;
     Prm.notifier->Value = false;
-    m_dm.RunGraph();
+    if (!m_dm.RunGraph()) {
+        // The graph says why (graphFailed); the part that could not be written goes.
+        m_startFailed = true;
+        HaltGraph();
+        setImageByImage(false);
+        Prm.notifier->Value = m_savedNotifier;
+        capture->SetChecked(false);
+        return false;
+    }
     addRecorded(m_currentFile);
     return true;
 }
@@ -254,12 +277,15 @@ bool TRecordingController::StopCapture() {
         !sources || ((!sources->currentVideo() || sources->currentVideo()->Connected) &&
                      (!sources->currentAudio() || sources->currentAudio()->Connected));
     setImageByImage(false);
-    if (connected && m_dm.dvHalfSize())
-        rebuildDvPreview(false);
     m_form.ApplyVolume();
     Prm.notifier->Value = m_savedNotifier;
+    // The preview goes back to what it was once the file has its end.
     if (connected)
-        m_dm.RunGraph();
+        m_dm.WhenIdle(this, [this] {
+            if (m_dm.dvHalfSize())
+                rebuildDvPreview(false);
+            m_dm.RunGraph();
+        });
     return connected;
 }
 
@@ -277,19 +303,60 @@ void TRecordingController::rebuildDvPreview(bool halfSize) {
     m_dm.RunGraph();
 }
 
-// Ends the running recording part: the file is finalised, the next name computed, the scene
-// file closed.
+// Ends the running recording part: its file is finished without waiting here (partFinished
+// follows), the scene file closed, the next name computed.
 void TRecordingController::HaltGraph() {
     if (!m_partOpen)
         return;
     m_partOpen = false;
     setImageByImage(false);
-    if (!m_dm.EndRecordingPart())
-        prompts().warning(&m_form, QStringLiteral("L'enregistrement de %1 ne s'est pas terminé "
-                                                  "à temps : le fichier a été réparé et peut "
-                                                  "être relu.")
-                                       .arg(m_currentFile));
-    const quint64 dropped = m_dm.droppedFrames();
+    if (m_dm.hasRecordingBranch() && !m_dm.endingPart()) {
+        m_awaitingEnd = true;
+        m_dm.EndRecordingPart(); // the scene detector reports its last scene here
+        m_haltedDropped = m_dm.droppedFrames();
+        m_haltedScenes = closeSceneFile();
+        return;
+    }
+    m_haltedDropped = m_dm.droppedFrames();
+    m_haltedScenes = closeSceneFile();
+    if (m_dm.endingPart()) {
+        // The part is being finished already (a cut, the disk reserve): it says when.
+        m_awaitingEnd = true;
+        return;
+    }
+    // The part ended by itself before (disk reserve, a failing branch): its file is done.
+    partEnded(m_sideEndedComplete);
+}
+
+// The file of a part is finished: that of a cut, of a part ended here, or of one that the
+// recording side ended by itself (its stop follows).
+void TRecordingController::partFinished(const QString& file, bool complete) {
+    if (m_dm.hasRecordingBranch())
+        return; // the old file of a cut
+    if (m_awaitingEnd) {
+        m_awaitingEnd = false;
+        m_haltedDropped = m_dm.droppedFrames();
+        partEnded(complete);
+        return;
+    }
+    m_sideEndedComplete = complete;
+    if (!complete)
+        qCWarning(lcVidorra) << "the part" << file << "ended by itself and was repaired";
+}
+
+void TRecordingController::partEnded(bool complete) {
+    m_sideEndedComplete = true;
+    const QString file = m_currentFile;
+    const quint64 dropped = m_haltedDropped;
+    const QString scn = std::exchange(m_haltedScenes, {});
+    if (std::exchange(m_startFailed, false)) {
+        // The graph never started: nothing was recorded, the name is for the next try.
+        QFile::remove(file);
+        if (!scn.isEmpty())
+            QFile::remove(scn);
+        settleNextName();
+        return;
+    }
     // After a cut the next name was taken already and never used: it stays, unless the
     // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
@@ -297,11 +364,21 @@ void TRecordingController::HaltGraph() {
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     settleNextName();
-    const QString scn = closeSceneFile();
-    if (!scn.isEmpty() && dropped > 0 &&
-        prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
-            IPrompts::Yes)
-        QFile::remove(scn);
+    // Asked from the event loop, once the work waiting for this end has run: a box waiting
+    // here would hold the end's caller.
+    if (!complete || (!scn.isEmpty() && dropped > 0))
+        QTimer::singleShot(0, this, [this, complete, file, dropped, scn] {
+            if (!complete)
+                prompts().warning(&m_form,
+                                  QStringLiteral("L'enregistrement de %1 ne s'est pas terminé "
+                                                 "à temps : le fichier a été réparé et peut "
+                                                 "être relu.")
+                                      .arg(file));
+            if (!scn.isEmpty() && dropped > 0 &&
+                prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
+                    IPrompts::Yes)
+                QFile::remove(scn);
+        });
 }
 
 void TRecordingController::CutRecording() {
@@ -344,10 +421,14 @@ void TRecordingController::GraphDeviceLost() {
     // finalised while the source is still in the graph), so that the window does not go on
     // showing a recording that writes nothing.
     StopCapture();
-    post([this] { m_machine.Handle(RecordingEvent::StoppedBySelf); });
-    prompts().warning(&m_form, QStringLiteral("La source de l'enregistrement a été perdue. "
-                                              "Le fichier %1 a été fermé.")
-                                   .arg(file));
+    // Told once the file is closed, from the event loop: a question box waiting here would
+    // let the change of source that called this run under it.
+    post([this, file] {
+        m_machine.Handle(RecordingEvent::StoppedBySelf);
+        prompts().warning(&m_form, QStringLiteral("La source de l'enregistrement a été perdue. "
+                                                  "Le fichier %1 a été fermé.")
+                                       .arg(file));
+    });
 }
 
 void TRecordingController::stoppedByRecordingSide(const QString& message) {

@@ -24,7 +24,7 @@ public:
     TRecordingController(TCaptureForm& form, Tdm& dm);
     ~TRecordingController() override;
 
-    // A command is under way (its waits handle events).
+    // A command is under way (a question box waits for its answer).
     bool busy() const { return m_busy; }
 
     RecordingState state() const { return m_machine.state(); }
@@ -126,6 +126,8 @@ private:
     bool sourcesPreparing() const; // a current source's material is still being made
     void sourceWaitTick();
     bool beginRecordingPart();
+    void partFinished(const QString& file, bool complete);
+    void partEnded(bool complete);
     bool EffectsPossible() const;
     void ApplyEffects();
 
@@ -138,8 +140,14 @@ private:
     QStringList m_recorded;
     QDateTime m_started;
     bool m_partOpen = false;
-    uint8_t m_partFormat = 0; // the format the recording being made is written in
-    bool m_nameStale = false; // the naming or the format changed while a part was open
+    // A part was ended here and its file is being finished; what it leaves behind for then.
+    bool m_awaitingEnd = false;
+    quint64 m_haltedDropped = 0;
+    QString m_haltedScenes;
+    bool m_sideEndedComplete = true; // a part that ended by itself got its end in time
+    bool m_startFailed = false;      // the part being ended never started: its file goes
+    uint8_t m_partFormat = 0;        // the format the recording being made is written in
+    bool m_nameStale = false;        // the naming or the format changed while a part was open
     bool m_imageByImage = false;
     int m_frameCount = 0;
     bool m_savedNotifier = true;

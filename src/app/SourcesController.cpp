@@ -1,5 +1,7 @@
 #include "SourcesController.h"
 
+#include "RecordingController.h"
+
 #include "CameraWindows.h"
 #include "InputsMenu.h"
 
@@ -56,6 +58,10 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
     m_audioDevices.SetPlugins(&m_plugins);
 
     connect(&m_dm, &Tdm::sourceError, this, &TSourcesController::sourceError);
+    m_dm.isSourceElement = [this](GstElement* element) {
+        return (m_video && belongsTo(element, m_video->Device)) ||
+               (m_audio && belongsTo(element, m_audio->Device));
+    };
     connect(&m_dm, &Tdm::videoFormatChanged, this, &TSourcesController::updateVideoLabel);
     connect(&m_dm, &Tdm::audioFormatChanged, this, &TSourcesController::updateAudioLabel);
     connect(&m_dm, &Tdm::wideScreenChanged, &m_form, [this](bool wide) {
@@ -66,24 +72,34 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
 
     connect(m_frame.cboxvideo, &QComboBox::activated, this, [this](int) {
         const QString text = m_frame.cboxvideo->currentText();
-        Prm.wantVideoSource->Value = text;
-        SelectVideoSource(text);
-        uint8_t format = Prm.captureFormat->Value;
-        if (Prm.previewLocked->Value && m_video && (format == cfWav || format == cfMp3))
-            format = cfNone;
-        FillCaptureFormats(format);
+        Change(
+            [this, text] {
+                Prm.wantVideoSource->Value = text;
+                SelectVideoSource(text);
+                uint8_t format = Prm.captureFormat->Value;
+                if (Prm.previewLocked->Value && m_video && (format == cfWav || format == cfMp3))
+                    format = cfNone;
+                FillCaptureFormats(format);
+            },
+            [this, text] { return videoChangeStops(text); });
     });
     connect(m_frame.cboxAudio, &QComboBox::activated, this, [this](int) {
         const QString text = m_frame.cboxAudio->currentText();
-        Prm.wantAudioSource->Value = text;
-        SelectAudioSource(text);
-        uint8_t format = Prm.captureFormat->Value;
-        if (Prm.previewLocked->Value && m_audio && format == cfFrameByFrame)
-            format = cfNone;
-        FillCaptureFormats(format);
+        Change(
+            [this, text] {
+                Prm.wantAudioSource->Value = text;
+                SelectAudioSource(text);
+                uint8_t format = Prm.captureFormat->Value;
+                if (Prm.previewLocked->Value && m_audio && format == cfFrameByFrame)
+                    format = cfNone;
+                FillCaptureFormats(format);
+            },
+            [this, text] { return audioChangeStops(text); });
     });
-    connect(m_frame.cbFormatCapture, &QComboBox::activated, this,
-            &TSourcesController::formatChosen);
+    connect(m_frame.cbFormatCapture, &QComboBox::activated, this, [this](int index) {
+        const uint8_t format = uint8_t(m_frame.cbFormatCapture->itemData(index).toInt());
+        Change([this, format] { formatChosen(format); });
+    });
     connect(m_frame.cbEntries, &QComboBox::activated, this,
             [this](int) { entryChosen(m_frame.cbEntries->currentText()); });
     connect(m_frame.ActualiserVideoSpeedBtn, &QToolButton::clicked, this,
@@ -94,7 +110,9 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
             [this] { showSettingsMenu(false); });
 }
 
-TSourcesController::~TSourcesController() = default;
+TSourcesController::~TSourcesController() {
+    m_dm.isSourceElement = nullptr;
+}
 
 // ------------------------------------------------------------------ lists
 
@@ -169,7 +187,55 @@ void TSourcesController::exclude(const QString& deviceName) {
         m_form.exclusionList << deviceName;
 }
 
+void TSourcesController::Change(std::function<void()> change, std::function<bool()> stops) {
+    m_dm.WhenIdle(this, [this, change = std::move(change), stops = std::move(stops)] {
+        if (stops && stopRecording && recording() && stops())
+            stopRecording(); // its file gets its end before anything changes
+        m_dm.WhenIdle(this, change);
+    });
+}
+
+bool TSourcesController::recording() const {
+    return m_form.recorder && m_form.recorder->machine().recording();
+}
+
+bool TSourcesController::videoChangeStops(const QString& name) const {
+    if (m_video && m_video->Name == name)
+        return false;
+    return m_video || name != kNoVideo;
+}
+
+bool TSourcesController::audioChangeStops(const QString& name) const {
+    const QComboBox* combo = m_frame.cboxAudio;
+    const QString chosen = combo->itemText(std::max(0, combo->findText(name, Qt::MatchExactly)));
+    return m_audio ? m_audio->Name != chosen : chosen != kNoAudio;
+}
+
+// Whether a current source's device is no longer among those the system lists (a refresh
+// would take it out from under the recording).
+bool TSourcesController::currentDeviceGone() const {
+    if (!m_enumerator)
+        return false;
+    for (const TavFlux* flux :
+         {static_cast<const TavFlux*>(m_video), static_cast<const TavFlux*>(m_audio)}) {
+        if (!flux || !flux->Device)
+            continue;
+        const TDeviceCategory category =
+            flux == m_video ? TDeviceCategory::Video : TDeviceCategory::Audio;
+        bool found = false;
+        for (const TDeviceDescriptor& d : m_enumerator->enumerate(category))
+            found = found || d.id == flux->Device->Moniker.id;
+        if (!found)
+            return true;
+    }
+    return false;
+}
+
 void TSourcesController::ReselectSources() {
+    Change([this] { reselectAll(); }, [this] { return currentDeviceGone(); });
+}
+
+void TSourcesController::reselectAll() {
     const QString video = m_frame.cboxvideo->currentText();
     const QString audio = m_frame.cboxAudio->currentText();
     const uint8_t format = CaptureFormatFromLabel(m_frame.cbFormatCapture->currentText());
@@ -207,15 +273,16 @@ void TSourcesController::sourceError(GstElement* element, const QString& message
     qCWarning(lcVidorra) << "source" << failed->FriendlyName << "failed:" << message;
     if (!m_failedSources.contains(failed->FriendlyName))
         m_failedSources << failed->FriendlyName;
-    // Ending the recording waits for its file while the window goes on handling events: the
-    // failing source's next messages (and those of another source) come in meanwhile. They
-    // are only noted then; pulling a source out under the file being finished would leave
-    // it without its end.
+    // The recording ends first and its file gets its end: pulling a source out under the
+    // file being finished would leave it without one. The failing source's next messages
+    // (and those of another source) that come in meanwhile are only noted.
     if (m_handlingFailure)
         return;
-    QScopedValueRollback busy(m_handlingFailure, true);
-    if (stopRecording)
-        stopRecording();
+    m_handlingFailure = true;
+    Change([this] { handleFailedSources(); }, [] { return true; });
+}
+
+void TSourcesController::handleFailedSources() {
     while (!m_failedSources.isEmpty()) {
         const QStringList names = std::exchange(m_failedSources, {});
         for (const QString& name : names) {
@@ -225,8 +292,9 @@ void TSourcesController::sourceError(GstElement* element, const QString& message
             if (m_audio && m_audio->Device->FriendlyName == name)
                 DisconnectAudio(m_audio, true);
         }
-        ReselectSources();
+        reselectAll();
     }
+    m_handlingFailure = false;
 }
 
 // ------------------------------------------------------------------ connections
@@ -351,6 +419,11 @@ void TSourcesController::SelectVideoSource(const QString& name) {
     }
     if (stopRecording)
         stopRecording();
+    if (m_dm.endingPart()) {
+        // The recording's file gets its end before its source changes.
+        m_dm.WhenIdle(this, [this, name] { SelectVideoSource(name); });
+        return;
+    }
     int item = combo->findText(name, Qt::MatchExactly);
     if (item < 0)
         item = 0;
@@ -397,6 +470,10 @@ void TSourcesController::SelectAudioSource(const QString& name) {
     if (!same) {
         if (stopRecording)
             stopRecording();
+        if (m_dm.endingPart()) {
+            m_dm.WhenIdle(this, [this, name] { SelectAudioSource(name); });
+            return;
+        }
         m_dm.StopGraph();
     }
     combo->setCurrentIndex(item);
@@ -552,8 +629,7 @@ void TSourcesController::applyFormatVisibility(uint8_t format) {
     m_frame.cboxvideo->setPalette(format == cfWav || format == cfMp3 ? grey : normal);
 }
 
-void TSourcesController::formatChosen(int index) {
-    const uint8_t format = uint8_t(m_frame.cbFormatCapture->itemData(index).toInt());
+void TSourcesController::formatChosen(uint8_t format) {
     if (format == Prm.captureFormat->Value)
         return;
     Prm.captureFormat->Value = format;
@@ -744,19 +820,21 @@ void TSourcesController::showMixerDialog() {
 // After a settings page: the source of that kind is connected again as chosen, the formats
 // refilled and the graph run once.
 void TSourcesController::reselect(bool video) {
-    refreshing = true;
-    if (video) {
-        const QString name = m_frame.cboxvideo->currentText();
-        DisconnectVideo(m_video, false);
-        SelectVideoSource(name);
-    } else {
-        const QString name = m_frame.cboxAudio->currentText();
-        DisconnectAudio(m_audio, false);
-        SelectAudioSource(name);
-    }
-    FillCaptureFormats(Prm.captureFormat->Value);
-    refreshing = false;
-    m_dm.RunGraph();
+    Change([this, video] {
+        refreshing = true;
+        if (video) {
+            const QString name = m_frame.cboxvideo->currentText();
+            DisconnectVideo(m_video, false);
+            SelectVideoSource(name);
+        } else {
+            const QString name = m_frame.cboxAudio->currentText();
+            DisconnectAudio(m_audio, false);
+            SelectAudioSource(name);
+        }
+        FillCaptureFormats(Prm.captureFormat->Value);
+        refreshing = false;
+        m_dm.RunGraph();
+    });
 }
 
 // The device's controls (brightness, contrast ...), applied as they are moved; the source

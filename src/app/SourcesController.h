@@ -31,6 +31,13 @@ public:
                        std::unique_ptr<IDeviceEnumerator> enumerator);
     ~TSourcesController() override;
 
+    // Runs a change of sources or format as one command: now, or once the recording part
+    // being ended has finished; when stops() says the change would stop the running
+    // recording, that recording ends first and the change runs once its file is finished.
+    void Change(std::function<void()> change, std::function<bool()> stops = {});
+    bool videoChangeStops(const QString& name) const;
+    bool audioChangeStops(const QString& name) const;
+
     bool RefreshSources();
     // Searches the plug-in folder; the devices the plug-ins declare are theirs from the next
     // refresh (the devices listed so far go, the current sources with them).
@@ -90,7 +97,11 @@ private:
     void updateVideoLabel();
     void updateAudioLabel();
     void fillEntries();
-    void formatChosen(int index);
+    void formatChosen(uint8_t format);
+    void reselectAll();
+    void handleFailedSources();
+    bool recording() const;
+    bool currentDeviceGone() const;
     void showSettingsMenu(bool video);
     void fillSettingsMenu(QMenu& menu, bool video);
     void showControlsDialog(const QString& devicePath);

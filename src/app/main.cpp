@@ -33,13 +33,16 @@ void onTerminate(int) {
 
 // Whoever asks the program to end this way expects it gone within seconds. Should a part of
 // the close hang (a device that does not let go), the process ends all the same: a
-// recording left unfinished then is repaired from the journal at the next start.
+// recording left unfinished then is repaired from the journal at the next start. The
+// longest end a recording may take comes first, and 10 s for the rest of the close.
 void closeWithinSeconds(TCaptureForm& form) {
     static std::once_flag watchdog;
     std::call_once(watchdog, [] {
-        std::thread([] {
-            std::this_thread::sleep_for(std::chrono::seconds(10));
-            std::fputs("vidorra: the close did not end in 10 s, the program stops\n", stderr);
+        const int limitMs = Tdm::longestEndMs() + 10000;
+        std::thread([limitMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(limitMs));
+            std::fprintf(stderr, "vidorra: the close did not end in %d s, the program stops\n",
+                         limitMs / 1000);
             _exit(1);
         }).detach();
     });

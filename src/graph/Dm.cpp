@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 #include <gst/app/gstappsink.h>
 #include <gst/audio/audio.h>
@@ -84,7 +85,13 @@ Tdm::Tdm(QObject* parent) : QObject(parent) {
 }
 
 Tdm::~Tdm() {
+    // The streaming threads stop first; the branch of a part still ending then leaves while
+    // the elements it holds on to are all there, and nothing waits for it any more.
+    if (m_endTimer)
+        m_endTimer->stop();
+    m_deferred.clear();
     StopGraph();
+    m_recording.reset();
     RemovePreviewVideoChain();
     RemovePreviewAudioChain();
     GstBus* bus = gst_element_get_bus(m_pipeline);
@@ -102,6 +109,8 @@ Tdm::~Tdm() {
         gst_object_unref(videoOutputPad);
     if (audioPin)
         gst_object_unref(audioPin);
+    watchAudioSink(nullptr);
+    forgetBusError();
 }
 
 void Tdm::createOwnElements() {
@@ -390,6 +399,7 @@ bool Tdm::BuildPreviewAudioChain() {
     m_audioConvert = make("audioconvert", "preview audio convert");
     m_volumeElement = make("volume", "volume");
     m_audioSink = makeAudioSink();
+    watchAudioSink(m_audioSink);
     for (GstElement* tee : {m_infdecaudio, m_infsupaudio})
         if (tee)
             g_object_set(tee, "allow-not-linked", TRUE, nullptr);
@@ -439,6 +449,7 @@ void Tdm::RemovePreviewAudioChain() {
             gst_object_unref(peer);
         }
     }
+    watchAudioSink(nullptr);
     for (GstElement** e : {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview,
                            &m_audioConvert, &m_volumeElement, &m_audioSink})
         dropElement(bin, *e);
@@ -473,17 +484,61 @@ void Tdm::SetVolume(int volume) {
 // ------------------------------------------------------------------ running
 
 bool Tdm::RunGraph() {
+    forgetBusError();
     const GstStateChangeReturn r = gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
-    if (r == GST_STATE_CHANGE_FAILURE) {
-        qCWarning(lcVidorra) << "the pipeline does not start";
-        return false;
+    if (r != GST_STATE_CHANGE_FAILURE) {
+        forgetBusError();
+        return true;
     }
-    return true;
+    QString reason;
+    GstObject* culprit = nullptr;
+    {
+        std::lock_guard guard(m_watchLock);
+        reason = m_lastBusError;
+        culprit = std::exchange(m_lastBusErrorSource, nullptr);
+    }
+    forgetBusError();
+    if (reason.isEmpty())
+        reason = QStringLiteral("un élément a refusé de démarrer");
+    qCWarning(lcVidorra) << "the pipeline does not start:" << reason;
+    // Back to rest, so that the next change of source or start can try again.
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    // A source that fails is the sources' to handle (it is left out, silently).
+    const bool bySource = culprit && GST_IS_ELEMENT(culprit) && isSourceElement &&
+                          isSourceElement(GST_ELEMENT(culprit));
+    if (culprit)
+        gst_object_unref(culprit);
+    if (!bySource)
+        emit graphFailed(
+            QStringLiteral("Le graphe de capture n'a pas pu démarrer : %1.").arg(reason));
+    return false;
+}
+
+void Tdm::forgetBusError() {
+    std::lock_guard guard(m_watchLock);
+    m_lastBusError.clear();
+    if (m_lastBusErrorSource)
+        gst_object_unref(std::exchange(m_lastBusErrorSource, nullptr));
 }
 
 void Tdm::StopGraph() {
     if (m_pipeline)
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
+}
+
+void Tdm::watchAudioSink(GstElement* sink) {
+    std::lock_guard guard(m_watchLock);
+    if (m_watchedAudioSink)
+        gst_object_unref(m_watchedAudioSink);
+    m_watchedAudioSink = sink ? GST_ELEMENT(gst_object_ref(sink)) : nullptr;
+}
+
+bool Tdm::isAudioSinkMessage(GstMessage* message) const {
+    std::lock_guard guard(m_watchLock);
+    GstObject* source = GST_MESSAGE_SRC(message);
+    return m_watchedAudioSink && source &&
+           (source == GST_OBJECT(m_watchedAudioSink) ||
+            gst_object_has_as_ancestor(source, GST_OBJECT(m_watchedAudioSink)));
 }
 
 bool Tdm::isRunning() const {
@@ -495,17 +550,34 @@ bool Tdm::isRunning() const {
 GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self) {
     auto* me = static_cast<Tdm*>(self);
     // Raised at once, on the failing sink's own thread, before its queue hands the error
-    // upstream with the next buffer.
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && me->m_audioSink &&
-        (GST_MESSAGE_SRC(message) == GST_OBJECT(me->m_audioSink) ||
-         gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(me->m_audioSink))))
-        me->m_audioSinkFailed = true;
+    // upstream with the next buffer. The sink is compared under the lock the window thread
+    // takes to change it.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        if (me->isAudioSinkMessage(message))
+            me->m_audioSinkFailed = true;
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        const QString reason = FrenchErrorReason(error);
+        g_clear_error(&error);
+        // The first error says why; those after it are its echoes.
+        std::lock_guard guard(me->m_watchLock);
+        if (me->m_lastBusError.isEmpty()) {
+            me->m_lastBusError = reason;
+            if (me->m_lastBusErrorSource)
+                gst_object_unref(me->m_lastBusErrorSource);
+            me->m_lastBusErrorSource = GST_MESSAGE_SRC(message)
+                                           ? GST_OBJECT(gst_object_ref(GST_MESSAGE_SRC(message)))
+                                           : nullptr;
+        }
+    }
     // A sync handler that drops a message owns it. Every message holds its source element:
     // one left behind keeps a removed element, and all it holds, alive for good.
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_WARNING:
-    case GST_MESSAGE_ELEMENT: {
+    case GST_MESSAGE_ELEMENT:
+    case GST_MESSAGE_LATENCY:
+    case GST_MESSAGE_CLOCK_LOST: {
         // Released when the call has run, or with the call if the module is gone first.
         std::shared_ptr<GstMessage> held(message, gst_message_unref);
         QMetaObject::invokeMethod(
@@ -530,9 +602,7 @@ void Tdm::handleBusMessage(GstMessage* message) {
                              << ":" << (error ? error->message : "") << (debug ? debug : "");
         g_clear_error(&error);
         g_free(debug);
-        if (m_audioSinkFailed && m_audioSink &&
-            (GST_MESSAGE_SRC(message) == GST_OBJECT(m_audioSink) ||
-             gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(m_audioSink))))
+        if (m_audioSinkFailed && isAudioSinkMessage(message))
             break; // the sound output only: the preview goes on silently
         if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
             emit sourceError(GST_ELEMENT(GST_MESSAGE_SRC(message)), text);
@@ -554,6 +624,21 @@ void Tdm::handleBusMessage(GstMessage* message) {
             emit wideScreenChanged(wide);
         }
         emit elementMessage(message);
+        break;
+    }
+    case GST_MESSAGE_LATENCY:
+        // A live element changed its latency: the pipeline's is computed again.
+        gst_bin_recalculate_latency(GST_BIN(m_pipeline));
+        break;
+    case GST_MESSAGE_CLOCK_LOST: {
+        // The clock went with an element: pausing and playing again selects a new one.
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(m_pipeline, &state, nullptr, 0);
+        if (state == GST_STATE_PLAYING) {
+            qCInfo(lcVidorra) << "the pipeline's clock was lost: a new one is selected";
+            gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+            gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+        }
         break;
     }
     default:

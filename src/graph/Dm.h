@@ -3,11 +3,14 @@
 #include "GraphContext.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <gst/gst.h>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QTimer;
@@ -84,6 +87,9 @@ public:
     bool audioOutputReal() const { return m_audioOutputReal; }
     // Makes the preview's audio sink (tests put a failing one here); null: the system's.
     std::function<GstElement*()> audioSinkFactory;
+    // Whether an element belongs to a current source (whose failure the sources handle
+    // silently: a start that it makes fail is not said to the user).
+    std::function<bool(GstElement*)> isSourceElement;
     // The audio output failed while playing: the preview is silent, the source goes on.
     bool audioOutputFailed() const { return m_audioSinkFailed.load(); }
 
@@ -99,18 +105,27 @@ public:
     // for the DV header and format 1. False when the branch cannot be built (what got added
     // is removed again; the preview goes on); lastError() then says why, in French.
     bool BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector);
-    // Ends the running recording part: the scene detector's end-of-part report first, then
-    // end of stream through the branch, awaited at most 3 s while the UI thread keeps
-    // handling events; past that the branch is torn down anyway and the file repaired.
-    // The branch is removed; the preview goes on. False when the file had to be repaired.
-    bool EndRecordingPart();
+    // Ends the running recording part, without waiting: the scene detector's end-of-part
+    // report first, then end of stream through the branch. recordingPartFinished follows on
+    // the UI thread once the file has its end or, at most 3 s after the last buffer that
+    // reached it (20 s in all, longestEndMs), without it: the branch is then taken out anyway
+    // and the file repaired. The preview goes on. Asked while a cut is under way, the end
+    // follows the cut.
+    void EndRecordingPart();
     // Continues the running recording in a new file at a frame boundary (each part starts
-    // with a key frame); no frame and no sample is lost between the parts.
+    // with a key frame); no frame and no sample is lost between the parts. The new file
+    // begins here (false when it cannot be made: the old one goes on); the old one is
+    // finished meanwhile and reported by recordingPartFinished.
     bool SplitRecording(const QString& newFileName);
     bool hasRecordingBranch() const;
     QString recordingFileName() const;
-    // A part is being ended or cut (the wait handles events).
+    // A part is being ended or cut: nothing else may change the graph until it has finished.
     bool endingPart() const { return m_ending; }
+    // Runs work that changes the graph now, or, while a part is being ended or cut, once it
+    // has finished, in the order asked (dropped when context is gone by then).
+    void WhenIdle(QObject* context, std::function<void()> work);
+    // The longest an end may take (VIDORRA_LONGEST_END_MS for tests): a close must allow it.
+    static int longestEndMs();
     // Freezes the recorded stream (both capture gates drop); the file goes on when released.
     void SetCaptureFrozen(bool frozen);
     // Image-by-image recording: lets exactly one more picture into the file.
@@ -144,6 +159,12 @@ signals:
     // A recording part ended by an error of its branch; reason is in French ("le disque est
     // plein").
     void recordingEndedByError(const QString& fileName, const QString& reason);
+    // A part's file is finished (an end or a cut): complete is false when its end did not
+    // come in time and the file was repaired. Emitted before the work waiting for it runs.
+    void recordingPartFinished(const QString& fileName, bool complete);
+    // The pipeline could not start: a French message for the user ("Le graphe de capture n'a
+    // pas pu démarrer : <raison>.").
+    void graphFailed(const QString& message);
 
 private:
     void createOwnElements();
@@ -173,6 +194,10 @@ private:
     bool buildDivx(const QString& fileName, bool audio, int rate);
     void finishRecordedFile(const QString& fileName, bool complete, quint64 frames);
     void checkRecordingDisk();
+    void endPart(std::function<void()> then);
+    void advancePart();
+    void partFinished(const QString& fileName, bool complete, quint64 frames);
+    void runDeferred();
 
     GstElement* m_pipeline = nullptr;
     bool m_dvHalfSize = false;
@@ -229,7 +254,18 @@ private:
     QString m_deviceMuxFile;
     bool m_captureFrozen = false;
     int m_endWaitMs = 3000;
-    bool m_ending = false; // a part is being ended or cut: no re-entry from the event loop
+    bool m_ending = false; // a part is being ended or cut: graph changes wait for it
+    bool m_cutting = false;
+    bool m_endAfterCut = false;
+    quint64 m_cutFrames = 0;         // frames of the file a cut is finishing
+    std::function<void()> m_endThen; // told once the part has finished (disk reserve, error)
+    QTimer* m_endTimer = nullptr;    // moves the end on while it waits for its time limits
+    struct Deferred {
+        QPointer<QObject> context;
+        std::function<void()> work;
+    };
+    std::deque<Deferred> m_deferred;
+    bool m_runningDeferred = false;
     bool m_patchXvid = false;
     bool m_mp3Plain = false; // MP3 as a plain stream: no 4 GiB limit
     bool m_rolloverAsked = false;
@@ -243,6 +279,16 @@ private:
     std::atomic<quint64> m_previewFrameCount{0}; // written by the streaming thread
     std::atomic<bool> m_dropDecoding{false};     // read by the decode probe
     std::atomic<bool> m_audioSinkFailed{false};  // set by the bus handler, read by a probe
+    // The audio sink as the bus handler sees it on the streaming threads (a ref of its own,
+    // guarded by m_watchLock), and the last error the pipeline raised (the reason a start
+    // failed).
+    mutable std::mutex m_watchLock;
+    GstElement* m_watchedAudioSink = nullptr;
+    QString m_lastBusError;
+    GstObject* m_lastBusErrorSource = nullptr; // its element, a ref of its own
+    void watchAudioSink(GstElement* sink);
+    void forgetBusError();
+    bool isAudioSinkMessage(GstMessage* message) const;
 };
 
 // What a GStreamer error means for the user, in French: "le disque est plein", "le fichier ne

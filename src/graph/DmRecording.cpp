@@ -187,8 +187,11 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_lastError.clear();
     if (format == cfNone || format == cfDefault)
         return true;
-    if (m_recording)
-        EndRecordingPart();
+    if (m_recording || m_ending) {
+        // The part before is still being written: the caller waits for its end (WhenIdle).
+        m_lastError = QStringLiteral("L'enregistrement précédent n'est pas encore terminé.");
+        return false;
+    }
     const QFileInfo info(fileName);
     const QFileInfo folder(info.absolutePath());
     if (!folder.isDir() || !folder.isWritable()) {
@@ -206,6 +209,10 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_rolloverAsked = false;
     m_lastCheckedSize = 0;
     TRecordingJournal().Add(fileName);
+    // The branch's streaming threads say when what an end waits for has come; the end moves
+    // on here, on this thread.
+    m_recording->SetWake(
+        [this] { QMetaObject::invokeMethod(this, &Tdm::advancePart, Qt::QueuedConnection); });
     bool needsDecoded = false;
     bool ok = buildBranch(format, fileName, sceneDetector, needsDecoded) && m_recording->Start();
     if (!ok) {
@@ -213,7 +220,7 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
             m_lastError = QStringLiteral("L'enregistrement de %1 n'a pas pu être préparé.")
                               .arg(QDir::toNativeSeparators(fileName));
         qCWarning(lcVidorra) << "recording branch of format" << format << "not built";
-        m_recording->End(0);
+        m_recording->TearDown();
         m_recording.reset();
         if (QFileInfo(fileName).exists() && QFileInfo(fileName).size() == 0)
             QFile::remove(fileName);
@@ -230,8 +237,7 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
             if (!m_recording || m_ending || !m_recording->Owns(GST_OBJECT(element)))
                 return;
             const QString file = m_recording->fileName();
-            EndRecordingPart();
-            emit recordingEndedByError(file, text);
+            endPart([this, file, text] { emit recordingEndedByError(file, text); });
         });
     }
     m_diskTimer->start();
@@ -610,78 +616,178 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
         onFrameByFrameEnd(fileName, frames);
 }
 
-bool Tdm::EndRecordingPart() {
-    if (!m_recording || m_ending)
-        return !m_recording;
+void Tdm::EndRecordingPart() {
+    if (!m_recording)
+        return;
+    if (m_ending) {
+        // A cut is under way: the end follows it (an end already under way is enough).
+        if (m_cutting)
+            m_endAfterCut = true;
+        return;
+    }
+    endPart({});
+}
+
+int Tdm::longestEndMs() {
+    // Its queues hold 3 s of media, which an encoder or a disk at a sixth of the real pace
+    // still gets through in this time.
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VIDORRA_LONGEST_END_MS", &ok);
+    return ok && ms >= 0 ? ms : 20000;
+}
+
+void Tdm::endPart(std::function<void()> then) {
     m_ending = true;
+    m_cutting = false;
+    m_endThen = std::move(then);
     if (m_diskTimer)
         m_diskTimer->stop();
     // The scene list gets its last scene before the file ends.
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
-    const QString file = recordingFileName();
-    bool finished = false;
     if (m_deviceMux) {
-        // The device finishes its file before it returns.
-        finished = m_deviceMux->KillMuxGraph(*this);
+        // A plug-in finishes its file before it returns (3 s at most, as its header says).
+        const QString file = recordingFileName();
+        const bool finished = m_deviceMux->KillMuxGraph(*this);
         m_deviceMux = nullptr;
-    } else {
-        finished = m_recording->End(m_endWaitMs);
+        m_recording->TearDown();
+        const quint64 frames = m_recording->frames() - m_partFramesBase;
+        QMetaObject::invokeMethod(
+            this, [this, file, finished, frames] { partFinished(file, finished, frames); },
+            Qt::QueuedConnection);
+        return;
     }
-    m_lastRecordedFrames = m_recording->frames() - m_partFramesBase;
-    m_lastDroppedFrames = m_recording->dropped();
-    m_recording.reset();
-    SetDecodedVideoNeeded(false);
-    if (m_dvHeader)
-        g_object_set(m_dvHeader, "scene-source", nullptr, nullptr);
-    finishRecordedFile(file, finished, m_lastRecordedFrames);
+    m_recording->BeginEnd(m_endWaitMs, longestEndMs());
+    if (!m_endTimer) {
+        m_endTimer = new QTimer(this);
+        m_endTimer->setInterval(10);
+        connect(m_endTimer, &QTimer::timeout, this, &Tdm::advancePart);
+    }
+    m_endTimer->start();
+}
+
+// Moves the end or the cut under way on: called by the branch's wake-up (queued from its
+// streaming threads) and by the timer that keeps its time limits.
+void Tdm::advancePart() {
+    if (!m_ending || !m_recording || !m_recording->busy())
+        return;
+    if (!m_recording->Advance())
+        return;
+    if (m_endTimer)
+        m_endTimer->stop();
+    const QString file = m_recording->finishedFile();
+    const bool finished = m_recording->fileFinished();
+    if (m_cutting) {
+        partFinished(file, finished, m_cutFrames);
+        return;
+    }
+    partFinished(file, finished, m_recording->frames() - m_partFramesBase);
+}
+
+// A part's file is finished: an ended part takes its branch out, a cut goes on in its new
+// file; the file gets what it still needs, the waiting work runs.
+void Tdm::partFinished(const QString& fileName, bool complete, quint64 frames) {
+    const bool cut = m_cutting;
+    m_cutting = false;
+    if (!cut) {
+        m_lastRecordedFrames = frames;
+        m_lastDroppedFrames = m_recording ? m_recording->dropped() : 0;
+        m_recording.reset();
+        SetDecodedVideoNeeded(false);
+        if (m_dvHeader)
+            g_object_set(m_dvHeader, "scene-source", nullptr, nullptr);
+    } else if (m_recording && m_diskTimer) {
+        m_diskTimer->start();
+    }
+    finishRecordedFile(fileName, complete, frames);
     m_ending = false;
-    return finished;
+    emit recordingPartFinished(fileName, complete);
+    if (auto then = std::exchange(m_endThen, {}))
+        then();
+    if (cut && std::exchange(m_endAfterCut, false))
+        EndRecordingPart();
+    runDeferred();
+}
+
+void Tdm::WhenIdle(QObject* context, std::function<void()> work) {
+    if (!m_ending && m_deferred.empty()) {
+        work();
+        return;
+    }
+    m_deferred.push_back({context, std::move(work)});
+    if (!m_ending)
+        runDeferred();
+}
+
+void Tdm::runDeferred() {
+    if (m_runningDeferred)
+        return;
+    m_runningDeferred = true;
+    // Each piece of work may start another end: the rest waits for that one.
+    while (!m_ending && !m_deferred.empty()) {
+        Deferred next = std::move(m_deferred.front());
+        m_deferred.pop_front();
+        if (next.context)
+            next.work();
+    }
+    m_runningDeferred = false;
 }
 
 bool Tdm::SplitRecording(const QString& newFileName) {
     if (!m_recording || m_ending)
         return false;
-    m_ending = true;
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
     const QString old = recordingFileName();
     TRecordingJournal().Add(newFileName);
     if (m_deviceMux) {
-        // The device ends its file, then starts the next one.
+        // The device ends its file, then starts the next one (each at most 3 s).
         const bool finished = m_deviceMux->KillMuxGraph(*this);
-        finishRecordedFile(old, finished, 0);
         const bool started = m_deviceMux->BuildMuxGraph(*this, newFileName);
-        m_deviceMuxFile = newFileName;
-        m_ending = false;
+        m_ending = true;
+        m_cutting = true;
+        m_cutFrames = 0;
+        QMetaObject::invokeMethod(
+            this, [this, old, finished] { partFinished(old, finished, 0); }, Qt::QueuedConnection);
         if (!started) {
             // The old part is complete; there is no new one: the recording has ended.
             m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
                               .arg(QDir::toNativeSeparators(newFileName));
             TRecordingJournal().Remove(newFileName);
             m_deviceMux = nullptr;
+            m_recording->TearDown();
             m_recording.reset();
+            m_cutting = false;
             if (m_diskTimer)
                 m_diskTimer->stop();
+            return false;
         }
-        return started;
+        m_deviceMuxFile = newFileName;
+        return true;
     }
-    bool oldFinished = false;
     const quint64 framesBefore = m_recording->frames();
-    if (!m_recording->SwapWriter(newFileName, m_endWaitMs, &oldFinished)) {
+    if (!m_recording->BeginSwap(newFileName, m_endWaitMs)) {
         TRecordingJournal().Remove(newFileName);
         m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
                           .arg(QDir::toNativeSeparators(newFileName));
-        m_ending = false;
         return false;
     }
-    // Frames that went to the new file while the old one was finished count for the new one.
-    const quint64 oldFrames = std::min(framesBefore, m_recording->frames()) - m_partFramesBase;
+    m_ending = true;
+    m_cutting = true;
+    // The frames counted up to now were the old file's; those that come meanwhile count for
+    // the new one.
+    m_cutFrames = framesBefore - m_partFramesBase;
     m_partFramesBase = framesBefore;
     m_rolloverAsked = false;
     m_lastCheckedSize = 0;
-    finishRecordedFile(old, oldFinished, oldFrames);
-    m_ending = false;
+    if (m_diskTimer)
+        m_diskTimer->stop();
+    if (!m_endTimer) {
+        m_endTimer = new QTimer(this);
+        m_endTimer->setInterval(10);
+        connect(m_endTimer, &QTimer::timeout, this, &Tdm::advancePart);
+    }
+    m_endTimer->start();
     return true;
 }
 
@@ -705,8 +811,7 @@ void Tdm::checkRecordingDisk() {
     const qint64 free = FreeSpaceFor(file);
     if (free >= 0 && free < reserve) {
         qCWarning(lcVidorra) << "disk reserve reached: the recording of" << file << "ends";
-        EndRecordingPart();
-        emit recordingStoppedByDiskReserve(file);
+        endPart([this, file] { emit recordingStoppedByDiskReserve(file); });
         return;
     }
     const bool riff = m_recordingFormat == cfWav || (m_recordingFormat == cfMp3 && !m_mp3Plain);

@@ -5,16 +5,9 @@
 #include "Log.h"
 #include "RecordingBranchState.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 
 namespace {
-
-// The longest an end waits for a branch that is still writing: its queues hold 3 s of media,
-// which an encoder or a disk at a sixth of the real pace still gets through.
-constexpr qint64 kLongestEndMs = 20000;
 
 GstPad* requestOrStatic(GstElement* head, bool video) {
     GstElementClass* klass = GST_ELEMENT_GET_CLASS(head);
@@ -41,8 +34,9 @@ TRecordingBranch::~TRecordingBranch() {
     // module going away) is taken out here.
     m_ending = true;
     dropIdleProbes();
-    if (m_writer)
-        finishWriter(*m_writer);
+    for (Writer* w : {m_oldWriter.get(), m_writer.get()})
+        if (w)
+            finishWriter(*w);
     for (GstElement* e : m_own)
         gst_element_set_state(e, GST_STATE_NULL);
     removeProbes();
@@ -110,6 +104,7 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     tap->tee = GST_ELEMENT(gst_object_ref(tee));
     tap->queue = queue;
     tap->ending = &m_ending;
+    tap->owner = this;
     // A branch that failed (an encoder refusing the picture, a file that cannot be written)
     // must not take the source and the preview down with it: once the queue's thread has
     // stopped on an error, what the tee hands it is dropped, and the failure is reported
@@ -178,6 +173,7 @@ bool TRecordingBranch::makeWriter(Writer& w) {
 bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileName) {
     m_factory = std::move(factory);
     m_writer = std::make_unique<Writer>();
+    m_writer->owner = this;
     m_writer->fileName = fileName;
     if (!makeWriter(*m_writer))
         return false;
@@ -204,8 +200,11 @@ void TRecordingBranch::linkStreams(Writer& w) {
     addProbe(
         sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
-            if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
-                static_cast<Writer*>(data)->eos = true;
+            if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
+                auto* w = static_cast<Writer*>(data);
+                w->eos = true;
+                w->owner->wake();
+            }
             return GST_PAD_PROBE_OK;
         },
         &w);
@@ -234,27 +233,24 @@ bool TRecordingBranch::Start() {
     return ok;
 }
 
-bool TRecordingBranch::waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    const bool events = QCoreApplication::instance() &&
-                        QThread::currentThread() == QCoreApplication::instance()->thread();
-    while (!done() && clock.elapsed() < timeoutMs) {
-        if (events)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return done();
+void TRecordingBranch::nextPhase(int phase) {
+    m_phase = phase;
+    m_phaseClock.start();
 }
 
-bool TRecordingBranch::End(int timeoutMs) {
+bool TRecordingBranch::phaseOver(int ms) const {
+    return m_phaseClock.elapsed() >= ms;
+}
+
+void TRecordingBranch::BeginEnd(int timeoutMs, int longestMs) {
     m_ending = true;
     dropIdleProbes();
     GstState state = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
     gst_element_get_state(GST_ELEMENT(m_bin), &state, &pending, 0);
     // A recording stopped at once may find the graph still on its way to playing (a busy
     // machine): its end gets there with the first data, so it is waited for as well.
-    const bool flowing = m_started && (state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING);
+    m_flowing =
+        m_started && m_writer && (state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING);
     for (auto& tap : m_taps) {
         if (!tap->teePad) {
             tap->done = true;
@@ -270,31 +266,63 @@ bool TRecordingBranch::End(int timeoutMs) {
                 gst_pad_send_event(sink, gst_event_new_eos());
                 gst_object_unref(sink);
                 tap->done = true;
+                tap->owner->wake();
                 return GST_PAD_PROBE_REMOVE;
             },
             tap.get(), nullptr);
     }
-    bool finished = false;
-    if (flowing && m_writer) {
-        Writer* w = m_writer.get();
-        const auto ended = [this, w] {
-            return w->eos.load() && std::all_of(m_taps.begin(), m_taps.end(),
-                                                [](const auto& t) { return t->done.load(); });
-        };
+    m_op = Op::Ending;
+    m_timeoutMs = std::max(0, timeoutMs);
+    m_longestMs = std::max(m_timeoutMs, longestMs);
+    m_finished = false;
+    m_fedMark = m_fed.load();
+    m_doneFile = fileName();
+    m_opClock.start();
+    nextPhase(0);
+}
+
+bool TRecordingBranch::Advance() {
+    switch (m_op) {
+    case Op::None:
+        return true;
+    case Op::Ending:
+        return advanceEnd();
+    case Op::Swapping:
+        return advanceSwap();
+    }
+    return true;
+}
+
+bool TRecordingBranch::advanceEnd() {
+    const auto ended = [this] {
+        return m_writer && m_writer->eos.load() &&
+               std::all_of(m_taps.begin(), m_taps.end(),
+                           [](const auto& t) { return t->done.load(); });
+    };
+    if (m_flowing && !ended()) {
+        if (!phaseOver(m_timeoutMs))
+            return false;
         // An encoder behind its source still holds what the queues gave it: the wait goes on
         // as long as buffers keep reaching the file, so that a stop keeps them all.
-        QElapsedTimer waited;
-        waited.start();
-        quint64 fed = m_fed.load();
-        finished = waitFor(ended, timeoutMs);
-        while (!finished && timeoutMs > 0 && m_fed.load() != fed &&
-               waited.elapsed() < kLongestEndMs) {
-            fed = m_fed.load();
-            finished = waitFor(ended, timeoutMs);
+        const quint64 fed = m_fed.load();
+        if (m_timeoutMs > 0 && fed != m_fedMark && m_opClock.elapsed() < m_longestMs) {
+            m_fedMark = fed;
+            nextPhase(0);
+            return false;
         }
     }
-    if (!finished)
-        qCWarning(lcVidorra) << "recording: the end of" << fileName() << "was not written";
+    m_finished = m_flowing && ended();
+    if (!m_finished)
+        qCWarning(lcVidorra) << "recording: the end of" << m_doneFile << "was not written";
+    TearDown();
+    m_doneFinished = m_finished;
+    m_op = Op::None;
+    return true;
+}
+
+void TRecordingBranch::TearDown() {
+    m_ending = true;
+    dropIdleProbes();
     for (auto& tap : m_taps) {
         if (!tap->teePad)
             continue;
@@ -306,9 +334,11 @@ bool TRecordingBranch::End(int timeoutMs) {
         gst_object_unref(tap->teePad);
         tap->teePad = nullptr;
     }
-    if (m_writer)
-        finishWriter(*m_writer);
-    m_writer.reset();
+    for (auto* w : {&m_oldWriter, &m_writer})
+        if (*w) {
+            finishWriter(**w);
+            w->reset();
+        }
     for (GstElement* e : m_own)
         gst_element_set_state(e, GST_STATE_NULL);
     removeProbes();
@@ -320,7 +350,6 @@ bool TRecordingBranch::End(int timeoutMs) {
     for (GstElement* e : m_own)
         removeElement(m_bin, e);
     m_own.clear();
-    return finished;
 }
 
 void TRecordingBranch::addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback,
@@ -378,5 +407,8 @@ bool TRecordingBranch::Owns(GstObject* object) const {
     };
     if (std::any_of(m_made.begin(), m_made.end(), inside))
         return true;
-    return m_writer && std::any_of(m_writer->elements.begin(), m_writer->elements.end(), inside);
+    for (const Writer* w : {m_writer.get(), m_oldWriter.get()})
+        if (w && std::any_of(w->elements.begin(), w->elements.end(), inside))
+            return true;
+    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -55,12 +56,27 @@ public:
     bool OpenWriter(TWriterFactory factory, const QString& fileName);
     // Brings the branch to the pipeline's state and links the taps.
     bool Start();
-    // End of stream through the branch, awaited at most timeoutMs while the UI thread handles
-    // events; then everything is taken out. False when the file did not get its end.
-    bool End(int timeoutMs);
-    // Continues in a new file at a frame boundary; the old file is finished (at most
-    // timeoutMs). False when the new file could not be opened (the old one goes on).
-    bool SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished);
+    // Called on a streaming thread when something an end or a cut waits for has happened (the
+    // writer's end of stream, a tap cut off): the owner moves the operation on (Advance) from
+    // its own thread. Set before Start.
+    void SetWake(std::function<void()> wake) { m_wake = std::move(wake); }
+
+    // The end: end of stream through the branch. It starts here and goes on in Advance; once
+    // the file has its end (or timeoutMs has passed without anything more reaching the file,
+    // longestMs at most), everything is taken out. Nothing waits inside.
+    void BeginEnd(int timeoutMs, int longestMs);
+    // A cut: the branch continues in a new file at a frame boundary, the old file gets its
+    // end in Advance (at most a few times timeoutMs). False when the new file could not be
+    // opened (the old one goes on, nothing is under way).
+    bool BeginSwap(const QString& fileName, int timeoutMs);
+    // Moves the end or the cut under way on (the thread that began it); true once it is over:
+    // finishedFile() is the file it finished, fileFinished() whether that file got its end.
+    bool Advance();
+    bool busy() const { return m_op != Op::None; }
+    QString finishedFile() const { return m_doneFile; }
+    bool fileFinished() const { return m_doneFinished; }
+    // Takes everything out at once (a build that failed half-way).
+    void TearDown();
 
     // Freeze and release: the gates leave out the frozen stretch and the streams close the
     // gap after it.
@@ -90,7 +106,16 @@ private:
     void dropIdleProbes();
     void addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback, gpointer data);
     void removeProbes();
-    static bool waitFor(const std::function<bool()>& done, int timeoutMs);
+    bool advanceEnd();
+    bool advanceSwap();
+    bool allSwapped() const;
+    void movePending(bool force);
+    void nextPhase(int phase);
+    bool phaseOver(int ms) const;
+    void wake() const {
+        if (m_wake)
+            m_wake();
+    }
 
     GstBin* m_bin;
     std::vector<GstElement*> m_made; // refs held here
@@ -103,12 +128,14 @@ private:
         std::atomic<bool> done{false};
         std::atomic<bool> failed{false}; // reported once
         const std::atomic<bool>* ending = nullptr;
+        const TRecordingBranch* owner = nullptr;
     };
     std::vector<std::unique_ptr<TapPad>> m_taps;
     std::vector<std::unique_ptr<Gate>> m_gates;
     std::vector<std::unique_ptr<Stream>> m_streams;
     std::vector<std::unique_ptr<TimeKeeper>> m_keepers;
     std::unique_ptr<Writer> m_writer;
+    std::unique_ptr<Writer> m_oldWriter;              // the file a cut is finishing
     std::vector<std::pair<GstPad*, gulong>> m_probes; // pads owned
     TWriterFactory m_factory;
     struct FrozenStretch {
@@ -124,4 +151,19 @@ private:
     std::atomic<quint64> m_frames{0};  // video buffers into the writer (streaming threads)
     std::atomic<quint64> m_fed{0};     // buffers of every stream into the writer
     std::atomic<quint64> m_dropped{0}; // frames missing before the video gate
+
+    // The end or the cut under way (the owner's thread only).
+    enum class Op { None, Ending, Swapping };
+    Op m_op = Op::None;
+    int m_phase = 0;
+    int m_timeoutMs = 0;
+    int m_longestMs = 0;
+    bool m_flowing = false;
+    bool m_finished = false;
+    quint64 m_fedMark = 0;
+    QElapsedTimer m_opClock;    // since the operation began
+    QElapsedTimer m_phaseClock; // since its current step began
+    QString m_doneFile;
+    bool m_doneFinished = false;
+    std::function<void()> m_wake; // set before Start, then only read
 };

@@ -92,6 +92,7 @@ struct TRecordingBranch::TimeKeeper {
 
 // The writer of one file: its elements, and its pads for the streams.
 struct TRecordingBranch::Writer {
+    const TRecordingBranch* owner = nullptr;
     QString fileName;
     std::vector<GstElement*> elements; // refs held here
     std::vector<GstPad*> pads;         // one per stream, refs held here

@@ -28,6 +28,7 @@ bool TRecordingBranch::claimSwap(Stream& s, GstPad* feed) {
     s.baseSet = false;
     s.fileStart = s.nextStart;
     s.swapped.store(true, std::memory_order_release);
+    s.owner->wake();
     return true;
 }
 
@@ -80,12 +81,22 @@ void TRecordingBranch::dropIdleProbes() {
     }
 }
 
-bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* oldFinished) {
-    if (oldFinished)
-        *oldFinished = false;
-    if (!m_writer || !m_factory)
+bool TRecordingBranch::allSwapped() const {
+    return std::all_of(m_streams.begin(), m_streams.end(),
+                       [](const auto& s) { return s->swapped.load(std::memory_order_acquire); });
+}
+
+void TRecordingBranch::movePending(bool force) {
+    for (auto& s : m_streams)
+        if (s->swapPending.load(std::memory_order_acquire))
+            relinkWhenIdle(*s, force);
+}
+
+bool TRecordingBranch::BeginSwap(const QString& fileName, int timeoutMs) {
+    if (!m_writer || !m_factory || m_op != Op::None)
         return false;
     auto w = std::make_unique<Writer>();
+    w->owner = this;
     w->fileName = fileName;
     const bool ok = makeWriter(*w) && std::all_of(w->pads.begin(), w->pads.end(),
                                                   [](GstPad* p) { return p != nullptr; });
@@ -116,42 +127,63 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
             gst_pad_send_event(
                 s.feed, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
     }
-    // The streams move at the cut by themselves; one that has not after twice the wait (no
-    // data, no key frame, a writer that holds its buffers) moves as it is.
-    const bool allSwapped = waitFor(
-        [this] {
-            return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
-                return s->swapped.load(std::memory_order_acquire);
-            });
-        },
-        2 * timeoutMs);
-    auto movePending = [this](bool force) {
-        for (auto& s : m_streams)
-            if (s->swapPending.load(std::memory_order_acquire))
-                relinkWhenIdle(*s, force);
-    };
-    if (!allSwapped)
-        movePending(false);
-    Writer* old = m_writer.get();
-    bool finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
-    if (!finished && std::any_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
-            return s->swapPending.load(std::memory_order_acquire);
-        })) {
-        // Still short of the cut (a stream without key frames): what is left moves as it is.
-        movePending(true);
-        finished = waitFor([old] { return old->eos.load(); }, timeoutMs);
+    m_oldWriter = std::exchange(m_writer, std::move(w));
+    m_op = Op::Swapping;
+    m_timeoutMs = std::max(0, timeoutMs);
+    m_finished = false;
+    m_doneFile = m_oldWriter->fileName;
+    m_opClock.start();
+    nextPhase(0);
+    return true;
+}
+
+// The steps of a cut, each with its time: the streams move at the cut by themselves (twice
+// the wait), one that has not (no data, no key frame, a writer that holds its buffers) moves
+// between two buffers; the old file gets its end (the wait), and what is still short of the
+// cut (a stream without key frames) moves as it is; the old writer goes, and a stream it
+// still held moves over then.
+bool TRecordingBranch::advanceSwap() {
+    Writer* old = m_oldWriter.get();
+    switch (m_phase) {
+    case 0:
+        if (!allSwapped()) {
+            if (!phaseOver(2 * m_timeoutMs))
+                return false;
+            movePending(false);
+        }
+        nextPhase(1);
+        [[fallthrough]];
+    case 1:
+        if (!old->eos.load()) {
+            if (!phaseOver(m_timeoutMs))
+                return false;
+            if (std::any_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
+                    return s->swapPending.load(std::memory_order_acquire);
+                })) {
+                movePending(true);
+                nextPhase(2);
+                return false;
+            }
+        }
+        nextPhase(3);
+        break;
+    case 2:
+        if (!old->eos.load() && !phaseOver(m_timeoutMs))
+            return false;
+        nextPhase(3);
+        break;
+    default:
+        break;
     }
-    if (!finished)
-        qCWarning(lcVidorra) << "recording: the end of" << old->fileName << "was not written";
-    // A stream still held in the old writer is let go by its end: it moves over then.
-    finishWriter(*old);
-    waitFor(
-        [this] {
-            return std::all_of(m_streams.begin(), m_streams.end(), [](const auto& s) {
-                return s->swapped.load(std::memory_order_acquire);
-            });
-        },
-        200);
+    if (m_phase == 3) {
+        m_finished = old->eos.load();
+        if (!m_finished)
+            qCWarning(lcVidorra) << "recording: the end of" << old->fileName << "was not written";
+        finishWriter(*old);
+        nextPhase(4);
+    }
+    if (!allSwapped() && !phaseOver(200))
+        return false;
     // The thread of a stream that was pushing into the old writer when it was stopped has
     // stopped too: that branch records nothing more, which ends the part.
     for (auto& tap : m_taps)
@@ -160,8 +192,8 @@ bool TRecordingBranch::SwapWriter(const QString& fileName, int timeoutMs, bool* 
             GST_ELEMENT_ERROR(tap->queue, STREAM, FAILED,
                               ("L'enregistrement ne reçoit plus d'images."),
                               ("branch stopped while its file was being changed"));
-    m_writer = std::move(w);
-    if (oldFinished)
-        *oldFinished = finished;
+    m_oldWriter.reset();
+    m_doneFinished = m_finished;
+    m_op = Op::None;
     return true;
 }

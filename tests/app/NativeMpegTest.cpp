@@ -2,6 +2,7 @@
 // mpeg2enc and played by the same live-deck code as "MPEG virtuel") records that stream.
 #include "CaptureDevice.h"
 #include "Dm.h"
+#include "EndPart.h"
 #include "LiveDeckSrc.h"
 #include "Sandbox.h"
 #include "VirtualDevices.h"
@@ -79,7 +80,7 @@ TEST(NativeMpeg, Mpeg1StreamIsRecordedAsItComes) {
     const QString file = box.path("natif.mpg");
     ASSERT_TRUE(dm.BuildRecording(4, file, nullptr)) << dm.lastError().toStdString();
     waitFor([] { return false; }, 2000);
-    dm.EndRecordingPart();
+    endPart(dm);
     dm.StopGraph();
     dm.RemovePreviewVideoChain();
     device->KillVideoGraph(dm);

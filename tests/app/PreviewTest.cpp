@@ -2,6 +2,7 @@
 #include "CaptureFormats.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "EndPart.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -204,7 +205,7 @@ TEST(Preview, FailingRecordingBranchKeepsThePreview) {
     EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > at + 10; }, 5000));
     EXPECT_EQ(sourceErrors, 0);
     if (dm.hasRecordingBranch())
-        dm.EndRecordingPart();
+        endPart(dm);
     dm.StopGraph();
     dm.RemovePreviewVideoChain();
     mire->KillVideoGraph(dm);

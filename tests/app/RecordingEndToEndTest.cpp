@@ -3,6 +3,7 @@
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
+#include "EndPart.h"
 #include "ExtraireFrame.h"
 #include "ImageList.h"
 #include "ParameterTable.h"
@@ -74,6 +75,8 @@ TEST(RecordingEndToEnd, CommandLineStartsAndTheActionStops) {
     const QString file = p.form.recorder->currentFile();
     pause(2500);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    // A stop returns at once; the file gets its end from the event loop.
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
     const QString info = probe(file);
     EXPECT_TRUE(info.contains("codec_name=mpeg4")) << info.toStdString();
@@ -106,6 +109,7 @@ TEST(RecordingEndToEnd, GrabsMakeTheFramesOfAnImageByImageRecording) {
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->frameCount() == 3; }));
     pause(300);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     EXPECT_EQ(p.form.action("saGrab")->imageindex(), ImageList::imGrab);
     EXPECT_EQ(p.form.ExtraireFrame1->destlabel->text(),
               QFileInfo(p.form.stills->nextName()).fileName());
@@ -135,6 +139,7 @@ TEST(RecordingEndToEnd, DivxFromDvDecodesAtHalfSizeWhileRecording) {
     pause(2500);
     EXPECT_GT(p.dm.previewFrames(), shown + 20);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
     EXPECT_FALSE(p.dm.dvHalfSize());
     const quint64 after = p.dm.previewFrames();
@@ -220,6 +225,7 @@ TEST(RecordingEndToEnd, RecordingWaitsForItsSourceToBeReady) {
     EXPECT_TRUE(file.endsWith(".mpg")) << file.toStdString();
     pause(2000);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
     const QString info = probe(file);
     EXPECT_TRUE(info.contains("codec_name=mpeg2video")) << info.toStdString();
@@ -251,6 +257,7 @@ TEST(RecordingEndToEnd, RecordingStoppedBeforeItsSourceLeavesNoFile) {
     EXPECT_TRUE(p.form.recorder->waitingForSource());
     pause(500);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     EXPECT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
     EXPECT_FALSE(p.form.recorder->waitingForSource());
     EXPECT_TRUE(p.form.recorder->recordedFiles().isEmpty());
@@ -272,8 +279,7 @@ struct WavProgram {
         QDir().mkpath(box.path("videos"));
         p.form.setCommandLine({"/sa=Signal de test", "/format_capture=Wav"});
         p.form.show();
-        if (!waitFor([&] { return p.form.startupFinished(); }) ||
-            Prm.captureFormat->Value != cfWav)
+        if (!waitFor([&] { return p.form.startupFinished(); }) || Prm.captureFormat->Value != cfWav)
             return false;
         Prm.videoDirectory->Value = box.path("videos") + "/";
         Prm.videoDate->Value = false;
@@ -300,9 +306,11 @@ TEST(RecordingEndToEnd, CutTakesTheNextFreeNumber) {
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
     pause(500);
     p.form.action("acCouper")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     EXPECT_EQ(p.form.recorder->currentFile(), numbered(2));
     pause(500);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     EXPECT_EQ(Sandbox::read(numbered(1)), "ancien");
     EXPECT_TRUE(probe(numbered(2)).contains("codec_name=pcm_s16le"));
     EXPECT_EQ(p.form.recorder->nextVideoFileName(), numbered(3));
@@ -325,6 +333,7 @@ TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
         script.RunCommands();
     };
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
     const QString first = p.form.recorder->currentFile();
     pause(500);
@@ -333,10 +342,12 @@ TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
     ASSERT_EQ(Prm.captureFormat->Value, cfMp3);
     pause(500);
     p.form.action("acCouper")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     const QString second = p.form.recorder->currentFile();
     EXPECT_TRUE(second.endsWith("_1.wav")) << second.toStdString();
     pause(500);
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
     for (const QString& file : {first, second}) {
         const QString info = probe(file);
@@ -349,6 +360,7 @@ TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
 
     // Without its sound source the recording cannot go on: it ends, its file complete.
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
     ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
     const QString third = p.form.recorder->currentFile();
     pause(800);

@@ -7,6 +7,7 @@
 #include "DeviceKinds.h"
 #include "Dm.h"
 #include "Encoders.h"
+#include "EndPart.h"
 #include "LiveDeckSrc.h"
 #include "PatchFrameRate.h"
 #include "PlugIns.h"
@@ -168,7 +169,7 @@ public:
         pump(200);
     }
     ~Rig() {
-        dm.EndRecordingPart();
+        endPart(dm);
         dm.StopGraph();
         dm.RemovePreviewVideoChain();
         dm.RemovePreviewAudioChain();
@@ -203,7 +204,7 @@ Probe record(Rig& rig, uint8_t format, const QString& name, int ms = 2000) {
     EXPECT_TRUE(rig.dm.hasRecordingBranch());
     EXPECT_EQ(rig.dm.recordingFileName(), file);
     pump(ms);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     EXPECT_FALSE(rig.dm.hasRecordingBranch());
     return probe(file);
 }
@@ -412,7 +413,7 @@ TEST(Recording, CutAndFreezeLoseNothing) {
     pump(600);
     rig.dm.SetCaptureFrozen(false);
     pump(600);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     gst_pad_remove_probe(src, probeId);
     gst_object_unref(src);
     const Probe a = probe(first), b = probe(second);
@@ -450,7 +451,7 @@ TEST(Recording, FrameByFrame) {
         pump(200);
     }
     EXPECT_EQ(rig.dm.recordedFrames(), 4u);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     EXPECT_EQ(ended, file);
     EXPECT_EQ(endedFrames, 4u);
     const Probe p = probe(file);
@@ -476,7 +477,7 @@ TEST(Recording, FrameByFrame) {
     const QString empty = rig.box.path("rien.avi");
     ASSERT_TRUE(rig.dm.BuildRecording(8, empty, nullptr));
     pump(300);
-    rig.dm.EndRecordingPart();
+    endPart(rig.dm);
     EXPECT_EQ(endedFrames, 0u);
     EXPECT_FALSE(QFile::exists(empty));
 }
@@ -640,7 +641,7 @@ TEST(Recording, SlowBranchLosesPicturesNotThePreview) {
         gst_pad_remove_probe(slowed[i], slowing[i]);
         gst_object_unref(slowed[i]);
     }
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
 }
 
 // What stops a recording is told in French, once: a full disk is "le disque est plein".
@@ -851,7 +852,7 @@ TEST(Recording, NativeMpegSoundStaysWithThePictures) {
     pump(700);
     rig.dm.SetCaptureFrozen(false);
     pump(3000);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     expectInStep(first);
     expectInStep(second);
 }
@@ -921,6 +922,8 @@ TEST(Recording, CutsThatTimeOutKeepTheRecording) {
     ASSERT_TRUE(rig.dm.BuildRecording(9, parts.back(), nullptr))
         << rig.dm.lastError().toStdString();
     for (int cut = 1; cut <= 3; ++cut) {
+        // A cut follows the one before once that has finished its file, as the window's do.
+        ASSERT_TRUE(waitUntilIdle(rig.dm, 15000)) << "cut " << cut;
         ASSERT_TRUE(holdWriterOf(parts.back()));
         pump(700);
         hold = true;
@@ -935,7 +938,7 @@ TEST(Recording, CutsThatTimeOutKeepTheRecording) {
     const quint64 shown = rig.dm.previewFrames();
     EXPECT_TRUE(waitFor([&] { return rig.dm.previewFrames() > shown + 10; }, 3000));
     ASSERT_TRUE(rig.dm.hasRecordingBranch());
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     gst_pad_remove_probe(gateOut, counting);
     gst_object_unref(gateOut);
     // Every frame is in a part (those held up go to the next one), and no part is empty.
@@ -981,7 +984,7 @@ TEST(Recording, AStopBehindTheEncoderKeepsEveryFrame) {
     });
     pump(3000);
     // About a second of pictures waits in the queue for the encoder.
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     const Probe p = probe(file);
     ASSERT_NE(p.of("video"), nullptr);
     EXPECT_GT(handed.load(), 40);
@@ -1011,7 +1014,7 @@ TEST(Recording, DvType1CutLosesNothing) {
     pump(1500);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
     pump(1500);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     gst_pad_remove_probe(src, counting);
     gst_object_unref(src);
     const Probe a = probe(first), b = probe(second);
@@ -1077,7 +1080,7 @@ TEST(Recording, PlugInWritesItsOwnFileAcrossACut) {
     ASSERT_TRUE(rig.dm.SplitRecording(second));
     EXPECT_EQ(rig.dm.recordingFileName(), second);
     pump(1500);
-    EXPECT_TRUE(rig.dm.EndRecordingPart());
+    EXPECT_TRUE(endPart(rig.dm));
     EXPECT_FALSE(rig.dm.hasRecordingBranch());
     for (const QString& part : {first, second}) {
         SCOPED_TRACE(part.toStdString());
