@@ -58,10 +58,10 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
     m_audioDevices.SetPlugins(&m_plugins);
 
     connect(&m_dm, &Tdm::sourceError, this, &TSourcesController::sourceError);
-    m_dm.isSourceElement = [this](GstElement* element) {
+    m_dm.SetSourceCheck(this, [this](GstElement* element) {
         return (m_video && belongsTo(element, m_video->Device)) ||
                (m_audio && belongsTo(element, m_audio->Device));
-    };
+    });
     connect(&m_dm, &Tdm::videoFormatChanged, this, &TSourcesController::updateVideoLabel);
     connect(&m_dm, &Tdm::audioFormatChanged, this, &TSourcesController::updateAudioLabel);
     connect(&m_dm, &Tdm::wideScreenChanged, &m_form, [this](bool wide) {
@@ -110,9 +110,7 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
             [this] { showSettingsMenu(false); });
 }
 
-TSourcesController::~TSourcesController() {
-    m_dm.isSourceElement = nullptr;
-}
+TSourcesController::~TSourcesController() = default;
 
 // ------------------------------------------------------------------ lists
 

@@ -504,8 +504,8 @@ bool Tdm::RunGraph() {
     // Back to rest, so that the next change of source or start can try again.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     // A source that fails is the sources' to handle (it is left out, silently).
-    const bool bySource = culprit && GST_IS_ELEMENT(culprit) && isSourceElement &&
-                          isSourceElement(GST_ELEMENT(culprit));
+    const bool bySource = culprit && GST_IS_ELEMENT(culprit) && m_sourceCheckContext &&
+                          m_sourceCheck && m_sourceCheck(GST_ELEMENT(culprit));
     if (culprit)
         gst_object_unref(culprit);
     if (!bySource)

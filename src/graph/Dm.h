@@ -87,9 +87,12 @@ public:
     bool audioOutputReal() const { return m_audioOutputReal; }
     // Makes the preview's audio sink (tests put a failing one here); null: the system's.
     std::function<GstElement*()> audioSinkFactory;
-    // Whether an element belongs to a current source (whose failure the sources handle
-    // silently: a start that it makes fail is not said to the user).
-    std::function<bool(GstElement*)> isSourceElement;
+    // Tells whether an element belongs to a current source (whose failure the sources handle
+    // silently: a start that it makes fail is not said to the user); asked while context lives.
+    void SetSourceCheck(QObject* context, std::function<bool(GstElement*)> check) {
+        m_sourceCheckContext = context;
+        m_sourceCheck = std::move(check);
+    }
     // The audio output failed while playing: the preview is silent, the source goes on.
     bool audioOutputFailed() const { return m_audioSinkFailed.load(); }
 
@@ -286,6 +289,8 @@ private:
     GstElement* m_watchedAudioSink = nullptr;
     QString m_lastBusError;
     GstObject* m_lastBusErrorSource = nullptr; // its element, a ref of its own
+    QPointer<QObject> m_sourceCheckContext;
+    std::function<bool(GstElement*)> m_sourceCheck;
     void watchAudioSink(GstElement* sink);
     void forgetBusError();
     bool isAudioSinkMessage(GstMessage* message) const;

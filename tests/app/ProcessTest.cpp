@@ -113,6 +113,36 @@ TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
     EXPECT_GE(packetsOf(info, "mp3") * 0.024, 1.0) << info.toStdString();
 }
 
+// A second signal while the first one's close waits for the recording's end (as a service
+// manager or a user pressing Ctrl+C twice sends): the close goes on, the file gets its end and
+// the program ends by itself, well within the time its watchdog allows.
+TEST(Process, ASecondSigtermDuringTheEndKeepsTheFile) {
+    Sandbox box;
+    auto p = start(box, kRecordDivx);
+    ASSERT_FALSE(waitUntilRecorded(box, 130 * 1024).isEmpty()) << p->readAll().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    p->terminate();
+    QThread::msleep(20);
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(40000));
+    const QString output = QString::fromUtf8(p->readAll());
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0) << output.toStdString();
+    EXPECT_FALSE(output.contains("did not end")) << output.toStdString();
+    const QString file = recordedFile(box);
+    ASSERT_FALSE(file.isEmpty());
+    const QString info = probe(file);
+    EXPECT_GT(durationOf(info), 1.5) << info.toStdString();
+    EXPECT_NEAR(packetsOf(info, "mp3") * 0.024, packetsOf(info, "mpeg4") / 25.0, 0.7)
+        << info.toStdString();
+    // Nothing was left for the next start to repair.
+    auto again = start(box, {"/quit"});
+    ASSERT_TRUE(again->waitForFinished(30000));
+    EXPECT_EQ(probe(file), info);
+}
+
 // A signal while a message box waits for a click: the box is closed, its message kept for the
 // next start, and the program ends at once.
 TEST(Process, SigtermClosesAnOpenMessageBox) {
