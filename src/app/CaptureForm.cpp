@@ -518,9 +518,9 @@ void TCaptureForm::closeWithoutQuestion() {
     closeWhenIdle();
 }
 
-// Closes from the event loop itself, never from inside a wait that handles events (the end
-// of a recording part, a command under way, a dialog's own loop): those end first, and the
-// dialogs are closed.
+// Closes from the event loop itself, never from inside a dialog's own loop or a command
+// under way: those end first, and the dialogs are closed. A recording part still being
+// finished is waited for too (the close itself would wait for it anyway).
 void TCaptureForm::closeWhenIdle() {
     if (QWidget* modal = QApplication::activeModalWidget())
         modal->close();

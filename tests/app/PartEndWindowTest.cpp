@@ -10,8 +10,10 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "SourcesController.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 #include "WaitFor.h"
 
 #include <QDir>
@@ -176,4 +178,42 @@ TEST(PartEndWindow, TheWindowGoesDuringAnEnd) {
     p.reset();
     pause(600);
     EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+// A graph that cannot start (here a sound output that cannot be opened) says why in French,
+// and the window stays usable: without that sound source the preview and a recording work.
+TEST(PartEndWindow, AGraphThatCannotStartLeavesTheWindowUsable) {
+    Sandbox box;
+    ScriptedPrompts said;
+    PromptsGuard guard(&said);
+    Program p;
+    const QString nowhere = box.path("absent/sortie.raw");
+    p.dm.audioSinkFactory = [nowhere] {
+        GstElement* sink = gst_element_factory_make("filesink", nullptr);
+        g_object_set(sink, "location", QFile::encodeName(nowhere).constData(), nullptr);
+        return sink;
+    };
+    QDir().mkpath(box.path("videos"));
+    p.form.setCommandLine({"/sv=Mire de test", "/sa=Signal de test", "/format_capture=divx"});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    const QString why =
+        "Le graphe de capture n'a pas pu démarrer : le fichier ne peut pas être écrit.";
+    ASSERT_TRUE(waitFor([&] { return said.asked.contains(why); }))
+        << said.asked.join('|').toStdString();
+    EXPECT_FALSE(p.dm.isRunning());
+    run(p, "/sa=aucun flux audio");
+    ASSERT_TRUE(waitFor([&] { return p.dm.isRunning(); }));
+    const quint64 shown = p.form.videoWidget->framesShown();
+    EXPECT_TRUE(waitFor([&] { return p.form.videoWidget->framesShown() > shown + 5; }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    p.form.recorder->RecomputeNextName();
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    const QString file = p.form.recorder->currentFile();
+    pause(1500);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
+    EXPECT_GT(framesOf(streamsOf(file), "mpeg4"), 20);
+    p.form.hide();
 }

@@ -5,6 +5,7 @@
 #include "RecoveryJournal.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
@@ -57,7 +58,8 @@ TEST(PartEnd, StartDuringAnEndWaitsForIt) {
     EXPECT_GE(videoFrames(first), 25);
     EXPECT_GE(videoFrames(second), 25);
     // Nothing is left to repair.
-    EXPECT_TRUE(TRecordingJournal().Pending().isEmpty());
+    EXPECT_FALSE(TRecordingJournal().Pending().contains(first));
+    EXPECT_FALSE(TRecordingJournal().Pending().contains(second));
 }
 
 // A cut followed at once by a stop: the stop waits for the cut, and both parts are whole.
@@ -123,6 +125,7 @@ TEST(PartEnd, TheModuleGoesWhileAPartEnds) {
     EXPECT_EQ(reported, 0);
     ASSERT_TRUE(TRecordingJournal().Pending().contains(file));
     RepairRecording(file);
+    TRecordingJournal().Remove(file);
     EXPECT_GE(videoFrames(file), 25);
 }
 
@@ -225,4 +228,42 @@ TEST(PartEnd, TheBusHandlerAndTheSoundOutputChangingUnderIt) {
     gst_bin_remove(dm.pipeline(), talker);
     tone->KillAudioGraph(dm);
     tone->KillSourceGraph(dm);
+}
+
+// An end whose encoder still trickles frames into the file long after the stop is cut at the
+// longest end the program allows: the branch goes, the file is repaired and plays. A close
+// therefore never waits longer than that for a recording (its watchdog allows more).
+TEST(PartEnd, AnEndNeverOutlastsTheLongestEnd) {
+    struct Limit {
+        Limit() { qputenv("VIDORRA_LONGEST_END_MS", "1500"); }
+        ~Limit() { qunsetenv("VIDORRA_LONGEST_END_MS"); }
+    } limit;
+    ASSERT_EQ(Tdm::longestEndMs(), 1500);
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
+    rig.dm.setEndWait(300);
+    const QString file = rig.box.path("interminable.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, file, nullptr)) << rig.dm.lastError().toStdString();
+    // An encoder three times slower than its source: seconds of pictures wait for it.
+    GstElement* encoder = gst_bin_get_by_name(rig.dm.pipeline(), "divx");
+    ASSERT_NE(encoder, nullptr);
+    GstPad* in = gst_element_get_static_pad(encoder, "sink");
+    gst_pad_add_probe(
+        in, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer) {
+            QThread::msleep(120);
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(in);
+    gst_object_unref(encoder);
+    pump(4000);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(endPart(rig.dm));
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_GE(videoFrames(file), 10);
+    EXPECT_FALSE(TRecordingJournal().Pending().contains(file));
 }

@@ -1,0 +1,288 @@
+// The parts of a recording: the end of a part and the cut to a new file, both going on in the
+// event loop once begun, the work that waits for them, and the disk watch while a part is
+// written.
+#include "AviFourcc.h"
+#include "CaptureDevice.h"
+#include "CaptureFormats.h"
+#include "Dm.h"
+#include "Log.h"
+#include "ParameterTable.h"
+#include "PatchFrameRate.h"
+#include "RecordingBranch.h"
+#include "RecoveryJournal.h"
+#include "SceneDetect.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+template <class P, class T> T valueOf(P* parameter, T fallback) {
+    return parameter ? T(parameter->Value) : fallback;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ parts
+
+// What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
+// the repair of a file whose end was not written, and its leaving the journal.
+void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
+    // An ASF file is written as a stream; its header gets its length at the end.
+    if ((!complete || m_recordingFormat == cfWmv) && QFileInfo::exists(fileName))
+        RepairRecording(fileName);
+    if (m_patchXvid && QFileInfo::exists(fileName))
+        PatchAviVideoFourcc(fileName, "XVID");
+    if (m_recordingFormat == cfFrameByFrame) {
+        if (frames >= 1)
+            PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
+        else
+            QFile::remove(fileName);
+    }
+    TRecordingJournal().Remove(fileName);
+    if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
+        onFrameByFrameEnd(fileName, frames);
+}
+
+void Tdm::EndRecordingPart() {
+    if (!m_recording)
+        return;
+    if (m_ending) {
+        // A cut is under way: the end follows it (an end already under way is enough).
+        if (m_cutting)
+            m_endAfterCut = true;
+        return;
+    }
+    endPart({});
+}
+
+int Tdm::longestEndMs() {
+    // Its queues hold 3 s of media, which an encoder or a disk at a sixth of the real pace
+    // still gets through in this time.
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VIDORRA_LONGEST_END_MS", &ok);
+    return ok && ms >= 0 ? ms : 20000;
+}
+
+void Tdm::endPart(std::function<void()> then) {
+    m_ending = true;
+    m_cutting = false;
+    m_endThen = std::move(then);
+    if (m_diskTimer)
+        m_diskTimer->stop();
+    // The scene list gets its last scene before the file ends.
+    if (m_recordingDetector)
+        vrSceneDetectEndPart(m_recordingDetector);
+    if (m_deviceMux) {
+        // A plug-in finishes its file before it returns (3 s at most, as its header says).
+        const QString file = recordingFileName();
+        const bool finished = m_deviceMux->KillMuxGraph(*this);
+        m_deviceMux = nullptr;
+        m_recording->TearDown();
+        const quint64 frames = m_recording->frames() - m_partFramesBase;
+        QMetaObject::invokeMethod(
+            this, [this, file, finished, frames] { partFinished(file, finished, frames); },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_recording->BeginEnd(m_endWaitMs, longestEndMs());
+    if (!m_endTimer) {
+        m_endTimer = new QTimer(this);
+        m_endTimer->setInterval(10);
+        connect(m_endTimer, &QTimer::timeout, this, &Tdm::advancePart);
+    }
+    m_endTimer->start();
+}
+
+// Moves the end or the cut under way on: called by the branch's wake-up (queued from its
+// streaming threads) and by the timer that keeps its time limits.
+void Tdm::advancePart() {
+    if (!m_ending || !m_recording || !m_recording->busy())
+        return;
+    if (!m_recording->Advance())
+        return;
+    if (m_endTimer)
+        m_endTimer->stop();
+    const QString file = m_recording->finishedFile();
+    const bool finished = m_recording->fileFinished();
+    if (m_cutting) {
+        partFinished(file, finished, m_cutFrames);
+        return;
+    }
+    partFinished(file, finished, m_recording->frames() - m_partFramesBase);
+}
+
+// A part's file is finished: an ended part takes its branch out, a cut goes on in its new
+// file; the file gets what it still needs, the waiting work runs.
+void Tdm::partFinished(const QString& fileName, bool complete, quint64 frames) {
+    const bool cut = m_cutting;
+    m_cutting = false;
+    if (!cut) {
+        m_lastRecordedFrames = frames;
+        m_lastDroppedFrames = m_recording ? m_recording->dropped() : 0;
+        m_recording.reset();
+        SetDecodedVideoNeeded(false);
+        if (m_dvHeader)
+            g_object_set(m_dvHeader, "scene-source", nullptr, nullptr);
+    } else if (m_recording && m_diskTimer) {
+        m_diskTimer->start();
+    }
+    finishRecordedFile(fileName, complete, frames);
+    m_ending = false;
+    emit recordingPartFinished(fileName, complete);
+    if (auto then = std::exchange(m_endThen, {}))
+        then();
+    if (cut && std::exchange(m_endAfterCut, false))
+        EndRecordingPart();
+    runDeferred();
+}
+
+void Tdm::WhenIdle(QObject* context, std::function<void()> work) {
+    if (!m_ending && m_deferred.empty()) {
+        work();
+        return;
+    }
+    m_deferred.push_back({context, std::move(work)});
+    if (!m_ending)
+        runDeferred();
+}
+
+void Tdm::runDeferred() {
+    if (m_runningDeferred)
+        return;
+    m_runningDeferred = true;
+    // Each piece of work may start another end: the rest waits for that one.
+    while (!m_ending && !m_deferred.empty()) {
+        Deferred next = std::move(m_deferred.front());
+        m_deferred.pop_front();
+        if (next.context)
+            next.work();
+    }
+    m_runningDeferred = false;
+}
+
+bool Tdm::SplitRecording(const QString& newFileName) {
+    if (!m_recording || m_ending)
+        return false;
+    if (m_recordingDetector)
+        vrSceneDetectEndPart(m_recordingDetector);
+    const QString old = recordingFileName();
+    TRecordingJournal().Add(newFileName);
+    if (m_deviceMux) {
+        // The device ends its file, then starts the next one (each at most 3 s).
+        const bool finished = m_deviceMux->KillMuxGraph(*this);
+        const bool started = m_deviceMux->BuildMuxGraph(*this, newFileName);
+        m_ending = true;
+        m_cutting = true;
+        m_cutFrames = 0;
+        QMetaObject::invokeMethod(
+            this, [this, old, finished] { partFinished(old, finished, 0); }, Qt::QueuedConnection);
+        if (!started) {
+            // The old part is complete; there is no new one: the recording has ended.
+            m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
+                              .arg(QDir::toNativeSeparators(newFileName));
+            TRecordingJournal().Remove(newFileName);
+            m_deviceMux = nullptr;
+            m_recording->TearDown();
+            m_recording.reset();
+            m_cutting = false;
+            if (m_diskTimer)
+                m_diskTimer->stop();
+            return false;
+        }
+        m_deviceMuxFile = newFileName;
+        return true;
+    }
+    const quint64 framesBefore = m_recording->frames();
+    if (!m_recording->BeginSwap(newFileName, m_endWaitMs)) {
+        TRecordingJournal().Remove(newFileName);
+        m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
+                          .arg(QDir::toNativeSeparators(newFileName));
+        return false;
+    }
+    m_ending = true;
+    m_cutting = true;
+    // The frames counted up to now were the old file's; those that come meanwhile count for
+    // the new one.
+    m_cutFrames = framesBefore - m_partFramesBase;
+    m_partFramesBase = framesBefore;
+    m_rolloverAsked = false;
+    m_lastCheckedSize = 0;
+    if (m_diskTimer)
+        m_diskTimer->stop();
+    if (!m_endTimer) {
+        m_endTimer = new QTimer(this);
+        m_endTimer->setInterval(10);
+        connect(m_endTimer, &QTimer::timeout, this, &Tdm::advancePart);
+    }
+    m_endTimer->start();
+    return true;
+}
+
+// Free space of the file's filesystem: the part ends while what it still needs to be
+// finished (indexes, headers) fits; a WAV file asks for a new one before 4 GiB.
+void Tdm::checkRecordingDisk() {
+    if (!m_recording || m_ending)
+        return;
+    const QString file = m_recording->fileName();
+    const qint64 size = QFileInfo(file).size();
+    const qint64 grown = std::max<qint64>(0, size - m_lastCheckedSize);
+    m_lastCheckedSize = size;
+    qint64 toFinish = kMiB / 2 + size / 32; // AVI indexes: 16 bytes per chunk at most
+    if (m_recordingFormat == cfDvType1Native)
+        if (GstElement* mux = m_recording->writerHead()) {
+            guint64 bytes = 0;
+            g_object_get(mux, "bytes-to-finish", &bytes, nullptr);
+            toFinish = kMiB / 2 + qint64(bytes);
+        }
+    const qint64 reserve = toFinish + 2 * grown;
+    const qint64 free = FreeSpaceFor(file);
+    if (free >= 0 && free < reserve) {
+        qCWarning(lcVidorra) << "disk reserve reached: the recording of" << file << "ends";
+        endPart([this, file] { emit recordingStoppedByDiskReserve(file); });
+        return;
+    }
+    const bool riff = m_recordingFormat == cfWav || (m_recordingFormat == cfMp3 && !m_mp3Plain);
+    if (riff && !m_rolloverAsked && size + 2 * grown + kMiB >= m_riffLimit) {
+        m_rolloverAsked = true;
+        emit recordingNeedsRollover();
+    }
+}
+
+bool Tdm::hasRecordingBranch() const {
+    return m_recording != nullptr;
+}
+
+QString Tdm::recordingFileName() const {
+    if (m_recording && m_deviceMux)
+        return m_deviceMuxFile;
+    return m_recording ? m_recording->fileName() : QString();
+}
+
+void Tdm::SetCaptureFrozen(bool frozen) {
+    m_captureFrozen = frozen;
+    if (m_recording) {
+        m_recording->SetFrozen(frozen);
+        return;
+    }
+    for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
+        if (gate)
+            g_object_set(gate, "frozen", frozen, nullptr);
+}
+
+void Tdm::GrantFrame() {
+    if (m_recording && m_recordingFormat == cfFrameByFrame && m_controlFilter)
+        g_object_set(m_controlFilter, "gate-open", TRUE, nullptr);
+}
+
+quint64 Tdm::recordedFrames() const {
+    return m_recording ? m_recording->frames() - m_partFramesBase : m_lastRecordedFrames;
+}
+
+quint64 Tdm::droppedFrames() const {
+    return m_recording ? m_recording->dropped() : m_lastDroppedFrames;
+}
