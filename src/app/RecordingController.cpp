@@ -310,7 +310,8 @@ void TRecordingController::HaltGraph() {
         return;
     m_partOpen = false;
     setImageByImage(false);
-    if (m_dm.hasRecordingBranch() && !m_dm.endingPart()) {
+    if (m_dm.hasRecordingBranch() || m_dm.endingPart()) {
+        // partFinished says when: after a cut under way, or an end the recording side began.
         m_awaitingEnd = true;
         m_dm.EndRecordingPart(); // the scene detector reports its last scene here
         m_haltedDropped = m_dm.droppedFrames();
@@ -319,11 +320,6 @@ void TRecordingController::HaltGraph() {
     }
     m_haltedDropped = m_dm.droppedFrames();
     m_haltedScenes = closeSceneFile();
-    if (m_dm.endingPart()) {
-        // The part is being finished already (a cut, the disk reserve): it says when.
-        m_awaitingEnd = true;
-        return;
-    }
     // The part ended by itself before (disk reserve, a failing branch): its file is done.
     partEnded(m_sideEndedComplete);
 }

@@ -17,6 +17,7 @@
 #include "WaitFor.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -216,4 +217,29 @@ TEST(PartEndWindow, AGraphThatCannotStartLeavesTheWindowUsable) {
     ASSERT_TRUE(waitUntilIdle(p.dm));
     EXPECT_GT(framesOf(streamsOf(file), "mpeg4"), 20);
     p.form.hide();
+}
+
+// The program asked to close while a cut finishes its first file (a signal, a session that
+// ends): the cut finishes, the second part ends too, and both files are whole.
+TEST(PartEndWindow, ACloseDuringACutEndsBothParts) {
+    Sandbox box;
+    Program p;
+    ASSERT_TRUE(startRecording(p, box));
+    const QString first = p.form.recorder->currentFile();
+    QStringList finished;
+    QObject::connect(&p.dm, &Tdm::recordingPartFinished, [&](const QString& file, bool complete) {
+        finished << QFileInfo(file).fileName() + (complete ? " complet" : " réparé");
+    });
+    pause(1500);
+    slowEndOfStream(p.dm);
+    p.form.action("acCouper")->executeInteractive(&p.form);
+    ASSERT_TRUE(p.dm.endingPart());
+    const QString second = p.form.recorder->currentFile();
+    ASSERT_NE(second, first);
+    p.form.closeWithoutQuestion();
+    ASSERT_TRUE(waitFor([&] { return !p.form.isVisible(); }, 30000));
+    EXPECT_EQ(finished, QStringList({QFileInfo(first).fileName() + " complet",
+                                     QFileInfo(second).fileName() + " complet"}));
+    EXPECT_GT(framesOf(streamsOf(first), "mpeg4"), 20);
+    EXPECT_GT(framesOf(streamsOf(second), "mpeg4"), 0);
 }
