@@ -251,7 +251,9 @@ struct Program {
     bool toggle() {
         const bool wasRecording = recording();
         form.action("saCapturerBascule")->executeInteractive(&form);
-        return waitFor([&] { return recording() != wasRecording; }, 30000);
+        // A stop returns at once; its file is finished from the event loop.
+        return waitFor([&] { return recording() != wasRecording; }, 30000) &&
+               waitFor([&] { return !dm.endingPart(); }, 30000);
     }
 };
 

@@ -6,8 +6,7 @@
 #include "Dm.h"
 #include "EndPart.h"
 #include "ParameterTable.h"
-#include "Plaque.h"
-#include "RaccourcisForm.h"
+#include "ProgramUnderTest.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
 #include "ScriptedPrompts.h"
@@ -25,13 +24,7 @@
 
 namespace {
 
-struct Program {
-    TCaptureForm form;
-    Tdm dm;
-    Tplaque plaque{&form};
-    TRaccourcisForm raccourcis;
-    Program() { form.attachModules(&dm, &plaque, &raccourcis); }
-};
+using Program = ProgramUnderTest;
 
 // "mpeg4 frames|mp3 frames" as ffprobe counts them in a file.
 QString streamsOf(const QString& file) {

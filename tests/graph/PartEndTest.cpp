@@ -90,14 +90,7 @@ TEST(PartEnd, StopDuringACutFollowsIt) {
 // repair of the next start.
 TEST(PartEnd, TheModuleGoesWhileAPartEnds) {
     Sandbox box;
-    TEnumeratorOptions options;
-    options.deviceMonitor = false;
-    options.firewire = false;
-    auto enumerator = CreateSystemDeviceEnumerator(options);
-    std::unique_ptr<TCaptureDevice> mire;
-    for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Video))
-        if (d.friendlyName == QLatin1String("Mire de test"))
-            mire = CreateCaptureDevice(d, 1);
+    std::unique_ptr<TCaptureDevice> mire = virtualDevice(TDeviceCategory::Video, "Mire de test");
     ASSERT_NE(mire, nullptr);
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
     const QString file = box.path("orphelin.avi");
@@ -133,14 +126,7 @@ TEST(PartEnd, TheModuleGoesWhileAPartEnds) {
 // starts.
 TEST(PartEnd, AGraphThatCannotStartSaysWhy) {
     Sandbox box;
-    TEnumeratorOptions options;
-    options.deviceMonitor = false;
-    options.firewire = false;
-    auto enumerator = CreateSystemDeviceEnumerator(options);
-    std::unique_ptr<TCaptureDevice> tone;
-    for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Audio))
-        if (d.friendlyName == QLatin1String("Signal de test"))
-            tone = CreateCaptureDevice(d, 1);
+    std::unique_ptr<TCaptureDevice> tone = virtualDevice(TDeviceCategory::Audio, "Signal de test");
     ASSERT_NE(tone, nullptr);
     Tdm dm;
     QStringList said;
@@ -190,14 +176,7 @@ TEST(PartEnd, AGraphThatCannotStartSaysWhy) {
 // again and again: the bus handler looks at the sink it is given, never at one being freed.
 TEST(PartEnd, TheBusHandlerAndTheSoundOutputChangingUnderIt) {
     Sandbox box;
-    TEnumeratorOptions options;
-    options.deviceMonitor = false;
-    options.firewire = false;
-    auto enumerator = CreateSystemDeviceEnumerator(options);
-    std::unique_ptr<TCaptureDevice> tone;
-    for (const TDeviceDescriptor& d : enumerator->enumerate(TDeviceCategory::Audio))
-        if (d.friendlyName == QLatin1String("Signal de test"))
-            tone = CreateCaptureDevice(d, 1);
+    std::unique_ptr<TCaptureDevice> tone = virtualDevice(TDeviceCategory::Audio, "Signal de test");
     ASSERT_NE(tone, nullptr);
     Tdm dm;
     dm.audioSinkFactory = [] { return gst_element_factory_make("fakesink", nullptr); };

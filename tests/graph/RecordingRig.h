@@ -35,6 +35,19 @@ inline bool waitFor(const std::function<bool()>& done, int ms) {
     return done();
 }
 
+// A built-in virtual device by its name ("Mire de test", "Signal de test" ...), or null.
+inline std::unique_ptr<TCaptureDevice> virtualDevice(TDeviceCategory category,
+                                                     const QString& name) {
+    TEnumeratorOptions options;
+    options.deviceMonitor = false;
+    options.firewire = false;
+    auto enumerator = CreateSystemDeviceEnumerator(options);
+    for (const TDeviceDescriptor& d : enumerator->enumerate(category))
+        if (d.friendlyName == name)
+            return CreateCaptureDevice(d, 1);
+    return nullptr;
+}
+
 // One ffprobe line per stream: codec_type, codec_name, codec_tag_string, nb_read_frames
 // (counted), sample_rate, channels; and the container's format name.
 struct Probe {
