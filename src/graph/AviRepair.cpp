@@ -48,7 +48,11 @@ struct TStream {
     uint64_t strhPos = 0; // of the strh data
     bool video = false;
     uint32_t sampleSize = 0;
-    uint32_t codec = 0;     // strh handler, else the strf compression of a video stream
+    uint32_t codec = 0;           // strh handler, else the strf compression of a video stream
+    uint32_t scale = 0, rate = 0; // strh: the stream's time base
+    uint64_t strfPos = 0;         // of the strf data of a sound stream
+    uint16_t formatTag = 0;       // its WAVEFORMATEX tag (0x55: MPEG layer 3)
+    uint32_t sampleRate = 0, avgBytes = 0;
     uint64_t indxPos = 0;   // the 'indx' (or reserved 'JUNK') chunk of the stream, 0 if none
     uint32_t indxBytes = 0; // its data size
     bool indxIsJunk = false;
@@ -102,6 +106,7 @@ private:
     bool IsKey(const TStream& s, const TChunk& c);
     std::vector<uint8_t> StdIndex(const TRiff& r, int stream, uint32_t capacity);
     uint32_t Duration(int stream, const TRiff& r) const;
+    void PlanMpegAudioRate(int stream);
     bool Plan();
     bool Unchanged();
     bool Apply();
@@ -178,11 +183,21 @@ bool TAviRepair::ReadStrl(uint64_t pos, uint64_t end) {
             s.strhPos = pos + 8;
             s.video = Is(d, "vids") || Is(d, "iavs");
             s.codec = Le32(d + 4);
+            s.scale = Le32(d + 20);
+            s.rate = Le32(d + 24);
             s.sampleSize = Le32(d + 44);
         } else if (Is(h, "strf") && s.video && size >= 20) {
             uint8_t d[20];
             if (m_file.Read(pos + 8, d, 20))
                 s.codec = Le32(d + 16);
+        } else if (Is(h, "strf") && s.strhPos && !s.video && size >= 12) {
+            uint8_t d[12];
+            if (m_file.Read(pos + 8, d, 12)) {
+                s.strfPos = pos + 8;
+                s.formatTag = uint16_t(d[0] | (d[1] << 8));
+                s.sampleRate = Le32(d + 4);
+                s.avgBytes = Le32(d + 8);
+            }
         } else if ((Is(h, "indx") || Is(h, "JUNK")) && size >= 24 + 16 && !s.indxPos) {
             s.indxPos = pos;
             s.indxBytes = size;
@@ -378,6 +393,70 @@ uint32_t TAviRepair::Duration(int stream, const TRiff& r) const {
     return static_cast<uint32_t>(s.sampleSize ? bytes / s.sampleSize : chunks);
 }
 
+namespace {
+
+// The bit rate of the first MPEG audio frame in data, in bytes per second (0: none found).
+uint32_t MpegAudioBytesPerSecond(const uint8_t* data, size_t size) {
+    static const uint16_t kLayer3[2][15] = {
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+    static const uint16_t kLayer2[2][15] = {
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+    for (size_t i = 0; i + 4 <= size; ++i) {
+        if (data[i] != 0xFF || (data[i + 1] & 0xE0) != 0xE0)
+            continue;
+        const int version = (data[i + 1] >> 3) & 3; // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+        const int layer = (data[i + 1] >> 1) & 3;   // 1: III, 2: II
+        const int index = (data[i + 2] >> 4) & 15;
+        if (version == 1 || (layer != 1 && layer != 2) || index == 0 || index == 15)
+            continue;
+        const int table = version == 3 ? 0 : 1;
+        const uint32_t kbps = layer == 1 ? kLayer3[table][index] : kLayer2[table][index];
+        return kbps * 1000 / 8;
+    }
+    return 0;
+}
+
+} // namespace
+
+// An MPEG audio stream counted in bytes gets its time base from its writer's end: until then
+// the header says 0 bytes a second, and players take another time base (a picture's) for
+// its frames, which spreads a few seconds of sound over an hour. The rate is read from the
+// stream's first frame, as the writer would have written it.
+void TAviRepair::PlanMpegAudioRate(int stream) {
+    const TStream& st = m_streams[stream];
+    if (st.video || !st.strfPos || (st.formatTag != 0x55 && st.formatTag != 0x50) ||
+        st.sampleSize != 1 || (st.rate != 0 && st.avgBytes != 0))
+        return;
+    const TChunk* first = nullptr;
+    for (const TRiff& r : m_riffs) {
+        for (const TChunk& c : r.chunks)
+            if (c.stream == stream && c.size > 0) {
+                first = &c;
+                break;
+            }
+        if (first)
+            break;
+    }
+    if (!first)
+        return;
+    uint8_t data[256];
+    const size_t size = std::min<size_t>(first->size, sizeof data);
+    if (!m_file.Read(first->pos + 8, data, size))
+        return;
+    const uint32_t bytesPerSecond = MpegAudioBytesPerSecond(data, size);
+    if (!bytesPerSecond)
+        return;
+    std::vector<uint8_t> v;
+    Put32(v, 1);
+    Put32(v, bytesPerSecond);
+    m_patches.push_back({st.strhPos + 20, v}); // scale, rate
+    v.clear();
+    Put32(v, bytesPerSecond);
+    m_patches.push_back({st.strfPos + 8, v}); // nAvgBytesPerSec
+}
+
 bool TAviRepair::Plan() {
     const size_t n = m_streams.size();
     for (TRiff& r : m_riffs)
@@ -486,6 +565,7 @@ bool TAviRepair::Plan() {
         Put32(v, static_cast<uint32_t>(std::min<uint64_t>(
                      st.sampleSize ? st.bytes / st.sampleSize : st.chunks, 0xFFFFFFFFu)));
         m_patches.push_back({st.strhPos + 32, v});
+        PlanMpegAudioRate(int(s));
     }
     if (video >= 0) {
         uint64_t firstFrames = 0;

@@ -186,6 +186,51 @@ TEST_F(Recovery, AvimuxFilesCutShortPlayTheirCompleteFrames) {
               "video and sound");
 }
 
+// MPEG-4 pictures with MP3 sound, as a DivX recording writes them, cut short before the
+// writer's end: the sound's header still says 0 bytes a second (the writer fills it in at its
+// end). Repaired, the sound lasts as long as the pictures, and a second repair changes nothing.
+TEST_F(Recovery, Mp3SoundOfACutDivxFileKeepsItsTimeBase) {
+    const QByteArray whole = Sandbox::read(
+        Make("divx.avi", "videotestsrc num-buffers=100 ! video/x-raw,width=160,height=120,"
+                         "framerate=25/1 ! avenc_mpeg4 ! avimux name=m ! filesink location=%1 "
+                         "audiotestsrc num-buffers=200 samplesperbuffer=960 ! "
+                         "audio/x-raw,rate=48000,channels=2 ! lamemp3enc target=bitrate "
+                         "bitrate=128 cbr=true ! m."));
+    ASSERT_GT(whole.size(), 0);
+    QByteArray early = whole;
+    const qint64 strh = early.indexOf("auds") - 8;
+    const qint64 strf = early.indexOf("strf", strh);
+    ASSERT_GT(strh, 0);
+    ASSERT_EQ(early.mid(strh, 4), "strh");
+    ASSERT_GT(strf, strh);
+    ASSERT_EQ(Le32(early, strh + 8 + 24), 16000u); // 128 kbit/s
+    SetLe32(early, strh + 8 + 24, 0);
+    SetLe32(early, strf + 8 + 8, 0);
+    const qint64 idx1 = early.lastIndexOf("idx1");
+    ASSERT_GT(idx1, 0);
+    const QString file = m_box.path("divx-cut.avi");
+    ASSERT_TRUE(Sandbox::write(file, CrashAt(early, idx1 - 1000, true)));
+    ASSERT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Repaired);
+    const QByteArray fixed = Sandbox::read(file);
+    EXPECT_EQ(Le32(fixed, strh + 8 + 20), 1u);
+    EXPECT_EQ(Le32(fixed, strh + 8 + 24), 16000u);
+    EXPECT_EQ(Le32(fixed, strf + 8 + 8), 16000u);
+    // Where the last packet of a stream plays.
+    const auto seconds = [&file](const char* stream) {
+        QProcess p;
+        p.start("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                            "packet=pts_time", "-of", "csv=p=0", file});
+        p.waitForFinished(30000);
+        const QList<QByteArray> times = p.readAllStandardOutput().trimmed().split('\n');
+        return times.isEmpty() ? -1.0 : times.back().toDouble();
+    };
+    const double picture = seconds("v:0");
+    EXPECT_GT(picture, 3.0);
+    EXPECT_NEAR(seconds("a:0"), picture, 0.5);
+    EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact);
+    EXPECT_EQ(Sandbox::read(file), fixed);
+}
+
 // The last complete chunk, of odd size, lost its pad byte in the crash: the repair puts it
 // back before the index it writes, so that the index lies where readers look for it, and a
 // second repair finds the file finished.
