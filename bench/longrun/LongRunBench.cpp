@@ -49,7 +49,7 @@ namespace {
 // Messages the program would show in a box are printed; questions are answered "Non".
 class PrintedPrompts : public IPrompts {
 public:
-    Answer question(QWidget*, const QString& text, bool) override {
+    Answer question(QWidget*, const QString& text, bool, bool) override {
         std::fprintf(stderr, "question: %s\n", qPrintable(text));
         return No;
     }

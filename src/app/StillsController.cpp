@@ -90,7 +90,9 @@ void TStillsController::SnapshotReady(GstMessage* message) {
     gst_structure_get_int(s, "lparam", &slot);
     gboolean dateValid = FALSE;
     double recDate = 0;
+    gboolean periodic = FALSE;
     gst_structure_get_boolean(s, "date-valid", &dateValid);
+    gst_structure_get_boolean(s, "periodic", &periodic);
     gst_structure_get_double(s, "rec-date", &recDate);
     const QDateTime grabbedAt = now();
 
@@ -141,16 +143,27 @@ void TStillsController::SnapshotReady(GstMessage* message) {
         if (const QDateTime dv = dateTimeOf(recDate + offset); dv.isValid())
             filmedAt = dv;
     }
-    save(filmedAt);
+    save(filmedAt, periodic);
 }
 
-bool TStillsController::save(const QDateTime& filmedAt) {
-    const QString name = m_nextName;
+bool TStillsController::save(const QDateTime& filmedAt, bool periodic) {
+    QString name = m_nextName;
     if (name.isEmpty())
         return false;
-    if (MustAskOverwriteImage(name, Prm.confirmerImage->Value, RealPathProbe())) {
+    if (periodic) {
+        // A time-lapse runs unattended: no question waits for anyone, and no picture is lost
+        // to one. An image already there keeps its place; the picture takes the next free
+        // number, as a cut does for a video.
+        for (int tries = 0;
+             MustAskOverwriteImage(name, Prm.confirmerImage->Value, RealPathProbe()) &&
+             tries < 10000;
+             ++tries) {
+            FirstName();
+            name = m_nextName;
+        }
+    } else if (MustAskOverwriteImage(name, Prm.confirmerImage->Value, RealPathProbe())) {
         const IPrompts::Answer answer =
-            prompts().question(&m_form, OverwriteImageQuestion(name), true);
+            prompts().question(&m_form, OverwriteImageQuestion(name), true, true);
         if (answer == IPrompts::All) {
             m_form.OptionsFrame->cbConfirmerImage->setChecked(false);
             Prm.confirmerImage->Value = false;

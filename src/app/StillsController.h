@@ -45,7 +45,7 @@ signals:
 
 private:
     QSize targetRatio() const;
-    bool save(const QDateTime& filmedAt);
+    bool save(const QDateTime& filmedAt, bool periodic);
 
     TCaptureForm& m_form;
     Tdm& m_dm;

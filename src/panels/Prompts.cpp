@@ -39,7 +39,7 @@ int run(QMessageBox& box) {
 
 class MessageBoxPrompts : public IPrompts {
 public:
-    Answer question(QWidget* parent, const QString& text, bool withAll) override {
+    Answer question(QWidget* parent, const QString& text, bool withAll, bool defaultNo) override {
         if (g_unattended) {
             qCWarning(lcVidorra) << "closing: question answered no:" << text;
             return No;
@@ -49,7 +49,7 @@ public:
         QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
         QPushButton* all =
             withAll ? box.addButton(QStringLiteral("Tous"), QMessageBox::YesRole) : nullptr;
-        box.setDefaultButton(yes);
+        box.setDefaultButton(defaultNo ? no : yes);
         box.setEscapeButton(no);
         run(box);
         if (box.clickedButton() == yes)

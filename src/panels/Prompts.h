@@ -12,8 +12,10 @@ class IPrompts {
 public:
     enum Answer { Yes, No, All, Cancel };
     virtual ~IPrompts() = default;
-    // A question with "Oui" and "Non" (and "Tous" when withAll).
-    virtual Answer question(QWidget* parent, const QString& text, bool withAll = false) = 0;
+    // A question with "Oui" and "Non" (and "Tous" when withAll); "Oui" is the default button,
+    // "Non" when defaultNo (the answer that keeps what exists).
+    virtual Answer question(QWidget* parent, const QString& text, bool withAll = false,
+                            bool defaultNo = false) = 0;
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void warning(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;

@@ -11,7 +11,7 @@ namespace {
 // with its text (tests that expect boxes install prompts of their own).
 class UnexpectedPrompts : public IPrompts {
 public:
-    Answer question(QWidget*, const QString& text, bool) override {
+    Answer question(QWidget*, const QString& text, bool, bool) override {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return Cancel;
     }

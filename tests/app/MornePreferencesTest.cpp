@@ -65,7 +65,7 @@ private:
 struct SaidPrompts : IPrompts {
     explicit SaidPrompts(QWidget* window) : window(window), previous(setPrompts(this)) {}
     ~SaidPrompts() override { setPrompts(previous); }
-    Answer question(QWidget*, const QString& text, bool) override {
+    Answer question(QWidget*, const QString& text, bool, bool) override {
         said << text;
         return No;
     }

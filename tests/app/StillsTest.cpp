@@ -120,6 +120,7 @@ TEST(Stills, RatioOverwriteAndAMissingFolder) {
     p.answers.answer = IPrompts::No;
     p.form.action("saGrab")->executeInteractive(&p.form);
     ASSERT_TRUE(waitFor([&] { return !p.answers.asked.isEmpty(); }));
+    EXPECT_TRUE(p.answers.lastDefaultNo); // Enter keeps the image that is there
     waitFor([] { return false; }, 200);
     EXPECT_EQ(Sandbox::read(next), "déjà là");
     EXPECT_EQ(p.form.stills->nextName(), next); // refused: the name stays
@@ -189,6 +190,37 @@ TEST(Stills, IntervalometerAndCountdown) {
     EXPECT_EQ(panel.chronoLab->text(), "0");
     p.form.stills->Countdown(7);
     EXPECT_EQ(p.form.stills->beeper().played(1), 4);
+}
+
+// After a restart the counter starts again at the images of the run before: the
+// intervalometer, which nobody watches, asks nothing and loses no picture; each takes the next
+// free number, and the images already there stay as they are.
+TEST(Stills, AnIntervalometerNeverStopsAtAnImageThatIsThere) {
+    Program p({"/sv=Mire de test"});
+    ASSERT_TRUE(waitFor([&] { return p.dm.previewFrames() > 2; }));
+    ASSERT_TRUE(Prm.confirmerImage->Value);
+    const QString first = p.form.stills->nextName();
+    ASSERT_TRUE(first.contains("_00000.")) << first.toStdString();
+    QStringList before;
+    for (int n = 0; n < 3; ++n) {
+        before << QString(first).replace("_00000.", QString("_%1.").arg(n, 5, 10, QChar('0')));
+        ASSERT_TRUE(Sandbox::write(before.last(), "déjà là"));
+    }
+    TExtraireFrame& panel = *p.form.ExtraireFrame1;
+    panel.RxSpinEdit7->setValue(1);
+    panel.cbUnites->setCurrentIndex(0);
+    p.form.action("saIntervallo")->executeInteractive(&p.form);
+    ASSERT_TRUE(p.form.stills->running());
+    ASSERT_TRUE(waitFor([&] { return p.saved.size() >= 3; }));
+    p.form.action("saIntervallo")->executeInteractive(&p.form);
+    EXPECT_TRUE(p.answers.asked.isEmpty()) << p.answers.asked.join('|').toStdString();
+    for (const QString& old : before)
+        EXPECT_EQ(Sandbox::read(old), "déjà là");
+    for (const QString& file : p.saved) {
+        EXPECT_FALSE(before.contains(file)) << file.toStdString();
+        EXPECT_TRUE(QFile::exists(file));
+    }
+    EXPECT_EQ(p.images().size(), 3 + p.saved.size());
 }
 
 // A JPEG grabbed from the virtual camcorder carries the tape's recording date of that frame,

@@ -8,8 +8,10 @@
 struct ScriptedPrompts : IPrompts {
     Answer answer = Yes;
     QStringList asked;
-    Answer question(QWidget*, const QString& text, bool) override {
+    bool lastDefaultNo = false; // the default button of the last question was "Non"
+    Answer question(QWidget*, const QString& text, bool, bool defaultNo) override {
         asked << text;
+        lastDefaultNo = defaultNo;
         return answer;
     }
     void information(QWidget*, const QString& text) override { asked << text; }

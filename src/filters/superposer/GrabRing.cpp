@@ -39,6 +39,7 @@ GrabRing::Decision GrabRing::decide(int64_t startTime) {
             m_grabPos = (m_grabPos + 1) % kGrabSlots;
             if (!m_busy[m_grabPos].load()) {
                 m_grabRequested.store(false);
+                d.periodic[d.fillCount] = true;
                 d.toFill[d.fillCount++] = m_grabPos;
             }
         }

@@ -17,7 +17,8 @@ public:
     using Slot = std::shared_ptr<std::vector<uint8_t>>;
 
     struct Decision {
-        int toFill[2] = {-1, -1}; // slots to fill on this frame, in order
+        int toFill[2] = {-1, -1};          // slots to fill on this frame, in order
+        bool periodic[2] = {false, false}; // the intervalometer's, not a grab asked for
         int fillCount = 0;
         bool secondsChanged = false;
         int32_t seconds = 0;

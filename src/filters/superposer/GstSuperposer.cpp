@@ -128,7 +128,7 @@ static void releaseSlotHolder(gpointer holder) {
     delete static_cast<GrabRing::Slot*>(holder);
 }
 
-static void postSnapshot(Tvr_Superposer* s, int slot) {
+static void postSnapshot(Tvr_Superposer* s, int slot, bool periodic) {
     GrabRing::Slot memory = s->core->grabs().slot(slot);
     const int width = s->core->streamWidth();
     const int height = s->core->streamHeight();
@@ -151,7 +151,8 @@ static void postSnapshot(Tvr_Superposer* s, int slot) {
     GstStructure* st = gst_structure_new(
         "vr-snapshot", "message", G_TYPE_INT, 1025, "wparam", G_TYPE_INT, 0, "lparam", G_TYPE_INT,
         slot, "slot", G_TYPE_INT, slot, "sample", GST_TYPE_SAMPLE, sample, "date-valid",
-        G_TYPE_BOOLEAN, gboolean(date.valid), "rec-date", G_TYPE_DOUBLE, date.recDate, nullptr);
+        G_TYPE_BOOLEAN, gboolean(date.valid), "rec-date", G_TYPE_DOUBLE, date.recDate, "periodic",
+        G_TYPE_BOOLEAN, gboolean(periodic), nullptr);
     gst_sample_unref(sample);
     gst_element_post_message(GST_ELEMENT(s), gst_message_new_element(GST_OBJECT(s), st));
 }
@@ -335,7 +336,7 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
     if (r.secondsChanged)
         postCountdown(s, r.seconds);
     for (int k = 0; k < r.snapshotCount; ++k)
-        postSnapshot(s, r.snapshotSlots[k]);
+        postSnapshot(s, r.snapshotSlots[k], r.snapshotPeriodic[k]);
     return GST_FLOW_OK;
 }
 

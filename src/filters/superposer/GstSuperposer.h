@@ -15,7 +15,8 @@ class SuperposerCore;
 // "release-slot" (slot index). Element messages, posted on the streaming thread:
 //   vr-snapshot        message 1025, wparam 0, lparam = slot, slot, sample (the picture as a
 //                      GstSample, valid until the slot is released and after), date-valid
-//                      and rec-date (the DV recording date of that very picture, in days)
+//                      and rec-date (the DV recording date of that very picture, in days),
+//                      periodic (taken by the intervalometer, not asked for by grab-image)
 //   vr-grab-countdown  message 1026, wparam = seconds to the next periodic grab, lparam 0,
 //                      seconds (posted only when the value changes)
 // A new overlay draws the system date and time (incrust-active on, what-incrust 3), unless

@@ -168,6 +168,7 @@ SuperposerCore::FrameResult SuperposerCore::process(const Image& frame, int64_t 
         }
         m_slotDates[size_t(slot)] = {m_haveScene && m_info.DateValid, m_info.RecDate};
         m_grabs.markFilled(slot);
+        result.snapshotPeriodic[result.snapshotCount] = d.periodic[k];
         result.snapshotSlots[result.snapshotCount++] = slot;
     }
     result.secondsChanged = d.secondsChanged;

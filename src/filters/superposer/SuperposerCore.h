@@ -23,7 +23,8 @@
 class SuperposerCore {
 public:
     struct FrameResult {
-        int snapshotSlots[2] = {-1, -1}; // slots filled on this frame ("snapshot ready")
+        int snapshotSlots[2] = {-1, -1};           // slots filled on this frame ("snapshot ready")
+        bool snapshotPeriodic[2] = {false, false}; // taken by the intervalometer
         int snapshotCount = 0;
         bool secondsChanged = false; // "seconds to the next grab" changed
         int32_t seconds = 0;

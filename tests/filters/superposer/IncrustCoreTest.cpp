@@ -227,6 +227,16 @@ TEST(GrabRing, IntervalometerCountsDownBetweenGrabs) {
     }
     EXPECT_EQ(grabFrames, (std::vector<int>{0, 125}));
     EXPECT_EQ(seconds, (std::vector<int>{4, 3, 2, 1, 0, 4}));
+    // The intervalometer's grabs say so: the program never holds them up with a question.
+    ring.GrabImage();
+    const GrabRing::Decision asked = ring.decide(int64_t(131) * 400000);
+    ASSERT_EQ(asked.fillCount, 1);
+    EXPECT_FALSE(asked.periodic[0]);
+    ring.release(asked.toFill[0]);
+    const GrabRing::Decision due = ring.decide(int64_t(250) * 400000);
+    ASSERT_EQ(due.fillCount, 1);
+    EXPECT_TRUE(due.periodic[0]);
+    ring.release(due.toFill[0]);
 
     // After a gap longer than the interval the schedule restarts from the current time.
     const GrabRing::Decision late = ring.decide(int64_t(1000) * 400000);
