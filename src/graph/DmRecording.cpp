@@ -500,6 +500,13 @@ bool Tdm::buildWmv(const QString& fileName, bool audio) {
         valueOf(Prm.profilWmvFavori, QString()),
         TEncoderCatalog::SystemProfiles(TEncoderCatalog::DefaultProfilesFolder()));
     GstElement* gate = videoGateChain(m_infdecvideo, false, false);
+    // A camcorder's picture is interlaced, which the Windows Media encoders refuse (the
+    // branch would stop at once, not negotiated): it is made progressive first; a progressive
+    // picture passes as it is.
+    GstElement* deinterlace =
+        factoryExists("deinterlace") ? b.Make("deinterlace", "wmv deinterlace") : nullptr;
+    if (deinterlace) // one picture a frame, not one a field
+        gst_util_set_object_arg(G_OBJECT(deinterlace), "fields", "top");
     GstElement* convert = b.Make("videoconvert", "wmv convert");
     GstElement* scale = b.Make("videoscale", "wmv scale");
     GstElement* rateElement = b.Make("videorate", "wmv rate");
@@ -514,7 +521,8 @@ bool Tdm::buildWmv(const QString& fileName, bool audio) {
     setCaps(format, caps);
     if (encoder && profile.videoBitrateKbps > 0)
         g_object_set(encoder, "bitrate", profile.videoBitrateKbps * 1000, "gop-size", 250, nullptr);
-    if (!gate || !b.Link({gate, convert, scale, rateElement, format, encoder}))
+    if (!gate || (deinterlace && !b.Link({gate, deinterlace})) ||
+        !b.Link({deinterlace ? deinterlace : gate, convert, scale, rateElement, format, encoder}))
         return false;
     b.AddStream(encoder, true, true, true);
     if (audio) {

@@ -150,7 +150,8 @@ TEST(RecordingEndToEnd, DivxFromDvDecodesAtHalfSizeWhileRecording) {
     probe.waitForFinished(60000);
     const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
     EXPECT_TRUE(info.startsWith("mpeg4,")) << info.toStdString();
-    EXPECT_TRUE(info.endsWith(",288")) << info.toStdString();
+    // Half-decoded DV (360 x 288 of 16/15 pixels) keeps its 4:3 shape.
+    EXPECT_TRUE(info.endsWith(",360,270")) << info.toStdString();
     p.form.hide();
 }
 

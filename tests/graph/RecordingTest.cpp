@@ -144,6 +144,19 @@ TEST(Recording, RecompressedDvWmvAndMp3FromTheTestDevices) {
     EXPECT_EQ(mp3.of("audio")->rate, 48000);
 }
 
+// The camcorder's interlaced picture in WMV (the encoder takes progressive pictures only).
+TEST(Recording, WmvFromTheDvCamcorder) {
+    Rig rig("DV virtuel", "DV");
+    ASSERT_TRUE(rig.ok());
+    Probe wmv = record(rig, 7, "camescope.wmv");
+    EXPECT_EQ(wmv.format, "asf");
+    ASSERT_NE(wmv.of("video"), nullptr);
+    EXPECT_EQ(wmv.of("video")->codec, "wmv2");
+    expectFrames(wmv, 40, 56);
+    ASSERT_NE(wmv.of("audio"), nullptr);
+    EXPECT_EQ(wmv.of("audio")->codec, "wmav2");
+}
+
 // A WMV file is written as a stream so that a file cut short plays; at its end, or at the
 // next start when it was cut short, its header gets its length.
 TEST(Recording, WmvTellsItsLengthEvenCutShort) {

@@ -2,8 +2,11 @@
 
 #include "ResizerCore.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <gst/video/gstvideofilter.h>
 #include <gst/video/video.h>
+#include <numeric>
 
 GST_DEBUG_CATEGORY_STATIC(vr_resizer_debug);
 #define GST_CAT_DEFAULT vr_resizer_debug
@@ -36,15 +39,39 @@ static GstStaticPadTemplate sink_template =
 static GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
 
-static TResizerSize outputSize(VrResizer* self, int w, int h) {
+// parN:parD is the input's pixel shape (0:0 when its caps do not say).
+static TResizerSize outputSize(VrResizer* self, int w, int h, int parN, int parD) {
     GST_OBJECT_LOCK(self);
     const int mode = self->ratioMode;
     const bool half = self->halfSize;
-    const int ax = static_cast<int>(self->aspectX), ay = static_cast<int>(self->aspectY);
+    int ax = static_cast<int>(self->aspectX), ay = static_cast<int>(self->aspectY);
     GST_OBJECT_UNLOCK(self);
     if (mode < 0)
         return {320, 240};
-    return ResizerOutputSize(w, h, mode, half, ax, ay);
+    // Without an aspect given, the picture's own: its size times the pixel shape its caps
+    // carry. "Normal" then keeps the picture's shape when it lowers the height (720 x 576 of
+    // 16/15 pixels gives 384 x 288, not a squashed 720 x 288); the sizes stay even for the
+    // encoders. Caps without a pixel shape keep the rule as it is.
+    const bool fromCaps = ax == 0 && ay == 0 && parN > 0 && parD > 0;
+    if (fromCaps) {
+        int64_t x = int64_t(w) * parN, y = int64_t(h) * parD;
+        const int64_t g = std::gcd(x, y);
+        x /= g;
+        y /= g;
+        while (x > INT32_MAX || y > INT32_MAX) {
+            x = std::max<int64_t>(1, x / 2);
+            y = std::max<int64_t>(1, y / 2);
+        }
+        ax = static_cast<int>(x);
+        ay = static_cast<int>(y);
+    }
+    TResizerSize size = ResizerOutputSize(w, h, mode, half, ax, ay);
+    if (fromCaps && mode == 0 && (size.width != w || size.height != h) && size.width >= 2 &&
+        size.height >= 2) {
+        size.width -= size.width % 2;
+        size.height -= size.height % 2;
+    }
+    return size;
 }
 
 static GstCaps* vr_resizer_transform_caps(GstBaseTransform* trans, GstPadDirection direction,
@@ -67,7 +94,10 @@ static GstCaps* vr_resizer_transform_caps(GstBaseTransform* trans, GstPadDirecti
             GstStructure* s = gst_structure_copy(gst_caps_get_structure(caps, i));
             int w, h;
             if (gst_structure_get_int(s, "width", &w) && gst_structure_get_int(s, "height", &h)) {
-                const TResizerSize out = outputSize(self, w, h);
+                int parN = 0, parD = 0;
+                if (!gst_structure_get_fraction(s, "pixel-aspect-ratio", &parN, &parD))
+                    parN = parD = 0;
+                const TResizerSize out = outputSize(self, w, h, parN, parD);
                 gst_structure_set(s, "width", G_TYPE_INT, out.width, "height", G_TYPE_INT,
                                   out.height, nullptr);
                 // A size made for a picture aspect has square pixels; a kept or halved size

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -189,6 +191,37 @@ TEST(ResizerElement, NegotiatesTheTableSizeAndPassesEqualSizesThrough) {
     EXPECT_EQ(out, in) << "unchanged size: the same buffer goes on";
     gst_buffer_unref(out);
     gst_harness_teardown(h);
+
+    // "Normal" with the height at most 288 keeps the picture's shape, which the caps' pixel
+    // shape tells: 720 x 576 of 16/15 pixels (4:3) and 640 x 480 square pixels give 384 x 288,
+    // square pixels of 720 x 576 (5:4) 360 x 288; at full height DV gives 720 x 540, and DV
+    // decoded at half size 360 x 270. Without a pixel shape the rule stays: 720 x 288.
+    struct Normal {
+        const char* caps;
+        bool half;
+        int width, height;
+    };
+    for (const Normal& n :
+         {Normal{"width=720,height=576,pixel-aspect-ratio=16/15", true, 384, 288},
+          Normal{"width=640,height=480,pixel-aspect-ratio=1/1", true, 384, 288},
+          Normal{"width=720,height=576,pixel-aspect-ratio=1/1", true, 360, 288},
+          Normal{"width=720,height=576,pixel-aspect-ratio=16/15", false, 720, 540},
+          Normal{"width=360,height=288,pixel-aspect-ratio=16/15", true, 360, 270},
+          Normal{"width=720,height=576", true, 720, 288}}) {
+        SCOPED_TRACE(n.caps);
+        h = gst_harness_new("vr_resizer");
+        g_object_set(h->element, "ratio-mode", 0, "half-size", gboolean(n.half), nullptr);
+        gst_harness_set_src_caps_str(
+            h, (std::string("video/x-raw,format=BGR,framerate=25/1,") + n.caps).c_str());
+        int w = 0, ht = 0;
+        sscanf(n.caps, "width=%d,height=%d", &w, &ht);
+        out = gst_harness_push_and_pull(
+            h, gst_buffer_new_allocate(nullptr, size_t(w) * size_t(ht) * 3, nullptr));
+        ASSERT_TRUE(out);
+        EXPECT_EQ(gst_buffer_get_size(out), size_t(n.width) * size_t(n.height) * 3);
+        gst_buffer_unref(out);
+        gst_harness_teardown(h);
+    }
 
     // Before a ratio mode is set the output is 320 x 240.
     h = gst_harness_new("vr_resizer");
