@@ -1,5 +1,6 @@
 // The program as a process: a recording survives SIGTERM and, once the program has started
 // again, SIGKILL.
+#include "LastPacket.h"
 #include "ProgramProcess.h"
 #include "Sandbox.h"
 
@@ -63,16 +64,6 @@ qint64 packetBytes(const QString& file) {
     for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
         total += line.trimmed().toLongLong();
     return total;
-}
-
-// Where the last packet of a stream plays, in seconds.
-double lastPacketTime(const QString& file, const char* stream) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
-                        "packet=pts_time", "-of", "csv=p=0", file});
-    p.waitForFinished(60000);
-    const QList<QByteArray> times = p.readAllStandardOutput().trimmed().split('\n');
-    return times.isEmpty() ? -1.0 : times.back().toDouble();
 }
 
 double durationOf(const QString& info) {

@@ -1,4 +1,5 @@
 #include "DVGenerator.h"
+#include "LastPacket.h"
 #include "RecoveryJournal.h"
 #include "RunPipeline.h"
 #include "Sandbox.h"
@@ -215,18 +216,9 @@ TEST_F(Recovery, Mp3SoundOfACutDivxFileKeepsItsTimeBase) {
     EXPECT_EQ(Le32(fixed, strh + 8 + 20), 1u);
     EXPECT_EQ(Le32(fixed, strh + 8 + 24), 16000u);
     EXPECT_EQ(Le32(fixed, strf + 8 + 8), 16000u);
-    // Where the last packet of a stream plays.
-    const auto seconds = [&file](const char* stream) {
-        QProcess p;
-        p.start("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
-                            "packet=pts_time", "-of", "csv=p=0", file});
-        p.waitForFinished(30000);
-        const QList<QByteArray> times = p.readAllStandardOutput().trimmed().split('\n');
-        return times.isEmpty() ? -1.0 : times.back().toDouble();
-    };
-    const double picture = seconds("v:0");
+    const double picture = lastPacketTime(file, "v:0");
     EXPECT_GT(picture, 3.0);
-    EXPECT_NEAR(seconds("a:0"), picture, 0.5);
+    EXPECT_NEAR(lastPacketTime(file, "a:0"), picture, 0.5);
     EXPECT_EQ(RepairRecordingOutcome(file), TRepairOutcome::Intact);
     EXPECT_EQ(Sandbox::read(file), fixed);
 }
