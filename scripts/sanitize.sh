@@ -69,5 +69,22 @@ if [[ -z $tests ]] && ((!full)); then tests=$subset; fi
 # which the sanitizer's quarantine of freed blocks inflates by design.
 excluded="^superposer\\.LaunchLine\\.|^install\\.InstalledTree\\.GstInspectFindsThePluginInThePrefix$"
 excluded+="|^install\\.StaticElementsWin$|^SourcesController\\.ChangingSourcesFreesTheFormerOnes$"
+status=0
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 900 ${tests:+-R "$tests"} \
-  -E "$excluded"
+  -E "$excluded" || status=$?
+# LeakSanitizer's own tracer may crash while it stops the threads of a test process that is
+# exiting ("Tracer caught signal 11", "LeakSanitizer has encountered a fatal error"): no report
+# about the program, and not one it can act on. When every failure is such a crash, the failed
+# tests run once more, alone; a leak or an error reported by the sanitizers fails them again.
+log="$build/Testing/Temporary/LastTest.log"
+failed="$build/Testing/Temporary/LastTestsFailed.log"
+if ((status != 0)) && [[ -f $log && -f $failed ]]; then
+  crashes=$(grep -c "LeakSanitizer has encountered a fatal error" "$log" || true)
+  failures=$(grep -c . "$failed" || true)
+  if ((crashes > 0 && crashes >= failures)); then
+    echo "sanitize.sh: LeakSanitizer's tracer crashed in $crashes test(s); running them again"
+    status=0
+    ctest --test-dir "$build" --output-on-failure --timeout 900 --rerun-failed || status=$?
+  fi
+fi
+exit "$status"
