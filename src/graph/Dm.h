@@ -130,6 +130,7 @@ public:
     // The longest an end may take (VIDORRA_LONGEST_END_MS for tests): a close must allow it.
     static int longestEndMs();
     // Freezes the recorded stream (both capture gates drop); the file goes on when released.
+    // Asked while a part is being ended or cut, it follows that part.
     void SetCaptureFrozen(bool frozen);
     // Image-by-image recording: lets exactly one more picture into the file.
     void GrantFrame();

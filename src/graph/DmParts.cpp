@@ -264,6 +264,12 @@ QString Tdm::recordingFileName() const {
 }
 
 void Tdm::SetCaptureFrozen(bool frozen) {
+    if (m_ending) {
+        // A cut moves the streams at the cut, which a frozen stream never reaches: the
+        // freeze is for what follows the part being finished.
+        WhenIdle(this, [this, frozen] { SetCaptureFrozen(frozen); });
+        return;
+    }
     m_captureFrozen = frozen;
     if (m_recording) {
         m_recording->SetFrozen(frozen);

@@ -699,6 +699,9 @@ TEST(Recording, NativeMpegSoundStaysWithThePictures) {
     pump(3300);
     ASSERT_TRUE(waitFor([] { return g_get_monotonic_time() - lastKeyFrame < 100000; }, 5000));
     ASSERT_TRUE(rig.dm.SplitRecording(second));
+    // The cut waits for a key frame to begin the new file: the seconds of the second part are
+    // counted from there.
+    ASSERT_TRUE(waitUntilIdle(rig.dm, 10000));
     pump(2300);
     rig.dm.SetCaptureFrozen(true);
     pump(700);
