@@ -627,8 +627,11 @@ void Tdm::handleBusMessage(GstMessage* message) {
         break;
     }
     case GST_MESSAGE_LATENCY:
-        // A live element changed its latency: the pipeline's is computed again.
-        gst_bin_recalculate_latency(GST_BIN(m_pipeline));
+        // A live element changed its latency (a recording branch's encoder or muxer comes or
+        // goes). The pipeline keeps the latency it started with: computed again here, it
+        // delays every synchronised sink by the slowest branch, and on a loaded machine a
+        // native MPEG recording then loses its sound's place beside the pictures.
+        qCDebug(lcVidorra) << "latency changed by" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message));
         break;
     case GST_MESSAGE_CLOCK_LOST: {
         // The clock went with an element: pausing and playing again selects a new one.
