@@ -200,6 +200,7 @@ private:
     void checkRecordingDisk();
     void endPart(std::function<void()> then);
     void advancePart();
+    void startEndTimer();
     void partFinished(const QString& fileName, bool complete, quint64 frames);
     void runDeferred();
 

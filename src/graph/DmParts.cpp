@@ -90,6 +90,11 @@ void Tdm::endPart(std::function<void()> then) {
         return;
     }
     m_recording->BeginEnd(m_endWaitMs, longestEndMs());
+    startEndTimer();
+}
+
+// The timer that keeps the time limits of an end or a cut.
+void Tdm::startEndTimer() {
     if (!m_endTimer) {
         m_endTimer = new QTimer(this);
         m_endTimer->setInterval(10);
@@ -214,12 +219,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     m_lastCheckedSize = 0;
     if (m_diskTimer)
         m_diskTimer->stop();
-    if (!m_endTimer) {
-        m_endTimer = new QTimer(this);
-        m_endTimer->setInterval(10);
-        connect(m_endTimer, &QTimer::timeout, this, &Tdm::advancePart);
-    }
-    m_endTimer->start();
+    startEndTimer();
     return true;
 }
 
