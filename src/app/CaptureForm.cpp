@@ -5,6 +5,7 @@
 #include "CamForm.h"
 #include "CameraWindows.h"
 #include "CommandRunner.h"
+#include "DamagedStore.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
 #include "Encoders.h"
@@ -374,7 +375,8 @@ void TCaptureForm::FinishStartup() {
         // Recordings cut short by a crash or a power loss play again up to their end.
         const QStringList repaired =
             RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
-        const QStringList pending = takePendingMessages();
+        // Damaged settings files, said once the window shows; then what the last run kept.
+        const QStringList pending = DamagedStore::takeNotices() + takePendingMessages();
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)

@@ -1,9 +1,11 @@
 #include "IniFile.h"
 
 #include "AtomicFile.h"
+#include "DamagedStore.h"
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace IniFile {
 
@@ -72,12 +74,45 @@ QByteArray encode(const QStringList& lines) {
     return out;
 }
 
+bool unreadableLine(const QString& line) {
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if ((c.unicode() < 0x20 && c != '\t') || c == QChar::ReplacementCharacter ||
+            c.isNonCharacter() || c.isSurrogate())
+            return true;
+    }
+    const QString t = line.trimmed();
+    return !t.isEmpty() && !t.startsWith(';') && !t.startsWith('#') && !isSectionHeader(t) &&
+           !t.contains('=');
+}
+
+bool damaged(const QByteArray& bytes, const QStringList& lines) {
+    // UTF-16 cut in the middle of a character.
+    if ((bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) && bytes.size() % 2)
+        return true;
+    return std::any_of(lines.begin(), lines.end(), unreadableLine);
+}
+
 bool load(const QString& path, QStringList& lines) {
     lines.clear();
     QFile file(path);
+    if (file.size() > DamagedStore::kLargestStore)
+        return DamagedStore::keep(path, DamagedStore::Damage::TooLarge);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    lines = decode(file.readAll());
+    const QByteArray bytes = file.readAll();
+    lines = decode(bytes);
+    if (!damaged(bytes, lines))
+        return true;
+    // What could not be read is lost at the next write: the original is kept first, then
+    // the unreadable lines are left out, so that the file is written back clean.
+    if (!DamagedStore::keep(path, DamagedStore::Damage::Unreadable))
+        return false;
+    lines.removeIf(unreadableLine);
     return true;
 }
 
@@ -116,7 +151,8 @@ QStringList mergeOwnedSections(const QStringList& disk, const QStringList& mine,
 
 bool saveOwnedSections(const QString& path, const QStringList& mine, const SectionOwnership& owns) {
     QStringList disk;
-    // A file that exists but cannot be read holds sections we must not drop.
+    // A file that exists but cannot be read, or is damaged and could not be copied aside,
+    // holds sections we must not drop.
     if (!load(path, disk) && QFile::exists(path))
         return false;
     return save(path, mergeOwnedSections(disk, mine, owns));

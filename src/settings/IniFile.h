@@ -13,8 +13,17 @@ namespace IniFile {
 QStringList decode(const QByteArray& bytes);
 QByteArray encode(const QStringList& lines);
 
-// Lines of the file; false (and no lines) when it does not exist or cannot be read.
+// Lines of the file; false (and no lines) when it does not exist or cannot be read. A
+// damaged file is copied aside first (see DamagedStore) and its unreadable lines left out;
+// false when no copy could be made, the lines then holding all that was read. A file far
+// too large gives no lines.
 bool load(const QString& path, QStringList& lines);
+
+// A line of no form a settings file has (section, name=value, comment, blank), or holding
+// bytes that are no text.
+bool unreadableLine(const QString& line);
+// Unreadable lines, or UTF-16 cut in the middle of a character.
+bool damaged(const QByteArray& bytes, const QStringList& lines);
 // Writes the lines atomically.
 bool save(const QString& path, const QStringList& lines);
 

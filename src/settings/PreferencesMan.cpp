@@ -136,7 +136,7 @@ bool TRegPreferencesMan::ReadFloat(const QString& name, double& value) {
 // ---------------------------------------------------------------- INI file
 
 TIniPreferencesMan::TIniPreferencesMan(const QString& iniFile) : m_file(iniFile) {
-    if (!IniFile::load(m_file, m_lines))
+    if (!IniFile::load(m_file, m_lines) && m_lines.isEmpty())
         m_lines = QStringList{QStringLiteral("[]")};
 }
 

@@ -1,9 +1,11 @@
 #include "RegistryStore.h"
 
 #include "AtomicFile.h"
+#include "DamagedStore.h"
 #include "Log.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QtEndian>
 #include <cstring>
 
@@ -170,6 +172,17 @@ QString formatData(const TRegValue& v) {
     return {};
 }
 
+// The file is UTF-8; one saved as UTF-16 by an editor (with its byte-order mark) reads too.
+QString decodeText(const QByteArray& text) {
+    if (text.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(text.mid(2));
+    if (text.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(text.mid(2));
+    if (text.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(text.mid(3));
+    return QString::fromUtf8(text);
+}
+
 } // namespace
 
 TRegValue TRegValue::fromDouble(double v) {
@@ -202,7 +215,7 @@ TRegistryFile::KeyMap TRegistryFile::parse(const QByteArray& text, int* badLines
     KeyMap keys;
     int bad = 0;
     Key* current = nullptr;
-    const QStringList lines = QString::fromUtf8(text).split('\n');
+    const QStringList lines = decodeText(text).split('\n');
     for (QString line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
@@ -260,10 +273,20 @@ bool TRegistryFile::loadFrom(KeyMap& keys, int* badLines) const {
             *badLines = 0;
         return true;
     }
+    if (file.size() > DamagedStore::kLargestStore) {
+        keys.clear();
+        if (badLines)
+            *badLines = 0;
+        return DamagedStore::keep(m_filePath, DamagedStore::Damage::TooLarge);
+    }
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    keys = parse(file.readAll(), badLines);
-    return true;
+    int bad = 0;
+    keys = parse(file.readAll(), &bad);
+    if (badLines)
+        *badLines = bad;
+    // What could not be read is lost at the next write unless the original is kept.
+    return bad == 0 || DamagedStore::keep(m_filePath, DamagedStore::Damage::Unreadable);
 }
 
 void TRegistryFile::reload() {
@@ -418,13 +441,6 @@ bool TRegistryFile::commit() {
     int bad = 0;
     if (!loadFrom(fresh, &bad))
         return false;
-    if (bad > 0) {
-        // Keep the damaged original for the user before the rewrite drops what we could
-        // not read.
-        const QString keep = m_filePath + ".illisible";
-        if (!QFile::exists(keep))
-            QFile::copy(m_filePath, keep);
-    }
     for (const Change& c : m_journal)
         apply(fresh, c);
     if (!writeFileAtomically(m_filePath, serialize(fresh)))

@@ -221,3 +221,29 @@ TEST(Process, SigtermOnAReadOnlyMediumKeepsTheSaveFailureForTheNextStart) {
     const QString pending = box.home() + "/.config/Ardoval/messages-en-attente.txt";
     EXPECT_TRUE(QString::fromUtf8(Sandbox::read(pending)).contains(message));
 }
+
+// A damaged INI file: the program starts, says once that the file is damaged and where the
+// original is kept, and writes back what it could read (another program's section too).
+TEST(Process, ADamagedIniFileIsKeptBesideAndSaidOnce) {
+    Sandbox box;
+    const QString text = "[\\Software\\Ardoval\\Vidorra]\r\nVideo Directory=" + box.path("videos") +
+                         "/\r\n\r\n[Mes réglages]\r\nGarde=1\r\n\x01\x02 abîmé\r\n";
+    QByteArray ini("\xFF\xFE", 2);
+    ini += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    ini += '\0'; // cut in the middle of a character
+    QDir().mkpath(box.exeDir());
+    ASSERT_TRUE(Sandbox::write(box.exeDir() + "/Vidorra.ini", ini));
+
+    auto p = start(box, {"/quit"});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_EQ(p->exitCode(), 0);
+    const QString log = QString::fromUtf8(p->readAll());
+    EXPECT_EQ(log.count("Le fichier de réglages " + box.exeDir() + "/Vidorra.ini est endommagé"), 1)
+        << log.toStdString();
+    EXPECT_EQ(Sandbox::read(box.exeDir() + "/Vidorra.ini.illisible"), ini);
+    const QByteArray bytes = Sandbox::read(box.exeDir() + "/Vidorra.ini");
+    const QString written = QString::fromUtf16(
+        reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    EXPECT_TRUE(written.contains("[Mes réglages]\r\nGarde=1\r\n"));
+    EXPECT_FALSE(written.contains("abîmé"));
+}

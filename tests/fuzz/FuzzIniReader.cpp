@@ -10,14 +10,15 @@ namespace {
 
 const QString kParameterSection = '[' + kStorePath + ']';
 
-// The lines of the sections other than the parameters', each with how often it occurs.
+// The readable lines of the sections other than the parameters', each with how often it
+// occurs. Unreadable ones are dropped by a save, the original being kept beside the file.
 QHash<QString, int> OtherLines(const QStringList& lines) {
     QHash<QString, int> out;
     bool inParameters = false;
     for (const QString& line : lines) {
         if (IniFile::isSectionHeader(line))
             inParameters = line.trimmed() == kParameterSection;
-        if (!inParameters)
+        if (!inParameters && !IniFile::unreadableLine(line))
             ++out[line];
     }
     return out;
@@ -48,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     QStringList written;
     FUZZ_CHECK(IniFile::load(copy, written));
+    if (IniFile::damaged(bytes, lines))
+        FUZZ_CHECK(fuzz::ReadWhole(copy + ".illisible") == bytes);
+    QFile::remove(copy + ".illisible");
     const QHash<QString, int> before = OtherLines(lines);
     const QHash<QString, int> after = OtherLines(written);
     for (auto it = before.begin(); it != before.end(); ++it)

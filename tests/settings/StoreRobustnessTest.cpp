@@ -1,9 +1,11 @@
 #include "AtomicFile.h"
+#include "DamagedStore.h"
 #include "IniFile.h"
 #include "ParameterTable.h"
 #include "RegistryStore.h"
 #include "Sandbox.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -162,5 +164,121 @@ TEST(StoreRobustness, DamagedStoresLoadDefaultsForWhatCannotBeRead) {
     EXPECT_EQ(Prm.captureFormat->Value, 7);
     EXPECT_EQ(Prm.framerate->Value, 0.0);
     EXPECT_EQ(Prm.panneauActif->Value, 255);
+    QLoggingCategory::setFilterRules({});
+}
+
+namespace {
+
+// Saves the parameters in mode, then loads them again as the next start would.
+void saveThenLoad(TSavePreferences mode) {
+    {
+        TparameterList list(AppPaths::signature());
+        CreateParameters(list);
+        PrefsMode = mode;
+        ASSERT_TRUE(SaveParameters(list));
+    }
+    TparameterList again(AppPaths::signature());
+    CreateParameters(again);
+}
+
+QByteArray utf16(const QString& text) {
+    return QByteArray("\xFF\xFE", 2) +
+           QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+} // namespace
+
+// A damaged store is copied beside it before anything is written over it, once per damaged
+// content, and the user is told once; what could be read stays, the rest is written back
+// clean. A registry saved as UTF-16 by an editor is no damage.
+TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
+    Sandbox box;
+    QLoggingCategory::setFilterRules("vidorra.warning=false");
+    DamagedStore::takeNotices();
+
+    // An INI whose own section has a line of garbage and whose last character is cut.
+    const QByteArray ini = utf16("[" + kStorePath +
+                                 "]\r\nVolume=1234\r\n\r\n[Mes réglages]\r\nGarde=1\r\n"
+                                 "\x01\x02 abîmé\r\n") +
+                           "\x00";
+    ASSERT_TRUE(Sandbox::write(AppPaths::iniFilePath(), ini));
+    saveThenLoad(spPortable);
+    EXPECT_EQ(Prm.volume->Value, 1234);
+    EXPECT_EQ(Sandbox::read(AppPaths::iniFilePath() + ".illisible"), ini);
+    QStringList lines;
+    ASSERT_TRUE(IniFile::load(AppPaths::iniFilePath(), lines));
+    EXPECT_TRUE(lines.contains("[Mes réglages]") && lines.contains("Garde=1"));
+    EXPECT_FALSE(IniFile::damaged(Sandbox::read(AppPaths::iniFilePath()), lines));
+    QStringList notices = DamagedStore::takeNotices();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains("endommagé") && notices[0].contains(".ini.illisible"));
+
+    // A registry of random bytes after another program's key.
+    const QString reg = AppPaths::registryFilePath();
+    QDir().mkpath(QFileInfo(reg).absolutePath());
+    QByteArray random = "[Software\\Autre]\n\"Garde\"=dword:00000007\n";
+    QRandomGenerator rng(31);
+    for (int i = 0; i < 3000; ++i)
+        random.append(char(rng.bounded(256)));
+    ASSERT_TRUE(Sandbox::write(reg, random));
+    saveThenLoad(spRegistre);
+    EXPECT_EQ(Sandbox::read(reg + ".illisible"), random);
+    EXPECT_EQ(TRegistryFile(reg).value("Software\\Autre", "Garde"), TRegValue::fromDword(7));
+    EXPECT_EQ(DamagedStore::takeNotices().size(), 1);
+
+    // Damaged again, otherwise: a second copy, the first untouched, nothing said twice.
+    QByteArray again = Sandbox::read(reg) + "\"Cassé\"=dword:zz\n";
+    ASSERT_TRUE(Sandbox::write(reg, again));
+    saveThenLoad(spRegistre);
+    EXPECT_EQ(Sandbox::read(reg + ".illisible"), random);
+    EXPECT_EQ(Sandbox::read(reg + ".2.illisible"), again);
+    EXPECT_TRUE(DamagedStore::takeNotices().isEmpty());
+
+    // UTF-16 with its mark reads whole.
+    QFile::remove(reg + ".illisible");
+    QFile::remove(reg + ".2.illisible");
+    ASSERT_TRUE(Sandbox::write(
+        reg, utf16("[Software\\Autre]\r\n\"Garde\"=dword:00000007\r\n[Software\\Ardoval\\Vidorra]"
+                   "\r\n\"Volume\"=dword:00000929\r\n")));
+    TparameterList list(AppPaths::signature());
+    CreateParameters(list);
+    PrefsMode = spRegistre;
+    list.LoadAll();
+    EXPECT_EQ(Prm.volume->Value, 2345);
+    EXPECT_FALSE(QFile::exists(reg + ".illisible"));
+    QLoggingCategory::setFilterRules({});
+}
+
+// A store far larger than the program ever writes is not read: defaults, the original kept
+// beside it, and the next save writes a store of the usual size.
+TEST(StoreRobustness, AFarTooLargeStoreIsSetAsideForTheDefaults) {
+    Sandbox box;
+    QLoggingCategory::setFilterRules("vidorra.warning=false");
+    DamagedStore::takeNotices();
+    QString text = "[" + kStorePath + "]\r\nVolume=1234\r\n";
+    QByteArray regText = "[Software\\Ardoval\\Vidorra]\n\"Volume\"=dword:000004d2\n";
+    for (int i = 0; text.size() < DamagedStore::kLargestStore; ++i) {
+        text += QStringLiteral("Clef%1=une valeur qui remplit le fichier\r\n").arg(i);
+        regText +=
+            QStringLiteral("\"Clef%1\"=\"une valeur qui remplit le fichier\"\n").arg(i).toUtf8();
+    }
+    const QString reg = AppPaths::registryFilePath();
+    QDir().mkpath(QFileInfo(reg).absolutePath());
+    for (const auto& [mode, file, bytes] :
+         {std::tuple{spPortable, AppPaths::iniFilePath(), utf16(text)},
+          std::tuple{spRegistre, reg, regText}}) {
+        ASSERT_TRUE(Sandbox::write(file, bytes));
+        TparameterList list(AppPaths::signature());
+        CreateParameters(list);
+        PrefsMode = mode;
+        list.LoadAll();
+        EXPECT_NE(Prm.volume->Value, 1234);
+        ASSERT_TRUE(SaveParameters(list));
+        EXPECT_LT(QFileInfo(file).size(), 1024 * 1024);
+        EXPECT_EQ(QFileInfo(file + ".illisible").size(), bytes.size());
+        const QStringList notices = DamagedStore::takeNotices();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains("trop grand"));
+    }
     QLoggingCategory::setFilterRules({});
 }
