@@ -23,10 +23,15 @@ template <class P, class T> T valueOf(P* parameter, T fallback) {
 
 GstElement* makeFileSink(const QString& fileName) {
     GstElement* sink = gst_element_factory_make("filesink", nullptr);
-    if (sink)
-        // A sink joining a running pipeline must not wait for a preroll.
-        g_object_set(sink, "location", QFile::encodeName(fileName).constData(), "async", FALSE,
-                     "sync", FALSE, nullptr);
+    if (!sink)
+        return nullptr;
+    // A sink joining a running pipeline must not wait for a preroll.
+    g_object_set(sink, "location", QFile::encodeName(fileName).constData(), "async", FALSE, "sync",
+                 FALSE, nullptr);
+    // Each buffer goes to the system as it comes: a program killed keeps on disk all it
+    // wrote (a 64 KiB block held here is seconds of a native MPEG stream). The system's
+    // cache still gathers the writes.
+    gst_util_set_object_arg(G_OBJECT(sink), "buffer-mode", "unbuffered");
     return sink;
 }
 

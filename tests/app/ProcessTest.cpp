@@ -118,6 +118,22 @@ TEST(Process, KilledRecordingIsRepairedAtTheNextStart) {
     EXPECT_NEAR(lastPacketTime(file, "a:0"), lastPacketTime(file, "v:0"), 1.0);
 }
 
+// A native MPEG stream is a few kilobytes a second: killed, the program leaves on disk all
+// that its elements had been given, not what a write buffer still held.
+TEST(Process, AKilledNativeMpegRecordingKeepsWhatWasRecorded) {
+    Sandbox box;
+    auto p = start(
+        box, {"/sv=MPEG virtuel", "/sa=Signal de test", "/format_capture=flux mpeg2 natif", "/c"});
+    const QString file = waitUntilRecorded(box, 0); // from its creation
+    ASSERT_FALSE(file.isEmpty()) << p->readAll().toStdString();
+    QThread::msleep(6000);
+    p->kill();
+    p->waitForFinished(10000);
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=mpeg2video")) << info.toStdString();
+    EXPECT_GE(lastPacketTime(file, "v:0"), 5.0) << info.toStdString();
+}
+
 // A second signal while the first one's close waits for the recording's end (as a service
 // manager or a user pressing Ctrl+C twice sends): the close goes on, the file gets its end and
 // the program ends by itself, well within the time its watchdog allows.
