@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRectF>
 #include <QThread>
 #include <QTimer>
 #include <cmath>
@@ -1009,4 +1010,47 @@ TEST(Recording, MjpegWebcamFeedsEveryBranch) {
     EXPECT_EQ(dv.of("video")->codec, "dvvideo");
     expectFrames(dv, 45, 56);
     EXPECT_GT(rig.dm.previewFrames(), 100u);
+}
+
+namespace {
+
+// How many pixels of frame n of the file, in the box (fractions of the picture), are light
+// on the blue bar of the camcorder's pattern (red and green both high): the inlay's letters.
+int lightPixels(const QString& file, int n, QRectF box) {
+    QProcess p;
+    p.start("ffmpeg",
+            {"-v", "error", "-i", file, "-vf", QString("select=eq(n\\,%1),scale=360:288").arg(n),
+             "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    p.waitForFinished(60000);
+    const QByteArray rgb = p.readAllStandardOutput();
+    if (rgb.size() != 360 * 288 * 3)
+        return -1;
+    int light = 0;
+    for (int y = int(box.top() * 288); y < int(box.bottom() * 288); ++y)
+        for (int x = int(box.left() * 360); x < int(box.right() * 360); ++x) {
+            const auto* px = reinterpret_cast<const uchar*>(rgb.constData()) + (y * 360 + x) * 3;
+            light += px[0] > 160 && px[1] > 160;
+        }
+    return light;
+}
+
+} // namespace
+
+// The camcorder's picture recompressed (DV type 2, DivX) is the preview's, with its inlay:
+// the recording date drawn on the blue bar of the pattern.
+TEST(Recording, RecompressedCamcorderPicturesCarryTheInlay) {
+    Rig rig("DV virtuel", "DV");
+    ASSERT_TRUE(rig.ok());
+    const QRectF blueBar(0.88, 0.15, 0.11, 0.25);
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
+    const QString plain = rig.box.path("sans.avi");
+    record(rig, 6, "sans.avi");
+    EXPECT_EQ(lightPixels(plain, 20, blueBar), 0);
+    g_object_set(rig.dm.overlay(), "what-incrust", 0u, "format-date1", "dd", "format-date2", "",
+                 "alignement", 1u, "xpos", 935, "ypos", 300, "auto-font-size", FALSE, "font-size",
+                 40, "incrust-active", TRUE, "overlay-enabled", TRUE, nullptr);
+    for (const auto& [format, name] : {std::pair{6, "dv2rec.avi"}, std::pair{9, "divx.avi"}}) {
+        record(rig, uint8_t(format), name);
+        EXPECT_GT(lightPixels(rig.box.path(name), 20, blueBar), 50) << name;
+    }
 }
