@@ -90,6 +90,26 @@ bool unreadableLine(const QString& line) {
            !t.contains('=');
 }
 
+QStringList readableLines(const QStringList& lines) {
+    QStringList out;
+    bool skippingSection = false;
+    for (const QString& line : lines) {
+        const bool header = isSectionHeader(line);
+        if (unreadableLine(line)) {
+            // A section whose name cannot be read goes with its lines: they belong to no
+            // section we know, and would fall into the one above.
+            if (header)
+                skippingSection = true;
+            continue;
+        }
+        if (header)
+            skippingSection = false;
+        if (!skippingSection)
+            out << line;
+    }
+    return out;
+}
+
 bool damaged(const QByteArray& bytes, const QStringList& lines) {
     // UTF-16 cut in the middle of a character.
     if ((bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) && bytes.size() % 2)
@@ -112,7 +132,7 @@ bool load(const QString& path, QStringList& lines) {
     // the unreadable lines are left out, so that the file is written back clean.
     if (!DamagedStore::keep(path, DamagedStore::Damage::Unreadable))
         return false;
-    lines.removeIf(unreadableLine);
+    lines = readableLines(lines);
     return true;
 }
 

@@ -22,6 +22,8 @@ bool load(const QString& path, QStringList& lines);
 // A line of no form a settings file has (section, name=value, comment, blank), or holding
 // bytes that are no text.
 bool unreadableLine(const QString& line);
+// The lines without the unreadable ones, and without the sections whose header is one.
+QStringList readableLines(const QStringList& lines);
 // Unreadable lines, or UTF-16 cut in the middle of a character.
 bool damaged(const QByteArray& bytes, const QStringList& lines);
 // Writes the lines atomically.

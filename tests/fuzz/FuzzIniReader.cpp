@@ -15,10 +15,10 @@ const QString kParameterSection = '[' + kStorePath + ']';
 QHash<QString, int> OtherLines(const QStringList& lines) {
     QHash<QString, int> out;
     bool inParameters = false;
-    for (const QString& line : lines) {
+    for (const QString& line : IniFile::readableLines(lines)) {
         if (IniFile::isSectionHeader(line))
             inParameters = line.trimmed() == kParameterSection;
-        if (!inParameters && !IniFile::unreadableLine(line))
+        if (!inParameters)
             ++out[line];
     }
     return out;

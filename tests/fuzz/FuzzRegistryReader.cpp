@@ -8,15 +8,24 @@ namespace {
 
 // The program finds its parameters in the registry only when they were written by this very
 // executable: the input gets that value appended.
+// A file saved as UTF-16 gets it in UTF-16, as an editor would have written it.
 QByteArray WithOwnExecutable(const QByteArray& bytes) {
-    QByteArray out = bytes;
-    out += "\n[" + kStorePath.toUtf8() + "]\n\"ExeName\"=\"";
+    QString value = "\n[" + kStorePath + "]\n\"ExeName\"=\"";
     for (QChar c : AppPaths::executablePath()) {
         if (c == '\\' || c == '"')
-            out += '\\';
-        out += QString(c).toUtf8();
+            value += '\\';
+        value += c;
     }
-    return out + "\"\n";
+    value += "\"\n";
+    const bool little = bytes.startsWith("\xFF\xFE"), big = bytes.startsWith("\xFE\xFF");
+    if (!little && !big)
+        return bytes + value.toUtf8();
+    QByteArray out = bytes.left(bytes.size() & ~qsizetype(1));
+    for (QChar c : value) {
+        const char low = char(c.unicode() & 0xff), high = char(c.unicode() >> 8);
+        out.append(little ? low : high).append(little ? high : low);
+    }
+    return out;
 }
 
 } // namespace
