@@ -29,12 +29,29 @@ void TCameraWindows::Bind(TavFlux& source, const TavFlux* other) {
     TcamForm* w = nullptr;
     if (other && other->Device == source.Device && other->CameraWindow)
         w = other->CameraWindow;
-    else
+    // One window per deck: a window still holding this deck is its window.
+    for (TcamForm* candidate : m_windows)
+        if (!w && candidate->nav_captureframe1->transport() == transport.get())
+            w = candidate;
+    if (!w)
         w = m_windows[0]->nav_captureframe1->hasTransport() ? m_windows[1] : m_windows[0];
     w->setWindowTitle(source.Device->FriendlyName);
     w->setVisible(w->showFlag);
     w->nav_captureframe1->SetTransport(transport);
     source.CameraWindow = w;
+    // The keys go to a window with a deck.
+    const int index = w == m_windows[1] ? 1 : 0;
+    if (!m_windows[size_t(m_keyboard)]->nav_captureframe1->hasTransport())
+        SetKeyboardCamera(index);
+    // A deck this program stopped when its source was left plays again as it did.
+    bool stoppedByUs = false;
+    std::erase_if(m_stoppedOnLeaving, [&](const std::weak_ptr<IDvTransport>& t) {
+        const auto held = t.lock();
+        stoppedByUs |= held == transport;
+        return !held || held == transport;
+    });
+    if (stoppedByUs && transport->mode() == IDvTransport::ED_MODE_STOP)
+        w->nav_captureframe1->Play();
 }
 
 void TCameraWindows::Release(TavFlux& source) {
@@ -43,8 +60,14 @@ void TCameraWindows::Release(TavFlux& source) {
     source.HasTransport = false;
     if (!w)
         return;
-    if (w->cbStopQuittant->isChecked())
+    if (w->cbStopQuittant->isChecked()) {
+        const std::shared_ptr<IDvTransport> transport =
+            source.Device ? source.Device->Moniker.transport : nullptr;
+        if (transport && transport.get() == w->nav_captureframe1->transport() &&
+            transport->mode() != IDvTransport::ED_MODE_STOP)
+            m_stoppedOnLeaving.push_back(transport);
         w->nav_captureframe1->Stop();
+    }
     w->nav_captureframe1->SetTransport(nullptr);
     w->hide();
     if (w == m_windows[size_t(m_keyboard)])

@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <array>
+#include <memory>
+#include <vector>
 
+class IDvTransport;
 class QWidget;
 class TavFlux;
 class TcamForm;
@@ -39,4 +42,7 @@ private:
 
     std::array<TcamForm*, 2> m_windows{};
     int m_keyboard = 0;
+    // Decks stopped by leaving their source while they ran: coming back to the source plays
+    // them again.
+    std::vector<std::weak_ptr<IDvTransport>> m_stoppedOnLeaving;
 };

@@ -618,8 +618,10 @@ void TCaptureForm::runReceivedCommandLines() {
 bool TCaptureForm::closeQuery() {
     if (action("tafullscreen")->isChecked())
         action("tafullscreen")->executeInteractive(this);
-    if (recorder)
+    if (recorder) {
+        recorder->SetClosing();
         recorder->HaltGraph(); // the recording is finalised
+    }
     if (m_dm && m_dm->endingPart()) {
         // Its file gets its end first; the close comes back once it has.
         m_dm->WhenIdle(this, [this] { QTimer::singleShot(0, this, [this] { close(); }); });

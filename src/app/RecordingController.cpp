@@ -1,9 +1,11 @@
 #include "RecordingController.h"
 
+#include "CaptureDevice.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
+#include "DvTransport.h"
 #include "ImageList.h"
 #include "Log.h"
 #include "OptionsFrame.h"
@@ -64,6 +66,7 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
         m_timer->start();
     });
     m_timer->start();
+    m_stallClock.start();
     m_sourceWait = new QTimer(this);
     m_sourceWait->setInterval(100);
     connect(m_sourceWait, &QTimer::timeout, this, &TRecordingController::sourceWaitTick);
@@ -241,6 +244,7 @@ bool TRecordingController::beginRecordingPart() {
         return false;
     }
     m_partOpen = true;
+    m_stall.ResetLost(m_stallClock.elapsed());
     setImageByImage(format == cfFrameByFrame);
     m_frameCount = 0;
     if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
@@ -353,6 +357,27 @@ void TRecordingController::partEnded(bool complete) {
         settleNextName();
         return;
     }
+    const bool empty = m_dm.lastPartEmpty();
+    if (empty) {
+        // Nothing reached the file: it was removed, with its scene list.
+        if (!scn.isEmpty())
+            QFile::remove(scn);
+        if (m_recorded.removeAll(file) > 0) {
+            emit recordedFileDropped(file);
+            emit recordedFilesChanged();
+        }
+        const QString why =
+            m_partFormat == cfFrameByFrame
+                ? QStringLiteral("Aucune image n'a été prise pendant l'enregistrement image par "
+                                 "image : le fichier %1 n'a pas été écrit.")
+                : QStringLiteral("L'enregistrement s'est arrêté avant d'avoir reçu une image ou "
+                                 "un son : le fichier %1, vide, a été supprimé.");
+        const QString text = why.arg(QDir::toNativeSeparators(file));
+        qCWarning(lcVidorra).noquote() << text;
+        // A close under way, with nobody to answer, only logs it.
+        if (!m_closing)
+            QTimer::singleShot(0, this, [this, text] { prompts().information(&m_form, text); });
+    }
     // After a cut the next name was taken already and never used: it stays, unless the
     // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
@@ -362,7 +387,7 @@ void TRecordingController::partEnded(bool complete) {
     settleNextName();
     // Asked from the event loop, once the work waiting for this end has run: a box waiting
     // here would hold the end's caller.
-    if (!complete || (!scn.isEmpty() && dropped > 0))
+    if (!empty && (!complete || (!scn.isEmpty() && dropped > 0)))
         QTimer::singleShot(0, this, [this, complete, file, dropped, scn] {
             if (!complete)
                 prompts().warning(&m_form,
@@ -664,9 +689,53 @@ QString TRecordingController::DurationText(qint64 seconds) {
                              int((seconds / 60) % 60), int(seconds % 60));
 }
 
+// A source that stops sending pictures is said in the status bar (and logged), and while it
+// records, the time counts as lost; a deck stopped or winding is said to stand.
+void TRecordingController::tickStallWatch() {
+    TSourcesController* sources = m_form.sources;
+    TVideoSource* video = sources ? sources->currentVideo() : nullptr;
+    IDvTransport* deck =
+        video && video->HasTransport && video->Device ? video->Device->Transport() : nullptr;
+    const IDvTransport::Mode mode = deck ? deck->mode() : IDvTransport::ED_MODE_PLAY;
+    const bool standing = mode == IDvTransport::ED_MODE_STOP || mode == IDvTransport::ED_MODE_FF ||
+                          mode == IDvTransport::ED_MODE_REW;
+    const bool watching = video && m_dm.isRunning() && !m_waitingForSource;
+    const TStallWatch::State before = m_stall.state();
+    if (!m_stall.Tick(m_stallClock.elapsed(), m_dm.sourceFrames(), watching, standing))
+        return;
+    const QString name = video ? video->Name : QString();
+    if (before == TStallWatch::State::Flowing)
+        m_panel1BeforeStall = m_form.statusPanels->text(1);
+    switch (m_stall.state()) {
+    case TStallWatch::State::Stalled: {
+        const QString text = QStringLiteral("« %1 » n'envoie plus d'images").arg(name);
+        qCWarning(lcVidorra).noquote()
+            << QStringLiteral("La source vidéo « %1 » n'envoie plus d'images depuis %2 s%3.")
+                   .arg(name)
+                   .arg(TStallWatch::kStallMs / 1000)
+                   .arg(m_machine.recording()
+                            ? QStringLiteral(" : le temps sans image est compté comme perdu")
+                            : QString());
+        m_form.statusPanels->setText(1, text, Qt::red);
+        break;
+    }
+    case TStallWatch::State::Standing:
+        m_form.statusPanels->setText(1, QStringLiteral("Platine à l'arrêt : Play pour l'image"),
+                                     Qt::darkBlue);
+        break;
+    case TStallWatch::State::Flowing:
+        if (before == TStallWatch::State::Stalled)
+            qCInfo(lcVidorra).noquote()
+                << QStringLiteral("La source vidéo « %1 » envoie de nouveau des images.").arg(name);
+        m_form.statusPanels->setText(1, m_panel1BeforeStall);
+        break;
+    }
+}
+
 void TRecordingController::DroppedActionTimer() {
     if (refreshTransportWindows)
         refreshTransportWindows();
+    tickStallWatch();
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
     if (m_waitingForSource) {
@@ -687,7 +756,10 @@ void TRecordingController::DroppedActionTimer() {
         panel3 = QStringLiteral("Audio Mp3");
         break;
     default: {
-        const quint64 dropped = m_dm.droppedFrames();
+        // Pictures the source did not send while it stalled are lost too.
+        const double frameMs = 1000.0 / m_dm.videoFormat().frameRate();
+        const quint64 dropped =
+            m_dm.droppedFrames() + quint64(m_stall.lostMs(m_stallClock.elapsed()) / frameMs);
         panel3 = QString::asprintf("%d frames perdues / %d", int(dropped),
                                    int(dropped + m_dm.recordedFrames()));
     }

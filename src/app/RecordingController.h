@@ -2,8 +2,10 @@
 
 #include "OutputNaming.h"
 #include "RecordingStateMachine.h"
+#include "StallWatch.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -47,6 +49,8 @@ public:
     }
     void CutRecording();
     void HaltGraph();
+    // The program is closing: what a part's end has to say is logged, no box waits.
+    void SetClosing() { m_closing = true; }
     void GraphDeviceLost();
     void SetCaptureFrozen(bool frozen);
     void ApplyPreviewLock();
@@ -99,6 +103,9 @@ public:
     void FallBackToNoVideo() override;
     void EnterState(RecordingState state) override;
 
+    // The video source's stall watch (tests look at it).
+    const TStallWatch& stallWatch() const { return m_stall; }
+
 signals:
     void recordedFilesChanged();
     // A recording part or a still image was made (the recorded-files panel lists it).
@@ -110,6 +117,7 @@ signals:
     void imageByImageChanged(bool on);
 
 private:
+    void tickStallWatch();
     void setImageByImage(bool on);
     void post(std::function<void()> command);
     void rebuildDvPreview(bool halfSize);
@@ -138,6 +146,10 @@ private:
     QString m_nextName;
     QString m_currentFile;
     QStringList m_recorded;
+    bool m_closing = false;
+    TStallWatch m_stall;
+    QElapsedTimer m_stallClock;
+    QString m_panel1BeforeStall; // the text a stall message covers
     QDateTime m_started;
     bool m_partOpen = false;
     // A part was ended here and its file is being finished; what it leaves behind for then.

@@ -340,7 +340,9 @@ void Tdm::updateDecodeProbe() {
     m_decodeProbe = gst_pad_add_probe(
         pad, GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer self) -> GstPadProbeReturn {
-            return static_cast<Tdm*>(self)->m_dropDecoding ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+            auto* dm = static_cast<Tdm*>(self);
+            dm->m_sourceFrameCount.fetch_add(1, std::memory_order_relaxed);
+            return dm->m_dropDecoding ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
         },
         this, nullptr);
 }

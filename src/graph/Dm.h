@@ -101,6 +101,9 @@ public:
 
     // Frames delivered to the preview since the chain was built (for tests and the bench).
     quint64 previewFrames() const;
+    // Pictures the video source delivered, counted before decoding whatever the preview and
+    // the recording do with them (never reset).
+    quint64 sourceFrames() const { return m_sourceFrameCount.load(std::memory_order_relaxed); }
 
     // ---- Recording branches, added to and removed from the running pipeline.
     // Builds the branch of a capture format (1..12; 0 and 10 build nothing and succeed)
@@ -138,6 +141,9 @@ public:
     // in the pipeline) since it started.
     quint64 recordedFrames() const;
     quint64 droppedFrames() const;
+    // The part recordingPartFinished reported last had received nothing (no picture, no
+    // sample, or no grab image by image): its file was removed.
+    bool lastPartEmpty() const { return m_lastPartEmpty; }
     QString lastError() const { return m_lastError; }
     // Size at which a WAV or MP3-in-RIFF file continues in a new one (RIFF sizes are 32-bit;
     // tests lower it).
@@ -276,6 +282,10 @@ private:
     bool m_rolloverAsked = false;
     qint64 m_lastCheckedSize = 0;
     quint64 m_partFramesBase = 0;
+    quint64 m_partFedBase = 0;   // buffers fed to the files before the current part
+    bool m_pluginWrites = false; // the device writes the file itself
+    bool m_lastPartEmpty = false;
+    std::atomic<quint64> m_sourceFrameCount{0};
     quint64 m_lastRecordedFrames = 0;
     quint64 m_lastDroppedFrames = 0;
     QTimer* m_diskTimer = nullptr;

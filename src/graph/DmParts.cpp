@@ -32,17 +32,20 @@ template <class P, class T> T valueOf(P* parameter, T fallback) {
 // What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
 // the repair of a file whose end was not written, and its leaving the journal.
 void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
+    if (m_lastPartEmpty) {
+        QFile::remove(fileName);
+        TRecordingJournal().Remove(fileName);
+        if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
+            onFrameByFrameEnd(fileName, frames);
+        return;
+    }
     // An ASF file is written as a stream; its header gets its length at the end.
     if ((!complete || m_recordingFormat == cfWmv) && QFileInfo::exists(fileName))
         RepairRecording(fileName);
     if (m_patchXvid && QFileInfo::exists(fileName))
         PatchAviVideoFourcc(fileName, "XVID");
-    if (m_recordingFormat == cfFrameByFrame) {
-        if (frames >= 1)
-            PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
-        else
-            QFile::remove(fileName);
-    }
+    if (m_recordingFormat == cfFrameByFrame)
+        PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
     TRecordingJournal().Remove(fileName);
     if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
         onFrameByFrameEnd(fileName, frames);
@@ -126,6 +129,12 @@ void Tdm::advancePart() {
 void Tdm::partFinished(const QString& fileName, bool complete, quint64 frames) {
     const bool cut = m_cutting;
     m_cutting = false;
+    // A part that received nothing at all (stopped before the first picture or sample, an
+    // image-by-image recording without a grab) leaves no file that plays: it is removed.
+    // A plug-in writes its own file: what it got is not counted here.
+    m_lastPartEmpty =
+        !cut && m_recording && !m_pluginWrites &&
+        (m_recordingFormat == cfFrameByFrame ? frames == 0 : m_recording->fed() == m_partFedBase);
     if (!cut) {
         m_lastRecordedFrames = frames;
         m_lastDroppedFrames = m_recording ? m_recording->dropped() : 0;
@@ -203,6 +212,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
         return true;
     }
     const quint64 framesBefore = m_recording->frames();
+    const quint64 fedBefore = m_recording->fed();
     if (!m_recording->BeginSwap(newFileName, m_endWaitMs)) {
         TRecordingJournal().Remove(newFileName);
         m_lastError = QStringLiteral("Impossible de créer le fichier %1.")
@@ -215,6 +225,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     // the new one.
     m_cutFrames = framesBefore - m_partFramesBase;
     m_partFramesBase = framesBefore;
+    m_partFedBase = fedBefore;
     m_rolloverAsked = false;
     m_lastCheckedSize = 0;
     if (m_diskTimer)

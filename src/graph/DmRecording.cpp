@@ -204,6 +204,9 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_recordingFormat = format;
     m_recordingDetector = sceneDetector;
     m_partFramesBase = 0;
+    m_partFedBase = 0;
+    m_pluginWrites = false;
+    m_lastPartEmpty = false;
     m_lastRecordedFrames = 0;
     m_patchXvid = false;
     m_mp3Plain = false;
@@ -420,6 +423,7 @@ bool Tdm::buildDeviceMux(const QString& fileName) {
     }
     if (!muxTee) {
         m_deviceMux = device;
+        m_pluginWrites = true;
         m_deviceMuxFile = fileName;
         return true;
     }

@@ -87,6 +87,7 @@ public:
     // Set when an element of the branch failed (the file sink, an encoder).
     bool Owns(GstObject* object) const;
     quint64 frames() const { return m_frames.load(); }
+    quint64 fed() const { return m_fed.load(); } // buffers of every stream into the writer
     quint64 dropped() const { return m_dropped.load(); }
 
     struct Stream;

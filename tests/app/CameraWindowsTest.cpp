@@ -4,19 +4,25 @@
 #include "CamForm.h"
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "DvTransport.h"
+#include "EndPart.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
+#include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
 #include "SceneDetect.h"
+#include "ScriptedPrompts.h"
 #include "SourcesController.h"
+#include "StatusPanels.h"
 #include "SuperAction.h"
 #include "WaitFor.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -217,5 +223,89 @@ TEST(CameraWindows, RecordingWhileTheTapeIsStopped) {
     const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
     EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
     EXPECT_GE(info.section(',', 1).toInt(), 20) << info.toStdString();
+    form.hide();
+}
+
+// Leaving the deck (its tape stops, "Stop en quittant") and coming back: the deck plays again
+// in the one window it had, the transport keys drive it, and what is recorded has pictures.
+// A deck that stands is said to stand, not taken for a source that stalls; a recording
+// stopped before the first picture leaves no file and says why.
+TEST(CameraWindows, LeavingTheDeckAndComingBack) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    form.setCommandLine(
+        {"/sv=DV Source - Video", "/sa=Signal de test", "/format_capture=dv type 2 (recomp)"});
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    form.recorder->RecomputeNextName();
+    ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 10; }, 60000));
+    const std::shared_ptr<IDvTransport> tape =
+        form.sources->currentVideo()->Device->Moniker.transport;
+    auto deckWindows = [&] {
+        int n = 0;
+        for (int i = 0; i < 2; ++i)
+            n += form.cameras->window(i)->nav_captureframe1->transport() == tape.get();
+        return n;
+    };
+    auto sourceMoves = [&] {
+        const quint64 before = dm.sourceFrames();
+        return waitFor([&] { return dm.sourceFrames() > before + 10; });
+    };
+
+    form.sources->SelectVideoSource("Mire de test");
+    ASSERT_TRUE(waitFor([&] { return tape->mode() == IDvTransport::ED_MODE_STOP; }));
+    EXPECT_EQ(deckWindows(), 0);
+    form.sources->SelectVideoSource("DV Source - Video");
+    EXPECT_TRUE(waitFor([&] { return tape->mode() == IDvTransport::ED_MODE_PLAY; }));
+    EXPECT_EQ(deckWindows(), 1);
+    EXPECT_TRUE(sourceMoves());
+    form.sources->SelectAudioSource("DV Source - Audio");
+    EXPECT_EQ(deckWindows(), 1);
+
+    // The keys drive the deck's window.
+    form.action("cam_Stop")->executeInteractive(&form);
+    EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_STOP);
+    EXPECT_TRUE(waitFor(
+        [&] { return form.recorder->stallWatch().state() == TStallWatch::State::Standing; }));
+    EXPECT_TRUE(form.statusPanels->text(1).contains("arrêt"));
+    pause(TStallWatch::kStallMs + 700);
+    EXPECT_EQ(form.recorder->stallWatch().state(), TStallWatch::State::Standing);
+
+    // Recording while it stands gets nothing: no file is left, the user is told.
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    ASSERT_TRUE(waitUntilIdle(dm));
+    const QString empty = form.recorder->currentFile();
+    pause(500);
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    ASSERT_TRUE(waitUntilIdle(dm));
+    ASSERT_TRUE(waitFor([&] { return !answers.asked.isEmpty(); }));
+    EXPECT_FALSE(QFileInfo::exists(empty));
+    EXPECT_TRUE(answers.asked.last().contains("supprimé")) << answers.asked.last().toStdString();
+
+    form.action("cam_Play")->executeInteractive(&form);
+    EXPECT_TRUE(sourceMoves());
+    EXPECT_TRUE(waitFor(
+        [&] { return form.recorder->stallWatch().state() == TStallWatch::State::Flowing; }));
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    ASSERT_TRUE(waitUntilIdle(dm));
+    const QString file = form.recorder->currentFile();
+    pause(2000);
+    form.action("saCapturerBascule")->executeInteractive(&form);
+    ASSERT_TRUE(waitUntilIdle(dm));
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
+    probe.waitForFinished(60000);
+    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
+    EXPECT_GE(info.section(',', 1).toInt(), 30) << info.toStdString();
     form.hide();
 }
