@@ -2,6 +2,8 @@
 # Time from process start to the first previewed picture on "Mire de test", with a warm
 # GStreamer registry: runs the program offscreen N times (default 7) and prints each time
 # and the median. Usage: bench/preview/startup.sh [build dir] [runs]
+# STARTUP_REGISTRY_VALUES=N starts with a registry file holding N values under the
+# program's key (a registry that grew large).
 set -euo pipefail
 build=${1:-build}
 runs=${2:-7}
@@ -10,6 +12,15 @@ home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen
 export VIDORRA_EXIT_AT_FIRST_FRAME=1
+values=${STARTUP_REGISTRY_VALUES:-0}
+if ((values > 0)); then
+  mkdir -p "$home/.config/Ardoval"
+  {
+    printf '[Software\\Ardoval\\Vidorra]\n'
+    seq 1 "$values" | sed 's/.*/"Valeur&"="une valeur de la clef"/'
+  } >"$home/.config/Ardoval/registre.reg"
+  echo "registry: $values values, $(stat -c %s "$home/.config/Ardoval/registre.reg") bytes"
+fi
 # A first run warms the registry and makes the virtual devices' material.
 timeout 60 "$exe" --new-instance >/dev/null 2>&1 || true
 sleep 3

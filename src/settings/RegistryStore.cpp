@@ -22,13 +22,6 @@ QString parentOf(const QString& path) {
     return cut < 0 ? QString() : path.left(cut);
 }
 
-int findValue(const TRegistryFile::Key& key, const QString& name) {
-    for (int i = 0; i < key.values.size(); ++i)
-        if (key.values[i].first.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 // Quoted text with backslash escapes, so that any name or value fits on one line.
 QString quote(const QString& s) {
     QString out;
@@ -202,6 +195,28 @@ std::optional<double> TRegValue::toDouble() const {
     return v;
 }
 
+void TRegistryFile::Key::set(const QString& name, const TRegValue& value) {
+    const QString folded = name.toCaseFolded();
+    const auto at = index.constFind(folded);
+    if (at != index.constEnd()) {
+        values[*at].second = value;
+        return;
+    }
+    index.insert(folded, int(values.size()));
+    values.append({name, value});
+}
+
+void TRegistryFile::Key::remove(const QString& name) {
+    const int at = find(name);
+    if (at < 0)
+        return;
+    values.removeAt(at);
+    index.remove(name.toCaseFolded());
+    for (auto it = index.begin(); it != index.end(); ++it)
+        if (it.value() > at)
+            --it.value();
+}
+
 TRegistryFile::TRegistryFile(const QString& filePath) : m_filePath(filePath) {
     reload();
 }
@@ -243,11 +258,7 @@ TRegistryFile::KeyMap TRegistryFile::parse(const QByteArray& text, int* badLines
             ++bad;
             continue;
         }
-        const int at = findValue(*current, *name);
-        if (at >= 0)
-            current->values[at].second = *value;
-        else
-            current->values.append({*name, *value});
+        current->set(*name, *value);
     }
     if (badLines)
         *badLines = bad;
@@ -324,19 +335,13 @@ void TRegistryFile::apply(KeyMap& keys, const Change& c) {
             apply(keys, Change{Op::CreateKey, c.path, {}, {}});
             it = keys.find(lp);
         }
-        const int at = findValue(it->second, c.name);
-        if (at >= 0)
-            it->second.values[at].second = c.value;
-        else
-            it->second.values.append({c.name, c.value});
+        it->second.set(c.name, c.value);
         break;
     }
     case Op::DeleteValue: {
         auto it = keys.find(lp);
         if (it != keys.end()) {
-            const int at = findValue(it->second, c.name);
-            if (at >= 0)
-                it->second.values.removeAt(at);
+            it->second.remove(c.name);
         }
         break;
     }
@@ -408,7 +413,7 @@ std::optional<TRegValue> TRegistryFile::value(const QString& path, const QString
     auto it = m_keys.find(lower(normalizedPath(path)));
     if (it == m_keys.end())
         return std::nullopt;
-    const int at = findValue(it->second, name);
+    const int at = it->second.find(name);
     if (at < 0)
         return std::nullopt;
     return it->second.values[at].second;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,12 @@ public:
     struct Key {
         QString path;
         QList<QPair<QString, TRegValue>> values; // in insertion order
+        // Position of each value in values, by its case-folded name: a key of tens of
+        // thousands of values reads in linear time.
+        QHash<QString, int> index;
+        int find(const QString& name) const { return index.value(name.toCaseFolded(), -1); }
+        void set(const QString& name, const TRegValue& value);
+        void remove(const QString& name);
     };
     using KeyMap = std::map<QString, Key>; // by lower-case path
     static KeyMap parse(const QByteArray& text, int* badLines = nullptr);

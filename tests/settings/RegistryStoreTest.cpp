@@ -143,3 +143,31 @@ TEST(RegistryStore, TextsOfAnyCharactersSurviveARewrite) {
     EXPECT_EQ(reg.value(kKey, "t"), TRegValue::fromString(text));
     EXPECT_TRUE(QString::fromUtf8(Sandbox::read(file)).contains(QStringLiteral("\U0001F600")));
 }
+
+// Tens of thousands of values under one key read in linear time, and are found by name
+// whatever the case, also after some were deleted and others added.
+TEST(RegistryStore, AKeyOfManyValuesReadsAndChangesByName) {
+    Sandbox box;
+    const QString file = box.path("reg.reg");
+    QByteArray text = "[Software\\Ardoval\\Vidorra]\n";
+    for (int i = 0; i < 60000; ++i)
+        text += "\"Valeur" + QByteArray::number(i) +
+                "\"=dword:" + QByteArray::number(i, 16).rightJustified(8, '0') + "\n";
+    text += "\"VALEUR7\"=dword:00000063\n"; // the same name again: the last one wins
+    ASSERT_TRUE(Sandbox::write(file, text));
+    TRegistryFile reg(file);
+    EXPECT_EQ(reg.valueNames(kKey).size(), 60000);
+    EXPECT_EQ(reg.value(kKey, "valeur59999"), TRegValue::fromDword(59999));
+    EXPECT_EQ(reg.value(kKey, "Valeur7"), TRegValue::fromDword(99));
+    ASSERT_TRUE(reg.deleteValue(kKey, "VALEUR10"));
+    EXPECT_FALSE(reg.value(kKey, "Valeur10"));
+    EXPECT_EQ(reg.value(kKey, "Valeur11"), TRegValue::fromDword(11));
+    ASSERT_TRUE(reg.setValue(kKey, "Nouvelle", TRegValue::fromDword(5)));
+    ASSERT_TRUE(reg.setValue(kKey, "valeur12", TRegValue::fromDword(6)));
+    ASSERT_TRUE(reg.commit());
+    TRegistryFile again(file);
+    EXPECT_EQ(again.valueNames(kKey).size(), 60000);
+    EXPECT_EQ(again.value(kKey, "nouvelle"), TRegValue::fromDword(5));
+    EXPECT_EQ(again.value(kKey, "Valeur12"), TRegValue::fromDword(6));
+    EXPECT_EQ(again.valueNames(kKey)[11], "Valeur12"); // in place, as written first
+}
