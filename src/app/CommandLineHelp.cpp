@@ -1,5 +1,7 @@
 #include "CommandLineHelp.h"
 
+#include "CaptureFormats.h"
+
 #include <algorithm>
 
 namespace {
@@ -189,5 +191,7 @@ QString CommandLineHelp() {
     }
     if (!shadowed.isEmpty())
         text += u'\n' + shadowed.join(u'\n') + u'\n';
+    text += QStringLiteral("\nFormats de /format_capture= (majuscules ou minuscules) :\n  ") +
+            CaptureFormatNames().join(QStringLiteral(", ")) + u'\n';
     return text;
 }

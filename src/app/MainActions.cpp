@@ -497,8 +497,17 @@ void TCaptureForm::connectHandlers() {
     bindAction("saFormatCapture", [this](QObject*) {
         if (!sources || ActionArguments().isEmpty())
             return;
-        const uint8_t format = CaptureFormatFromLabel(ActionArguments().first());
-        sources->Change([this, format] { sources->FillCaptureFormats(format); });
+        // Typed by a person: any case; an unknown name changes nothing and says why.
+        const QString name = ActionArguments().first();
+        const std::optional<uint8_t> format = CaptureFormatFromTypedName(name);
+        if (!format) {
+            prompts().warning(this, QStringLiteral("Format d'enregistrement inconnu : « %1 ». "
+                                                   "Le format reste %2. Formats possibles : %3.")
+                                        .arg(name, CaptureFormatLabel(Prm.captureFormat->Value),
+                                             CaptureFormatNames().join(QStringLiteral(", "))));
+            return;
+        }
+        sources->Change([this, format = *format] { sources->FillCaptureFormats(format); });
     });
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
     connect(ListeFrame, &TListeFrame::parentFolderRequested, this,

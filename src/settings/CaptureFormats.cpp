@@ -40,21 +40,24 @@ QString CaptureFormatShortLabel(uint8_t format) {
     return QString::fromUtf8(r ? r->shortLabel : "défaut");
 }
 
+namespace {
+const std::array<std::pair<const char*, uint8_t>, 12> kParse = {{
+    {"Aucun", cfNone},
+    {"dv type 1 natif", cfDvType1Native},
+    {"dv type 2 natif", cfDvType2Native},
+    {"flux mpeg1 natif", cfMpeg1Native},
+    {"flux mpeg2 natif", cfMpeg2Native},
+    {"avi natif", cfAviNative},
+    {"dv type 2 (recomp)", cfDvType2Recompressed},
+    {"Wmv", cfWmv},
+    {"Image/Image", cfFrameByFrame},
+    {"divx", cfDivx},
+    {"Wav", cfWav},
+    {"mp3", cfMp3},
+}};
+} // namespace
+
 uint8_t CaptureFormatFromLabel(const QString& label) {
-    static const std::array<std::pair<const char*, uint8_t>, 12> kParse = {{
-        {"Aucun", cfNone},
-        {"dv type 1 natif", cfDvType1Native},
-        {"dv type 2 natif", cfDvType2Native},
-        {"flux mpeg1 natif", cfMpeg1Native},
-        {"flux mpeg2 natif", cfMpeg2Native},
-        {"avi natif", cfAviNative},
-        {"dv type 2 (recomp)", cfDvType2Recompressed},
-        {"Wmv", cfWmv},
-        {"Image/Image", cfFrameByFrame},
-        {"divx", cfDivx},
-        {"Wav", cfWav},
-        {"mp3", cfMp3},
-    }};
     for (const auto& [text, value] : kParse)
         if (label == QLatin1String(text))
             return value;
@@ -80,4 +83,22 @@ int AudioRateOfFrequenceDV(uint8_t frequence) {
     default:
         return 44100;
     }
+}
+
+std::optional<uint8_t> CaptureFormatFromTypedName(const QString& name) {
+    const QString typed = name.trimmed();
+    for (const auto& [text, value] : kParse)
+        if (typed.compare(QString::fromUtf8(text), Qt::CaseInsensitive) == 0)
+            return value;
+    if (typed.compare(QStringLiteral("défaut"), Qt::CaseInsensitive) == 0)
+        return cfDefault;
+    return std::nullopt;
+}
+
+QStringList CaptureFormatNames() {
+    QStringList names;
+    for (const auto& [text, value] : kParse)
+        names << QString::fromUtf8(text);
+    names << QStringLiteral("défaut");
+    return names;
 }

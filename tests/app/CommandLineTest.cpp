@@ -1,13 +1,16 @@
 // The program's command line as a user meets it: the help and the version without a display,
 // the help agreeing with the actions, and one program per session over the session bus.
 #include "CaptureForm.h"
+#include "CaptureFormats.h"
 #include "CommandLineHelp.h"
 #include "CommandRunner.h"
 #include "IniFile.h"
 #include "ParameterTable.h"
 #include "ProgramProcess.h"
 #include "ProgramUnderTest.h"
+#include "Prompts.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "SingleInstance.h"
 #include "SuperAction.h"
 
@@ -198,6 +201,36 @@ TEST(CommandLine, HandedCommandLinesRunAfterStartupInOrder) {
     ASSERT_TRUE(
         p.runUntil([&] { return Prm.panneauActif && Prm.panneauActif->Value == 1; }, 30000));
     EXPECT_NE(p.form.PreviewShiftX, 0); // the sides were swapped on the way
+    p.form.receiveCommandLine({"/quit"});
+    EXPECT_TRUE(p.runUntil([&] { return !p.form.isVisible(); }, 30000));
+}
+
+// Format names typed by a person match without regard to case; an unknown one keeps the
+// format and says which names there are. The stored values keep the exact rule.
+TEST(CommandLine, FormatNamesTypedByHand) {
+    Sandbox box;
+    ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"}));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    ProgramUnderTest p;
+    p.form.setCommandLine({"/sv=Mire de test", "/sa=Signal de test", "/format_capture=DivX"});
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }, 30000));
+    ASSERT_TRUE(p.runUntil([&] { return Prm.captureFormat->Value == cfDivx; }));
+    for (const auto& [typed, format] : {std::pair{"WAV", cfWav}, std::pair{" wmv ", cfWmv},
+                                        std::pair{"MP3", cfMp3}, std::pair{"Divx", cfDivx}}) {
+        p.form.receiveCommandLine({QStringLiteral("/format_capture=") + typed});
+        EXPECT_TRUE(p.runUntil([&, format = format] { return Prm.captureFormat->Value == format; }))
+            << typed;
+    }
+    EXPECT_TRUE(answers.asked.isEmpty());
+    p.form.receiveCommandLine({"/format_capture=mpeg4"});
+    ASSERT_TRUE(p.runUntil([&] { return !answers.asked.isEmpty(); }));
+    EXPECT_TRUE(answers.asked[0].contains("« mpeg4 »") && answers.asked[0].contains("divx") &&
+                answers.asked[0].contains("Wav"))
+        << answers.asked[0].toStdString();
+    EXPECT_EQ(Prm.captureFormat->Value, cfDivx);
+    EXPECT_EQ(CaptureFormatFromLabel("DivX"), cfDefault);
     p.form.receiveCommandLine({"/quit"});
     EXPECT_TRUE(p.runUntil([&] { return !p.form.isVisible(); }, 30000));
 }
