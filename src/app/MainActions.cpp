@@ -9,6 +9,7 @@
 #include "CommandLineHelp.h"
 #include "CommandRunner.h"
 #include "Dm.h"
+#include "DossiersFrame.h"
 #include "ExtraireFrame.h"
 #include "HelpFrame.h"
 #include "ImageList.h"
@@ -151,6 +152,8 @@ const ActionRow kActions[] = {
     {"saSourceVideo", S, false, "select", "Source Vidéo", "", "", "sv", "source_video", -1},
     {"saSourceAudio", S, false, "select", "Source Audio", "", "", "sa", "source_audio", -1},
     {"saFormatCapture", S, false, "select", "Format Capture", "", "", "fc", "format_capture", -1},
+    {"saDossierVideo", S, false, "select", "Dossier des vidéos", "", "", "", "dossier_video", -1},
+    {"saDossierImages", S, false, "select", "Dossier des images", "", "", "", "dossier_images", -1},
 };
 
 struct ToggleTexts {
@@ -508,6 +511,31 @@ void TCaptureForm::connectHandlers() {
             return;
         }
         sources->Change([this, format = *format] { sources->FillCaptureFormats(format); });
+    });
+    // The folders from the command line or a script (a job run by cron chooses where it
+    // records): a full path, made when missing; anything else keeps the folder and says why.
+    auto chooseFolder = [this](QLineEdit* field, const QString& what) {
+        if (ActionArguments().isEmpty())
+            return;
+        const QString folder = ActionArguments().first().trimmed();
+        QString why;
+        if (!QDir::isAbsolutePath(folder))
+            why = QStringLiteral("il doit être donné par son chemin complet");
+        else if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
+            why = QStringLiteral("il ne peut pas être créé ou n'accepte pas l'écriture");
+        if (!why.isEmpty()) {
+            prompts().warning(this, QStringLiteral("Le dossier %1 « %2 » n'est pas pris : %3. Le "
+                                                   "dossier reste %4.")
+                                        .arg(what, folder, why, field->text()));
+            return;
+        }
+        field->setText(QDir::toNativeSeparators(folder));
+    };
+    bindAction("saDossierVideo", [this, chooseFolder](QObject*) {
+        chooseFolder(DossiersFrame1->VideoDirEdit, QStringLiteral("des vidéos"));
+    });
+    bindAction("saDossierImages", [this, chooseFolder](QObject*) {
+        chooseFolder(DossiersFrame1->ImageDirEdit, QStringLiteral("des images"));
     });
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
     connect(ListeFrame, &TListeFrame::parentFolderRequested, this,

@@ -235,6 +235,30 @@ TEST(CommandLine, FormatNamesTypedByHand) {
     EXPECT_TRUE(p.runUntil([&] { return !p.form.isVisible(); }, 30000));
 }
 
+// The folders a job chooses from the command line: made when missing; a relative path keeps
+// the folder and says why.
+TEST(CommandLine, RecordingFoldersFromTheCommandLine) {
+    Sandbox box;
+    ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"}));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    ProgramUnderTest p;
+    const QString videos = box.path("nuit/videos"), images = box.path("nuit/images");
+    p.form.setCommandLine({"/dossier_video=" + videos, "/dossier_images=" + images});
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return Prm.videoDirectory->Value == videos + "/"; }, 30000));
+    EXPECT_EQ(Prm.imageDirectory->Value, images + "/");
+    EXPECT_TRUE(QFileInfo(videos).isDir() && QFileInfo(images).isDir());
+    EXPECT_TRUE(p.form.nextVideoFileName.startsWith(videos + "/"))
+        << p.form.nextVideoFileName.toStdString();
+    p.form.receiveCommandLine({"/dossier_video=relatif/ailleurs"});
+    ASSERT_TRUE(p.runUntil([&] { return !answers.asked.isEmpty(); }));
+    EXPECT_TRUE(answers.asked[0].contains("chemin complet")) << answers.asked[0].toStdString();
+    EXPECT_EQ(Prm.videoDirectory->Value, videos + "/");
+    p.form.receiveCommandLine({"/quit"});
+    EXPECT_TRUE(p.runUntil([&] { return !p.form.isVisible(); }, 30000));
+}
+
 // A second start hands its command line to the program open in the session and ends; from
 // cron too (no display, the bus found in the runtime folder). --new-instance starts a program
 // of its own.
