@@ -1,6 +1,8 @@
 #include "OutputNaming.h"
 
+#include "AppPaths.h"
 #include "CaptureFormats.h"
+#include "Log.h"
 #include "ParameterTable.h"
 
 #include <QFileInfo>
@@ -14,14 +16,31 @@ QString TwoDigits(int n) {
 const QString kAllLine = QStringLiteral(
     "\r\nSi vous cliquez sur \"Tous\", alors plus aucune confirmation ne sera demandée");
 
+// A stored root name that would write elsewhere than into its folder (edited by hand)
+// gives way to the default one.
+QString safeRoot(const QString& stored, const QString& fallback) {
+    const QString problem = AppPaths::rootNameProblem(stored);
+    if (problem.isEmpty())
+        return stored;
+    static QString told; // said once for each such name
+    if (std::exchange(told, stored) != stored)
+        qCWarning(lcVidorra).noquote()
+            << QStringLiteral("Le nom de fichier « %1 » des réglages n'est pas pris (%2) : « %3 » "
+                              "le remplace.")
+                   .arg(stored, problem, fallback);
+    return fallback;
+}
+
 } // namespace
 
 TNameSettings VideoNameSettings(const TParameters& prm) {
-    return {prm.videoDirectory->Value, prm.videoRacine->Value, prm.videoDate->Value};
+    return {prm.videoDirectory->Value, safeRoot(prm.videoRacine->Value, QStringLiteral("Video")),
+            prm.videoDate->Value};
 }
 
 TNameSettings ImageNameSettings(const TParameters& prm) {
-    return {prm.imageDirectory->Value, prm.imageRacine->Value, prm.imageDate->Value};
+    return {prm.imageDirectory->Value, safeRoot(prm.imageRacine->Value, QStringLiteral("Image")),
+            prm.imageDate->Value};
 }
 
 QString VideoExtension(uint8_t captureFormat) {

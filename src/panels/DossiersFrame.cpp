@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "OutputNaming.h"
 #include "ParameterTable.h"
+#include "Prompts.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -173,6 +174,16 @@ void TDossiersFrame::connectControls() {
     connect(VideoRacineEdit, &QLineEdit::editingFinished, this, [this] {
         if (m_loading || !Prm.videoRacine)
             return;
+        const QString problem = AppPaths::rootNameProblem(VideoRacineEdit->text());
+        if (!problem.isEmpty()) {
+            // The field is given back first: the box takes the focus, which ends the edit.
+            const QString typed = VideoRacineEdit->text().trimmed();
+            VideoRacineEdit->setText(Prm.videoRacine->Value);
+            prompts().warning(this, QStringLiteral("Le nom « %1 » ne peut pas commencer les noms "
+                                                   "de fichiers : %2. Le nom reste « %3 ».")
+                                        .arg(typed, problem, Prm.videoRacine->Value));
+            return;
+        }
         const QString value = RacineValue(VideoRacineEdit->text(),
                                           defaultOf(Prm.videoRacine, QStringLiteral("Video")));
         Prm.videoRacine->Value = value;
@@ -183,6 +194,16 @@ void TDossiersFrame::connectControls() {
     connect(ImageRacineEdit, &QLineEdit::editingFinished, this, [this] {
         if (m_loading || !Prm.imageRacine)
             return;
+        const QString problem = AppPaths::rootNameProblem(ImageRacineEdit->text());
+        if (!problem.isEmpty()) {
+            // The field is given back first: the box takes the focus, which ends the edit.
+            const QString typed = ImageRacineEdit->text().trimmed();
+            ImageRacineEdit->setText(Prm.imageRacine->Value);
+            prompts().warning(this, QStringLiteral("Le nom « %1 » ne peut pas commencer les noms "
+                                                   "de fichiers : %2. Le nom reste « %3 ».")
+                                        .arg(typed, problem, Prm.imageRacine->Value));
+            return;
+        }
         const QString value = RacineValue(ImageRacineEdit->text(),
                                           defaultOf(Prm.imageRacine, QStringLiteral("Image")));
         Prm.imageRacine->Value = value;

@@ -78,4 +78,15 @@ QString withTrailingSlash(const QString& dir) {
     return dir.endsWith('/') ? dir : dir + '/';
 }
 
+QString rootNameProblem(const QString& name) {
+    if (name.contains('/') || name.contains('\\'))
+        return QStringLiteral("il contient une barre de dossier (/ ou \\)");
+    if (name.contains(QLatin1String("..")))
+        return QStringLiteral("il contient « .. »");
+    for (QChar c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("il contient un caractère de contrôle (un saut de ligne…)");
+    return {};
+}
+
 } // namespace AppPaths

@@ -41,4 +41,10 @@ QString userPictureDir();
 // Ensures a trailing "/".
 QString withTrailingSlash(const QString& dir);
 
+// Why a root name (the start of the recordings' or images' file names) cannot be one, in
+// French, or nothing when it can: it names a file inside its folder, so it holds no path
+// separator, no ".." and no control character (a line break would follow the name into
+// the recovery journal, which refuses it).
+QString rootNameProblem(const QString& name);
+
 } // namespace AppPaths

@@ -5,6 +5,7 @@
 #include "OutputNaming.h"
 #include "ParameterTable.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -348,14 +349,29 @@ TEST_F(OutputPanels, FoldersPanelWritesParametersAndKeepsTheNumber) {
     emit d.ImageRacineEdit->editingFinished();
     EXPECT_EQ(Prm.imageRacine->Value, "Image");
     EXPECT_EQ(d.ImageRacineEdit->text(), "Image");
-    d.ImageRacineEdit->setText("../../etc/x");
-    emit d.ImageRacineEdit->editingFinished();
-    EXPECT_EQ(Prm.imageRacine->Value, ".._.._etc_x");
+    // A root name that would lead elsewhere, or carries a line break, is refused with its
+    // reason; one stored so by hand gives way to the default.
+    {
+        ScriptedPrompts said;
+        PromptsGuard guard(&said);
+        for (const char* bad : {"../../etc/x", "a\\b", "ligne\nsaut", "..cache"}) {
+            d.ImageRacineEdit->setText(QString::fromUtf8(bad));
+            emit d.ImageRacineEdit->editingFinished();
+            EXPECT_EQ(Prm.imageRacine->Value, "Image") << bad;
+            EXPECT_EQ(d.ImageRacineEdit->text(), "Image");
+        }
+        ASSERT_EQ(said.asked.size(), 4);
+        EXPECT_TRUE(said.asked[0].contains("barre de dossier")) << said.asked[0].toStdString();
+        EXPECT_TRUE(said.asked[2].contains("contrôle")) << said.asked[2].toStdString();
+    }
+    Prm.videoRacine->Value = "../../evade";
+    EXPECT_EQ(VideoNameSettings(Prm).racine, "Video");
+    Prm.videoRacine->Value = "Noces";
     d.ImageDirEdit->setText("/srv/images");
     EXPECT_EQ(Prm.imageDirectory->Value, "/srv/images/");
     d.cbImageDate->click();
     EXPECT_TRUE(Prm.imageDate->Value);
-    EXPECT_EQ(image.count(), 4);
+    EXPECT_EQ(image.count(), 3);
 
     d.PlugInDirEdit->setText("/opt/plugins");
     EXPECT_EQ(Prm.pluginsDir->Value, "/opt/plugins/");
