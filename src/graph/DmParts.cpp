@@ -185,7 +185,8 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     if (m_recordingDetector)
         vrSceneDetectEndPart(m_recordingDetector);
     const QString old = recordingFileName();
-    TRecordingJournal().Add(newFileName);
+    TRecordingJournal().Add(
+        newFileName, m_recordingFormat == cfFrameByFrame ? valueOf(Prm.framerate, 18.0) : 0.0);
     if (m_deviceMux) {
         // The device ends its file, then starts the next one (each at most 3 s).
         const bool finished = m_deviceMux->KillMuxGraph(*this);

@@ -212,7 +212,8 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_mp3Plain = false;
     m_rolloverAsked = false;
     m_lastCheckedSize = 0;
-    TRecordingJournal().Add(fileName);
+    TRecordingJournal().Add(fileName,
+                            format == cfFrameByFrame ? valueOf(Prm.framerate, 18.0) : 0.0);
     // The branch's streaming threads say when what an end waits for has come; the end moves
     // on here, on this thread.
     m_recording->SetWake(

@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "Log.h"
+#include "PatchFrameRate.h"
 #include "RecordingRepair.h"
 
 #include <QDir>
@@ -39,6 +40,23 @@ bool IsUsableLine(const QString& line) {
     return true;
 }
 
+// A line: the file's absolute name, then, for an image-by-image file, a tab and the rate it
+// plays at (images a second), so that a repair gives it that rate back.
+QString NameOf(const QString& line) {
+    return line.section('\t', 0, 0);
+}
+
+double RateOf(const QString& line) {
+    bool ok = false;
+    const double rate = line.section('\t', 1, 1).toDouble(&ok);
+    return ok && rate > 0 && rate < 1000 ? rate : 0;
+}
+
+bool IsUsableEntry(const QString& line) {
+    const qsizetype tab = line.indexOf('\t');
+    return IsUsableLine(tab < 0 ? line : line.left(tab)) && (tab < 0 || RateOf(line) > 0);
+}
+
 QStringList ReadLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -48,7 +66,7 @@ QStringList ReadLines(const QString& path) {
     int skipped = 0;
     for (const QByteArray& raw : bytes.split('\n')) {
         const QString line = QString::fromUtf8(raw);
-        if (IsUsableLine(line)) {
+        if (IsUsableEntry(line)) {
             if (!lines.contains(line))
                 lines << line;
         } else if (!raw.isEmpty()) {
@@ -142,7 +160,7 @@ bool TRecordingJournal::HeldElsewhere() const {
     return false;
 }
 
-bool TRecordingJournal::Add(const QString& fileName) {
+bool TRecordingJournal::Add(const QString& fileName, double frameRate) {
     const QString name = Absolute(fileName);
     // One name per line: a name with a line break could not be read back.
     if (fileName.isEmpty() || !IsUsableLine(name))
@@ -150,9 +168,10 @@ bool TRecordingJournal::Add(const QString& fileName) {
     QMutexLocker lock(&g_journalLock);
     HoldJournal(m_path);
     QStringList lines = ReadLines(m_path);
-    if (lines.contains(name))
+    if (std::any_of(lines.begin(), lines.end(),
+                    [&](const QString& line) { return NameOf(line) == name; }))
         return true;
-    lines << name;
+    lines << (frameRate > 0 ? name + '\t' + QString::number(frameRate, 'g', 10) : name);
     return WriteLines(m_path, lines);
 }
 
@@ -161,14 +180,24 @@ bool TRecordingJournal::Remove(const QString& fileName) {
     QMutexLocker lock(&g_journalLock);
     QStringList lines = ReadLines(m_path);
     const bool damaged = QFileInfo(m_path).size() > 0 && lines.isEmpty();
-    if (!lines.removeAll(name) && !damaged)
+    if (!lines.removeIf([&](const QString& line) { return NameOf(line) == name; }) && !damaged)
         return true;
     return WriteLines(m_path, lines);
 }
 
 QStringList TRecordingJournal::Pending() const {
+    QStringList names;
+    for (const auto& [name, rate] : PendingEntries())
+        names << name;
+    return names;
+}
+
+QList<QPair<QString, double>> TRecordingJournal::PendingEntries() const {
     QMutexLocker lock(&g_journalLock);
-    return ReadLines(m_path);
+    QList<QPair<QString, double>> entries;
+    for (const QString& line : ReadLines(m_path))
+        entries.append({NameOf(line), RateOf(line)});
+    return entries;
 }
 
 TRepairOutcome RepairRecordingOutcome(const QString& fileName) {
@@ -195,10 +224,14 @@ bool RepairRecording(const QString& fileName) {
 
 QStringList RepairPendingRecordings(TRecordingJournal& journal) {
     QStringList repaired;
-    for (const QString& name : journal.Pending()) {
+    for (const auto& [name, rate] : journal.PendingEntries()) {
         // MPEG needs nothing; a file that no longer exists needs nothing.
         if (QFileInfo::exists(name)) {
             const TRepairOutcome outcome = RepairRecordingOutcome(name);
+            // An image-by-image file plays at the rate it was recorded for.
+            if (rate > 0 &&
+                (outcome == TRepairOutcome::Repaired || outcome == TRepairOutcome::Intact))
+                PatchFrameRate(name, rate);
             if (outcome == TRepairOutcome::Repaired)
                 repaired << name;
             else if (outcome == TRepairOutcome::Failed)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +15,12 @@ public:
 
     static QString DefaultPath(); // <XDG data>/vidorra/en-cours-<pid>.journal
 
-    bool Add(const QString& fileName);    // before the first byte is written
+    // Before the first byte is written; an image-by-image file with the rate it plays at.
+    bool Add(const QString& fileName, double frameRate = 0);
     bool Remove(const QString& fileName); // once the file is complete
     QStringList Pending() const;
+    // The files with the rate of those recorded image by image (0 for the others).
+    QList<QPair<QString, double>> PendingEntries() const;
     // Whether another running process writes this journal.
     bool HeldElsewhere() const;
     QString path() const { return m_path; }

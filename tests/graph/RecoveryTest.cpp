@@ -510,3 +510,31 @@ TEST_F(Recovery, FreeSpaceAndMountPoint) {
 }
 
 } // namespace
+
+// An image-by-image file cut short plays after its repair at the rate it was recorded for,
+// which the journal keeps with its name (an older journal's plain names still read).
+TEST_F(Recovery, AnImageByImageFileIsRepairedAtItsRate) {
+    const QByteArray whole =
+        Sandbox::read(Make("src.avi", "videotestsrc num-buffers=31 ! video/x-raw,width=64,"
+                                      "height=48,framerate=25/1 ! avimux"));
+    const QString cut = m_box.path("laps.avi"), plain = m_box.path("plain.avi");
+    ASSERT_TRUE(Sandbox::write(cut, CrashAt(whole, whole.size() - 300, true)));
+    ASSERT_TRUE(Sandbox::write(plain, CrashAt(whole, whole.size() - 300, true)));
+    TRecordingJournal journal(m_box.path("j/en-cours.journal"));
+    ASSERT_TRUE(journal.Add(cut, 18));
+    ASSERT_TRUE(journal.Add(plain));
+    ASSERT_TRUE(journal.Add(cut)); // already there: stays with its rate
+    EXPECT_EQ(journal.Pending(), QStringList({cut, plain}));
+    EXPECT_EQ(RepairPendingRecordings(journal), QStringList({cut, plain}));
+    EXPECT_TRUE(journal.Pending().isEmpty());
+    auto rate = [](const QString& file) {
+        QProcess p;
+        p.start("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                            "stream=r_frame_rate", "-of", "csv=p=0", file});
+        p.waitForFinished(30000);
+        const QString fraction = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return fraction.section('/', 0, 0).toDouble() / fraction.section('/', 1, 1).toDouble();
+    };
+    EXPECT_NEAR(rate(cut), 18.0, 0.001);
+    EXPECT_NEAR(rate(plain), 25.0, 0.001);
+}
