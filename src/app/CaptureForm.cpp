@@ -401,9 +401,9 @@ void TCaptureForm::FinishStartup() {
                 if (recorder)
                     recorder->SourcesOrFormatChanged();
             };
-            sources->stopRecording = [this] {
+            sources->stopRecording = [this](bool changed) {
                 if (recorder)
-                    recorder->GraphDeviceLost();
+                    recorder->GraphDeviceLost(changed);
             };
             currentVideoSource = [this] {
                 TVideoSourceInfo info;

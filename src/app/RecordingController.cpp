@@ -434,7 +434,7 @@ void TRecordingController::CutRecording() {
     });
 }
 
-void TRecordingController::GraphDeviceLost() {
+void TRecordingController::GraphDeviceLost(bool sourceChanged) {
     if (!m_machine.recording() || !m_partOpen)
         return;
     const QString file = m_currentFile;
@@ -444,11 +444,14 @@ void TRecordingController::GraphDeviceLost() {
     StopCapture();
     // Told once the file is closed, from the event loop: a question box waiting here would
     // let the change of source that called this run under it.
-    post([this, file] {
+    post([this, file, sourceChanged] {
         m_machine.Handle(RecordingEvent::StoppedBySelf);
-        prompts().warning(&m_form, QStringLiteral("La source de l'enregistrement a été perdue. "
-                                                  "Le fichier %1 a été fermé.")
-                                       .arg(file));
+        prompts().warning(&m_form,
+                          (sourceChanged ? QStringLiteral("La source de l'enregistrement a été "
+                                                          "changée. Le fichier %1 a été fermé.")
+                                         : QStringLiteral("La source de l'enregistrement a été "
+                                                          "perdue. Le fichier %1 a été fermé."))
+                              .arg(file));
     });
 }
 

@@ -51,7 +51,7 @@ public:
     void HaltGraph();
     // The program is closing: what a part's end has to say is logged, no box waits.
     void SetClosing() { m_closing = true; }
-    void GraphDeviceLost();
+    void GraphDeviceLost(bool sourceChanged = false);
     void SetCaptureFrozen(bool frozen);
     void ApplyPreviewLock();
     // After any change of source or capture format (command line, combo, device change,

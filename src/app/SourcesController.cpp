@@ -173,7 +173,7 @@ void TSourcesController::deviceRemoved(TCaptureDevice* device) {
     const bool current =
         (m_video && m_video->Device == device) || (m_audio && m_audio->Device == device);
     if (current && stopRecording)
-        stopRecording(); // the recording is finalised before its source goes
+        stopRecording(false); // the recording is finalised before its source goes
     if (m_video && m_video->Device == device)
         DisconnectVideo(m_video, true);
     if (m_audio && m_audio->Device == device)
@@ -188,7 +188,7 @@ void TSourcesController::exclude(const QString& deviceName) {
 void TSourcesController::Change(std::function<void()> change, std::function<bool()> stops) {
     m_dm.WhenIdle(this, [this, change = std::move(change), stops = std::move(stops)] {
         if (stops && stopRecording && recording() && stops())
-            stopRecording(); // its file gets its end before anything changes
+            stopRecording(!m_handlingFailure); // its file gets its end before anything changes
         m_dm.WhenIdle(this, change);
     });
 }
@@ -416,7 +416,7 @@ void TSourcesController::SelectVideoSource(const QString& name) {
         return;
     }
     if (stopRecording)
-        stopRecording();
+        stopRecording(!m_handlingFailure);
     if (m_dm.endingPart()) {
         // The recording's file gets its end before its source changes.
         m_dm.WhenIdle(this, [this, name] { SelectVideoSource(name); });
@@ -467,7 +467,7 @@ void TSourcesController::SelectAudioSource(const QString& name) {
     // pipeline alone, and a recording ends properly before its sound source changes.
     if (!same) {
         if (stopRecording)
-            stopRecording();
+            stopRecording(!m_handlingFailure);
         if (m_dm.endingPart()) {
             m_dm.WhenIdle(this, [this, name] { SelectAudioSource(name); });
             return;

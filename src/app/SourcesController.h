@@ -61,8 +61,9 @@ public:
     bool refreshing = false;      // selections do not run the graph while set
     bool mp3EncoderFound = false; // "mp3" is offered with an audio source
     bool startupDone = false;     // device changes are followed only afterwards
-    // Stops a running recording before the sources change (set by the controller).
-    std::function<void()> stopRecording;
+    // Stops a running recording before the sources change (set by the controller): the
+    // user chose another source (changed) or the device went.
+    std::function<void(bool changed)> stopRecording;
     // Called after the capture format changed (next file name and so on).
     std::function<void()> onFormatChanged;
     // A source was chosen on its own (not within a batch that ends with the formats).

@@ -367,6 +367,9 @@ TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
     pause(800);
     run("/sa=aucun flux audio");
     EXPECT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsPreview; }));
+    // The user changed the source: so the message says, the source was not lost.
+    EXPECT_TRUE(waitFor([&] { return w.answers.asked.join('\n').contains("a été changée"); }))
+        << w.answers.asked.join('\n').toStdString();
     const QString info = probe(third);
     EXPECT_TRUE(info.contains("codec_name=mp3")) << third.toStdString() << info.toStdString();
     EXPECT_GT(framesOf(info, "audio"), 10) << info.toStdString();

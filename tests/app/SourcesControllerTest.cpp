@@ -505,12 +505,12 @@ TEST(SourcesController, ACameraFailingWhileRecordingLeavesAReadableFile) {
     GstElement* cameraSource =
         GST_ELEMENT(gst_object_ref(sources.currentVideo()->Device->SourceFilter));
     const auto stop = sources.stopRecording;
-    sources.stopRecording = [&] {
+    sources.stopRecording = [&](bool changed) {
         QTimer::singleShot(0, [&] {
             emit p.form.dm()->sourceError(cameraSource,
                                           QStringLiteral("flux de données interrompu"));
         });
-        stop();
+        stop(changed);
     };
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     ASSERT_EQ(rec.state(), RecordingState::rsRecording);
