@@ -376,7 +376,7 @@ void TCaptureForm::FinishStartup() {
         const QStringList repaired =
             RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
         // Damaged settings files, said once the window shows; then what the last run kept.
-        const QStringList pending = DamagedStore::takeNotices() + takePendingMessages();
+        const QStringList pending = takeUserNotices() + takePendingMessages();
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)

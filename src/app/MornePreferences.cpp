@@ -81,6 +81,10 @@ void TMornePreferences::eraseRegistryStore() {
                              registry.exportKey(vendorToo ? kVendorKey : productKeyPath()))) {
         qCWarning(lcVidorra) << "registry settings kept: no copy of them could be written to"
                              << backup;
+        if (m_starting)
+            addUserNotice(QStringLiteral("Les réglages du registre (%1) n'ont pas été retirés : "
+                                         "leur copie n'a pas pu être écrite dans %2.")
+                              .arg(AppPaths::registryFilePath(), backup));
         return;
     }
     registry.deleteKey(productKeyPath());
@@ -92,6 +96,13 @@ void TMornePreferences::eraseRegistryStore() {
     }
     qCInfo(lcVidorra) << "registry settings" << productKeyPath() << "erased, a copy is kept in"
                       << backup;
+    if (m_starting)
+        addUserNotice(QStringLiteral("Le fichier %1 à côté du programme fait de lui un programme "
+                                     "portable : ses réglages sont pris dans ce fichier, et ceux "
+                                     "du registre (%2) ont été retirés. Une copie en est gardée "
+                                     "dans %3 ; pour les retrouver, fermez le programme, retirez "
+                                     "%1 et ajoutez cette copie à la fin de %2.")
+                          .arg(iniFilePath(), AppPaths::registryFilePath(), backup));
 }
 
 bool TMornePreferences::eventFilter(QObject* watched, QEvent* event) {
@@ -117,7 +128,11 @@ bool TMornePreferences::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMornePreferences::ownerShown() {
-    SetMode(DetectMode());
+    {
+        // What the start finds is told to the user once the window shows.
+        const QScopedValueRollback starting(m_starting, true);
+        SetMode(DetectMode());
+    }
     if (ownerShowHandler)
         ownerShowHandler();
     emit OnLoadPrefs(this);

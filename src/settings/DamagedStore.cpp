@@ -20,10 +20,6 @@ QMutex& lock() {
     static QMutex m;
     return m;
 }
-QStringList& notices() {
-    static QStringList n;
-    return n;
-}
 QSet<QString>& told() {
     static QSet<QString> t;
     return t;
@@ -103,13 +99,8 @@ bool keep(const QString& path, Damage damage) {
     else
         text += QStringLiteral(" L'original est gardé dans %1.").arg(copy);
     qCWarning(lcVidorra).noquote() << text;
-    notices() << text;
+    addUserNotice(text);
     return !copy.isEmpty();
-}
-
-QStringList takeNotices() {
-    const QMutexLocker guard(&lock());
-    return std::exchange(notices(), {});
 }
 
 } // namespace DamagedStore

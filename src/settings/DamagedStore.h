@@ -16,12 +16,9 @@ constexpr qint64 kLargestStore = 8 * 1024 * 1024;
 
 enum class Damage { Unreadable, TooLarge };
 
-// Copies path aside (unless a copy of the same content is already there) and records the
-// notice for the user once per file and run. False when no copy could be made: the file
-// must then not be overwritten.
+// Copies path aside (unless a copy of the same content is already there) and gives the
+// user a notice (addUserNotice) once per file and run. False when no copy could be made:
+// the file must then not be overwritten.
 bool keep(const QString& path, Damage damage);
-
-// The notices recorded since the last call, oldest first; reading them clears them.
-QStringList takeNotices();
 
 } // namespace DamagedStore

@@ -2,6 +2,7 @@
 #include "AtomicFile.h"
 #include "CaptureForm.h"
 #include "IniFile.h"
+#include "Log.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "ProgramUnderTest.h"
@@ -107,6 +108,11 @@ TEST(MornePreferences, AnIniFileAtStartErasesTheRegistryStore) {
             TRegistryFile::parse(Sandbox::read(AppPaths::registryFilePath() + ".sauvegarde"));
         EXPECT_EQ(kept.count("software\\ardoval\\vidorra\\incrustrec"), 1u);
         EXPECT_EQ(kept.count("software\\ardoval\\datorix"), 0u);
+        // The user is told, in French, where the copy is.
+        const QStringList notices = takeUserNotices();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(AppPaths::registryFilePath() + ".sauvegarde"))
+            << notices[0].toStdString();
         form.hide();
     }
 }

@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 #include "DamagedStore.h"
 #include "IniFile.h"
+#include "Log.h"
 #include "ParameterTable.h"
 #include "RegistryStore.h"
 #include "Sandbox.h"
@@ -194,7 +195,7 @@ QByteArray utf16(const QString& text) {
 TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
     Sandbox box;
     QLoggingCategory::setFilterRules("vidorra.warning=false");
-    DamagedStore::takeNotices();
+    takeUserNotices();
 
     // An INI whose own section has a line of garbage and whose last character is cut.
     const QByteArray ini = utf16("[" + kStorePath +
@@ -209,7 +210,7 @@ TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
     ASSERT_TRUE(IniFile::load(AppPaths::iniFilePath(), lines));
     EXPECT_TRUE(lines.contains("[Mes réglages]") && lines.contains("Garde=1"));
     EXPECT_FALSE(IniFile::damaged(Sandbox::read(AppPaths::iniFilePath()), lines));
-    QStringList notices = DamagedStore::takeNotices();
+    QStringList notices = takeUserNotices();
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices[0].contains("endommagé") && notices[0].contains(".ini.illisible"));
 
@@ -224,7 +225,7 @@ TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
     saveThenLoad(spRegistre);
     EXPECT_EQ(Sandbox::read(reg + ".illisible"), random);
     EXPECT_EQ(TRegistryFile(reg).value("Software\\Autre", "Garde"), TRegValue::fromDword(7));
-    EXPECT_EQ(DamagedStore::takeNotices().size(), 1);
+    EXPECT_EQ(takeUserNotices().size(), 1);
 
     // Damaged again, otherwise: a second copy, the first untouched, nothing said twice.
     QByteArray again = Sandbox::read(reg) + "\"Cassé\"=dword:zz\n";
@@ -232,7 +233,7 @@ TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
     saveThenLoad(spRegistre);
     EXPECT_EQ(Sandbox::read(reg + ".illisible"), random);
     EXPECT_EQ(Sandbox::read(reg + ".2.illisible"), again);
-    EXPECT_TRUE(DamagedStore::takeNotices().isEmpty());
+    EXPECT_TRUE(takeUserNotices().isEmpty());
 
     // UTF-16 with its mark reads whole.
     QFile::remove(reg + ".illisible");
@@ -254,7 +255,7 @@ TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
 TEST(StoreRobustness, AFarTooLargeStoreIsSetAsideForTheDefaults) {
     Sandbox box;
     QLoggingCategory::setFilterRules("vidorra.warning=false");
-    DamagedStore::takeNotices();
+    takeUserNotices();
     QString text = "[" + kStorePath + "]\r\nVolume=1234\r\n";
     QByteArray regText = "[Software\\Ardoval\\Vidorra]\n\"Volume\"=dword:000004d2\n";
     for (int i = 0; text.size() < DamagedStore::kLargestStore; ++i) {
@@ -276,7 +277,7 @@ TEST(StoreRobustness, AFarTooLargeStoreIsSetAsideForTheDefaults) {
         ASSERT_TRUE(SaveParameters(list));
         EXPECT_LT(QFileInfo(file).size(), 1024 * 1024);
         EXPECT_EQ(QFileInfo(file + ".illisible").size(), bytes.size());
-        const QStringList notices = DamagedStore::takeNotices();
+        const QStringList notices = takeUserNotices();
         ASSERT_EQ(notices.size(), 1);
         EXPECT_TRUE(notices[0].contains("trop grand"));
     }
