@@ -43,11 +43,13 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSlider>
 #include <QThread>
 #include <QTimer>
@@ -507,11 +509,25 @@ void TCaptureForm::placeCameraWindows() {
         return;
     for (int i = 0; i < 2; ++i) {
         const QRect r = (i == 0 ? raCam1 : raCam2)->Value;
-        // Nothing stored yet: below the main window.
-        cameras->window(i)->move(r.width() > 0 && r.height() > 0
-                                     ? r.topLeft()
-                                     : QPoint(geometry().left(), geometry().bottom() + 1));
+        // Nothing stored yet: below the main window; always where a screen shows it.
+        TcamForm* window = cameras->window(i);
+        const QRect wanted =
+            r.width() > 0 && r.height() > 0
+                ? QRect(r.topLeft(), window->size())
+                : QRect(QPoint(geometry().left(), geometry().bottom() + 1), window->size());
+        window->move(LayoutMath::placeOnScreens(wanted, availableScreens()).topLeft());
     }
+}
+
+// The areas of the screens a window may take, the primary first.
+QList<QRect> TCaptureForm::availableScreens() {
+    QList<QRect> areas;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        areas << primary->availableGeometry();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            areas << screen->availableGeometry();
+    return areas;
 }
 
 void TCaptureForm::closeWithoutQuestion() {

@@ -195,6 +195,7 @@ private:
     // Phases of start-up and shutdown.
     void firstShow();
     bool closeQuery();
+    static QList<QRect> availableScreens();
     void runCommandLine();
     void runReceivedCommandLines();
 

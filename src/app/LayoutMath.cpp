@@ -83,4 +83,24 @@ QList<int> shareWidths(const QList<int>& needed, int width, int base) {
     return widths;
 }
 
+QRect placeOnScreens(const QRect& stored, const QList<QRect>& screens) {
+    if (screens.isEmpty() || stored.width() <= 0 || stored.height() <= 0)
+        return stored;
+    QRect screen = screens.first();
+    qint64 best = 0;
+    for (const QRect& s : screens) {
+        const QRect common = s.intersected(stored);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > best) {
+            best = area;
+            screen = s;
+        }
+    }
+    const int w = std::min(stored.width(), screen.width());
+    const int h = std::min(stored.height(), screen.height());
+    const int x = std::clamp(stored.x(), screen.left(), screen.left() + screen.width() - w);
+    const int y = std::clamp(stored.y(), screen.top(), screen.top() + screen.height() - h);
+    return QRect(x, y, w, h);
+}
+
 } // namespace LayoutMath

@@ -40,4 +40,10 @@ int nextPanel(int panel);
 // gets its share of width in proportion to its need. The widths add up to width.
 QList<int> shareWidths(const QList<int>& needed, int width, int base);
 
+// Where a stored window rectangle goes on the screens there are (their available areas, the
+// primary first): on the screen it overlaps most (the primary when none), no larger than
+// that screen and wholly inside it; a rectangle that fits stays where it was. No screen:
+// the rectangle as it is.
+QRect placeOnScreens(const QRect& stored, const QList<QRect>& screens);
+
 } // namespace LayoutMath

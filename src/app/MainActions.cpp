@@ -648,7 +648,9 @@ void TCaptureForm::createManagerActions() {
             raFormSave->Value = normalGeometry();
     };
     raFormSave->OnAfterApply = [this] {
-        const QRect r = raFormSave->Value;
+        // A place stored for another screen, or written by hand, comes back where it shows.
+        const QRect r = LayoutMath::placeOnScreens(raFormSave->Value, availableScreens());
+        raFormSave->Value = r;
         if (r.width() >= 200 && r.height() >= 150) {
             setGeometry(r);
             // Reduced at start: the stored size is the one to come back to.
@@ -757,7 +759,7 @@ void TCaptureForm::createManagerActions() {
             raScriptFormSave->Value = scriptForm->geometry();
     };
     raScriptFormSave->OnAfterApply = [this] {
-        const QRect r = raScriptFormSave->Value;
+        const QRect r = LayoutMath::placeOnScreens(raScriptFormSave->Value, availableScreens());
         if (scriptForm && r.width() >= 200 && r.height() >= 150)
             scriptForm->setGeometry(r);
     };

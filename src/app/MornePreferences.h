@@ -78,6 +78,6 @@ private:
     bool m_closeDone = false;
     bool m_saveFailed = false;
     bool m_asking = false;                      // the store question is open
-    bool m_starting = false; // the mode the start finds is being set
+    bool m_starting = false;                    // the mode the start finds is being set
     std::optional<TSavePreferences> m_answered; // the answer of a close that waits
 };

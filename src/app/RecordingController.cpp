@@ -702,7 +702,7 @@ void TRecordingController::tickStallWatch() {
     const IDvTransport::Mode mode = deck ? deck->mode() : IDvTransport::ED_MODE_PLAY;
     const bool standing = mode == IDvTransport::ED_MODE_STOP || mode == IDvTransport::ED_MODE_FF ||
                           mode == IDvTransport::ED_MODE_REW;
-    const bool watching = video && m_dm.isRunning() && !m_waitingForSource;
+    const bool watching = video && m_dm.runsOrStarts() && !m_waitingForSource;
     const TStallWatch::State before = m_stall.state();
     if (!m_stall.Tick(m_stallClock.elapsed(), m_dm.sourceFrames(), watching, standing))
         return;

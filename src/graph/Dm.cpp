@@ -549,6 +549,12 @@ bool Tdm::isRunning() const {
     return state == GST_STATE_PLAYING;
 }
 
+bool Tdm::runsOrStarts() const {
+    GstState state = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(m_pipeline, &state, &pending, 0);
+    return state == GST_STATE_PLAYING || pending == GST_STATE_PLAYING;
+}
+
 GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self) {
     auto* me = static_cast<Tdm*>(self);
     // Raised at once, on the failing sink's own thread, before its queue hands the error

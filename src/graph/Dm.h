@@ -70,6 +70,8 @@ public:
     bool RunGraph();
     void StopGraph(); // back to NULL: the pipeline may then be changed
     bool isRunning() const;
+    // Playing, or on its way there (a live source that sends nothing holds it back).
+    bool runsOrStarts() const;
 
     // Monitoring volume 0..10000 (linear); what is recorded is never affected.
     void SetVolume(int volume);

@@ -74,3 +74,22 @@ TEST(PlatformCheck, MinimumRuntimeAndWarning) {
                       "continuer quand même? Si oui, l'application risque de ne pas bien "
                       "fonctionner."));
 }
+
+// A stored window place always comes back where a screen shows it: an absurd one (a hand
+// edit) on the primary screen at most as large; one of a second screen gone on the screen
+// left; one that fits, as it was.
+TEST(LayoutMath, StoredWindowPlacesComeBackOnAScreen) {
+    const QRect primary(0, 0, 1280, 1024), second(1280, 0, 1920, 1080);
+    using LayoutMath::placeOnScreens;
+    EXPECT_EQ(placeOnScreens(QRect(QPoint(-99999, -99999), QPoint(99999999, 99999999)), {primary}),
+              primary);
+    EXPECT_EQ(placeOnScreens(QRect(3000, 100, 900, 600), {primary}), QRect(380, 100, 900, 600));
+    EXPECT_EQ(placeOnScreens(QRect(3000, 100, 900, 600), {primary, second}),
+              QRect(2300, 100, 900, 600));
+    EXPECT_EQ(placeOnScreens(QRect(100, 50, 900, 600), {primary, second}),
+              QRect(100, 50, 900, 600));
+    // Astride two screens: on the one it overlaps most, whole.
+    EXPECT_EQ(placeOnScreens(QRect(1000, 0, 900, 600), {primary, second}),
+              QRect(1280, 0, 900, 600));
+    EXPECT_EQ(placeOnScreens(QRect(10, 10, 300, 200), {}), QRect(10, 10, 300, 200));
+}
