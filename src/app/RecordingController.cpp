@@ -72,14 +72,25 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
     connect(m_sourceWait, &QTimer::timeout, this, &TRecordingController::sourceWaitTick);
 
     connect(&m_dm, &Tdm::recordingStoppedByDiskReserve, this, [this](const QString& file) {
-        stoppedByRecordingSide(QStringLiteral("L'enregistrement de %1 a été arrêté : le disque "
-                                              "est presque plein. Le fichier est complet.")
-                                   .arg(file));
+        // Complete only when it was checked so: another program may have filled the disk
+        // meanwhile.
+        stoppedByRecordingSide(
+            (m_dm.lastPartWhole()
+                 ? QStringLiteral("L'enregistrement de %1 a été arrêté : le disque est presque "
+                                  "plein. Le fichier est complet.")
+                 : QStringLiteral("L'enregistrement de %1 a été arrêté : le disque est plein. "
+                                  "Le fichier n'a pas pu être terminé ; il sera réparé au "
+                                  "prochain démarrage, une fois de la place libérée."))
+                .arg(file));
     });
     connect(&m_dm, &Tdm::recordingEndedByError, this,
             [this](const QString& file, const QString& message) {
                 stoppedByRecordingSide(
-                    QStringLiteral("L'enregistrement de %1 a été arrêté : %2.").arg(file, message));
+                    QStringLiteral("L'enregistrement de %1 a été arrêté : %2.").arg(file, message) +
+                    (m_dm.lastPartWhole()
+                         ? QString()
+                         : QStringLiteral(" Le fichier n'a pas pu être terminé ; il sera réparé "
+                                          "au prochain démarrage.")));
             });
     connect(&m_dm, &Tdm::recordingNeedsRollover, this, [this] {
         // A WAV or MP3 file is about to reach 4 GiB: the recording goes on in a new file.

@@ -146,6 +146,9 @@ public:
     // The part recordingPartFinished reported last had received nothing (no picture, no
     // sample, or no grab image by image): its file was removed.
     bool lastPartEmpty() const { return m_lastPartEmpty; }
+    // That part's file plays whole (its end written, or repaired); false when it could not
+    // be finished (the disk full): it stays in the journal, repaired at the next start.
+    bool lastPartWhole() const { return m_lastPartWhole; }
     QString lastError() const { return m_lastError; }
     // Size at which a WAV or MP3-in-RIFF file continues in a new one (RIFF sizes are 32-bit;
     // tests lower it).
@@ -287,6 +290,8 @@ private:
     quint64 m_partFedBase = 0;   // buffers fed to the files before the current part
     bool m_pluginWrites = false; // the device writes the file itself
     bool m_lastPartEmpty = false;
+    bool m_lastPartWhole = true;
+    bool m_checkEnd = false; // the part ends on trouble: its file is checked
     std::atomic<quint64> m_sourceFrameCount{0};
     quint64 m_lastRecordedFrames = 0;
     quint64 m_lastDroppedFrames = 0;

@@ -32,6 +32,7 @@ template <class P, class T> T valueOf(P* parameter, T fallback) {
 // What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
 // the repair of a file whose end was not written, and its leaving the journal.
 void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
+    m_lastPartWhole = true;
     if (m_lastPartEmpty) {
         QFile::remove(fileName);
         TRecordingJournal().Remove(fileName);
@@ -39,14 +40,23 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
             onFrameByFrameEnd(fileName, frames);
         return;
     }
-    // An ASF file is written as a stream; its header gets its length at the end.
-    if ((!complete || m_recordingFormat == cfWmv) && QFileInfo::exists(fileName))
-        RepairRecording(fileName);
+    // An ASF file is written as a stream; its header gets its length at the end. A part
+    // ended by trouble (the disk full, a failing element) is checked too: only a file that
+    // plays whole leaves the journal; another is repaired at the next start.
+    TRepairOutcome outcome = TRepairOutcome::Intact;
+    if ((!complete || m_recordingFormat == cfWmv || std::exchange(m_checkEnd, false)) &&
+        QFileInfo::exists(fileName))
+        outcome = RepairRecordingOutcome(fileName);
+    m_lastPartWhole = outcome != TRepairOutcome::Failed;
     if (m_patchXvid && QFileInfo::exists(fileName))
         PatchAviVideoFourcc(fileName, "XVID");
     if (m_recordingFormat == cfFrameByFrame)
         PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
-    TRecordingJournal().Remove(fileName);
+    if (m_lastPartWhole)
+        TRecordingJournal().Remove(fileName);
+    else
+        qCWarning(lcVidorra) << "recording" << fileName
+                             << "could not be finished: it is repaired at the next start";
     if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
         onFrameByFrameEnd(fileName, frames);
 }
@@ -255,6 +265,7 @@ void Tdm::checkRecordingDisk() {
     const qint64 free = FreeSpaceFor(file);
     if (free >= 0 && free < reserve) {
         qCWarning(lcVidorra) << "disk reserve reached: the recording of" << file << "ends";
+        m_checkEnd = true;
         endPart([this, file] { emit recordingStoppedByDiskReserve(file); });
         return;
     }

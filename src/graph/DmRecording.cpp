@@ -242,6 +242,7 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
             if (!m_recording || m_ending || !m_recording->Owns(GST_OBJECT(element)))
                 return;
             const QString file = m_recording->fileName();
+            m_checkEnd = true;
             endPart([this, file, text] { emit recordingEndedByError(file, text); });
         });
     }

@@ -1083,3 +1083,42 @@ TEST(Recording, EveryFormatFromEveryVirtualSource) {
         }
     }
 }
+
+// Another program fills the disk while a DivX file is written: the part ends, but its end
+// cannot be written. The user is not told the file is complete; it stays in the journal and
+// plays once repaired (at the next start, when there is room again).
+TEST(Recording, ADiskFilledByAnotherProgramLeavesTheFileToRepair) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    const QString dir = rig.box.path("plein");
+    QDir().mkpath(dir);
+    if (mount("tmpfs", dir.toUtf8().constData(), "tmpfs", 0, "size=8M") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        QByteArray dir;
+        ~Unmount() { umount2(dir.constData(), MNT_DETACH); }
+    } unmount{dir.toUtf8()};
+    bool ended = false;
+    QObject::connect(&rig.dm, &Tdm::recordingStoppedByDiskReserve, [&] { ended = true; });
+    QObject::connect(&rig.dm, &Tdm::recordingEndedByError, [&] { ended = true; });
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
+    const QString file = dir + "/divx.avi";
+    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(file).size() > 256 * 1024; }, 30000));
+    {
+        QFile filler(dir + "/autre-programme");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(64 * 1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    ASSERT_TRUE(waitFor([&] { return ended && !rig.dm.hasRecordingBranch(); }, 40000));
+    EXPECT_FALSE(rig.dm.lastPartWhole());
+    TRecordingJournal journal;
+    EXPECT_TRUE(journal.Pending().contains(file));
+    QFile::remove(dir + "/autre-programme");
+    EXPECT_TRUE(RepairPendingRecordings(journal).contains(file));
+    const Probe p = probe(file);
+    ASSERT_NE(p.of("video"), nullptr);
+    EXPECT_GT(p.of("video")->frames, 5);
+}
