@@ -97,6 +97,38 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
         if (m_machine.recording())
             CutRecording();
     });
+    // The folder of the file being written was removed: the recording goes on in a new file
+    // in the folder made again, the part that lost its file is put back.
+    connect(&m_dm, &Tdm::recordingFolderVanished, this, [this](const QString&, bool remade) {
+        if (remade && m_machine.recording())
+            CutRecording();
+    });
+    connect(&m_dm, &Tdm::recordingRescued, this, [this](const QString& file, const QString& put) {
+        QString text =
+            put.isEmpty()
+                ? QStringLiteral("Le dossier de %1 a été supprimé pendant l'enregistrement : ce "
+                                 "qui avait été enregistré n'a pas pu être sauvé.")
+                      .arg(file)
+            : put == file ? QStringLiteral("Le dossier de %1 a été supprimé pendant "
+                                           "l'enregistrement : il a été recréé et ce qui avait "
+                                           "été enregistré y a été remis.")
+                                .arg(file)
+                          : QStringLiteral("Le dossier de %1 a été supprimé pendant "
+                                           "l'enregistrement : ce qui avait été enregistré a été "
+                                           "remis dans %2.")
+                                .arg(file, put);
+        if (m_dm.hasRecordingBranch())
+            text +=
+                QStringLiteral(" L'enregistrement continue dans %1.").arg(m_dm.recordingFileName());
+        if (!put.isEmpty() && put != file) {
+            const qsizetype at = m_recorded.indexOf(file);
+            if (at >= 0)
+                m_recorded[at] = put;
+            emit recordedFilesChanged();
+        }
+        qCWarning(lcVidorra).noquote() << text;
+        QTimer::singleShot(0, this, [this, text] { prompts().warning(&m_form, text); });
+    });
     connect(&m_dm, &Tdm::recordingPartFinished, this, &TRecordingController::partFinished);
     m_dm.onFrameByFrameEnd = [this](const QString& file, quint64 frames) {
         if (frames == 0 && m_recorded.removeAll(file) > 0)

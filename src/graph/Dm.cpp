@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <gst/app/gstappsink.h>
 #include <gst/audio/audio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +86,9 @@ Tdm::Tdm(QObject* parent) : QObject(parent) {
 }
 
 Tdm::~Tdm() {
+    for (int fd : std::as_const(m_rescues))
+        if (fd >= 0)
+            ::close(fd);
     // The streaming threads stop first; the branch of a part still ending then leaves while
     // the elements it holds on to are all there, and nothing waits for it any more.
     if (m_endTimer)

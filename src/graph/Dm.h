@@ -2,6 +2,7 @@
 
 #include "GraphContext.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -174,6 +175,11 @@ signals:
     // A recording part ended by an error of its branch; reason is in French ("le disque est
     // plein").
     void recordingEndedByError(const QString& fileName, const QString& reason);
+    // The folder of the file being written was removed: made again (remade), the recording
+    // should go on in a new part there; else the part ends. The file is put back once its
+    // part is finished: recordingRescued says where (empty: it could not be).
+    void recordingFolderVanished(const QString& fileName, bool remade);
+    void recordingRescued(const QString& fileName, const QString& putBackAs);
     // A part's file is finished (an end or a cut): complete is false when its end did not
     // come in time and the file was repaired. Emitted before the work waiting for it runs.
     void recordingPartFinished(const QString& fileName, bool complete);
@@ -291,7 +297,10 @@ private:
     bool m_pluginWrites = false; // the device writes the file itself
     bool m_lastPartEmpty = false;
     bool m_lastPartWhole = true;
-    bool m_checkEnd = false; // the part ends on trouble: its file is checked
+    bool m_checkEnd = false;       // the part ends on trouble: its file is checked
+    QHash<QString, int> m_rescues; // files whose folder vanished: a descriptor that keeps them
+    void folderVanished(const QString& file);
+    QString rescueFile(const QString& fileName);
     std::atomic<quint64> m_sourceFrameCount{0};
     quint64 m_lastRecordedFrames = 0;
     quint64 m_lastDroppedFrames = 0;

@@ -1,10 +1,12 @@
 // The parts of a recording: the end of a part and the cut to a new file, both going on in the
 // event loop once begun, the work that waits for them, and the disk watch while a part is
 // written.
+#include "Dm.h"
+
+#include "AppPaths.h"
 #include "AviFourcc.h"
 #include "CaptureDevice.h"
 #include "CaptureFormats.h"
-#include "Dm.h"
 #include "Log.h"
 #include "ParameterTable.h"
 #include "PatchFrameRate.h"
@@ -16,6 +18,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,8 +35,85 @@ template <class P, class T> T valueOf(P* parameter, T fallback) {
 
 // What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
 // the repair of a file whose end was not written, and its leaving the journal.
+// The folder of the file being written was removed (the file with it): what was written
+// lives on in the open file only. A descriptor of our own keeps it; the folder is made again
+// and the recording goes on there in a new part (recordingFolderVanished); the part that
+// lost its file is put back once finished (rescueFile).
+void Tdm::folderVanished(const QString& file) {
+    const QString folder = QFileInfo(file).absolutePath();
+    int keep = -1;
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    const QString deleted = file + QStringLiteral(" (deleted)");
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray link = QFile::encodeName(fds.filePath(fd));
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+        if (n <= 0 || QFile::decodeName(QByteArray(target, int(n))) != deleted)
+            continue;
+        keep = ::open(link.constData(), O_RDONLY | O_CLOEXEC);
+        if (keep >= 0)
+            break;
+    }
+    const bool remade = QDir().mkpath(folder) && QFileInfo(folder).isWritable();
+    qCWarning(lcVidorra) << "the folder of" << file << "was removed during the recording;"
+                         << (keep >= 0 ? "its data is kept" : "its data could not be found")
+                         << (remade ? "and the folder made again" : "and cannot be made again");
+    m_rescues.insert(file, keep);
+    emit recordingFolderVanished(file, remade);
+    // Without a folder to go on in, the part ends here (and is put back elsewhere).
+    if (!remade && m_recording && !m_ending)
+        endPart([this, file] {
+            emit recordingEndedByError(
+                file, QStringLiteral("son dossier a été supprimé et ne peut pas être recréé"));
+        });
+}
+
+// Puts back the file of a part whose folder vanished, from the descriptor kept: at its
+// place when the folder is there again, else in the user's video folder. Empty when nothing
+// could be put back.
+QString Tdm::rescueFile(const QString& fileName) {
+    const int fd = m_rescues.take(fileName);
+    if (fd < 0)
+        return {};
+    QString target = fileName;
+    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()) || QFileInfo::exists(fileName))
+        target = AppPaths::userVideoDir() + QFileInfo(fileName).fileName();
+    QFile out(target);
+    bool ok = !QFileInfo::exists(target) && out.open(QIODevice::WriteOnly);
+    char buffer[1 << 16];
+    off_t at = 0;
+    for (ssize_t n; ok && (n = ::pread(fd, buffer, sizeof buffer, at)) > 0; at += n)
+        ok = out.write(buffer, n) == n;
+    ok = ok && out.flush();
+    out.close();
+    ::close(fd);
+    if (!ok) {
+        QFile::remove(target);
+        return {};
+    }
+    return target;
+}
+
 void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
     m_lastPartWhole = true;
+    if (m_rescues.contains(fileName)) {
+        const QString put = rescueFile(fileName);
+        emit recordingRescued(fileName, put);
+        TRecordingJournal().Remove(fileName);
+        if (put.isEmpty()) {
+            m_lastPartWhole = false;
+            return;
+        }
+        // The copy plays whole once its end is checked (a part cut short gets repaired).
+        if (RepairRecordingOutcome(put) == TRepairOutcome::Failed)
+            m_lastPartWhole = false;
+        if (m_patchXvid)
+            PatchAviVideoFourcc(put, "XVID");
+        if (m_recordingFormat == cfFrameByFrame && frames >= 1)
+            PatchFrameRate(put, valueOf(Prm.framerate, 18.0));
+        return;
+    }
     if (m_lastPartEmpty) {
         QFile::remove(fileName);
         TRecordingJournal().Remove(fileName);
@@ -251,6 +332,10 @@ void Tdm::checkRecordingDisk() {
     if (!m_recording || m_ending)
         return;
     const QString file = m_recording->fileName();
+    if (!m_pluginWrites && !QFileInfo::exists(file) && !m_rescues.contains(file)) {
+        folderVanished(file);
+        return;
+    }
     const qint64 size = QFileInfo(file).size();
     const qint64 grown = std::max<qint64>(0, size - m_lastCheckedSize);
     m_lastCheckedSize = size;

@@ -375,3 +375,29 @@ TEST(RecordingEndToEnd, SourceAndFormatCommandsWhileRecordingKeepTheFile) {
     EXPECT_GT(framesOf(info, "audio"), 10) << info.toStdString();
     p.form.hide();
 }
+
+// The recording's folder removed while it records: the user is told, the folder is made
+// again with what had been recorded put back in it, and the recording goes on in a new file.
+TEST(RecordingEndToEnd, AFolderRemovedWhileRecordingLosesNothing) {
+    WavProgram w;
+    ASSERT_TRUE(w.start());
+    Program& p = w.p;
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    const QString first = p.form.recorder->currentFile();
+    pause(1500);
+    ASSERT_TRUE(QDir(w.box.path("videos")).removeRecursively());
+    ASSERT_TRUE(waitFor([&] { return !w.answers.asked.isEmpty(); }, 20000));
+    EXPECT_TRUE(w.answers.asked[0].contains("a été recréé")) << w.answers.asked[0].toStdString();
+    EXPECT_EQ(p.form.recorder->state(), RecordingState::rsRecording);
+    const QString second = p.form.recorder->currentFile();
+    EXPECT_NE(second, first);
+    pause(1200);
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
+    // More than a second of sound in each (blocks of 1 024 samples at 48 kHz).
+    EXPECT_GE(framesOf(probe(first), "audio"), 50);
+    EXPECT_GE(framesOf(probe(second), "audio"), 30);
+    p.form.hide();
+}
