@@ -137,6 +137,27 @@ QString TDossiersFrame::RacineValue(const QString& text, const QString& fallback
     return t.isEmpty() ? fallback : t;
 }
 
+// A root name left in its field: stored, or refused with its reason (the field shows the
+// stored one again). True when it was stored.
+bool TDossiersFrame::takeRacine(QLineEdit* field, TWideStringParameter& racine,
+                                const QString& fallback) {
+    const QString problem = AppPaths::rootNameProblem(field->text());
+    if (!problem.isEmpty()) {
+        // The field is given back first: the box takes the focus, which ends the edit.
+        const QString typed = field->text().trimmed();
+        field->setText(racine.Value);
+        prompts().warning(this, QStringLiteral("Le nom « %1 » ne peut pas commencer les noms de "
+                                               "fichiers : %2. Le nom reste « %3 ».")
+                                    .arg(typed, problem, racine.Value));
+        return false;
+    }
+    const QString value = RacineValue(field->text(), defaultOf(&racine, fallback));
+    racine.Value = value;
+    if (field->text() != value)
+        field->setText(value);
+    return true;
+}
+
 void TDossiersFrame::connectControls() {
     connect(VideoDirEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_loading || !Prm.videoDirectory)
@@ -172,44 +193,14 @@ void TDossiersFrame::connectControls() {
 
     // Root names count when the field is left (or on Enter), not at every key.
     connect(VideoRacineEdit, &QLineEdit::editingFinished, this, [this] {
-        if (m_loading || !Prm.videoRacine)
-            return;
-        const QString problem = AppPaths::rootNameProblem(VideoRacineEdit->text());
-        if (!problem.isEmpty()) {
-            // The field is given back first: the box takes the focus, which ends the edit.
-            const QString typed = VideoRacineEdit->text().trimmed();
-            VideoRacineEdit->setText(Prm.videoRacine->Value);
-            prompts().warning(this, QStringLiteral("Le nom « %1 » ne peut pas commencer les noms "
-                                                   "de fichiers : %2. Le nom reste « %3 ».")
-                                        .arg(typed, problem, Prm.videoRacine->Value));
-            return;
-        }
-        const QString value = RacineValue(VideoRacineEdit->text(),
-                                          defaultOf(Prm.videoRacine, QStringLiteral("Video")));
-        Prm.videoRacine->Value = value;
-        if (VideoRacineEdit->text() != value)
-            VideoRacineEdit->setText(value);
-        emit videoNameChanged();
+        if (!m_loading && Prm.videoRacine &&
+            takeRacine(VideoRacineEdit, *Prm.videoRacine, QStringLiteral("Video")))
+            emit videoNameChanged();
     });
     connect(ImageRacineEdit, &QLineEdit::editingFinished, this, [this] {
-        if (m_loading || !Prm.imageRacine)
-            return;
-        const QString problem = AppPaths::rootNameProblem(ImageRacineEdit->text());
-        if (!problem.isEmpty()) {
-            // The field is given back first: the box takes the focus, which ends the edit.
-            const QString typed = ImageRacineEdit->text().trimmed();
-            ImageRacineEdit->setText(Prm.imageRacine->Value);
-            prompts().warning(this, QStringLiteral("Le nom « %1 » ne peut pas commencer les noms "
-                                                   "de fichiers : %2. Le nom reste « %3 ».")
-                                        .arg(typed, problem, Prm.imageRacine->Value));
-            return;
-        }
-        const QString value = RacineValue(ImageRacineEdit->text(),
-                                          defaultOf(Prm.imageRacine, QStringLiteral("Image")));
-        Prm.imageRacine->Value = value;
-        if (ImageRacineEdit->text() != value)
-            ImageRacineEdit->setText(value);
-        emit imageNameChanged();
+        if (!m_loading && Prm.imageRacine &&
+            takeRacine(ImageRacineEdit, *Prm.imageRacine, QStringLiteral("Image")))
+            emit imageNameChanged();
     });
     connect(cbVideoDate, &QCheckBox::toggled, this, [this](bool on) {
         if (m_loading || !Prm.videoDate)

@@ -3,6 +3,7 @@
 #include <QFrame>
 
 class QCheckBox;
+class TWideStringParameter;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -65,6 +66,7 @@ protected:
 
 private:
     void connectControls();
+    bool takeRacine(QLineEdit* field, TWideStringParameter& racine, const QString& fallback);
     QString chooseFolder(const QString& title, const QString& start);
 
     bool m_loading = false;

@@ -48,6 +48,15 @@ private:
     bool m_vcr;
 };
 
+// "dvvideo,<frames>" as ffprobe counts the DV pictures of a file.
+QString dvFrames(const QString& file) {
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
+    probe.waitForFinished(60000);
+    return QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+}
+
 struct FakeDevice {
     std::shared_ptr<FakeTransport> transport;
     std::unique_ptr<TCaptureDevice> device;
@@ -216,11 +225,7 @@ TEST(CameraWindows, RecordingWhileTheTapeIsStopped) {
     form.action("saCapturerBascule")->executeInteractive(&form);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(form.recorder->state(), RecordingState::rsPreview);
-    QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
-                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
-    probe.waitForFinished(60000);
-    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    const QString info = dvFrames(file);
     EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
     EXPECT_GE(info.section(',', 1).toInt(), 20) << info.toStdString();
     form.hide();
@@ -300,11 +305,7 @@ TEST(CameraWindows, LeavingTheDeckAndComingBack) {
     pause(2000);
     form.action("saCapturerBascule")->executeInteractive(&form);
     ASSERT_TRUE(waitUntilIdle(dm));
-    QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
-                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", file});
-    probe.waitForFinished(60000);
-    const QString info = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+    const QString info = dvFrames(file);
     EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
     EXPECT_GE(info.section(',', 1).toInt(), 30) << info.toStdString();
     form.hide();
