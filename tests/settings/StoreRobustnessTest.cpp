@@ -170,16 +170,18 @@ TEST(StoreRobustness, DamagedStoresLoadDefaultsForWhatCannotBeRead) {
 
 namespace {
 
-// Saves the parameters in mode, then loads them again as the next start would.
-void saveThenLoad(TSavePreferences mode) {
+// Saves the parameters in mode, then loads them again as the next start would; returns the
+// volume loaded (the parameters go with their list).
+int saveThenLoad(TSavePreferences mode) {
     {
         TparameterList list(AppPaths::signature());
         CreateParameters(list);
         PrefsMode = mode;
-        ASSERT_TRUE(SaveParameters(list));
+        EXPECT_TRUE(SaveParameters(list));
     }
     TparameterList again(AppPaths::signature());
     CreateParameters(again);
+    return Prm.volume->Value;
 }
 
 QByteArray utf16(const QString& text) {
@@ -203,8 +205,7 @@ TEST(StoreRobustness, ADamagedStoreIsKeptBesideItAndSaidOnce) {
                                  "\x01\x02 abîmé\r\n") +
                            "\x00";
     ASSERT_TRUE(Sandbox::write(AppPaths::iniFilePath(), ini));
-    saveThenLoad(spPortable);
-    EXPECT_EQ(Prm.volume->Value, 1234);
+    EXPECT_EQ(saveThenLoad(spPortable), 1234);
     EXPECT_EQ(Sandbox::read(AppPaths::iniFilePath() + ".illisible"), ini);
     QStringList lines;
     ASSERT_TRUE(IniFile::load(AppPaths::iniFilePath(), lines));
