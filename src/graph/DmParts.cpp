@@ -33,8 +33,6 @@ template <class P, class T> T valueOf(P* parameter, T fallback) {
 
 // ------------------------------------------------------------------ parts
 
-// What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
-// the repair of a file whose end was not written, and its leaving the journal.
 // The folder of the file being written was removed (the file with it): what was written
 // lives on in the open file only. A descriptor of our own keeps it; the folder is made again
 // and the recording goes on there in a new part (recordingFolderVanished); the part that
@@ -76,9 +74,14 @@ QString Tdm::rescueFile(const QString& fileName) {
     const int fd = m_rescues.take(fileName);
     if (fd < 0)
         return {};
+    const QFileInfo name(fileName);
     QString target = fileName;
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()) || QFileInfo::exists(fileName))
-        target = AppPaths::userVideoDir() + QFileInfo(fileName).fileName();
+    if (!QDir().mkpath(name.absolutePath()) || QFileInfo::exists(fileName))
+        target = AppPaths::userVideoDir() + name.fileName();
+    // Never over a file that is there: a name of its own.
+    for (int n = 2; QFileInfo::exists(target) && n < 1000; ++n)
+        target = AppPaths::userVideoDir() + name.completeBaseName() +
+                 QStringLiteral("_recupere%1.").arg(n) + name.suffix();
     QFile out(target);
     bool ok = !QFileInfo::exists(target) && out.open(QIODevice::WriteOnly);
     char buffer[1 << 16];
@@ -95,6 +98,8 @@ QString Tdm::rescueFile(const QString& fileName) {
     return target;
 }
 
+// What a finished part still needs: the fourcc, the frame rate of an image-by-image file,
+// the repair of a file whose end was not written, and its leaving the journal.
 void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 frames) {
     m_lastPartWhole = true;
     if (m_rescues.contains(fileName)) {
