@@ -3,7 +3,9 @@
 # GStreamer registry: runs the program offscreen N times (default 7) and prints each time
 # and the median. Usage: bench/preview/startup.sh [build dir] [runs]
 # STARTUP_REGISTRY_VALUES=N starts with a registry file holding N values under the
-# program's key (a registry that grew large).
+# program's key (a registry that grew large). STARTUP_PLUGIN_DIR=DIR searches DIR for
+# capture plug-ins (the test suite's own folder, build/tests/sources/plugins, holds a
+# dozen, good and hostile).
 set -euo pipefail
 build=${1:-build}
 runs=${2:-7}
@@ -13,12 +15,20 @@ trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen
 export VIDORRA_EXIT_AT_FIRST_FRAME=1
 values=${STARTUP_REGISTRY_VALUES:-0}
-if ((values > 0)); then
+plugins=${STARTUP_PLUGIN_DIR:-}
+if ((values > 0)) || [[ -n $plugins ]]; then
   mkdir -p "$home/.config/Ardoval"
   {
     printf '[Software\\Ardoval\\Vidorra]\n'
-    seq 1 "$values" | sed 's/.*/"Valeur&"="une valeur de la clef"/'
+    if [[ -n $plugins ]]; then
+      printf '"Plugins Dir"="%s/"\n' "$(realpath "$plugins")"
+    fi
+    if ((values > 0)); then
+      seq 1 "$values" | sed 's/.*/"Valeur&"="une valeur de la clef"/'
+    fi
   } >"$home/.config/Ardoval/registre.reg"
+fi
+if ((values > 0)); then
   echo "registry: $values values, $(stat -c %s "$home/.config/Ardoval/registre.reg") bytes"
 fi
 # A first run warms the registry and makes the virtual devices' material.

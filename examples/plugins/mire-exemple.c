@@ -29,6 +29,11 @@
  *     never destroys an element under its feet.
  *   - A missing GStreamer element or a refused link gives the failure answer the header
  *     describes (0, a null pad) and leaves the graph as it was; nothing ever aborts.
+ *   - pi_setsourcegraph may come once for each stream connected: while the source is in the
+ *     graph, another call answers success and adds nothing.
+ *   - Nothing but the pi_ functions is exported (hidden visibility, PVR_EXPORT in the
+ *     header), and no C++ exception ever leaves one (this file is C; one in C++ catches
+ *     everything at its pi_ boundary).
  */
 #include <vidorra/pvr.h>
 
@@ -157,8 +162,10 @@ static gboolean have_elements(void) {
 }
 
 /* ----------------------------------------------------------------------------------------
- * The exports. Their declarations come from <vidorra/pvr.h>, which gives them C linkage;
- * defining them here with the same signatures is all it takes to export them.
+ * The exports. Their declarations come from <vidorra/pvr.h>, which gives them C linkage and,
+ * through PVR_EXPORT, default visibility: this file is compiled with -fvisibility=hidden,
+ * and defining the functions here with the same signatures is still all it takes to export
+ * them (the declaration's visibility carries to the definition).
  */
 
 /* The interface version this file was written for: the program refuses a plug-in that asks
@@ -238,10 +245,17 @@ void pi_setsourcegraph(pvr_instance* instance, int32_t* result, GstBin* graph) {
     if (result == NULL)
         return;
     *result = 0;
-    /* Already in (a second call without pi_killsourcegraph in between): failure, rather
-     * than a second source. */
-    if (state == NULL || graph == NULL || state->source != NULL)
+    if (state == NULL || graph == NULL)
         return;
+    /* Already in: the program calls this once for each stream of the device it connects
+     * (a device with sound would see a second call for it) and pi_killsourcegraph once.
+     * Already in this very graph, the answer is success with nothing added; in another
+     * graph, failure, rather than a second source. */
+    if (state->source != NULL) {
+        if (gst_object_has_as_parent(GST_OBJECT(state->source), GST_OBJECT(graph)))
+            *result = 1;
+        return;
+    }
 
     state->source = make_element("videotestsrc", "mire-exemple-source");
     state->filter = make_element("capsfilter", "mire-exemple-caps");
@@ -287,8 +301,9 @@ void pi_setsourcegraph(pvr_instance* instance, int32_t* result, GstBin* graph) {
     *result = 1;
 }
 
-/* Takes the source part out again. The program calls it after pi_killvideograph; graph
- * is the bin the source went into, which take_out finds from the elements themselves. */
+/* Takes the source part out again, once, however many times pi_setsourcegraph was called.
+ * The program calls it after pi_killvideograph; graph is the bin the source went into,
+ * which take_out finds from the elements themselves. */
 void pi_killsourcegraph(pvr_instance* instance, GstBin* graph) {
     (void)graph;
     MireState* state = state_of(instance);

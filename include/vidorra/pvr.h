@@ -15,8 +15,9 @@
  *     load time, and it sees none of the program's symbols but those of the libraries it
  *     links itself (link it with GStreamer: pkg-config gstreamer-1.0);
  *   - exports the functions below with C linkage and the platform's C calling convention
- *     (in C++, declare them inside extern "C", as this header does). Every export is
- *     optional: a missing one is skipped and the program uses the default stated.
+ *     (in C++, declare them inside extern "C", as this header does) and default visibility
+ *     (PVR_EXPORT, below). Every export is optional: a missing one is skipped and the
+ *     program uses the default stated.
  *
  * Threads: the program calls every function on its user-interface thread, one at a time.
  * A function must not block for long (the window waits for it), with the one exception of
@@ -44,6 +45,48 @@
  * Versions. A plug-in may export pi_apiversion to tell which version of this interface it was
  * written for (PVR_API_VERSION when it was built); the program refuses a plug-in written for
  * a version above its own. Without the export, version 1 is assumed.
+ *
+ * Building. `pkg-config --cflags vidorra-pvr` gives the folder holding this header and
+ * GStreamer's flags (the file requires gstreamer-1.0; `--libs` gives GStreamer's libraries).
+ * Every function below is declared with PVR_EXPORT, which makes it visible from the library
+ * even when the plug-in is compiled with -fvisibility=hidden: with GCC and Clang the
+ * declaration's visibility carries to the definition, so including this header before
+ * defining the functions is all it takes. Build hidden by default: then nothing but the pi_
+ * functions leaves the library, and the plug-in's own helpers can never collide with another
+ * library's. Writing PVR_EXPORT on the definitions as well does no harm.
+ *
+ * The source and its streams.
+ *   - pi_setsourcegraph may be called once for each stream of the device that is connected:
+ *     once when the device's picture is connected, and again when its sound is, while
+ *     pi_killsourcegraph is called once, when the last of them goes. It must therefore be
+ *     idempotent: a call while the plug-in's source is already in the graph adds nothing and
+ *     answers success (*result non-zero).
+ *   - pi_sourcefilter reports one element. For a device with both picture and sound it is the
+ *     element that produces the picture, the one the program asks for first; the sound is
+ *     reported through the pad of pi_setaudiograph only.
+ *   - Sound (pi_setaudiograph's pad) is raw: audio/x-raw, interleaved, S16LE or F32LE, at any
+ *     rate and channel count that audioconvert and audioresample take.
+ *   - Timestamps follow the pipeline's clock: a live source either timestamps its buffers
+ *     itself with the running time of the pipeline clock or sets do-timestamp to true.
+ *     Timestamps never start again from zero after a pause.
+ *   - The clock is the program's: a plug-in never sets the pipeline's clock (nor its base
+ *     time or start time). A source of a live device is live (is-live=true where the element
+ *     has the property).
+ *
+ * How the program protects itself. The plug-in folder is searched in a separate helper
+ * process (the program's own executable, run with the hidden option --examiner-plugins): a
+ * library that crashes, or hangs for more than 5 seconds, while it is loaded or while
+ * pi_drivername or pi_friendlyname run is refused there without harming the program.
+ * The answer is kept in a cache keyed by the library's path, modification time and size; a
+ * changed file is examined again. Every call into a plug-in is guarded: a C++ exception
+ * escaping a pi_ function is caught, the plug-in is disabled for the rest of the run and the
+ * user is told. A crash of the program while it was inside a plug-in call on the window
+ * thread, or with a frame of the plug-in on the crashing thread's stack (its streaming
+ * threads included), is noticed at the next start: the plug-in is set aside, its device is
+ * not selected, and the user can enable it again from the system page of the help panel. A
+ * new build of the library (another modification time or size) gets a new chance by
+ * itself. Refused plug-ins (a newer interface version, an unresolved symbol, not a library,
+ * crashed or hung while examined) are listed in red on that page with their reason.
  */
 #ifndef VIDORRA_PVR_H
 #define VIDORRA_PVR_H
@@ -52,6 +95,18 @@
 #include <stdint.h>
 
 #define PVR_API_VERSION 1
+
+/* Marks the pi_ functions as exported from the plug-in's library, whatever the default
+ * visibility it is compiled with (-fvisibility=hidden). A plug-in may define PVR_EXPORT
+ * itself before including this header. */
+#ifndef PVR_EXPORT
+#if defined(__GNUC__) || defined(__clang__)
+#define PVR_EXPORT __attribute__((visibility("default")))
+#else
+#define PVR_EXPORT
+#endif
+#endif
+
 #define PVR_NAME_BUFFER_SIZE 65537
 #define PVR_NAME_MAX 255
 
@@ -71,43 +126,47 @@ extern "C" {
 #endif
 
 /* The interface version the plug-in was written for. Missing: 1. */
-int32_t pi_apiversion(void);
+PVR_EXPORT int32_t pi_apiversion(void);
 
 /* Writes the name of the device the plug-in serves, NUL-terminated, into buffer (size bytes,
  * PVR_NAME_BUFFER_SIZE). It must equal the device's name as the program lists it (the
  * sources panel shows it; the built-in test pattern is "Mire de test"). Missing: empty name,
  * which serves no device. Called when the plug-in folder is searched and again when the
  * device is created. */
-void pi_drivername(char* buffer, int32_t size);
+PVR_EXPORT void pi_drivername(char* buffer, int32_t size);
 
 /* Writes the name shown to the user for the device, as pi_drivername. Missing: empty. */
-void pi_friendlyname(char* buffer, int32_t size);
+PVR_EXPORT void pi_friendlyname(char* buffer, int32_t size);
 
 /* Creates the state for one device and stores its handle in *instance; stores 0 (or leaves
  * it 0) on failure, and the device is then not listed. Missing: no instance, no device. */
-void pi_create(pvr_instance* instance);
+PVR_EXPORT void pi_create(pvr_instance* instance);
 
 /* Releases what pi_create made. Called once, after the branches and the source were taken
  * out, when the device goes (the program ends, the device is unplugged, the plug-in folder
  * changes). */
-void pi_destroy(pvr_instance* instance);
+PVR_EXPORT void pi_destroy(pvr_instance* instance);
 
 /* Stores the plug-in's source element in *result (null while it is not in the graph).
  * Called after pi_create and after pi_setsourcegraph: the program needs the source element
- * of a device that is in the graph. Missing: none, and the device cannot be shown. */
-void pi_sourcefilter(pvr_instance* instance, GstElement** result);
+ * of a device that is in the graph. For a device with picture and sound, the element that
+ * produces the picture. Missing: none, and the device cannot be shown. */
+PVR_EXPORT void pi_sourcefilter(pvr_instance* instance, GstElement** result);
 
 /* The number of video streams (*count) and of sound streams the device offers; each
  * becomes a source of the sources panel. Missing: 0. */
-void pi_nbfluxvideo(pvr_instance* instance, int32_t* count);
-void pi_nbfluxaudio(pvr_instance* instance, int32_t* count);
+PVR_EXPORT void pi_nbfluxvideo(pvr_instance* instance, int32_t* count);
+PVR_EXPORT void pi_nbfluxaudio(pvr_instance* instance, int32_t* count);
 
 /* Puts the source part of the device into graph; *result is 0 on failure, anything else on
- * success (the program clears it before the call). */
-void pi_setsourcegraph(pvr_instance* instance, int32_t* result, GstBin* graph);
+ * success (the program clears it before the call). Called for each stream connected (the
+ * picture, then the sound): while the source part is already in graph it adds nothing and
+ * answers success. */
+PVR_EXPORT void pi_setsourcegraph(pvr_instance* instance, int32_t* result, GstBin* graph);
 
-/* Takes the source part out of graph again. */
-void pi_killsourcegraph(pvr_instance* instance, GstBin* graph);
+/* Takes the source part out of graph again; once, however many pi_setsourcegraph calls
+ * there were. */
+PVR_EXPORT void pi_killsourcegraph(pvr_instance* instance, GstBin* graph);
 
 /* Builds the video branch of stream number `stream` (1-based) behind the source:
  *   *pin          the src pad of an element in graph that delivers the picture as raw video
@@ -124,34 +183,36 @@ void pi_killsourcegraph(pvr_instance* instance, GstBin* graph);
  *   *formatB      the device's first native capture format, 0 for none. PVR_FORMAT_DV_TYPE1
  *                 is recorded by pi_buildmuxgraph; the others from *tee.
  * Missing: the device has no picture. */
-void pi_setvideograph(pvr_instance* instance, int32_t stream, GstPad** pin, GstBin* graph,
-                      int* sourceFlipped, GstElement** tee, uint8_t* formatA, uint8_t* formatB);
+PVR_EXPORT void pi_setvideograph(pvr_instance* instance, int32_t stream, GstPad** pin,
+                                 GstBin* graph, int* sourceFlipped, GstElement** tee,
+                                 uint8_t* formatA, uint8_t* formatB);
 
 /* Takes the video branch out. *pin holds the pad pi_setvideograph reported; the program
  * clears it afterwards, and forgets the tee. */
-void pi_killvideograph(pvr_instance* instance, GstPad** pin, GstBin* graph);
+PVR_EXPORT void pi_killvideograph(pvr_instance* instance, GstPad** pin, GstBin* graph);
 
 /* Builds the sound branch of stream number `stream` (1-based):
- *   *pin  the src pad delivering raw sound (audio/x-raw), not linked; cleared before the
- *         call, left null when the branch failed;
+ *   *pin  the src pad delivering raw sound (audio/x-raw, interleaved, S16LE or F32LE, any
+ *         rate and channels audioconvert and audioresample take), not linked; cleared
+ *         before the call, left null when the branch failed;
  *   *tee  a tee carrying the device's own sound stream, or null. */
-void pi_setaudiograph(pvr_instance* instance, int32_t stream, GstPad** pin, GstBin* graph,
-                      GstElement** tee);
+PVR_EXPORT void pi_setaudiograph(pvr_instance* instance, int32_t stream, GstPad** pin,
+                                 GstBin* graph, GstElement** tee);
 
 /* Takes the sound branch out; *pin as for pi_killvideograph. */
-void pi_killaudiograph(pvr_instance* instance, GstPad** pin, GstBin* graph);
+PVR_EXPORT void pi_killaudiograph(pvr_instance* instance, GstPad** pin, GstBin* graph);
 
 /* Starts writing the device's own recording format (PVR_FORMAT_DV_TYPE1) into the file
  * fileName (UTF-8, NUL-terminated): the plug-in adds the elements that write it to graph,
  * which is playing, and brings them to its state. Returns nothing: the program learns of a
  * failure through the error messages the elements post. */
-void pi_buildmuxgraph(pvr_instance* instance, GstBin* graph, const char* fileName);
+PVR_EXPORT void pi_buildmuxgraph(pvr_instance* instance, GstBin* graph, const char* fileName);
 
 /* Ends that file: the plug-in sends the end of stream into its writing elements, waits for
  * it to reach the file (at most 3 s), then takes the elements out of graph. When it returns
  * the file must be complete; the program may open it at once. A cut of the recording is a
  * pi_killmuxgraph followed by a pi_buildmuxgraph with the next file's name. */
-void pi_killmuxgraph(pvr_instance* instance, GstBin* graph);
+PVR_EXPORT void pi_killmuxgraph(pvr_instance* instance, GstBin* graph);
 
 #ifdef __cplusplus
 }

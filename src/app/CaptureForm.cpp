@@ -48,6 +48,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSlider>
@@ -135,6 +136,7 @@ TCaptureForm::TCaptureForm(QWidget* parent)
 const QString TCaptureForm::kScriptRecent = QStringLiteral("Script Recent");
 
 TCaptureForm::~TCaptureForm() {
+    setUserNoticeListener({});
     m_screenSaver.release();
     Prm = TParameters{};
 }
@@ -377,8 +379,6 @@ void TCaptureForm::FinishStartup() {
         // Recordings cut short by a crash or a power loss play again up to their end.
         const QStringList repaired =
             RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
-        // Damaged settings files, said once the window shows; then what the last run kept.
-        const QStringList pending = takeUserNotices() + takePendingMessages();
         if (m_dm && !sources) {
             sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
@@ -450,6 +450,9 @@ void TCaptureForm::FinishStartup() {
             action("taLock")->executeInteractive(this);
         ApplyAspectRatio();
         rebuildSystemReport();
+        // Damaged settings files and plug-ins put out of use, said once the window shows;
+        // then what the last run kept.
+        const QStringList pending = takeUserNotices() + takePendingMessages();
         if (!errors.isEmpty()) {
             lblVolume->hide();
             gaugeVolume->hide();
@@ -471,7 +474,23 @@ void TCaptureForm::FinishStartup() {
     m_startingUp = false;
     if (sources)
         sources->startupDone = true;
+    // What is said later (a plug-in that failed, for one) shows once the event loop runs.
+    setUserNoticeListener([self = QPointer<TCaptureForm>(this)] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self)
+                    self->showNotices();
+            },
+            Qt::QueuedConnection);
+    });
     QTimer::singleShot(0, this, [this] { runCommandLine(); });
+}
+
+void TCaptureForm::showNotices() {
+    const QStringList notices = takeUserNotices();
+    if (!notices.isEmpty() && !m_startingUp)
+        ErreurFrame1->Show(notices.join(QStringLiteral("\r\n\r\n")), false);
 }
 
 void TCaptureForm::ShowVideo() {

@@ -3,6 +3,8 @@
 
 #include "ErreurFrame.h"
 #include "HelpFrame.h"
+#include "ParameterTable.h"
+#include "PlugIns.h"
 #include "SourcesController.h"
 #include "SuperAction.h"
 #include "SystemFacts.h"
@@ -26,6 +28,24 @@ void TCaptureForm::connectHelp() {
         },
         Qt::QueuedConnection);
     connect(HelpFrame1, &THelpFrame::reportBuilt, ErreurFrame1, &TErreurFrame::setSystemReport);
+    // A plug-in out of use is tried again: the folder is searched anew, which lists every
+    // device again (a recording ends first).
+    connect(
+        HelpFrame1, &THelpFrame::pluginEnableRequested, this,
+        [this](const QString& path) {
+            TpluginList::Enable(path);
+            if (!sources || !sources->startupDone)
+                return;
+            sources->Change(
+                [this] {
+                    sources->ScanPlugins(Prm.pluginsDir->Value);
+                    sources->ReselectSources();
+                    rebuildSystemReport();
+                    showNotices();
+                },
+                [] { return true; });
+        },
+        Qt::QueuedConnection);
 }
 
 void TCaptureForm::rebuildSystemReport() {

@@ -1,8 +1,11 @@
 #include "CaptureForm.h"
 #include "CommandLineHelp.h"
 #include "Dm.h"
+#include "Log.h"
 #include "Plaque.h"
 #include "PlatformCheck.h"
+#include "PluginExaminer.h"
+#include "PluginGuard.h"
 #include "RaccourcisForm.h"
 #include "SingleInstance.h"
 #include "VidorraElements.h"
@@ -14,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <gst/gst.h>
 #include <memory>
 #include <mutex>
@@ -68,6 +72,9 @@ bool haveDisplay(const QStringList& arguments) {
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // The helper that searches the plug-in folder for the program: no bus, no display.
+    if (argc > 1 && std::strcmp(argv[1], kExaminerOption) == 0)
+        return RunPluginExaminer(argc, argv);
     // The program's own options come first, before anything starts: no display, no
     // GStreamer, no window.
     QStringList arguments;
@@ -118,6 +125,10 @@ int main(int argc, char** argv) {
     if (!PlatformCheck::checkRuntime())
         return 1;
     vidorraRegisterStatic();
+    // A plug-in that stopped the last run is set aside before anything loads it again.
+    for (const QString& notice : PluginGuard::CollectLeftovers())
+        addUserNotice(notice);
+    PluginGuard::InstallCrashHandler();
 
     // The name on the session bus, taken before the windows are made, so that a start
     // meanwhile hands its command line over: it waits for this one's start-up.

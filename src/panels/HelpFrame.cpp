@@ -73,8 +73,15 @@ THelpFrame::THelpFrame(QWidget* parent)
     reAide->setHtml(HelpHtml(QStringLiteral("Vidorra"), kHelpPage));
     PageControl->addTab(reAide, QStringLiteral("Aide"));
 
-    reSystem = new QTextEdit(PageControl);
+    reSystem = new QTextBrowser(PageControl);
     reSystem->setObjectName(QStringLiteral("reSystem"));
+    reSystem->setOpenLinks(false);
+    connect(reSystem, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        const int index = url.path().toInt();
+        if (url.scheme() == QLatin1String("reactiver") && index >= 0 &&
+            index < m_enablePaths.size())
+            emit pluginEnableRequested(m_enablePaths.at(index));
+    });
     reSystem->setReadOnly(true);
     reSystem->setFont(QFont(QStringLiteral("Arial"), 8));
     PageControl->addTab(reSystem, QStringLiteral("Système"));
@@ -170,6 +177,7 @@ void THelpFrame::OpenLink(const QUrl& url) {
 
 void THelpFrame::ShowSystemReport(const std::vector<TReportLine>& lines) {
     QString html;
+    m_enablePaths.clear();
     for (const TReportLine& line : lines) {
         QString text = line.text.toHtmlEscaped();
         text.replace(QLatin1Char(' '), QStringLiteral("&nbsp;")); // the indents of the details
@@ -177,6 +185,11 @@ void THelpFrame::ShowSystemReport(const std::vector<TReportLine>& lines) {
             text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
         if (line.italic)
             text = QStringLiteral("<i>") + text + QStringLiteral("</i>");
+        if (!line.enablePath.isEmpty()) {
+            text +=
+                QStringLiteral(" <a href=\"reactiver:%1\">réactiver</a>").arg(m_enablePaths.size());
+            m_enablePaths << line.enablePath;
+        }
         html += QStringLiteral("<span style=\"color:%1\">%2</span><br>")
                     .arg(htmlColour(line.colour), text);
     }

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QStringList>
 #include <functional>
 
 class QListWidget;
@@ -55,7 +56,7 @@ public:
 
     QTabWidget* PageControl;
     QTextBrowser* reAide;
-    QTextEdit* reSystem;
+    QTextBrowser* reSystem;
     QListWidget* clSources;
     TDropZone* dzInstaller;
     TDropZone* dzDesinstaller;
@@ -65,6 +66,8 @@ signals:
     void shortcutsRequested();
     // The user checked or unchecked a source; the source lists are to be refreshed.
     void sourceChecked(const QString& name, bool checked);
+    // The user asked to use a plug-in out of use again (its library's path).
+    void pluginEnableRequested(const QString& path);
     void reportBuilt(const QString& body);
 
 private:
@@ -72,5 +75,6 @@ private:
 
     QString m_reportBody;
     QString m_pluginFolder;
+    QStringList m_enablePaths; // the libraries behind the system page's "réactiver" links
     bool m_filling = false;
 };

@@ -62,7 +62,9 @@ TSystemFacts GatherSystemFacts(const TSourceExclusions& exclusions, const Tplugi
     f.sources = exclusions.Items();
     for (int i = 0; i < plugins.Count(); ++i) {
         const TpluginData& p = plugins.At(i);
-        f.plugins.push_back({p.driverName, p.path, p.enabled && !p.broken});
+        // Every plug-in out of use may be tried again (its file is examined anew).
+        const bool used = p.enabled && p.serves();
+        f.plugins.push_back({p.driverName, p.path, used, p.reason, used ? QString() : p.path});
     }
     return f;
 }

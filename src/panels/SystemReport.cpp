@@ -51,9 +51,14 @@ std::vector<TReportLine> BuildSystemReport(const TSystemFacts& f) {
     if (!f.plugins.empty()) {
         add(lines, QString());
         heading(lines, QStringLiteral("Plug-ins:"));
-        for (const TSystemFacts::Plugin& p : f.plugins)
-            add(lines, p.driverName + QStringLiteral(" in ") + p.file,
+        for (const TSystemFacts::Plugin& p : f.plugins) {
+            // Beside the red entry, why it is not used.
+            add(lines,
+                p.driverName + QStringLiteral(" in ") + p.file +
+                    (p.reason.isEmpty() ? QString() : QStringLiteral(" : ") + p.reason),
                 p.enabled ? TReportColour::Black : TReportColour::Red);
+            lines.back().enablePath = p.enablePath;
+        }
     }
     return lines;
 }

@@ -23,6 +23,8 @@ struct TSystemFacts {
         QString driverName;
         QString file;
         bool enabled = true;
+        QString reason = {};     // why it is not used, in French
+        QString enablePath = {}; // the library the user may enable again; empty: none
     };
     std::vector<Plugin> plugins; // capture plug-ins of the plug-in folder
 };
@@ -34,6 +36,7 @@ struct TReportLine {
     TReportColour colour = TReportColour::Black;
     bool bold = false;
     bool italic = false;
+    QString enablePath = {}; // a "réactiver" link follows the line, for this plug-in
     bool operator==(const TReportLine&) const = default;
 };
 

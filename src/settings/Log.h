@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QLoggingCategory>
 
 // What the program skips silently is still said on stderr, in this category.
@@ -12,3 +14,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcVidorra)
 // settings moved to a copy), kept by the layers below the window; reading takes them.
 void addUserNotice(const QString& text);
 QStringList takeUserNotices();
+// Called (on the thread that adds it) for each notice added from now on; empty to stop.
+void setUserNoticeListener(std::function<void()> listener);

@@ -69,7 +69,7 @@ public:
         QList<QPair<QString, TRegValue>> values; // in insertion order
         // Position of each value in values, by its case-folded name: a key of tens of
         // thousands of values reads in linear time.
-        QHash<QString, int> index;
+        QHash<QString, int> index = {};
         int find(const QString& name) const { return index.value(name.toCaseFolded(), -1); }
         void set(const QString& name, const TRegValue& value);
         void remove(const QString& name);

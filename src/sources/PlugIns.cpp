@@ -2,6 +2,8 @@
 
 #include "GstUtil.h"
 #include "Log.h"
+#include "PluginExaminer.h"
+#include "PluginGuard.h"
 #include "vidorra/pvr.h"
 
 #include <QDir>
@@ -18,20 +20,32 @@ template <typename F> F Export(void* module, const char* name) {
     return reinterpret_cast<F>(dlsym(module, name));
 }
 
-// A library of the folder, loaded; null (with a log line) when it does not load or was written
-// for a newer interface.
+// A library of the folder, loaded into the program under the crash marker; null (with a log
+// line) when it does not load or was written for a newer interface.
 void* Load(const QString& path) {
-    void* module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    void* module = nullptr;
+    {
+        const PluginGuard::Call mark(path, "chargement");
+        module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (!module) {
         const char* why = dlerror();
         qCInfo(lcVidorra) << "plug-in" << path << "not loaded:" << (why ? why : "?");
         return nullptr;
     }
+    PluginGuard::RegisterModule(path, module);
     if (auto version = Export<int32_t (*)()>(module, "pi_apiversion")) {
-        const int32_t wanted = version();
+        int32_t wanted = 0;
+        try {
+            const PluginGuard::Call mark(path, "pi_apiversion");
+            wanted = version();
+        } catch (...) {
+            wanted = 0;
+        }
         if (wanted > PVR_API_VERSION || wanted < 1) {
             qCInfo(lcVidorra) << "plug-in" << path << "is written for interface version" << wanted
                               << "; this program has" << PVR_API_VERSION;
+            PluginGuard::UnregisterModule(module);
             dlclose(module);
             return nullptr;
         }
@@ -39,11 +53,13 @@ void* Load(const QString& path) {
     return module;
 }
 
-QString CallName(void* module, const char* exportName) {
+// The name the plug-in writes; throws what the plug-in throws.
+QString CallName(const QString& path, void* module, const char* exportName) {
     auto call = Export<void (*)(char*, int32_t)>(module, exportName);
     if (!call)
         return {};
     std::vector<char> buffer(PVR_NAME_BUFFER_SIZE, '\0');
+    const PluginGuard::Call mark(path, exportName);
     call(buffer.data(), int32_t(buffer.size()));
     return PluginName(buffer.data(), buffer.size());
 }
@@ -121,23 +137,43 @@ void TpluginList::Discover(const QString& folder) {
     const QFileInfoList files =
         dir.entryInfoList({QStringLiteral("*.pvr")},
                           QDir::Files | QDir::Hidden | QDir::System | QDir::Readable, QDir::Name);
-    for (const QFileInfo& file : files) {
-        void* module = Load(file.absoluteFilePath());
-        if (!module)
-            continue;
+    QStringList paths;
+    for (const QFileInfo& file : files)
+        paths << file.absoluteFilePath();
+    for (const TPluginExamination& e : ExaminePlugins(paths)) {
         auto data = std::make_shared<TpluginData>();
-        data->driverName = CallName(module, "pi_drivername");
-        data->path = file.absoluteFilePath();
-        dlclose(module);
-        qCInfo(lcVidorra) << "plug-in" << data->driverName << "in" << file.fileName();
+        data->path = e.path;
+        data->driverName = e.usable ? e.driverName : QString();
+        data->refused = !e.usable;
+        data->reason = e.refusal;
+        if (e.usable) {
+            data->reason = PluginGuard::SetAsideReason(e.path);
+            data->setAside = !data->reason.isEmpty();
+        }
+        data->enabled = data->serves();
+        const QString file = QFileInfo(e.path).fileName();
+        if (data->refused && e.fresh) {
+            addUserNotice(
+                QStringLiteral("Le module %1 n'a pas été retenu : %2.").arg(file, e.refusal));
+            qCWarning(lcVidorra).noquote()
+                << "le module" << file << "n'a pas été retenu :" << e.refusal;
+        }
+        qCInfo(lcVidorra) << "plug-in" << data->driverName << "in" << file
+                          << (data->serves() ? "" : "not used:") << data->reason;
         m_items.push_back(std::move(data));
     }
+}
+
+void TpluginList::Enable(const QString& path) {
+    PluginGuard::Enable(path);
+    ForgetExamination(path);
 }
 
 int TpluginList::IndexOf(const QString& deviceName) const {
     const QString name = PluginNameKey(deviceName);
     for (size_t i = 0; i < m_items.size(); ++i)
-        if (!m_items[i]->driverName.isEmpty() && m_items[i]->driverName == name)
+        if (!m_items[i]->refused && !m_items[i]->setAside && !m_items[i]->driverName.isEmpty() &&
+            m_items[i]->driverName == name)
             return int(i);
     return -1;
 }
@@ -171,12 +207,19 @@ TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
     if (!m_module)
         return;
     // The library on disk may have changed since the folder was searched.
-    if (CallName(m_module, "pi_drivername") != PluginNameKey(moniker.friendlyName)) {
+    QString declared;
+    if (!guarded("pi_drivername",
+                 [&] { declared = CallName(m_plugin->path, m_module, "pi_drivername"); }))
+        return;
+    if (declared != PluginNameKey(moniker.friendlyName)) {
         qCInfo(lcVidorra) << "plug-in" << m_plugin->path << "no longer serves"
                           << moniker.friendlyName;
         return;
     }
-    const QString friendly = CallName(m_module, "pi_friendlyname");
+    QString friendly;
+    if (!guarded("pi_friendlyname",
+                 [&] { friendly = CallName(m_plugin->path, m_module, "pi_friendlyname"); }))
+        return;
     if (!friendly.isEmpty())
         DisplayName = TCaptureDevice::MakeDisplayName(friendly, index);
     Exports& api = *m_api;
@@ -193,8 +236,8 @@ TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
     api.killAudio = Export<decltype(api.killAudio)>(m_module, "pi_killaudiograph");
     api.buildMux = Export<decltype(api.buildMux)>(m_module, "pi_buildmuxgraph");
     api.killMux = Export<decltype(api.killMux)>(m_module, "pi_killmuxgraph");
-    if (api.create)
-        api.create(&m_instance);
+    if (api.create && !guarded("pi_create", [&] { api.create(&m_instance); }))
+        m_instance = 0; // whatever it stored: nothing of it is used again
     if (!m_instance) {
         qCInfo(lcVidorra) << "plug-in" << m_plugin->path << "made no instance for"
                           << moniker.friendlyName;
@@ -202,15 +245,15 @@ TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
     }
     // The source element is asked for again once it is in the pipeline; what the plug-in
     // says now is not used.
-    if (api.sourceFilter) {
-        GstElement* notYet = nullptr;
-        api.sourceFilter(&m_instance, &notYet);
-    }
+    GstElement* notYet = nullptr;
     int32_t videos = 0, audios = 0;
-    if (api.videoCount)
-        api.videoCount(&m_instance, &videos);
-    if (api.audioCount)
-        api.audioCount(&m_instance, &audios);
+    if ((api.sourceFilter &&
+         !guarded("pi_sourcefilter", [&] { api.sourceFilter(&m_instance, &notYet); })) ||
+        (api.videoCount &&
+         !guarded("pi_nbfluxvideo", [&] { api.videoCount(&m_instance, &videos); })) ||
+        (api.audioCount &&
+         !guarded("pi_nbfluxaudio", [&] { api.audioCount(&m_instance, &audios); })))
+        return;
     // A device offers a handful of streams; anything else is not a count.
     VideoStreamCount = std::clamp<int32_t>(videos, 0, 16);
     AudioStreamCount = std::clamp<int32_t>(audios, 0, 16);
@@ -224,20 +267,45 @@ TPlugInCaptureDevice::~TPlugInCaptureDevice() {
         // source out before it lets a device go).
         endMux();
         if (m_api->destroy)
-            m_api->destroy(&m_instance);
+            guarded("pi_destroy", [&] { m_api->destroy(&m_instance); });
     }
     SetOwnedPad(m_videoPin, nullptr);
     SetOwnedPad(m_audioPin, nullptr);
-    if (m_module)
+    if (m_module) {
+        PluginGuard::UnregisterModule(m_module);
         dlclose(m_module);
+    }
 }
 
-void TPlugInCaptureDevice::markBroken(const char* what) {
+void TPlugInCaptureDevice::markBroken(const char* what, const char* given) {
     qCWarning(lcVidorra) << "plug-in" << m_plugin->path << "reported" << what
                          << "that the program cannot use: its device is dropped";
     m_plugin->broken = true;
     m_plugin->enabled = false;
+    if (m_plugin->reason.isEmpty())
+        m_plugin->reason = QStringLiteral("a donné au programme ") + QString::fromUtf8(given);
     Valid = false;
+}
+
+template <typename F> bool TPlugInCaptureDevice::guarded(const char* call, F&& work) {
+    try {
+        const PluginGuard::Call mark(m_plugin->path, call);
+        work();
+        return true;
+    } catch (...) {
+    }
+    const QString what = PluginGuard::CallText(QString::fromLatin1(call));
+    const QString file = QFileInfo(m_plugin->path).fileName();
+    qCWarning(lcVidorra).noquote() << "le module" << file << "a levé une exception pendant" << what;
+    if (!m_plugin->broken)
+        addUserNotice(QStringLiteral("Le module %1 a levé une exception pendant %2 ; il a été "
+                                     "désactivé jusqu'au prochain démarrage.")
+                          .arg(file, what));
+    m_plugin->broken = true;
+    m_plugin->enabled = false;
+    m_plugin->reason = QStringLiteral("a levé une exception pendant ") + what;
+    Valid = false;
+    return false;
 }
 
 GstElement* TPlugInCaptureDevice::SetSourceGraph(TGraphContext& g) {
@@ -245,17 +313,23 @@ GstElement* TPlugInCaptureDevice::SetSourceGraph(TGraphContext& g) {
         return nullptr;
     m_bin = g.pipeline();
     int32_t result = 0;
-    m_api->setSource(&m_instance, &result, m_bin);
-    m_sourceIn = true;
-    if (!result)
+    const bool returned =
+        guarded("pi_setsourcegraph", [&] { m_api->setSource(&m_instance, &result, m_bin); });
+    if (!m_sourceIn) {
+        m_sourceIn = true;
+        PluginGuard::SetRunning(m_plugin->path, true);
+    }
+    if (!returned || !result)
         return nullptr;
     GstElement* source = nullptr;
-    if (m_api->sourceFilter)
-        m_api->sourceFilter(&m_instance, &source);
+    if (m_api->sourceFilter &&
+        !guarded("pi_sourcefilter", [&] { m_api->sourceFilter(&m_instance, &source); }))
+        return nullptr;
     if (!source)
         return nullptr;
     if (!ElementInBin(m_bin, source)) {
-        markBroken("a source element outside the pipeline");
+        markBroken("a source element outside the pipeline",
+                   "un élément source hors du graphe de capture");
         return nullptr;
     }
     return source;
@@ -265,7 +339,10 @@ void TPlugInCaptureDevice::KillSourceGraph(TGraphContext& g) {
     if (m_muxing)
         KillMuxGraph(g);
     if (m_sourceIn && m_api->killSource)
-        m_api->killSource(&m_instance, m_bin ? m_bin : g.pipeline());
+        guarded("pi_killsourcegraph",
+                [&] { m_api->killSource(&m_instance, m_bin ? m_bin : g.pipeline()); });
+    if (m_sourceIn)
+        PluginGuard::SetRunning(m_plugin->path, false);
     m_sourceIn = false;
     SourceFilter = nullptr;
     m_bin = nullptr;
@@ -279,19 +356,24 @@ bool TPlugInCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     GstElement* tee = nullptr;
     int flipped = 0;
     uint8_t formatA = 0, formatB = 0;
-    m_api->setVideo(&m_instance, stream, &pin, bin, &flipped, &tee, &formatA, &formatB);
+    if (!guarded("pi_setvideograph", [&] {
+            m_api->setVideo(&m_instance, stream, &pin, bin, &flipped, &tee, &formatA, &formatB);
+        }))
+        return false;
     if (pin && !SrcPadInBin(bin, pin)) {
-        markBroken("a picture pad outside the pipeline");
+        markBroken("a picture pad outside the pipeline",
+                   "une sortie d'image hors du graphe de capture");
         return false;
     }
     if (tee && !UsableTee(bin, tee)) {
-        markBroken("a branch element that is not a tee of the pipeline");
+        markBroken("a branch element that is not a tee of the pipeline",
+                   "un élément de branche d'image qui n'est pas un « tee » du graphe de capture");
         return false;
     }
     if (!pin)
         return false;
     if (gst_pad_is_linked(pin)) {
-        markBroken("a picture pad already linked");
+        markBroken("a picture pad already linked", "une sortie d'image déjà reliée");
         return false;
     }
     GuardOutputPad(pin);
@@ -322,7 +404,8 @@ void TPlugInCaptureDevice::KillVideoGraph(TGraphContext& g) {
         return;
     GstPad* pin = m_videoPin;
     if (m_api->killVideo)
-        m_api->killVideo(&m_instance, &pin, m_bin ? m_bin : g.pipeline());
+        guarded("pi_killvideograph",
+                [&] { m_api->killVideo(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });
     SetOwnedPad(m_videoPin, nullptr);
     m_videoTee = nullptr;
 }
@@ -333,19 +416,23 @@ bool TPlugInCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
     GstBin* bin = m_bin ? m_bin : g.pipeline();
     GstPad* pin = nullptr;
     GstElement* tee = nullptr;
-    m_api->setAudio(&m_instance, stream, &pin, bin, &tee);
+    if (!guarded("pi_setaudiograph",
+                 [&] { m_api->setAudio(&m_instance, stream, &pin, bin, &tee); }))
+        return false;
     if (pin && !SrcPadInBin(bin, pin)) {
-        markBroken("a sound pad outside the pipeline");
+        markBroken("a sound pad outside the pipeline",
+                   "une sortie de son hors du graphe de capture");
         return false;
     }
     if (tee && !UsableTee(bin, tee)) {
-        markBroken("a sound branch element that is not a tee of the pipeline");
+        markBroken("a sound branch element that is not a tee of the pipeline",
+                   "un élément de branche de son qui n'est pas un « tee » du graphe de capture");
         return false;
     }
     if (!pin)
         return false;
     if (gst_pad_is_linked(pin)) {
-        markBroken("a sound pad already linked");
+        markBroken("a sound pad already linked", "une sortie de son déjà reliée");
         return false;
     }
     GuardOutputPad(pin);
@@ -366,7 +453,8 @@ bool TPlugInCaptureDevice::KillAudioGraph(TGraphContext& g) {
         return true;
     GstPad* pin = m_audioPin;
     if (m_api->killAudio)
-        m_api->killAudio(&m_instance, &pin, m_bin ? m_bin : g.pipeline());
+        guarded("pi_killaudiograph",
+                [&] { m_api->killAudio(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });
     SetOwnedPad(m_audioPin, nullptr);
     m_audioTee = nullptr;
     return true;
@@ -379,9 +467,11 @@ bool TPlugInCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileNa
         KillMuxGraph(g);
     g.muxTee = nullptr;
     g.muxWriter.clear();
-    m_api->buildMux(&m_instance, m_bin ? m_bin : g.pipeline(), fileName.toUtf8().constData());
+    const QByteArray name = fileName.toUtf8();
     m_muxing = true;
-    return true;
+    return guarded("pi_buildmuxgraph", [&] {
+        m_api->buildMux(&m_instance, m_bin ? m_bin : g.pipeline(), name.constData());
+    });
 }
 
 bool TPlugInCaptureDevice::KillMuxGraph(TGraphContext&) {
@@ -394,5 +484,5 @@ void TPlugInCaptureDevice::endMux() {
         return;
     m_muxing = false;
     if (m_api->killMux && m_bin)
-        m_api->killMux(&m_instance, m_bin);
+        guarded("pi_killmuxgraph", [&] { m_api->killMux(&m_instance, m_bin); });
 }

@@ -15,17 +15,30 @@ struct TpluginData {
     QString driverName;  // the name of the device it serves, at most 255 characters
     QString path;        // the library
     bool enabled = true; // false once a device it serves could not be created or used
-    // It reported pads or elements the program cannot use: it serves no device any more
-    // (until the folder is searched again).
+    // It reported pads or elements the program cannot use, or threw an exception at the
+    // program: it serves no device any more (until the folder is searched again).
     bool broken = false;
+    // Not loaded at all: refused by the search (not a library, written for a newer
+    // interface, crashed or hung while examined), or set aside after it stopped the program.
+    bool refused = false;
+    bool setAside = false;
+    // Why it is shown in red, in French; empty when nothing is known.
+    QString reason;
+    // Whether it serves devices.
+    bool serves() const { return !refused && !setAside && !broken; }
 };
 
 // The plug-ins of the folder, in file-name order.
 class TpluginList {
 public:
-    // Searches folder for "*.pvr": each library that loads, and was not written for a newer
-    // interface than the program's, is listed with the name it declares (then unloaded).
+    // Searches folder for "*.pvr", in a helper process (see PluginExaminer.h): each library
+    // is listed, with the name it declares when it loads and was not written for a newer
+    // interface than the program's, with its reason otherwise; those set aside after they
+    // stopped the program are listed with theirs. New refusals become notices.
     void Discover(const QString& folder);
+    // The user enables a refused or set-aside plug-in again: its file is examined anew at
+    // the next search.
+    static void Enable(const QString& path);
     void Clear() { m_items.clear(); }
     // The first plug-in declaring exactly this device name (first 255 characters); -1.
     int IndexOf(const QString& deviceName) const;
@@ -64,8 +77,12 @@ public:
     struct Exports;
 
 private:
-    void markBroken(const char* what);
+    // what: for the log; given: what it gave, in French, for its reason.
+    void markBroken(const char* what, const char* given);
     void endMux();
+    // Runs one call into the plug-in under the crash marker; an exception it lets out is
+    // caught, marks the plug-in broken and is said to the user. False when it threw.
+    template <typename F> bool guarded(const char* call, F&& work);
 
     std::shared_ptr<TpluginData> m_plugin;
     std::unique_ptr<Exports> m_api;

@@ -41,6 +41,7 @@ TEST(InstalledTree, EveryFileInItsPlace) {
     const QStringList files = {
         QStringLiteral(VR_PLUGIN_SUBDIR "/libgstvidorra.so"),
         QStringLiteral("include/vidorra/pvr.h"),
+        QStringLiteral("share/pkgconfig/vidorra-pvr.pc"),
         QStringLiteral("share/doc/vidorra/plugins.md"),
         QStringLiteral("share/doc/vidorra/examples/plugins/mire-exemple.c"),
         QStringLiteral("share/doc/vidorra/examples/plugins/CMakeLists.txt"),

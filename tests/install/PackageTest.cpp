@@ -73,8 +73,9 @@ TEST(Package, UnpacksAndRunsFromItsRoot) {
                       {QStringLiteral("validate"), QStringLiteral("--no-net"),
                        usr + QStringLiteral("/share/metainfo/com.ardoval.Vidorra.metainfo.xml")});
     EXPECT_EQ(m.code, 0) << m.all().toStdString();
-    for (const char* file : {"/share/icons/hicolor/48x48/apps/com.ardoval.Vidorra.png",
-                             "/share/man/man1/vidorra.1.gz", "/include/vidorra/pvr.h"})
+    for (const char* file :
+         {"/share/icons/hicolor/48x48/apps/com.ardoval.Vidorra.png", "/share/man/man1/vidorra.1.gz",
+          "/include/vidorra/pvr.h", "/share/pkgconfig/vidorra-pvr.pc"})
         EXPECT_TRUE(QFileInfo(usr + QLatin1String(file)).isFile()) << file;
 }
 

@@ -1,4 +1,5 @@
 #include "HelpFrame.h"
+
 #include "AproposFrame.h"
 #include "FilterInstaller.h"
 #include "ScriptedPrompts.h"
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QUrl>
 #include <gst/gst.h>

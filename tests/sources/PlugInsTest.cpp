@@ -2,11 +2,16 @@
 // operations, with real "*.pvr" libraries built by the test suite (tests/sources/plugins).
 #include "PlugIns.h"
 #include "GraphFixture.h"
+#include "Log.h"
+#include "PluginExaminer.h"
+#include "PluginGuard.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 namespace {
 
@@ -44,15 +49,16 @@ std::vector<QString> names(const TCaptureDeviceList& list) {
 } // namespace
 
 // The folder's libraries in file-name order, each with the name it declares: the one written
-// for a newer interface and the file that is not a library are left out, the long name is
-// kept to its first 255 characters, the library without exports has no name.
+// for a newer interface and the file that is not a library are listed without a name and
+// with their reason, the long name is kept to its first 255 characters, the library without
+// exports has no name.
 TEST(PlugIns, TheFolderIsSearchedInNameOrder) {
     TpluginList list;
     list.Discover(kFolder);
     std::vector<QString> found;
     for (int i = 0; i < list.Count(); ++i)
         found.push_back(list.At(i).driverName);
-    ASSERT_EQ(found.size(), 7u);
+    ASSERT_EQ(found.size(), 9u);
     EXPECT_EQ(found[0], QStringLiteral("Caméra plug-in"));
     EXPECT_EQ(found[1], "Sans instance");
     EXPECT_EQ(found[2], "Mauvais");
@@ -60,6 +66,14 @@ TEST(PlugIns, TheFolderIsSearchedInNameOrder) {
     EXPECT_EQ(found[4], "Double");
     EXPECT_EQ(found[5], "Double");
     EXPECT_EQ(found[6], "");
+    EXPECT_EQ(found[7], "");
+    EXPECT_EQ(found[8], "");
+    EXPECT_TRUE(list.At(6).refused);
+    EXPECT_EQ(list.At(6).reason, "écrit pour la version 2 de l'interface des modules ; ce "
+                                 "programme a la version 1");
+    EXPECT_FALSE(list.At(7).refused);
+    EXPECT_TRUE(list.At(8).refused);
+    EXPECT_EQ(list.At(8).reason, "ce n'est pas une bibliothèque");
     EXPECT_TRUE(QFileInfo(list.At(0).path).isAbsolute());
     EXPECT_TRUE(list.At(0).enabled);
     // A device name is compared on its first 255 characters, exactly; the first plug-in wins.
@@ -186,6 +200,177 @@ TEST(PlugIns, AnUnusablePadDropsTheDevice) {
     ASSERT_TRUE(list.Refresh(devices, [&](TCaptureDevice* d) { removed.push_back(d); }));
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(removed.size(), 1u);
+    ASSERT_TRUE(list.Refresh(devices));
+    EXPECT_EQ(list.Count(), 0);
+}
+
+namespace {
+
+const QString kHostile = QStringLiteral(VR_HOSTILE_PLUGINS);
+
+// A folder of its own holding copies of the libraries (hostile ones by their name, others
+// by their path).
+void fill(const QTemporaryDir& dir, const QStringList& libraries) {
+    for (const QString& library : libraries) {
+        const QString from = library.contains('/') ? library : kHostile + "/" + library + ".pvr";
+        ASSERT_TRUE(QFile::copy(from, dir.filePath(QFileInfo(from).fileName())))
+            << from.toStdString();
+    }
+}
+
+QString reasonOf(const TpluginList& list, const QString& file) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (QFileInfo(list.At(i).path).fileName() == file)
+            return list.At(i).refused || list.At(i).setAside ? list.At(i).reason : "(utilisé)";
+    return "(absent)";
+}
+
+} // namespace
+
+// Libraries that crash, hang or scribble while they are loaded and named cost the helper
+// that examines them, never the program: each is listed with its reason in French and said
+// once; the good one among them serves its device. The next search takes every answer from
+// the cache; a library changed on disk is examined again.
+TEST(PlugIns, HostileLibrariesAreRefusedWithTheirReasons) {
+    QTemporaryDir dir;
+    fill(dir, {kFolder + "/a_camera.pvr", "crash_nom", "crash_chargement", "debordement", "bloque",
+               "symbole", kFolder + "/i_pas_une_bibliotheque.pvr"});
+    takeUserNotices();
+    TpluginList list;
+    list.Discover(dir.path());
+    ASSERT_EQ(list.Count(), 7);
+    EXPECT_EQ(reasonOf(list, "a_camera.pvr"), "(utilisé)");
+    EXPECT_EQ(reasonOf(list, "crash_nom.pvr"),
+              "a arrêté le programme d'examen pendant la lecture de son nom (accès mémoire "
+              "invalide)");
+    EXPECT_EQ(reasonOf(list, "crash_chargement.pvr"),
+              "a arrêté le programme d'examen pendant son chargement (accès mémoire invalide)");
+    EXPECT_EQ(reasonOf(list, "debordement.pvr"),
+              "écrit au-delà de la zone prévue pour son nom pendant la lecture de son nom");
+    EXPECT_EQ(reasonOf(list, "bloque.pvr"),
+              "ne répond plus pendant la lecture de son nom (plus de 5 s)");
+    EXPECT_EQ(reasonOf(list, "symbole.pvr"), "un symbole lui manque (vr_nowhere_to_be_found)");
+    EXPECT_EQ(reasonOf(list, "i_pas_une_bibliotheque.pvr"), "ce n'est pas une bibliothèque");
+    // None of them serves "Mire de test", which they all meant to take over.
+    EXPECT_EQ(list.IndexOf("Mire de test"), -1);
+    EXPECT_EQ(list.IndexOf(QStringLiteral("Caméra plug-in")), 0);
+    const QStringList notices = takeUserNotices();
+    EXPECT_EQ(notices.size(), 6);
+    EXPECT_TRUE(notices.contains("Le module symbole.pvr n'a pas été retenu : un symbole lui manque "
+                                 "(vr_nowhere_to_be_found)."))
+        << notices.join('\n').toStdString();
+
+    TpluginList again;
+    again.Discover(dir.path());
+    EXPECT_EQ(reasonOf(again, "bloque.pvr"), reasonOf(list, "bloque.pvr"));
+    EXPECT_EQ(reasonOf(again, "crash_nom.pvr"), reasonOf(list, "crash_nom.pvr"));
+    EXPECT_TRUE(takeUserNotices().isEmpty());
+    const QStringList paths{dir.filePath("a_camera.pvr"), dir.filePath("symbole.pvr")};
+    for (const TPluginExamination& e : ExaminePlugins(paths))
+        EXPECT_FALSE(e.fresh) << e.path.toStdString();
+    QFile changed(dir.filePath("a_camera.pvr"));
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("x"); // still a library, another size
+    changed.close();
+    const std::vector<TPluginExamination> examined = ExaminePlugins(paths);
+    EXPECT_TRUE(examined[0].fresh);
+    EXPECT_TRUE(examined[0].usable);
+    EXPECT_FALSE(examined[1].fresh);
+}
+
+TEST(PlugIns, LoadFailuresAreSaidInFrench) {
+    EXPECT_EQ(LoadFailureReason("/p/x.pvr: undefined symbol: gst_truc_new"),
+              "un symbole lui manque (gst_truc_new)");
+    EXPECT_EQ(LoadFailureReason("/p/x.pvr: invalid ELF header"), "ce n'est pas une bibliothèque");
+    EXPECT_EQ(LoadFailureReason("/p/x.pvr: file too short"), "ce n'est pas une bibliothèque");
+    EXPECT_EQ(LoadFailureReason("/p/x.pvr: wrong ELF class: ELFCLASS32"),
+              "c'est une bibliothèque pour un autre processeur");
+    EXPECT_EQ(LoadFailureReason("libabsente.so.3: cannot open shared object file: No such file"),
+              "une bibliothèque dont il a besoin manque (libabsente.so.3)");
+}
+
+// What a run that ended inside a plug-in left behind sets that plug-in aside at the next
+// start, once, with a notice that names it; a marker still held by a living process, and a
+// damaged one, change nothing. The user enables it again; a new build of it is tried anew.
+TEST(PlugIns, APlugInThatStoppedTheProgramIsSetAside) {
+    QTemporaryDir dir, data;
+    const QString before = PluginGuard::Folder();
+    PluginGuard::SetFolder(data.path());
+    for (const char* name : {"a.pvr", "b.pvr", "c.pvr"})
+        ASSERT_TRUE(QFile::copy(kFolder + "/a_camera.pvr", dir.filePath(name)));
+    const QByteArray a = QUrl::toPercentEncoding(dir.filePath("a.pvr"), "/");
+    const QByteArray b = QUrl::toPercentEncoding(dir.filePath("b.pvr"), "/");
+    const QByteArray c = QUrl::toPercentEncoding(dir.filePath("c.pvr"), "/");
+    auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(data.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("plug-ins-1000001.marque", "appel\t" + a + "\tpi_create\nactif\t" + b + "\n");
+    write("plug-ins-1000002.plantage", "11\t" + b + "\n");
+    write("plug-ins-1000003.marque", QByteArray("\x01\xff\tappel\t\t\n\0\0", 11));
+    write("plug-ins-1000004.marque", "appel\t" + c + "\tpi_setsourcegraph\n");
+    QFile held(data.filePath("plug-ins-1000004.marque"));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const QStringList notices = PluginGuard::CollectLeftovers();
+    ASSERT_EQ(notices.size(), 2) << notices.join('\n').toStdString();
+    EXPECT_EQ(notices[0], "Le module a.pvr a arrêté le programme pendant la création de son "
+                          "instance ; il a été désactivé. Il peut être réactivé depuis la page "
+                          "« Système » du panneau d'aide.");
+    EXPECT_TRUE(notices[1].startsWith(
+        "Le module b.pvr a arrêté le programme pendant l'aperçu ou l'enregistrement ;"));
+    EXPECT_TRUE(PluginGuard::CollectLeftovers().isEmpty()); // said once
+    EXPECT_TRUE(QFile::exists(data.filePath("plug-ins-1000004.marque")));
+    EXPECT_FALSE(QFile::exists(data.filePath("plug-ins-1000001.marque")));
+
+    TpluginList list;
+    list.Discover(dir.path());
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_TRUE(list.At(0).setAside);
+    EXPECT_FALSE(list.At(0).enabled);
+    EXPECT_EQ(list.At(0).reason, "a arrêté le programme pendant la création de son instance");
+    EXPECT_TRUE(list.At(1).setAside);
+    EXPECT_FALSE(list.At(2).setAside);
+    EXPECT_EQ(list.IndexOf(QStringLiteral("Caméra plug-in")), 2);
+
+    TpluginList::Enable(dir.filePath("a.pvr"));
+    QFile rebuilt(dir.filePath("b.pvr"));
+    ASSERT_TRUE(rebuilt.open(QIODevice::Append));
+    rebuilt.write("x");
+    rebuilt.close();
+    list.Discover(dir.path());
+    EXPECT_FALSE(list.At(0).setAside);
+    EXPECT_FALSE(list.At(1).setAside);
+    EXPECT_EQ(list.IndexOf(QStringLiteral("Caméra plug-in")), 0);
+    held.close();
+    PluginGuard::SetFolder(before);
+}
+
+// An exception a plug-in lets out on the window thread is caught: its device fails, the
+// plug-in is out of use for the run with its reason, and the user is told.
+TEST(PlugIns, AnExceptionOutOfAPlugInIsCaught) {
+    QTemporaryDir dir;
+    fill(dir, {"exception"});
+    TpluginList plugins;
+    plugins.Discover(dir.path());
+    Devices devices;
+    devices.Add("Mire de test");
+    TCaptureDeviceList list(TDeviceCategory::Video);
+    list.SetPlugins(&plugins);
+    ASSERT_TRUE(list.Refresh(devices));
+    ASSERT_EQ(list.Count(), 1);
+    takeUserNotices();
+    FakeGraph g;
+    EXPECT_EQ(list.Get(0)->SetSourceGraph(g), nullptr);
+    EXPECT_FALSE(list.Get(0)->Valid);
+    EXPECT_TRUE(plugins.At(0).broken);
+    EXPECT_EQ(plugins.At(0).reason, "a levé une exception pendant la mise en place de sa source");
+    EXPECT_EQ(takeUserNotices(),
+              QStringList{"Le module exception.pvr a levé une exception pendant la mise en "
+                          "place de sa source ; il a été désactivé jusqu'au prochain démarrage."});
+    list.Get(0)->KillSourceGraph(g);
     ASSERT_TRUE(list.Refresh(devices));
     EXPECT_EQ(list.Count(), 0);
 }
