@@ -153,10 +153,10 @@ void TpluginList::Discover(const QString& folder) {
         data->enabled = data->serves();
         const QString file = QFileInfo(e.path).fileName();
         if (data->refused && e.fresh) {
-            addUserNotice(
-                QStringLiteral("Le module %1 n'a pas été retenu : %2.").arg(file, e.refusal));
-            qCWarning(lcVidorra).noquote()
-                << "le module" << file << "n'a pas été retenu :" << e.refusal;
+            const QString notice =
+                QStringLiteral("Le module %1 n'a pas été retenu : %2.").arg(file, e.refusal);
+            addUserNotice(notice);
+            qCWarning(lcVidorra).noquote() << notice;
         }
         qCInfo(lcVidorra) << "plug-in" << data->driverName << "in" << file
                           << (data->serves() ? "" : "not used:") << data->reason;
@@ -296,11 +296,13 @@ template <typename F> bool TPlugInCaptureDevice::guarded(const char* call, F&& w
     }
     const QString what = PluginGuard::CallText(QString::fromLatin1(call));
     const QString file = QFileInfo(m_plugin->path).fileName();
-    qCWarning(lcVidorra).noquote() << "le module" << file << "a levé une exception pendant" << what;
-    if (!m_plugin->broken)
-        addUserNotice(QStringLiteral("Le module %1 a levé une exception pendant %2 ; il a été "
-                                     "désactivé jusqu'au prochain démarrage.")
-                          .arg(file, what));
+    if (!m_plugin->broken) {
+        const QString notice = QStringLiteral("Le module %1 a levé une exception pendant %2 ; il "
+                                              "a été désactivé jusqu'au prochain démarrage.")
+                                   .arg(file, what);
+        addUserNotice(notice);
+        qCWarning(lcVidorra).noquote() << notice;
+    }
     m_plugin->broken = true;
     m_plugin->enabled = false;
     m_plugin->reason = QStringLiteral("a levé une exception pendant ") + what;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -271,4 +272,82 @@ TEST(Process, ADamagedIniFileIsKeptBesideAndSaidOnce) {
         reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     EXPECT_TRUE(written.contains("[Mes réglages]\r\nGarde=1\r\n"));
     EXPECT_FALSE(written.contains("abîmé"));
+}
+
+namespace {
+
+// The program in box with a hostile plug-in in its folder (the program's own, the default
+// plug-in folder), its data and cache in the box as well.
+QMap<QString, QString> withPlugins(const Sandbox& box, const QStringList& plugins) {
+    install(box);
+    for (const QString& name : plugins)
+        QFile::copy(QStringLiteral(VR_HOSTILE_PLUGINS "/") + name + ".pvr",
+                    box.exeDir() + "/" + name + ".pvr");
+    return {{"XDG_DATA_HOME", box.path("data")}, {"XDG_CACHE_HOME", box.path("cache")}};
+}
+
+struct Culprit {
+    const char* plugin;
+    const char* during;
+};
+
+class PlugInCrash : public ::testing::TestWithParam<Culprit> {};
+
+} // namespace
+
+// A plug-in that takes the program down (in pi_create and pi_setsourcegraph on the window
+// thread, on its streaming thread while it previews) does it once: the next start sets it
+// aside, says so once in French, and records from the built-in pattern it had taken over.
+TEST_P(PlugInCrash, TheNextStartSetsItAsideAndRecords) {
+    Sandbox box;
+    const auto env = withPlugins(box, {GetParam().plugin});
+    auto first = start(box, {}, {}, env);
+    ASSERT_TRUE(first->waitForFinished(90000));
+    EXPECT_EQ(first->exitStatus(), QProcess::CrashExit) << first->readAll().toStdString();
+
+    auto second = start(box, kRecordDivx, {}, env);
+    const QString file = waitUntilRecorded(box, 64 * 1024);
+    ASSERT_FALSE(file.isEmpty()) << second->readAll().toStdString();
+    second->terminate();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    const QString log = QString::fromUtf8(second->readAll());
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Le module %1.pvr a arrêté le programme pendant %2 ; "
+                                            "il a été désactivé.")
+                                 .arg(GetParam().plugin, GetParam().during)))
+        << log.toStdString();
+    const QString info = probe(file);
+    EXPECT_GT(packetsOf(info, "mpeg4"), 10) << info.toStdString();
+
+    auto third = start(box, {"/quit"}, {}, env);
+    ASSERT_TRUE(third->waitForFinished(60000));
+    EXPECT_EQ(third->exitCode(), 0);
+    EXPECT_FALSE(third->readAll().contains("il a été désactivé"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Process, PlugInCrash,
+                         ::testing::Values(Culprit{"crash_creation", "la création de son instance"},
+                                           Culprit{"crash_source", "la mise en place de sa source"},
+                                           Culprit{"crash_flux", "l'aperçu ou l'enregistrement"}),
+                         [](const auto& info) { return std::string(info.param.plugin); });
+
+// Plug-ins that crash, hang or scribble while they are searched, need a missing symbol or
+// throw at the program: it opens at the first start, says each in French and quits cleanly.
+TEST(Process, HostilePlugInsNeverKeepTheProgramFromOpening) {
+    Sandbox box;
+    const auto env = withPlugins(
+        box, {"crash_nom", "crash_chargement", "debordement", "bloque", "symbole", "exception"});
+    auto p = start(box, {"/quit"}, {}, env);
+    ASSERT_TRUE(p->waitForFinished(90000));
+    const QString log = QString::fromUtf8(p->readAll());
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << log.toStdString();
+    EXPECT_EQ(p->exitCode(), 0) << log.toStdString();
+    for (const char* name : {"crash_nom", "crash_chargement", "debordement", "bloque", "symbole"})
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Le module %1.pvr n'a pas été retenu : ").arg(name)))
+            << name << "\n"
+            << log.toStdString();
+    EXPECT_TRUE(log.contains("Le module exception.pvr a levé une exception pendant la mise en "
+                             "place de sa source"))
+        << log.toStdString();
 }
