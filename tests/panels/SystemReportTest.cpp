@@ -1,4 +1,8 @@
 #include "SystemReport.h"
+#include "HelpFrame.h"
+
+#include <QTextBrowser>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -87,4 +91,37 @@ TEST(SystemReport, OsDescriptionReadsPrettyNameAndAddsTheKernel) {
     EXPECT_EQ(ReportColourRgb(C::Olive), 0x808000u);
     EXPECT_EQ(ReportColourRgb(C::Blue), 0x0000FFu);
     EXPECT_EQ(ReportColourRgb(C::Red), 0xFF0000u);
+}
+
+// A plug-in out of use says why beside its red entry and offers to be enabled again; the page
+// turns the offer into a link that names the library.
+TEST(SystemReport, APlugInOutOfUseShowsItsReasonAndCanBeEnabledAgain) {
+    TSystemFacts f = poorMachine();
+    f.plugins = {{QStringLiteral("Caméra A"), QStringLiteral("/p/a.pvr"), true},
+                 {QString(), QStringLiteral("/p/b.pvr"), false,
+                  QStringLiteral("a arrêté le programme pendant la création de son instance"),
+                  QStringLiteral("/p/b.pvr")}};
+    const std::vector<TReportLine> lines = BuildSystemReport(f);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].text, "Caméra A in /p/a.pvr");
+    EXPECT_TRUE(lines[lines.size() - 2].enablePath.isEmpty());
+    EXPECT_EQ(lines.back().text,
+              " in /p/b.pvr : a arrêté le programme pendant la création de son instance");
+    EXPECT_EQ(lines.back().colour, C::Red);
+    EXPECT_EQ(lines.back().enablePath, "/p/b.pvr");
+
+    THelpFrame frame;
+    QStringList asked;
+    QObject::connect(&frame, &THelpFrame::pluginEnableRequested,
+                     [&](const QString& path) { asked << path; });
+    frame.ShowSystemReport(lines);
+    EXPECT_TRUE(frame.reSystem->toHtml().contains("reactiver:0"));
+    EXPECT_TRUE(frame.reSystem->toPlainText().contains("réactiver"));
+    emit frame.reSystem->anchorClicked(QUrl("reactiver:0"));
+    emit frame.reSystem->anchorClicked(QUrl("reactiver:7")); // no such link
+    emit frame.reSystem->anchorClicked(QUrl("https://exemple.org/"));
+    EXPECT_EQ(asked, QStringList{"/p/b.pvr"});
+    // The body of the error e-mail keeps the text, without the link.
+    EXPECT_TRUE(frame.reportBody().contains(
+        " in /p/b.pvr : a arrêté le programme pendant la création de son instance\r\n"));
 }
