@@ -128,8 +128,13 @@ std::vector<int> examineOnce(std::vector<TPluginExamination>& out, std::vector<i
         arguments << out[size_t(index)].path;
     helper.setProcessChannelMode(QProcess::SeparateChannels);
     helper.setStandardErrorFile(QProcess::nullDevice());
-    helper.start(g_program.isEmpty() ? QCoreApplication::applicationFilePath() : g_program,
-                 arguments);
+    // This very executable, found through the system where no application object says it.
+    QString program = g_program.isEmpty() && QCoreApplication::instance()
+                          ? QCoreApplication::applicationFilePath()
+                          : g_program;
+    if (program.isEmpty())
+        program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    helper.start(program, arguments);
     if (!helper.waitForStarted(10000)) {
         for (int index : pending)
             out[size_t(index)].refusal =
@@ -256,6 +261,29 @@ void onFault(int signal, siginfo_t* info, void*) {
         _exit(4);
     }
     ::signal(signal, SIG_DFL);
+}
+
+// Every program that searches a plug-in folder is its own helper: the option is met before
+// main() runs, whatever that main() is (the program's, or a test's).
+__attribute__((constructor)) void examineWhenAsked() {
+    FILE* file = std::fopen("/proc/self/cmdline", "rb");
+    if (!file)
+        return;
+    QByteArray line;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        line.append(chunk, qsizetype(n));
+    std::fclose(file);
+    const QList<QByteArray> arguments = line.split('\0');
+    if (arguments.size() < 2 || arguments[1] != kExaminerOption)
+        return;
+    std::vector<char*> argv;
+    for (const QByteArray& argument : arguments)
+        if (!argument.isEmpty())
+            argv.push_back(const_cast<char*>(argument.constData()));
+    argv.push_back(nullptr);
+    _exit(RunPluginExaminer(int(argv.size()) - 1, argv.data()));
 }
 
 } // namespace

@@ -1,9 +1,7 @@
-#include "PluginExaminer.h"
 #include "Prompts.h"
 #include "VidorraElements.h"
 
 #include <QApplication>
-#include <cstring>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -30,9 +28,6 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    // The plug-in folder is searched by a helper: this program, started again.
-    if (argc > 1 && std::strcmp(argv[1], kExaminerOption) == 0)
-        return RunPluginExaminer(argc, argv);
     // Test binaries may run without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -303,7 +303,9 @@ TEST_P(PlugInCrash, TheNextStartSetsItAsideAndRecords) {
     const auto env = withPlugins(box, {GetParam().plugin});
     auto first = start(box, {}, {}, env);
     ASSERT_TRUE(first->waitForFinished(90000));
-    EXPECT_EQ(first->exitStatus(), QProcess::CrashExit) << first->readAll().toStdString();
+    // Taken down (a sanitizer may turn the signal into an exit code of its own).
+    EXPECT_TRUE(first->exitStatus() == QProcess::CrashExit || first->exitCode() != 0)
+        << first->readAll().toStdString();
 
     auto second = start(box, kRecordDivx, {}, env);
     const QString file = waitUntilRecorded(box, 64 * 1024);
