@@ -172,12 +172,15 @@ void onFatalSignal(int signal, siginfo_t* info, void* context) {
                 culprit = slotOf(reinterpret_cast<uintptr_t>(frames[i]));
         }
     }
-    if (culprit) {
+    // With a plug-in loaded, the note says whether its code was on the crashing thread (an
+    // empty name: it was not, the plug-ins are not to blame).
+    if (any) {
         const int fd = ::open(g_notePath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd >= 0) {
             writeNumber(fd, signal);
             [[maybe_unused]] auto w = ::write(fd, "\t", 1);
-            w = ::write(fd, culprit->path, ::strlen(culprit->path));
+            if (culprit)
+                w = ::write(fd, culprit->path, ::strlen(culprit->path));
             w = ::write(fd, "\n", 1);
             ::close(fd);
         }
@@ -361,18 +364,36 @@ void Enable(const QString& path) {
 
 // ---- the next start
 
+namespace {
+
+// What one ended process left: the call it was in, the plug-ins streaming, its crash note.
+struct Leftover {
+    QString callPath, call;
+    QStringList running;
+    bool noted = false; // its fatal-signal handler wrote a note
+    QString notedPath;  // the plug-in on the crashing thread's stack, if any
+};
+
+QString setAsideNotice(const QString& path, const QString& what) {
+    return QStringLiteral("Le module %1 a arrêté le programme pendant %2 ; il a été désactivé. "
+                          "Il peut être réactivé depuis la page « Système » du panneau d'aide.")
+        .arg(QFileInfo(path).fileName(), what);
+}
+
+} // namespace
+
 QStringList CollectLeftovers() {
-    QStringList notices;
     const QDir folder(Folder());
-    QMap<QString, QString> culprits; // path → what it was doing
+    QMap<qint64, Leftover> ended;
+    QStringList done;
     const QStringList files = folder.entryList(
         {QStringLiteral("plug-ins-*.marque"), QStringLiteral("plug-ins-*.plantage")}, QDir::Files,
         QDir::Name);
-    QStringList done;
     for (const QString& name : files) {
         const qint64 pid = name.section('-', 2, 2).section('.', 0, 0).toLongLong();
         if (pid == ::getpid())
             continue;
+        // A process that lives holds its marker locked.
         const QString marker = folder.filePath(QStringLiteral("plug-ins-%1.marque").arg(pid));
         const int fd = ::open(QFile::encodeName(marker).constData(), O_RDWR | O_CLOEXEC);
         if (fd >= 0) {
@@ -384,30 +405,56 @@ QStringList CollectLeftovers() {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
+        Leftover& left = ended[pid];
+        const bool note = name.endsWith(QLatin1String(".plantage"));
         for (const QByteArray& line : file.read(64 * 1024).split('\n')) {
-            const QList<QByteArray> fields = line.split('\t');
-            if (name.endsWith(QLatin1String(".marque")) && fields.size() == 3 &&
-                fields[0] == "appel")
-                culprits.insert(decode(fields[1]), QString::fromUtf8(fields[2]));
-            else if (name.endsWith(QLatin1String(".plantage")) && fields.size() == 2 &&
-                     !culprits.contains(decode(fields[1])))
-                culprits.insert(decode(fields[1]), QStringLiteral("flux"));
+            const QList<QByteArray> f = line.split('\t');
+            if (note && f.size() == 2) {
+                left.noted = true;
+                left.notedPath = decode(f[1]);
+            } else if (!note && f.size() == 3 && f[0] == "appel") {
+                left.callPath = decode(f[1]);
+                left.call = QString::fromUtf8(f[2]);
+            } else if (!note && f.size() == 2 && f[0] == "actif") {
+                left.running << decode(f[1]);
+            }
         }
         done << file.fileName();
     }
-    for (auto it = culprits.cbegin(); it != culprits.cend(); ++it) {
-        if (it.key().isEmpty())
-            continue;
-        const QString what = CallText(it.value());
-        PutAside(it.key(), QStringLiteral("a arrêté le programme pendant ") + what);
-        notices << QStringLiteral("Le module %1 a arrêté le programme pendant %2 ; il a été "
-                                  "désactivé. Il peut être réactivé depuis la page « Système » "
-                                  "du panneau d'aide.")
-                       .arg(QFileInfo(it.key()).fileName(), what);
-        qCWarning(lcVidorra).noquote() << notices.last();
+    // Each plug-in once, with the surest account of what it did.
+    QMap<QString, QString> culprits; // path → notice
+    for (const Leftover& left : ended) {
+        if (!left.callPath.isEmpty()) {
+            // It never returned from a call on the window thread.
+            const QString what = CallText(left.call);
+            PutAside(left.callPath, QStringLiteral("a arrêté le programme pendant ") + what);
+            culprits.insert(left.callPath, setAsideNotice(left.callPath, what));
+        } else if (!left.notedPath.isEmpty()) {
+            // Its code was on the stack of the thread that crashed.
+            const QString what = CallText(QStringLiteral("flux"));
+            PutAside(left.notedPath, QStringLiteral("a arrêté le programme pendant ") + what);
+            culprits.insert(left.notedPath, setAsideNotice(left.notedPath, what));
+        } else if (!left.noted) {
+            // The process went without a word while plug-ins streamed (killed, or a crash
+            // no handler could see): they are set aside, the user may take them back.
+            for (const QString& path : left.running) {
+                PutAside(path, QStringLiteral("utilisé quand le programme s'est arrêté "
+                                              "brutalement"));
+                if (!culprits.contains(path))
+                    culprits.insert(
+                        path, QStringLiteral("Le programme s'est arrêté brutalement pendant que "
+                                             "le module %1 était utilisé ; ce module a été "
+                                             "désactivé. Il peut être réactivé depuis la page "
+                                             "« Système » du panneau d'aide.")
+                                  .arg(QFileInfo(path).fileName()));
+            }
+        }
     }
     for (const QString& file : done)
         QFile::remove(file);
+    const QStringList notices = culprits.values();
+    for (const QString& notice : notices)
+        qCWarning(lcVidorra).noquote() << notice;
     return notices;
 }
 

@@ -16,7 +16,10 @@
 // Markers live in the user's data folder ($XDG_DATA_HOME/vidorra), one per process, held
 // under a lock while the process lives. At the next start the leftovers of ended processes
 // set their plug-in aside (by path, modification time and size: a new build gets a new
-// chance) and become a notice in French.
+// chance) and become a notice in French: the plug-in of an unfinished call; else the one
+// whose code was on the crashing stack; else, when the process went without any note
+// (killed, or a crash no handler saw), those that were streaming. A crash whose stack holds
+// no plug-in code sets none aside.
 namespace PluginGuard {
 
 // The folder of the markers and of the set-aside list; SetFolder puts it elsewhere (tests).

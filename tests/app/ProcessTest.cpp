@@ -296,8 +296,9 @@ class PlugInCrash : public ::testing::TestWithParam<Culprit> {};
 } // namespace
 
 // A plug-in that takes the program down (in pi_create and pi_setsourcegraph on the window
-// thread, on its streaming thread while it previews) does it once: the next start sets it
-// aside, says so once in French, and records from the built-in pattern it had taken over.
+// thread, with a crash or an exception on its streaming thread while it previews) does it once: the
+// next start sets it aside, says so once in French, and records from the built-in pattern it had
+// taken over.
 TEST_P(PlugInCrash, TheNextStartSetsItAsideAndRecords) {
     Sandbox box;
     const auto env = withPlugins(box, {GetParam().plugin});
@@ -330,7 +331,9 @@ TEST_P(PlugInCrash, TheNextStartSetsItAsideAndRecords) {
 INSTANTIATE_TEST_SUITE_P(Process, PlugInCrash,
                          ::testing::Values(Culprit{"crash_creation", "la création de son instance"},
                                            Culprit{"crash_source", "la mise en place de sa source"},
-                                           Culprit{"crash_flux", "l'aperçu ou l'enregistrement"}),
+                                           Culprit{"crash_flux", "l'aperçu ou l'enregistrement"},
+                                           Culprit{"exception_flux",
+                                                   "l'aperçu ou l'enregistrement"}),
                          [](const auto& info) { return std::string(info.param.plugin); });
 
 // Plug-ins that crash, hang or scribble while they are searched, need a missing symbol or

@@ -296,11 +296,13 @@ TEST(PlugIns, APlugInThatStoppedTheProgramIsSetAside) {
     QTemporaryDir dir, data;
     const QString before = PluginGuard::Folder();
     PluginGuard::SetFolder(data.path());
-    for (const char* name : {"a.pvr", "b.pvr", "c.pvr"})
+    for (const char* name : {"a.pvr", "b.pvr", "c.pvr", "d.pvr", "e.pvr"})
         ASSERT_TRUE(QFile::copy(kFolder + "/a_camera.pvr", dir.filePath(name)));
     const QByteArray a = QUrl::toPercentEncoding(dir.filePath("a.pvr"), "/");
     const QByteArray b = QUrl::toPercentEncoding(dir.filePath("b.pvr"), "/");
     const QByteArray c = QUrl::toPercentEncoding(dir.filePath("c.pvr"), "/");
+    const QByteArray d = QUrl::toPercentEncoding(dir.filePath("d.pvr"), "/");
+    const QByteArray e = QUrl::toPercentEncoding(dir.filePath("e.pvr"), "/");
     auto write = [&](const QString& name, const QByteArray& text) {
         QFile f(data.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -310,29 +312,38 @@ TEST(PlugIns, APlugInThatStoppedTheProgramIsSetAside) {
     write("plug-ins-1000002.plantage", "11\t" + b + "\n");
     write("plug-ins-1000003.marque", QByteArray("\x01\xff\tappel\t\t\n\0\0", 11));
     write("plug-ins-1000004.marque", "appel\t" + c + "\tpi_setsourcegraph\n");
+    // Gone without a word while d streamed; crashed in code of its own while e streamed.
+    write("plug-ins-1000005.marque", "actif\t" + d + "\n");
+    write("plug-ins-1000006.marque", "actif\t" + e + "\n");
+    write("plug-ins-1000006.plantage", "11\t\n");
     QFile held(data.filePath("plug-ins-1000004.marque"));
     ASSERT_TRUE(held.open(QIODevice::ReadWrite));
     ASSERT_EQ(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
 
     const QStringList notices = PluginGuard::CollectLeftovers();
-    ASSERT_EQ(notices.size(), 2) << notices.join('\n').toStdString();
+    ASSERT_EQ(notices.size(), 3) << notices.join('\n').toStdString();
     EXPECT_EQ(notices[0], "Le module a.pvr a arrêté le programme pendant la création de son "
                           "instance ; il a été désactivé. Il peut être réactivé depuis la page "
                           "« Système » du panneau d'aide.");
     EXPECT_TRUE(notices[1].startsWith(
         "Le module b.pvr a arrêté le programme pendant l'aperçu ou l'enregistrement ;"));
+    EXPECT_EQ(notices[2], "Le programme s'est arrêté brutalement pendant que le module d.pvr "
+                          "était utilisé ; ce module a été désactivé. Il peut être réactivé "
+                          "depuis la page « Système » du panneau d'aide.");
     EXPECT_TRUE(PluginGuard::CollectLeftovers().isEmpty()); // said once
     EXPECT_TRUE(QFile::exists(data.filePath("plug-ins-1000004.marque")));
     EXPECT_FALSE(QFile::exists(data.filePath("plug-ins-1000001.marque")));
 
     TpluginList list;
     list.Discover(dir.path());
-    ASSERT_EQ(list.Count(), 3);
+    ASSERT_EQ(list.Count(), 5);
     EXPECT_TRUE(list.At(0).setAside);
     EXPECT_FALSE(list.At(0).enabled);
     EXPECT_EQ(list.At(0).reason, "a arrêté le programme pendant la création de son instance");
     EXPECT_TRUE(list.At(1).setAside);
     EXPECT_FALSE(list.At(2).setAside);
+    EXPECT_TRUE(list.At(3).setAside);
+    EXPECT_FALSE(list.At(4).setAside);
     EXPECT_EQ(list.IndexOf(QStringLiteral("Caméra plug-in")), 2);
 
     TpluginList::Enable(dir.filePath("a.pvr"));
