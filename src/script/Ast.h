@@ -73,6 +73,10 @@ struct Node {
     std::unique_ptr<Node> type; // declared type of a variable, parameter, constant or function
 
     Node(NK k, Pos p) : kind(k), pos(p) {}
+    // A chain of thousands of operators is a tree as deep: it goes without recursion.
+    ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
     Node* kid(size_t i) const { return i < kids.size() ? kids[i].get() : nullptr; }
     Node* add(std::unique_ptr<Node> n) {
         kids.push_back(std::move(n));

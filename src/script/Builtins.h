@@ -64,6 +64,8 @@ enum ConstTag : int64_t {
 
 // Free Pascal's texts for reals and formats, '.' as decimal separator.
 QString formatFloatGeneral(double v);
-bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error);
+// False with error empty when the text would grow past maxChars.
+bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error,
+                  int64_t maxChars = int64_t(1) << 30);
 
 } // namespace vscript

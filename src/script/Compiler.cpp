@@ -70,8 +70,9 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
 
     // Exception classes as Free Pascal names them.
     const std::pair<const char*, int> classes[] = {
-        {"Exception", -1},  {"EConvertError", 0}, {"EIntError", 0},  {"EDivByZero", 2},
-        {"ERangeError", 2}, {"EMathError", 0},    {"EInvalidOp", 5}, {"EZeroDivide", 5}};
+        {"Exception", -1}, {"EConvertError", 0}, {"EIntError", 0},
+        {"EDivByZero", 2}, {"ERangeError", 2},   {"EMathError", 0},
+        {"EInvalidOp", 5}, {"EZeroDivide", 5},   {"EOutOfMemory", 0}};
     for (auto& [name, parent] : classes) {
         Type c;
         c.kind = TK::Class;

@@ -221,6 +221,20 @@ private:
     const Type* m_tDateTime = nullptr;
     int m_errorsAtStart = 0;
     bool stop() const { return m_diags.count() > m_errorsAtStart; }
+
+    // The compiler follows the syntax tree by recursion: a tree deeper than this (a chain of
+    // thousands of "+" is one) is refused with an error instead of exhausting the stack.
+    static constexpr int kMaxNesting = 2000;
+    int m_nesting = 0;
+    struct Nesting {
+        int& depth;
+        explicit Nesting(int& d) : depth(++d) {}
+        ~Nesting() { --depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    };
+    // True, with the error said, when e lies too deep to be compiled.
+    bool tooDeep(const Node* e);
 };
 
 } // namespace vscript

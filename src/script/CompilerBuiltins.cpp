@@ -35,12 +35,12 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
     if (n == "copy") {
         if (args.size() == 2) {
             // Copy(s, i) takes the rest of the string.
-            static const Node rest = [] {
-                Node r(NK::IntLit, Pos{});
-                r.ival = INT32_MAX;
+            static const NodePtr rest = [] {
+                auto r = std::make_unique<Node>(NK::IntLit, Pos{});
+                r->ival = INT32_MAX;
                 return r;
             }();
-            args.push_back(&rest);
+            args.push_back(rest.get());
         }
         return fn(Bi::Copy, {m_tStr, m_tInt64, m_tInt64}, m_tStr);
     }
@@ -328,6 +328,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         }
         if (v.isConst()) {
             v.ival += n == "succ" ? 1 : -1;
+            v.sval.clear(); // a character constant's text was its own, not its successor's
             return v;
         }
         int d = temp();

@@ -137,9 +137,19 @@ Compiler::Operand Compiler::convert(const Operand& o, const Type* to, Pos pos, i
     return r;
 }
 
+bool Compiler::tooDeep(const Node* e) {
+    if (m_nesting < kMaxNesting)
+        return false;
+    m_diags.error(e->pos, QStringLiteral("expression trop longue ou trop imbriquée (plus de %1 "
+                                         "niveaux)")
+                              .arg(kMaxNesting));
+    return true;
+}
+
 Compiler::Operand Compiler::expr(const Node* e, int dst) {
-    if (!e || stop())
+    if (!e || stop() || tooDeep(e))
         return Operand{m_tInt, -1};
+    const Nesting nesting(m_nesting);
     switch (e->kind) {
     case NK::IntLit:
         return Operand{fits32(e->ival) ? m_tInt : m_tInt64, -1, e->ival};

@@ -4,8 +4,9 @@ namespace vscript {
 
 Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
     LVal none;
-    if (!e || stop())
+    if (!e || stop() || tooDeep(e))
         return none;
+    const Nesting nesting(m_nesting);
     switch (e->kind) {
     case NK::Name: {
         Symbol* s = lookup(e->name);
@@ -48,7 +49,30 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
         return lv;
     }
     case NK::Index: {
-        LVal base = lvalue(e->kid(0), false);
+        // What a function returns, or a constant, is indexed as a value of its own: it can be
+        // read (range checked as any array), never written.
+        const Node* baseNode = e->kid(0);
+        bool value = baseNode->kind == NK::Call;
+        if (baseNode->kind == NK::Name) {
+            const Symbol* s = lookup(baseNode->name);
+            value = s && (s->kind == SymKind::Const || s->kind == SymKind::Routine);
+        }
+        LVal base;
+        if (value) {
+            if (forWrite) {
+                m_diags.error(e->pos, "affectation impossible à cette expression");
+                return none;
+            }
+            const Operand o = expr(baseNode);
+            if (stop())
+                return none;
+            base.kind = LVal::Local;
+            base.type = o.type;
+            base.a = materialize(o);
+            base.readOnly = true;
+        } else {
+            base = lvalue(baseNode, false);
+        }
         if (base.kind == LVal::None)
             return none;
         LVal cur = base;

@@ -326,8 +326,9 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
 }
 
 void Compiler::condJump(const Node* e, bool jumpWhen, std::vector<int>& patch) {
-    if (stop())
+    if (stop() || tooDeep(e))
         return;
+    const Nesting nesting(m_nesting);
     if (e->kind == NK::Binary && (e->op == Tok::KwAnd || e->op == Tok::KwOr)) {
         // Look at the left side's type without emitting code twice: a boolean "and"/"or"
         // becomes jumps, an integer one is an ordinary expression.

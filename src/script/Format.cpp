@@ -110,7 +110,8 @@ QString formatFloatGeneral(double v) {
     return neg ? '-' + out : out;
 }
 
-bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error) {
+bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error,
+                  int64_t maxChars) {
     int argi = 0;
     int n = int(fmt.size());
     auto invalid = [&]() {
@@ -139,7 +140,8 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
             if (i < n && fmt[i] == '*') {
                 if (argi >= count || (args[2 * argi].i != TagInt && args[2 * argi].i != TagInt32))
                     return false;
-                into = int(args[2 * argi + 1].i);
+                // As a width written in the format: at most 1000.
+                into = int(std::clamp<int64_t>(args[2 * argi + 1].i, 0, 1000));
                 ++argi;
                 ++i;
                 return true;
@@ -250,6 +252,11 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
             piece = left ? piece + pad : pad + piece;
         }
         out += piece;
+        if (out.size() > maxChars) {
+            out.clear();
+            error.clear();
+            return false;
+        }
     }
     return true;
 }

@@ -729,3 +729,26 @@ NodePtr Parser::parseDesignator() {
 }
 
 } // namespace vscript
+
+namespace vscript {
+
+Node::~Node() {
+    // The children are taken out before each node goes, so that no destructor recurses.
+    std::vector<NodePtr> pending;
+    auto takeChildren = [&pending](Node& n) {
+        for (NodePtr& k : n.kids)
+            if (k)
+                pending.push_back(std::move(k));
+        n.kids.clear();
+        if (n.type)
+            pending.push_back(std::move(n.type));
+    };
+    takeChildren(*this);
+    while (!pending.empty()) {
+        NodePtr n = std::move(pending.back());
+        pending.pop_back();
+        takeChildren(*n);
+    }
+}
+
+} // namespace vscript

@@ -53,6 +53,34 @@ void destroy(Obj* o) {
     }
 }
 
+int64_t mulBytes(int64_t a, int64_t b) {
+    if (a <= 0 || b <= 0)
+        return 0;
+    return a > INT64_MAX / b ? INT64_MAX : a * b;
+}
+
+int64_t addBytes(int64_t a, int64_t b) {
+    return a > INT64_MAX - b ? INT64_MAX : a + b;
+}
+
+int64_t deepBytes(const Layout* l) {
+    if (!l)
+        return 0;
+    if (l->deep >= 0)
+        return l->deep;
+    int64_t bytes = mulBytes(l->count, 8);
+    if (l->uniform) {
+        if (l->elemMode == Aggr)
+            bytes = addBytes(bytes, mulBytes(l->count, deepBytes(l->elemLayout)));
+    } else {
+        for (size_t i = 0; i < l->modes.size(); ++i)
+            if (l->modes[i] == Aggr && i < l->subLayouts.size())
+                bytes = addBytes(bytes, deepBytes(l->subLayouts[i]));
+    }
+    l->deep = bytes;
+    return bytes;
+}
+
 AggObj* newAgg(const Layout* l) {
     auto* a = new AggObj(l);
     a->v.assign(size_t(l->count), Value{0});

@@ -35,7 +35,14 @@ struct Layout {
     int64_t count = 0;                     // fixed element or field count (static arrays, records)
     std::vector<uint8_t> modes;            // records: per field
     std::vector<const Layout*> subLayouts; // records: per field (aggregates only)
+    mutable int64_t deep = -1;             // deepBytes, once computed
 };
+
+// Bytes in 64 bits that stop at INT64_MAX instead of wrapping.
+int64_t mulBytes(int64_t a, int64_t b);
+int64_t addBytes(int64_t a, int64_t b);
+// What a new aggregate of this layout takes, everything it holds by value included.
+int64_t deepBytes(const Layout* l);
 
 union Value {
     int64_t i;

@@ -211,6 +211,10 @@ RunResult ScriptEngine::run() {
     return r;
 }
 
+void ScriptEngine::setTimeLimit(int64_t ms) {
+    m_d->limits.timeLimitMs = std::max<int64_t>(ms, 0);
+}
+
 void ScriptEngine::setStepBudget(int64_t steps) {
     m_d->limits.stepBudget = steps;
 }

@@ -67,6 +67,8 @@ public:
 
     // Loop iterations and calls a run may make; 0 for no limit.
     void setStepBudget(int64_t steps);
+    // How long a run may last, in milliseconds; 0 for no limit.
+    void setTimeLimit(int64_t ms);
     void setMaxHeapBytes(int64_t bytes);
     void setMaxCallDepth(int depth);
     // Called about every 50 ms while a script runs, from the running thread.

@@ -11,7 +11,7 @@ namespace vscript {
 
 namespace {
 
-enum { ExcConvert = 1, ExcRange = 4, ExcInvalidOp = 6 };
+enum { ExcConvert = 1, ExcRange = 4, ExcInvalidOp = 6, ExcOutOfMemory = 8 };
 
 void setStr(Value& dst, QString s) {
     Obj* old = dst.o;
@@ -158,10 +158,12 @@ bool biLengthA(Vm&, Value* w, int) {
 bool biSetLengthS(Vm& vm, Value* w, int) {
     Value& s = *w[1].p;
     int64_t n = std::max<int64_t>(w[2].i, 0);
-    if (n > INT32_MAX / 2 || !vm.heapAllows((n - strOf(s).size()) * 2)) {
-        vm.fatal(QStringLiteral("Mémoire insuffisante"));
+    if (n > INT32_MAX / 2) {
+        vm.raise(ExcOutOfMemory, QStringLiteral("Mémoire insuffisante"));
         return false;
     }
+    if (!vm.heapAllows((n - strOf(s).size()) * 2))
+        return false;
     QString v = strOf(s);
     v.resize(int(n), QChar(' '));
     setStr(s, v);
@@ -173,10 +175,17 @@ bool biSetLengthA(Vm& vm, Value* w, int) {
     const Layout* l = &vm.program().layouts[size_t(w[3].i)];
     auto* a = static_cast<AggObj*>(slot.o);
     int64_t old = a ? int64_t(a->v.size()) : 0;
-    if (n > (int64_t(1) << 31) || !vm.heapAllows((n - old) * 8)) {
-        vm.fatal(QStringLiteral("Mémoire insuffisante"));
+    // Each new element of records or static arrays brings its whole contents.
+    const int64_t each = l->elemMode == Aggr ? 8 + deepBytes(l->elemLayout) : 8;
+    if (n > (int64_t(1) << 31)) {
+        vm.raise(ExcOutOfMemory, QStringLiteral("Mémoire insuffisante"));
         return false;
     }
+    if (n > old && !vm.heapAllows(mulBytes(n - old, each)))
+        return false;
+    // A shared array is copied first: its copy counts too.
+    if (a && a->rc > 1 && n > 0 && !vm.heapAllows(mulBytes(std::min(n, old), each)))
+        return false;
     if (n == 0) {
         decRef(slot.o);
         slot.o = nullptr;
@@ -277,7 +286,9 @@ bool biTimeToStr(Vm&, Value* w, int) {
 }
 bool biFormat(Vm& vm, Value* w, int argc) {
     QString out, err;
-    if (!formatPascal(strOf(w[1]), w + 2, (argc - 1) / 2, out, err)) {
+    if (!formatPascal(strOf(w[1]), w + 2, (argc - 1) / 2, out, err, vm.heapLeft() / 2)) {
+        if (err.isEmpty()) // longer than the memory left
+            return vm.heapAllows(vm.heapLeft() + 1);
         vm.raise(ExcConvert, err);
         return false;
     }

@@ -17,7 +17,8 @@ enum ExcId {
     ExcDivByZero = 3,
     ExcRange = 4,
     ExcInvalidOp = 6,
-    ExcZeroDivide = 7
+    ExcZeroDivide = 7,
+    ExcOutOfMemory = 8
 };
 
 inline void loadMode(Value& dst, Value src, uint8_t mode) {
@@ -35,6 +36,7 @@ inline void loadMode(Value& dst, Value src, uint8_t mode) {
 Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
     : m_prog(program), m_host(host), m_limits(limits) {
     m_stack.assign(kStackSlots, Value{0});
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeLimitMs);
 }
 
 Vm::~Vm() {
@@ -59,10 +61,16 @@ void Vm::fatal(const QString& message) {
 }
 
 bool Vm::heapAllows(int64_t extraBytes) {
-    if (extraBytes <= 0 || heapBytes() + extraBytes <= m_limits.maxHeapBytes)
+    if (extraBytes <= 0 ||
+        (extraBytes < m_limits.maxHeapBytes && heapBytes() <= m_limits.maxHeapBytes - extraBytes))
         return true;
-    fatal(QStringLiteral("Mémoire insuffisante"));
+    // A script may catch it (EOutOfMemory) and go on with less.
+    raise(ExcOutOfMemory, QStringLiteral("Mémoire insuffisante"));
     return false;
+}
+
+int64_t Vm::heapLeft() const {
+    return std::max<int64_t>(0, m_limits.maxHeapBytes - heapBytes());
 }
 
 void Vm::releaseFrame(size_t frameIndex, bool abandoned) {
@@ -106,6 +114,11 @@ bool Vm::slowCheck() {
         return false;
     }
     auto now = std::chrono::steady_clock::now();
+    if (m_limits.timeLimitMs > 0 && now >= m_deadline) {
+        fatal(QStringLiteral("Durée maximale atteinte (%1 s)")
+                  .arg(double(m_limits.timeLimitMs) / 1000.0));
+        return false;
+    }
     if (m_limits.pump && now - m_lastPump >= std::chrono::milliseconds(50)) {
         m_lastPump = now;
         m_limits.pump();
@@ -252,8 +265,8 @@ bool Vm::run(QString& error) {
             break;
         case Op::NewAgg: {
             const Layout* l = &m_prog.layouts[I->b];
-            if (!heapAllows(l->count * 8))
-                goto failed;
+            if (!heapAllows(deepBytes(l)))
+                goto exception;
             Obj* old = R[I->a].o;
             R[I->a].o = newAgg(l);
             decRef(old);
@@ -500,7 +513,7 @@ bool Vm::run(QString& error) {
             const QString& a = strOf(R[I->b]);
             const QString& b = strOf(R[I->c]);
             if (!heapAllows((a.size() + b.size()) * 2))
-                goto failed;
+                goto exception;
             StrObj* s = a.isEmpty() && b.isEmpty() ? nullptr : new StrObj(a + b);
             if (s)
                 account(s);
@@ -516,7 +529,7 @@ bool Vm::run(QString& error) {
             if (add.isEmpty())
                 break;
             if (!heapAllows(add.size() * 2))
-                goto failed;
+                goto exception;
             auto* s = static_cast<StrObj*>(dst.o);
             if (s && s->rc == 1) {
                 if (s->s.capacity() < s->s.size() + add.size())

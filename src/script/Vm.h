@@ -21,6 +21,7 @@ struct VmLimits {
     int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit
     int maxDepth = 100000;  // nested calls; the stack of slots bounds them too
     int64_t maxHeapBytes = int64_t(256) << 20;
+    int64_t timeLimitMs = 0; // how long a run may last; 0 = no limit
     const std::atomic<bool>* stop = nullptr;
     std::function<void()> pump;
 };
@@ -35,7 +36,9 @@ public:
     // For the standard library: the exception to raise when a builtin returns false.
     void raise(int classId, const QString& message);
     void fatal(const QString& message);
+    // Whether the script's heap may grow by that much; raises EOutOfMemory when it may not.
     bool heapAllows(int64_t extraBytes);
+    int64_t heapLeft() const;
     const CompiledProgram& program() const { return m_prog; }
 
 private:
@@ -73,6 +76,7 @@ private:
     int64_t m_chunk = 0;
     int64_t m_stepsUsed = 0;
     std::chrono::steady_clock::time_point m_lastPump;
+    std::chrono::steady_clock::time_point m_deadline; // with limits.timeLimitMs
 };
 
 } // namespace vscript

@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > 64 * 1024)
+    if (size > 1024 * 1024)
         return 0;
     const QString file = fuzz::WorkFile(QStringLiteral("commandes.txt"));
     FUZZ_CHECK(fuzz::WriteWhole(file, fuzz::Bytes(data, size)));

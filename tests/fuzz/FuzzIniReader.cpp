@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > 64 * 1024)
+    if (size > 1024 * 1024)
         return 0;
     const QByteArray bytes = fuzz::Bytes(data, size);
     const QStringList lines = IniFile::decode(bytes);

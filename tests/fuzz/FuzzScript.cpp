@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > 16 * 1024)
+    if (size > 1024 * 1024)
         return 0;
     static const QStringList declarations = TKXScript::HostDeclarations();
     vscript::ScriptEngine engine;

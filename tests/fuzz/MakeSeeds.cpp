@@ -150,6 +150,27 @@ void SceneAndPluginSeeds() {
     Seed("plugin_name", "invalide", "\xC3\x28\xF0\x9F\x98\x80\xED\xA0\x80x");
 }
 
+// Scripts whose syntax trees are thousands of levels deep: long chains of one operator.
+void ScriptSeeds() {
+    auto chain = [](const QByteArray& head, const QByteArray& term, const QByteArray& op,
+                    const QByteArray& tail, int count) {
+        QByteArray text = head;
+        for (int i = 0; i < count; ++i)
+            text += (i ? op : QByteArray()) + term;
+        return text + tail;
+    };
+    Seed("script", "chaine-entiers",
+         chain("var x: Integer;\nbegin x := ", "1", " + ", "; end.\n", 9000));
+    Seed("script", "chaine-chaines",
+         chain("var s: string;\nbegin s := ", "'a'", " + ", "; end.\n", 9000));
+    Seed("script", "chaine-et",
+         chain("var b: Boolean;\nbegin b := True; if ", "b", " and ", " then b := False; end.\n",
+               9000));
+    Seed("script", "chaine-indices",
+         chain("var a: array[0..1] of Integer; x: Integer;\nbegin x := a[", "a[0]", " + ",
+               "]; end.\n", 5000));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -164,5 +185,6 @@ int main(int argc, char** argv) {
     StoreSeeds(home.path());
     CommandSeeds();
     SceneAndPluginSeeds();
+    ScriptSeeds();
     return 0;
 }
