@@ -213,7 +213,7 @@ private:
     void rebuildSystemReport(); // at start-up and after each refresh of the sources
     // Shows what was said to the user since the last look (after start-up).
     void showNotices();
-    void placeCameraWindows();  // where raCam1 and raCam2 say
+    void placeCameraWindows(); // where raCam1 and raCam2 say
     void loadInlay(); // start-up: the panel, the sliders and the overlay from the parameters
     void pushIncrustRec();
     void setTypingShortcuts(bool typing);

@@ -288,6 +288,7 @@ bool TRecordingController::beginRecordingPart() {
     }
     m_partOpen = true;
     m_stall.ResetLost(m_stallClock.elapsed());
+    m_brokenAtPart = brokenPictures();
     setImageByImage(format == cfFrameByFrame);
     m_frameCount = 0;
     if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
@@ -361,11 +362,11 @@ void TRecordingController::HaltGraph() {
         // partFinished says when: after a cut under way, or an end the recording side began.
         m_awaitingEnd = true;
         m_dm.EndRecordingPart(); // the scene detector reports its last scene here
-        m_haltedDropped = m_dm.droppedFrames();
+        m_haltedDropped = lostPictures();
         m_haltedScenes = closeSceneFile();
         return;
     }
-    m_haltedDropped = m_dm.droppedFrames();
+    m_haltedDropped = lostPictures();
     m_haltedScenes = closeSceneFile();
     // The part ended by itself before (disk reserve, a failing branch): its file is done.
     partEnded(m_sideEndedComplete);
@@ -378,7 +379,7 @@ void TRecordingController::partFinished(const QString& file, bool complete) {
         return; // the old file of a cut
     if (m_awaitingEnd) {
         m_awaitingEnd = false;
-        m_haltedDropped = m_dm.droppedFrames();
+        m_haltedDropped = lostPictures();
         partEnded(complete);
         return;
     }
@@ -750,14 +751,18 @@ void TRecordingController::tickStallWatch() {
     if (!m_stall.Tick(m_stallClock.elapsed(), m_dm.sourceFrames(), watching, standing))
         return;
     const QString name = video ? video->Name : QString();
+    // A plug-in's source is said with the plug-in that serves it.
+    const QString module = video && video->Device ? video->Device->PluginFile() : QString();
+    const QString shown = module.isEmpty() ? QStringLiteral("« %1 »").arg(name)
+                                           : QStringLiteral("« %1 » (module %2)").arg(name, module);
     if (before == TStallWatch::State::Flowing)
         m_panel1BeforeStall = m_form.statusPanels->text(1);
     switch (m_stall.state()) {
     case TStallWatch::State::Stalled: {
-        const QString text = QStringLiteral("« %1 » n'envoie plus d'images").arg(name);
+        const QString text = QStringLiteral("%1 n'envoie plus d'images").arg(shown);
         qCWarning(lcVidorra).noquote()
-            << QStringLiteral("La source vidéo « %1 » n'envoie plus d'images depuis %2 s%3.")
-                   .arg(name)
+            << QStringLiteral("La source vidéo %1 n'envoie plus d'images depuis %2 s%3.")
+                   .arg(shown)
                    .arg(TStallWatch::kStallMs / 1000)
                    .arg(m_machine.recording()
                             ? QStringLiteral(" : le temps sans image est compté comme perdu")
@@ -782,6 +787,7 @@ void TRecordingController::DroppedActionTimer() {
     if (refreshTransportWindows)
         refreshTransportWindows();
     tickStallWatch();
+    tickPlugInWatch();
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
     if (m_waitingForSource) {
@@ -805,7 +811,7 @@ void TRecordingController::DroppedActionTimer() {
         // Pictures the source did not send while it stalled are lost too.
         const double frameMs = 1000.0 / m_dm.videoFormat().frameRate();
         const quint64 dropped =
-            m_dm.droppedFrames() + quint64(m_stall.lostMs(m_stallClock.elapsed()) / frameMs);
+            lostPictures() + quint64(m_stall.lostMs(m_stallClock.elapsed()) / frameMs);
         panel3 = QString::asprintf("%d frames perdues / %d", int(dropped),
                                    int(dropped + m_dm.recordedFrames()));
     }

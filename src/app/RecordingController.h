@@ -118,6 +118,11 @@ signals:
 
 private:
     void tickStallWatch();
+    // A plug-in source's broken pictures and its memory (RecordingPlugInWatch.cpp).
+    void tickPlugInWatch();
+    quint64 brokenPictures() const; // of the current video device, ever
+    // Pictures lost in this part: dropped on the way, and broken at the source.
+    quint64 lostPictures() const;
     void setImageByImage(bool on);
     void post(std::function<void()> command);
     void rebuildDvPreview(bool halfSize);
@@ -149,7 +154,11 @@ private:
     bool m_closing = false;
     TStallWatch m_stall;
     QElapsedTimer m_stallClock;
-    QString m_panel1BeforeStall; // the text a stall message covers
+    QString m_panel1BeforeStall;          // the text a stall message covers
+    quint64 m_brokenAtPart = 0;           // brokenPictures() when the part began
+    quint64 m_brokenSaid = 0;             // what the status bar last said of them
+    const void* m_memoryDevice = nullptr; // the plug-in device whose memory is watched
+    qint64 m_memoryBase = 0;              // resident bytes when it began
     QDateTime m_started;
     bool m_partOpen = false;
     // A part was ended here and its file is being finished; what it leaves behind for then.

@@ -1,5 +1,7 @@
 #include "Dm.h"
 
+#include "PlugIns.h"
+
 #include "Log.h"
 
 #include <QMetaObject>
@@ -84,6 +86,11 @@ Tdm::Tdm(QObject* parent) : QObject(parent) {
     gst_object_unref(bus);
     createOwnElements();
 }
+
+namespace {
+// How long the elements of a plug-in may take to stop.
+constexpr int kPluginStopMs = 2000;
+} // namespace
 
 Tdm::~Tdm() {
     for (int fd : std::as_const(m_rescues))
@@ -528,8 +535,12 @@ void Tdm::forgetBusError() {
 }
 
 void Tdm::StopGraph() {
-    if (m_pipeline)
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    if (!m_pipeline)
+        return;
+    // A plug-in's streaming thread may never come back: its elements stop apart, within a
+    // time limit, and the plug-in is abandoned when they do not.
+    TPlugInCaptureDevice::StopPluginsIn(GST_BIN(m_pipeline), kPluginStopMs);
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
 }
 
 void Tdm::watchAudioSink(GstElement* sink) {

@@ -50,6 +50,12 @@ public:
     virtual bool BuildMuxGraph(TGraphContext& g, const QString& fileName) = 0;
     virtual bool KillMuxGraph(TGraphContext& g) = 0;
 
+    // Pictures the device delivered that could not be used (smaller than their format says,
+    // or empty): dropped before anything downstream saw them.
+    virtual quint64 BrokenFrames() const { return 0; }
+    // The library of the plug-in serving the device; empty for the program's own devices.
+    virtual QString PluginFile() const { return {}; }
+
     // The device's display text, followed by " #" + Index from the second instance.
     static QString MakeDisplayName(const QString& text, int index);
 

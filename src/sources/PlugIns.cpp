@@ -127,6 +127,15 @@ uint8_t NativeFormat(uint8_t value) {
 
 } // namespace
 
+std::vector<GstElement*> PluginBinChildren(GstBin* bin) {
+    std::vector<GstElement*> out;
+    GST_OBJECT_LOCK(bin);
+    for (GList* l = bin->children; l; l = l->next)
+        out.push_back(GST_ELEMENT(l->data));
+    GST_OBJECT_UNLOCK(bin);
+    return out;
+}
+
 // ------------------------------------------------------------------ the list
 
 void TpluginList::Discover(const QString& folder) {
@@ -199,6 +208,7 @@ struct TPlugInCaptureDevice::Exports {
 TPlugInCaptureDevice::TPlugInCaptureDevice(std::shared_ptr<TpluginData> plugin,
                                            const TDeviceDescriptor& moniker, int index)
     : m_plugin(std::move(plugin)), m_api(std::make_unique<Exports>()) {
+    registerDevice(this, true);
     Moniker = moniker;
     FriendlyName = moniker.friendlyName;
     Index = index;
@@ -269,9 +279,13 @@ TPlugInCaptureDevice::~TPlugInCaptureDevice() {
         if (m_api->destroy)
             guarded("pi_destroy", [&] { m_api->destroy(&m_instance); });
     }
+    registerDevice(this, false);
     SetOwnedPad(m_videoPin, nullptr);
     SetOwnedPad(m_audioPin, nullptr);
-    if (m_module) {
+    for (GstElement* e : m_elements)
+        gst_object_unref(e);
+    // The code of an abandoned plug-in may still run in its threads: it stays loaded.
+    if (m_module && !m_abandoned) {
         PluginGuard::UnregisterModule(m_module);
         dlclose(m_module);
     }
@@ -288,6 +302,9 @@ void TPlugInCaptureDevice::markBroken(const char* what, const char* given) {
 }
 
 template <typename F> bool TPlugInCaptureDevice::guarded(const char* call, F&& work) {
+    // An abandoned plug-in is never called again.
+    if (m_abandoned)
+        return false;
     try {
         const PluginGuard::Call mark(m_plugin->path, call);
         work();
@@ -310,13 +327,34 @@ template <typename F> bool TPlugInCaptureDevice::guarded(const char* call, F&& w
     return false;
 }
 
+template <typename F> bool TPlugInCaptureDevice::tracked(const char* call, GstBin* bin, F&& work) {
+    const std::vector<GstElement*> before =
+        bin ? PluginBinChildren(bin) : std::vector<GstElement*>{};
+    const bool returned = guarded(call, std::forward<F>(work));
+    if (!bin)
+        return returned;
+    const std::vector<GstElement*> after = PluginBinChildren(bin);
+    for (GstElement* e : after)
+        if (std::find(before.begin(), before.end(), e) == before.end() &&
+            std::find(m_elements.begin(), m_elements.end(), e) == m_elements.end())
+            m_elements.push_back(GST_ELEMENT(gst_object_ref(e)));
+    // What it took out again is no longer its in the pipeline.
+    std::erase_if(m_elements, [&](GstElement* e) {
+        if (std::find(after.begin(), after.end(), e) != after.end())
+            return false;
+        gst_object_unref(e);
+        return true;
+    });
+    return returned;
+}
+
 GstElement* TPlugInCaptureDevice::SetSourceGraph(TGraphContext& g) {
     if (!Valid || !m_api->setSource)
         return nullptr;
     m_bin = g.pipeline();
     int32_t result = 0;
     const bool returned =
-        guarded("pi_setsourcegraph", [&] { m_api->setSource(&m_instance, &result, m_bin); });
+        tracked("pi_setsourcegraph", m_bin, [&] { m_api->setSource(&m_instance, &result, m_bin); });
     if (!m_sourceIn) {
         m_sourceIn = true;
         PluginGuard::SetRunning(m_plugin->path, true);
@@ -341,7 +379,7 @@ void TPlugInCaptureDevice::KillSourceGraph(TGraphContext& g) {
     if (m_muxing)
         KillMuxGraph(g);
     if (m_sourceIn && m_api->killSource)
-        guarded("pi_killsourcegraph",
+        tracked("pi_killsourcegraph", m_bin ? m_bin : g.pipeline(),
                 [&] { m_api->killSource(&m_instance, m_bin ? m_bin : g.pipeline()); });
     if (m_sourceIn)
         PluginGuard::SetRunning(m_plugin->path, false);
@@ -358,7 +396,7 @@ bool TPlugInCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     GstElement* tee = nullptr;
     int flipped = 0;
     uint8_t formatA = 0, formatB = 0;
-    if (!guarded("pi_setvideograph", [&] {
+    if (!tracked("pi_setvideograph", bin, [&] {
             m_api->setVideo(&m_instance, stream, &pin, bin, &flipped, &tee, &formatA, &formatB);
         }))
         return false;
@@ -379,6 +417,7 @@ bool TPlugInCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         return false;
     }
     GuardOutputPad(pin);
+    watchPad(pin, true);
     SetOwnedPad(m_videoPin, pin);
     m_videoTee = tee;
     SetOwnedPad(g.videoOutputPad, pin);
@@ -406,7 +445,7 @@ void TPlugInCaptureDevice::KillVideoGraph(TGraphContext& g) {
         return;
     GstPad* pin = m_videoPin;
     if (m_api->killVideo)
-        guarded("pi_killvideograph",
+        tracked("pi_killvideograph", m_bin ? m_bin : g.pipeline(),
                 [&] { m_api->killVideo(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });
     SetOwnedPad(m_videoPin, nullptr);
     m_videoTee = nullptr;
@@ -418,7 +457,7 @@ bool TPlugInCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
     GstBin* bin = m_bin ? m_bin : g.pipeline();
     GstPad* pin = nullptr;
     GstElement* tee = nullptr;
-    if (!guarded("pi_setaudiograph",
+    if (!tracked("pi_setaudiograph", bin,
                  [&] { m_api->setAudio(&m_instance, stream, &pin, bin, &tee); }))
         return false;
     if (pin && !SrcPadInBin(bin, pin)) {
@@ -438,6 +477,7 @@ bool TPlugInCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
         return false;
     }
     GuardOutputPad(pin);
+    watchPad(pin, false);
     SetOwnedPad(m_audioPin, pin);
     m_audioTee = tee;
     SetOwnedPad(g.audioPin, pin);
@@ -455,7 +495,7 @@ bool TPlugInCaptureDevice::KillAudioGraph(TGraphContext& g) {
         return true;
     GstPad* pin = m_audioPin;
     if (m_api->killAudio)
-        guarded("pi_killaudiograph",
+        tracked("pi_killaudiograph", m_bin ? m_bin : g.pipeline(),
                 [&] { m_api->killAudio(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });
     SetOwnedPad(m_audioPin, nullptr);
     m_audioTee = nullptr;
@@ -471,7 +511,7 @@ bool TPlugInCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileNa
     g.muxWriter.clear();
     const QByteArray name = fileName.toUtf8();
     m_muxing = true;
-    return guarded("pi_buildmuxgraph", [&] {
+    return tracked("pi_buildmuxgraph", m_bin ? m_bin : g.pipeline(), [&] {
         m_api->buildMux(&m_instance, m_bin ? m_bin : g.pipeline(), name.constData());
     });
 }
@@ -486,5 +526,5 @@ void TPlugInCaptureDevice::endMux() {
         return;
     m_muxing = false;
     if (m_api->killMux && m_bin)
-        guarded("pi_killmuxgraph", [&] { m_api->killMux(&m_instance, m_bin); });
+        tracked("pi_killmuxgraph", m_bin, [&] { m_api->killMux(&m_instance, m_bin); });
 }

@@ -10,6 +10,12 @@
 // Capture plug-ins: "*.pvr" libraries of the plug-in folder, each taking over the device
 // whose name it declares (the C interface is include/vidorra/pvr.h).
 
+// The elements directly in bin.
+std::vector<GstElement*> PluginBinChildren(GstBin* bin);
+// Whether a plug-in was abandoned in this run (its threads may still run: the process ends
+// without waiting for them).
+bool PlugInsAbandoned();
+
 // One plug-in found in the folder.
 struct TpluginData {
     QString driverName;  // the name of the device it serves, at most 255 characters
@@ -73,8 +79,24 @@ public:
     bool KillMuxGraph(TGraphContext& g) override;
 
     const TpluginData& plugin() const { return *m_plugin; }
+    quint64 BrokenFrames() const override;
+    QString PluginFile() const override;
+
+    // Before the pipeline stops: the elements of every plug-in in it are stopped first, each
+    // plug-in's apart; a plug-in whose elements do not stop within timeoutMs (a streaming
+    // thread that never returns) is abandoned: its elements leave the pipeline and are never
+    // touched again, none of its functions is called any more, its library stays loaded.
+    static void StopPluginsIn(GstBin* pipeline, int timeoutMs);
+    // Abandons the plug-in now: its elements leave the pipeline as they are (reason in
+    // French, said to the user).
+    void Abandon(const QString& reason);
+    // Takes the plug-in out of use for the run (its device is dropped at the next refresh of
+    // the sources, through its own functions); reason in French, said to the user.
+    void Drop(const QString& reason);
+    bool abandoned() const { return m_abandoned; }
 
     struct Exports;
+    struct Watch;
 
 private:
     // what: for the log; given: what it gave, in French, for its reason.
@@ -83,6 +105,13 @@ private:
     // Runs one call into the plug-in under the crash marker; an exception it lets out is
     // caught, marks the plug-in broken and is said to the user. False when it threw.
     template <typename F> bool guarded(const char* call, F&& work);
+    // Runs a call that may add elements to the bin or take its own out: the device keeps
+    // track of what it added.
+    template <typename F> bool tracked(const char* call, GstBin* bin, F&& work);
+    // The pads it reports are watched: pictures counted, broken ones dropped.
+    void watchPad(GstPad* pad, bool video);
+    bool stopElements(int timeoutMs);
+    static void registerDevice(TPlugInCaptureDevice* device, bool present);
 
     std::shared_ptr<TpluginData> m_plugin;
     std::unique_ptr<Exports> m_api;
@@ -95,4 +124,7 @@ private:
     GstElement* m_audioTee = nullptr;
     bool m_sourceIn = false;
     bool m_muxing = false;
+    bool m_abandoned = false;
+    std::vector<GstElement*> m_elements; // owned refs: what it added to the pipeline
+    std::shared_ptr<Watch> m_watch;      // shared with the pad probes
 };
