@@ -775,7 +775,7 @@ void TRecordingController::tickStallWatch() {
                                      Qt::darkBlue);
         break;
     case TStallWatch::State::Flowing:
-        if (before == TStallWatch::State::Stalled)
+        if (before == TStallWatch::State::Stalled && watching)
             qCInfo(lcVidorra).noquote()
                 << QStringLiteral("La source vidéo « %1 » envoie de nouveau des images.").arg(name);
         m_form.statusPanels->setText(1, m_panel1BeforeStall);

@@ -79,6 +79,7 @@ void TRecordingController::tickPlugInWatch() {
     m_memoryDevice = nullptr;
     device->Drop(QStringLiteral("a pris %1 Mio de mémoire en plus depuis le début de sa source")
                      .arg((resident - m_memoryBase) >> 20));
-    // The recording ends first, then the source goes with its device.
-    sources->Change([sources] { sources->RefreshSources(); }, [] { return true; });
+    // The recording ends as when a source is lost, then the source goes with its device.
+    GraphDeviceLost(false);
+    sources->Change([sources] { sources->RefreshSources(); });
 }

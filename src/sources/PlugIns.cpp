@@ -383,6 +383,8 @@ void TPlugInCaptureDevice::KillSourceGraph(TGraphContext& g) {
                 [&] { m_api->killSource(&m_instance, m_bin ? m_bin : g.pipeline()); });
     if (m_sourceIn)
         PluginGuard::SetRunning(m_plugin->path, false);
+    // What it added and did not take out again leaves with its source.
+    removeLeftovers();
     m_sourceIn = false;
     SourceFilter = nullptr;
     m_bin = nullptr;

@@ -110,7 +110,9 @@ private:
     template <typename F> bool tracked(const char* call, GstBin* bin, F&& work);
     // The pads it reports are watched: pictures counted, broken ones dropped.
     void watchPad(GstPad* pad, bool video);
-    bool stopElements(int timeoutMs);
+    // keepStopped: they stay stopped when the pipeline plays again (a plug-in dropped).
+    bool stopElements(int timeoutMs, bool keepStopped = false);
+    void removeLeftovers();
     static void registerDevice(TPlugInCaptureDevice* device, bool present);
 
     std::shared_ptr<TpluginData> m_plugin;

@@ -50,6 +50,8 @@ void unlinkAll(GstElement* e) {
     gst_iterator_free(it);
 }
 
+constexpr int kLeftoverStopMs = 2000;
+
 } // namespace
 
 // Counters the streaming threads write and the window thread reads.
@@ -128,7 +130,7 @@ void TPlugInCaptureDevice::StopPluginsIn(GstBin* pipeline, int timeoutMs) {
             d->Abandon(QStringLiteral("ne s'est pas arrêté dans les %1 s").arg(timeoutMs / 1000.0));
 }
 
-bool TPlugInCaptureDevice::stopElements(int timeoutMs) {
+bool TPlugInCaptureDevice::stopElements(int timeoutMs, bool keepStopped) {
     // Apart from the pipeline, in a thread of their own: a thread that never comes back
     // costs that thread only.
     std::vector<GstElement*> elements;
@@ -149,13 +151,19 @@ bool TPlugInCaptureDevice::stopElements(int timeoutMs) {
     if (!done->load())
         return false; // the references stay with the thread, which may never end
     for (GstElement* e : elements) {
-        gst_element_set_locked_state(e, FALSE);
+        gst_element_set_locked_state(e, keepStopped);
         gst_object_unref(e);
     }
     return true;
 }
 
 void TPlugInCaptureDevice::Drop(const QString& reason) {
+    // Its elements stop now (what it does to the program ends with them); the device goes
+    // with the next refresh of the sources.
+    if (!m_abandoned && m_bin && !m_elements.empty() && !stopElements(kLeftoverStopMs, true)) {
+        Abandon(reason);
+        return;
+    }
     m_plugin->broken = true;
     m_plugin->enabled = false;
     m_plugin->reason = reason;
@@ -169,6 +177,24 @@ void TPlugInCaptureDevice::Drop(const QString& reason) {
 
 bool PlugInsAbandoned() {
     return !abandonedElements().empty();
+}
+
+void TPlugInCaptureDevice::removeLeftovers() {
+    if (m_abandoned || m_elements.empty() || !m_bin)
+        return;
+    qCInfo(lcVidorra) << "plug-in" << PluginFile() << "left" << m_elements.size()
+                      << "elements in the pipeline: taken out";
+    if (!stopElements(kLeftoverStopMs)) {
+        Abandon(QStringLiteral("ne s'est pas arrêté dans les %1 s").arg(kLeftoverStopMs / 1000));
+        return;
+    }
+    for (GstElement* e : m_elements) {
+        unlinkAll(e);
+        if (contains(m_bin, e))
+            gst_bin_remove(m_bin, e);
+        gst_object_unref(e);
+    }
+    m_elements.clear();
 }
 
 void TPlugInCaptureDevice::Abandon(const QString& reason) {

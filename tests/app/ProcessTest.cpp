@@ -356,3 +356,53 @@ TEST(Process, HostilePlugInsNeverKeepTheProgramFromOpening) {
                              "place de sa source"))
         << log.toStdString();
 }
+
+namespace {
+
+struct Trouble {
+    const char* plugin;
+    const char* said; // what the log says of it
+};
+
+class PlugInTrouble : public ::testing::TestWithParam<Trouble> {};
+
+} // namespace
+
+// A plug-in that blocks its streaming thread, sends broken pictures or leaks while it is
+// recorded: the recording is finished and readable, the program says what happened naming
+// the plug-in, and quitting takes seconds, not for ever.
+TEST_P(PlugInTrouble, TheRecordingIsKeptAndTheProgramQuits) {
+    Sandbox box;
+    auto env = withPlugins(box, {GetParam().plugin});
+    env.insert("HOSTILE_GOOD_PICTURES", "100"); // 4 s of good pictures, then the trouble
+    auto p = start(box, {"/sv=Mire hostile", "/sa=Signal de test", "/format_capture=divx", "/c"},
+                   {}, env);
+    const QString file = waitUntilRecorded(box, 16 * 1024);
+    ASSERT_FALSE(file.isEmpty()) << p->readAll().toStdString();
+    QString log;
+    QElapsedTimer clock;
+    clock.start();
+    while (!log.contains(QString::fromUtf8(GetParam().said)) && clock.elapsed() < 60000 &&
+           p->state() == QProcess::Running) {
+        p->waitForReadyRead(200);
+        log += QString::fromUtf8(p->readAll());
+    }
+    EXPECT_TRUE(log.contains(QString::fromUtf8(GetParam().said))) << log.toStdString();
+    clock.restart();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(30000));
+    EXPECT_LT(clock.elapsed(), 15000);
+    log += QString::fromUtf8(p->readAll());
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << log.toStdString();
+    const QString info = probe(file);
+    EXPECT_GT(packetsOf(info, "mpeg4"), 10) << info.toStdString() << log.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Process, PlugInTrouble,
+    ::testing::Values(
+        Trouble{"bloque_flux", "« Mire hostile » (module bloque_flux.pvr) n'envoie plus d'images"},
+        Trouble{"images_courtes", "Le module images_courtes.pvr envoie des images incomplètes"},
+        Trouble{"images_vides", "Le module images_vides.pvr envoie des images incomplètes"},
+        Trouble{"fuite", "Le module fuite.pvr a pris "}),
+    [](const auto& info) { return std::string(info.param.plugin); });

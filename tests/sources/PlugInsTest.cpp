@@ -7,8 +7,10 @@
 #include "PluginGuard.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -384,4 +386,87 @@ TEST(PlugIns, AnExceptionOutOfAPlugInIsCaught) {
     list.Get(0)->KillSourceGraph(g);
     ASSERT_TRUE(list.Refresh(devices));
     EXPECT_EQ(list.Count(), 0);
+}
+
+namespace {
+
+// A device of a hostile plug-in taking over "Mire de test", its picture in a small graph.
+struct HostileRig {
+    explicit HostileRig(const QString& plugin) {
+        qputenv("HOSTILE_GOOD_PICTURES", "5");
+        fill(dir, {plugin});
+        plugins.Discover(dir.path());
+        devices.Add("Mire de test");
+        list.SetPlugins(&plugins);
+        list.Refresh(devices);
+        device = dynamic_cast<TPlugInCaptureDevice*>(list.Get(0));
+        if (device) {
+            device->SourceFilter = device->SetSourceGraph(g);
+            device->SetVideoGraph(g, 1);
+            g.Sink(g.videoOutputPad, pictures);
+        }
+    }
+    ~HostileRig() { qunsetenv("HOSTILE_GOOD_PICTURES"); }
+    QTemporaryDir dir;
+    TpluginList plugins;
+    Devices devices;
+    TCaptureDeviceList list{TDeviceCategory::Video};
+    TPlugInCaptureDevice* device = nullptr;
+    FakeGraph g;
+    std::atomic<int> pictures{0};
+};
+
+} // namespace
+
+// Pictures smaller than their format says, or without memory, never go further: they are
+// dropped at the plug-in's pad and counted.
+TEST(PlugIns, BrokenPicturesAreDroppedAndCounted) {
+    for (const char* plugin : {"images_courtes", "images_vides"}) {
+        HostileRig rig(plugin);
+        ASSERT_NE(rig.device, nullptr) << plugin;
+        ASSERT_NE(rig.g.videoOutputPad, nullptr) << plugin;
+        ASSERT_TRUE(rig.g.Play());
+        EXPECT_TRUE(WaitFor([&] { return rig.device->BrokenFrames() > 10; }, 10000)) << plugin;
+        EXPECT_LE(rig.pictures.load(), 6) << plugin;
+        EXPECT_EQ(rig.g.Error(), "") << plugin;
+        gst_element_set_state(rig.g.pipe, GST_STATE_NULL);
+        rig.device->KillVideoGraph(rig.g);
+        rig.device->KillSourceGraph(rig.g);
+    }
+}
+
+// A plug-in whose streaming thread never comes back is not waited for: its elements are
+// given a time limit to stop, then it is abandoned (out of the pipeline, never called again)
+// and the pipeline stops at once.
+TEST(PlugIns, AStuckPlugInIsAbandonedNotWaitedFor) {
+    HostileRig rig("bloque_flux");
+    ASSERT_NE(rig.device, nullptr);
+    ASSERT_TRUE(rig.g.Play());
+    ASSERT_TRUE(WaitFor([&] { return rig.pictures >= 5; }, 10000));
+    QThread::msleep(300); // the next picture, 40 ms later, never comes out of the plug-in
+    takeUserNotices();
+    QElapsedTimer clock;
+    clock.start();
+    TPlugInCaptureDevice::StopPluginsIn(GST_BIN(rig.g.pipe), 500);
+    gst_element_set_state(rig.g.pipe, GST_STATE_NULL);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(rig.device->abandoned());
+    EXPECT_FALSE(rig.device->Valid);
+    EXPECT_EQ(rig.plugins.At(0).reason, "ne s'est pas arrêté dans les 0.5 s");
+    EXPECT_TRUE(takeUserNotices().join('\n').contains(
+        "Le module bloque_flux.pvr ne s'est pas arrêté dans les 0.5 s : il a été abandonné"));
+    EXPECT_TRUE(PlugInsAbandoned());
+    // Taking its branches out calls nothing of it any more.
+    rig.device->KillVideoGraph(rig.g);
+    rig.device->KillSourceGraph(rig.g);
+    // A plug-in that stops in time stays as it was.
+    HostileRig good("images_courtes");
+    ASSERT_NE(good.device, nullptr);
+    ASSERT_TRUE(good.g.Play());
+    ASSERT_TRUE(WaitFor([&] { return good.pictures >= 1; }, 10000));
+    TPlugInCaptureDevice::StopPluginsIn(GST_BIN(good.g.pipe), 2000);
+    EXPECT_FALSE(good.device->abandoned());
+    gst_element_set_state(good.g.pipe, GST_STATE_NULL);
+    good.device->KillVideoGraph(good.g);
+    good.device->KillSourceGraph(good.g);
 }

@@ -7,10 +7,16 @@
  *   crash_flux       crashes on its streaming thread after a few pictures;
  *   debordement      writes its name past the end of the buffer;
  *   bloque           never returns from pi_drivername;
- *   symbole          needs a function no library has.
+ *   symbole          needs a function no library has;
+ * and, while they stream (after a few seconds of good pictures):
+ *   bloque_flux      blocks its streaming thread for ever;
+ *   images_courtes   sends pictures smaller than their format says;
+ *   images_vides     sends buffers without memory;
+ *   fuite            leaks 10 MB a picture.
  */
 #include "vidorra/pvr.h"
 
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -22,6 +28,16 @@
 #define OVERFLOW 6
 #define HANG 7
 #define MISSING 8
+#define BLOCK 9
+#define SHORT 10
+#define EMPTY 11
+#define LEAK 12
+/* Good pictures before the trouble: 75 (3 s), or HOSTILE_GOOD_PICTURES. */
+static int goodPictures(void) {
+    const char* text = getenv("HOSTILE_GOOD_PICTURES");
+    return text ? atoi(text) : 75;
+}
+#define GOOD_PICTURES goodPictures()
 
 /* A write to an address nobody maps, read from memory so that no compiler sees it coming. */
 static volatile uintptr_t nowhere = 16;
@@ -79,11 +95,48 @@ void pi_sourcefilter(pvr_instance* instance, GstElement** result) {
     *result = ((struct state*)*instance)->video;
 }
 
+#if HOSTILE == LEAK
+static void* volatile leaked;
+#endif
+
 static GstPadProbeReturn onPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     (void)pad;
-    (void)info;
-    if (++((struct state*)data)->pictures > 10)
+    struct state* s = (struct state*)data;
+    ++s->pictures;
+#if HOSTILE == CRASH_STREAM
+    if (s->pictures > 10)
         crash();
+#elif HOSTILE == BLOCK
+    if (s->pictures > GOOD_PICTURES)
+        for (;;)
+            pause();
+#elif HOSTILE == SHORT
+    if (s->pictures > GOOD_PICTURES) {
+        GstBuffer* b = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+        gst_buffer_set_size(b, gst_buffer_get_size(b) / 2);
+        GST_PAD_PROBE_INFO_DATA(info) = b;
+    }
+#elif HOSTILE == EMPTY
+    if (s->pictures > GOOD_PICTURES) {
+        GstBuffer* full = GST_PAD_PROBE_INFO_BUFFER(info);
+        GstBuffer* empty = gst_buffer_new();
+        gst_buffer_copy_into(empty, full, GST_BUFFER_COPY_METADATA, 0, (gsize)-1);
+        gst_buffer_unref(full);
+        GST_PAD_PROBE_INFO_DATA(info) = empty;
+    }
+#elif HOSTILE == LEAK
+    if (s->pictures > GOOD_PICTURES) {
+        /* Chained, so that no compiler may leave the allocation out. */
+        char** lost = malloc(10u << 20);
+        if (lost) {
+            memset(lost, 1, 10u << 20);
+            *lost = (char*)leaked;
+            leaked = lost;
+        }
+    }
+#else
+    (void)info;
+#endif
     return GST_PAD_PROBE_OK;
 }
 
