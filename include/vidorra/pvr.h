@@ -87,6 +87,18 @@
  * new build of the library (another modification time or size) gets a new chance by
  * itself. Refused plug-ins (a newer interface version, an unresolved symbol, not a library,
  * crashed or hung while examined) are listed in red on that page with their reason.
+ *
+ * While it streams. The program keeps track of the elements each call adds to the graph.
+ * Before the graph stops, a plug-in's elements are stopped apart, with a time limit (2 s):
+ * a plug-in whose streaming thread never comes back is abandoned, not waited for. Its
+ * elements leave the graph unlinked and are never released, none of its functions is called
+ * again (not even pi_destroy), its library is never unloaded, the recording is finished
+ * from what reached the file, and the user is told. Elements a plug-in leaves in the graph
+ * after pi_killsourcegraph are taken out by the program. A picture smaller than its caps say,
+ * or a buffer without memory, is dropped at the plug-in's pad and counted as a lost frame;
+ * sound buffers without samples are dropped. A plug-in source during which the program's
+ * resident memory grows by more than 1 GiB (or past three quarters of the machine's) is
+ * stopped at once, its recording ended and its device dropped for the run.
  */
 #ifndef VIDORRA_PVR_H
 #define VIDORRA_PVR_H
