@@ -312,18 +312,11 @@ template <typename F> bool TPlugInCaptureDevice::guarded(const char* call, F&& w
     } catch (...) {
     }
     const QString what = PluginGuard::CallText(QString::fromLatin1(call));
-    const QString file = QFileInfo(m_plugin->path).fileName();
-    if (!m_plugin->broken) {
-        const QString notice = QStringLiteral("Le module %1 a levé une exception pendant %2 ; il "
-                                              "a été désactivé jusqu'au prochain démarrage.")
-                                   .arg(file, what);
-        addUserNotice(notice);
-        qCWarning(lcVidorra).noquote() << notice;
-    }
-    m_plugin->broken = true;
-    m_plugin->enabled = false;
-    m_plugin->reason = QStringLiteral("a levé une exception pendant ") + what;
-    Valid = false;
+    putOutOfUse(QStringLiteral("a levé une exception pendant ") + what,
+                m_plugin->broken ? QString()
+                                 : QStringLiteral("Le module %1 a levé une exception pendant %2 ; "
+                                                  "il a été désactivé jusqu'au prochain démarrage.")
+                                       .arg(PluginFile(), what));
     return false;
 }
 

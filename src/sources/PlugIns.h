@@ -113,6 +113,8 @@ private:
     // keepStopped: they stay stopped when the pipeline plays again (a plug-in dropped).
     bool stopElements(int timeoutMs, bool keepStopped = false);
     void removeLeftovers();
+    // Out of use for the run with its reason; notice (when not empty) said to the user.
+    void putOutOfUse(const QString& reason, const QString& notice);
     static void registerDevice(TPlugInCaptureDevice* device, bool present);
 
     std::shared_ptr<TpluginData> m_plugin;

@@ -71,48 +71,60 @@ QString TPlugInCaptureDevice::PluginFile() const {
     return QFileInfo(m_plugin->path).fileName();
 }
 
+namespace {
+
+using WatchRef = std::shared_ptr<TPlugInCaptureDevice::Watch>;
+
+GstPadProbeReturn onPicture(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    TPlugInCaptureDevice::Watch& w = **static_cast<WatchRef*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            const std::lock_guard guard(w.lock);
+            w.haveInfo = caps && gst_video_info_from_caps(&w.info, caps);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    gsize expected = 0;
+    {
+        const std::lock_guard guard(w.lock);
+        expected = w.haveInfo ? GST_VIDEO_INFO_SIZE(&w.info) : 0;
+    }
+    const gsize size = buffer ? gst_buffer_get_size(buffer) : 0;
+    // Smaller than its format says, or empty: nothing downstream may read it.
+    if (!buffer || gst_buffer_n_memory(buffer) == 0 || size == 0 || size < expected) {
+        ++w.broken;
+        return GST_PAD_PROBE_DROP;
+    }
+    ++w.pictures;
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn onSound(GstPad*, GstPadProbeInfo* info, gpointer) {
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    // Sound without samples: dropped, nothing is lost.
+    if (!buffer || gst_buffer_n_memory(buffer) == 0 || gst_buffer_get_size(buffer) == 0)
+        return GST_PAD_PROBE_DROP;
+    return GST_PAD_PROBE_OK;
+}
+
+} // namespace
+
 void TPlugInCaptureDevice::watchPad(GstPad* pad, bool video) {
     if (!m_watch)
         m_watch = std::make_shared<Watch>();
-    auto* watch = new std::shared_ptr<Watch>(m_watch);
-    const auto types = static_cast<GstPadProbeType>(
-        GST_PAD_PROBE_TYPE_BUFFER | (video ? GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM : 0));
-    auto probe = video ? +[](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
-        Watch& w = **static_cast<std::shared_ptr<Watch>*>(data);
-        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
-            GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-            if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
-                GstCaps* caps = nullptr;
-                gst_event_parse_caps(event, &caps);
-                const std::lock_guard guard(w.lock);
-                w.haveInfo = caps && gst_video_info_from_caps(&w.info, caps);
-            }
-            return GST_PAD_PROBE_OK;
-        }
-        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-        gsize expected = 0;
-        {
-            const std::lock_guard guard(w.lock);
-            expected = w.haveInfo ? GST_VIDEO_INFO_SIZE(&w.info) : 0;
-        }
-        const gsize size = buffer ? gst_buffer_get_size(buffer) : 0;
-        // Smaller than its format says, or empty: nothing downstream may read it.
-        if (!buffer || gst_buffer_n_memory(buffer) == 0 || size == 0 || size < expected) {
-            ++w.broken;
-            return GST_PAD_PROBE_DROP;
-        }
-        ++w.pictures;
-        return GST_PAD_PROBE_OK;
+    if (!video) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onSound, nullptr, nullptr);
+        return;
     }
-    : +[](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
-          Watch& w = **static_cast<std::shared_ptr<Watch>*>(data);
-          GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-          if (!buffer || gst_buffer_n_memory(buffer) == 0 || gst_buffer_get_size(buffer) == 0)
-              return GST_PAD_PROBE_DROP; // sound without samples: nothing lost
-          return GST_PAD_PROBE_OK;
-      };
-    gst_pad_add_probe(pad, types, probe, watch,
-                      [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
+    gst_pad_add_probe(pad,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                   GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      onPicture, new WatchRef(m_watch),
+                      [](gpointer data) { delete static_cast<WatchRef*>(data); });
 }
 
 void TPlugInCaptureDevice::registerDevice(TPlugInCaptureDevice* device, bool present) {
@@ -164,13 +176,18 @@ void TPlugInCaptureDevice::Drop(const QString& reason) {
         Abandon(reason);
         return;
     }
+    putOutOfUse(reason, QStringLiteral(
+                            "Le module %1 %2 : sa source est retirée jusqu'au prochain démarrage.")
+                            .arg(PluginFile(), reason));
+}
+
+void TPlugInCaptureDevice::putOutOfUse(const QString& reason, const QString& notice) {
     m_plugin->broken = true;
     m_plugin->enabled = false;
     m_plugin->reason = reason;
     Valid = false;
-    const QString notice =
-        QStringLiteral("Le module %1 %2 : sa source est retirée jusqu'au prochain démarrage.")
-            .arg(PluginFile(), reason);
+    if (notice.isEmpty())
+        return;
     addUserNotice(notice);
     qCWarning(lcVidorra).noquote() << notice;
 }
@@ -210,13 +227,7 @@ void TPlugInCaptureDevice::Abandon(const QString& reason) {
         abandonedElements().push_back(e);
     }
     m_elements.clear();
-    m_plugin->broken = true;
-    m_plugin->enabled = false;
-    m_plugin->reason = reason;
-    Valid = false;
-    const QString notice =
-        QStringLiteral("Le module %1 %2 : il a été abandonné jusqu'au prochain démarrage.")
-            .arg(PluginFile(), reason);
-    addUserNotice(notice);
-    qCWarning(lcVidorra).noquote() << notice;
+    putOutOfUse(reason,
+                QStringLiteral("Le module %1 %2 : il a été abandonné jusqu'au prochain démarrage.")
+                    .arg(PluginFile(), reason));
 }
