@@ -155,7 +155,7 @@ bool TVirtualMaterial::Make(std::string* error) {
     static std::atomic<int> serial{0};
     const QString part =
         QStringLiteral("%1.%2-%3.part").arg(m_path).arg(::getpid()).arg(serial.fetch_add(1));
-    bool ok = m_maker(part.toStdString(), error);
+    bool ok = m_maker(part.toStdString(), error, m_closing);
     // rename() replaces a damaged file in one step: a reader sees the old file or the new.
     if (ok &&
         ::rename(QFile::encodeName(part).constData(), QFile::encodeName(m_path).constData())) {
@@ -405,17 +405,19 @@ GstBuffer* TVirtualMpegFeed::nextFrame() {
 
 namespace {
 
-bool MakeDvClip(const std::string& path, int frames, std::string* error) {
+bool MakeDvClip(const std::string& path, int frames, std::string* error,
+                const std::atomic<bool>& stop) {
     dv::ClipSpec spec;
     spec.frames = frames;
     spec.pal = true;
     // Two scene jumps: an hour later at a third of the clip, the next day at two thirds.
     spec.dateJumps = {{frames / 3, 3600.0}, {2 * frames / 3, 86400.0 + 125.0}};
     spec.startTimecode = {0, 10, 0, 0};
-    return dv::GenerateClip(path, spec, error);
+    return dv::GenerateClip(path, spec, error, &stop);
 }
 
-bool MakeMpegClip(const std::string& path, int frames, std::string* error) {
+bool MakeMpegClip(const std::string& path, int frames, std::string* error,
+                  const std::atomic<bool>& stop) {
     gchar* location = g_strescape(path.c_str(), nullptr);
     const std::string desc = "videotestsrc pattern=ball num-buffers=" + std::to_string(frames) +
                              " ! video/x-raw,format=I420,width=352,height=288,framerate=25/1"
@@ -435,11 +437,15 @@ bool MakeMpegClip(const std::string& path, int frames, std::string* error) {
     }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    // At most 120 s, looked at every 0.1 s for the stop.
+    GstMessage* msg = nullptr;
+    for (int waited = 0; !msg && !stop.load() && waited < 120000; waited += 100)
+        msg = gst_bus_timed_pop_filtered(bus, 100 * GST_MSECOND,
+                                         GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
     if (!ok && error)
-        *error = msg ? "MPEG-2 encoding failed" : "MPEG-2 encoding timed out";
+        *error = msg ? "MPEG-2 encoding failed"
+                     : (stop.load() ? "stopped: the program closes" : "MPEG-2 encoding timed out");
     if (msg)
         gst_message_unref(msg);
     gst_object_unref(bus);
@@ -489,14 +495,14 @@ TVirtualDevices::TVirtualDevices(const TVirtualOptions& options) {
     const int mpegFrames = options.mpegFrames > 0 ? options.mpegFrames : 75;
     m_dvMaterial = std::make_shared<TVirtualMaterial>(
         dir + QStringLiteral("/dv-virtuel.dv"),
-        [dvFrames](const std::string& path, std::string* error) {
-            return MakeDvClip(path, dvFrames, error);
+        [dvFrames](const std::string& path, std::string* error, const std::atomic<bool>& stop) {
+            return MakeDvClip(path, dvFrames, error, stop);
         },
         IsWholeDvClip);
     m_mpegMaterial = std::make_shared<TVirtualMaterial>(
         dir + QStringLiteral("/mpeg-virtuel.m2v"),
-        [mpegFrames](const std::string& path, std::string* error) {
-            return MakeMpegClip(path, mpegFrames, error);
+        [mpegFrames](const std::string& path, std::string* error, const std::atomic<bool>& stop) {
+            return MakeMpegClip(path, mpegFrames, error, stop);
         },
         [](const QString& path) {
             // An MPEG-2 video stream opens with its sequence header.

@@ -21,12 +21,15 @@
 class TVirtualMaterial {
 public:
     enum State { Missing, Making, Ready, Failed };
-    using TMaker = std::function<bool(const std::string& path, std::string* error)>;
+    // Makes the file; gives up (false) soon after stop becomes true (the program closes).
+    using TMaker = std::function<bool(const std::string& path, std::string* error,
+                                      const std::atomic<bool>& stop)>;
     // Tells whether a file found on disk is whole (an older run may have left a damaged one).
     using TCheck = std::function<bool(const QString& path)>;
 
     TVirtualMaterial(QString path, TMaker maker, TCheck check = {});
-    ~TVirtualMaterial(); // waits for a generation in progress (not for another process)
+    // Stops a generation in progress (its half file goes) and waits for it to end.
+    ~TVirtualMaterial();
 
     // Starts making the file on a worker thread when it does not exist (once); then, when
     // given, runs `after` on that thread (so that several files are made one after another).

@@ -57,7 +57,7 @@ TEST(NativeMpeg, Mpeg1StreamIsRecordedAsItComes) {
     const QString clip = box.path("clip.m1v");
     ASSERT_TRUE(makeMpeg1Clip(clip));
     auto material = std::make_shared<TVirtualMaterial>(
-        clip, [](const std::string&, std::string*) { return true; });
+        clip, [](const std::string&, std::string*, const std::atomic<bool>&) { return true; });
     material->Ensure();
     ASSERT_TRUE(material->WaitReady(5000));
     auto feed = std::make_shared<TVirtualMpegFeed>(material);

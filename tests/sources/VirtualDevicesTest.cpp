@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -470,4 +471,31 @@ TEST(VirtualMaterial, TwoProcessesEndWithOneWholeClip) {
     EXPECT_TRUE(IsWholeDvClip(clip));
     EXPECT_EQ(QFile(clip).size(), 60 * 144000);
     EXPECT_TRUE(QDir(dir.path()).entryList({"*.part"}, QDir::Files).isEmpty());
+}
+
+// A program that closes while the built-in devices' material is being made does not wait
+// for it: the maker is told to stop and the half file goes.
+TEST(VirtualMaterial, ClosingDoesNotWaitForWhatIsBeingMade) {
+    QTemporaryDir dir;
+    std::atomic<bool> making{false};
+    std::atomic<bool> stoppedInTime{false};
+    {
+        auto material = std::make_shared<TVirtualMaterial>(
+            dir.filePath("clip.bin"),
+            [&](const std::string& path, std::string* error, const std::atomic<bool>& stop) {
+                QFile(QString::fromStdString(path)).open(QIODevice::WriteOnly);
+                making = true;
+                for (int i = 0; i < 3000 && !stop.load(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                stoppedInTime = stop.load();
+                *error = "stopped";
+                return false;
+            });
+        material->Ensure();
+        while (!making)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(stoppedInTime);
+    EXPECT_TRUE(QDir(dir.path()).entryList({"*.part"}, QDir::Files).isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("clip.bin")));
 }

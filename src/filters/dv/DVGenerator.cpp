@@ -27,7 +27,8 @@ std::string Escape(const std::string& path) {
 
 } // namespace
 
-bool GenerateClip(const std::string& path, const ClipSpec& spec, std::string* error) {
+bool GenerateClip(const std::string& path, const ClipSpec& spec, std::string* error,
+                  const std::atomic<bool>* stop) {
     auto fail = [&](const std::string& what) {
         if (error)
             *error = what;
@@ -59,12 +60,20 @@ bool GenerateClip(const std::string& path, const ClipSpec& spec, std::string* er
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return fail("cannot start the encoding pipeline");
     GstBus* bus = gst_element_get_bus(pipeline.get());
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 120 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    // At most 120 s, looked at every 0.1 s for the stop.
+    GstMessage* msg = nullptr;
+    bool stopped = false;
+    for (int waited = 0; !msg && waited < 120000; waited += 100) {
+        if ((stopped = stop && stop->load()))
+            break;
+        msg = gst_bus_timed_pop_filtered(
+            bus, 100 * GST_MSECOND,
+            static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    }
     gst_object_unref(bus);
     std::string problem;
     if (!msg) {
-        problem = "encoding timed out";
+        problem = stopped ? "stopped" : "encoding timed out";
     } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
         GError* e = nullptr;
         gst_message_parse_error(msg, &e, nullptr);
