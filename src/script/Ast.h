@@ -23,6 +23,8 @@ enum class NK {
     Binary,
     SetLit,
     Range,
+    Aggregate, // (a, b, c) or (x: 1; y: 2) after a typed constant or an initialised variable
+    WidthArg,  // Write's "value:width:decimals"
     // statements
     Assign,
     ExprStmt,
@@ -40,6 +42,7 @@ enum class NK {
     TryExcept,
     OnHandler,
     TryFinally,
+    With,
     Empty,
     // declarations
     Program,

@@ -45,10 +45,15 @@ enum class Bi : int32_t {
     ExcMessage,
     ExcClassName,
     RangeError,
+    Write,
     Count
 };
 
 using BuiltinFn = bool (*)(Vm& vm, Value* w, int argc);
+// Write and WriteLn: w[1] says whether a line ends; then per value its tag, the value, the
+// width and the decimals (-1 when not given).
+bool biWrite(Vm& vm, Value* w, int argc);
+
 BuiltinFn builtinFunction(Bi id);
 
 // Tags of the elements of an array of const (Format's arguments).
@@ -61,6 +66,9 @@ enum ConstTag : int64_t {
     TagBool = 4,
     TagInt32 = 5
 };
+
+// Free Pascal's text for a value written by Write (width and decimals -1 when not given).
+QString writeValueText(ConstTag tag, Value v, int64_t width, int64_t decimals);
 
 // Free Pascal's texts for reals and formats, '.' as decimal separator.
 QString formatFloatGeneral(double v);

@@ -113,6 +113,11 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
         s.sval = b;
         m_scopes[0][QString(b).toLower()] = s;
     }
+    for (const char* b : {"Write", "WriteLn"}) {
+        Symbol w{SymKind::Builtin};
+        w.sval = b;
+        m_scopes[0][QString(b).toLower()] = w;
+    }
     pushScope(); // host declarations, then the program's own
 }
 
@@ -385,6 +390,13 @@ const Type* Compiler::resolveType(const Node* t) {
     }
     case NK::SetType: {
         const Type* b = resolveType(t->type.get());
+        // A set of Char holds the characters #0..#255, as in Delphi.
+        if (b->kind == TK::Char && b->lo == 0 && b->hi > 255) {
+            Type narrow = *b;
+            narrow.hi = 255;
+            narrow.base = b;
+            b = newType(narrow);
+        }
         if (!b->isOrdinal() || b->lo < 0 || b->hi > 255) {
             m_diags.error(t->pos, "ensemble limité aux ordinaux de 0 à 255");
             return m_tInt;
@@ -403,6 +415,22 @@ const Type* Compiler::resolveType(const Node* t) {
 }
 
 void Compiler::declareConst(const Node* c) {
+    const Type* declared = c->type ? resolveType(c->type.get()) : nullptr;
+    if (stop())
+        return;
+    // A typed constant of a record or an array is a variable the program may only read.
+    if (declared && (declared->mode() != Plain && declared->kind != TK::Str &&
+                     declared->kind != TK::Set)) {
+        Symbol& def = declareStorage(c->name, c->pos, declared, m_level == 0);
+        def.isConst = true;
+        m_inits.push_back({declared, def.slot, c->kid(0)});
+        return;
+    }
+    if (c->kid(0)->kind == NK::Aggregate) {
+        m_diags.error(c->kid(0)->pos, QStringLiteral("valeur incompatible avec le type « %1 »")
+                                          .arg(typeName(declared ? declared : m_tInt)));
+        return;
+    }
     Operand v = expr(c->kid(0));
     if (!v.isConst()) {
         m_diags.error(c->kid(0)->pos, "expression constante attendue");
@@ -410,12 +438,14 @@ void Compiler::declareConst(const Node* c) {
     }
     Symbol s{SymKind::Const};
     s.type = v.type;
-    if (c->type) {
-        const Type* t = resolveType(c->type.get());
+    if (declared) {
+        const Type* t = declared;
         if (!assignable(t, v.type, &v))
             mismatch(c->kid(0)->pos, v.type, t);
         else if (t->kind == TK::Float && v.type->kind == TK::Int)
             v.fval = double(v.ival);
+        else if (t->kind == TK::Set && v.type->kind == TK::Set)
+            v = setWidth(v, t);
         s.type = t;
     }
     s.ival = v.ival;
@@ -425,29 +455,37 @@ void Compiler::declareConst(const Node* c) {
     define(c->name, c->pos, s);
 }
 
+Compiler::Symbol& Compiler::declareStorage(const QString& name, Pos pos, const Type* t,
+                                           bool global) {
+    Symbol s{SymKind::Var};
+    s.type = t;
+    s.level = m_level;
+    s.slot = tempBlock(1);
+    Symbol& def = define(name, pos, s);
+    auto& r = m_out.routines[m_routine];
+    if (t->mode() != Plain)
+        r.releaseSlots.push_back(def.slot);
+    if (t->mode() == Aggr)
+        r.aggSlots.push_back(def.slot);
+    if (global)
+        m_out.globalCount = std::max(m_out.globalCount, m_slotTop);
+    return def;
+}
+
 void Compiler::declareVars(const Node* v, bool global) {
     const Type* t = resolveType(v->type.get());
+    const bool init = v->str == "init";
+    int names = 0;
     for (auto& n : v->kids) {
         if (n->kind != NK::Name)
             continue;
-        Symbol s{SymKind::Var};
-        s.type = t;
-        s.level = m_level;
-        s.slot = tempBlock(1);
-        Symbol& def = define(n->name, n->pos, s);
-        auto& r = m_out.routines[m_routine];
-        if (t->mode() != Plain && !global)
-            r.releaseSlots.push_back(def.slot);
-        if (t->mode() != Plain && global)
-            r.releaseSlots.push_back(def.slot);
-        if (t->mode() == Aggr)
-            r.aggSlots.push_back(def.slot);
-        if (global)
-            m_out.globalCount = std::max(m_out.globalCount, m_slotTop);
+        ++names;
+        Symbol& def = declareStorage(n->name, n->pos, t, global);
+        if (init && names == 1)
+            m_inits.push_back({t, def.slot, v->kids.back().get()});
     }
-    if (v->str == "init" && v->kids.size() == 2 && v->kid(1)->kind != NK::Name) {
-        m_diags.error(v->pos, "valeur initiale non prise en charge");
-    }
+    if (init && names > 1)
+        m_diags.error(v->pos, "une seule variable peut recevoir une valeur initiale");
 }
 
 void Compiler::declareHost(const HostDecls& host) {

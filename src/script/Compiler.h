@@ -67,6 +67,9 @@ struct CompiledProgram : Program {
     std::vector<HostCallSite> hostSites;
 };
 
+// The number of a layout in the program's list (-1 when not there).
+int layoutIndex(CompiledProgram& p, const Layout* l);
+
 class Compiler {
 public:
     Compiler(CompiledProgram& out, Diagnostics& diags);
@@ -92,6 +95,7 @@ public:
         std::vector<bool> paramByRef;
         bool defined = false;
         bool resultAlias = false; // a function's own name inside it: parameters and locals hide it
+        int withSlot = -1;        // a field reached through "with": the slot holding the record
     };
 
     struct Operand {
@@ -126,6 +130,24 @@ private:
     const Layout* layoutFor(const Type* t);
     void declareConst(const Node* c);
     void declareVars(const Node* v, bool global);
+    // A variable's slot in the current block (typed constants of records and arrays too).
+    Symbol& declareStorage(const QString& name, Pos pos, const Type* t, bool global);
+    // Initial values of typed constants and initialised variables, given at the block's start.
+    void emitInits();
+    void initInto(const LVal& lv, const Node* value);
+    // An argument for a parameter: open arrays take a static array or a list "[a, b]".
+    Operand argument(const Node* arg, const Type* param, int dst);
+    Operand arrayFromList(const Node* list, const Type* to);
+    Operand arrayFromStatic(const Operand& from, const Type* to, Pos pos);
+    Operand typecast(const Type* to, const Node* arg, Pos pos, int dst);
+    Operand writeText(bool newline, const std::vector<const Node*>& args);
+    // SetLength(a, n1, n2, ...) on an array of arrays: every element gets the next length.
+    void setLengthRest(int arrSlot, const Type* t, const std::vector<const Node*>& lengths,
+                       size_t from, Pos pos);
+    // A function's result or a constant, indexed or followed by a field as a value of its own.
+    // Its type when e is one (null otherwise), known before any code is emitted for it.
+    const Type* denotesValue(const Node* e);
+    LVal valueBase(const Node* e);
     void declareRoutine(const Node* r);
     void compileRoutineBody(Symbol& sym, const Node* r);
     Symbol* lookup(const QString& name);
@@ -148,6 +170,7 @@ private:
     void compileTryFinally(const Node* s);
     void compileJumpOut(const Node* s, int kind);
     void compileRaise(const Node* s);
+    void compileWith(const Node* s);
 
     // Expressions
     Operand expr(const Node* e, int dst = -1);
@@ -219,6 +242,12 @@ private:
     const Type* m_tVoid = nullptr;
     const Type* m_tException = nullptr;
     const Type* m_tDateTime = nullptr;
+    struct PendingInit {
+        const Type* type;
+        int slot;
+        const Node* value;
+    };
+    std::vector<PendingInit> m_inits; // of the block being declared
     int m_errorsAtStart = 0;
     bool stop() const { return m_diags.count() > m_errorsAtStart; }
 

@@ -158,8 +158,10 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         put(Op::CallB, w, int(v.type->kind == TK::Str ? Bi::LengthS : Bi::LengthA), 1);
         return Operand{m_tInt, w};
     }
+    if (n == "write" || n == "writeln")
+        return writeText(n == "writeln", args);
     if (n == "setlength") {
-        if (!argc(2, 2))
+        if (!argc(2, 10))
             return bad;
         LVal lv = lvalue(args[0], true);
         if (stop())
@@ -185,6 +187,11 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         put(Op::LoadI, w + 3, li);
         m_pos = pos;
         put(Op::CallB, w, int(lv.type->kind == TK::Str ? Bi::SetLengthS : Bi::SetLengthA), 3);
+        if (args.size() > 2) {
+            const int arr = temp(lv.type);
+            put(Op::LoadP, arr, w + 1, 0, Ref);
+            setLengthRest(arr, lv.type, args, 2, pos);
+        }
         return Operand{m_tVoid, -1};
     }
     if (n == "high" || n == "low") {

@@ -173,6 +173,8 @@ Compiler::Operand Compiler::call(const Node* e, const Node* callee, std::vector<
     }
     if (s->kind == SymKind::Builtin)
         return callBuiltin(s->sval, e, args, dst, wantValue);
+    if (s->kind == SymKind::Type && args.size() == 1 && wantValue)
+        return typecast(s->type, args[0], callee->pos, dst);
     if (s->kind != SymKind::Routine && s->kind != SymKind::Host) {
         m_diags.error(callee->pos,
                       QStringLiteral("« %1 » n'est pas une routine").arg(callee->name));
@@ -226,7 +228,7 @@ Compiler::Operand Compiler::call(const Node* e, const Node* callee, std::vector<
         }
         int target = w + 1 + i;
         bool plain = pt->mode() == Plain;
-        Operand v = expr(args[i], plain ? target : -1);
+        Operand v = argument(args[i], pt, plain ? target : -1);
         if (stop())
             return Operand{m_tInt, -1};
         if (!assignable(pt, v.type, &v)) {

@@ -23,7 +23,11 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
         LVal lv;
         lv.type = s->type;
         lv.readOnly = s->isConst;
-        if (s->byRef) {
+        if (s->withSlot >= 0) {
+            lv.kind = LVal::Field;
+            lv.a = s->withSlot;
+            lv.b = s->index;
+        } else if (s->byRef) {
             if (s->level == m_level) {
                 lv.kind = LVal::Ptr;
                 lv.a = s->slot;
@@ -52,24 +56,13 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
         // What a function returns, or a constant, is indexed as a value of its own: it can be
         // read (range checked as any array), never written.
         const Node* baseNode = e->kid(0);
-        bool value = baseNode->kind == NK::Call;
-        if (baseNode->kind == NK::Name) {
-            const Symbol* s = lookup(baseNode->name);
-            value = s && (s->kind == SymKind::Const || s->kind == SymKind::Routine);
-        }
         LVal base;
-        if (value) {
+        if (baseNode->kind == NK::Call || denotesValue(baseNode)) {
             if (forWrite) {
                 m_diags.error(e->pos, "affectation impossible à cette expression");
                 return none;
             }
-            const Operand o = expr(baseNode);
-            if (stop())
-                return none;
-            base.kind = LVal::Local;
-            base.type = o.type;
-            base.a = materialize(o);
-            base.readOnly = true;
+            base = valueBase(baseNode);
         } else {
             base = lvalue(baseNode, false);
         }
@@ -137,12 +130,23 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
     }
     case NK::Member: {
         const Node* baseNode = e->kid(0);
-        if (baseNode->kind == NK::Name) {
-            Symbol* s = lookup(baseNode->name);
-            if (s && s->kind != SymKind::Var)
+        LVal base;
+        const Type* vt = denotesValue(baseNode);
+        if (vt && vt->kind == TK::Rec) {
+            // G().b, or the field of a constant: read, never written.
+            if (forWrite) {
+                m_diags.error(e->pos, "affectation impossible à cette expression");
                 return none;
+            }
+            base = valueBase(baseNode);
+        } else {
+            if (baseNode->kind == NK::Name) {
+                Symbol* s = lookup(baseNode->name);
+                if (s && s->kind != SymKind::Var)
+                    return none;
+            }
+            base = lvalue(baseNode, false);
         }
-        LVal base = lvalue(baseNode, false);
         if (base.kind == LVal::None)
             return none;
         const Type* t = base.type;
@@ -184,6 +188,33 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
             m_diags.error(e->pos, "affectation impossible à cette expression");
         return none;
     }
+}
+
+const Type* Compiler::denotesValue(const Node* e) {
+    const Node* name = e->kind == NK::Call ? e->kid(0) : e;
+    if (!name || name->kind != NK::Name)
+        return nullptr;
+    const Symbol* s = e->kind == NK::Call ? lookupCallable(name->name) : lookup(name->name);
+    if (!s)
+        return nullptr;
+    if (s->kind == SymKind::Routine || s->kind == SymKind::Host ||
+        (s->kind == SymKind::Const && e->kind == NK::Name))
+        return s->type;
+    if (e->kind == NK::Call && s->kind == SymKind::Builtin)
+        return m_tStr; // UpperCase(s)[1]: the builtin's result says what it is
+    return nullptr;
+}
+
+Compiler::LVal Compiler::valueBase(const Node* e) {
+    const Operand o = expr(e);
+    if (stop())
+        return LVal{};
+    LVal base;
+    base.kind = LVal::Local;
+    base.type = o.type;
+    base.a = materialize(o);
+    base.readOnly = true;
+    return base;
 }
 
 int Compiler::objSlot(const LVal& lv) {

@@ -138,6 +138,17 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
             return fail();
         return res;
     }
+    // A dynamic array is nil when it is empty.
+    if ((op == Tok::Eq || op == Tok::Ne) &&
+        ((lt->kind == TK::DArr && rt->kind == TK::Nil) ||
+         (lt->kind == TK::Nil && rt->kind == TK::DArr))) {
+        const int w = tempBlock(2);
+        put(Op::Mov, w + 1, materialize(lt->kind == TK::DArr ? l : r));
+        put(Op::CallB, w, int(Bi::LengthA), 1);
+        put(op == Tok::Eq ? Op::Eq : Op::Ne, out(m_tBool), w,
+            materialize(Operand{m_tInt, -1, 0}));
+        return Operand{m_tBool, d};
+    }
     // Strings and characters
     if ((lt->kind == TK::Str || lt->kind == TK::Char) &&
         (rt->kind == TK::Str || rt->kind == TK::Char) && (op == Tok::Plus || isCompare(op)) &&

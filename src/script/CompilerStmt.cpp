@@ -9,13 +9,14 @@ bool fits32(int64_t v) {
     return v >= INT32_MIN && v <= INT32_MAX;
 }
 
+} // namespace
+
 int layoutIndex(CompiledProgram& p, const Layout* l) {
     for (size_t i = 0; i < p.layouts.size(); ++i)
         if (&p.layouts[i] == l)
             return int(i);
     return -1;
 }
-} // namespace
 
 void Compiler::compile(const Node* program) {
     m_out.routines.emplace_back();
@@ -76,6 +77,7 @@ void Compiler::compile(const Node* program) {
         for (auto& [name, s] : m_scopes.back())
             if (s.kind == SymKind::Var && s.level == 0 && s.slot == slot)
                 put(Op::NewAgg, slot, layoutIndex(m_out, s.type->layout));
+    emitInits();
     if (block)
         compileStmt(block);
     m_pos = block ? block->pos : Pos{};
@@ -91,6 +93,8 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
     auto savedUnwinds = std::move(m_unwinds);
     auto savedBreaks = std::move(m_breaks), savedContinues = std::move(m_continues);
     auto savedTemps = std::move(m_managedTemps);
+    auto savedInits = std::move(m_inits);
+    m_inits.clear();
     m_exits.clear();
     m_unwinds.clear();
     m_breaks.clear();
@@ -176,6 +180,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
             if (s.kind == SymKind::Var && s.slot == slot && !s.byRef && s.level == m_level &&
                 slot > int(sym.params.size()))
                 put(Op::NewAgg, slot, layoutIndex(m_out, s.type->layout));
+    emitInits();
     if (block && !stop())
         compileStmt(block);
     for (int at : m_exits)
@@ -192,6 +197,7 @@ void Compiler::compileRoutineBody(Symbol& sym, const Node* r) {
     m_breaks = std::move(savedBreaks);
     m_continues = std::move(savedContinues);
     m_managedTemps = std::move(savedTemps);
+    m_inits = std::move(savedInits);
 }
 
 void Compiler::compileStmt(const Node* s) {
@@ -253,6 +259,9 @@ void Compiler::compileStmt(const Node* s) {
         break;
     case NK::Raise:
         compileRaise(s);
+        break;
+    case NK::With:
+        compileWith(s);
         break;
     default:
         break;
@@ -381,7 +390,7 @@ void Compiler::compileFor(const Node* s) {
         return;
     }
     if (sym->kind != SymKind::Var || sym->byRef || sym->level != m_level ||
-        !sym->type->isOrdinal()) {
+        sym->withSlot >= 0 || !sym->type->isOrdinal()) {
         m_diags.error(v->pos, "variable de contrôle de boucle incorrecte");
         return;
     }

@@ -339,7 +339,39 @@ bool TKXScript::Run() {
     m_objects.clear();
     if (processMessages)
         m_engine->setPump(processMessages);
+    // What Write and WriteLn print goes to the lines under the editor, a bounded number of
+    // them: a script that writes without end still leaves a window that opens.
+    constexpr int kMaxLines = 10000;
+    constexpr qsizetype kMaxLine = 100000;
+    QString pending;
+    int lines = 0;
+    auto addLine = [&](const QString& line) {
+        if (lines < kMaxLines)
+            Messages << line;
+        else if (lines == kMaxLines)
+            Messages << QStringLiteral("… (la suite de la sortie n'est pas gardée)");
+        ++lines;
+    };
+    m_engine->setOutput([&](const QString& text) {
+        if (write) {
+            write(text);
+            return;
+        }
+        pending += text;
+        qsizetype end;
+        while ((end = pending.indexOf(u'\n')) >= 0) {
+            addLine(pending.left(end));
+            pending.remove(0, end + 1);
+        }
+        if (pending.size() > kMaxLine) {
+            addLine(pending);
+            pending.clear();
+        }
+    });
     const vscript::RunResult result = m_engine->run();
+    m_engine->setOutput({});
+    if (!pending.isEmpty())
+        addLine(pending);
     if (result.ok)
         Messages << QStringLiteral("*** Exécution réussie ***");
     else

@@ -28,6 +28,8 @@ public:
     // the defaults print on standard output and do nothing.
     std::function<void(const QString& text)> showMessage;
     std::function<void()> processMessages;
+    // Where Write and WriteLn send their text; by default its lines join Messages.
+    std::function<void(const QString& text)> write;
 
     bool Compile();
     bool Run();

@@ -121,7 +121,7 @@ void Parser::parseConstSection(Node* into) {
             c->type = parseType();
         expect(Tok::Eq);
         if (!m_failed)
-            c->add(parseExpr());
+            c->add(c->type ? parseInitValue() : parseExpr());
         expect(Tok::Semi);
         into->add(std::move(c));
     } while (!m_failed && at(Tok::Ident));
@@ -154,7 +154,7 @@ void Parser::parseVarSection(Node* into) {
             v->type = parseType();
         if (!m_failed && accept(Tok::Eq)) {
             v->str = "init";
-            v->add(parseExpr());
+            v->add(parseInitValue());
         }
         expect(Tok::Semi);
         into->add(std::move(v));
@@ -412,6 +412,19 @@ NodePtr Parser::parseStatement() {
                 s = make(lower == "break" ? NK::Break : NK::Continue, p);
                 break;
             }
+        }
+        if (at(Tok::Ident) && lower == "with" && ahead(1).kind != Tok::Assign &&
+            ahead(1).kind != Tok::Semi) {
+            // with a, b do s: the kids are the records, then the statement.
+            accept(Tok::Ident);
+            s = make(NK::With, p);
+            do {
+                s->add(parseDesignator());
+            } while (!m_failed && accept(Tok::Comma));
+            expect(Tok::KwDo);
+            if (!m_failed)
+                s->add(parseStatement());
+            break;
         }
         if (at(Tok::Ident) && lower == "exit" && ahead(1).kind != Tok::Assign) {
             accept(Tok::Ident);
@@ -684,6 +697,62 @@ NodePtr Parser::parseSetLiteral() {
     return s;
 }
 
+// After "=" in a typed constant or an initialised variable: "(" opens a list of values when a
+// comma or "name:" follows at its own level; otherwise it is an expression in parentheses.
+bool Parser::aggregateAhead() const {
+    if (!at(Tok::LParen))
+        return false;
+    if (ahead(1).kind == Tok::Ident && ahead(2).kind == Tok::Colon)
+        return true;
+    int depth = 0;
+    for (size_t i = m_p; i < m_toks.size(); ++i) {
+        const Tok k = m_toks[i].kind;
+        if (k == Tok::LParen || k == Tok::LBracket)
+            ++depth;
+        else if (k == Tok::RParen || k == Tok::RBracket) {
+            if (--depth == 0)
+                return false;
+        } else if (depth == 1 && (k == Tok::Comma || k == Tok::Semi))
+            return true;
+        else if (k == Tok::End)
+            return false;
+    }
+    return false;
+}
+
+NodePtr Parser::parseInitValue() {
+    if (!aggregateAhead())
+        return parseExpr();
+    Pos p = cur().pos;
+    if (++m_depth > kMaxDepth) {
+        fail(p, "valeur trop imbriquée");
+        --m_depth;
+        return make(NK::IntLit, p);
+    }
+    auto a = make(NK::Aggregate, p);
+    accept(Tok::LParen);
+    if (at(Tok::Ident) && ahead(1).kind == Tok::Colon) {
+        a->flag = true; // a record: "field: value" separated by ";"
+        do {
+            if (at(Tok::RParen))
+                break;
+            auto f = make(NK::Member, cur().pos);
+            f->name = expectIdent();
+            expect(Tok::Colon);
+            if (!m_failed)
+                f->add(parseInitValue());
+            a->add(std::move(f));
+        } while (!m_failed && accept(Tok::Semi));
+    } else {
+        do {
+            a->add(parseInitValue());
+        } while (!m_failed && accept(Tok::Comma));
+    }
+    expect(Tok::RParen);
+    --m_depth;
+    return a;
+}
+
 NodePtr Parser::parseDesignator() {
     NodePtr d;
     Pos p = cur().pos;
@@ -713,10 +782,22 @@ NodePtr Parser::parseDesignator() {
         } else if (at(Tok::LParen)) {
             auto c = make(NK::Call, cur().pos);
             accept(Tok::LParen);
+            // Write and WriteLn take "value:width:decimals".
+            const bool widths = d->kind == NK::Name &&
+                                (d->name.compare(u"write", Qt::CaseInsensitive) == 0 ||
+                                 d->name.compare(u"writeln", Qt::CaseInsensitive) == 0);
             c->add(std::move(d));
             if (!at(Tok::RParen)) {
                 do {
-                    c->add(parseExpr());
+                    auto a = parseExpr();
+                    if (widths && at(Tok::Colon)) {
+                        auto w = make(NK::WidthArg, a->pos);
+                        w->add(std::move(a));
+                        while (!m_failed && w->kids.size() < 3 && accept(Tok::Colon))
+                            w->add(parseExpr());
+                        a = std::move(w);
+                    }
+                    c->add(std::move(a));
                 } while (!m_failed && accept(Tok::Comma));
             }
             expect(Tok::RParen);

@@ -49,6 +49,8 @@ private:
     NodePtr parseFactor();
     NodePtr parseDesignator();
     NodePtr parseSetLiteral();
+    NodePtr parseInitValue();
+    bool aggregateAhead() const;
 
     std::vector<Token> m_toks;
     Diagnostics& m_diags;

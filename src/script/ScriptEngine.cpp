@@ -227,6 +227,10 @@ void ScriptEngine::setMaxCallDepth(int depth) {
 void ScriptEngine::setPump(std::function<void()> pump) {
     m_d->limits.pump = std::move(pump);
 }
+
+void ScriptEngine::setOutput(std::function<void(const QString& text)> output) {
+    m_d->limits.output = std::move(output);
+}
 std::atomic<bool>& ScriptEngine::stopRequest() {
     return m_d->stop;
 }

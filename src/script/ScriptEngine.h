@@ -73,6 +73,8 @@ public:
     void setMaxCallDepth(int depth);
     // Called about every 50 ms while a script runs, from the running thread.
     void setPump(std::function<void()> pump);
+    // Where Write and WriteLn send their text (line ends included); standard output if unset.
+    void setOutput(std::function<void(const QString& text)> output);
     // Set from any thread to stop the running script ("Script arrêté").
     std::atomic<bool>& stopRequest();
 

@@ -329,7 +329,8 @@ BuiltinFn builtinFunction(Bi id) {
         biLengthA,  biSetLengthS, biSetLengthA,     biAbsI,        biAbsF,      biSqrt,
         biRound,    biTrunc,      biRandomI,        biRandomF,     biRandomize, biNow,
         biDate,     biTime,       biFormatDateTime, biDateToStr,   biTimeToStr, biFormat,
-        biNewExc,   biExcMessage, biExcClassName,   biRangeError};
+        biNewExc,   biExcMessage, biExcClassName,   biRangeError,
+        biWrite};
     static_assert(sizeof(table) / sizeof(table[0]) == size_t(Bi::Count));
     return table[int(id)];
 }

@@ -24,6 +24,8 @@ struct VmLimits {
     int64_t timeLimitMs = 0; // how long a run may last; 0 = no limit
     const std::atomic<bool>* stop = nullptr;
     std::function<void()> pump;
+    // Where Write and WriteLn send their text; standard output when not given.
+    std::function<void(const QString& text)> output;
 };
 
 class Vm {
@@ -40,6 +42,7 @@ public:
     bool heapAllows(int64_t extraBytes);
     int64_t heapLeft() const;
     const CompiledProgram& program() const { return m_prog; }
+    void output(const QString& text) const;
 
 private:
     bool slowCheck();

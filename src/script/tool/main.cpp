@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
     TKXScript script;
     script.Script = QString::fromUtf8(file.readAll()).split(u'\n');
     script.OnCompile = [](TKXScript& s) { registerActionEchoes(s.engine()); };
+    script.write = [](const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    };
     const bool compiled = script.Compile();
     if (!compiled) {
         // The messages but the closing "### Compilation Failed".
