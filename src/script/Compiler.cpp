@@ -475,11 +475,10 @@ Compiler::Symbol& Compiler::declareStorage(const QString& name, Pos pos, const T
 void Compiler::declareVars(const Node* v, bool global) {
     const Type* t = resolveType(v->type.get());
     const bool init = v->str == "init";
-    int names = 0;
-    for (auto& n : v->kids) {
-        if (n->kind != NK::Name)
-            continue;
-        ++names;
+    // With an initial value, the last kid is that value.
+    const size_t names = v->kids.size() - (init ? 1 : 0);
+    for (size_t k = 0; k < names; ++k) {
+        const Node* n = v->kid(k);
         Symbol& def = declareStorage(n->name, n->pos, t, global);
         if (init && names == 1)
             m_inits.push_back({t, def.slot, v->kids.back().get()});

@@ -15,10 +15,12 @@ namespace {
 // Widths and decimals beyond this are taken as this: a script cannot make a line of gigabytes.
 constexpr int64_t kMaxWidth = 1000;
 
-// The 17 significant digits of a finite v (no sign) and its decimal exponent: v = d.ddd × 10^e.
-void digitsOf(double v, std::string& digits, int& exponent) {
+// The significant digits of a finite v (no sign) and its decimal exponent: v = d.ddd × 10^e.
+// Free Pascal rounds on 15 digits when fewer are kept (2.675 gives 2.68, as written), and
+// shows up to 17 (1/3 with 20 decimals is 0.33333333333333331000).
+void digitsOf(double v, std::string& digits, int& exponent, int keep = 17) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.16e", std::fabs(v));
+    std::snprintf(buf, sizeof buf, keep <= 15 ? "%.14e" : "%.16e", std::fabs(v));
     digits.clear();
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
@@ -61,9 +63,8 @@ QString scientific(double v, int64_t width) {
     if (v == 0) {
         digits = "0";
     } else {
-        digitsOf(v, digits, exponent);
+        digitsOf(v, digits, exponent, decimals + 1);
         roundDigits(digits, exponent, decimals + 1);
-        digits.resize(size_t(decimals) + 1, '0');
     }
     digits.resize(size_t(decimals) + 1, '0');
     std::string text = std::signbit(v) && v != 0 ? "-" : " ";
@@ -82,7 +83,10 @@ QString fixed(double v, int64_t decimals) {
     if (v != 0) {
         digitsOf(v, digits, exponent);
         // Digits before the point: exponent + 1; keep those and the decimals.
-        roundDigits(digits, exponent, exponent + 1 + int(decimals));
+        const int keep = exponent + 1 + int(decimals);
+        if (keep <= 15)
+            digitsOf(v, digits, exponent, keep);
+        roundDigits(digits, exponent, keep);
     }
     std::string whole, part;
     if (v == 0 || digits == "0" || digits.empty()) {
@@ -99,8 +103,8 @@ QString fixed(double v, int64_t decimals) {
         part += digits;
         part.resize(size_t(decimals), '0');
     }
-    const bool negative = v < 0 && (whole != "0" || part.find_first_not_of('0') != std::string::npos);
-    std::string text = negative ? "-" : "";
+    // Free Pascal keeps the sign of a negative value that rounds to zero: "-0.00".
+    std::string text = v < 0 ? "-" : "";
     text += whole;
     if (decimals > 0)
         text += '.' + part;
