@@ -78,7 +78,7 @@ TEST(Sets, SetOfCharHoldsTheByteCharacters) {
                         "  for i := 1 to Length(s) do if s[i] in Voyelles then Inc(n);\n"
                         "  c := #8364; if not (c in Voyelles) then showmessage('hors');\n"
                         "  showmessage(IntToStr(n)); end."),
-              "hors\n5");
+              "hors\n6");
     EXPECT_TRUE(runScript("var s: set of Char; begin s := ['€']; end.").startsWith("ERR:"));
     EXPECT_TRUE(runScript("var s: set of Char; c: Char; begin c := #8364; Include(s, c); end.")
                     .contains("RUN:"));
