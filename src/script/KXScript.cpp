@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
 #include <QThread>
 #include <cstdio>
 
@@ -219,7 +220,19 @@ QStringList TKXScript::HostDeclarations() {
     return out;
 }
 
+QString TKXScript::DecodeLine(QByteArrayView bytes, bool& utf8) {
+    utf8 = isUtf8(bytes);
+    return utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+}
+
 QString TKXScript::DecodeSource(const QByteArray& bytes, QString* warning) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        if (warning)
+            warning->clear();
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                          : QStringDecoder::Utf16BE);
+        return utf16(QByteArrayView(bytes).sliced(2));
+    }
     QByteArrayView rest(bytes);
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3);
@@ -227,13 +240,10 @@ QString TKXScript::DecodeSource(const QByteArray& bytes, QString* warning) {
     int line = 1, firstOther = 0;
     for (;;) {
         const qsizetype end = rest.indexOf('\n');
-        const QByteArrayView piece = end < 0 ? rest : rest.first(end + 1);
-        if (isUtf8(piece)) {
-            text += QString::fromUtf8(piece);
-        } else {
-            firstOther = firstOther ? firstOther : line;
-            text += fromWindows1252(piece);
-        }
+        bool utf8 = true;
+        text += DecodeLine(end < 0 ? rest : rest.first(end + 1), utf8);
+        if (!utf8 && !firstOther)
+            firstOther = line;
         if (end < 0)
             break;
         rest = rest.sliced(end + 1);
