@@ -144,6 +144,9 @@ TEST(Compiler, MessagesNameTheKeywordOrSymbolMet) {
               QString("ERR:Erreur (2:15) : expression attendue, « ; » trouvé"));
     EXPECT_EQ(runScript("begin\n  x := 1 @ 2;\nend."),
               QString("ERR:Erreur (2:10) : « ; » attendu, « @ » trouvé"));
+    EXPECT_EQ(runScript("var b: Boolean;\nbegin\n  b := 'ab' mod 2 = 0;\nend."),
+              QString("ERR:Erreur (3:13) : opérateur « mod » non applicable à « string » et "
+                      "« Integer »"));
     EXPECT_EQ(runScript(QString("begin\n  ") + QChar(1) + " ;\nend."),
               QString("ERR:Erreur (2:3) : caractère inattendu #1"));
 }
