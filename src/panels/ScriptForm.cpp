@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStatusBar>
-#include <QTextStream>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -190,15 +189,22 @@ bool TScriptForm::OpenFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    QTextStream in(&file);
+    QString warning;
+    const QString text = TKXScript::DecodeSource(file.readAll(), &warning);
     m_loading = true;
-    Editor->setPlainText(in.readAll());
+    Editor->setPlainText(text);
     m_loading = false;
     m_fileName = QFileInfo(fileName).absoluteFilePath();
     m_modified = false;
     FileLabel->setText(m_fileName);
     setState(QStringLiteral("Ouvert"));
     noteRecent(m_fileName);
+    // Said where the compiler's messages go, those of the file before gone; saving writes
+    // the text in UTF-8.
+    Memo->setPlainText(warning.isEmpty() ? QString()
+                                         : QStringLiteral("Attention : %1 ; il sera enregistré "
+                                                          "en UTF-8.")
+                                               .arg(warning));
     return true;
 }
 

@@ -46,7 +46,8 @@ void registerActionEchoes(vscript::ScriptEngine& engine) {
                     line += ' ' + a.toString();
                 }
             }
-            std::fputs((line + '\n').toUtf8().constData(), stdout);
+            const QByteArray bytes = (line + '\n').toUtf8(); // a #0 included
+            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
             return vscript::ScriptValue();
         });
     }

@@ -231,6 +231,9 @@ private:
     std::vector<Unwind> m_unwinds;
     std::vector<int> m_loopUnwindBase;
     std::vector<size_t> m_loopTemps; // managed temporaries already live when each loop began
+    // The control variables of the for loops being compiled: nothing else may write them.
+    std::vector<const Symbol*> m_forVars;
+    bool isForVar(const Symbol* s) const;
     const Type* m_tInt = nullptr;
     const Type* m_tInt64 = nullptr;
     const Type* m_tCardinal = nullptr;

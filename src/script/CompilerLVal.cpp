@@ -20,6 +20,12 @@ Compiler::LVal Compiler::lvalue(const Node* e, bool forWrite) {
                               QStringLiteral("affectation impossible à « %1 »").arg(e->name));
             return none;
         }
+        if (forWrite && isForVar(s)) {
+            m_diags.error(e->pos,
+                          QStringLiteral("affectation impossible à la variable de boucle « %1 »")
+                              .arg(e->name));
+            return none;
+        }
         LVal lv;
         lv.type = s->type;
         lv.readOnly = s->isConst;

@@ -122,8 +122,9 @@ Compiler::Operand Compiler::binary(const Node* e, int dst) {
     const Type* lt = l.type;
     const Type* rt = r.type;
     auto fail = [&]() {
-        m_diags.error(e->pos, QStringLiteral("opérateur non applicable à « %1 » et « %2 »")
-                                  .arg(typeName(lt), typeName(rt)));
+        m_diags.error(e->pos,
+                      QStringLiteral("opérateur %1 non applicable à « %2 » et « %3 »")
+                          .arg(QString::fromUtf8(tokName(e->op)), typeName(lt), typeName(rt)));
         return Operand{m_tInt, -1};
     };
     int d = dst >= 0 ? dst : -1;

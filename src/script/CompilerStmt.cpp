@@ -2,6 +2,9 @@
 
 #include "Builtins.h"
 
+#include <algorithm>
+#include <map>
+
 namespace vscript {
 
 namespace {
@@ -394,6 +397,12 @@ void Compiler::compileFor(const Node* s) {
         m_diags.error(v->pos, "variable de contrôle de boucle incorrecte");
         return;
     }
+    if (isForVar(sym)) {
+        m_diags.error(
+            v->pos,
+            QStringLiteral("affectation impossible à la variable de boucle « %1 »").arg(v->name));
+        return;
+    }
     int var = sym->slot;
     int lim = temp();
     Operand hi = expr(s->kid(2), lim);
@@ -416,7 +425,9 @@ void Compiler::compileFor(const Node* s) {
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
     m_loopTemps.push_back(m_managedTemps.size());
+    m_forVars.push_back(sym);
     compileStmt(s->kid(3));
+    m_forVars.pop_back();
     m_loopUnwindBase.pop_back();
     m_loopTemps.pop_back();
     for (int at : m_continues.back())
@@ -428,6 +439,10 @@ void Compiler::compileFor(const Node* s) {
         patchTo(at, here());
     m_breaks.pop_back();
     m_continues.pop_back();
+}
+
+bool Compiler::isForVar(const Symbol* s) const {
+    return std::find(m_forVars.begin(), m_forVars.end(), s) != m_forVars.end();
 }
 
 void Compiler::compileCase(const Node* s) {
@@ -442,6 +457,30 @@ void Compiler::compileCase(const Node* s) {
     }
     (void)isStr;
     int sv = materialize(sel);
+    // The values the labels before took, as disjoint ranges by their first value: a value
+    // two labels would share is refused, as Pascal does, instead of the second label never
+    // being reached.
+    std::map<int64_t, int64_t> taken;
+    std::map<QString, QString> takenTexts;
+    auto text = [](const Operand& o) {
+        return o.type->kind == TK::Char ? QString(QChar(char16_t(o.ival))) : o.sval;
+    };
+    auto shares = [](auto& ranges, const auto& lo, const auto& hi) {
+        if (hi < lo)
+            return false; // an empty range takes nothing
+        auto it = ranges.upper_bound(hi);
+        if (it != ranges.begin() && !(std::prev(it)->second < lo))
+            return true;
+        ranges.emplace(lo, hi);
+        return false;
+    };
+    auto claim = [&](const Operand& lo, const Operand& hi, Pos pos) {
+        const bool shared =
+            strCase ? shares(takenTexts, text(lo), text(hi)) : shares(taken, lo.ival, hi.ival);
+        if (shared)
+            m_diags.error(pos, "étiquette de case en double");
+        return !shared;
+    };
     std::vector<int> toEnd;
     size_t nb = s->kids.size() - (s->flag ? 1 : 0);
     for (size_t b = 1; b < nb; ++b) {
@@ -465,6 +504,8 @@ void Compiler::compileCase(const Node* s) {
                              sel.type);
                     return;
                 }
+                if (!claim(lo, hi, lab->pos))
+                    return;
                 if (strCase) {
                     int below = temp(), above = temp();
                     int kl = materialize(convert(lo, m_tStr, lab->pos));
@@ -493,6 +534,8 @@ void Compiler::compileCase(const Node* s) {
                         m_diags.error(lab->pos, "constante attendue");
                     return;
                 }
+                if (!claim(c, c, lab->pos))
+                    return;
                 if (strCase) {
                     int t = temp();
                     int k = materialize(convert(c, m_tStr, lab->pos));

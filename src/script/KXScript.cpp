@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
 #include <QThread>
 #include <cstdio>
 
@@ -34,6 +35,71 @@ int namePart(const QString& file) {
 
 QString withSeparator(const QString& folder) {
     return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+// The system takes a file name up to its first NUL: a name holding one would stand for
+// another file, so it is refused instead.
+bool refusedName(HostCall& call, const QString& name) {
+    if (!name.contains(QChar(0)))
+        return false;
+    call.raise(QStringLiteral("nom de fichier incorrect : il contient le caractère #0"));
+    return true;
+}
+
+// The whole text, a #0 included (written as a byte 0, as Free Pascal does).
+void writeLine(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// Well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF, no sequence
+// cut short.
+bool isUtf8(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        int more = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the byte after the first
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (n - i <= more || p[i + 1] < low || p[i + 1] > high)
+            return false;
+        for (int k = 2; k <= more; ++k)
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+// Windows-1252: Latin-1 but for 0x80-0x9F; its five unassigned bytes keep their Latin-1 value.
+QString fromWindows1252(QByteArrayView bytes) {
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        text[i] = QChar(b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b));
+    }
+    return text;
 }
 
 // The types a script may name, as their public documentation declares them.
@@ -154,6 +220,43 @@ QStringList TKXScript::HostDeclarations() {
     return out;
 }
 
+QString TKXScript::DecodeLine(QByteArrayView bytes, bool& utf8) {
+    utf8 = isUtf8(bytes);
+    return utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+}
+
+QString TKXScript::DecodeSource(const QByteArray& bytes, QString* warning) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        if (warning)
+            warning->clear();
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                          : QStringDecoder::Utf16BE);
+        return utf16(QByteArrayView(bytes).sliced(2));
+    }
+    QByteArrayView rest(bytes);
+    if (rest.startsWith("\xEF\xBB\xBF"))
+        rest = rest.sliced(3);
+    QString text;
+    int line = 1, firstOther = 0;
+    for (;;) {
+        const qsizetype end = rest.indexOf('\n');
+        bool utf8 = true;
+        text += DecodeLine(end < 0 ? rest : rest.first(end + 1), utf8);
+        if (!utf8 && !firstOther)
+            firstOther = line;
+        if (end < 0)
+            break;
+        rest = rest.sliced(end + 1);
+        ++line;
+    }
+    if (warning)
+        *warning = firstOther ? QStringLiteral("le fichier n'est pas en UTF-8 (ligne %1) : il est "
+                                               "lu en Windows-1252")
+                                    .arg(firstOther)
+                              : QString();
+    return text;
+}
+
 void TKXScript::RegisterRoutine(const QString& declaration, vscript::HostRoutine routine) {
     m_engine->registerRoutine(declaration, std::move(routine));
 }
@@ -167,6 +270,8 @@ void TKXScript::registerProgramRoutines() {
         return i < call.args.size() ? call.args[i].toString() : QString();
     };
     RegisterRoutine(QString::fromLatin1(kRoutines[0]), [this, text](HostCall& call) {
+        if (refusedName(call, text(call, 0)) || refusedName(call, text(call, 1)))
+            return ScriptValue::fromString({});
         m_findFolder = withSeparator(text(call, 0));
         const QDir dir(m_findFolder);
         m_found = dir.entryList(
@@ -188,11 +293,10 @@ void TKXScript::registerProgramRoutines() {
     });
     RegisterRoutine(QString::fromLatin1(kRoutines[3]), [this, text](HostCall& call) {
         if (showMessage) {
-            showMessage(text(call, 0));
+            // A message box would end the text at a #0: it shows a visible sign instead.
+            showMessage(text(call, 0).replace(QChar(0), QChar(0x2400)));
         } else {
-            std::fputs(text(call, 0).toUtf8().constData(), stdout);
-            std::fputc('\n', stdout);
-            std::fflush(stdout);
+            writeLine(text(call, 0));
         }
         return ScriptValue();
     });
@@ -208,6 +312,8 @@ void TKXScript::registerProgramRoutines() {
     });
     RegisterRoutine(QString::fromLatin1(kRoutines[6]), [text](HostCall& call) {
         const QString dir = text(call, 0);
+        if (refusedName(call, dir))
+            return ScriptValue();
         if (!dir.isEmpty())
             QDir().mkpath(dir);
         return ScriptValue();
@@ -221,6 +327,8 @@ void TKXScript::registerProgramRoutines() {
     });
     RegisterRoutine(QString::fromLatin1(kRoutines[8]), [text](HostCall& call) {
         const QString file = text(call, 0);
+        if (refusedName(call, file))
+            return ScriptValue::fromBool(false);
         if (file.isEmpty() || !QFileInfo::exists(file))
             return ScriptValue::fromBool(false);
         // A read-only file goes to the trash as any other.
@@ -228,7 +336,8 @@ void TKXScript::registerProgramRoutines() {
         return ScriptValue::fromBool(QFile::moveToTrash(file));
     });
     RegisterRoutine(QString::fromLatin1(kRoutines[9]), [text](HostCall& call) {
-        QFile::rename(text(call, 0), text(call, 1));
+        if (!refusedName(call, text(call, 0)) && !refusedName(call, text(call, 1)))
+            QFile::rename(text(call, 0), text(call, 1));
         return ScriptValue();
     });
     RegisterRoutine(QString::fromLatin1(kRoutines[10]), [text](HostCall& call) {

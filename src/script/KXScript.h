@@ -40,6 +40,13 @@ public:
     // Set from any thread (Esc): the running script stops at its next loop turn or call.
     void RequestStop();
 
+    // A script file's text: UTF-8, or UTF-16 after its byte-order mark. A line that is not UTF-8
+    // (old scripts were written in Windows-1252) is read in Windows-1252, and *warning then says so
+    // in French, naming the first such line; it is left as it was otherwise.
+    static QString DecodeSource(const QByteArray& bytes, QString* warning = nullptr);
+    // One line of such a file: UTF-8, or Windows-1252 when it is not (utf8 false).
+    static QString DecodeLine(QByteArrayView bytes, bool& utf8);
+
     // The declarations every script gets, in their order (the help window lists them).
     static QStringList HostDeclarations();
 

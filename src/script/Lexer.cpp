@@ -1,6 +1,7 @@
 #include "Lexer.h"
 
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 namespace vscript {
@@ -62,41 +63,67 @@ const char* tokName(Tok t) {
         return "fin du texte";
     case Tok::Ident:
         return "identificateur";
-    case Tok::Semi:
-        return "« ; »";
-    case Tok::Colon:
-        return "« : »";
-    case Tok::Comma:
-        return "« , »";
-    case Tok::Dot:
-        return "« . »";
-    case Tok::RParen:
-        return "« ) »";
+    case Tok::IntLit:
+    case Tok::FloatLit:
+        return "nombre";
+    case Tok::StrLit:
+        return "chaîne";
+    case Tok::Plus:
+        return "« + »";
+    case Tok::Minus:
+        return "« - »";
+    case Tok::Star:
+        return "« * »";
+    case Tok::Slash:
+        return "« / »";
+    case Tok::Eq:
+        return "« = »";
+    case Tok::Ne:
+        return "« <> »";
+    case Tok::Lt:
+        return "« < »";
+    case Tok::Le:
+        return "« <= »";
+    case Tok::Gt:
+        return "« > »";
+    case Tok::Ge:
+        return "« >= »";
     case Tok::LParen:
         return "« ( »";
+    case Tok::RParen:
+        return "« ) »";
+    case Tok::LBracket:
+        return "« [ »";
     case Tok::RBracket:
         return "« ] »";
     case Tok::Assign:
         return "« := »";
-    case Tok::Eq:
-        return "« = »";
-    case Tok::KwEnd:
-        return "« end »";
-    case Tok::KwBegin:
-        return "« begin »";
-    case Tok::KwThen:
-        return "« then »";
-    case Tok::KwDo:
-        return "« do »";
-    case Tok::KwOf:
-        return "« of »";
-    case Tok::KwTo:
-        return "« to »";
-    case Tok::KwUntil:
-        return "« until »";
+    case Tok::Colon:
+        return "« : »";
+    case Tok::Semi:
+        return "« ; »";
+    case Tok::Comma:
+        return "« , »";
+    case Tok::Dot:
+        return "« . »";
+    case Tok::DotDot:
+        return "« .. »";
+    case Tok::Caret:
+        return "« ^ »";
+    case Tok::At:
+        return "« @ »";
     default:
-        return "symbole";
+        break;
     }
+    // A keyword is named as it is written.
+    static const std::map<Tok, QByteArray> words = [] {
+        std::map<Tok, QByteArray> m;
+        for (const auto& [word, kind] : keywords())
+            m[kind] = "« " + word.toUtf8() + " »";
+        return m;
+    }();
+    const auto it = words.find(t);
+    return it != words.end() ? it->second.constData() : "symbole";
 }
 
 Lexer::Lexer(const QString& source, Diagnostics& diags) : m_src(source), m_diags(diags) {}
@@ -449,7 +476,10 @@ std::vector<Token> Lexer::tokenize() {
             }
             break;
         default:
-            m_diags.error(t.pos, QStringLiteral("caractère inattendu « %1 »").arg(c));
+            // A control character is named by its code: the message must stay readable.
+            m_diags.error(t.pos, c.isPrint()
+                                     ? QStringLiteral("caractère inattendu « %1 »").arg(c)
+                                     : QStringLiteral("caractère inattendu #%1").arg(c.unicode()));
             advance();
             continue;
         }

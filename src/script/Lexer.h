@@ -121,6 +121,10 @@ private:
     std::vector<Cond> m_conds;
 };
 
+// How messages name a token: « then », « ; », identificateur...
 const char* tokName(Tok t);
+inline bool isKeyword(Tok t) {
+    return t >= Tok::KwAnd;
+}
 
 } // namespace vscript

@@ -24,6 +24,25 @@ QString found(const Token& t) {
         return QString::fromUtf8(tokName(t.kind));
     }
 }
+
+// "mot réservé « then » inattendu": what the parser met, where nothing of its kind fits.
+QString unexpected(const Token& t) {
+    switch (t.kind) {
+    case Tok::Ident:
+        return QStringLiteral("identificateur « %1 » inattendu").arg(t.text);
+    case Tok::End:
+        return QStringLiteral("fin du texte inattendue");
+    case Tok::IntLit:
+    case Tok::FloatLit:
+        return QStringLiteral("nombre inattendu");
+    case Tok::StrLit:
+        return QStringLiteral("chaîne inattendue");
+    default:
+        return QStringLiteral("%1 %2 inattendu")
+            .arg(isKeyword(t.kind) ? QStringLiteral("mot réservé") : QStringLiteral("symbole"),
+                 QString::fromUtf8(tokName(t.kind)));
+    }
+}
 } // namespace
 
 Parser::Parser(std::vector<Token> tokens, Diagnostics& diags)
@@ -188,7 +207,7 @@ NodePtr Parser::parseTypeOnly() {
     auto t = parseType();
     accept(Tok::Semi);
     if (!m_failed && !at(Tok::End))
-        fail(cur().pos, QStringLiteral("%1 inattendu").arg(found(cur())));
+        fail(cur().pos, unexpected(cur()));
     return t;
 }
 
@@ -400,7 +419,9 @@ NodePtr Parser::parseStatement() {
         break;
     default: {
         if (!at(Tok::Ident) && !at(Tok::LParen)) {
-            fail(p, QStringLiteral("instruction attendue, %1 trouvé").arg(found(cur())));
+            fail(p, isKeyword(cur().kind)
+                        ? unexpected(cur())
+                        : QStringLiteral("instruction attendue, %1 trouvé").arg(found(cur())));
             s = make(NK::Empty, p);
             break;
         }

@@ -78,6 +78,28 @@ TEST(ScriptForm, FileStatesAndRecentFiles) {
     EXPECT_EQ(form.recentFiles().size(), TScriptForm::kRecentCount);
 }
 
+// A script written in Windows-1252 opens as it was written, with a warning under the
+// editor; once saved it is UTF-8 and opens without one.
+TEST(ScriptForm, OldWindows1252ScriptsOpenWithAWarning) {
+    TKXScript script;
+    TScriptForm form(script);
+    QTemporaryDir dir;
+    const QString name = dir.filePath("ancien.txt");
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("begin\r\n  showmessage('\xC9t\xE9 \x80');\r\nend.\r\n");
+    file.close();
+    ASSERT_TRUE(form.OpenFile(name));
+    EXPECT_EQ(form.Editor->toPlainText(), QStringLiteral("begin\n  showmessage('Été €');\nend.\n"));
+    EXPECT_EQ(form.Memo->toPlainText(),
+              QStringLiteral("Attention : le fichier n'est pas en UTF-8 (ligne 2) : il est lu en "
+                             "Windows-1252 ; il sera enregistré en UTF-8."));
+    ASSERT_TRUE(form.SaveFile(name));
+    ASSERT_TRUE(form.OpenFile(name));
+    EXPECT_TRUE(form.Editor->toPlainText().contains(QStringLiteral("'Été €'")));
+    EXPECT_TRUE(form.Memo->toPlainText().isEmpty());
+}
+
 TEST(ScriptForm, RecorderWritesAWholeProgram) {
     TKXScript script;
     TScriptForm form(script);

@@ -1,5 +1,6 @@
 #include "CommandRunner.h"
 
+#include "KXScript.h"
 #include "Log.h"
 #include "SuperAction.h"
 
@@ -59,8 +60,9 @@ QString firstWord(const QString& text) {
 }
 
 // The script's lines, decoded: UTF-16 when it starts with a byte-order mark, else UTF-8,
-// where a line that is not valid UTF-8 is dropped.
-QStringList scriptLines(const QByteArray& bytes) {
+// where a line that is not valid UTF-8 is read in Windows-1252, as old scripts were written
+// (firstOther: the first such line, from 1).
+QStringList scriptLines(const QByteArray& bytes, int& firstOther) {
     QStringList lines;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
@@ -72,15 +74,15 @@ QStringList scriptLines(const QByteArray& bytes) {
         return lines;
     }
     qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (start < bytes.size()) {
+    for (int number = 1; start < bytes.size(); ++number) {
         qsizetype end = bytes.indexOf('\n', start);
         if (end < 0)
             end = bytes.size();
         if (end - start <= kMaxLineChars) {
-            QStringDecoder decoder(QStringDecoder::Utf8);
-            const QString line = decoder(QByteArrayView(bytes).sliced(start, end - start));
-            if (!decoder.hasError())
-                lines << line;
+            bool utf8 = true;
+            lines << TKXScript::DecodeLine(QByteArrayView(bytes).sliced(start, end - start), utf8);
+            if (!utf8 && !firstOther)
+                firstOther = number;
         }
         start = end + 1;
     }
@@ -147,7 +149,15 @@ void TCustomScript::ParseScriptFile(const QString& fileName) {
     // What the file holds, not a buffer of the largest size for a script of a few lines.
     const QByteArray bytes = file.read(std::min(file.size(), kMaxScriptBytes));
 
-    for (const QString& rawLine : scriptLines(bytes)) {
+    int firstOther = 0;
+    const QStringList lines = scriptLines(bytes, firstOther);
+    if (firstOther)
+        qCWarning(lcVidorra).noquote()
+            << QStringLiteral("le script de commandes %1 n'est pas en UTF-8 (ligne %2) : il est lu "
+                              "en Windows-1252")
+                   .arg(fileName)
+                   .arg(firstOther);
+    for (const QString& rawLine : lines) {
         const QString line = rawLine.trimmed();
         if (line.isEmpty() || line.contains(QChar(0)))
             continue;

@@ -17,6 +17,12 @@ bool numberAfter(const QString& argument, const QString& option, double& value) 
     return ok && value > 0 && value < 1e12;
 }
 
+// The whole line, a #0 a script put into a message included.
+void writeLine(const QString& text, FILE* to) {
+    const QByteArray bytes = (text + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+}
+
 } // namespace
 
 // Compiles and runs a script file with what the program gives every script; the actions of
@@ -44,7 +50,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     TKXScript script;
-    script.Script = QString::fromUtf8(file.readAll()).split(u'\n');
+    QString warning;
+    script.Script = TKXScript::DecodeSource(file.readAll(), &warning).split(u'\n');
+    if (!warning.isEmpty())
+        writeLine(QStringLiteral("Attention : ") + warning, stderr);
     script.OnCompile = [](TKXScript& s) { registerActionEchoes(s.engine()); };
     script.write = [](const QString& text) {
         const QByteArray bytes = text.toUtf8();
@@ -54,7 +63,7 @@ int main(int argc, char** argv) {
     if (!compiled) {
         // The messages but the closing "### Compilation Failed".
         for (qsizetype i = 0; i + 1 < script.Messages.size(); ++i)
-            std::fputs((script.Messages[i] + u'\n').toUtf8().constData(), stderr);
+            writeLine(script.Messages[i], stderr);
         return 1;
     }
     if (steps > 0)
@@ -79,10 +88,7 @@ int main(int argc, char** argv) {
     if (!ran) {
         const QString prefix = QStringLiteral("### Erreur pendant l'exécution: ");
         for (const QString& m : script.Messages)
-            std::fputs((QString(m).remove(0, m.startsWith(prefix) ? prefix.size() : 0) + u'\n')
-                           .toUtf8()
-                           .constData(),
-                       stderr);
+            writeLine(QString(m).remove(0, m.startsWith(prefix) ? prefix.size() : 0), stderr);
         return 2;
     }
     return 0;

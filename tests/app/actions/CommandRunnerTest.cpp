@@ -161,9 +161,9 @@ TEST(CommandRunner, BadScriptsAndCommandLinesNeitherCrashNorBlock) {
 
     QByteArray text = "g\n";
     for (int i = 0; i < 256; ++i)
-        text.append(char(i));                // binary and not UTF-8: dropped
+        text.append(char(i));                // binary, unknown names: dropped
     text += "\nsv \xC3\xA9t\xC3\xA9\n";      // UTF-8
-    text += "sv \xE9t\xE9\n";                // Latin-1: dropped
+    text += "sv \xE9t\xE9 \x80\n";           // Windows-1252
     text += QByteArray("sv a\0b\n", 7);      // NUL: dropped
     text += QByteArray(1 << 20, 'x') + "\n"; // too long: dropped
     text += "sv " + QByteArray(10000, ' ') + "\"" + QByteArray(5000, 'y') + "\n";
@@ -172,7 +172,8 @@ TEST(CommandRunner, BadScriptsAndCommandLinesNeitherCrashNorBlock) {
     text += "g";
     EXPECT_EQ(r.runScript(text, box),
               QStringList({"grab by TScript", QString::fromUtf8("source été"),
-                           "source " + QString(5000, u'y'), "grab by TScript"}));
+                           QString::fromUtf8("source été"), "source " + QString(5000, u'y'),
+                           "grab by TScript"}));
 
     const QString utf16 = QStringLiteral("sv \"Caméra 1\"\r\ng\r\n");
     QByteArray bytes("\xFF\xFE");
