@@ -847,7 +847,8 @@ QString TCaptureForm::managerHelpHtml() const {
     html += QStringLiteral(
         "</p><h4>Utilisation</h4><p>Ecrivez le script entre <code>begin</code> et "
         "<code>end.</code> dans la fenêtre Script (F12), puis exécutez-le avec F5 : les "
-        "messages du compilateur et le résultat s'affichent sous l'éditeur. Pour enregistrer "
+        "messages du compilateur et le résultat s'affichent sous l'éditeur, avec ce que "
+        "le script écrit par <code>Write</code> et <code>WriteLn</code>. Pour enregistrer "
         "une macro, cliquez sur Démarrer (F3), utilisez les actions du programme, puis "
         "cliquez sur Arrêter (F4) : l'éditeur contient alors un script qui les rejoue. Echap "
         "arrête un script qui ne finit pas.</p>");
