@@ -608,6 +608,8 @@ void Compiler::declareRoutine(const Node* r) {
             if (p->kind != NK::Param)
                 continue;
             const Type* pt = resolveType(p->type.get());
+            if (p->type && p->type->kind == NK::DynArray && pt->kind == TK::DArr)
+                const_cast<Type*>(pt)->openArray = true; // a type of its own, made just now
             for (size_t k = 0; k < p->kids.size(); ++k) {
                 s.params.push_back(pt);
                 s.paramByRef.push_back(p->op == Tok::KwVar);

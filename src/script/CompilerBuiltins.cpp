@@ -166,8 +166,10 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         LVal lv = lvalue(args[0], true);
         if (stop())
             return bad;
-        if (lv.type->kind != TK::Str && lv.type->kind != TK::DArr) {
-            m_diags.error(args[0]->pos, "chaîne ou tableau dynamique attendu");
+        if ((lv.type->kind != TK::Str && lv.type->kind != TK::DArr) || lv.type->openArray) {
+            m_diags.error(args[0]->pos, lv.type->openArray
+                                            ? "un paramètre tableau ouvert ne change pas de taille"
+                                            : "chaîne ou tableau dynamique attendu");
             return bad;
         }
         int w = tempBlock(4);

@@ -213,7 +213,9 @@ Compiler::Operand Compiler::call(const Node* e, const Node* callee, std::vector<
             if (lv.type != pt &&
                 !(lv.type->kind == pt->kind && lv.type->isOrdinal() && lv.type->wrap == pt->wrap) &&
                 !(lv.type->kind == pt->kind && (pt->kind == TK::Str || pt->kind == TK::Float)) &&
-                !(lv.type->kind == TK::DArr && pt->kind == TK::DArr && lv.type->elem == pt->elem)) {
+                !((lv.type->kind == TK::DArr || (lv.type->kind == TK::SArr && pt->openArray)) &&
+                  pt->kind == TK::DArr && lv.type->elem == pt->elem &&
+                  (pt->openArray || !lv.type->openArray))) {
                 mismatch(args[i]->pos, lv.type, pt);
                 return Operand{m_tInt, -1};
             }

@@ -280,7 +280,7 @@ void Compiler::compileAssign(const Node* s) {
     LVal lv = lvalue(lhsNode, true);
     if (stop() || lv.kind == LVal::None)
         return;
-    if (lv.readOnly) {
+    if (lv.readOnly || (lv.type->openArray && lhsNode->kind == NK::Name)) {
         m_diags.error(lhsNode->pos, "affectation impossible à cette expression");
         return;
     }

@@ -62,6 +62,9 @@ struct Type {
     const Layout* layout = nullptr; // records, arrays
     int classId = -1;               // exception or host classes
     bool isHostClass = false;
+    // "array of T" written in a parameter list: the routine reads and writes its elements
+    // but cannot resize it nor assign it (it may be the caller's static array).
+    bool openArray = false;
 
     bool isOrdinal() const {
         return kind == TK::Int || kind == TK::Bool || kind == TK::Char || kind == TK::Enum;

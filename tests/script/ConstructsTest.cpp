@@ -49,6 +49,15 @@ TEST(Constructs, CastsAndWithRefuseWhatTheyCannotDo) {
     EXPECT_TRUE(refused("procedure P(const a: array of Integer); begin end;\n"
                         "begin P([1..3]); end.",
                         "intervalle impossible"));
+    // An open array may be the caller's static array: it keeps its size.
+    EXPECT_TRUE(refused("procedure P(var a: array of Integer); begin SetLength(a, 3); end;\n"
+                        "begin end.",
+                        "un paramètre tableau ouvert ne change pas de taille"));
+    EXPECT_TRUE(refused("procedure P(var a: array of Integer); begin a := nil; end;\nbegin end.",
+                        "affectation impossible"));
+    EXPECT_TRUE(refused("type T = array of Integer; procedure Q(var t: T); begin end;\n"
+                        "procedure P(var a: array of Integer); begin Q(a); end;\nbegin end.",
+                        "types incompatibles"));
     // A field reached through "with" is not a loop variable.
     EXPECT_TRUE(refused("type TR = record i: Integer; end; var r: TR;\n"
                         "begin with r do for i := 1 to 2 do; end.",

@@ -77,6 +77,8 @@ begin
   for i := 1 to 5 do
     durees[i] := i * i;
   showmessage(IntToStr(Somme(durees)) + ' ' + IntToStr(Maximum(durees)));
+  Doubler(durees);
+  showmessage(IntToStr(durees[1]) + ' ' + IntToStr(durees[5]) + ' ' + IntToStr(Somme(durees)));
   SetLength(dyn, 4);
   for i := 0 to 3 do
     dyn[i] := 10 - i;
