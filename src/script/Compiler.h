@@ -171,6 +171,8 @@ private:
     void compileJumpOut(const Node* s, int kind);
     void compileRaise(const Node* s);
     void compileWith(const Node* s);
+    // for x in s (characters), in an array (elements), in a set (its members, in order).
+    void compileForIn(const Node* s, const Symbol* var);
 
     // Expressions
     Operand expr(const Node* e, int dst = -1);

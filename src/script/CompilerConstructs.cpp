@@ -1,7 +1,7 @@
 #include "Compiler.h"
 
-// Typed constants and initial values, open array arguments, typecasts, "with", Write and
-// WriteLn, and SetLength over several dimensions.
+// Typed constants and initial values, open array arguments, typecasts, "with", "for … in",
+// Write and WriteLn, and SetLength over several dimensions.
 
 namespace vscript {
 
@@ -253,6 +253,87 @@ void Compiler::compileWith(const Node* s) {
         compileStmt(s->kids.back().get());
     while (m_scopes.size() > scopes)
         popScope();
+}
+
+void Compiler::compileForIn(const Node* s, const Symbol* var) {
+    const Node* from = s->kid(1);
+    const Operand c = expr(from);
+    if (stop())
+        return;
+    const Type* ct = c.type;
+    const Type* et = ct->kind == TK::Str                               ? m_tChar
+                     : ct->kind == TK::SArr || ct->kind == TK::DArr || ct->kind == TK::Set ? ct->elem
+                                                                       : nullptr;
+    if (!et) {
+        m_diags.error(from->pos, "chaîne, tableau ou ensemble attendu après « in »");
+        return;
+    }
+    if (!assignable(var->type, et)) {
+        mismatch(from->pos, et, var->type);
+        return;
+    }
+    // The collection as it was when the loop began, held for the loop's length.
+    int held;
+    if (ct->mode() == Plain) {
+        held = temp();
+        materialize(c, held);
+    } else {
+        held = temp(m_tStr);
+        put(Op::MovM, held, materialize(c), 0, Ref);
+    }
+    const int i = temp(), last = temp();
+    const int elem = temp(et);
+    if (ct->kind == TK::Set) {
+        put(Op::LoadI, i, int32_t(et->lo));
+        put(Op::LoadI, last, int32_t(et->hi));
+    } else if (ct->kind == TK::SArr) {
+        put(Op::LoadI, i, 0);
+        put(Op::LoadI, last, int32_t(ct->hi - ct->lo));
+    } else {
+        const int w = tempBlock(2);
+        put(Op::Mov, w + 1, held);
+        put(Op::CallB, w, int(ct->kind == TK::Str ? Bi::LengthS : Bi::LengthA), 1);
+        put(Op::SubK, last, w, ct->kind == TK::Str ? 0 : 1);
+        put(Op::LoadI, i, ct->kind == TK::Str ? 1 : 0);
+    }
+    const int skip = put(Op::JGt, i, last);
+    const int top = here();
+    int notIn = -1;
+    if (ct->kind == TK::Set) {
+        // Members only: the others go straight to the next value.
+        Operand member;
+        setOperation(Tok::KwIn, Operand{et, i}, Operand{ct, held}, elem, member);
+        notIn = put(Op::JF, member.slot);
+        put(Op::Mov, elem, i);
+    } else if (ct->kind == TK::Str) {
+        putAt(from->pos, Op::StrIdx, elem, held, i);
+    } else {
+        putAt(from->pos, Op::LoadE, elem, held, i, et->mode() == Plain ? Plain : Ref);
+    }
+    const int mark = m_slotTop;
+    writeLVal(LVal(LVal::Local, var->type, var->slot),
+              materialize(convert(Operand{et, elem}, var->type, from->pos)), et, from->pos);
+    releaseTemps(mark);
+    m_breaks.emplace_back();
+    m_continues.emplace_back();
+    m_loopUnwindBase.push_back(int(m_unwinds.size()));
+    m_loopTemps.push_back(m_managedTemps.size());
+    m_forVars.push_back(var);
+    compileStmt(s->kid(2));
+    m_forVars.pop_back();
+    m_loopUnwindBase.pop_back();
+    m_loopTemps.pop_back();
+    for (int at : m_continues.back())
+        patchTo(at, here());
+    if (notIn >= 0)
+        patchTo(notIn, here());
+    m_pos = s->pos;
+    put(Op::ForUp, i, last, top);
+    patchTo(skip, here());
+    for (int at : m_breaks.back())
+        patchTo(at, here());
+    m_breaks.pop_back();
+    m_continues.pop_back();
 }
 
 void Compiler::setLengthRest(int arrSlot, const Type* t, const std::vector<const Node*>& lengths,

@@ -393,7 +393,7 @@ void Compiler::compileFor(const Node* s) {
         return;
     }
     if (sym->kind != SymKind::Var || sym->byRef || sym->level != m_level ||
-        sym->withSlot >= 0 || !sym->type->isOrdinal()) {
+        sym->withSlot >= 0 || (!sym->type->isOrdinal() && s->op != Tok::KwIn)) {
         m_diags.error(v->pos, "variable de contrôle de boucle incorrecte");
         return;
     }
@@ -401,6 +401,10 @@ void Compiler::compileFor(const Node* s) {
         m_diags.error(
             v->pos,
             QStringLiteral("affectation impossible à la variable de boucle « %1 »").arg(v->name));
+        return;
+    }
+    if (s->op == Tok::KwIn) {
+        compileForIn(s, sym);
         return;
     }
     int var = sym->slot;

@@ -530,6 +530,15 @@ NodePtr Parser::parseFor() {
     auto v = make(NK::Name, cur().pos);
     v->name = expectIdent();
     s->add(std::move(v));
+    if (accept(Tok::KwIn)) {
+        // for x in collection do: the kids are the variable, the collection, the statement.
+        s->op = Tok::KwIn;
+        s->add(parseExpr());
+        expect(Tok::KwDo);
+        if (!m_failed)
+            s->add(parseStatement());
+        return s;
+    }
     expect(Tok::Assign);
     if (m_failed)
         return s;

@@ -69,6 +69,23 @@ TEST(Constructs, CastsAndWithRefuseWhatTheyCannotDo) {
               "3 1");
 }
 
+// "for … in" walks what the collection held when the loop began; its variable is the loop's.
+TEST(Constructs, ForInTakesTheCollectionOnce) {
+    EXPECT_EQ(runScript("var s, r: string; c: Char;\n"
+                        "begin s := 'abc'; r := ''; for c in s do begin s := s + 'x'; r := r + c;"
+                        " end; showmessage(r + ' ' + s); end."),
+              "abc abcxxx");
+    EXPECT_EQ(runScript("var l: set of Char; c: Char; r: string;\n"
+                        "begin l := ['z', #233, 'a']; r := ''; for c in l do r := r + c;"
+                        " showmessage(r); end."),
+              "azé");
+    EXPECT_TRUE(refused("var c: Char; begin for c in 'ab' do c := 'x'; end.",
+                        "variable de boucle « c »"));
+    EXPECT_TRUE(refused("var c: Char; i: Integer; begin for c in i do; end.",
+                        "chaîne, tableau ou ensemble attendu après « in »"));
+    EXPECT_TRUE(refused("var i: Integer; begin for i in 'ab' do; end.", "types incompatibles"));
+}
+
 // Arrays of arrays sized past the heap, widths past reason, a Write that never ends: each
 // ends in an error or a bounded text, never a crash or an unbounded allocation.
 TEST(Constructs, HostileSizesAreBounded) {
