@@ -77,11 +77,12 @@ QString scientificText(double d, int significant) {
     return QString::fromLatin1(out.c_str());
 }
 
-// The 15 significant digits Free Pascal keeps of a double, and the decimal exponent of the
-// first one (0 for zero).
-std::string digits15(double a, int& exp) {
+// The significant digits Free Pascal keeps of a double (15; FormatFloat, which works on an
+// Extended, 18), and the decimal exponent of the first one (0 for zero).
+std::string keptDigits(double a, int kept, int& exp) {
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(a), std::chars_format::scientific, 14);
+    auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(a), std::chars_format::scientific,
+                           kept - 1);
     std::string s(buf, r.ptr);
     size_t e = s.find('e');
     exp = a == 0 ? 0 : std::atoi(s.c_str() + e + 1);
@@ -90,9 +91,10 @@ std::string digits15(double a, int& exp) {
 
 // |a| kept to 15 significant digits, then rounded half away from zero to `decimals` decimals:
 // the integer digits without leading zeros, and the decimals.
-void decimalParts(double a, int64_t decimals, std::string& whole, std::string& fraction) {
+void decimalParts(double a, int kept, int64_t decimals, std::string& whole,
+                  std::string& fraction) {
     int exp;
-    std::string digits = digits15(a, exp);
+    std::string digits = keptDigits(a, kept, exp);
     size_t intLen = 1;
     if (a == 0)
         digits = "0";
@@ -120,8 +122,8 @@ std::string withThousands(const std::string& digits) {
 }
 
 // d.ddd with `significant` digits and the exponent of the first, rounded half away from zero.
-std::string mantissa(double a, int significant, int& exp) {
-    std::string digits = digits15(a, exp);
+std::string mantissa(double a, int kept, int significant, int& exp) {
+    std::string digits = keptDigits(a, kept, exp);
     if (roundDigits(digits, size_t(significant))) {
         digits.pop_back();
         ++exp;
@@ -202,7 +204,7 @@ QString formatFloatPattern(const QString& pattern, double v) {
     std::string number;
     if (scientific) {
         int exp;
-        std::string digits = mantissa(v, int(std::min<int64_t>(1 + maxFrac, 1000)), exp);
+        std::string digits = mantissa(v, 18, int(std::min<int64_t>(1 + maxFrac, 1000)), exp);
         std::string fraction = digits.substr(1);
         while (int64_t(fraction.size()) > minFrac && fraction.back() == '0')
             fraction.pop_back();
@@ -212,7 +214,7 @@ QString formatFloatPattern(const QString& pattern, double v) {
         if (std::fabs(v) >= 1e17) // past the digits a double holds: the general form
             return formatFloatGeneral(v);
         std::string whole, fraction;
-        decimalParts(v, maxFrac, whole, fraction);
+        decimalParts(v, 18, maxFrac, whole, fraction);
         while (int64_t(fraction.size()) > minFrac && fraction.back() == '0')
             fraction.pop_back();
         if (int64_t(whole.size()) < minInt)
@@ -248,12 +250,12 @@ QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits)
     enum { General, Exponent, Fixed, Number, Currency };
     if (!std::isfinite(v))
         return formatFloatGeneral(v);
-    const int p = int(std::clamp<int64_t>(precision, 1, 15));
-    const bool neg = v < 0;
+    const int p = precision < 1 || precision > 15 ? 15 : int(precision);
+    bool neg = v < 0;
     std::string out;
     if (style == General || style == Exponent) {
         int exp;
-        std::string m = mantissa(v, p, exp);
+        std::string m = mantissa(v, 15, p, exp);
         if (style == Exponent) {
             out = m.substr(0, 1) + "." + m.substr(1) + "E" +
                   exponentText(exp, int(std::clamp<int64_t>(digits, 0, 4)), true);
@@ -272,7 +274,9 @@ QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits)
         }
     } else {
         std::string whole, fraction;
-        decimalParts(v, std::clamp<int64_t>(digits, 0, 18), whole, fraction);
+        decimalParts(v, 15, digits < 0 ? 2 : std::min<int64_t>(digits, 18), whole, fraction);
+        // Unlike FormatFloat, a value rounded to zero loses its sign.
+        neg = neg && (!whole.empty() || fraction.find_first_not_of('0') != std::string::npos);
         if (whole.empty())
             whole = "0";
         out = (style == Fixed ? whole : withThousands(whole)) +

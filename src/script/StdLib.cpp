@@ -361,20 +361,20 @@ bool parseFloat(const QString& text, double& out) {
     size_t i = a[0] == '+' || a[0] == '-' ? 1 : 0;
     std::string word = asciiCase(QString::fromLatin1(a.c_str() + std::min(i, a.size())), false)
                            .toStdString();
-    if (word == "inf" || word == "infinity" || word == "nan") {
+    if (word == "inf" || word == "nan") {
         out = word == "nan" ? std::nan("") : HUGE_VAL;
         if (a[0] == '-')
             out = -out;
         return true;
     }
+    if (i >= a.size())
+        return false;
     size_t digits = 0;
     while (i < a.size() && std::isdigit((unsigned char)a[i]))
         ++i, ++digits;
     if (i < a.size() && a[i] == '.')
         for (++i; i < a.size() && std::isdigit((unsigned char)a[i]); ++i)
             ++digits;
-    if (digits == 0)
-        return false;
     if (i < a.size() && (a[i] == 'e' || a[i] == 'E')) {
         ++i;
         if (i < a.size() && (a[i] == '+' || a[i] == '-'))
@@ -386,6 +386,10 @@ bool parseFloat(const QString& text, double& out) {
     }
     if (i != a.size())
         return false;
+    if (digits == 0) { // Val reads ".", "-." and "e5" as 0
+        out = 0;
+        return true;
+    }
     // from_chars reads '.' whatever the locale the host program runs under.
     const char* b = a.c_str() + (a[0] == '+' ? 1 : 0);
     return std::from_chars(b, a.c_str() + a.size(), out).ec == std::errc();
