@@ -120,6 +120,7 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
     pi.fval = 3.14159265358979323846;
     m_scopes[0]["pi"] = pi;
 
+    // clang-format off
     const char* builtins[] = {"Length",      "SetLength",  "Copy",   "Pos",       "Delete",
                               "Insert",      "Inc",        "Dec",    "Ord",       "Chr",
                               "High",        "Low",        "Abs",    "Sqr",       "Sqrt",
@@ -128,7 +129,6 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
                               "Trim",        "Now",        "Date",   "Time",      "FormatDateTime",
                               "DateToStr",   "TimeToStr",  "Random", "Randomize", "Include",
                               "Exclude",     "Succ",       "Pred",   "Assigned",
-                              // clang-format off
                               "StrToInt64", "StrToFloat", "StringReplace", "QuotedStr",
                               "IntToHex", "StringOfChar", "TrimLeft", "TrimRight", "CompareStr",
                               "CompareText", "SameText", "BoolToStr", "LastDelimiter",

@@ -89,12 +89,11 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
     if (n == "formatfloat")
         return fn(Bi::FormatFloat, {m_tStr, m_tFloat}, m_tStr);
     if (n == "floattostrf")
-        return fn(Bi::FloatToStrF,
-                  {m_tFloat, m_scopes[0]["tfloatformat"].type, m_tInt64, m_tInt64}, m_tStr);
-    const std::pair<const char*, Bi> reals[] = {{"int", Bi::Int}, {"frac", Bi::Frac},
-                                                {"ln", Bi::Ln},   {"exp", Bi::Exp},
-                                                {"sin", Bi::Sin}, {"cos", Bi::Cos},
-                                                {"arctan", Bi::ArcTan}};
+        return fn(Bi::FloatToStrF, {m_tFloat, m_scopes[0]["tfloatformat"].type, m_tInt64, m_tInt64},
+                  m_tStr);
+    const std::pair<const char*, Bi> reals[] = {
+        {"int", Bi::Int}, {"frac", Bi::Frac}, {"ln", Bi::Ln},        {"exp", Bi::Exp},
+        {"sin", Bi::Sin}, {"cos", Bi::Cos},   {"arctan", Bi::ArcTan}};
     for (auto& [name, id] : reals)
         if (n == name)
             return fn(id, {m_tFloat}, m_tFloat);

@@ -81,8 +81,8 @@ QString scientificText(double d, int significant) {
 // Extended, 18), and the decimal exponent of the first one (0 for zero).
 std::string keptDigits(double a, int kept, int& exp) {
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(a), std::chars_format::scientific,
-                           kept - 1);
+    auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(a), std::chars_format::scientific, kept - 1);
     std::string s(buf, r.ptr);
     size_t e = s.find('e');
     exp = a == 0 ? 0 : std::atoi(s.c_str() + e + 1);
@@ -91,8 +91,7 @@ std::string keptDigits(double a, int kept, int& exp) {
 
 // |a| kept to 15 significant digits, then rounded half away from zero to `decimals` decimals:
 // the integer digits without leading zeros, and the decimals.
-void decimalParts(double a, int kept, int64_t decimals, std::string& whole,
-                  std::string& fraction) {
+void decimalParts(double a, int kept, int64_t decimals, std::string& whole, std::string& fraction) {
     int exp;
     std::string digits = keptDigits(a, kept, exp);
     size_t intLen = 1;
@@ -209,7 +208,8 @@ QString formatFloatPattern(const QString& pattern, double v) {
         while (int64_t(fraction.size()) > minFrac && fraction.back() == '0')
             fraction.pop_back();
         number = digits.substr(0, 1) + (fraction.empty() ? "" : "." + fraction) +
-                 char(expLetter.unicode()) + exponentText(exp, int(std::min<int64_t>(expDigits, 1000)), expPlus);
+                 char(expLetter.unicode()) +
+                 exponentText(exp, int(std::min<int64_t>(expDigits, 1000)), expPlus);
     } else if (first >= 0) {
         if (std::fabs(v) >= 1e17) // past the digits a double holds: the general form
             return formatFloatGeneral(v);
@@ -219,8 +219,8 @@ QString formatFloatPattern(const QString& pattern, double v) {
             fraction.pop_back();
         if (int64_t(whole.size()) < minInt)
             whole.insert(0, size_t(minInt) - whole.size(), '0');
-        number = (thousands ? withThousands(whole) : whole) +
-                 (fraction.empty() ? "" : "." + fraction);
+        number =
+            (thousands ? withThousands(whole) : whole) + (fraction.empty() ? "" : "." + fraction);
     }
     QString out;
     quote = QChar();

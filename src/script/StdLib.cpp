@@ -359,8 +359,8 @@ bool parseFloat(const QString& text, double& out) {
         a += char(c.unicode());
     }
     size_t i = a[0] == '+' || a[0] == '-' ? 1 : 0;
-    std::string word = asciiCase(QString::fromLatin1(a.c_str() + std::min(i, a.size())), false)
-                           .toStdString();
+    std::string word =
+        asciiCase(QString::fromLatin1(a.c_str() + std::min(i, a.size())), false).toStdString();
     if (word == "inf" || word == "nan") {
         out = word == "nan" ? std::nan("") : HUGE_VAL;
         if (a[0] == '-')
@@ -579,8 +579,8 @@ bool biEncodeDate(Vm& vm, Value* w, int) {
     return true;
 }
 bool biEncodeTime(Vm& vm, Value* w, int) {
-    auto d = vrdate::encodeDateTime(1899, 12, 30, int(w[1].i), int(w[2].i), int(w[3].i),
-                                    int(w[4].i));
+    auto d =
+        vrdate::encodeDateTime(1899, 12, 30, int(w[1].i), int(w[2].i), int(w[3].i), int(w[4].i));
     if (!d) {
         vm.raise(ExcConvert, QStringLiteral("%1:%2:%3.%4 is not a valid time specification")
                                  .arg(w[1].i)
@@ -595,7 +595,8 @@ bool biEncodeTime(Vm& vm, Value* w, int) {
 bool decodeParts(Vm& vm, double d, vrdate::DateTimeParts& p) {
     if (vrdate::decodeDateTime(d, p))
         return true;
-    vm.raise(ExcConvert, QStringLiteral("%1 is not a valid date and time").arg(formatFloatGeneral(d)));
+    vm.raise(ExcConvert,
+             QStringLiteral("%1 is not a valid date and time").arg(formatFloatGeneral(d)));
     return false;
 }
 bool biDecodeDate(Vm& vm, Value* w, int) {
@@ -640,6 +641,7 @@ bool biIncDay(Vm& vm, Value* w, int) {
 } // namespace
 
 BuiltinFn builtinFunction(Bi id) {
+    // clang-format off
     static const BuiltinFn table[] = {
         biIntToStr, biFloatToStr, biStrToInt,       biStrToIntDef, biCopy,      biPos,
         biDelete,   biInsert,     biUpper,          biLower,       biTrim,      biLengthS,
@@ -647,7 +649,6 @@ BuiltinFn builtinFunction(Bi id) {
         biRound,    biTrunc,      biRandomI,        biRandomF,     biRandomize, biNow,
         biDate,     biTime,       biFormatDateTime, biDateToStr,   biTimeToStr, biFormat,
         biNewExc,   biExcMessage, biExcClassName,   biRangeError,
-        // clang-format off
         biStrToInt64, biStrToFloat, biStringReplace, biQuotedStr, biIntToHex, biStringOfChar,
         biTrimLeft, biTrimRight, biCompareStr, biCompareText, biSameText, biBoolToStr,
         biLastDelimiter, biFormatFloat, biFloatToStrF, biInt, biFrac, biLn, biExp, biSin, biCos,
