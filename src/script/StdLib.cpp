@@ -280,7 +280,11 @@ bool biTime(Vm&, Value* w, int) {
     w[0].d = n - std::floor(n);
     return true;
 }
-bool biFormatDateTime(Vm&, Value* w, int) {
+bool biFormatDateTime(Vm& vm, Value* w, int) {
+    // A pattern character writes at most 12 ("ctct..." writes 24 for 2): weighed before the text
+    // is made, so that a long pattern cannot make a text many times the size of the heap.
+    if (!vm.heapAllows(mulBytes(strOf(w[1]).size(), 24)))
+        return false;
     setStr(w[0], vrdate::formatDateTime(strOf(w[1]), w[2].d));
     return true;
 }

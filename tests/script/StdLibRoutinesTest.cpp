@@ -36,9 +36,12 @@ TEST(StdLibRoutines, HugeResultsAreRefusedBeforeTheyAreMade) {
                           "s := StringOfChar('a', 1000000); s := StringReplace(s, 'a', "
                           "StringOfChar('b', 1000), [rfReplaceAll]);",
                           "s := StringOfChar('''', 45000000); s := QuotedStr(s);",
+                          // each "ct" writes a date and two times: 24 characters
+                          "s := StringReplace(StringOfChar('c', 6000000), 'c', 'ct', "
+                          "[rfReplaceAll]); s := FormatDateTime(s, 45351.5);",
                           "showmessage('[' + StringOfChar('x', -5) + '|' + IntToHex(255, -9) + "
                           "'|' + StringReplace('abc', 'b', '', [rfReplaceAll]) + ']');"}),
-              QString("EOutOfMemory: Mémoire insuffisante\n").repeated(6) + "[|FF|ac]");
+              QString("EOutOfMemory: Mémoire insuffisante\n").repeated(7) + "[|FF|ac]");
     EXPECT_LT(peakKiB() - before, 400 * 1024);
     // Patterns of millions of placeholders are written in one pass.
     EXPECT_EQ(
