@@ -17,9 +17,12 @@ namespace {
 // (0.125 gives 0.13, 2.5 gives 3), where printf rounds exact halves to even.
 std::string exactDigits(double d, bool scientific) {
     static thread_local std::vector<char> buf(1600);
-    // 1100 decimals hold every double's exact expansion (at most 1074 of them).
-    std::snprintf(buf.data(), buf.size(), scientific ? "%.1100e" : "%.1100f", std::fabs(d));
-    return buf.data();
+    // 1100 decimals hold every double's exact expansion (at most 1074 of them). to_chars
+    // writes '.' where printf would follow the locale a Qt program sets (',' in French).
+    auto r =
+        std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(d),
+                      scientific ? std::chars_format::scientific : std::chars_format::fixed, 1100);
+    return std::string(buf.data(), r.ptr);
 }
 
 // Keeps the first keep digits, rounding on the next one; true when a carry added a digit.
@@ -448,8 +451,9 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
                 piece = scientificText(d, prec < 0 ? 15 : std::clamp(prec, 2, 18));
             } else {
                 if (std::fabs(d) >= 1e300) {
-                    std::snprintf(buf, sizeof buf, "%.*E", p, d);
-                    piece = QString::fromLatin1(buf);
+                    auto r =
+                        std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p);
+                    piece = QString::fromLatin1(buf, r.ptr - buf).toUpper();
                 } else {
                     piece = fixedText(d, p);
                 }
