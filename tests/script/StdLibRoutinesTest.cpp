@@ -4,6 +4,8 @@
 #include "ScriptTestUtil.h"
 
 #include <gtest/gtest.h>
+#include <clocale>
+#include <string>
 #include <sys/resource.h>
 
 namespace {
@@ -146,4 +148,17 @@ TEST(StdLibRoutines, ArgumentsAreChecked) {
     EXPECT_EQ(runScript("function Int(x: Integer): string; begin Result := 'mien'; end;\n"
                         "begin showmessage(Int(3)); end."),
               "mien");
+}
+
+// The program runs under the user's locale (Qt sets it): reals are still read and written with
+// '.', as the C locale Free Pascal's defaults follow. Skipped where no French locale is installed.
+TEST(StdLibRoutines, RealsIgnoreTheLocale) {
+    const std::string saved = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "fr_FR.UTF-8"))
+        GTEST_SKIP() << "fr_FR.UTF-8 is not installed";
+    const QString out =
+        runScript("begin showmessage(Format('%.2f %e %n %f', [3.14159, 2.5, 1234.5, 1e300]) + ' ' "
+                  "+ FloatToStr(StrToFloat('2.5') / 4) + ' ' + FormatFloat('0.00', 1.5)); end.");
+    setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(out, "3.14 2.50000000000000E+000 1,234.50 1.00E+300 0.625 1.50");
 }
