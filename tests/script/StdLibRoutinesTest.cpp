@@ -3,8 +3,8 @@
 // messages of conversion errors. What Free Pascal does run is in corpus/*routines.pas.
 #include "ScriptTestUtil.h"
 
-#include <gtest/gtest.h>
 #include <clocale>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
 
