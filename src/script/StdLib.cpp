@@ -396,7 +396,15 @@ bool parseFloat(const QString& text, double& out) {
     }
     // from_chars reads '.' whatever the locale the host program runs under.
     const char* b = a.c_str() + (a[0] == '+' ? 1 : 0);
-    return std::from_chars(b, a.c_str() + a.size(), out).ec == std::errc();
+    auto r = std::from_chars(b, a.c_str() + a.size(), out);
+    if (r.ec == std::errc::result_out_of_range) { // past a double's range: 0 or an infinity
+        size_t e = a.find_first_of("eE");
+        out = e != std::string::npos && a[e + 1] == '-' ? 0.0 : HUGE_VAL;
+        if (a[0] == '-')
+            out = -out;
+        return true;
+    }
+    return r.ec == std::errc() && r.ptr == a.c_str() + a.size();
 }
 bool biStrToFloat(Vm& vm, Value* w, int) {
     if (!parseFloat(strOf(w[1]), w[0].d)) {

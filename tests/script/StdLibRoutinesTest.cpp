@@ -162,3 +162,20 @@ TEST(StdLibRoutines, RealsIgnoreTheLocale) {
     setlocale(LC_ALL, saved.c_str());
     EXPECT_EQ(out, "3.14 2.50000000000000E+000 1,234.50 1.00E+300 0.625 1.50");
 }
+
+// What Val reads that a double cannot hold becomes 0 or an infinity; a variable given to
+// DecodeDate or DecodeTime must hold a Word.
+TEST(StdLibRoutines, EdgesOfReadingAndDecoding) {
+    EXPECT_EQ(
+        runScript("begin showmessage(FloatToStr(StrToFloat('1e400')) + ' ' + "
+                  "FloatToStr(StrToFloat('-1e400')) + ' ' + FloatToStr(StrToFloat('1e-400')) "
+                  "+ ' ' + FloatToStr(StrToFloat('5.')) + ' ' + FloatToStr(StrToFloat('-INF'))); "
+                  "end."),
+        "+Inf -Inf 0 5 -Inf");
+    EXPECT_TRUE(runScript("var y, m: Word; d: Byte;\nbegin DecodeDate(45351, y, m, d); end.")
+                    .startsWith("ERR:"));
+    EXPECT_EQ(runScript("var y: Integer; m: Int64; d: Word; h, n, s, z: Cardinal;\n"
+                        "begin DecodeDate(45351.75, y, m, d); DecodeTime(45351.75, h, n, s, z);\n"
+                        "showmessage(Format('%d %d %d %d:%d', [y, m, d, h, n])); end."),
+              "2024 2 29 18:0");
+}
