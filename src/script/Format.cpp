@@ -158,13 +158,13 @@ QString formatFloatPattern(const QString& pattern, double v) {
     }
     QString section = sections[0];
     bool sign = v < 0;
-    if (v < 0 && sections.size() > 1 && !sections[1].isEmpty()) {
+    if (v < 0 && sections.size() > 1) {
         section = sections[1];
         sign = false;
-    } else if (v == 0 && sections.size() > 2 && !sections[2].isEmpty()) {
+    } else if (v == 0 && sections.size() > 2) {
         section = sections[2];
     }
-    if (section.isEmpty())
+    if (section.isEmpty()) // an empty section, chosen: the general form
         return formatFloatGeneral(v);
 
     // The run of placeholders: 0 # . , and an exponent E+00; what lies around it is copied.
@@ -218,22 +218,22 @@ QString formatFloatPattern(const QString& pattern, double v) {
             return formatFloatGeneral(v);
         std::string whole, fraction;
         decimalParts(v, 18, maxFrac, whole, fraction);
-        while (int64_t(fraction.size()) > minFrac && fraction.back() == '0')
+        // Free Pascal keeps every decimal of a value that rounds to zero: 0.001 as #.## is .00.
+        const bool roundedAway =
+            v != 0 && whole.empty() && fraction.find_first_not_of('0') == std::string::npos;
+        while (!roundedAway && int64_t(fraction.size()) > minFrac && fraction.back() == '0')
             fraction.pop_back();
         if (int64_t(whole.size()) < minInt)
             whole.insert(0, size_t(minInt) - whole.size(), '0');
         number =
             (thousands ? withThousands(whole) : whole) + (fraction.empty() ? "" : "." + fraction);
     }
-    QString out;
+    QString out = sign ? QStringLiteral("-") : QString(); // before any text, as Free Pascal
     quote = QChar();
     for (qsizetype i = 0; i < section.size(); ++i) {
         QChar c = section[i];
-        if (i == first) {
-            if (sign)
-                out += '-';
+        if (i == first)
             out += QString::fromLatin1(number.c_str());
-        }
         if (!quote.isNull() || c == '"' || c == '\'') {
             if (c == quote)
                 quote = QChar();
@@ -260,8 +260,10 @@ QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits)
         int exp;
         std::string m = mantissa(v, 15, p, exp);
         if (style == Exponent) {
-            out = m.substr(0, 1) + "." + m.substr(1) + "E" +
-                  exponentText(exp, int(std::clamp<int64_t>(digits, 0, 4)), true);
+            out = m.substr(0, 1) + "." + m.substr(1);
+            // Asked for no exponent digits, Free Pascal writes no exponent of 0 either.
+            if (exp != 0 || digits > 0)
+                out += "E" + exponentText(exp, int(std::clamp<int64_t>(digits, 0, 4)), true);
         } else {
             while (m.size() > 1 && m.back() == '0')
                 m.pop_back();
