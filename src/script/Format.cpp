@@ -253,12 +253,13 @@ QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits)
     enum { General, Exponent, Fixed, Number, Currency };
     if (!std::isfinite(v))
         return formatFloatGeneral(v);
-    const int p = precision < 1 || precision > 15 ? 15 : int(precision);
+    // Up to 17 digits, what a double holds.
+    const int p = precision < 1 ? 15 : int(std::min<int64_t>(precision, 17));
     bool neg = v < 0;
     std::string out;
     if (style == General || style == Exponent) {
         int exp;
-        std::string m = mantissa(v, 15, p, exp);
+        std::string m = mantissa(v, std::max(15, p), p, exp);
         if (style == Exponent) {
             out = m.substr(0, 1) + "." + m.substr(1);
             // Asked for no exponent digits, Free Pascal writes no exponent of 0 either.
@@ -398,6 +399,15 @@ bool formatPascal(const QString& fmt, const Value* args, int count, QString& out
         }
         if (i >= n)
             return invalid(i);
+        if (fmt[i] == '%') { // "%5%": a percent sign in a width, no argument taken
+            QString pad(std::max(0, width - 1), ' ');
+            out += left ? '%' + pad : pad + '%';
+            if (out.size() > maxChars) {
+                out.clear();
+                return false;
+            }
+            continue;
+        }
         QChar conv = fmt[i].toLower();
         if (argi >= count) {
             error = QStringLiteral("No argument for format \"%1\"").arg(spec(i));

@@ -55,7 +55,7 @@ TEST(StdLibRoutines, HugeResultsAreRefusedBeforeTheyAreMade) {
                   "s := FloatToStrF(1.5, ffFixed, 15, MaxInt) + FloatToStrF(1.5, "
                   "ffExponent, MaxInt, MaxInt);\n"
                   "showmessage(s); end."),
-        "5000000 0,001,234\n1.5000000000000000001.50000000000000E+0000");
+        "5000000 0,001,234\n1.5000000000000000001.5000000000000000E+0000");
 }
 
 // NaN and infinities are written as FloatToStr writes them; a routine that would make NaN out

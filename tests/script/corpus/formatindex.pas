@@ -31,7 +31,7 @@ begin
   showmessage(Format('[%0:*d]', [6, 42]));
   showmessage(Format('[%*:d]', [1, 42]));
   showmessage(Format('[%1:d %d %d]', [5, 42, 7, 8]));
-  showmessage(Format('%d%%', [50]));
+  showmessage(Format('%d%% [%5%|%-3%]', [50]));
   n := 3;
   showmessage(Format('%d %s', [n, 'fois']) + Format(' %1:s=%0:d', [n, 'n']));
   tryFormat('%0:d %1:s %2:f', 1);
