@@ -89,10 +89,10 @@ std::string keptDigits(double a, int kept, int& exp) {
     std::string s(buf, r.ptr);
     size_t e = s.find('e');
     exp = a == 0 ? 0 : std::atoi(s.c_str() + e + 1);
-    return s.substr(0, 1) + s.substr(2, e - 2);
+    return s.substr(0, 1) + (e > 1 ? s.substr(2, e - 2) : std::string());
 }
 
-// |a| kept to 15 significant digits, then rounded half away from zero to `decimals` decimals:
+// |a| kept to `kept` significant digits, then rounded half away from zero to `decimals` decimals:
 // the integer digits without leading zeros, and the decimals.
 void decimalParts(double a, int kept, int64_t decimals, std::string& whole, std::string& fraction) {
     int exp;
