@@ -253,8 +253,8 @@ QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits)
     enum { General, Exponent, Fixed, Number, Currency };
     if (!std::isfinite(v))
         return formatFloatGeneral(v);
-    // Up to 17 digits, what a double holds.
-    const int p = precision < 1 ? 15 : int(std::min<int64_t>(precision, 17));
+    // From 2 digits up to 17, what a double holds; -1 asks for all 17.
+    const int p = precision == -1 ? 17 : int(std::clamp<int64_t>(precision, 2, 17));
     bool neg = v < 0;
     std::string out;
     if (style == General || style == Exponent) {

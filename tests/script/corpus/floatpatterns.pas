@@ -28,6 +28,8 @@ begin
   for j := 1 to 9 do
     showmessage(FloatToStrF(vals[j], ffGeneral, 4, 0) + ' ' + FloatToStrF(vals[j], ffExponent, 3, 0) + ' ' + FloatToStrF(vals[j], ffNumber, 10, 1) + ' ' + FloatToStrF(vals[j], ffGeneral, 15, 0) + ' ' + FloatToStrF(vals[j], ffFixed, 1, 3));
   showmessage(FormatFloat('0.0;(0.0);', vals[2]) + '|' + FormatFloat('0.0;;', vals[2]) + '|' + FormatFloat('0.0;', vals[6]) + '|' + FormatFloat(';0.0', vals[6]) + '|' + FormatFloat(';0.0', vals[3]) + '|' + FormatFloat('0.00;', vals[9]));
+  for i := -3 to 3 do
+    showmessage(IntToStr(i) + ' ' + FloatToStrF(-vals[3], ffExponent, i, i + 2) + ' ' + FloatToStrF(-vals[3], ffGeneral, i, 0) + ' ' + FloatToStrF(vals[9], ffGeneral, i, 0));
   for i := 14 to 18 do
     showmessage(IntToStr(i) + ' ' + FloatToStrF(vals[3], ffExponent, i, 2) + ' ' + FloatToStrF(vals[3] / 3, ffExponent, i, 2) + ' ' + FloatToStrF(vals[3] / 3, ffGeneral, i, 2));
   showmessage(FormatFloat('#.##', vals[7]) + '|' + FormatFloat('0', -vals[4]) + '|' + FormatFloat('#', -vals[4]) + '|' + FloatToStrF(vals[1], ffExponent, 3, 1) + '|' + FloatToStrF(vals[2], ffExponent, 2, 0));
