@@ -45,6 +45,34 @@ enum class Bi : int32_t {
     ExcMessage,
     ExcClassName,
     RangeError,
+    StrToInt64,
+    StrToFloat,
+    StringReplace,
+    QuotedStr,
+    IntToHex,
+    StringOfChar,
+    TrimLeft,
+    TrimRight,
+    CompareStr,
+    CompareText,
+    SameText,
+    BoolToStr,
+    LastDelimiter,
+    FormatFloat,
+    FloatToStrF,
+    Int,
+    Frac,
+    Ln,
+    Exp,
+    Sin,
+    Cos,
+    ArcTan,
+    EncodeDate,
+    EncodeTime,
+    DecodeDate,
+    DecodeTime,
+    DayOfWeek,
+    IncDay,
     Write,
     Count
 };
@@ -72,6 +100,11 @@ QString writeValueText(ConstTag tag, Value v, int64_t width, int64_t decimals);
 
 // Free Pascal's texts for reals and formats, '.' as decimal separator.
 QString formatFloatGeneral(double v);
+// FormatFloat's patterns: sections "positive;negative;zero", 0 # . , E+ E- e+ e-, quoted text.
+QString formatFloatPattern(const QString& pattern, double v);
+// FloatToStrF; style as TFloatFormat numbers it (ffGeneral, ffExponent, ffFixed, ffNumber,
+// ffCurrency).
+QString formatFloatStyle(double v, int style, int64_t precision, int64_t digits);
 // False with error empty when the text would grow past maxChars.
 bool formatPascal(const QString& fmt, const Value* args, int count, QString& out, QString& error,
                   int64_t maxChars = int64_t(1) << 30);

@@ -95,11 +95,32 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
     constant("False", m_tBool, 0);
     constant("MaxInt", m_tInt, INT32_MAX);
     constant("MaxLongint", m_tInt, INT32_MAX);
+    // Free Pascal's enumerations taken by StringReplace and FloatToStrF.
+    auto enumeration = [&](const char* name, std::initializer_list<const char*> values) {
+        Type e;
+        e.kind = TK::Enum;
+        e.hi = int64_t(values.size()) - 1;
+        e.name = name;
+        const Type* t = newType(e);
+        addType(name, t);
+        int64_t i = 0;
+        for (const char* v : values)
+            constant(v, t, i++);
+        return t;
+    };
+    Type flags;
+    flags.kind = TK::Set;
+    flags.elem = enumeration("TReplaceFlag", {"rfReplaceAll", "rfIgnoreCase"});
+    flags.hi = 63;
+    flags.name = "TReplaceFlags";
+    addType("TReplaceFlags", newType(flags));
+    enumeration("TFloatFormat", {"ffGeneral", "ffExponent", "ffFixed", "ffNumber", "ffCurrency"});
     Symbol pi{SymKind::Const};
     pi.type = m_tFloat;
     pi.fval = 3.14159265358979323846;
     m_scopes[0]["pi"] = pi;
 
+    // clang-format off
     const char* builtins[] = {"Length",      "SetLength",  "Copy",   "Pos",       "Delete",
                               "Insert",      "Inc",        "Dec",    "Ord",       "Chr",
                               "High",        "Low",        "Abs",    "Sqr",       "Sqrt",
@@ -107,7 +128,14 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
                               "StrToIntDef", "FloatToStr", "Format", "UpperCase", "LowerCase",
                               "Trim",        "Now",        "Date",   "Time",      "FormatDateTime",
                               "DateToStr",   "TimeToStr",  "Random", "Randomize", "Include",
-                              "Exclude",     "Succ",       "Pred",   "Assigned"};
+                              "Exclude",     "Succ",       "Pred",   "Assigned",
+                              "StrToInt64", "StrToFloat", "StringReplace", "QuotedStr",
+                              "IntToHex", "StringOfChar", "TrimLeft", "TrimRight", "CompareStr",
+                              "CompareText", "SameText", "BoolToStr", "LastDelimiter",
+                              "FormatFloat", "FloatToStrF", "Int", "Frac", "Ln", "Exp", "Sin",
+                              "Cos", "ArcTan", "EncodeDate", "EncodeTime", "DecodeDate",
+                              "DecodeTime", "DayOfWeek", "IncDay"};
+    // clang-format on
     for (const char* b : builtins) {
         Symbol s{SymKind::Builtin};
         s.sval = b;

@@ -44,8 +44,98 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         }
         return fn(Bi::Copy, {m_tStr, m_tInt64, m_tInt64}, m_tStr);
     }
-    if (n == "pos")
-        return fn(Bi::Pos, {m_tStr, m_tStr}, m_tInt);
+    // A last argument left out is 1 (Pos's offset, IncDay's count).
+    auto defaultOne = [&](size_t count) {
+        static const NodePtr one = [] {
+            auto r = std::make_unique<Node>(NK::IntLit, Pos{});
+            r->ival = 1;
+            return r;
+        }();
+        if (args.size() + 1 == count)
+            args.push_back(one.get());
+    };
+    if (n == "pos") {
+        defaultOne(3); // Pos(sub, s, offset)
+        return fn(Bi::Pos, {m_tStr, m_tStr, m_tInt64}, m_tInt);
+    }
+    if (n == "strtoint64")
+        return fn(Bi::StrToInt64, {m_tStr}, m_tInt64);
+    if (n == "strtofloat")
+        return fn(Bi::StrToFloat, {m_tStr}, m_tFloat);
+    if (n == "stringreplace")
+        return fn(Bi::StringReplace, {m_tStr, m_tStr, m_tStr, m_scopes[0]["treplaceflags"].type},
+                  m_tStr);
+    if (n == "quotedstr")
+        return fn(Bi::QuotedStr, {m_tStr}, m_tStr);
+    if (n == "stringofchar")
+        return fn(Bi::StringOfChar, {m_tChar, m_tInt64}, m_tStr);
+    if (n == "trimleft")
+        return fn(Bi::TrimLeft, {m_tStr}, m_tStr);
+    if (n == "trimright")
+        return fn(Bi::TrimRight, {m_tStr}, m_tStr);
+    if (n == "comparestr")
+        return fn(Bi::CompareStr, {m_tStr, m_tStr}, m_tInt);
+    if (n == "comparetext")
+        return fn(Bi::CompareText, {m_tStr, m_tStr}, m_tInt);
+    if (n == "sametext")
+        return fn(Bi::SameText, {m_tStr, m_tStr}, m_tBool);
+    if (n == "booltostr") {
+        if (args.size() == 1)
+            return fn(Bi::BoolToStr, {m_tBool}, m_tStr);
+        return fn(Bi::BoolToStr, {m_tBool, m_tBool}, m_tStr);
+    }
+    if (n == "lastdelimiter")
+        return fn(Bi::LastDelimiter, {m_tStr, m_tStr}, m_tInt);
+    if (n == "formatfloat")
+        return fn(Bi::FormatFloat, {m_tStr, m_tFloat}, m_tStr);
+    if (n == "floattostrf")
+        return fn(Bi::FloatToStrF, {m_tFloat, m_scopes[0]["tfloatformat"].type, m_tInt64, m_tInt64},
+                  m_tStr);
+    const std::pair<const char*, Bi> reals[] = {
+        {"int", Bi::Int}, {"frac", Bi::Frac}, {"ln", Bi::Ln},        {"exp", Bi::Exp},
+        {"sin", Bi::Sin}, {"cos", Bi::Cos},   {"arctan", Bi::ArcTan}};
+    for (auto& [name, id] : reals)
+        if (n == name)
+            return fn(id, {m_tFloat}, m_tFloat);
+    const Type* word = m_scopes[0]["word"].type;
+    if (n == "encodedate")
+        return fn(Bi::EncodeDate, {m_tInt64, m_tInt64, m_tInt64}, m_tDateTime);
+    if (n == "encodetime")
+        return fn(Bi::EncodeTime, {m_tInt64, m_tInt64, m_tInt64, m_tInt64}, m_tDateTime);
+    if (n == "decodedate")
+        return fn(Bi::DecodeDate, {m_tFloat, word, word, word}, nullptr, 0b1110);
+    if (n == "decodetime")
+        return fn(Bi::DecodeTime, {m_tFloat, word, word, word, word}, nullptr, 0b11110);
+    if (n == "dayofweek")
+        return fn(Bi::DayOfWeek, {m_tFloat}, m_tInt);
+    if (n == "incday") {
+        defaultOne(2);
+        return fn(Bi::IncDay, {m_tFloat, m_tInt64}, m_tDateTime);
+    }
+    if (n == "inttohex") {
+        // Free Pascal writes an Integer on 32 bits and an Int64 on 64: the width follows the
+        // argument's type.
+        if (!argc(2, 2))
+            return bad;
+        int w = tempBlock(4);
+        for (int i = 0; i < 2; ++i) {
+            Operand v = expr(args[size_t(i)]);
+            if (stop())
+                return bad;
+            if (v.type->kind != TK::Int) {
+                mismatch(args[size_t(i)]->pos, v.type, m_tInt);
+                return bad;
+            }
+            put(Op::Mov, w + 1 + i, materialize(v));
+            if (i == 0)
+                put(Op::LoadI, w + 3, v.type->wrap == W64 || v.type->wrap == WU32 ? 64 : 32);
+        }
+        m_pos = pos;
+        put(Op::Null, w);
+        put(Op::CallB, w, int(Bi::IntToHex), 3);
+        m_managedTemps.push_back(w);
+        return Operand{m_tStr, w};
+    }
     if (n == "delete")
         return fn(Bi::Delete, {m_tStr, m_tInt64, m_tInt64}, nullptr, 1);
     if (n == "insert")

@@ -15,7 +15,11 @@ Compiler::builtinCall(Bi id, const std::vector<std::pair<const Node*, const Type
             if (stop())
                 return Operand{m_tInt, -1};
             if (lv.readOnly || lv.type != args[i].second) {
-                if (lv.type && lv.type->kind != args[i].second->kind)
+                // An integer variable must hold every value the routine may write (a Byte
+                // given for DecodeDate's year would hold 2024).
+                if (lv.type && (lv.type->kind != args[i].second->kind ||
+                                (lv.type->kind == TK::Int && (lv.type->lo > args[i].second->lo ||
+                                                              lv.type->hi < args[i].second->hi))))
                     mismatch(a->pos, lv.type, args[i].second);
                 else if (lv.readOnly)
                     m_diags.error(a->pos, "variable attendue");

@@ -686,7 +686,9 @@ failed:
     {
         Pos p = m_prog.positions[size_t(faultAt - code)];
         QString text = m_fatal ? m_fatalText : (m_pending ? m_pending->message : QString());
-        error = QStringLiteral("%1 (%2:%3)").arg(text).arg(p.line).arg(p.col);
+        // One pass: a script's message holding "%2" (a Format specifier) stays as it is.
+        error =
+            QStringLiteral("%1 (%2:%3)").arg(text, QString::number(p.line), QString::number(p.col));
     }
     while (m_frames.size() > 1) {
         releaseFrame(m_frames.size() - 1);

@@ -87,7 +87,8 @@ bool matchesAt(const QString& s, qsizetype i, const char16_t* word) {
 
 bool uses12Hours(const QString& pattern) {
     for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (matchesAt(pattern, i, u"am/pm") || matchesAt(pattern, i, u"a/p"))
+        if (matchesAt(pattern, i, u"am/pm") || matchesAt(pattern, i, u"a/p") ||
+            matchesAt(pattern, i, u"ampm"))
             return true;
     }
     return false;
@@ -186,6 +187,10 @@ void formatParts(QStringView pattern, const DateTimeParts& p, QString& out, int 
                     p.hour < 12 ? (lower ? u"am" : u"AM") : (lower ? u"pm" : u"PM");
                 out.append(QStringView(word));
                 count = 5;
+            } else if (matchesAt(patternString, i, u"ampm")) {
+                // Pascal's AM and PM strings, in capitals whatever the pattern's case.
+                out.append(QStringView(p.hour < 12 ? u"AM" : u"PM"));
+                count = 4;
             } else if (matchesAt(patternString, i, u"a/p")) {
                 const bool lower = pattern[i].unicode() == u'a';
                 out.append(QChar(p.hour < 12 ? (lower ? u'a' : u'A') : (lower ? u'p' : u'P')));

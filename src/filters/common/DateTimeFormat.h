@@ -33,7 +33,7 @@ double nowLocal();
 
 // Formats with Pascal-style tokens (letters in any case): c, d, dd, ddd, dddd, ddddd (short
 // date), dddddd (long date), m, mm, mmm, mmmm (m and mm right after h or hh mean minutes),
-// yy, yyyy, h, hh, n, nn, s, ss, z, zzz, t (short time), tt (long time), am/pm, a/p, '/' and
+// yy, yyyy, h, hh, n, nn, s, ss, z, zzz, t (short time), tt (long time), am/pm, a/p, ampm, '/' and
 // ':' separators, and literals in single or double quotes. Any other character is copied.
 // Writes into out (its capacity is reused); out is empty for an invalid date-time.
 void formatDateTime(const QString& pattern, double dateTime, QString& out);
