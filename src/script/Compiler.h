@@ -141,6 +141,9 @@ private:
     Operand arrayFromStatic(const Operand& from, const Type* to, Pos pos);
     Operand typecast(const Type* to, const Node* arg, Pos pos, int dst);
     Operand writeText(bool newline, const std::vector<const Node*>& args);
+    // How a value of type t travels in an array of const (Format's arguments, Write's
+    // values); false when it cannot.
+    static bool constTagOf(const Type* t, ConstTag& tag);
     // SetLength(a, n1, n2, ...) on an array of arrays: every element gets the next length.
     void setLengthRest(int arrSlot, const Type* t, const std::vector<const Node*>& lengths,
                        size_t from, Pos pos);

@@ -2,6 +2,28 @@
 
 namespace vscript {
 
+bool Compiler::constTagOf(const Type* t, ConstTag& tag) {
+    switch (t->kind) {
+    case TK::Int:
+        tag = t->wrap == W64 || t->wrap == WU32 ? TagInt : TagInt32;
+        return true;
+    case TK::Float:
+        tag = TagFloat;
+        return true;
+    case TK::Str:
+        tag = TagStr;
+        return true;
+    case TK::Char:
+        tag = TagChar;
+        return true;
+    case TK::Bool:
+        tag = TagBool;
+        return true;
+    default:
+        return false;
+    }
+}
+
 Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
                                         std::vector<const Node*>& args, int dst, bool wantValue) {
     (void)e;
@@ -194,23 +216,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
             if (stop())
                 return bad;
             ConstTag tag;
-            switch (v.type->kind) {
-            case TK::Int:
-                tag = v.type->wrap == W64 || v.type->wrap == WU32 ? TagInt : TagInt32;
-                break;
-            case TK::Float:
-                tag = TagFloat;
-                break;
-            case TK::Str:
-                tag = TagStr;
-                break;
-            case TK::Char:
-                tag = TagChar;
-                break;
-            case TK::Bool:
-                tag = TagBool;
-                break;
-            default:
+            if (!constTagOf(v.type, tag)) {
                 m_diags.error(list->kid(i)->pos, "valeur non affichable");
                 return bad;
             }

@@ -391,23 +391,7 @@ Compiler::Operand Compiler::writeText(bool newline, const std::vector<const Node
         if (stop())
             break;
         ConstTag tag;
-        switch (v.type->kind) {
-        case TK::Int:
-            tag = TagInt;
-            break;
-        case TK::Float:
-            tag = TagFloat;
-            break;
-        case TK::Str:
-            tag = TagStr;
-            break;
-        case TK::Char:
-            tag = TagChar;
-            break;
-        case TK::Bool:
-            tag = TagBool;
-            break;
-        default:
+        if (!constTagOf(v.type, tag)) {
             m_diags.error(value->pos,
                           QStringLiteral("« Write » ne sait pas écrire une valeur de type « %1 »")
                               .arg(typeName(v.type)));
