@@ -174,6 +174,11 @@ private:
     void compileJumpOut(const Node* s, int kind);
     void compileRaise(const Node* s);
     void compileWith(const Node* s);
+    // A loop's body with its breaks and continues (a for loop's variable is kept from writes);
+    // then its continues land, then its breaks, where the code then is.
+    void loopBody(const Node* body, const Symbol* forVar = nullptr);
+    void continuesHere();
+    void breaksHere();
     // for x in s (characters), in an array (elements), in a set (its members, in order).
     void compileForIn(const Node* s, const Symbol* var);
 

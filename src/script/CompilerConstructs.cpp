@@ -314,26 +314,14 @@ void Compiler::compileForIn(const Node* s, const Symbol* var) {
     writeLVal(LVal(LVal::Local, var->type, var->slot),
               materialize(convert(Operand{et, elem}, var->type, from->pos)), et, from->pos);
     releaseTemps(mark);
-    m_breaks.emplace_back();
-    m_continues.emplace_back();
-    m_loopUnwindBase.push_back(int(m_unwinds.size()));
-    m_loopTemps.push_back(m_managedTemps.size());
-    m_forVars.push_back(var);
-    compileStmt(s->kid(2));
-    m_forVars.pop_back();
-    m_loopUnwindBase.pop_back();
-    m_loopTemps.pop_back();
-    for (int at : m_continues.back())
-        patchTo(at, here());
+    loopBody(s->kid(2), var);
+    continuesHere();
     if (notIn >= 0)
         patchTo(notIn, here());
     m_pos = s->pos;
     put(Op::ForUp, i, last, top);
     patchTo(skip, here());
-    for (int at : m_breaks.back())
-        patchTo(at, here());
-    m_breaks.pop_back();
-    m_continues.pop_back();
+    breaksHere();
 }
 
 void Compiler::setLengthRest(int arrSlot, const Type* t, const std::vector<const Node*>& lengths,

@@ -342,47 +342,27 @@ void Compiler::compileIf(const Node* s) {
 void Compiler::compileWhile(const Node* s) {
     int jcond = put(Op::Jmp);
     int top = here();
-    m_breaks.emplace_back();
-    m_continues.emplace_back();
-    m_loopUnwindBase.push_back(int(m_unwinds.size()));
-    m_loopTemps.push_back(m_managedTemps.size());
-    compileStmt(s->kid(1));
-    m_loopUnwindBase.pop_back();
-    m_loopTemps.pop_back();
+    loopBody(s->kid(1));
     patchTo(jcond, here());
-    for (int at : m_continues.back())
-        patchTo(at, here());
+    continuesHere();
     m_pos = s->pos;
     std::vector<int> toTop;
     condJump(s->kid(0), true, toTop);
     for (int at : toTop)
         patchTo(at, top);
-    for (int at : m_breaks.back())
-        patchTo(at, here());
-    m_breaks.pop_back();
-    m_continues.pop_back();
+    breaksHere();
 }
 
 void Compiler::compileRepeat(const Node* s) {
     int top = here();
-    m_breaks.emplace_back();
-    m_continues.emplace_back();
-    m_loopUnwindBase.push_back(int(m_unwinds.size()));
-    m_loopTemps.push_back(m_managedTemps.size());
-    compileStmt(s->kid(0));
-    m_loopUnwindBase.pop_back();
-    m_loopTemps.pop_back();
-    for (int at : m_continues.back())
-        patchTo(at, here());
+    loopBody(s->kid(0));
+    continuesHere();
     std::vector<int> toTop;
     if (s->kid(1))
         condJump(s->kid(1), false, toTop);
     for (int at : toTop)
         patchTo(at, top);
-    for (int at : m_breaks.back())
-        patchTo(at, here());
-    m_breaks.pop_back();
-    m_continues.pop_back();
+    breaksHere();
 }
 
 void Compiler::compileFor(const Node* s) {
@@ -425,20 +405,34 @@ void Compiler::compileFor(const Node* s) {
     bool down = s->op == Tok::KwDownto;
     int skip = put(down ? Op::JLt : Op::JGt, var, lim);
     int top = here();
+    loopBody(s->kid(3), sym);
+    continuesHere();
+    m_pos = s->pos;
+    put(down ? Op::ForDown : Op::ForUp, var, lim, top);
+    patchTo(skip, here());
+    breaksHere();
+}
+
+void Compiler::loopBody(const Node* body, const Symbol* forVar) {
     m_breaks.emplace_back();
     m_continues.emplace_back();
     m_loopUnwindBase.push_back(int(m_unwinds.size()));
     m_loopTemps.push_back(m_managedTemps.size());
-    m_forVars.push_back(sym);
-    compileStmt(s->kid(3));
-    m_forVars.pop_back();
+    if (forVar)
+        m_forVars.push_back(forVar);
+    compileStmt(body);
+    if (forVar)
+        m_forVars.pop_back();
     m_loopUnwindBase.pop_back();
     m_loopTemps.pop_back();
+}
+
+void Compiler::continuesHere() {
     for (int at : m_continues.back())
         patchTo(at, here());
-    m_pos = s->pos;
-    put(down ? Op::ForDown : Op::ForUp, var, lim, top);
-    patchTo(skip, here());
+}
+
+void Compiler::breaksHere() {
     for (int at : m_breaks.back())
         patchTo(at, here());
     m_breaks.pop_back();
