@@ -307,7 +307,10 @@ void Compiler::compileAssign(const Node* s) {
     int dst = -1;
     if (lv.kind == LVal::Local && lv.type->mode() == Plain)
         dst = lv.a;
-    Operand v = expr(rhs, dst);
+    // a := [1, 2, 3] makes a new dynamic array.
+    Operand v = lv.type->kind == TK::DArr && rhs->kind == NK::SetLit
+                    ? argument(rhs, lv.type, dst)
+                    : expr(rhs, dst);
     if (stop())
         return;
     if (!assignable(lv.type, v.type, &v)) {

@@ -54,4 +54,12 @@ begin
     showmessage('lignes vidées');
   lignes := nil;
   showmessage(IntToStr(Length(lignes)));
+  // Un tableau dynamique donné par ses éléments.
+  lignes := ['rush', 'montage'];
+  grille := [[1, 2], [3, 4, 5], []];
+  showmessage(lignes[1] + ' ' + IntToStr(Length(grille)) + ' ' + IntToStr(Length(grille[1])) +
+    ' ' + IntToStr(grille[1][2]) + ' ' + IntToStr(Length(grille[2])));
+  lignes := [];
+  if lignes = nil then
+    showmessage('vide à nouveau');
 end.
