@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace vscript {
 
@@ -35,7 +36,9 @@ inline void loadMode(Value& dst, Value src, uint8_t mode) {
 
 Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
     : m_prog(program), m_host(host), m_limits(limits) {
-    m_stack.assign(kStackSlots, Value{0});
+    m_stack.reset(static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value))));
+    if (!m_stack)
+        throw std::bad_alloc();
     m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeLimitMs);
 }
 
@@ -76,7 +79,7 @@ int64_t Vm::heapLeft() const {
 void Vm::releaseFrame(size_t frameIndex, bool abandoned) {
     const Frame& f = m_frames[frameIndex];
     const Routine& r = m_prog.routines[f.routine];
-    Value* base = m_stack.data() + f.base;
+    Value* base = m_stack.get() + f.base;
     for (int s : r.releaseSlots) {
         decRef(base[s].o);
         base[s].o = nullptr;
@@ -95,7 +98,7 @@ void Vm::releaseTemps(size_t frameIndex, int pc, size_t from) {
     if (pc < 0 || size_t(pc) >= m_prog.liveTemps.size())
         return;
     const std::vector<int>& live = m_prog.tempLists[size_t(m_prog.liveTemps[size_t(pc)])];
-    Value* base = m_stack.data() + m_frames[frameIndex].base;
+    Value* base = m_stack.get() + m_frames[frameIndex].base;
     for (size_t k = from; k < live.size(); ++k) {
         Obj* o = base[live[k]].o;
         base[live[k]].o = nullptr;
@@ -149,7 +152,7 @@ bool Vm::run(QString& error) {
         return false;
     }
     m_frames.push_back({0, 0, -1, -1});
-    Value* stack = m_stack.data();
+    Value* stack = m_stack.get();
     Value* stackEnd = stack + kStackSlots;
     Value* R = stack;
     const Instr* ip = code + main.entry;

@@ -5,7 +5,9 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace vscript {
@@ -53,7 +55,12 @@ private:
     const CompiledProgram& m_prog;
     HostBridge* m_host;
     VmLimits m_limits;
-    std::vector<Value> m_stack;
+    struct FreeSlots {
+        void operator()(Value* p) const { std::free(p); }
+    };
+    // Zeroed by calloc: the pages a run never reaches are never touched, which keeps a short
+    // script from paying for the whole stack at start.
+    std::unique_ptr<Value, FreeSlots> m_stack;
     struct Frame {
         int routine;
         int base;
