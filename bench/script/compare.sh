@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the four benchmark programs through vidorra-script and through Lua 5.4 side by side:
+# Runs the benchmark programs through vidorra-script and through Lua 5.4 side by side:
 # best of 3 runs each (wall time), the ratio vidorra / lua, their geometric mean, and a check
 # that both print the same result line.
 #
@@ -56,7 +56,7 @@ best_ms() {
 status=0
 ratios=
 printf '%-10s %12s %10s %8s  %s\n' program "vidorra ms" "lua ms" ratio result
-for name in fib sieve strings loops; do
+for name in fib sieve strings loops calls text; do
   v=$(best_ms "$tmp/$name.vidorra" "$runner" "$here/$name.pas")
   l=$(best_ms "$tmp/$name.lua" "$lua" "$here/$name.lua")
   result=$(cat "$tmp/$name.lua")
