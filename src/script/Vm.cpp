@@ -159,6 +159,7 @@ bool Vm::run(QString& error) {
     Value* R = stack;
     const Instr* ip = code + main.entry;
     const Value* K = m_prog.constants.data();
+    const Routine* routines = m_prog.routines.data();
     const Instr* faultAt = nullptr;
 
 #define CHECK_TICK()                                                                               \
@@ -410,7 +411,8 @@ bool Vm::run(QString& error) {
             NEXT();
         case Op::Wrap:
             HOT(Wrap)
-            R[I->a].i = wrapTo(R[I->b].i, I->x);
+            // Integer, the common case, without wrapTo's switch.
+            R[I->a].i = I->x == WS32 ? int64_t(int32_t(R[I->b].i)) : wrapTo(R[I->b].i, I->x);
             NEXT();
         case Op::AddF:
             R[I->a].d = R[I->b].d + R[I->c].d;
@@ -556,7 +558,7 @@ bool Vm::run(QString& error) {
             NEXT();
         case Op::Call: {
             HOT(Call)
-            const Routine& r = m_prog.routines[I->b];
+            const Routine& r = routines[I->b];
             Value* nb = R + I->a;
             if (int(m_frames.size()) >= m_limits.maxDepth || nb + r.frameSize > stackEnd) {
                 fatal(QStringLiteral("Dépassement de pile"));
@@ -586,7 +588,7 @@ bool Vm::run(QString& error) {
         case Op::Ret: {
             HOT(Ret)
             const Frame& f = m_frames.back();
-            for (int s : m_prog.routines[f.routine].releaseSlots) {
+            for (int s : routines[f.routine].releaseSlots) {
                 Obj* o = R[s].o;
                 R[s].o = nullptr;
                 decRef(o);
