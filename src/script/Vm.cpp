@@ -24,6 +24,11 @@ enum ExcId {
     ExcOutOfMemory = 8
 };
 
+// Integer, the common case, without wrapTo's switch.
+inline int64_t wrapped(int64_t v, uint8_t width) {
+    return width == WS32 ? int64_t(int32_t(v)) : wrapTo(v, width);
+}
+
 inline void loadMode(Value& dst, Value src, uint8_t mode) {
     if (mode == Plain) {
         dst = src;
@@ -35,6 +40,67 @@ inline void loadMode(Value& dst, Value src, uint8_t mode) {
     }
 }
 } // namespace
+
+void fuseWraps(Program& program) {
+    std::vector<Instr>& code = program.code;
+    std::vector<bool> reached(code.size() + 1, false);
+    for (const Routine& r : program.routines)
+        if (r.entry >= 0 && size_t(r.entry) < reached.size())
+            reached[size_t(r.entry)] = true;
+    for (const Instr& in : code) {
+        int target = -1;
+        switch (in.op) {
+        case Op::Jmp:
+        case Op::Try:
+            target = in.a;
+            break;
+        case Op::JT:
+        case Op::JF:
+            target = in.b;
+            break;
+        case Op::JEq:
+        case Op::JNe:
+        case Op::JLt:
+        case Op::JLe:
+        case Op::JGt:
+        case Op::JGe:
+        case Op::JEqK:
+        case Op::JNeK:
+        case Op::JLtK:
+        case Op::JLeK:
+        case Op::JGtK:
+        case Op::JGeK:
+        case Op::ForUp:
+        case Op::ForDown:
+            target = in.c;
+            break;
+        default:
+            break;
+        }
+        if (target >= 0 && size_t(target) < reached.size())
+            reached[size_t(target)] = true;
+    }
+    for (size_t i = 0; i + 1 < code.size(); ++i) {
+        Instr& in = code[i];
+        const Instr& next = code[i + 1];
+        switch (in.op) {
+        case Op::Add:
+        case Op::Sub:
+        case Op::Mul:
+        case Op::Div:
+        case Op::Mod:
+        case Op::AddK:
+        case Op::SubK:
+        case Op::MulK:
+            if (in.x == 0 && next.op == Op::Wrap && next.b == in.a && next.x != W64 &&
+                !reached[i + 1])
+                in.x = next.x;
+            break;
+        default:
+            break;
+        }
+    }
+}
 
 Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
     : m_prog(program), m_host(host), m_limits(limits) {
@@ -162,13 +228,18 @@ bool Vm::run(QString& error) {
     const Routine* routines = m_prog.routines.data();
     const Instr* faultAt = nullptr;
 
-#define CHECK_TICK()                                                                               \
+// A limit reached stops the run at `at`, the instruction its message names: the jump or the
+// loop's end, or a routine's first instruction, where nothing of the new frame is live yet.
+#define CHECK_TICK_AT(at)                                                                          \
     do {                                                                                           \
         if (--m_ticks <= 0 || (stop && stop->load(std::memory_order_relaxed))) {                   \
-            if (!slowCheck())                                                                      \
+            if (!slowCheck()) {                                                                    \
+                faultAt = (at);                                                                    \
                 goto failed;                                                                       \
+            }                                                                                      \
         }                                                                                          \
     } while (0)
+#define CHECK_TICK() CHECK_TICK_AT(I)
 #define JUMP(t)                                                                                    \
     do {                                                                                           \
         const Instr* target_ = code + (t);                                                         \
@@ -219,6 +290,15 @@ bool Vm::run(QString& error) {
 #define HOT(name)
 #define NEXT() continue
 #endif
+
+// An operation marked by fuseWraps does the Wrap that follows it and steps over it.
+#define WRAP_NEXT()                                                                                \
+    do {                                                                                           \
+        if (I->x) {                                                                                \
+            R[ip->a].i = wrapped(R[I->a].i, I->x);                                                 \
+            ++ip;                                                                                  \
+        }                                                                                          \
+    } while (0)
 
     const Instr* I = nullptr;
     for (;;) {
@@ -337,14 +417,17 @@ bool Vm::run(QString& error) {
         case Op::Add:
             HOT(Add)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(R[I->c].i));
+            WRAP_NEXT();
             NEXT();
         case Op::Sub:
             HOT(Sub)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(R[I->c].i));
+            WRAP_NEXT();
             NEXT();
         case Op::Mul:
             HOT(Mul)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(R[I->c].i));
+            WRAP_NEXT();
             NEXT();
         case Op::Div:
         case Op::Mod: {
@@ -356,6 +439,7 @@ bool Vm::run(QString& error) {
                 R[I->a].i = I->op == Op::Div ? int64_t(0 - uint64_t(n)) : 0;
             else
                 R[I->a].i = I->op == Op::Div ? n / d : n % d;
+            WRAP_NEXT();
             NEXT();
         }
         case Op::And:
@@ -400,19 +484,21 @@ bool Vm::run(QString& error) {
         case Op::AddK:
             HOT(AddK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(int64_t(I->c)));
+            WRAP_NEXT();
             NEXT();
         case Op::SubK:
             HOT(SubK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(int64_t(I->c)));
+            WRAP_NEXT();
             NEXT();
         case Op::MulK:
             HOT(MulK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(int64_t(I->c)));
+            WRAP_NEXT();
             NEXT();
         case Op::Wrap:
             HOT(Wrap)
-            // Integer, the common case, without wrapTo's switch.
-            R[I->a].i = I->x == WS32 ? int64_t(int32_t(R[I->b].i)) : wrapTo(R[I->b].i, I->x);
+            R[I->a].i = wrapped(R[I->b].i, I->x);
             NEXT();
         case Op::AddF:
             R[I->a].d = R[I->b].d + R[I->c].d;
@@ -582,7 +668,7 @@ bool Vm::run(QString& error) {
             m_frames.push_back({I->b, int(nb - stack), int(ip - code), sf});
             R = nb;
             ip = code + r.entry;
-            CHECK_TICK();
+            CHECK_TICK_AT(ip);
             NEXT();
         }
         case Op::Ret: {
@@ -802,10 +888,12 @@ failed:
     m_handlers.clear();
     return false;
 #undef CHECK_TICK
+#undef CHECK_TICK_AT
 #undef JUMP
 #undef THROW
 #undef HOT
 #undef NEXT
+#undef WRAP_NEXT
 #undef VM_THREADED
 }
 
