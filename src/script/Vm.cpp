@@ -41,67 +41,6 @@ inline void loadMode(Value& dst, Value src, uint8_t mode) {
 }
 } // namespace
 
-void fuseWraps(Program& program) {
-    std::vector<Instr>& code = program.code;
-    std::vector<bool> reached(code.size() + 1, false);
-    for (const Routine& r : program.routines)
-        if (r.entry >= 0 && size_t(r.entry) < reached.size())
-            reached[size_t(r.entry)] = true;
-    for (const Instr& in : code) {
-        int target = -1;
-        switch (in.op) {
-        case Op::Jmp:
-        case Op::Try:
-            target = in.a;
-            break;
-        case Op::JT:
-        case Op::JF:
-            target = in.b;
-            break;
-        case Op::JEq:
-        case Op::JNe:
-        case Op::JLt:
-        case Op::JLe:
-        case Op::JGt:
-        case Op::JGe:
-        case Op::JEqK:
-        case Op::JNeK:
-        case Op::JLtK:
-        case Op::JLeK:
-        case Op::JGtK:
-        case Op::JGeK:
-        case Op::ForUp:
-        case Op::ForDown:
-            target = in.c;
-            break;
-        default:
-            break;
-        }
-        if (target >= 0 && size_t(target) < reached.size())
-            reached[size_t(target)] = true;
-    }
-    for (size_t i = 0; i + 1 < code.size(); ++i) {
-        Instr& in = code[i];
-        const Instr& next = code[i + 1];
-        switch (in.op) {
-        case Op::Add:
-        case Op::Sub:
-        case Op::Mul:
-        case Op::Div:
-        case Op::Mod:
-        case Op::AddK:
-        case Op::SubK:
-        case Op::MulK:
-            if (in.x == 0 && next.op == Op::Wrap && next.b == in.a && next.x != W64 &&
-                !reached[i + 1])
-                in.x = next.x;
-            break;
-        default:
-            break;
-        }
-    }
-}
-
 Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
     : m_prog(program), m_host(host), m_limits(limits) {
     m_stack.reset(static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value))));
