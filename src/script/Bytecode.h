@@ -49,7 +49,7 @@ enum class Op : uint8_t {
     SubK,
     MulK, // a := b op imm c
     // Add to MulK (Div and Mod too) with x set also do the Wrap that follows them, of that
-    // width, and step over it (see fuseWraps: a new instruction that jumps is added there).
+    // width, and step over it (see fuseInstructions: a new instruction that jumps is added there).
     Wrap, // a := b truncated to the integer kind x
     AddF,
     SubF,

@@ -230,7 +230,7 @@ bool Vm::run(QString& error) {
 #define NEXT() continue
 #endif
 
-// An operation marked by fuseWraps does the Wrap that follows it and steps over it.
+// An operation marked by fuseInstructions does the Wrap that follows it and steps over it.
 #define WRAP_NEXT()                                                                                \
     do {                                                                                           \
         if (I->x) {                                                                                \

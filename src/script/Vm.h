@@ -19,11 +19,12 @@ public:
     virtual bool callHost(const HostCallSite& site, Value* window, int argc, QString& error) = 0;
 };
 
-// Marks each integer operation followed by the Wrap of its result (a sum stored into an
-// Integer, say) with that Wrap's width: the machine then cuts the result itself and steps over
-// the Wrap, one dispatch less on the commonest statements. A Wrap that a jump reaches is left
-// alone. Run once on a compiled program, before the machine runs it.
-void fuseWraps(Program& program);
+// Saves the machine a dispatch on the commonest sequences, run once on a compiled program
+// before the machine runs it: an integer operation followed by the Wrap of its result (a sum
+// stored into an Integer, say) is marked with that Wrap's width, the machine then cuts the
+// result itself and steps over the Wrap (unless a jump reaches that Wrap); a jump to a return
+// becomes that return (the end of an if branch in a function).
+void fuseInstructions(Program& program);
 
 struct VmLimits {
     int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit

@@ -2,7 +2,7 @@
 
 namespace vscript {
 
-void fuseWraps(Program& program) {
+void fuseInstructions(Program& program) {
     std::vector<Instr>& code = program.code;
     std::vector<bool> reached(code.size() + 1, false);
     for (const Routine& r : program.routines)
@@ -41,6 +41,10 @@ void fuseWraps(Program& program) {
         if (target >= 0 && size_t(target) < reached.size())
             reached[size_t(target)] = true;
     }
+    for (Instr& in : code)
+        if (in.op == Op::Jmp && in.a >= 0 && size_t(in.a) < code.size() &&
+            code[size_t(in.a)].op == Op::Ret)
+            in = code[size_t(in.a)];
     for (size_t i = 0; i + 1 < code.size(); ++i) {
         Instr& in = code[i];
         const Instr& next = code[i + 1];
