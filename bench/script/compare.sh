@@ -1,7 +1,7 @@
 #!/bin/sh
-# Runs the four benchmark programs through vidorra-script and through Lua 5.4 side by side:
-# best of 3 runs each (wall time), the ratio vidorra / lua, their geometric mean, and a check
-# that both print the same result line.
+# Runs the benchmark programs through vidorra-script and through Lua 5.4 side by side:
+# best of 3 runs each (wall time, the two taking turns), the ratio vidorra / lua, their
+# geometric mean, and a check that both print the same result line.
 #
 #   bench/script/compare.sh [path/to/vidorra-script] [runs]
 #
@@ -32,33 +32,44 @@ trap 'rm -rf "$tmp"' EXIT
 
 now_ns() { date +%s%N; }
 
-# best_ms OUTFILE COMMAND... : runs the command $runs times, keeps its last standard output in
-# OUTFILE, prints the best wall time in milliseconds, or "fail" if a run exits with non-zero.
-best_ms() {
+# once_ms OUTFILE COMMAND... : runs the command once, keeps its standard output in OUTFILE and
+# prints its wall time in milliseconds, or "fail" if it exits with non-zero.
+once_ms() {
   out=$1
   shift
-  best=
-  i=0
-  while [ "$i" -lt "$runs" ]; do
-    start=$(now_ns)
-    if ! "$@" >"$out" 2>"$out.err"; then
-      echo fail
-      return
-    fi
-    end=$(now_ns)
-    ms=$(( (end - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-    i=$((i + 1))
-  done
-  echo "$best"
+  start=$(now_ns)
+  if ! "$@" >"$out" 2>"$out.err"; then
+    echo fail
+    return
+  fi
+  end=$(now_ns)
+  echo $(( (end - start) / 1000000 ))
+}
+
+# better BEST TIME : the lower of the two, "fail" once a run failed.
+better() {
+  if [ "$1" = fail ] || [ "$2" = fail ]; then
+    echo fail
+  elif [ -z "$1" ] || [ "$2" -lt "$1" ]; then
+    echo "$2"
+  else
+    echo "$1"
+  fi
 }
 
 status=0
 ratios=
 printf '%-10s %12s %10s %8s  %s\n' program "vidorra ms" "lua ms" ratio result
-for name in fib sieve strings loops; do
-  v=$(best_ms "$tmp/$name.vidorra" "$runner" "$here/$name.pas")
-  l=$(best_ms "$tmp/$name.lua" "$lua" "$here/$name.lua")
+for name in fib sieve strings loops calls text; do
+  # The two interpreters take turns, so that a slow spell of the machine weighs on both.
+  v=
+  l=
+  i=0
+  while [ "$i" -lt "$runs" ]; do
+    v=$(better "$v" "$(once_ms "$tmp/$name.vidorra" "$runner" "$here/$name.pas")")
+    l=$(better "$l" "$(once_ms "$tmp/$name.lua" "$lua" "$here/$name.lua")")
+    i=$((i + 1))
+  done
   result=$(cat "$tmp/$name.lua")
   if [ "$v" = fail ] || [ "$l" = fail ]; then
     ratio=-

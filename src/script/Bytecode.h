@@ -48,6 +48,8 @@ enum class Op : uint8_t {
     AddK,
     SubK,
     MulK, // a := b op imm c
+    // Add to MulK (Div and Mod too) with x set also do the Wrap that follows them, of that
+    // width, and step over it (see fuseInstructions: a new instruction that jumps is added there).
     Wrap, // a := b truncated to the integer kind x
     AddF,
     SubF,

@@ -182,6 +182,7 @@ CompileResult ScriptEngine::compile(const QString& source) {
             if (!diags.hasErrors())
                 compiler.compile(tree.get());
             if (!diags.hasErrors()) {
+                fuseInstructions(*program);
                 if (qEnvironmentVariableIsSet("VIDORRA_SCRIPT_DUMP"))
                     for (size_t i = 0; i < program->code.size(); ++i) {
                         const Instr& in = program->code[i];

@@ -2,8 +2,10 @@
 
 #include "Builtins.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <iterator>
+#include <new>
 
 namespace vscript {
 
@@ -21,6 +23,11 @@ enum ExcId {
     ExcOutOfMemory = 8
 };
 
+// Integer, the common case, without wrapTo's switch.
+inline int64_t wrapped(int64_t v, uint8_t width) {
+    return width == WS32 ? int64_t(int32_t(v)) : wrapTo(v, width);
+}
+
 inline void loadMode(Value& dst, Value src, uint8_t mode) {
     if (mode == Plain) {
         dst = src;
@@ -35,7 +42,9 @@ inline void loadMode(Value& dst, Value src, uint8_t mode) {
 
 Vm::Vm(const CompiledProgram& program, HostBridge* host, const VmLimits& limits)
     : m_prog(program), m_host(host), m_limits(limits) {
-    m_stack.assign(kStackSlots, Value{0});
+    m_stack.reset(static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value))));
+    if (!m_stack)
+        throw std::bad_alloc();
     m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeLimitMs);
 }
 
@@ -76,7 +85,7 @@ int64_t Vm::heapLeft() const {
 void Vm::releaseFrame(size_t frameIndex, bool abandoned) {
     const Frame& f = m_frames[frameIndex];
     const Routine& r = m_prog.routines[f.routine];
-    Value* base = m_stack.data() + f.base;
+    Value* base = m_stack.get() + f.base;
     for (int s : r.releaseSlots) {
         decRef(base[s].o);
         base[s].o = nullptr;
@@ -95,7 +104,7 @@ void Vm::releaseTemps(size_t frameIndex, int pc, size_t from) {
     if (pc < 0 || size_t(pc) >= m_prog.liveTemps.size())
         return;
     const std::vector<int>& live = m_prog.tempLists[size_t(m_prog.liveTemps[size_t(pc)])];
-    Value* base = m_stack.data() + m_frames[frameIndex].base;
+    Value* base = m_stack.get() + m_frames[frameIndex].base;
     for (size_t k = from; k < live.size(); ++k) {
         Obj* o = base[live[k]].o;
         base[live[k]].o = nullptr;
@@ -149,20 +158,26 @@ bool Vm::run(QString& error) {
         return false;
     }
     m_frames.push_back({0, 0, -1, -1});
-    Value* stack = m_stack.data();
+    Value* stack = m_stack.get();
     Value* stackEnd = stack + kStackSlots;
     Value* R = stack;
     const Instr* ip = code + main.entry;
     const Value* K = m_prog.constants.data();
+    const Routine* routines = m_prog.routines.data();
     const Instr* faultAt = nullptr;
 
-#define CHECK_TICK()                                                                               \
+// A limit reached stops the run at `at`, the instruction its message names: the jump or the
+// loop's end, or a routine's first instruction, where nothing of the new frame is live yet.
+#define CHECK_TICK_AT(at)                                                                          \
     do {                                                                                           \
         if (--m_ticks <= 0 || (stop && stop->load(std::memory_order_relaxed))) {                   \
-            if (!slowCheck())                                                                      \
+            if (!slowCheck()) {                                                                    \
+                faultAt = (at);                                                                    \
                 goto failed;                                                                       \
+            }                                                                                      \
         }                                                                                          \
     } while (0)
+#define CHECK_TICK() CHECK_TICK_AT(I)
 #define JUMP(t)                                                                                    \
     do {                                                                                           \
         const Instr* target_ = code + (t);                                                         \
@@ -179,44 +194,103 @@ bool Vm::run(QString& error) {
         goto exception;                                                                            \
     } while (0)
 
+#if defined(__GNUC__)
+#define VM_THREADED 1
+// The frequent instructions end by jumping straight to the code of the next one through a table
+// of label addresses: the processor then predicts each of these jumps apart, where the one jump
+// of a switch mispredicts whenever the instruction differs from the last. The others go through
+// the switch.
+#define HOT(name) hot_##name:
+#define NEXT()                                                                                     \
+    do {                                                                                           \
+        I = ip++;                                                                                  \
+        goto* dispatch[size_t(I->op)];                                                             \
+    } while (0)
+    void* dispatch[256];
+    std::fill(std::begin(dispatch), std::end(dispatch), &&coldOps);
+// clang-format off
+#define HOT_OPS(X)                                                                                 \
+    X(LoadI) X(LoadK) X(Mov) X(MovM) X(Clear) X(Null) X(LoadG) X(StoreG) X(AddrL) X(AddrG)         \
+    X(LoadP) X(StoreP) X(LoadE) X(StoreE) X(LoadF) X(StoreF) X(Add) X(Sub) X(Mul) X(Mod) X(And)    \
+    X(Or) X(Neg) X(Not) X(BNot) X(AddK) X(SubK) X(MulK) X(Wrap) X(Eq) X(Ne) X(Lt) X(Le) X(Gt)      \
+    X(Ge) X(CmpS) X(Jmp) X(JT) X(JF) X(JEq) X(JNe) X(JLt) X(JLe) X(JGt) X(JGe) X(JEqK) X(JNeK)     \
+    X(JLtK) X(JLeK) X(JGtK) X(JGeK) X(ForUp) X(ForDown) X(Call) X(Ret) X(CallB) X(Concat)          \
+    X(AppendP) X(StrIdx) X(In)
+// clang-format on
+#define HOT_ENTRY(name) dispatch[size_t(Op::name)] = &&hot_##name;
+    HOT_OPS(HOT_ENTRY)
+#undef HOT_ENTRY
+#undef HOT_OPS
+    dispatch[size_t(Op::Div)] = &&hot_Mod; // they share their code
+    dispatch[size_t(Op::Append)] = &&hot_AppendP;
+#else
+#define VM_THREADED 0
+#define HOT(name)
+#define NEXT() continue
+#endif
+
+// An operation marked by fuseInstructions does the Wrap that follows it and steps over it.
+#define WRAP_NEXT()                                                                                \
+    do {                                                                                           \
+        if (I->x) {                                                                                \
+            R[ip->a].i = wrapped(R[I->a].i, I->x);                                                 \
+            ++ip;                                                                                  \
+        }                                                                                          \
+    } while (0)
+
+    const Instr* I = nullptr;
     for (;;) {
-        const Instr* I = ip++;
+        I = ip++;
+#if VM_THREADED
+        goto* dispatch[size_t(I->op)];
+    coldOps:
+#endif
         switch (I->op) {
         case Op::Nop:
             break;
         case Op::LoadI:
+            HOT(LoadI)
             R[I->a].i = I->b;
-            break;
+            NEXT();
         case Op::LoadK:
+            HOT(LoadK)
             loadMode(R[I->a], K[I->b], I->x);
-            break;
+            NEXT();
         case Op::Mov:
+            HOT(Mov)
             R[I->a] = R[I->b];
-            break;
+            NEXT();
         case Op::MovM:
+            HOT(MovM)
             storeValue(R[I->a], R[I->b], I->x);
-            break;
+            NEXT();
         case Op::Clear: {
+            HOT(Clear)
             Obj* o = R[I->a].o;
             R[I->a].o = nullptr;
             decRef(o);
-            break;
+            NEXT();
         }
         case Op::Null:
+            HOT(Null)
             R[I->a].o = nullptr;
-            break;
+            NEXT();
         case Op::LoadG:
+            HOT(LoadG)
             loadMode(R[I->a], stack[I->b], I->x);
-            break;
+            NEXT();
         case Op::StoreG:
+            HOT(StoreG)
             storeValue(stack[I->a], R[I->b], I->x);
-            break;
+            NEXT();
         case Op::AddrL:
+            HOT(AddrL)
             R[I->a].p = &R[I->b];
-            break;
+            NEXT();
         case Op::AddrG:
+            HOT(AddrG)
             R[I->a].p = &stack[I->b];
-            break;
+            NEXT();
         case Op::AddrO: {
             int f = int(m_frames.size()) - 1;
             for (int h = 0; h < I->b && f >= 0; ++h)
@@ -236,33 +310,39 @@ bool Vm::run(QString& error) {
             R[I->a].p = &static_cast<AggObj*>(R[I->b].o)->v[I->c];
             break;
         case Op::LoadP:
+            HOT(LoadP)
             loadMode(R[I->a], *R[I->b].p, I->x);
-            break;
+            NEXT();
         case Op::StoreP:
+            HOT(StoreP)
             storeValue(*R[I->a].p, R[I->b], I->x);
-            break;
+            NEXT();
         case Op::LoadE: {
+            HOT(LoadE)
             auto* a = static_cast<AggObj*>(R[I->b].o);
             uint64_t i = uint64_t(R[I->c].i);
             if (!a || i >= a->v.size())
                 THROW(ExcRange, QStringLiteral("Range check error"));
             loadMode(R[I->a], a->v[i], I->x);
-            break;
+            NEXT();
         }
         case Op::StoreE: {
+            HOT(StoreE)
             auto* a = static_cast<AggObj*>(R[I->a].o);
             uint64_t i = uint64_t(R[I->b].i);
             if (!a || i >= a->v.size())
                 THROW(ExcRange, QStringLiteral("Range check error"));
             storeValue(a->v[i], R[I->c], I->x);
-            break;
+            NEXT();
         }
         case Op::LoadF:
+            HOT(LoadF)
             loadMode(R[I->a], static_cast<AggObj*>(R[I->b].o)->v[I->c], I->x);
-            break;
+            NEXT();
         case Op::StoreF:
+            HOT(StoreF)
             storeValue(static_cast<AggObj*>(R[I->a].o)->v[I->b], R[I->c], I->x);
-            break;
+            NEXT();
         case Op::NewAgg: {
             const Layout* l = &m_prog.layouts[I->b];
             if (!heapAllows(deepBytes(l)))
@@ -273,16 +353,23 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::Add:
+            HOT(Add)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(R[I->c].i));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::Sub:
+            HOT(Sub)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(R[I->c].i));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::Mul:
+            HOT(Mul)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(R[I->c].i));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::Div:
         case Op::Mod: {
+            HOT(Mod)
             int64_t d = R[I->c].i, n = R[I->b].i;
             if (d == 0)
                 THROW(ExcDivByZero, QStringLiteral("Division by zero"));
@@ -290,14 +377,17 @@ bool Vm::run(QString& error) {
                 R[I->a].i = I->op == Op::Div ? int64_t(0 - uint64_t(n)) : 0;
             else
                 R[I->a].i = I->op == Op::Div ? n / d : n % d;
-            break;
+            WRAP_NEXT();
+            NEXT();
         }
         case Op::And:
+            HOT(And)
             R[I->a].i = R[I->b].i & R[I->c].i;
-            break;
+            NEXT();
         case Op::Or:
+            HOT(Or)
             R[I->a].i = R[I->b].i | R[I->c].i;
-            break;
+            NEXT();
         case Op::Xor:
             R[I->a].i = R[I->b].i ^ R[I->c].i;
             break;
@@ -318,26 +408,36 @@ bool Vm::run(QString& error) {
                 R[I->a].i = uint32_t(R[I->b].i) >> (R[I->c].i & 31);
             break;
         case Op::Neg:
+            HOT(Neg)
             R[I->a].i = int64_t(0 - uint64_t(R[I->b].i));
-            break;
+            NEXT();
         case Op::Not:
+            HOT(Not)
             R[I->a].i = ~R[I->b].i;
-            break;
+            NEXT();
         case Op::BNot:
+            HOT(BNot)
             R[I->a].i = !R[I->b].i;
-            break;
+            NEXT();
         case Op::AddK:
+            HOT(AddK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) + uint64_t(int64_t(I->c)));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::SubK:
+            HOT(SubK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) - uint64_t(int64_t(I->c)));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::MulK:
+            HOT(MulK)
             R[I->a].i = int64_t(uint64_t(R[I->b].i) * uint64_t(int64_t(I->c)));
-            break;
+            WRAP_NEXT();
+            NEXT();
         case Op::Wrap:
-            R[I->a].i = wrapTo(R[I->b].i, I->x);
-            break;
+            HOT(Wrap)
+            R[I->a].i = wrapped(R[I->b].i, I->x);
+            NEXT();
         case Op::AddF:
             R[I->a].d = R[I->b].d + R[I->c].d;
             break;
@@ -364,23 +464,29 @@ bool Vm::run(QString& error) {
             R[I->a].d = double(R[I->b].i);
             break;
         case Op::Eq:
+            HOT(Eq)
             R[I->a].i = R[I->b].i == R[I->c].i;
-            break;
+            NEXT();
         case Op::Ne:
+            HOT(Ne)
             R[I->a].i = R[I->b].i != R[I->c].i;
-            break;
+            NEXT();
         case Op::Lt:
+            HOT(Lt)
             R[I->a].i = R[I->b].i < R[I->c].i;
-            break;
+            NEXT();
         case Op::Le:
+            HOT(Le)
             R[I->a].i = R[I->b].i <= R[I->c].i;
-            break;
+            NEXT();
         case Op::Gt:
+            HOT(Gt)
             R[I->a].i = R[I->b].i > R[I->c].i;
-            break;
+            NEXT();
         case Op::Ge:
+            HOT(Ge)
             R[I->a].i = R[I->b].i >= R[I->c].i;
-            break;
+            NEXT();
         case Op::EqF:
             R[I->a].i = R[I->b].d == R[I->c].d;
             break;
@@ -400,6 +506,7 @@ bool Vm::run(QString& error) {
             R[I->a].i = R[I->b].d >= R[I->c].d;
             break;
         case Op::CmpS: {
+            HOT(CmpS)
             int c = strOf(R[I->b]).compare(strOf(R[I->c]));
             bool r;
             switch (I->x) {
@@ -423,28 +530,33 @@ bool Vm::run(QString& error) {
                 break;
             }
             R[I->a].i = r;
-            break;
+            NEXT();
         }
         case Op::Jmp:
+            HOT(Jmp)
             JUMP(I->a);
-            break;
+            NEXT();
         case Op::JT:
+            HOT(JT)
             if (R[I->a].i)
                 JUMP(I->b);
-            break;
+            NEXT();
         case Op::JF:
+            HOT(JF)
             if (!R[I->a].i)
                 JUMP(I->b);
-            break;
+            NEXT();
 #define CJ(name, cmp)                                                                              \
     case Op::name:                                                                                 \
+        HOT(name)                                                                                  \
         if (R[I->a].i cmp R[I->b].i)                                                               \
             JUMP(I->c);                                                                            \
-        break;                                                                                     \
+        NEXT();                                                                                    \
     case Op::name##K:                                                                              \
+        HOT(name##K)                                                                               \
         if (R[I->a].i cmp int64_t(I->b))                                                           \
             JUMP(I->c);                                                                            \
-        break;
+        NEXT();
             CJ(JEq, ==)
             CJ(JNe, !=)
             CJ(JLt, <)
@@ -453,21 +565,24 @@ bool Vm::run(QString& error) {
             CJ(JGe, >=)
 #undef CJ
         case Op::ForUp:
+            HOT(ForUp)
             if (R[I->a].i < R[I->b].i) {
                 ++R[I->a].i;
                 ip = code + I->c;
                 CHECK_TICK();
             }
-            break;
+            NEXT();
         case Op::ForDown:
+            HOT(ForDown)
             if (R[I->a].i > R[I->b].i) {
                 --R[I->a].i;
                 ip = code + I->c;
                 CHECK_TICK();
             }
-            break;
+            NEXT();
         case Op::Call: {
-            const Routine& r = m_prog.routines[I->b];
+            HOT(Call)
+            const Routine& r = routines[I->b];
             Value* nb = R + I->a;
             if (int(m_frames.size()) >= m_limits.maxDepth || nb + r.frameSize > stackEnd) {
                 fatal(QStringLiteral("Dépassement de pile"));
@@ -478,31 +593,43 @@ bool Vm::run(QString& error) {
             for (int h = 0; h < I->x && sf >= 0; ++h)
                 sf = m_frames[sf].staticFrame;
             nb[0].i = 0;
-            std::memset(static_cast<void*>(nb + r.paramCount + 1), 0,
-                        sizeof(Value) * size_t(r.frameSize - r.paramCount - 1 > 0
-                                                   ? r.frameSize - r.paramCount - 1
-                                                   : 0));
+            // Most frames are a few slots: two at a time costs less than calling memset (which
+            // the compiler would make of a plain loop).
+            Value* v = nb + r.paramCount + 1;
+            Value* end = nb + r.frameSize;
+            if (v < end && ((end - v) & 1))
+                (v++)->i = 0;
+            for (; v < end; v += 2) {
+                v[0].i = 0;
+                v[1].i = 0;
+            }
             m_frames.push_back({I->b, int(nb - stack), int(ip - code), sf});
             R = nb;
             ip = code + r.entry;
-            CHECK_TICK();
-            break;
+            CHECK_TICK_AT(ip);
+            NEXT();
         }
         case Op::Ret: {
-            releaseFrame(m_frames.size() - 1, false);
-            Frame f = m_frames.back();
+            HOT(Ret)
+            const Frame& f = m_frames.back();
+            for (int s : routines[f.routine].releaseSlots) {
+                Obj* o = R[s].o;
+                R[s].o = nullptr;
+                decRef(o);
+            }
+            ip = code + f.retPc;
             m_frames.pop_back();
             R = stack + m_frames.back().base;
-            ip = code + f.retPc;
-            break;
+            NEXT();
         }
         case Op::CallB:
+            HOT(CallB)
             if (!builtinFunction(Bi(I->b))(*this, R + I->a, I->c)) {
                 if (m_fatal)
                     goto failed;
                 goto exception;
             }
-            break;
+            NEXT();
         case Op::CallH: {
             QString err;
             if (!m_host || !m_host->callHost(m_prog.hostSites[I->b], R + I->a, I->c, err))
@@ -510,6 +637,7 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::Concat: {
+            HOT(Concat)
             const QString& a = strOf(R[I->b]);
             const QString& b = strOf(R[I->c]);
             if (!heapAllows((a.size() + b.size()) * 2))
@@ -520,10 +648,11 @@ bool Vm::run(QString& error) {
             Obj* old = R[I->a].o;
             R[I->a].o = s;
             decRef(old);
-            break;
+            NEXT();
         }
         case Op::Append:
         case Op::AppendP: {
+            HOT(AppendP)
             Value& dst = I->op == Op::Append ? R[I->a] : *R[I->a].p;
             const QString& add = strOf(R[I->b]);
             if (add.isEmpty())
@@ -541,7 +670,7 @@ bool Vm::run(QString& error) {
                 dst.o = s = n;
             }
             account(s);
-            break;
+            NEXT();
         }
         case Op::Chr2S: {
             Obj* old = R[I->a].o;
@@ -552,12 +681,13 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::StrIdx: {
+            HOT(StrIdx)
             const QString& s = strOf(R[I->b]);
             int64_t i = R[I->c].i;
             if (i < 1 || i > s.size())
                 THROW(ExcRange, QStringLiteral("Range check error"));
             R[I->a].i = s[int(i - 1)].unicode();
-            break;
+            NEXT();
         }
         case Op::StrSet: {
             Value& v = I->x ? *R[I->a].p : R[I->a];
@@ -590,9 +720,10 @@ bool Vm::run(QString& error) {
             break;
         }
         case Op::In: {
+            HOT(In)
             int64_t e = R[I->b].i;
             R[I->a].i = e >= 0 && e < 64 && ((uint64_t(R[I->c].i) >> e) & 1);
-            break;
+            NEXT();
         }
         case Op::AndNot:
             R[I->a].i = R[I->b].i & ~R[I->c].i;
@@ -697,8 +828,13 @@ failed:
     m_handlers.clear();
     return false;
 #undef CHECK_TICK
+#undef CHECK_TICK_AT
 #undef JUMP
 #undef THROW
+#undef HOT
+#undef NEXT
+#undef WRAP_NEXT
+#undef VM_THREADED
 }
 
 } // namespace vscript

@@ -5,7 +5,9 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace vscript {
@@ -16,6 +18,13 @@ public:
     virtual ~HostBridge() = default;
     virtual bool callHost(const HostCallSite& site, Value* window, int argc, QString& error) = 0;
 };
+
+// Saves the machine a dispatch on the commonest sequences, run once on a compiled program
+// before the machine runs it: an integer operation followed by the Wrap of its result (a sum
+// stored into an Integer, say) is marked with that Wrap's width, the machine then cuts the
+// result itself and steps over the Wrap (unless a jump reaches that Wrap); a jump to a return
+// becomes that return (the end of an if branch in a function).
+void fuseInstructions(Program& program);
 
 struct VmLimits {
     int64_t stepBudget = 0; // backward jumps and calls; 0 = no limit
@@ -56,7 +65,12 @@ private:
     const CompiledProgram& m_prog;
     HostBridge* m_host;
     VmLimits m_limits;
-    std::vector<Value> m_stack;
+    struct FreeSlots {
+        void operator()(Value* p) const { std::free(p); }
+    };
+    // Zeroed by calloc: the pages a run never reaches are never touched, which keeps a short
+    // script from paying for the whole stack at start.
+    std::unique_ptr<Value, FreeSlots> m_stack;
     struct Frame {
         int routine;
         int base;

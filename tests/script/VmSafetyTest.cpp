@@ -181,3 +181,49 @@ TEST(VmSafety, AbandonedFunctionResultIsReleased) {
               QString("ok100 50\nRUN:impair (5:23)"));
     EXPECT_EQ(vscript::heapBytes(), before);
 }
+
+// A frame starts with its locals cleared, whatever its size and parameter count: a string
+// local that lands where an earlier call left integers starts empty, not as a stale pointer.
+TEST(VmSafety, FramesStartClearedWhateverTheirSize) {
+    const int64_t before = vscript::heapBytes();
+    EXPECT_EQ(runScript("procedure Remplit;\n"
+                        "var a, b, c, d, e, f, g, h: Integer;\n"
+                        "begin a := 12345; b := a; c := a; d := a; e := a; f := a; g := a; "
+                        "h := a; end;\n"
+                        "procedure Un;\n"
+                        "var s: string;\n"
+                        "begin s := s + 'a'; showmessage(s); end;\n"
+                        "procedure Deux(p: Integer);\n"
+                        "var s, t: string;\n"
+                        "begin s := s + 'b'; t := t + s; showmessage(s + t); end;\n"
+                        "procedure Trois(p, q: Integer);\n"
+                        "var s, t, u: string; k: Integer;\n"
+                        "begin s := s + 'c'; t := t + s; u := u + t; showmessage(s + t + u + "
+                        "IntToStr(k)); end;\n"
+                        "begin\n"
+                        "  Remplit; Un; Remplit; Deux(1); Remplit; Trois(1, 2);\n"
+                        "end."),
+              QString("a\nbb\nccc0"));
+    EXPECT_EQ(vscript::heapBytes(), before);
+}
+
+// Calls alone, without a loop, count against the step budget and the time limit: a
+// recursion that branches stops at either, as a loop does. The message names a line of the
+// routine or of the loop that ran out, not the statement before it.
+TEST(VmSafety, LimitsStopARecursionWithoutLoops) {
+    const char* source = "procedure P(n: Integer);\n"
+                         "begin if n > 0 then begin P(n - 1); P(n - 1); end; end;\n"
+                         "begin P(60); end.";
+    vscript::ScriptEngine steps;
+    steps.setStepBudget(100000);
+    EXPECT_TRUE(runScript(source, &steps).startsWith("RUN:Nombre maximal d'étapes atteint (2:"));
+    vscript::ScriptEngine time;
+    time.setTimeLimit(200);
+    EXPECT_TRUE(runScript(source, &time).startsWith("RUN:Durée maximale atteinte (0.2 s) (2:"));
+    vscript::ScriptEngine loop;
+    loop.setStepBudget(1000);
+    EXPECT_TRUE(runScript("var y: Integer;\nbegin\n  y := 1;\n  repeat\n    y := y + 1;\n"
+                          "  until y < 0;\nend.",
+                          &loop)
+                    .startsWith("RUN:Nombre maximal d'étapes atteint (6:"));
+}

@@ -1,3 +1,4 @@
+#include "Vm.h"
 #include "ScriptTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -157,4 +158,24 @@ TEST(Vm, UncaughtErrorsNameWhereTheyWereRaised) {
             "var m: array of array of Integer;\nbegin\n  SetLength(m, 2);\n  SetLength(m[1], 2);\n"
             "  m[1][2] := 0;\nend."),
         QString("RUN:Range check error (5:7)"));
+}
+
+// An operation takes over the Wrap after it only where no jump lands on that Wrap (the jump
+// would then skip the cut); a jump to a return becomes the return.
+TEST(Vm, FusionLeavesAWrapThatAJumpReaches) {
+    using vscript::Op;
+    vscript::Program p;
+    p.routines.resize(1);
+    p.routines[0].entry = 0;
+    p.code = {{Op::AddK, 0, 1, 1, 1},
+              {Op::Wrap, vscript::WS8, 1, 1, 0},
+              {Op::SubK, 0, 2, 2, 1},
+              {Op::Wrap, vscript::WS32, 3, 2, 0},
+              {Op::JLtK, 0, 1, 5, 1},
+              {Op::Jmp, 0, 6, 0, 0},
+              {Op::Ret}};
+    vscript::fuseInstructions(p);
+    EXPECT_EQ(p.code[0].x, 0);
+    EXPECT_EQ(p.code[2].x, vscript::WS32);
+    EXPECT_EQ(p.code[5].op, Op::Ret);
 }
