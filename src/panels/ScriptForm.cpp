@@ -56,6 +56,8 @@ TScriptForm::TScriptForm(TKXScript& script, QWidget* parent)
     Memo = new QPlainTextEdit(this);
     Memo->setObjectName(QStringLiteral("Memo"));
     Memo->setReadOnly(true);
+    // What a script writes in columns (WriteLn with widths) stays in columns.
+    Memo->setFont(editorFont());
     QPalette tip = Memo->palette();
     tip.setColor(QPalette::Base, QApplication::palette().color(QPalette::ToolTipBase));
     tip.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
