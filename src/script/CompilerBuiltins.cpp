@@ -329,10 +329,9 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
                 return bad;
             const Type* t = lv.type;
             const bool integer = t->kind == TK::Int;
-            const bool ok =
-                i == 1 ? t->kind == TK::Float || t->wrap == W64 ||
-                             (integer && t->lo == INT32_MIN && t->hi == INT32_MAX)
-                       : integer && t->lo <= 0 && t->hi >= 256;
+            const bool ok = i == 1 ? t->kind == TK::Float || t->wrap == W64 ||
+                                         (integer && t->lo == INT32_MIN && t->hi == INT32_MAX)
+                                   : integer && t->lo <= 0 && t->hi >= 256;
             if (!ok) {
                 mismatch(args[size_t(i)]->pos, t, m_tInt);
                 return bad;

@@ -813,10 +813,10 @@ NodePtr Parser::parseDesignator() {
             auto c = make(NK::Call, cur().pos);
             accept(Tok::LParen);
             // Write, WriteLn and Str take "value:width:decimals".
-            const bool widths = d->kind == NK::Name &&
-                                (d->name.compare(u"write", Qt::CaseInsensitive) == 0 ||
-                                 d->name.compare(u"writeln", Qt::CaseInsensitive) == 0 ||
-                                 d->name.compare(u"str", Qt::CaseInsensitive) == 0);
+            const bool widths =
+                d->kind == NK::Name && (d->name.compare(u"write", Qt::CaseInsensitive) == 0 ||
+                                        d->name.compare(u"writeln", Qt::CaseInsensitive) == 0 ||
+                                        d->name.compare(u"str", Qt::CaseInsensitive) == 0);
             c->add(std::move(d));
             if (!at(Tok::RParen)) {
                 do {

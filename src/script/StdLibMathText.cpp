@@ -363,8 +363,7 @@ bool biLeftStr(Vm&, Value* w, int) {
 }
 bool biRightStr(Vm&, Value* w, int) {
     const QString& s = strOf(w[1]);
-    setStr(w[0],
-           w[2].i <= 0 ? QString() : s.right(qsizetype(std::min<int64_t>(w[2].i, s.size()))));
+    setStr(w[0], w[2].i <= 0 ? QString() : s.right(qsizetype(std::min<int64_t>(w[2].i, s.size()))));
     return true;
 }
 // StartsText and EndsText compare the case-mapped characters; an empty text to find is found.
