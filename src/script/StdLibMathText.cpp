@@ -339,8 +339,10 @@ bool biDupeString(Vm& vm, Value* w, int) {
 }
 // Reversed character by character; a character outside the basic plane keeps its two halves
 // in order.
-bool biReverseString(Vm&, Value* w, int) {
+bool biReverseString(Vm& vm, Value* w, int) {
     const QString& s = strOf(w[1]);
+    if (!allowChars(vm, s.size()))
+        return false;
     QString r(s.size(), Qt::Uninitialized);
     qsizetype out = s.size();
     for (qsizetype i = 0; i < s.size(); ++i) {
