@@ -47,14 +47,15 @@ bool biCeil(Vm& vm, Value* w, int) {
 bool biFloor(Vm& vm, Value* w, int) {
     return roundedInteger(vm, std::floor(w[1].d), w[0]);
 }
-// Free Pascal's intpower: squares and multiplies, at most 2 × 32 steps.
-bool intPower(Vm& vm, double base, int64_t exponent, Value& out) {
+// Free Pascal's intpower: squares and multiplies, at most 2 × 32 steps, on the 80-bit reals
+// Free Pascal computes with (long double on x86), so that the rounded double is the same.
+bool intPower(Vm& vm, long double base, int64_t exponent, Value& out) {
     if (base == 0 && exponent == 0) {
         out.d = 1;
         return true;
     }
     uint64_t i = exponent < 0 ? 0 - uint64_t(exponent) : uint64_t(exponent);
-    double r = 1;
+    long double r = 1;
     while (i > 0) {
         while ((i & 1) == 0) {
             i >>= 1;
@@ -70,7 +71,7 @@ bool intPower(Vm& vm, double base, int64_t exponent, Value& out) {
         }
         r = 1 / r;
     }
-    out.d = r;
+    out.d = double(r);
     return true;
 }
 bool biIntPower(Vm& vm, Value* w, int) {
@@ -94,15 +95,15 @@ bool biPower(Vm& vm, Value* w, int) {
     }
     if (std::fabs(exponent) <= INT32_MAX && exponent == std::trunc(exponent))
         return intPower(vm, base, int64_t(exponent), w[0]);
-    // Free Pascal computes exp(exponent × ln(base)) on 80-bit reals, which pow matches on a
-    // double; no real root of a negative number.
+    // exp(exponent × ln(base)) on 80-bit reals as Free Pascal; no real root of a negative number.
     if (base < 0)
         return invalidOp(vm);
     if (base == 0) {
         vm.raise(ExcZeroDivide, QStringLiteral("Division by zero"));
         return false;
     }
-    w[0].d = std::pow(base, exponent);
+    w[0].d = double(
+        std::exp(static_cast<long double>(exponent) * std::log(static_cast<long double>(base))));
     return true;
 }
 bool biSign(Vm& vm, Value* w, int) {

@@ -8,7 +8,7 @@ procedure showmessage(z: string); begin WriteLn(UTF8Encode(z)); end;
 var
   frames, fps, clips, i: Integer;
   total: Int64;
-  seconds, rate, ratio: Double;
+  seconds, rate, ratio, x, y: Double;
 
 procedure tryPower(b, e: Double);
 begin
@@ -72,6 +72,17 @@ begin
   tryPower(0, -1.5);
   tryPower(-1, 0.5);
   showmessage(FloatToStr(IntPower(2, 10)) + ' ' + FloatToStr(IntPower(2, -3)) + ' ' + FloatToStr(IntPower(0, 0)) + ' ' + FloatToStr(IntPower(1.5, 3)) + ' ' + FloatToStr(IntPower(-2, 0)));
+  // Des valeurs dont le 16e chiffre est un 5 : arrondies vers le haut, comme Free Pascal.
+  showmessage(FloatToStr(IntPower(2, -22)) + ' ' + FloatToStr(9 * IntPower(2, -21)) + ' ' + FloatToStr(IntPower(1.0585, 6)));
+  // Calculés sur 80 bits comme Free Pascal, puis rangés dans un Double.
+  x := 19.95;
+  ratio := IntPower(x, -11);
+  x := 0.541;
+  rate := IntPower(x, 12);
+  x := 10.84;
+  y := 0.9;
+  seconds := Power(x, y);
+  showmessage(FloatToStr(ratio) + ' ' + FloatToStr(rate) + ' ' + FloatToStr(seconds));
   try
     showmessage(FloatToStr(IntPower(0, -2)));
   except
