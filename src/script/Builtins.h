@@ -74,6 +74,29 @@ enum class Bi : int32_t {
     DayOfWeek,
     IncDay,
     Write,
+    // Math, System's Str and Val, SysUtils' Unicode case and paths, StrUtils (StdLibMathText.cpp)
+    MinMaxI,
+    MinMaxF,
+    Ceil,
+    Floor,
+    Power,
+    IntPower,
+    Sign,
+    UpCaseC,
+    AnsiUpperCase,
+    AnsiLowerCase,
+    Str,
+    Val,
+    IncludeTrailingPathDelimiter,
+    ExcludeTrailingPathDelimiter,
+    DupeString,
+    ReverseString,
+    LeftStr,
+    RightStr,
+    StartsText,
+    EndsText,
+    StartsStr,
+    EndsStr,
     Count
 };
 
@@ -83,6 +106,13 @@ using BuiltinFn = bool (*)(Vm& vm, Value* w, int argc);
 bool biWrite(Vm& vm, Value* w, int argc);
 
 BuiltinFn builtinFunction(Bi id);
+// The routines numbered after Write.
+BuiltinFn mathTextFunction(Bi id);
+
+// A string result stored in dst (nullptr when empty), accounted on the heap.
+void setStr(Value& dst, QString s);
+// False, with EOutOfMemory raised, when a string of n characters would not fit in the heap.
+bool allowChars(Vm& vm, int64_t n);
 
 // Tags of the elements of an array of const (Format's arguments).
 // TagInt32: an integer of at most 32 bits, which %x writes on 8 digits at most.

@@ -134,7 +134,13 @@ Compiler::Compiler(CompiledProgram& out, Diagnostics& diags) : m_out(out), m_dia
                               "CompareText", "SameText", "BoolToStr", "LastDelimiter",
                               "FormatFloat", "FloatToStrF", "Int", "Frac", "Ln", "Exp", "Sin",
                               "Cos", "ArcTan", "EncodeDate", "EncodeTime", "DecodeDate",
-                              "DecodeTime", "DayOfWeek", "IncDay"};
+                              "DecodeTime", "DayOfWeek", "IncDay", "Max", "Min", "Ceil",
+                              "Floor", "Power", "IntPower", "Sign", "UpCase", "Concat", "Str",
+                              "Val", "AnsiUpperCase", "AnsiLowerCase",
+                              "IncludeTrailingPathDelimiter", "ExcludeTrailingPathDelimiter",
+                              "DupeString", "ReverseString", "LeftStr", "RightStr", "PosEx",
+                              "StartsText", "EndsText", "StartsStr", "EndsStr", "AnsiStartsText",
+                              "AnsiEndsText", "AnsiStartsStr", "AnsiEndsStr"};
     // clang-format on
     for (const char* b : builtins) {
         Symbol s{SymKind::Builtin};

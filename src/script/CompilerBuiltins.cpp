@@ -76,7 +76,7 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
         if (args.size() + 1 == count)
             args.push_back(one.get());
     };
-    if (n == "pos") {
+    if (n == "pos" || n == "posex") {
         defaultOne(3); // Pos(sub, s, offset)
         return fn(Bi::Pos, {m_tStr, m_tStr, m_tInt64}, m_tInt);
     }
@@ -133,6 +133,221 @@ Compiler::Operand Compiler::callBuiltin(const QString& name, const Node* e,
     if (n == "incday") {
         defaultOne(2);
         return fn(Bi::IncDay, {m_tFloat, m_tInt64}, m_tDateTime);
+    }
+    if (n == "ceil")
+        return fn(Bi::Ceil, {m_tFloat}, m_tInt);
+    if (n == "floor")
+        return fn(Bi::Floor, {m_tFloat}, m_tInt);
+    if (n == "power")
+        return fn(Bi::Power, {m_tFloat, m_tFloat}, m_tFloat);
+    if (n == "intpower")
+        return fn(Bi::IntPower, {m_tFloat, m_tInt}, m_tFloat);
+    if (n == "sign")
+        return fn(Bi::Sign, {m_tFloat}, m_tInt);
+    if (n == "ansiuppercase")
+        return fn(Bi::AnsiUpperCase, {m_tStr}, m_tStr);
+    if (n == "ansilowercase")
+        return fn(Bi::AnsiLowerCase, {m_tStr}, m_tStr);
+    if (n == "includetrailingpathdelimiter")
+        return fn(Bi::IncludeTrailingPathDelimiter, {m_tStr}, m_tStr);
+    if (n == "excludetrailingpathdelimiter")
+        return fn(Bi::ExcludeTrailingPathDelimiter, {m_tStr}, m_tStr);
+    if (n == "dupestring")
+        return fn(Bi::DupeString, {m_tStr, m_tInt64}, m_tStr);
+    if (n == "reversestring")
+        return fn(Bi::ReverseString, {m_tStr}, m_tStr);
+    if (n == "leftstr")
+        return fn(Bi::LeftStr, {m_tStr, m_tInt64}, m_tStr);
+    if (n == "rightstr")
+        return fn(Bi::RightStr, {m_tStr, m_tInt64}, m_tStr);
+    const std::pair<const char*, Bi> affixes[] = {
+        {"startstext", Bi::StartsText},     {"endstext", Bi::EndsText},
+        {"startsstr", Bi::StartsStr},       {"endsstr", Bi::EndsStr},
+        {"ansistartstext", Bi::StartsText}, {"ansiendstext", Bi::EndsText},
+        {"ansistartsstr", Bi::StartsStr},   {"ansiendsstr", Bi::EndsStr}};
+    for (auto& [name, id] : affixes)
+        if (n == name)
+            return fn(id, {m_tStr, m_tStr}, m_tBool);
+    if (n == "max" || n == "min") {
+        // Free Pascal's overloads: two values that fit an Integer give an Integer, other
+        // integers an Int64, and a real among them a real.
+        if (!argc(2, 2))
+            return bad;
+        const int w = tempBlock(4);
+        const Type* types[2];
+        for (int i = 0; i < 2; ++i) {
+            Operand v = expr(args[size_t(i)]);
+            if (stop())
+                return bad;
+            if (v.type->kind != TK::Int && v.type->kind != TK::Float) {
+                mismatch(args[size_t(i)]->pos, v.type, m_tFloat);
+                return bad;
+            }
+            types[i] = v.type;
+            put(Op::Mov, w + 1 + i, materialize(v));
+        }
+        const bool real = types[0]->kind == TK::Float || types[1]->kind == TK::Float;
+        const Type* result = m_tFloat;
+        if (real) {
+            for (int i = 0; i < 2; ++i)
+                if (types[i]->kind == TK::Int)
+                    put(Op::Mov, w + 1 + i,
+                        materialize(convert(Operand{types[i], w + 1 + i}, m_tFloat, pos)));
+        } else {
+            auto fits = [](const Type* t) { return t->lo >= INT32_MIN && t->hi <= INT32_MAX; };
+            result = fits(types[0]) && fits(types[1]) ? m_tInt : m_tInt64;
+        }
+        put(Op::LoadI, w + 3, n == "max" ? 1 : 0);
+        m_pos = pos;
+        put(Op::CallB, w, int(real ? Bi::MinMaxF : Bi::MinMaxI), 3);
+        return Operand{result, w};
+    }
+    if (n == "upcase") {
+        // UpCase of a character is a character; of a string, the string in capitals.
+        if (!argc(1, 1))
+            return bad;
+        Operand v = expr(args[0]);
+        if (stop())
+            return bad;
+        if (v.type->kind != TK::Char && v.type->kind != TK::Str) {
+            mismatch(args[0]->pos, v.type, m_tChar);
+            return bad;
+        }
+        const bool ch = v.type->kind == TK::Char;
+        const int w = tempBlock(2);
+        put(Op::Mov, w + 1, materialize(v));
+        if (!ch)
+            put(Op::Null, w);
+        put(Op::CallB, w, int(ch ? Bi::UpCaseC : Bi::AnsiUpperCase), 1);
+        if (ch)
+            return Operand{m_tChar, w};
+        m_managedTemps.push_back(w);
+        return Operand{m_tStr, w};
+    }
+    if (n == "concat") {
+        if (args.empty()) {
+            m_diags.error(pos,
+                          QStringLiteral("nombre de paramètres incorrect pour « %1 »").arg(name));
+            return bad;
+        }
+        Operand acc{m_tStr};
+        int d = -1;
+        for (size_t i = 0; i < args.size(); ++i) {
+            Operand v = expr(args[i]);
+            if (stop())
+                return bad;
+            if (v.type->kind != TK::Str && v.type->kind != TK::Char) {
+                mismatch(args[i]->pos, v.type, m_tStr);
+                return bad;
+            }
+            v = convert(v, m_tStr, args[i]->pos);
+            if (i == 0) {
+                acc = v;
+            } else if (acc.isConst() && v.isConst()) {
+                acc.sval += v.sval;
+            } else {
+                const int a = materialize(acc), b = materialize(v);
+                if (d < 0)
+                    d = temp(m_tStr);
+                m_pos = pos;
+                put(Op::Concat, d, a, b);
+                acc = Operand{m_tStr, d};
+            }
+        }
+        return acc;
+    }
+    if (n == "str") {
+        // Str(x:width:decimals, s) writes in s what Write would print.
+        if (!argc(2, 2))
+            return bad;
+        const Node* a = args[0];
+        const Node* value = a->kind == NK::WidthArg ? a->kid(0) : a;
+        Operand v = expr(value);
+        if (stop())
+            return bad;
+        ConstTag tag;
+        if ((v.type->kind != TK::Int && v.type->kind != TK::Float) || !constTagOf(v.type, tag)) {
+            mismatch(value->pos, v.type, m_tFloat);
+            return bad;
+        }
+        const int w = tempBlock(6);
+        put(Op::LoadI, w + 1, int32_t(tag));
+        put(Op::Mov, w + 2, materialize(v));
+        for (int part = 1; part <= 2; ++part) {
+            const Node* p = a->kind == NK::WidthArg && a->kids.size() > size_t(part)
+                                ? a->kid(size_t(part))
+                                : nullptr;
+            if (!p) {
+                put(Op::LoadI, w + 2 + part, -1);
+                continue;
+            }
+            if (part == 2 && v.type->kind != TK::Float) {
+                m_diags.error(p->pos, "décimales réservées aux réels");
+                return bad;
+            }
+            Operand x = expr(p);
+            if (stop())
+                return bad;
+            if (x.type->kind != TK::Int) {
+                mismatch(p->pos, x.type, m_tInt);
+                return bad;
+            }
+            put(Op::Mov, w + 2 + part, materialize(x));
+        }
+        LVal lv = lvalue(args[1], true);
+        if (stop())
+            return bad;
+        if (lv.readOnly || lv.type->kind != TK::Str) {
+            if (lv.type->kind != TK::Str)
+                mismatch(args[1]->pos, lv.type, m_tStr);
+            else
+                m_diags.error(args[1]->pos, "variable attendue");
+            return bad;
+        }
+        put(Op::Mov, w + 5, addressOf(lv));
+        m_pos = pos;
+        put(Op::CallB, w, int(Bi::Str), 5);
+        return Operand{m_tVoid, -1};
+    }
+    if (n == "val") {
+        // Val(s, x, code): x an Integer, an Int64 or a real; code any integer that holds 256.
+        if (!argc(3, 3))
+            return bad;
+        const int w = tempBlock(5);
+        Operand s = expr(args[0]);
+        if (stop())
+            return bad;
+        if (!assignable(m_tStr, s.type, &s)) {
+            mismatch(args[0]->pos, s.type, m_tStr);
+            return bad;
+        }
+        put(Op::Mov, w + 1, materialize(convert(s, m_tStr, args[0]->pos)));
+        int kind = 0;
+        for (int i = 1; i <= 2; ++i) {
+            LVal lv = lvalue(args[size_t(i)], true);
+            if (stop())
+                return bad;
+            const Type* t = lv.type;
+            const bool integer = t->kind == TK::Int;
+            const bool ok = i == 1 ? t->kind == TK::Float || t->wrap == W64 ||
+                                         (integer && t->lo == INT32_MIN && t->hi == INT32_MAX)
+                                   : integer && t->lo <= 0 && t->hi >= 256;
+            if (!ok) {
+                mismatch(args[size_t(i)]->pos, t, m_tInt);
+                return bad;
+            }
+            if (lv.readOnly) {
+                m_diags.error(args[size_t(i)]->pos, "variable attendue");
+                return bad;
+            }
+            if (i == 1)
+                kind = t->kind == TK::Float ? 2 : t->wrap == W64 ? 1 : 0;
+            put(Op::Mov, w + 1 + i, addressOf(lv));
+        }
+        put(Op::LoadI, w + 4, kind);
+        m_pos = pos;
+        put(Op::CallB, w, int(Bi::Val), 4);
+        return Operand{m_tVoid, -1};
     }
     if (n == "inttohex") {
         // Free Pascal writes an Integer on 32 bits and an Int64 on 64: the width follows the

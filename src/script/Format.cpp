@@ -302,9 +302,12 @@ QString formatFloatGeneral(double v) {
         return v > 0 ? QStringLiteral("+Inf") : QStringLiteral("-Inf");
     if (v == 0)
         return QStringLiteral("0");
+    // Free Pascal writes the 17 digits of the double, then rounds them half up to 15: a value
+    // whose 17 digits end in 50 rounds up (2^-22 = 2.384185791015625E-7 gives ...563), where
+    // rounding the exact binary value once would give ...562.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", v);
-    // buf: [-]d.ddddddddddddddde[+-]xx
+    std::snprintf(buf, sizeof buf, "%.16e", v);
+    // buf: [-]d.dddddddddddddddde[+-]xx
     QString s = QString::fromLatin1(buf);
     bool neg = s.startsWith('-');
     if (neg)
@@ -312,6 +315,20 @@ QString formatFloatGeneral(double v) {
     int e = s.indexOf('e');
     int exp = s.mid(e + 1).toInt();
     QString digits = s.left(1) + s.mid(2, e - 2);
+    const bool up = digits[15] >= '5';
+    digits.truncate(15);
+    if (up) {
+        int i = 14;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i >= 0) {
+            digits[i] = QChar(digits[i].unicode() + 1);
+        } else {
+            digits.prepend('1');
+            digits.truncate(15);
+            ++exp;
+        }
+    }
     while (digits.size() > 1 && digits.endsWith('0'))
         digits.chop(1);
     QString out;

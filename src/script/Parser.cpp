@@ -812,10 +812,11 @@ NodePtr Parser::parseDesignator() {
         } else if (at(Tok::LParen)) {
             auto c = make(NK::Call, cur().pos);
             accept(Tok::LParen);
-            // Write and WriteLn take "value:width:decimals".
-            const bool widths = d->kind == NK::Name &&
-                                (d->name.compare(u"write", Qt::CaseInsensitive) == 0 ||
-                                 d->name.compare(u"writeln", Qt::CaseInsensitive) == 0);
+            // Write, WriteLn and Str take "value:width:decimals".
+            const bool widths =
+                d->kind == NK::Name && (d->name.compare(u"write", Qt::CaseInsensitive) == 0 ||
+                                        d->name.compare(u"writeln", Qt::CaseInsensitive) == 0 ||
+                                        d->name.compare(u"str", Qt::CaseInsensitive) == 0);
             c->add(std::move(d));
             if (!at(Tok::RParen)) {
                 do {

@@ -14,18 +14,6 @@ namespace {
 
 enum { ExcConvert = 1, ExcRange = 4, ExcInvalidOp = 6, ExcZeroDivide = 7, ExcOutOfMemory = 8 };
 
-void setStr(Value& dst, QString s) {
-    Obj* old = dst.o;
-    if (s.isEmpty()) {
-        dst.o = nullptr;
-    } else {
-        auto* o = new StrObj(std::move(s));
-        account(o);
-        dst.o = o;
-    }
-    decRef(old);
-}
-
 std::mt19937_64& rng() {
     thread_local std::mt19937_64 g(0x5eed);
     return g;
@@ -338,12 +326,6 @@ bool outOfMemory(Vm& vm) {
     vm.raise(ExcOutOfMemory, QStringLiteral("Mémoire insuffisante"));
     return false;
 }
-// A string result of n characters, refused before anything is allocated.
-bool allowChars(Vm& vm, int64_t n) {
-    if (n > INT32_MAX / 2)
-        return outOfMemory(vm);
-    return vm.heapAllows(n * 2);
-}
 bool biStrToInt64(Vm& vm, Value* w, int) {
     int64_t v;
     if (!parseInt(strOf(w[1]), v, true)) {
@@ -652,7 +634,28 @@ bool biIncDay(Vm& vm, Value* w, int) {
 
 } // namespace
 
+void setStr(Value& dst, QString s) {
+    Obj* old = dst.o;
+    if (s.isEmpty()) {
+        dst.o = nullptr;
+    } else {
+        auto* o = new StrObj(std::move(s));
+        account(o);
+        dst.o = o;
+    }
+    decRef(old);
+}
+
+// A string result of n characters, refused before anything is allocated.
+bool allowChars(Vm& vm, int64_t n) {
+    if (n > INT32_MAX / 2)
+        return outOfMemory(vm);
+    return vm.heapAllows(n * 2);
+}
+
 BuiltinFn builtinFunction(Bi id) {
+    if (int(id) > int(Bi::Write))
+        return mathTextFunction(id);
     // clang-format off
     static const BuiltinFn table[] = {
         biIntToStr, biFloatToStr, biStrToInt,       biStrToIntDef, biCopy,      biPos,
@@ -667,7 +670,7 @@ BuiltinFn builtinFunction(Bi id) {
         biArcTan, biEncodeDate, biEncodeTime, biDecodeDate, biDecodeTime, biDayOfWeek, biIncDay,
         biWrite};
     // clang-format on
-    static_assert(sizeof(table) / sizeof(table[0]) == size_t(Bi::Count));
+    static_assert(sizeof(table) / sizeof(table[0]) == size_t(Bi::Write) + 1);
     return table[int(id)];
 }
 

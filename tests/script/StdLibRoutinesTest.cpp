@@ -179,3 +179,72 @@ TEST(StdLibRoutines, EdgesOfReadingAndDecoding) {
                         "showmessage(Format('%d %d %d %d:%d', [y, m, d, h, n])); end."),
               "2024 2 29 18:0");
 }
+
+// Math, StrUtils, Str and Val where Free Pascal cannot be the reference: results sized by the
+// script, NaN and infinities (Free Pascal computes on 80 bits where the engine has doubles), and
+// text outside ASCII, which StrUtils handles as bytes of UTF-8.
+TEST(StdLibRoutines, DupeStringConcatAndStrStayBounded) {
+    const long before = peakKiB();
+    EXPECT_EQ(eachCaught("s: string",
+                         {"s := DupeString('x', 2000000000);", "s := DupeString('abc', MaxInt);",
+                          "s := DupeString(StringOfChar('x', 1000000), 1000);",
+                          "s := StringOfChar('x', 100000000); s := Concat(s, s, s, s);",
+                          "s := DupeString('ab', 4611686018427387904);",
+                          "Str(1.5:MaxInt:MaxInt, s); showmessage(IntToStr(Length(s)));",
+                          "Str(7:MaxInt, s); showmessage(IntToStr(Length(s)));"}),
+              QString("EOutOfMemory: Mémoire insuffisante\n").repeated(5) + "1002\n1000");
+    EXPECT_LT(peakKiB() - before, 400 * 1024);
+}
+
+TEST(StdLibRoutines, MathOfNaNAndInfinities) {
+    EXPECT_EQ(
+        eachCaught("nan, inf, d: Double; i: Integer",
+                   {"nan := StrToFloat('nan'); inf := StrToFloat('inf');", "d := Max(nan, 1);",
+                    "d := Min(1, nan);", "i := Sign(nan);", "i := Ceil(nan);", "i := Floor(-inf);",
+                    "d := Power(2, inf);", "d := Power(nan, 2);", "d := IntPower(nan, 2);",
+                    // past a double's range: an infinity, as the engine's products give
+                    "showmessage(FloatToStr(Power(10, 400)) + ' ' + FloatToStr(IntPower(2, "
+                    "-2000)) + ' ' + FloatToStr(Power(inf, 2)) + ' ' + FloatToStr(Power(nan, "
+                    "0)) + ' ' + FloatToStr(Max(inf, 2)) + ' ' + FloatToStr(Power(10, "
+                    "400.5)));"}),
+        QString("EInvalidOp: Invalid floating point operation\n").repeated(8) +
+            "+Inf 0 +Inf 1 +Inf +Inf");
+    EXPECT_EQ(runScript("var d: Double; c: Integer;\n"
+                        "begin Val('1e400', d, c); showmessage(FloatToStr(d) + ' ' + IntToStr(c));"
+                        " Val('-1e99999999', d, c); showmessage(FloatToStr(d) + ' ' + IntToStr(c));"
+                        " end."),
+              "+Inf 0\n-Inf 0");
+}
+
+// Characters outside the basic plane keep their two halves together; Val refuses a letter
+// that is not ASCII at its own position.
+TEST(StdLibRoutines, TextOutsideAscii) {
+    EXPECT_EQ(runScript(QString::fromUtf8(
+                  "var i, c: Integer; d: Double;\n"
+                  "begin showmessage(ReverseString('Noël 😀a') + '|' + AnsiUpperCase('𐐨é') + '|' "
+                  "+ AnsiLowerCase('𐐀') + '|' + UpCase('ǆ') + '|' + BoolToStr(StartsText('ÉT', "
+                  "'été'), True) + BoolToStr(EndsText('Ë', 'noë'), True));\n"
+                  "Val('1é', i, c); showmessage(IntToStr(c)); Val('٣', i, c); "
+                  "showmessage(IntToStr(c)); Val('2.5é', d, c); showmessage(IntToStr(c)); end.")),
+              QString::fromUtf8("a😀 lëoN|𐐀É|𐐨|Ǆ|TrueTrue\n2\n1\n4"));
+}
+
+TEST(StdLibRoutines, OverloadsAndVariablesOfTheNewRoutines) {
+    // Max of integers is an integer, with a real among them a real.
+    EXPECT_EQ(runScript("var i: Integer; b: Int64; w: Word; c: Cardinal;\n"
+                        "begin w := 3; c := 4000000000; i := Max(w, -2) + Min(1, 2);\n"
+                        "b := Max(c, 1); showmessage(IntToStr(i) + ' ' + IntToStr(b)); end."),
+              "4 4000000000");
+    for (const char* bad :
+         {"var i: Integer; begin i := Max(1, 2.5); end.", "begin showmessage(Max('a', 1)); end.",
+          "var s: string; begin Str('abc', s); end.", "var s: string; begin Str(5:3:2, s); end.",
+          "var s: string; begin Str(True, s); end.", "begin Str(5, 'x'); end.",
+          "procedure p(const s: string); begin Str(5, s); end; begin p(''); end.",
+          "var b: Byte; c: Integer; begin Val('1', b, c); end.",
+          "var i: Integer; c: Byte; begin Val('1', i, c); end.",
+          "var i: Integer; c: Double; begin Val('1', i, c); end.",
+          "var i, c: Integer; begin Val(5, i, c); end.", "begin showmessage(Concat()); end.",
+          "begin showmessage(Concat('a', 1)); end.", "begin showmessage(UpCase(1)); end.",
+          "begin showmessage(DupeString('a')); end."})
+        EXPECT_TRUE(runScript(bad).startsWith("ERR:")) << bad;
+}
