@@ -5,6 +5,8 @@ namespace vscript {
 Compiler::Operand
 Compiler::builtinCall(Bi id, const std::vector<std::pair<const Node*, const Type*>>& args,
                       const Type* result, int dst, int ptrArgs) {
+    // A run-time error of the routine points at its call, not at the last argument's operator.
+    const Pos at = m_pos;
     int n = int(args.size());
     int w = tempBlock(1 + n);
     for (int i = 0; i < n; ++i) {
@@ -40,7 +42,7 @@ Compiler::builtinCall(Bi id, const std::vector<std::pair<const Node*, const Type
         int s = materialize(v);
         put(Op::Mov, w + 1 + i, s);
     }
-    m_pos = args.empty() ? m_pos : m_pos;
+    m_pos = at;
     if (result && result->mode() != Plain)
         put(Op::Null, w);
     put(Op::CallB, w, int(id), n);
