@@ -1,6 +1,7 @@
 // The main window's actions: the table of every command with its category, caption,
 // shortcuts, switch and token, and the handlers this window answers itself.
 #include "CaptureForm.h"
+#include "IncrusterFrame.h"
 
 #include "AppliMan.h"
 #include "CamForm.h"
@@ -13,6 +14,7 @@
 #include "ExtraireFrame.h"
 #include "HelpFrame.h"
 #include "ImageList.h"
+#include "IncrusterFrame.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
 #include "ListeFrame.h"
@@ -341,6 +343,8 @@ void TCaptureForm::connectHandlers() {
     inlay->OnfalseExecute = [this, inlay](QObject*) {
         inlay->SetChecked(true);
         Prm.wantIncrust->Value = true;
+        if (IncrusterFrame1)
+            IncrusterFrame1->FillEmptyPatterns();
         if (setOverlayIncrust)
             setOverlayIncrust(VideoReady);
         if (UpdateStatusTexts)

@@ -441,6 +441,15 @@ void TIncrusterFrame::SetFontColour(uint32_t bgr) {
         apply();
 }
 
+void TIncrusterFrame::FillEmptyPatterns() {
+    if (!Prm.incrustRec || !Prm.incrustRec->Value.FormatDate1.isEmpty() ||
+        !Prm.incrustRec->Value.FormatDate2.isEmpty())
+        return;
+    // Through the fields, as if typed: the record, the overlay and the settings follow.
+    cbDatecode1->setEditText(cbDatecode1->itemText(0));
+    cbDatecode2->setEditText(cbDatecode2->itemText(0));
+}
+
 void TIncrusterFrame::LoadRecord(const TincrustRec& rec) {
     m_loading = true;
     // Alignment 3 has no button of its own in the record's view: all stay up.
@@ -455,15 +464,11 @@ void TIncrusterFrame::LoadRecord(const TincrustRec& rec) {
     cbDatecode1->setEditText(rec.FormatDate1);
     cbDatecode2->setEditText(rec.FormatDate2);
     int font = FontComboBox->findText(rec.FontRec.FontName);
-    // A name fontconfig answers with a family of its own choosing (Arial with Liberation
-    // Sans) shows that family, which is the one the overlay draws with; a name it does not
-    // know at all gets the first entry.
-    if (font < 0 && !rec.FontRec.FontName.isEmpty()) {
-        const QString alias = QFontInfo(QFont(rec.FontRec.FontName)).family();
-        const QString fallback = QFontInfo(QFont(QStringLiteral("vidorra-no-such-font"))).family();
-        if (alias != fallback)
-            font = FontComboBox->findText(alias);
-    }
+    // A family the machine lacks shows fontconfig's match for its name (Liberation Sans for
+    // Arial, the desktop's sans-serif for a name it does not know), which is the family the
+    // overlay draws with: never the list's first entry, a family nobody chose.
+    if (font < 0)
+        font = FontComboBox->findText(QFontInfo(QFont(rec.FontRec.FontName)).family());
     FontComboBox->setCurrentIndex(font >= 0 ? font : 0);
     cbSize->setEditText(rec.Autofontsize ? QStringLiteral("auto")
                                          : QString::number(rec.FontRec.FontSize));

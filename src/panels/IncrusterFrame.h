@@ -34,6 +34,9 @@ public:
     bool correctionShown() const;
     // The chosen colour, as the colour dialog gives it (0x00BBGGRR in the record).
     void SetFontColour(uint32_t bgr);
+    // An inlay switched on with both date patterns empty would draw nothing: they take the
+    // first patterns of their lists (the date, the time), written to the record and shown.
+    void FillEmptyPatterns();
 
     // What the clock correction starts from: the recording date of the picture shown (none
     // without a DV source or a valid date), and the system clock.

@@ -232,3 +232,22 @@ TEST(Inlay, TextChosenInThePanelIsDrawnAtItsAnchor) {
     EXPECT_NEAR(left.left(), anchor, 30);
     p.form.hide();
 }
+
+// A first run: the inlay switched on while both date patterns are empty takes the date and
+// the time, shows them in the panel and draws them, instead of drawing nothing.
+TEST(Inlay, SwitchedOnWithoutPatternsItDrawsTheDateAndTheTime) {
+    Program p({"/sv=Mire de test", "-l"});
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([&] { return p.dm.previewFrames() > 3; }));
+    ASSERT_TRUE(p.rec().FormatDate1.isEmpty() && p.rec().FormatDate2.isEmpty());
+    TIncrusterFrame* panel = p.form.IncrusterFrame1;
+    panel->JvImgBtn5->click(); // "Réel": the computer's clock, drawn on any source
+    ASSERT_TRUE(p.form.action("taIncruster")->isChecked());
+    EXPECT_EQ(p.rec().FormatDate1, "ddddd");
+    EXPECT_EQ(p.rec().FormatDate2, "tt");
+    EXPECT_EQ(panel->cbDatecode1->currentText(), "ddddd");
+    EXPECT_EQ(panel->cbDatecode2->currentText(), "tt");
+    DrawnBox drawn(p.dm.overlay());
+    EXPECT_TRUE(drawn.next().isValid()) << "nothing drawn";
+    p.form.hide();
+}

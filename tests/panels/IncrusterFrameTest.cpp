@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QFocusEvent>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -58,7 +59,11 @@ TEST_F(IncrusterFrame, LoadRecordFillsTheControlsAndWritesNothing) {
     // A sub-title has no button of its own: all four stay up.
     for (QAbstractButton* b : panel.alignGroup->buttons())
         EXPECT_FALSE(b->isChecked()) << b->toolTip().toStdString();
-    EXPECT_EQ(panel.FontComboBox->currentIndex(), 0);
+    // A family the machine lacks shows the one fontconfig draws for its name, not the list's
+    // first entry (which was "DejaVu Math TeX Gyre" on a machine without Liberation).
+    const QString match = QFontInfo(QFont(r.FontRec.FontName)).family();
+    if (panel.FontComboBox->findText(match) > 0)
+        EXPECT_EQ(panel.FontComboBox->currentText(), match);
     EXPECT_EQ(panel.cbSize->currentText(), "36");
     EXPECT_TRUE(panel.tbBold->isChecked());
     EXPECT_FALSE(panel.tbItalic->isChecked());
@@ -86,6 +91,27 @@ TEST_F(IncrusterFrame, LoadRecordFillsTheControlsAndWritesNothing) {
         panel.LoadRecord(r);
         EXPECT_EQ(panel.FontComboBox->currentText(), "Liberation Sans");
     }
+}
+
+// Switched on with both date patterns empty, the inlay takes the date and the time, shown in
+// the panel and written to the record; a pattern the user gave is kept.
+TEST_F(IncrusterFrame, AnInlayWithoutPatternsTakesTheDateAndTheTime) {
+    panel.LoadRecord(rec());
+    ASSERT_TRUE(rec().FormatDate1.isEmpty() && rec().FormatDate2.isEmpty());
+    panel.FillEmptyPatterns();
+    EXPECT_EQ(rec().FormatDate1, "ddddd");
+    EXPECT_EQ(rec().FormatDate2, "tt");
+    EXPECT_EQ(panel.cbDatecode1->currentText(), "ddddd");
+    EXPECT_EQ(panel.cbDatecode2->currentText(), "tt");
+    EXPECT_GT(pushes, 0);
+
+    panel.cbDatecode1->setEditText("d mmm yyyy");
+    panel.cbDatecode2->setEditText("");
+    const int before = pushes;
+    panel.FillEmptyPatterns();
+    EXPECT_EQ(rec().FormatDate1, "d mmm yyyy");
+    EXPECT_TRUE(rec().FormatDate2.isEmpty());
+    EXPECT_EQ(pushes, before);
 }
 
 TEST_F(IncrusterFrame, EditsWriteTheRecordAndReachTheOverlay) {
