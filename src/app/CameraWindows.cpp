@@ -105,6 +105,7 @@ void TCameraWindows::refresh(TavFlux& source) {
     if (!source.HasTransport || !transport)
         return;
     w->ShowTimecode(transport->timecode());
+    w->ShowMode(transport->mode());
     TDVFrameInfo info;
     GstElement* detector = source.SceneDetector();
     w->ShowRecordingDate(

@@ -165,7 +165,11 @@ TcamForm::TcamForm(QWidget* parent) : QWidget(parent, Qt::Tool) {
     cbStopQuittant->setObjectName(QStringLiteral("cbStopQuittant"));
     cbStopQuittant->setToolTip(QStringLiteral("Cocher pour mettre automatiquement le camescope en "
                                               "mode Stop quand on quitte le programme"));
+    ModePanel = new QLabel(this);
+    ModePanel->setObjectName(QStringLiteral("ModePanel"));
+    ModePanel->setToolTip(QStringLiteral("Ce que fait la cassette"));
     middle->addWidget(TimecodePanel);
+    middle->addWidget(ModePanel);
     middle->addStretch(1);
     middle->addWidget(cbStopQuittant);
     layout->addLayout(middle);
@@ -194,6 +198,34 @@ QString TcamForm::TimecodeText(const IDvTransport::Timecode& t) {
 
 void TcamForm::ShowTimecode(const IDvTransport::Timecode& timecode) {
     TimecodePanel->setText(TimecodeText(timecode));
+}
+
+QString TcamForm::ModeText(IDvTransport::Mode mode) {
+    switch (mode) {
+    case IDvTransport::ED_MODE_PLAY:
+        return QStringLiteral("▶ Lecture");
+    case IDvTransport::ED_MODE_STOP:
+        return QStringLiteral("■ Arrêt");
+    case IDvTransport::ED_MODE_FREEZE:
+        return QStringLiteral("❚❚ Pause");
+    case IDvTransport::ED_MODE_FF:
+        return QStringLiteral("▶▶ Avance rapide");
+    case IDvTransport::ED_MODE_REW:
+        return QStringLiteral("◀◀ Retour rapide");
+    case IDvTransport::ED_MODE_PLAY_FASTEST_FWD:
+        return QStringLiteral("▶▶ Recherche avant");
+    case IDvTransport::ED_MODE_PLAY_FASTEST_REV:
+        return QStringLiteral("◀◀ Recherche arrière");
+    case IDvTransport::ED_MODE_PLAY_SLOWEST_FWD:
+        return QStringLiteral("▶ Ralenti avant");
+    case IDvTransport::ED_MODE_PLAY_SLOWEST_REV:
+        return QStringLiteral("◀ Ralenti arrière");
+    }
+    return QString(); // a mode the device does not say
+}
+
+void TcamForm::ShowMode(IDvTransport::Mode mode) {
+    ModePanel->setText(ModeText(mode));
 }
 
 void TcamForm::ShowRecordingDate(double recDate) {

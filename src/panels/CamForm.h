@@ -57,10 +57,14 @@ public:
     void ShowRecordingDate(double recDate);
     // "H:MM:SS:FF", the hours without a leading zero.
     static QString TimecodeText(const IDvTransport::Timecode& timecode);
+    // What the tape does, refreshed with the timecode: "Lecture", "Pause", "Arrêt"…
+    void ShowMode(IDvTransport::Mode mode);
+    static QString ModeText(IDvTransport::Mode mode);
 
     QLabel* Label1;
     QLabel* image1;
     QLabel* TimecodePanel;
+    QLabel* ModePanel;
     QCheckBox* cbStopQuittant;
     Tnav_captureframe* nav_captureframe1;
     bool showFlag = true; // shown or not whenever a source binds to it

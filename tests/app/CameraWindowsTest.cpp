@@ -120,9 +120,12 @@ TEST(CameraWindows, SourcesBindReleaseAndTheKeyboardCamera) {
     cameras.ShowPilot(&camera.audio);
     EXPECT_EQ(cameras.window(1)->isVisible(), cameraShown);
 
-    // The refresh shows the tape's timecode.
+    // The refresh shows the tape's timecode and what the tape does.
     cameras.Refresh(&deck.video, &camera.audio);
     EXPECT_EQ(cameras.window(0)->TimecodePanel->text(), "0:12:34:56");
+    EXPECT_EQ(cameras.window(0)->ModePanel->text(),
+              TcamForm::ModeText(deck.transport->mode()));
+    EXPECT_FALSE(cameras.window(0)->ModePanel->text().isEmpty());
 
     // Released with "Stop en quittant": Stop, the window free, the keyboard passed on.
     cameras.window(1)->cbStopQuittant->setChecked(true);
@@ -168,8 +171,10 @@ TEST(CameraWindows, VirtualDeckDrivenFromTheProgram) {
         EXPECT_TRUE(waitFor([&] { return !window->Label1->text().isEmpty(); }));
 
         // Ctrl+End of the main window: the tape stops and no picture comes.
+        EXPECT_TRUE(waitFor([&] { return window->ModePanel->text() == "▶ Lecture"; }));
         form.action("cam_Stop")->executeInteractive(&form);
         EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_STOP);
+        EXPECT_TRUE(waitFor([&] { return window->ModePanel->text() == "■ Arrêt"; }));
         waitFor([] { return false; }, 300);
         const quint64 stopped = dm.previewFrames();
         waitFor([] { return false; }, 400);
@@ -177,6 +182,7 @@ TEST(CameraWindows, VirtualDeckDrivenFromTheProgram) {
         // Fast forward from stop winds; Ins then plays.
         form.action("cam_AvanceRapide")->executeInteractive(&form);
         EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_FF);
+        EXPECT_TRUE(waitFor([&] { return window->ModePanel->text() == "▶▶ Avance rapide"; }));
         form.action("cam_PlayPause")->executeInteractive(&form);
         EXPECT_EQ(tape->mode(), IDvTransport::ED_MODE_PLAY);
         EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > stopped + 5; }));

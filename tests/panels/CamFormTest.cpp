@@ -93,4 +93,15 @@ TEST(CamForm, TimecodeAndRecordingDate) {
     EXPECT_TRUE(window.Label1->text().startsWith("mercredi"));
     window.ShowRecordingDate(0);
     EXPECT_TRUE(window.Label1->text().isEmpty());
+
+    // What the tape does is said, not only shown by a moving timecode.
+    EXPECT_TRUE(window.ModePanel->text().isEmpty());
+    window.ShowMode(IDvTransport::ED_MODE_PLAY);
+    EXPECT_EQ(window.ModePanel->text(), "▶ Lecture");
+    window.ShowMode(IDvTransport::ED_MODE_FREEZE);
+    EXPECT_EQ(window.ModePanel->text(), "❚❚ Pause");
+    window.ShowMode(IDvTransport::ED_MODE_REW);
+    EXPECT_EQ(window.ModePanel->text(), "◀◀ Retour rapide");
+    window.ShowMode(IDvTransport::Mode(0));
+    EXPECT_TRUE(window.ModePanel->text().isEmpty());
 }
