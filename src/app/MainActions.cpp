@@ -24,6 +24,7 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
+#include "VideoWidget.h"
 #include "ScriptForm.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
@@ -374,6 +375,10 @@ void TCaptureForm::connectHandlers() {
         Prm.freezePreview->Value = frozen;
         if (m_dm)
             m_dm->SetPreviewFrozen(frozen);
+        // The picture that stays is not the source's: it says so.
+        if (videoWidget)
+            videoWidget->setNotice(frozen ? QStringLiteral("❚❚ Prévisualisation figée (F3)")
+                                          : QString());
     };
     freezePreview->OnfalseExecute = [previewFrozen](QObject*) { previewFrozen(true); };
     freezePreview->OnTrueExecute = [previewFrozen](QObject*) { previewFrozen(false); };

@@ -1,5 +1,6 @@
 #include "VideoWidget.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <gst/video/video.h>
 
@@ -79,4 +80,20 @@ void TVideoWidget::paintEvent(QPaintEvent*) {
         m_shown.fetch_add(1, std::memory_order_relaxed);
     if (sample)
         gst_sample_unref(sample);
+    if (!m_notice.isEmpty()) {
+        const QFontMetrics metrics(font());
+        const int pad = 4;
+        const QRect box(pad, pad, metrics.horizontalAdvance(m_notice) + 2 * pad,
+                        metrics.height() + 2 * pad);
+        p.fillRect(box, QColor(0, 0, 0, 190));
+        p.setPen(Qt::white);
+        p.drawText(box, Qt::AlignCenter, m_notice);
+    }
+}
+
+void TVideoWidget::setNotice(const QString& text) {
+    if (text == m_notice)
+        return;
+    m_notice = text;
+    update();
 }

@@ -19,6 +19,10 @@ public:
     void clear();
     quint64 framesShown() const { return m_shown.load(); }
     QImage currentImage() const; // a copy of the newest frame, for tests
+    // A line drawn over the picture's top left corner (the frozen preview says so); empty
+    // for none.
+    void setNotice(const QString& text);
+    QString notice() const { return m_notice; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,4 +32,5 @@ private:
     GstSample* m_sample = nullptr;
     std::atomic<bool> m_updatePending{false};
     std::atomic<quint64> m_shown{0};
+    QString m_notice;
 };

@@ -54,6 +54,10 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     // A frozen preview shows nothing new; released, the pictures come again.
     form.action("taFreezepreview")->executeInteractive(&form);
     ASSERT_TRUE(dm.previewFrozen());
+    // The picture says it is frozen: a dark box at its top left corner.
+    EXPECT_TRUE(form.videoWidget->notice().contains("figée"));
+    const QImage shown = form.videoWidget->grab().toImage();
+    EXPECT_LT(qGray(shown.pixel(6, 6)), 90);
     // What was on its way (until no picture came for 300 ms, on a loaded machine too).
     quint64 frozenAt = dm.previewFrames();
     for (int i = 0; i < 10; ++i) {
@@ -66,6 +70,7 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     EXPECT_EQ(dm.previewFrames(), frozenAt);
     form.action("taFreezepreview")->executeInteractive(&form);
     EXPECT_FALSE(dm.previewFrozen());
+    EXPECT_TRUE(form.videoWidget->notice().isEmpty());
     EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > frozenAt + 3; }));
 
     form.sources->SelectVideoSource("DV Source - Video");
