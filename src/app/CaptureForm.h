@@ -228,6 +228,9 @@ private:
     void swapSides(QObject* sender);
     void openDatorix();
     void openVideoFolder();
+    // The list's double click: the desktop's default player; where the file went or no
+    // launcher answers, the user is told.
+    void openInPlayer(const QString& file);
     void showInFileManager(const QString& file);
     void readFramerateField();
     void showRaccourcis(bool show);

@@ -549,8 +549,7 @@ void TCaptureForm::connectHandlers() {
     bindAction("acOuvrirDossierVideos", [this](QObject*) { openVideoFolder(); });
     connect(ListeFrame, &TListeFrame::parentFolderRequested, this,
             &TCaptureForm::showInFileManager);
-    connect(ListeFrame, &TListeFrame::openRequested, this,
-            [](const QString& file) { QDesktopServices::openUrl(QUrl::fromLocalFile(file)); });
+    connect(ListeFrame, &TListeFrame::openRequested, this, &TCaptureForm::openInPlayer);
 
     action("saScript")->Onprepare = [this](QObject*, bool& proceed) {
         const QString file = QFileDialog::getOpenFileName(this, QString(), QString(),
@@ -608,6 +607,19 @@ void TCaptureForm::openDatorix() {
         if (QFileInfo::exists(f))
             files << f;
     QProcess::startDetached(program, files);
+}
+
+void TCaptureForm::openInPlayer(const QString& file) {
+    const QString name = QDir::toNativeSeparators(file);
+    if (!QFileInfo::exists(file)) {
+        prompts().warning(this, QStringLiteral("Le fichier « %1 » n'existe plus.").arg(name));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        prompts().warning(this, QStringLiteral("Aucun lecteur du bureau n'a pu ouvrir « %1 ». "
+                                               "Ouvrez-le depuis votre lecteur vidéo (le "
+                                               "lanceur xdg-open n'a pas répondu).")
+                                    .arg(name));
 }
 
 void TCaptureForm::openVideoFolder() {

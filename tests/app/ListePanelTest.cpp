@@ -8,6 +8,7 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
+#include "ScriptedPrompts.h"
 #include "SuperAction.h"
 #include "TextGauge.h"
 #include "WaitFor.h"
@@ -62,4 +63,30 @@ TEST(ListePanel, EveryRecordingPartJoinsTheList) {
     EXPECT_TRUE(waitFor([&] { return liste->tgVideo->maxValue() > 0; }, 10000));
     EXPECT_TRUE(liste->tgVideo->text().endsWith(" Mo"));
     p.form.hide();
+}
+
+// A double click on a file where no launcher answers, or on a file that went, is said in
+// French instead of doing nothing visible.
+TEST(ListePanel, ADoubleClickThatOpensNothingSaysSo) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    Program p;
+    const QString file = box.path("videos/essai.avi");
+    QFile(file).open(QIODevice::WriteOnly);
+    // No launcher on the path: xdg-open cannot answer.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", box.path("nulle-part").toLocal8Bit());
+    emit p.form.ListeFrame->openRequested(file);
+    qputenv("PATH", path);
+    ASSERT_EQ(answers.asked.size(), 1);
+    EXPECT_TRUE(answers.asked[0].startsWith("Aucun lecteur du bureau n'a pu ouvrir"))
+        << answers.asked[0].toStdString();
+    EXPECT_TRUE(answers.asked[0].contains("essai.avi"));
+
+    QFile::remove(file);
+    emit p.form.ListeFrame->openRequested(file);
+    ASSERT_EQ(answers.asked.size(), 2);
+    EXPECT_TRUE(answers.asked[1].contains("n'existe plus"));
 }
