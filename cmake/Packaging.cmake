@@ -28,7 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, \
 gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-alsa, fonts-liberation2, \
-fonts-dejavu-core")
+fonts-dejavu-core, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-pipewire | gstreamer1.0-pulseaudio")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gstreamer1.0-tools")
 

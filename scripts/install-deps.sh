@@ -12,8 +12,8 @@ packages=(
   clang libfuzzer-14-dev libclang-rt-14-dev
   # the script language: Free Pascal as the reference of its tests, Lua for its benchmark
   fp-compiler lua5.4
-  # user interface (its icons are SVG), D-Bus, fonts
-  qt6-base-dev qt6-svg-dev
+  # user interface (its icons are SVG, Qt's own dialogs in French), D-Bus, fonts
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n
   # text drawn into frames
   libpango1.0-dev libcairo2-dev fonts-liberation2
   # media graph, devices, codecs, muxers

@@ -310,7 +310,7 @@ void TCaptureForm::firstShow() {
     statusPanels->setText(1, QStringLiteral("Capture"));
     statusPanels->setText(2, QStringLiteral("Frames Capturées"));
     statusPanels->setText(3, QStringLiteral("Frames Perdues"));
-    action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(QStringLiteral("Alt+N"))};
+    action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(Qt::ALT | Qt::Key_N)};
 
     if (!cameras) {
         cameras = new TCameraWindows(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KeyText.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QString>
@@ -28,9 +30,6 @@ QList<CommandLineActionRow> CommandLineActionRows();
 // them.
 QString CommandLineCategoryTitle(const QString& category);
 QStringList CommandLineCategories();
-
-// Keys in French key names: "Ctrl+Espace", "Maj+F4", "Alt+Entrée", "Num +".
-QString FrenchKeyText(const QKeySequence& keys);
 
 // The options the program reads itself, before anything starts. They are GNU long options,
 // which no command can be taken for: a command is a prefix ('/', '+' or '-') and a switch

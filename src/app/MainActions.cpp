@@ -217,9 +217,10 @@ QList<CommandLineActionRow> CommandLineActionRows() {
                 row.caption = QString::fromUtf8(u.text);
         QKeySequence key = shortcutSetAtCreation(QLatin1String(a.name));
         if (key.isEmpty())
-            key = QKeySequence(QLatin1String(a.shortcut));
+            key = QKeySequence::fromString(QLatin1String(a.shortcut), QKeySequence::PortableText);
         row.shortcut = FrenchKeyText(key);
-        row.secondaryShortcut = FrenchKeyText(QKeySequence(QLatin1String(a.secondary)));
+        row.secondaryShortcut = FrenchKeyText(
+            QKeySequence::fromString(QLatin1String(a.secondary), QKeySequence::PortableText));
         row.category = QLatin1String(a.category);
         row.toggle = a.kind == T;
         row.takesArgument = row.category == QLatin1String("select");
@@ -240,11 +241,12 @@ void TCaptureForm::createActions() {
         a->setObjectName(name);
         a->Category = QLatin1String(row.category);
         a->setText(QString::fromUtf8(row.caption));
-        a->ShortCut = QKeySequence(QLatin1String(row.shortcut));
+        a->ShortCut = QKeySequence::fromString(QLatin1String(row.shortcut), QKeySequence::PortableText);
         if (const QKeySequence key = shortcutSetAtCreation(QLatin1String(row.name)); !key.isEmpty())
             a->ShortCut = key;
         if (*row.secondary)
-            a->SecondaryShortcuts = {QKeySequence(QLatin1String(row.secondary))};
+            a->SecondaryShortcuts = {
+                QKeySequence::fromString(QLatin1String(row.secondary), QKeySequence::PortableText)};
         a->setSwitch(QLatin1String(row.sw));
         a->setToken(QLatin1String(row.token));
         a->AutoCheck = row.autoCheck;
@@ -718,7 +720,7 @@ void TCaptureForm::createManagerActions() {
         auto* check = static_cast<TCheckAction*>(add(new TCheckAction(am), QLatin1String(w.name),
                                                      QLatin1String(w.scriptName),
                                                      QString::fromLatin1(w.scriptName).toLower()));
-        check->ShortCut = QKeySequence(QLatin1String(w.shortcut));
+        check->ShortCut = QKeySequence::fromString(QLatin1String(w.shortcut), QKeySequence::PortableText);
         check->DefaultValue = false;
         QWidget* window = nullptr;
         if (QLatin1String(w.name) == QLatin1String("caScript")) {
@@ -788,7 +790,7 @@ void TCaptureForm::createManagerActions() {
     auto* quit = static_cast<TNopeAction*>(
         add(new TNopeAction(am), QStringLiteral("naQuit"), QString(), QStringLiteral("naquit")));
     quit->IncludePrefs = false;
-    quit->ShortCut = QKeySequence(QStringLiteral("Alt+F4"));
+    quit->ShortCut = QKeySequence(Qt::ALT | Qt::Key_F4);
     quit->OnAfterApply = [this] { close(); };
 }
 
@@ -850,7 +852,7 @@ QString TCaptureForm::managerHelpHtml() const {
     };
     for (TCustomAbstractAction* a : am->actions)
         if (a && !a->ShortCut.isEmpty())
-            row(a->ShortCut.toString(QKeySequence::NativeText), a->ScriptName);
+            row(FrenchKeyText(a->ShortCut), a->ScriptName);
     row(QStringLiteral("F3"), QStringLiteral("Démarrer l'enregistrement d'une macro"));
     row(QStringLiteral("F4"), QStringLiteral("Arrêter l'enregistrement"));
     row(QStringLiteral("F5"), QStringLiteral("Compiler et exécuter le script"));

@@ -6,6 +6,7 @@
 #include "PlatformCheck.h"
 #include "PluginExaminer.h"
 #include "PluginGuard.h"
+#include "QtFrench.h"
 #include "RaccourcisForm.h"
 #include "SingleInstance.h"
 #include "VidorraElements.h"
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Vidorra"));
     QApplication::setApplicationVersion(QStringLiteral(VIDORRA_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Ardoval"));
+    InstallQtFrench(app);
 
     if (!PlatformCheck::checkRuntime())
         return 1;

@@ -1,6 +1,7 @@
 #include "RaccourcisForm.h"
 
 #include "AppPaths.h"
+#include "KeyText.h"
 #include "SuperAction.h"
 
 #include <QCloseEvent>
@@ -14,7 +15,7 @@ namespace {
 constexpr int kColumnWidths[4] = {238, 80, 60, 100};
 
 QString shortcutText(const TCustomSuperAction* action) {
-    return action->ShortCut.toString(QKeySequence::NativeText);
+    return FrenchKeyText(action->ShortCut);
 }
 
 QString sortKey(const TCustomSuperAction* action, int column) {
