@@ -194,6 +194,21 @@ TEST(Process, SigtermClosesAnOpenMessageBox) {
         << p->readAll().toStdString();
 }
 
+// The shortcuts window left open does not keep the program alive once its main window
+// closed: SIGTERM ends it within seconds, with its normal exit.
+TEST(Process, SigtermWithTheShortcutsWindowOpenEndsTheProgram) {
+    Sandbox box;
+    auto p = start(box, {"/sv=Mire de test", "+o"});
+    QThread::sleep(4);
+    ASSERT_EQ(p->state(), QProcess::Running) << p->readAll().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(20000)) << p->readAll().toStdString();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(p->exitCode(), 0) << p->readAll().toStdString();
+}
+
 // A recording whose end does not reach its file in time while the program closes on a
 // signal: nobody is asked, the file is repaired, the warning waits for the next start, which
 // shows it and forgets it.

@@ -37,6 +37,9 @@ QString sortKey(const TCustomSuperAction* action, int column) {
 TRaccourcisForm::TRaccourcisForm(QWidget* parent)
     : QWidget(parent, Qt::Window), m_grid(new QTableWidget(0, 4, this)) {
     setWindowTitle(QStringLiteral("Les commandes de %1").arg(AppPaths::productTitle()));
+    // A window of its own beside the main one, which alone decides when the program ends:
+    // left open, it kept the process running after "Quitter" and SIGTERM.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_grid->setHorizontalHeaderLabels({QStringLiteral("Fonctions"), QStringLiteral("Touches"),
                                        QStringLiteral("Switches"), QStringLiteral("Script")});
     for (int c = 0; c < 4; ++c)
