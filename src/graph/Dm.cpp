@@ -488,7 +488,8 @@ void Tdm::readLevels(const GstStructure* s) {
         if (GST_VALUE_HOLDS_ARRAY(list)) {
             for (guint i = 0; i < gst_value_array_get_size(list); ++i)
                 values.push_back(g_value_get_double(gst_value_array_get_value(list, i)));
-        } else if (G_VALUE_HOLDS(list, G_TYPE_VALUE_ARRAY)) {
+        } else if (g_type_is_a(G_VALUE_TYPE(list), g_type_from_name("GValueArray"))) {
+            // What level still posts on this GStreamer, a type GLib keeps for it only.
             G_GNUC_BEGIN_IGNORE_DEPRECATIONS
             const auto* array = static_cast<const GValueArray*>(g_value_get_boxed(list));
             for (guint i = 0; array && i < array->n_values; ++i)
