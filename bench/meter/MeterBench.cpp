@@ -31,14 +31,13 @@ struct Run {
 };
 
 Run runBranch(bool meter) {
-    const char* launch =
-        "audiotestsrc name=src is-live=false wave=sine freq=440 volume=0.2 "
-        "samplesperbuffer=960 num-buffers=%d ! "
-        "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! "
-        "tee name=infdecaudio allow-not-linked=true ! queue name=sup ! "
-        "tee name=infsupaudio allow-not-linked=true ! queue ! vr_timestamper ! "
-        "vr_timestamper mode=remove ! audioconvert ! volume volume=0.5 ! "
-        "fakesink sync=false %s";
+    const char* launch = "audiotestsrc name=src is-live=false wave=sine freq=440 volume=0.2 "
+                         "samplesperbuffer=960 num-buffers=%d ! "
+                         "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! "
+                         "tee name=infdecaudio allow-not-linked=true ! queue name=sup ! "
+                         "tee name=infsupaudio allow-not-linked=true ! queue ! vr_timestamper ! "
+                         "vr_timestamper mode=remove ! audioconvert ! volume volume=0.5 ! "
+                         "fakesink sync=false %s";
     const char* branch = meter ? "infdecaudio. ! queue max-size-buffers=8 max-size-bytes=0 "
                                  "max-size-time=0 ! audioconvert ! "
                                  "level interval=66000000 post-messages=true ! "
@@ -117,8 +116,13 @@ void BM_AudioBranch(benchmark::State& state) {
     state.counters["levels_per_run"] = runs ? double(levels) / runs : 0;
     state.SetLabel(meter ? "with the level meter" : "without the level meter");
 }
-BENCHMARK(BM_AudioBranch)->Arg(0)->Arg(1)->Arg(0)->Arg(1)->Iterations(5)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_AudioBranch)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

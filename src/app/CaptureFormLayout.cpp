@@ -99,10 +99,10 @@ void TCaptureForm::LayoutPanels() {
         actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
         panelToolBar->move(panelsX + 8, 2);
         QSize least;
-        for (const QWidget* w : {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
-                                 static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
-                                 static_cast<QWidget*>(gaugeVolume),
-                                 static_cast<QWidget*>(levelMeter)})
+        for (const QWidget* w :
+             {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
+              static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
+              static_cast<QWidget*>(gaugeVolume), static_cast<QWidget*>(levelMeter)})
             least = least.expandedTo(QSize(w->geometry().right() + 1 - extra.width(),
                                            w->geometry().bottom() + 1 - extra.height()));
         return least;

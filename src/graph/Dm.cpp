@@ -493,8 +493,8 @@ void Tdm::readLevels(const GstStructure* s) {
             G_GNUC_BEGIN_IGNORE_DEPRECATIONS
             const auto* array = static_cast<const GValueArray*>(g_value_get_boxed(list));
             for (guint i = 0; array && i < array->n_values; ++i)
-                values.push_back(g_value_get_double(g_value_array_get_nth(
-                    const_cast<GValueArray*>(array), i)));
+                values.push_back(
+                    g_value_get_double(g_value_array_get_nth(const_cast<GValueArray*>(array), i)));
             G_GNUC_END_IGNORE_DEPRECATIONS
         }
         return values;
@@ -515,9 +515,9 @@ void Tdm::RemovePreviewAudioChain() {
         }
     }
     watchAudioSink(nullptr);
-    for (GstElement** e : {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview,
-                           &m_audioConvert, &m_volumeElement, &m_audioSink, &m_queueLevel,
-                           &m_levelConvert, &m_level, &m_levelSink})
+    for (GstElement** e :
+         {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview, &m_audioConvert,
+          &m_volumeElement, &m_audioSink, &m_queueLevel, &m_levelConvert, &m_level, &m_levelSink})
         dropElement(bin, *e);
     for (GstElement* own : {m_previewAudioGate, m_previewAudioStamp})
         detachOwn(bin, own);

@@ -30,8 +30,8 @@ void TLevelMeter::feed(int64_t now, const std::vector<double>& peakDb,
         // GStreamer's level reports +inf-free values, but a peak above 0 can come from
         // floating-point sound: it is full scale all the same.
         const double peak = std::isnan(peakDb[i]) ? kSilenceDb
-                            : peakDb[i] > 0        ? 0.0
-                                                   : sane(peakDb[i]);
+                            : peakDb[i] > 0       ? 0.0
+                                                  : sane(peakDb[i]);
         c.peakDb = peak;
         c.rmsDb = i < rmsDb.size() ? sane(rmsDb[i]) : peak;
         if (peak >= c.holdDb || now - c.holdAt >= kHoldMs) {

@@ -8,12 +8,12 @@
 // timings are tested without waiting). No widget, no GStreamer: the window feeds it.
 class TLevelMeter {
 public:
-    static constexpr double kFloorDb = -60.0;     // the bottom of the scale
-    static constexpr double kFullScaleDb = -0.1;  // a peak this high reached full scale
-    static constexpr int64_t kClipMs = 2000;      // the clip mark stays lit this long
-    static constexpr int64_t kHoldMs = 1500;      // the hold line stays put this long
-    static constexpr int64_t kNoSoundMs = 1000;   // no level this long: no sound arrives
-    static constexpr int kMaxChannels = 8;        // more are not drawn
+    static constexpr double kFloorDb = -60.0;    // the bottom of the scale
+    static constexpr double kFullScaleDb = -0.1; // a peak this high reached full scale
+    static constexpr int64_t kClipMs = 2000;     // the clip mark stays lit this long
+    static constexpr int64_t kHoldMs = 1500;     // the hold line stays put this long
+    static constexpr int64_t kNoSoundMs = 1000;  // no level this long: no sound arrives
+    static constexpr int kMaxChannels = 8;       // more are not drawn
 
     struct Channel {
         double peakDb = -200.0; // last peak and RMS, in dBFS (-200 for silence)
@@ -46,7 +46,7 @@ public:
 private:
     bool m_active = false;
     bool m_muted = false;
-    int64_t m_since = 0;        // when the meter became active, or the last measure came
+    int64_t m_since = 0; // when the meter became active, or the last measure came
     int64_t m_clipAt = 0;
     bool m_clipped = false;
     std::vector<Channel> m_channels;

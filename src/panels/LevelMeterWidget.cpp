@@ -24,8 +24,7 @@ constexpr double kYellowDb = -18.0;
 constexpr double kRedDb = -6.0;
 } // namespace
 
-TLevelMeterWidget::TLevelMeterWidget(QWidget* parent)
-    : QWidget(parent), m_timer(new QTimer(this)) {
+TLevelMeterWidget::TLevelMeterWidget(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("levelMeter"));
     m_elapsed.start();
     // About as often as the levels come: the marks go out in time, the window stays idle.
@@ -79,8 +78,7 @@ void TLevelMeterWidget::updateToolTip() {
 int TLevelMeterWidget::marksWidth() const {
     const QFontMetrics fm = fontMetrics();
     // Room for the widest of what may show at once: the mute and clip marks, or "Pas de son".
-    return std::max(fm.horizontalAdvance(kMute + u' ' + kClip), fm.horizontalAdvance(kNoSound)) +
-           8;
+    return std::max(fm.horizontalAdvance(kMute + u' ' + kClip), fm.horizontalAdvance(kNoSound)) + 8;
 }
 
 QSize TLevelMeterWidget::sizeHint() const {
