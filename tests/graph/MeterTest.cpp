@@ -2,6 +2,7 @@
 // recorded is measured whatever the monitoring does, about 15 times a second, and a source
 // that reaches full scale lights the clip mark.
 #include "Dm.h"
+#include "EndPart.h"
 #include "LevelMeter.h"
 #include "RecordingRig.h"
 #include "VidorraElements.h"
@@ -78,6 +79,13 @@ TEST(Meter, MeasuresTheRecordedSoundWhateverThePreviewAndTheMute) {
     levels = {};
     ASSERT_TRUE(waitFor([&] { return levels.count >= 5; }, 5000));
     expectInRange(levels);
+
+    // While a WAV file is written the meter measures what goes into it.
+    ASSERT_TRUE(rig.dm.BuildRecording(11, rig.box.path("son.wav"), nullptr));
+    levels = {};
+    ASSERT_TRUE(waitFor([&] { return levels.count >= 5; }, 5000));
+    expectInRange(levels);
+    EXPECT_TRUE(endPart(rig.dm));
 }
 
 TEST(Meter, AFullScaleSourceLightsTheClipMarkForTwoSeconds) {
