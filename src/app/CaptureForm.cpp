@@ -15,6 +15,7 @@
 #include "ImageList.h"
 #include "KXScript.h"
 #include "LayoutMath.h"
+#include "LevelMeterWidget.h"
 #include "ListeFrame.h"
 #include "Log.h"
 #include "MornePreferences.h"
@@ -254,6 +255,9 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 m_graphFailureShown = false;
             },
             Qt::QueuedConnection);
+        connect(m_dm, &Tdm::audioLevels, levelMeter, &TLevelMeterWidget::setLevels);
+        connect(m_dm, &Tdm::audioMeterChanged, levelMeter, &TLevelMeterWidget::setActive);
+        levelMeter->setActive(m_dm->hasPreviewAudio());
         connect(m_dm, &Tdm::elementMessage, this, [this](GstMessage* message) {
             const GstStructure* s = gst_message_get_structure(message);
             if (s && gst_structure_has_name(s, "vr-grab-countdown")) {

@@ -18,6 +18,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class TLevelMeterWidget;
 class QSlider;
 class QToolBar;
 class QToolButton;
@@ -158,6 +159,7 @@ public:
     QToolButton* btnGrab;
     QSlider* tb; // monitoring volume
     QProgressBar* gaugeVolume;
+    TLevelMeterWidget* levelMeter; // the recorded sound's levels, under the volume
     QLabel* lblVolume;
     QLabel* chronoLab;
     QToolBar* actionToolBar;

@@ -4,6 +4,7 @@
 
 #include "Dm.h"
 #include "LayoutMath.h"
+#include "LevelMeterWidget.h"
 #include "ListeFrame.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
@@ -41,6 +42,7 @@ void TCaptureForm::fitCaptions() {
     bool changed = panelSize() != m_fittedPanelSize;
     for (QToolButton* b : {btnCouper, btnCapture, btnGrab})
         changed = changed || b->size() != b->sizeHint().expandedTo(b->minimumSize());
+    changed = changed || levelMeter->height() != levelMeter->sizeHint().height();
     if (changed && Prm.ecranGauche)
         LayoutPanels();
 }
@@ -85,14 +87,22 @@ void TCaptureForm::LayoutPanels() {
         lblVolume->adjustSize();
         lblVolume->move(std::min(PreviewShiftX + 108, tb->x() - 4 - lblVolume->width()), volumeY);
         gaugeVolume->move(PreviewShiftX + 296, volumeY);
+        // The level meter under the volume row, from the cut button to the gauge's end.
+        const int meterY = std::max({tb->geometry().bottom(), gaugeVolume->geometry().bottom(),
+                                     lblVolume->geometry().bottom()}) +
+                           6;
+        levelMeter->setGeometry(PreviewShiftX + 24, meterY,
+                                std::max(382, levelMeter->sizeHint().width()),
+                                levelMeter->sizeHint().height());
         for (QFrame* p : panels)
             p->setGeometry(panelsX, 33, panel.width(), panel.height());
         actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
         panelToolBar->move(panelsX + 8, 2);
         QSize least;
-        for (const QWidget* w : {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
-                                 static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
-                                 static_cast<QWidget*>(gaugeVolume)})
+        for (const QWidget* w :
+             {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
+              static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
+              static_cast<QWidget*>(gaugeVolume), static_cast<QWidget*>(levelMeter)})
             least = least.expandedTo(QSize(w->geometry().right() + 1 - extra.width(),
                                            w->geometry().bottom() + 1 - extra.height()));
         return least;
@@ -235,6 +245,7 @@ void TCaptureForm::ApplyVolume() {
     if (m_dm)
         m_dm->SetVolume(Prm.muteOn->Value ? 0 : Prm.volume->Value);
     gaugeVolume->setValue(Prm.volume->Value / 100);
+    levelMeter->setMuted(Prm.muteOn->Value);
 }
 
 void TCaptureForm::setVolume(int volume) {

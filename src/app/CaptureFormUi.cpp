@@ -9,6 +9,7 @@
 #include "HelpFrame.h"
 #include "ImageList.h"
 #include "IncrusterFrame.h"
+#include "LevelMeterWidget.h"
 #include "ListeFrame.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
@@ -166,6 +167,7 @@ void TCaptureForm::buildWidgets() {
     gaugeVolume->setRange(0, 100);
     gaugeVolume->setFixedSize(110, 16);
     gaugeVolume->setTextVisible(true);
+    levelMeter = new TLevelMeterWidget(central);
     chronoLab = new QLabel(central);
     chronoLab->setObjectName(QStringLiteral("chronoLab"));
     chronoLab->setMinimumWidth(40);

@@ -447,9 +447,61 @@ bool Tdm::BuildPreviewAudioChain() {
         return false;
     }
     SetVolume(m_volume);
+    buildLevelBranch();
     syncAll({m_infdecaudio, m_queueAudioSup, m_infsupaudio, m_queueAudioPreview, m_previewAudioGate,
-             m_previewAudioStamp, m_audioConvert, m_volumeElement, m_audioSink});
+             m_previewAudioStamp, m_audioConvert, m_volumeElement, m_audioSink, m_queueLevel,
+             m_levelConvert, m_level, m_levelSink});
+    emit audioMeterChanged(true);
     return true;
+}
+
+// The meter's branch; without it (an element missing) the sound goes on unmeasured.
+void Tdm::buildLevelBranch() {
+    m_queueLevel = make("queue", "level queue");
+    m_levelConvert = make("audioconvert", "level convert");
+    m_level = make("level", "level meter");
+    m_levelSink = make("fakesink", "level sink");
+    if (m_queueLevel)
+        // A few buffers at most: a late meter drops sound, never holds the recording back.
+        g_object_set(m_queueLevel, "leaky", 2 /* downstream */, "max-size-buffers", 8u,
+                     "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
+    if (m_level)
+        g_object_set(m_level, "interval", guint64(66 * GST_MSECOND), "post-messages", TRUE,
+                     nullptr);
+    if (m_levelSink)
+        g_object_set(m_levelSink, "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE,
+                     nullptr);
+    if (addAndLink(pipeline(), {m_queueLevel, m_levelConvert, m_level, m_levelSink}) &&
+        gst_element_link(m_infdecaudio, m_queueLevel))
+        return;
+    qCWarning(lcVidorra) << "the sound level meter is left out";
+    for (GstElement** e : {&m_queueLevel, &m_levelConvert, &m_level, &m_levelSink})
+        dropElement(pipeline(), *e);
+}
+
+void Tdm::readLevels(const GstStructure* s) {
+    auto read = [s](const char* field) {
+        std::vector<double> values;
+        const GValue* list = gst_structure_get_value(s, field);
+        if (!list)
+            return values;
+        if (GST_VALUE_HOLDS_ARRAY(list)) {
+            for (guint i = 0; i < gst_value_array_get_size(list); ++i)
+                values.push_back(g_value_get_double(gst_value_array_get_value(list, i)));
+        } else if (g_type_is_a(G_VALUE_TYPE(list), g_type_from_name("GValueArray"))) {
+            // What level still posts on this GStreamer, a type GLib keeps for it only.
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            const auto* array = static_cast<const GValueArray*>(g_value_get_boxed(list));
+            for (guint i = 0; array && i < array->n_values; ++i)
+                values.push_back(
+                    g_value_get_double(g_value_array_get_nth(const_cast<GValueArray*>(array), i)));
+            G_GNUC_END_IGNORE_DEPRECATIONS
+        }
+        return values;
+    };
+    const std::vector<double> peak = read("peak");
+    if (!peak.empty())
+        emit audioLevels(peak, read("rms"));
 }
 
 void Tdm::RemovePreviewAudioChain() {
@@ -463,13 +515,15 @@ void Tdm::RemovePreviewAudioChain() {
         }
     }
     watchAudioSink(nullptr);
-    for (GstElement** e : {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview,
-                           &m_audioConvert, &m_volumeElement, &m_audioSink})
+    for (GstElement** e :
+         {&m_infdecaudio, &m_queueAudioSup, &m_infsupaudio, &m_queueAudioPreview, &m_audioConvert,
+          &m_volumeElement, &m_audioSink, &m_queueLevel, &m_levelConvert, &m_level, &m_levelSink})
         dropElement(bin, *e);
     for (GstElement* own : {m_previewAudioGate, m_previewAudioStamp})
         detachOwn(bin, own);
     m_audioChainBuilt = false;
     m_audioFormat = {};
+    emit audioMeterChanged(false);
 }
 
 void Tdm::readAudioCaps(GstCaps* caps) {
@@ -645,6 +699,12 @@ void Tdm::handleBusMessage(GstMessage* message) {
             gboolean wide = FALSE;
             gst_structure_get_boolean(s, "widescreen", &wide);
             emit wideScreenChanged(wide);
+        }
+        // Levels measured by a meter removed since are dropped: they belong to another source.
+        if (s && m_level && GST_MESSAGE_SRC(message) == GST_OBJECT(m_level) &&
+            gst_structure_has_name(s, "level")) {
+            readLevels(s);
+            break;
         }
         emit elementMessage(message);
         break;

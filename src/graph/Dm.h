@@ -41,6 +41,11 @@ struct TAudioFormatLabel {
 //          "Control_Preview_Video" -> "Tamponer Video" -> videoconvert -> video sink
 //   audio: device branch -> tee infdecaudio (recordings) -> tee infsupaudio -> preview gate
 //          "Control_Preview_Audio" -> "Tamponer Audio" -> volume -> audio sink
+//          tee infdecaudio -> leaky queue -> audioconvert -> level "level meter" -> fakesink
+//
+// The level meter hangs off the recordings' own tee, on a thread of its own: it measures
+// what is recorded whatever the monitoring volume and the preview gate do, and a format it
+// cannot read never holds the sound back.
 //
 // The preview gates sit after the recording taps: freezing the preview never freezes a
 // recording. While the preview is frozen and no recording uses the decoded picture, the
@@ -167,6 +172,11 @@ signals:
     void videoFormatChanged();
     void audioFormatChanged();
     void elementMessage(GstMessage* message); // the receiver does not keep the message
+    // The levels of the recorded sound, about 15 times a second while it flows: a peak and
+    // an RMS per channel in dBFS (-inf for silence).
+    void audioLevels(const std::vector<double>& peakDb, const std::vector<double>& rmsDb);
+    // The audio preview chain was built (a source's sound is expected) or removed.
+    void audioMeterChanged(bool active);
     // The recording side ended or must continue by itself (UI thread): the disk reserve
     // was reached (the part is finalised), a WAV/MP3 file is about to reach 4 GiB (the
     // receiver cuts to a new file), the device feeding it failed.
@@ -264,6 +274,12 @@ private:
     GstElement* m_audioConvert = nullptr;
     GstElement* m_volumeElement = nullptr;
     GstElement* m_audioSink = nullptr;
+    GstElement* m_queueLevel = nullptr;
+    GstElement* m_levelConvert = nullptr;
+    GstElement* m_level = nullptr; // its messages are told apart from a removed one's
+    GstElement* m_levelSink = nullptr;
+    void buildLevelBranch();
+    void readLevels(const GstStructure* s);
 
     QString m_lastError;
     qint64 m_riffLimit = 0xFFFFFFFFLL;

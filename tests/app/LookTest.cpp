@@ -7,6 +7,7 @@
 #include "CaptureForm.h"
 #include "ImageList.h"
 #include "IniFile.h"
+#include "LevelMeterWidget.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "ProgramUnderTest.h"
@@ -242,6 +243,30 @@ QStringList everyPanelFaults(Program& p) {
     return faults;
 }
 
+// The sound level meter under the volume: shown whole at its font's size, inside the window,
+// on no other control and under none.
+QStringList meterFaults(TCaptureForm& form) {
+    QStringList faults;
+    QWidget* meter = form.levelMeter;
+    if (!meter->isVisible())
+        return {QStringLiteral("levelMeter is not shown")};
+    if (meter->width() < meter->sizeHint().width() || meter->height() < meter->sizeHint().height())
+        faults << QStringLiteral("levelMeter %1x%2 for %3x%4")
+                      .arg(meter->width())
+                      .arg(meter->height())
+                      .arg(meter->sizeHint().width())
+                      .arg(meter->sizeHint().height());
+    if (!meter->parentWidget()->rect().contains(meter->geometry()))
+        faults << QStringLiteral("levelMeter cut by its window");
+    for (QObject* o : meter->parentWidget()->children()) {
+        auto* s = qobject_cast<QWidget*>(o);
+        if (s && s != meter && s->isVisible() && !s->isWindow() &&
+            s->geometry().intersects(meter->geometry()))
+            faults << QStringLiteral("levelMeter meets %1").arg(nameOf(s));
+    }
+    return faults;
+}
+
 // Shows the window, checks it on every panel, then records and checks it again (the capture
 // button then reads "Stop Capture").
 void checkWholeProgram() {
@@ -257,6 +282,7 @@ void checkWholeProgram() {
 
     QStringList faults = everyPanelFaults(p);
     faults << statusFaults(p.form.statusPanels);
+    faults << meterFaults(p.form);
     EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
 
     Prm.videoDirectory->Value = box.path() + "/";

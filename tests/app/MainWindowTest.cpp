@@ -3,6 +3,7 @@
 #include "CommandRunner.h"
 #include "Dm.h"
 #include "IniFile.h"
+#include "LevelMeterWidget.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
@@ -129,6 +130,32 @@ TEST(MainWindow, LayoutCommands) {
 
 // Every auto-checking toggle ends in the same state whether its shortcut or a command runs it:
 // "+" leaves it on, "-" off, "/" inverts it, and what it drives follows.
+// The level meter shows the chosen sound source's levels, marks the mute without losing
+// them, and goes idle when no sound source is chosen.
+TEST(MainWindow, LevelMeterFollowsTheSoundSourceAndMarksTheMute) {
+    Sandbox box;
+    Program p;
+    p.form.setCommandLine({"/sa=Signal de test"});
+    p.form.show();
+    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
+    const TLevelMeter& meter = p.form.levelMeter->meter();
+    EXPECT_TRUE(meter.active());
+    ASSERT_TRUE(p.runUntil([&] { return !meter.channels().empty(); }));
+    if (!Prm.muteOn->Value)
+        p.form.action("taMute")->executeInteractive(&p.form);
+    EXPECT_TRUE(meter.muted());
+    ASSERT_TRUE(p.runUntil(
+        [&] { return !meter.channels().empty() && meter.channels()[0].peakDb > -20.0; }));
+    p.form.action("taMute")->executeInteractive(&p.form);
+    EXPECT_FALSE(meter.muted());
+
+    // No sound source: the meter waits for none.
+    p.form.dm()->StopGraph();
+    p.form.dm()->RemovePreviewAudioChain();
+    EXPECT_FALSE(meter.active());
+    EXPECT_TRUE(meter.channels().empty());
+}
+
 TEST(MainWindow, AutoCheckingTogglesAgreeWithTheirCommands) {
     Sandbox box;
     Program p;
