@@ -4,6 +4,7 @@
 #include "AppliMan.h"
 #include "CamForm.h"
 #include "CameraWindows.h"
+#include "CaptureFormats.h"
 #include "CommandRunner.h"
 #include "DamagedStore.h"
 #include "Dm.h"
@@ -20,6 +21,7 @@
 #include "Log.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
+#include "PartArea.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "ProgrammerFrame.h"
@@ -185,7 +187,16 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         recorder->armStartAlarm = [this] { return scheduler->ArmStartAlarm(); };
         recorder->armEndAlarm = [this] { return scheduler->ArmEndAlarm(); };
         recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
+        partArea->currentFile = [this] {
+            return m_dm->hasRecordingBranch() ? m_dm->recordingFileName() : QString();
+        };
+        partArea->knownRate = [this]() -> qint64 {
+            // DV: 144000 bytes a frame at 25 frames per second, 120000 at 29.97.
+            const uint8_t format = m_dm->recordingFormat();
+            return format == cfDvType1Native || format == cfDvType2Native ? 3600000 : 0;
+        };
         recorder->onStateEntered = [this](RecordingState state) {
+            QTimer::singleShot(0, partArea, &TPartArea::refresh);
             ProgrammerFrame1->SetRecordingLook(state == RecordingState::rsProgrammedRecording);
             if (!m_sleepInhibitor)
                 m_sleepInhibitor = std::make_unique<TLogindInhibitor>();

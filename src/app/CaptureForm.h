@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class TLevelMeterWidget;
+class TPartArea;
 class QSlider;
 class QToolBar;
 class QToolButton;
@@ -160,6 +161,7 @@ public:
     QSlider* tb; // monitoring volume
     QProgressBar* gaugeVolume;
     TLevelMeterWidget* levelMeter; // the recorded sound's levels, under the volume
+    TPartArea* partArea;           // the part being recorded, under the meter
     QLabel* lblVolume;
     QLabel* chronoLab;
     QToolBar* actionToolBar;

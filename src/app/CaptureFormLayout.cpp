@@ -6,6 +6,7 @@
 #include "LayoutMath.h"
 #include "LevelMeterWidget.h"
 #include "ListeFrame.h"
+#include "PartArea.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
@@ -43,6 +44,7 @@ void TCaptureForm::fitCaptions() {
     for (QToolButton* b : {btnCouper, btnCapture, btnGrab})
         changed = changed || b->size() != b->sizeHint().expandedTo(b->minimumSize());
     changed = changed || levelMeter->height() != levelMeter->sizeHint().height();
+    changed = changed || partArea->height() != partArea->sizeHint().height();
     if (changed && Prm.ecranGauche)
         LayoutPanels();
 }
@@ -94,6 +96,9 @@ void TCaptureForm::LayoutPanels() {
         levelMeter->setGeometry(PreviewShiftX + 24, meterY,
                                 std::max(382, levelMeter->sizeHint().width()),
                                 levelMeter->sizeHint().height());
+        partArea->setGeometry(levelMeter->x(), levelMeter->geometry().bottom() + 5,
+                              std::max(levelMeter->width(), partArea->sizeHint().width()),
+                              partArea->sizeHint().height());
         for (QFrame* p : panels)
             p->setGeometry(panelsX, 33, panel.width(), panel.height());
         actionToolBar->move(PreviewShiftX != 0 ? central.width() - actionToolBar->width() : 16, 2);
@@ -102,7 +107,8 @@ void TCaptureForm::LayoutPanels() {
         for (const QWidget* w :
              {static_cast<QWidget*>(btnCapture), static_cast<QWidget*>(btnGrab),
               static_cast<QWidget*>(lblVolume), static_cast<QWidget*>(tb),
-              static_cast<QWidget*>(gaugeVolume), static_cast<QWidget*>(levelMeter)})
+              static_cast<QWidget*>(gaugeVolume), static_cast<QWidget*>(levelMeter),
+              static_cast<QWidget*>(partArea)})
             least = least.expandedTo(QSize(w->geometry().right() + 1 - extra.width(),
                                            w->geometry().bottom() + 1 - extra.height()));
         return least;

@@ -13,6 +13,7 @@
 #include "ListeFrame.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
+#include "PartArea.h"
 #include "ProgrammerFrame.h"
 #include "SourcesFrame.h"
 #include "StatusPanels.h"
@@ -168,6 +169,7 @@ void TCaptureForm::buildWidgets() {
     gaugeVolume->setFixedSize(110, 16);
     gaugeVolume->setTextVisible(true);
     levelMeter = new TLevelMeterWidget(central);
+    partArea = new TPartArea(central);
     chronoLab = new QLabel(central);
     chronoLab->setObjectName(QStringLiteral("chronoLab"));
     chronoLab->setMinimumWidth(40);

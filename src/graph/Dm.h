@@ -133,6 +133,7 @@ public:
     bool SplitRecording(const QString& newFileName);
     bool hasRecordingBranch() const;
     QString recordingFileName() const;
+    uint8_t recordingFormat() const { return m_recording ? m_recordingFormat : 0; }
     // A part is being ended or cut: nothing else may change the graph until it has finished.
     bool endingPart() const { return m_ending; }
     // Runs work that changes the graph now, or, while a part is being ended or cut, once it
