@@ -26,6 +26,7 @@ public:
     void refresh();
     QString nameText() const;
     QString timeText() const;
+    qint64 secondsLeft() const { return m_left.secondsLeft(); }
     bool warning() const { return m_warning; }
 
 private:
