@@ -10,6 +10,7 @@
 #include "LevelMeterWidget.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
+#include "PartArea.h"
 #include "ProgramUnderTest.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
@@ -243,26 +244,27 @@ QStringList everyPanelFaults(Program& p) {
     return faults;
 }
 
-// The sound level meter under the volume: shown whole at its font's size, inside the window,
-// on no other control and under none.
-QStringList meterFaults(TCaptureForm& form) {
+// A control of its own under the volume (the sound level meter, the part being recorded):
+// shown whole at its font's size, inside the window, on no other control and under none.
+QStringList placedFaults(QWidget* widget, const QString& name) {
     QStringList faults;
-    QWidget* meter = form.levelMeter;
-    if (!meter->isVisible())
-        return {QStringLiteral("levelMeter is not shown")};
-    if (meter->width() < meter->sizeHint().width() || meter->height() < meter->sizeHint().height())
-        faults << QStringLiteral("levelMeter %1x%2 for %3x%4")
-                      .arg(meter->width())
-                      .arg(meter->height())
-                      .arg(meter->sizeHint().width())
-                      .arg(meter->sizeHint().height());
-    if (!meter->parentWidget()->rect().contains(meter->geometry()))
-        faults << QStringLiteral("levelMeter cut by its window");
-    for (QObject* o : meter->parentWidget()->children()) {
+    if (!widget->isVisible())
+        return {name + QStringLiteral(" is not shown")};
+    if (widget->width() < widget->sizeHint().width() ||
+        widget->height() < widget->sizeHint().height())
+        faults << QStringLiteral("%1 %2x%3 for %4x%5")
+                      .arg(name)
+                      .arg(widget->width())
+                      .arg(widget->height())
+                      .arg(widget->sizeHint().width())
+                      .arg(widget->sizeHint().height());
+    if (!widget->parentWidget()->rect().contains(widget->geometry()))
+        faults << name + QStringLiteral(" cut by its window");
+    for (QObject* o : widget->parentWidget()->children()) {
         auto* s = qobject_cast<QWidget*>(o);
-        if (s && s != meter && s->isVisible() && !s->isWindow() &&
-            s->geometry().intersects(meter->geometry()))
-            faults << QStringLiteral("levelMeter meets %1").arg(nameOf(s));
+        if (s && s != widget && s->isVisible() && !s->isWindow() &&
+            s->geometry().intersects(widget->geometry()))
+            faults << QStringLiteral("%1 meets %2").arg(name, nameOf(s));
     }
     return faults;
 }
@@ -282,16 +284,20 @@ void checkWholeProgram() {
 
     QStringList faults = everyPanelFaults(p);
     faults << statusFaults(p.form.statusPanels);
-    faults << meterFaults(p.form);
+    faults << placedFaults(p.form.levelMeter, QStringLiteral("levelMeter"));
     EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
 
     Prm.videoDirectory->Value = box.path() + "/";
     p.form.recorder->RecomputeNextName();
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    // The part's area once it has its file's size and the time left.
+    ASSERT_TRUE(waitFor([&] { return p.form.partArea->timeText().contains("restantes"); }));
     QApplication::processEvents();
     faults = faultsIn(&p.form);
     faults << statusFaults(p.form.statusPanels);
+    faults << placedFaults(p.form.levelMeter, QStringLiteral("levelMeter"));
+    faults << placedFaults(p.form.partArea, QStringLiteral("partArea"));
     EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
     p.form.action("saCapturerBascule")->executeInteractive(&p.form);
     ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsPreview; }));
