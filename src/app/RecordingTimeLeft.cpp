@@ -49,8 +49,9 @@ qint64 RecordingTimeLeft::secondsLeft() const {
     const qint64 above = m_free - reserveFor(size, r);
     if (above <= 0)
         return 0;
-    // Every byte written takes free space and adds its index share to the reserve.
-    return above * 32 / (r * 33);
+    // Every byte written takes free space and adds its index share to the reserve; to the
+    // nearest second.
+    return (above * 32 + r * 33 / 2) / (r * 33);
 }
 
 QString RecordingTimeLeft::textFor(qint64 seconds) {

@@ -108,6 +108,7 @@ TEST(PartArea, TimeLeftSaysWhenTheReserveStopsTheRecording) {
         const qint64 early = area.secondsLeft();
         p.runUntil([] { return false; }, 4000);
         const qint64 predicted = area.secondsLeft();
+        EXPECT_TRUE(area.warning()) << "less than ten minutes left: " << predicted << " s";
         const qint64 from = clock.elapsed();
         ASSERT_TRUE(p.runUntil(
             [&] { return p.form.recorder->state() == RecordingState::rsPreview; }, 120000));
