@@ -61,10 +61,9 @@ void TPartArea::refresh() {
         QStringLiteral("%1   %2").arg(RecordingTimeLeft::elapsedText(m_since.elapsed() / 1000),
                                       RecordingTimeLeft::textFor(left)));
     setWarning(left >= 0 && left < RecordingTimeLeft::kWarningSeconds);
-    if (isHidden()) {
+    // Not raised: the picture of the reduced window covers it.
+    if (isHidden())
         show();
-        raise();
-    }
 }
 
 QString TPartArea::nameText() const {
