@@ -54,7 +54,10 @@ void TPartArea::refresh() {
     // A long name gives up its middle rather than the size.
     const QString tail = QStringLiteral(" — ") + RecordingTimeLeft::sizeText(size);
     const QFontMetrics fm(m_name->font());
-    const int room = m_name->contentsRect().width() - fm.horizontalAdvance(tail);
+    // The frame's width, not the label's: a label of a hidden frame is not laid out yet.
+    const QMargins margins = layout()->contentsMargins();
+    const int room =
+        contentsRect().width() - margins.left() - margins.right() - fm.horizontalAdvance(tail);
     m_name->setText(fm.elidedText(info.fileName(), Qt::ElideMiddle, std::max(0, room)) + tail);
     const qint64 left = m_left.secondsLeft();
     m_time->setText(
