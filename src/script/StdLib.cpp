@@ -563,7 +563,7 @@ bool biArcTan(Vm& vm, Value* w, int) {
 bool biEncodeDate(Vm& vm, Value* w, int) {
     auto d = vrdate::encodeDateTime(int(w[1].i), int(w[2].i), int(w[3].i), 0, 0, 0, 0);
     if (!d) {
-        vm.raise(ExcConvert, QStringLiteral("%1-%2-%3 is not a valid date specification")
+        vm.raise(ExcConvert, QStringLiteral("%1-%2-%3 is not a valid date")
                                  .arg(w[1].i)
                                  .arg(w[2].i)
                                  .arg(w[3].i));
@@ -576,7 +576,7 @@ bool biEncodeTime(Vm& vm, Value* w, int) {
     auto d =
         vrdate::encodeDateTime(1899, 12, 30, int(w[1].i), int(w[2].i), int(w[3].i), int(w[4].i));
     if (!d) {
-        vm.raise(ExcConvert, QStringLiteral("%1:%2:%3.%4 is not a valid time specification")
+        vm.raise(ExcConvert, QStringLiteral("%1:%2:%3.%4 is not a valid time")
                                  .arg(w[1].i)
                                  .arg(w[2].i)
                                  .arg(w[3].i)

@@ -87,9 +87,9 @@ TEST(StdLibRoutines, NaNInfinityAndDomainErrors) {
               "EInvalidOp: Invalid floating point operation\n"
               "EConvertError: 10000000000 is not a valid date and time\n"
               "EConvertError: Nan is not a valid date and time\n"
-              "EConvertError: 2024-2-30 is not a valid date specification\n"
-              "EConvertError: -1:0:0.0 is not a valid time specification\n"
-              "EConvertError: 10000-1-1 is not a valid date specification\n"
+              "EConvertError: 2024-2-30 is not a valid date\n"
+              "EConvertError: -1:0:0.0 is not a valid time\n"
+              "EConvertError: 10000-1-1 is not a valid date\n"
               "EConvertError: \"1.5.2\" is an invalid float");
 }
 

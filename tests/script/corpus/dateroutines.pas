@@ -15,7 +15,7 @@ begin
   try
     showmessage(FloatToStr(EncodeDate(y, m, d)));
   except
-    on E: EConvertError do showmessage(E.ClassName + ': ' + E.Message);
+    on E: EConvertError do showmessage(E.ClassName + ' : ' + IntToStr(y) + '-' + IntToStr(m) + '-' + IntToStr(d));
   end;
 end;
 
@@ -24,7 +24,7 @@ begin
   try
     showmessage(FloatToStr(EncodeTime(h, n, s, ms)));
   except
-    on E: EConvertError do showmessage(E.ClassName + ': ' + E.Message);
+    on E: EConvertError do showmessage(E.ClassName + ' : ' + IntToStr(h) + ':' + IntToStr(n) + ':' + IntToStr(s) + '.' + IntToStr(ms));
   end;
 end;
 
