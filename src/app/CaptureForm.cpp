@@ -4,7 +4,7 @@
 #include "AppliMan.h"
 #include "CamForm.h"
 #include "CameraWindows.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "CommandRunner.h"
 #include "DamagedStore.h"
 #include "Dm.h"
@@ -21,8 +21,8 @@
 #include "Log.h"
 #include "MornePreferences.h"
 #include "OptionsFrame.h"
-#include "PartArea.h"
 #include "ParameterTable.h"
+#include "PartArea.h"
 #include "Plaque.h"
 #include "ProgrammerFrame.h"
 #include "Prompts.h"
@@ -191,9 +191,8 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             return m_dm->hasRecordingBranch() ? m_dm->recordingFileName() : QString();
         };
         partArea->knownRate = [this]() -> qint64 {
-            // DV: 144000 bytes a frame at 25 frames per second, 120000 at 29.97.
-            const uint8_t format = m_dm->recordingFormat();
-            return format == cfDvType1Native || format == cfDvType2Native ? 3600000 : 0;
+            const TCaptureFormat* format = CaptureFormatOf(m_dm->recordingFormat());
+            return format ? format->fixedByteRate : 0;
         };
         recorder->onStateEntered = [this](RecordingState state) {
             QTimer::singleShot(0, partArea, &TPartArea::refresh);

@@ -1,6 +1,6 @@
 #include "CommandLineHelp.h"
 
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 
 #include <algorithm>
 

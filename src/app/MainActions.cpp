@@ -6,7 +6,7 @@
 #include "AppliMan.h"
 #include "CamForm.h"
 #include "CameraWindows.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "CommandLineHelp.h"
 #include "CommandRunner.h"
 #include "Dm.h"

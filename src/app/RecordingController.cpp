@@ -2,7 +2,7 @@
 
 #include "CaptureDevice.h"
 #include "CaptureForm.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
 #include "DvTransport.h"
@@ -175,7 +175,8 @@ void TRecordingController::RecomputeNextName() {
         m_nameStale = true;
         return;
     }
-    m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+    m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm),
+                                                 CaptureFormatExtension(Prm.captureFormat->Value));
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     // Another folder may be on another disk.
@@ -275,7 +276,9 @@ bool TRecordingController::beginRecordingPart() {
     const uint8_t format = m_partFormat;
     // DivX from a DV camcorder: the picture is decoded at half size for the recording (the
     // preview restarts once), and at full size again afterwards.
-    if (format == cfDivx && detector && Prm.dvDemiSiDivX->Value && !m_dm.dvHalfSize())
+    const TCaptureFormat* descriptor = CaptureFormatOf(format);
+    if (descriptor && descriptor->divxResizer && detector && Prm.dvDemiSiDivX->Value &&
+        !m_dm.dvHalfSize())
         rebuildDvPreview(true);
     if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
         if (m_dm.dvHalfSize())
@@ -289,9 +292,9 @@ bool TRecordingController::beginRecordingPart() {
     m_partOpen = true;
     m_stall.ResetLost(m_stallClock.elapsed());
     m_brokenAtPart = brokenPictures();
-    setImageByImage(format == cfFrameByFrame);
+    setImageByImage(RecordsImageByImage(format));
     m_frameCount = 0;
-    if (detector && format != cfWav && format != cfMp3 && Prm.scn->Value)
+    if (detector && !RecordsSoundOnly(format) && Prm.scn->Value)
         openSceneFile(m_currentFile);
     m_form.ApplyVolume();
     m_started = QDateTime::currentDateTime();
@@ -411,7 +414,7 @@ void TRecordingController::partEnded(bool complete) {
             emit recordedFilesChanged();
         }
         const QString why =
-            m_partFormat == cfFrameByFrame
+            RecordsImageByImage(m_partFormat)
                 ? QStringLiteral("Aucune image n'a été prise pendant l'enregistrement image par "
                                  "image : le fichier %1 n'a pas été écrit.")
                 : QStringLiteral("L'enregistrement s'est arrêté avant d'avoir reçu une image ou "
@@ -425,7 +428,8 @@ void TRecordingController::partEnded(bool complete) {
     // After a cut the next name was taken already and never used: it stays, unless the
     // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
-        m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), Prm.captureFormat->Value);
+        m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm),
+                                                CaptureFormatExtension(Prm.captureFormat->Value));
     m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     settleNextName();
@@ -453,24 +457,27 @@ void TRecordingController::CutRecording() {
         // A cut happens while recording, where no question can wait: it never overwrites a
         // file, it takes the next free number.
         const uint8_t format = m_partFormat;
-        QString newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
+        QString newFile =
+            m_naming.NextVideoFileName(VideoNameSettings(Prm), CaptureFormatExtension(format));
         for (int tries = 0; QFileInfo::exists(newFile) && tries < 10000; ++tries)
-            newFile = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
+            newFile =
+                m_naming.NextVideoFileName(VideoNameSettings(Prm), CaptureFormatExtension(format));
         if (m_sceneDetector)
             vrSceneDetectEndPart(m_sceneDetector);
         closeSceneFile();
-        if (format != cfNone && format != cfDefault && !m_dm.SplitRecording(newFile)) {
+        if (CaptureFormatOf(format) && !m_dm.SplitRecording(newFile)) {
             prompts().error(&m_form, QStringLiteral("Impossible de continuer l'enregistrement "
                                                     "dans %1.\r\n%2")
                                          .arg(newFile, m_dm.lastError()));
             return;
         }
         m_currentFile = newFile;
-        m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm), format);
+        m_nextName =
+            m_naming.NextVideoFileName(VideoNameSettings(Prm), CaptureFormatExtension(format));
         m_form.nextVideoFileName = m_nextName;
         emit nextNameChanged(m_nextName);
         TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
-        if (video && video->SceneDetector() && format != cfWav && format != cfMp3 && Prm.scn->Value)
+        if (video && video->SceneDetector() && !RecordsSoundOnly(format) && Prm.scn->Value)
             openSceneFile(m_currentFile);
         addRecorded(m_currentFile);
         m_frameCount = 0;
@@ -590,9 +597,9 @@ void TRecordingController::setCaptureActionLook(bool recording) {
     const bool noVideo = !m_form.sources || !m_form.sources->currentVideo();
     capture->setText(recording ? QStringLiteral("Stop Capture") : QStringLiteral("Capturer"));
     capture->setToolTip(recording ? kStopHint : kCaptureHint);
-    const int image = recording                                         ? ImageList::imStopCapture
-                      : (noVideo || format == cfWav || format == cfMp3) ? ImageList::imCaptureAudio
-                                                                        : ImageList::imCapture;
+    const int image = recording                               ? ImageList::imStopCapture
+                      : (noVideo || RecordsSoundOnly(format)) ? ImageList::imCaptureAudio
+                                                              : ImageList::imCapture;
     capture->setImageindex(image);
     capture->setIcon(ImageList::icon(image));
     capture->setCheckable(true);
@@ -641,7 +648,7 @@ void TRecordingController::EnterState(RecordingState state) {
         break;
     case RecordingState::rsRecording:
         m_form.statusPanels->setText(
-            1, sourceSummary(format != cfWav && format != cfMp3, format != cfFrameByFrame));
+            1, sourceSummary(!RecordsSoundOnly(format), !RecordsImageByImage(format)));
         m_form.statusPanels->setRedSuffix({});
         break;
     case RecordingState::rsProgrammed:
@@ -797,24 +804,19 @@ void TRecordingController::DroppedActionTimer() {
     m_form.statusPanels->setText(
         2, DurationText(std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()))));
     QString panel3;
-    switch (m_partOpen ? m_partFormat : Prm.captureFormat->Value) {
-    case cfFrameByFrame:
+    const TCaptureFormat* format =
+        CaptureFormatOf(m_partOpen ? m_partFormat : Prm.captureFormat->Value);
+    if (format && format->streams == TFormatStreams::ImageByImage) {
         panel3 = QStringLiteral("Image/Image: ") + QString::asprintf("%d frames", m_frameCount);
-        break;
-    case cfWav:
-        panel3 = QStringLiteral("Audio Wav");
-        break;
-    case cfMp3:
-        panel3 = QStringLiteral("Audio Mp3");
-        break;
-    default: {
+    } else if (format && format->streams == TFormatStreams::SoundOnly) {
+        panel3 = QString::fromUtf8(format->statusText);
+    } else {
         // Pictures the source did not send while it stalled are lost too.
         const double frameMs = 1000.0 / m_dm.videoFormat().frameRate();
         const quint64 dropped =
             lostPictures() + quint64(m_stall.lostMs(m_stallClock.elapsed()) / frameMs);
         panel3 = QString::asprintf("%d frames perdues / %d", int(dropped),
                                    int(dropped + m_dm.recordedFrames()));
-    }
     }
     m_form.statusPanels->setText(3, panel3);
 }
@@ -850,66 +852,55 @@ void TRecordingController::ApplyPreviewLock() {
         Prm.aspectRatio->Value = 0;
         m_form.ApplyAspectRatio();
     };
+    const TCaptureFormat* format = CaptureFormatOf(Prm.captureFormat->Value);
     if (locked) {
-        switch (Prm.captureFormat->Value) {
-        case cfDvType1Native:
-        case cfMpeg2Native:
-        case cfMpeg1Native:
-            m_form.VideoReady = false;
-            aspectNormal();
-            ratios(true, false, false, false);
-            if (video && audio && audio->Device != video->Device && sources) {
+        if (format && format->streams == TFormatStreams::SoundOnly) {
+            if (video && sources) {
+                m_form.VideoReady = false;
+                sources->SelectVideoSource(TSourcesController::kNoVideo);
+            }
+        } else if (format) {
+            m_form.VideoReady = EffectsPossible();
+            if (!m_form.VideoReady) {
+                // The stream is recorded as it comes: the preview shows it in its own shape.
+                aspectNormal();
+                ratios(true, false, false, false);
+            } else {
+                switch (format->lock.ratios) {
+                case TPreviewLock::Ratios::ByWindowShape:
+                    m_form
+                        .action(m_form.vwEcran->width() * 9 < m_form.vwEcran->height() * 14
+                                    ? "saRatio4x3"
+                                    : "saRatio16x9")
+                        ->executeInteractive(&m_form);
+                    ratios(false, true, true, false);
+                    break;
+                case TPreviewLock::Ratios::NarrowOnly:
+                    m_form.action("saRatio4x3")->executeInteractive(&m_form);
+                    ratios(false, true, false, false);
+                    break;
+                case TPreviewLock::Ratios::UsersChoice: {
+                    const char* names[] = {"saRatioNormal", "saRatio4x3", "saRatio16x9",
+                                           "saRatioNatif"};
+                    m_form.action(names[std::min<int>(Prm.aspectRatio->Value, 3)])
+                        ->executeInteractive(&m_form);
+                    break;
+                }
+                case TPreviewLock::Ratios::Untouched:
+                    break;
+                }
+            }
+            if (format->lock.soundOfVideoDevice && video && audio &&
+                audio->Device != video->Device && sources) {
                 for (const auto& a : sources->lists().audio)
                     if (a->Device == video->Device) {
                         sources->SelectAudioSource(a->Name);
                         break;
                     }
             }
-            break;
-        case cfDvType2Native:
-        case cfAviNative:
-            m_form.VideoReady = false;
-            aspectNormal();
-            ratios(true, false, false, false);
-            break;
-        case cfDvType2Recompressed:
-            m_form.VideoReady = true;
-            m_form
-                .action(m_form.vwEcran->width() * 9 < m_form.vwEcran->height() * 14 ? "saRatio4x3"
-                                                                                    : "saRatio16x9")
-                ->executeInteractive(&m_form);
-            ratios(false, true, true, false);
-            break;
-        case cfWmv:
-            m_form.VideoReady = true;
-            m_form.action("saRatio4x3")->executeInteractive(&m_form);
-            ratios(false, true, false, false);
-            break;
-        case cfFrameByFrame:
-            m_form.VideoReady = !(video && video->SceneDetector());
-            if (!m_form.VideoReady) {
-                aspectNormal();
-                ratios(true, false, false, false);
-            }
-            if (audio && sources)
+            // Image by image records no sound.
+            if (format->streams == TFormatStreams::ImageByImage && audio && sources)
                 sources->SelectAudioSource(TSourcesController::kNoAudio);
-            break;
-        case cfDivx: {
-            m_form.VideoReady = true;
-            const char* names[] = {"saRatioNormal", "saRatio4x3", "saRatio16x9", "saRatioNatif"};
-            m_form.action(names[std::min<int>(Prm.aspectRatio->Value, 3)])
-                ->executeInteractive(&m_form);
-            break;
-        }
-        case cfWav:
-        case cfMp3:
-            if (video && sources) {
-                m_form.VideoReady = false;
-                sources->SelectVideoSource(TSourcesController::kNoVideo);
-            }
-            break;
-        default:
-            break;
         }
         m_form.OptionsFrame->SetRatiosEnabled(false);
     } else {
@@ -930,24 +921,18 @@ bool TRecordingController::EffectsPossible() const {
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     if (!Prm.previewLocked->Value)
         return video != nullptr;
-    switch (Prm.captureFormat->Value) {
-    case cfDvType1Native:
-    case cfMpeg2Native:
-    case cfMpeg1Native:
-    case cfDvType2Native:
-    case cfAviNative:
-    case cfWav:
-    case cfMp3:
-        return false;
-    case cfFrameByFrame:
-        return !(video && video->SceneDetector());
-    case cfDvType2Recompressed:
-    case cfWmv:
-    case cfDivx:
-        return true;
-    default:
+    const TCaptureFormat* format = CaptureFormatOf(Prm.captureFormat->Value);
+    if (!format)
         return video != nullptr;
+    switch (format->lock.effects) {
+    case TPreviewLock::Effects::Off:
+        return false;
+    case TPreviewLock::Effects::UnlessDvSource:
+        return !(video && video->SceneDetector());
+    case TPreviewLock::Effects::On:
+        break;
     }
+    return true;
 }
 
 void TRecordingController::SourcesOrFormatChanged() {

@@ -7,7 +7,7 @@
 
 #include "AlsaMixer.h"
 #include "CaptureForm.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "Dm.h"
 #include "DvTransport.h"
 #include "Log.h"
@@ -77,7 +77,7 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
                 Prm.wantVideoSource->Value = text;
                 SelectVideoSource(text);
                 uint8_t format = Prm.captureFormat->Value;
-                if (Prm.previewLocked->Value && m_video && (format == cfWav || format == cfMp3))
+                if (Prm.previewLocked->Value && m_video && RecordsSoundOnly(format))
                     format = cfNone;
                 FillCaptureFormats(format);
             },
@@ -90,7 +90,7 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
                 Prm.wantAudioSource->Value = text;
                 SelectAudioSource(text);
                 uint8_t format = Prm.captureFormat->Value;
-                if (Prm.previewLocked->Value && m_audio && format == cfFrameByFrame)
+                if (Prm.previewLocked->Value && m_audio && RecordsImageByImage(format))
                     format = cfNone;
                 FillCaptureFormats(format);
             },
@@ -590,17 +590,20 @@ void TSourcesController::updateAudioLabel() {
 void TSourcesController::FillCaptureFormats(uint8_t wanted) {
     QList<uint8_t> formats;
     if (m_video) {
+        // The device's own streams first (the first of them with its sound only).
         TCaptureDevice* device = m_video->Device;
         if (device->NativeFormat1 && m_audio)
             formats << device->NativeFormat1;
         if (device->NativeFormat2)
             formats << device->NativeFormat2;
-        formats << cfDvType2Recompressed << cfDivx << cfWmv << cfFrameByFrame;
     }
-    if (m_audio) {
-        formats << cfWav;
-        if (mp3EncoderFound)
-            formats << cfMp3;
+    for (const TCaptureFormat* format : CaptureFormatList()) {
+        const bool offered =
+            (format->offer == TFormatOffer::WithVideo && m_video) ||
+            (format->offer == TFormatOffer::WithAudio && m_audio) ||
+            (format->offer == TFormatOffer::WithAudioMp3 && m_audio && mp3EncoderFound);
+        if (offered)
+            formats << format->value;
     }
     QComboBox* combo = m_frame.cbFormatCapture;
     combo->clear();
@@ -616,7 +619,7 @@ void TSourcesController::FillCaptureFormats(uint8_t wanted) {
 }
 
 void TSourcesController::applyFormatVisibility(uint8_t format) {
-    const bool frameByFrame = format == cfFrameByFrame;
+    const bool frameByFrame = RecordsImageByImage(format);
     m_frame.leFramerate->setVisible(frameByFrame);
     m_frame.lblFramerate->setVisible(frameByFrame);
     const QPalette normal = m_frame.palette();
@@ -624,7 +627,7 @@ void TSourcesController::applyFormatVisibility(uint8_t format) {
     grey.setColor(QPalette::ButtonText, normal.color(QPalette::Disabled, QPalette::ButtonText));
     grey.setColor(QPalette::Text, normal.color(QPalette::Disabled, QPalette::Text));
     m_frame.cboxAudio->setPalette(frameByFrame ? grey : normal);
-    m_frame.cboxvideo->setPalette(format == cfWav || format == cfMp3 ? grey : normal);
+    m_frame.cboxvideo->setPalette(RecordsSoundOnly(format) ? grey : normal);
 }
 
 void TSourcesController::formatChosen(uint8_t format) {

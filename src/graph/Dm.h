@@ -15,6 +15,7 @@
 #include <vector>
 
 class QTimer;
+class TFormatBuild;
 class TRecordingBranch;
 
 // Format of the current video stream as the sources panel shows it.
@@ -212,18 +213,11 @@ private:
     void updateDecodeProbe();
     GstElement* makeAudioSink();
 
-    // Recording branches (DmRecording.cpp).
+    // Recording branches (DmRecording.cpp; each format's build is in formats/).
+    friend class TFormatBuild;
     int captureAudioRate(GstElement* sceneDetector) const;
-    GstElement* pcmAudioChain(GstElement* tee, int rate, int channels);
-    GstElement* videoGateChain(GstElement* tee, bool markBranchTime, bool waitKey);
-    GstElement* dvEncoderChain(GstElement* from, bool ntsc, bool wide, bool steadyRate);
-    bool buildBranch(uint8_t format, const QString& fileName, GstElement* detector,
-                     bool& needsDecoded);
-    bool buildDeviceMux(const QString& fileName);
+    bool buildDeviceMux(TFormatBuild& build);
     std::vector<GstElement*> takeMuxWriter();
-    bool buildMpegNative(const QString& fileName, bool audio, int rate);
-    bool buildWmv(const QString& fileName, bool audio);
-    bool buildDivx(const QString& fileName, bool audio, int rate);
     void finishRecordedFile(const QString& fileName, bool complete, quint64 frames);
     void checkRecordingDisk();
     void endPart(std::function<void()> then);
@@ -305,8 +299,8 @@ private:
     };
     std::deque<Deferred> m_deferred;
     bool m_runningDeferred = false;
-    bool m_patchXvid = false;
-    bool m_mp3Plain = false; // MP3 as a plain stream: no 4 GiB limit
+    QByteArray m_patchFourcc; // written into the finished file's header
+    bool m_riffSized = false; // a RIFF file: continued in a new one before 4 GiB
     bool m_rolloverAsked = false;
     qint64 m_lastCheckedSize = 0;
     quint64 m_partFramesBase = 0;

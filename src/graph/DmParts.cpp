@@ -6,7 +6,7 @@
 #include "AppPaths.h"
 #include "AviFourcc.h"
 #include "CaptureDevice.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "Log.h"
 #include "ParameterTable.h"
 #include "PatchFrameRate.h"
@@ -113,16 +113,16 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
         // The copy plays whole once its end is checked (a part cut short gets repaired).
         if (RepairRecordingOutcome(put) == TRepairOutcome::Failed)
             m_lastPartWhole = false;
-        if (m_patchXvid)
-            PatchAviVideoFourcc(put, "XVID");
-        if (m_recordingFormat == cfFrameByFrame && frames >= 1)
+        if (!m_patchFourcc.isEmpty())
+            PatchAviVideoFourcc(put, m_patchFourcc.constData());
+        if (RecordsImageByImage(m_recordingFormat) && frames >= 1)
             PatchFrameRate(put, valueOf(Prm.framerate, 18.0));
         return;
     }
     if (m_lastPartEmpty) {
         QFile::remove(fileName);
         TRecordingJournal().Remove(fileName);
-        if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
+        if (RecordsImageByImage(m_recordingFormat) && onFrameByFrameEnd)
             onFrameByFrameEnd(fileName, frames);
         return;
     }
@@ -130,20 +130,22 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
     // ended by trouble (the disk full, a failing element) is checked too: only a file that
     // plays whole leaves the journal; another is repaired at the next start.
     TRepairOutcome outcome = TRepairOutcome::Intact;
-    if ((!complete || m_recordingFormat == cfWmv || std::exchange(m_checkEnd, false)) &&
+    const TCaptureFormat* descriptor = CaptureFormatOf(m_recordingFormat);
+    const bool checkEveryEnd = descriptor && descriptor->checkEveryEnd;
+    if ((!complete || checkEveryEnd || std::exchange(m_checkEnd, false)) &&
         QFileInfo::exists(fileName))
         outcome = RepairRecordingOutcome(fileName);
     m_lastPartWhole = outcome != TRepairOutcome::Failed;
-    if (m_patchXvid && QFileInfo::exists(fileName))
-        PatchAviVideoFourcc(fileName, "XVID");
-    if (m_recordingFormat == cfFrameByFrame)
+    if (!m_patchFourcc.isEmpty() && QFileInfo::exists(fileName))
+        PatchAviVideoFourcc(fileName, m_patchFourcc.constData());
+    if (RecordsImageByImage(m_recordingFormat))
         PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
     if (m_lastPartWhole)
         TRecordingJournal().Remove(fileName);
     else
         qCWarning(lcVidorra) << "recording" << fileName
                              << "could not be finished: it is repaired at the next start";
-    if (m_recordingFormat == cfFrameByFrame && onFrameByFrameEnd)
+    if (RecordsImageByImage(m_recordingFormat) && onFrameByFrameEnd)
         onFrameByFrameEnd(fileName, frames);
 }
 
@@ -230,7 +232,8 @@ void Tdm::partFinished(const QString& fileName, bool complete, quint64 frames) {
     // A plug-in writes its own file: what it got is not counted here.
     m_lastPartEmpty =
         !cut && m_recording && !m_pluginWrites &&
-        (m_recordingFormat == cfFrameByFrame ? frames == 0 : m_recording->fed() == m_partFedBase);
+        (RecordsImageByImage(m_recordingFormat) ? frames == 0
+                                                : m_recording->fed() == m_partFedBase);
     if (!cut) {
         m_lastRecordedFrames = frames;
         m_lastDroppedFrames = m_recording ? m_recording->dropped() : 0;
@@ -282,7 +285,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
         vrSceneDetectEndPart(m_recordingDetector);
     const QString old = recordingFileName();
     TRecordingJournal().Add(
-        newFileName, m_recordingFormat == cfFrameByFrame ? valueOf(Prm.framerate, 18.0) : 0.0);
+        newFileName, RecordsImageByImage(m_recordingFormat) ? valueOf(Prm.framerate, 18.0) : 0.0);
     if (m_deviceMux) {
         // The device ends its file, then starts the next one (each at most 3 s).
         const bool finished = m_deviceMux->KillMuxGraph(*this);
@@ -345,8 +348,9 @@ void Tdm::checkRecordingDisk() {
     const qint64 grown = std::max<qint64>(0, size - m_lastCheckedSize);
     m_lastCheckedSize = size;
     qint64 toFinish = kMiB / 2 + size / 32; // AVI indexes: 16 bytes per chunk at most
-    if (m_recordingFormat == cfDvType1Native)
-        if (GstElement* mux = m_recording->writerHead()) {
+    // A writer that knows what its end will take says so (the DV AVI writer's index).
+    if (GstElement* mux = m_recording->writerHead())
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(mux), "bytes-to-finish")) {
             guint64 bytes = 0;
             g_object_get(mux, "bytes-to-finish", &bytes, nullptr);
             toFinish = kMiB / 2 + qint64(bytes);
@@ -359,8 +363,7 @@ void Tdm::checkRecordingDisk() {
         endPart([this, file] { emit recordingStoppedByDiskReserve(file); });
         return;
     }
-    const bool riff = m_recordingFormat == cfWav || (m_recordingFormat == cfMp3 && !m_mp3Plain);
-    if (riff && !m_rolloverAsked && size + 2 * grown + kMiB >= m_riffLimit) {
+    if (m_riffSized && !m_rolloverAsked && size + 2 * grown + kMiB >= m_riffLimit) {
         m_rolloverAsked = true;
         emit recordingNeedsRollover();
     }
@@ -394,7 +397,7 @@ void Tdm::SetCaptureFrozen(bool frozen) {
 }
 
 void Tdm::GrantFrame() {
-    if (m_recording && m_recordingFormat == cfFrameByFrame && m_controlFilter)
+    if (m_recording && RecordsImageByImage(m_recordingFormat) && m_controlFilter)
         g_object_set(m_controlFilter, "gate-open", TRUE, nullptr);
 }
 

@@ -1,7 +1,6 @@
 #include "OutputNaming.h"
 
 #include "AppPaths.h"
-#include "CaptureFormats.h"
 #include "Log.h"
 #include "ParameterTable.h"
 
@@ -43,22 +42,6 @@ TNameSettings ImageNameSettings(const TParameters& prm) {
             prm.imageDate->Value};
 }
 
-QString VideoExtension(uint8_t captureFormat) {
-    switch (captureFormat) {
-    case cfMpeg2Native:
-    case cfMpeg1Native:
-        return QStringLiteral(".mpg");
-    case cfWmv:
-        return QStringLiteral(".wmv");
-    case cfWav:
-        return QStringLiteral(".wav");
-    case cfMp3:
-        return QStringLiteral(".mp3");
-    default:
-        return QStringLiteral(".avi");
-    }
-}
-
 QString ImageExtension(int extensionItem) {
     return extensionItem == 1 ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
 }
@@ -81,8 +64,8 @@ QString NamePrefix(const TNameSettings& settings, const QDateTime& stamp) {
 }
 
 QString VideoFileNameFor(const TNameSettings& settings, const QDateTime& stamp, int counter,
-                         uint8_t captureFormat) {
-    return NamePrefix(settings, stamp) + QString::number(counter) + VideoExtension(captureFormat);
+                         const QString& extension) {
+    return NamePrefix(settings, stamp) + QString::number(counter) + extension;
 }
 
 QString ImageFileNameFor(const TNameSettings& settings, const QDateTime& stamp, int counter,
@@ -91,12 +74,12 @@ QString ImageFileNameFor(const TNameSettings& settings, const QDateTime& stamp, 
     return NamePrefix(settings, stamp) + digits.right(5) + ImageExtension(extensionItem);
 }
 
-QString WithVideoExtension(const QString& name, uint8_t captureFormat) {
+QString WithVideoExtension(const QString& name, const QString& extension) {
     // Only a dot inside the file part starts an extension ("/home/a.b/Video_0" has none).
     const int slash = name.lastIndexOf('/');
     const int dot = name.lastIndexOf('.');
     const QString stem = dot > slash ? name.left(dot) : name;
-    return stem + VideoExtension(captureFormat);
+    return stem + extension;
 }
 
 QString FilePart(const QString& path) {
@@ -108,8 +91,8 @@ QString FolderPart(const QString& path) {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-QString TOutputNaming::NextVideoFileName(const TNameSettings& settings, uint8_t captureFormat) {
-    m_video = VideoFileNameFor(settings, m_stamp, m_videoCounter, captureFormat);
+QString TOutputNaming::NextVideoFileName(const TNameSettings& settings, const QString& extension) {
+    m_video = VideoFileNameFor(settings, m_stamp, m_videoCounter, extension);
     ++m_videoCounter;
     return m_video;
 }
@@ -121,11 +104,11 @@ QString TOutputNaming::NextImageFileName(const TNameSettings& settings, int exte
 }
 
 QString TOutputNaming::RecomputeVideoFileName(const TNameSettings& settings,
-                                              uint8_t captureFormat) {
+                                              const QString& extension) {
     // Before any name was taken there is no number to give back.
     if (m_videoCounter > 0)
         --m_videoCounter;
-    return NextVideoFileName(settings, captureFormat);
+    return NextVideoFileName(settings, extension);
 }
 
 QString TOutputNaming::RecomputeImageFileName(const TNameSettings& settings, int extensionItem) {
@@ -134,9 +117,9 @@ QString TOutputNaming::RecomputeImageFileName(const TNameSettings& settings, int
     return NextImageFileName(settings, extensionItem);
 }
 
-QString TOutputNaming::ChangeVideoExtension(uint8_t captureFormat) {
+QString TOutputNaming::ChangeVideoExtension(const QString& extension) {
     if (!m_video.isEmpty())
-        m_video = WithVideoExtension(m_video, captureFormat);
+        m_video = WithVideoExtension(m_video, extension);
     return m_video;
 }
 

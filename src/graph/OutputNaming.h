@@ -22,8 +22,6 @@ struct TNameSettings {
 TNameSettings VideoNameSettings(const TParameters& prm);
 TNameSettings ImageNameSettings(const TParameters& prm);
 
-// ".avi", or ".mpg" (3, 4), ".wmv" (7), ".wav" (11), ".mp3" (12).
-QString VideoExtension(uint8_t captureFormat);
 // ".bmp" for item 0 of "Extension des images", ".jpg" for item 1 (any other value: ".bmp").
 QString ImageExtension(int extensionItem);
 // "ddmmyy_hhnnss_" from the stamp, every field as its last two digits.
@@ -31,13 +29,14 @@ QString DatePart(const QDateTime& stamp);
 
 // The folder with a trailing "/", the root name, "_", the date part when asked for.
 QString NamePrefix(const TNameSettings& settings, const QDateTime& stamp);
+// The extension is the capture format's (".avi").
 QString VideoFileNameFor(const TNameSettings& settings, const QDateTime& stamp, int counter,
-                         uint8_t captureFormat);
+                         const QString& extension);
 // The counter as its last five digits with leading zeros.
 QString ImageFileNameFor(const TNameSettings& settings, const QDateTime& stamp, int counter,
                          int extensionItem);
 // The name with the extension of the capture format in place of its own.
-QString WithVideoExtension(const QString& name, uint8_t captureFormat);
+QString WithVideoExtension(const QString& name, const QString& extension);
 
 // The file part and the folder part of a full name.
 QString FilePart(const QString& path);
@@ -49,14 +48,14 @@ public:
     explicit TOutputNaming(const QDateTime& startStamp) : m_stamp(startStamp) {}
 
     // The next name, then the counter advances.
-    QString NextVideoFileName(const TNameSettings& settings, uint8_t captureFormat);
+    QString NextVideoFileName(const TNameSettings& settings, const QString& extension);
     QString NextImageFileName(const TNameSettings& settings, int extensionItem);
     // A folder, root-name, date or extension edit: the number is given back first, so the
     // edit does not consume one.
-    QString RecomputeVideoFileName(const TNameSettings& settings, uint8_t captureFormat);
+    QString RecomputeVideoFileName(const TNameSettings& settings, const QString& extension);
     QString RecomputeImageFileName(const TNameSettings& settings, int extensionItem);
     // A new capture format changes only the extension of the shown next name.
-    QString ChangeVideoExtension(uint8_t captureFormat);
+    QString ChangeVideoExtension(const QString& extension);
 
     QString videoFileName() const { return m_video; }
     QString imageFileName() const { return m_image; }

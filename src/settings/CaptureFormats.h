@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <cstdint>
-#include <optional>
 
-// Capture formats: one byte 0..12; only the low 7 bits select the row.
+// Capture formats as stored: one byte, of which the low 7 bits name the format (the
+// graph's formats/ describes each).
 enum : uint8_t {
     cfNone = 0,
     cfDvType1Native = 1,
@@ -21,15 +20,6 @@ enum : uint8_t {
     cfWav = 11,
     cfMp3 = 12,
 };
-
-QString CaptureFormatLabel(uint8_t format);      // what the format combo box shows
-QString CaptureFormatShortLabel(uint8_t format); // what the status bar shows
-uint8_t CaptureFormatFromLabel(const QString& label);
-// A format named by a person (command line, scripts): the labels above and "défaut",
-// without regard to case ("DivX", "WAV"); nothing for any other text.
-std::optional<uint8_t> CaptureFormatFromTypedName(const QString& name);
-// The names it takes, in the order of the format list.
-QStringList CaptureFormatNames();
 
 // "natif" 0, "32000" 1, "44100" 2, "48000" 3, anything else 0.
 uint8_t FrequenceFromLabel(const QString& label);

@@ -1,7 +1,7 @@
 // The program's command line as a user meets it: the help and the version without a display,
 // the help agreeing with the actions, and one program per session over the session bus.
 #include "CaptureForm.h"
-#include "CaptureFormats.h"
+#include "CaptureFormat.h"
 #include "CommandLineHelp.h"
 #include "CommandRunner.h"
 #include "IniFile.h"

@@ -1,5 +1,4 @@
 #include "OutputNaming.h"
-#include "CaptureFormats.h"
 
 #include <QSet>
 #include <gtest/gtest.h>
@@ -21,13 +20,13 @@ TPathProbe Probe(QSet<QString> files, QSet<QString> folders) {
 
 TEST(OutputNaming, VideoNamesShareTheRunStampAndCount) {
     TOutputNaming naming(kStamp);
-    EXPECT_EQ(naming.NextVideoFileName(Video(), cfDivx), "/films/Video_010324_093005_0.avi");
-    EXPECT_EQ(naming.NextVideoFileName(Video(), cfDivx), "/films/Video_010324_093005_1.avi");
-    EXPECT_EQ(naming.NextVideoFileName(Video(), cfDivx), "/films/Video_010324_093005_2.avi");
+    EXPECT_EQ(naming.NextVideoFileName(Video(), ".avi"), "/films/Video_010324_093005_0.avi");
+    EXPECT_EQ(naming.NextVideoFileName(Video(), ".avi"), "/films/Video_010324_093005_1.avi");
+    EXPECT_EQ(naming.NextVideoFileName(Video(), ".avi"), "/films/Video_010324_093005_2.avi");
     EXPECT_EQ(naming.videoCounter(), 3);
     // A folder already ending with its separator gets no second one; no date, no date part.
     TNameSettings plain{QStringLiteral("/films/"), QStringLiteral("Vacances"), false};
-    EXPECT_EQ(naming.NextVideoFileName(plain, cfWav), "/films/Vacances_3.wav");
+    EXPECT_EQ(naming.NextVideoFileName(plain, ".wav"), "/films/Vacances_3.wav");
 }
 
 TEST(OutputNaming, DateFieldsAreTheirLastTwoDigits) {
@@ -35,23 +34,7 @@ TEST(OutputNaming, DateFieldsAreTheirLastTwoDigits) {
     EXPECT_EQ(DatePart(QDateTime(QDate(2100, 1, 2), QTime(0, 0, 0))), "020100_000000_");
 }
 
-TEST(OutputNaming, ExtensionsByCaptureFormat) {
-    const std::pair<uint8_t, const char*> table[] = {{cfNone, ".avi"},
-                                                     {cfDvType1Native, ".avi"},
-                                                     {cfDvType2Native, ".avi"},
-                                                     {cfMpeg2Native, ".mpg"},
-                                                     {cfMpeg1Native, ".mpg"},
-                                                     {cfAviNative, ".avi"},
-                                                     {cfDvType2Recompressed, ".avi"},
-                                                     {cfWmv, ".wmv"},
-                                                     {cfFrameByFrame, ".avi"},
-                                                     {cfDivx, ".avi"},
-                                                     {cfDefault, ".avi"},
-                                                     {cfWav, ".wav"},
-                                                     {cfMp3, ".mp3"},
-                                                     {200, ".avi"}};
-    for (auto [format, ext] : table)
-        EXPECT_EQ(VideoExtension(format), QString::fromLatin1(ext)) << int(format);
+TEST(OutputNaming, ImageExtensions) {
     EXPECT_EQ(ImageExtension(0), ".bmp");
     EXPECT_EQ(ImageExtension(1), ".jpg");
     EXPECT_EQ(ImageExtension(7), ".bmp");
@@ -59,22 +42,22 @@ TEST(OutputNaming, ExtensionsByCaptureFormat) {
 
 TEST(OutputNaming, EditsDoNotConsumeANumber) {
     TOutputNaming naming(kStamp);
-    naming.NextVideoFileName(Video(), cfDivx);
-    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Mariage", true}, cfDivx),
+    naming.NextVideoFileName(Video(), ".avi");
+    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Mariage", true}, ".avi"),
               "/films/Mariage_010324_093005_0.avi");
-    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Noces", true}, cfDivx),
+    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Noces", true}, ".avi"),
               "/films/Noces_010324_093005_0.avi");
-    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Noces", false}, cfDivx),
+    EXPECT_EQ(naming.RecomputeVideoFileName({"/films", "Noces", false}, ".avi"),
               "/films/Noces_0.avi");
     // Switching between "divx" and "Wmv" touches only the extension.
-    EXPECT_EQ(naming.ChangeVideoExtension(cfWmv), "/films/Noces_0.wmv");
-    EXPECT_EQ(naming.ChangeVideoExtension(cfDivx), "/films/Noces_0.avi");
+    EXPECT_EQ(naming.ChangeVideoExtension(".wmv"), "/films/Noces_0.wmv");
+    EXPECT_EQ(naming.ChangeVideoExtension(".avi"), "/films/Noces_0.avi");
     EXPECT_EQ(naming.videoCounter(), 1);
     // A dot in a folder name is not an extension.
-    EXPECT_EQ(WithVideoExtension("/a.b/Video_3", cfMp3), "/a.b/Video_3.mp3");
+    EXPECT_EQ(WithVideoExtension("/a.b/Video_3", ".mp3"), "/a.b/Video_3.mp3");
     // Before any name was taken, there is no number to give back.
     TOutputNaming fresh(kStamp);
-    EXPECT_EQ(fresh.RecomputeVideoFileName(Video(false), cfDivx), "/films/Video_0.avi");
+    EXPECT_EQ(fresh.RecomputeVideoFileName(Video(false), ".avi"), "/films/Video_0.avi");
 }
 
 TEST(OutputNaming, ImageNamesHaveFiveDigits) {

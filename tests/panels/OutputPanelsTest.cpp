@@ -318,9 +318,9 @@ TEST_F(OutputPanels, FoldersPanelWritesParametersAndKeepsTheNumber) {
 
     // The window's side of the contract: recompute the shown name on every edit.
     TOutputNaming naming(QDateTime(QDate(2024, 3, 1), QTime(9, 30, 5)));
-    naming.NextVideoFileName(VideoNameSettings(Prm), 9);
+    naming.NextVideoFileName(VideoNameSettings(Prm), ".avi");
     QObject::connect(&d, &TDossiersFrame::videoNameChanged, [&] {
-        d.SetVideoFileName(naming.RecomputeVideoFileName(VideoNameSettings(Prm), 9));
+        d.SetVideoFileName(naming.RecomputeVideoFileName(VideoNameSettings(Prm), ".avi"));
     });
     Spy video(&d, &TDossiersFrame::videoNameChanged);
     Spy image(&d, &TDossiersFrame::imageNameChanged);
