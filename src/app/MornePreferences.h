@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActionStore.h"
 #include "Preferences.h"
 #include "PreferencesMan.h"
 
@@ -15,7 +16,7 @@ class TSavePrefsForm;
 // The preference component of the main window: decides where preferences live when the
 // window is first shown, asks the user at the first close when nothing is stored yet,
 // erases the store no longer used, and lends a store manager to the action list.
-class TMornePreferences : public QObject {
+class TMornePreferences : public QObject, public IActionStore {
     Q_OBJECT
 public:
     explicit TMornePreferences(QWidget* owner);
@@ -46,12 +47,12 @@ public:
     void NoteSaveFailure() { m_saveFailed = true; }
 
     // Values of persistent actions, by name at the root key.
-    bool ReadBool(const QString& name, bool def);
-    QString ReadText(const QString& name, const QString& def);
-    QRect ReadRect(const QString& name, const QRect& def);
-    bool WriteBool(const QString& name, bool value);
-    bool WriteText(const QString& name, const QString& value);
-    bool WriteRect(const QString& name, const QRect& value);
+    bool ReadBool(const QString& name, bool def) override;
+    QString ReadText(const QString& name, const QString& def) override;
+    QRect ReadRect(const QString& name, const QRect& def) override;
+    bool WriteBool(const QString& name, bool value) override;
+    bool WriteText(const QString& name, const QString& value) override;
+    bool WriteRect(const QString& name, const QRect& value) override;
 
     // Where the product's registry key and the INI file are (from titre).
     QString productKeyPath() const;

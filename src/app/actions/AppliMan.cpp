@@ -1,7 +1,7 @@
 #include "AppliMan.h"
 
+#include "ActionStore.h"
 #include "KXScript.h"
-#include "MornePreferences.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -109,7 +109,7 @@ void TBooleanAction::ApplyText(const QString& text) {
     Apply();
 }
 
-void TBooleanAction::LoadFromPrefs(TMornePreferences& prefs) {
+void TBooleanAction::LoadFromPrefs(IActionStore& prefs) {
     Value = DefaultValue;
     if (OnDefault)
         OnDefault();
@@ -119,7 +119,7 @@ void TBooleanAction::LoadFromPrefs(TMornePreferences& prefs) {
         Apply();
 }
 
-bool TBooleanAction::SaveToPrefs(TMornePreferences& prefs) {
+bool TBooleanAction::SaveToPrefs(IActionStore& prefs) {
     if (BeforeSave)
         BeforeSave();
     return ScriptName.isEmpty() || prefs.WriteBool(ScriptName, Value);
@@ -192,7 +192,7 @@ void TWidestringAction::ApplyText(const QString& text) {
     Apply();
 }
 
-void TWidestringAction::LoadFromPrefs(TMornePreferences& prefs) {
+void TWidestringAction::LoadFromPrefs(IActionStore& prefs) {
     Value = DefaultValue;
     if (OnDefault)
         OnDefault();
@@ -202,7 +202,7 @@ void TWidestringAction::LoadFromPrefs(TMornePreferences& prefs) {
         Apply();
 }
 
-bool TWidestringAction::SaveToPrefs(TMornePreferences& prefs) {
+bool TWidestringAction::SaveToPrefs(IActionStore& prefs) {
     if (BeforeSave)
         BeforeSave();
     return ScriptName.isEmpty() || prefs.WriteText(ScriptName, Value);
@@ -290,7 +290,7 @@ void TRectAction::ApplyText(const QString& text) {
     Apply();
 }
 
-void TRectAction::LoadFromPrefs(TMornePreferences& prefs) {
+void TRectAction::LoadFromPrefs(IActionStore& prefs) {
     if (OnDefault)
         OnDefault();
     if (!ScriptName.isEmpty())
@@ -299,7 +299,7 @@ void TRectAction::LoadFromPrefs(TMornePreferences& prefs) {
         Apply();
 }
 
-bool TRectAction::SaveToPrefs(TMornePreferences& prefs) {
+bool TRectAction::SaveToPrefs(IActionStore& prefs) {
     if (BeforeSave)
         BeforeSave();
     return ScriptName.isEmpty() || prefs.WriteRect(ScriptName, Value);
@@ -320,14 +320,14 @@ QString TRectAction::RecordingLine() const {
 
 TKXAppliMan::TKXAppliMan(QObject* parent) : QObject(parent) {}
 
-void TKXAppliMan::LoadFromPrefs(TMornePreferences& prefs) {
+void TKXAppliMan::LoadFromPrefs(IActionStore& prefs) {
     const QList<TCustomAbstractAction*> list = actions;
     for (TCustomAbstractAction* action : list)
         if (action && action->IncludePrefs)
             action->LoadFromPrefs(prefs);
 }
 
-bool TKXAppliMan::SaveToPrefs(TMornePreferences& prefs) {
+bool TKXAppliMan::SaveToPrefs(IActionStore& prefs) {
     bool ok = true;
     const QList<TCustomAbstractAction*> list = actions;
     for (TCustomAbstractAction* action : list)

@@ -9,7 +9,7 @@
 
 #include "SuperAction.h"
 
-class TMornePreferences;
+class IActionStore;
 class TKXAppliMan;
 class TKXScript;
 
@@ -39,8 +39,8 @@ public:
     virtual void Clear();
     virtual void ApplyText(const QString& text) = 0;
     virtual void Apply();
-    virtual void LoadFromPrefs(TMornePreferences& prefs) = 0;
-    virtual bool SaveToPrefs(TMornePreferences& prefs) = 0;
+    virtual void LoadFromPrefs(IActionStore& prefs) = 0;
+    virtual bool SaveToPrefs(IActionStore& prefs) = 0;
     // The line a script recording gets when this action is applied; empty for none.
     virtual QString RecordingLine() const = 0;
     // Declares the action's procedures to a script being compiled, bound to its setter
@@ -62,8 +62,8 @@ public:
     QString ScriptDeclaration() override;
     QString SwitchSyntax() override;
     void ApplyText(const QString& text) override;
-    void LoadFromPrefs(TMornePreferences&) override {}
-    bool SaveToPrefs(TMornePreferences&) override { return true; }
+    void LoadFromPrefs(IActionStore&) override {}
+    bool SaveToPrefs(IActionStore&) override { return true; }
     QString RecordingLine() const override;
     void RegisterInScript(TKXScript& script) override;
 };
@@ -77,8 +77,8 @@ public:
     QString ScriptDeclaration() override;
     QString SwitchSyntax() override;
     void ApplyText(const QString& text) override;
-    void LoadFromPrefs(TMornePreferences& prefs) override;
-    bool SaveToPrefs(TMornePreferences& prefs) override;
+    void LoadFromPrefs(IActionStore& prefs) override;
+    bool SaveToPrefs(IActionStore& prefs) override;
     QString RecordingLine() const override { return {}; }
     void RegisterInScript(TKXScript& script) override;
     // "true", "vrai", "t", "v" or a non-zero integer (trimmed, any case).
@@ -110,8 +110,8 @@ public:
     QString ScriptDeclaration() override;
     QString SwitchSyntax() override;
     void ApplyText(const QString& text) override;
-    void LoadFromPrefs(TMornePreferences& prefs) override;
-    bool SaveToPrefs(TMornePreferences& prefs) override;
+    void LoadFromPrefs(IActionStore& prefs) override;
+    bool SaveToPrefs(IActionStore& prefs) override;
     QString RecordingLine() const override;
     void RegisterInScript(TKXScript& script) override;
 };
@@ -125,8 +125,8 @@ public:
     QString SwitchSyntax() override;
     // "(left, top, right, bottom)"; a malformed text leaves the rectangle unchanged.
     void ApplyText(const QString& text) override;
-    void LoadFromPrefs(TMornePreferences& prefs) override;
-    bool SaveToPrefs(TMornePreferences& prefs) override;
+    void LoadFromPrefs(IActionStore& prefs) override;
+    bool SaveToPrefs(IActionStore& prefs) override;
     QString RecordingLine() const override;
     void RegisterInScript(TKXScript& script) override;
     static bool parseRectText(const QString& text, QRect& rect);
@@ -147,8 +147,8 @@ public:
     bool recording = false;
     QStringList recordedLines;
 
-    void LoadFromPrefs(TMornePreferences& prefs);
-    bool SaveToPrefs(TMornePreferences& prefs); // false when any save failed
+    void LoadFromPrefs(IActionStore& prefs);
+    bool SaveToPrefs(IActionStore& prefs); // false when any save failed
     TCustomAbstractAction* findBySwitch(const QString& name) const;
     // Called by actions when they are applied (for the recording).
     void noteApplied(TCustomAbstractAction* action);
