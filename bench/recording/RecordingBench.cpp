@@ -89,13 +89,14 @@ struct Program {
         if (video) {
             video->SourceFilter = video->SetSourceGraph(dm);
             video->SetVideoGraph(dm, 1);
-            dm.BuildPreviewVideoChain(video->SceneDetector());
+            if (!dm.BuildPreviewVideoChain(video->SceneDetector()))
+                qWarning("the preview video chain was not built");
         }
         TCaptureDevice* sound = separateAudio ? audio.get() : video.get();
         if (audio)
             audio->SourceFilter = audio->SetSourceGraph(dm);
-        if (sound && sound->SetAudioGraph(dm, 1))
-            dm.BuildPreviewAudioChain();
+        if (sound && sound->SetAudioGraph(dm, 1) && !dm.BuildPreviewAudioChain())
+            qWarning("the preview audio chain was not built");
         dm.RunGraph();
         QElapsedTimer clock;
         clock.start();
@@ -357,10 +358,12 @@ int main(int argc, char** argv) {
         };
         spin(1000);
         const qint64 atStart = clock.nsecsElapsed();
-        program.dm.BuildRecording(9, dir.filePath("gap1.avi"), nullptr);
+        if (!program.dm.BuildRecording(9, dir.filePath("gap1.avi"), nullptr))
+            qWarning("the recording did not start");
         spin(2000);
         const qint64 atCut = clock.nsecsElapsed();
-        program.dm.SplitRecording(dir.filePath("gap2.avi"));
+        if (!program.dm.SplitRecording(dir.filePath("gap2.avi")))
+            qWarning("the cut did not happen");
         spin(2000);
         const qint64 atEnd = clock.nsecsElapsed();
         endPart(program.dm);

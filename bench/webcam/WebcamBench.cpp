@@ -111,7 +111,8 @@ struct Program {
             return;
         video->SourceFilter = video->SetSourceGraph(dm);
         video->SetVideoGraph(dm, 1);
-        dm.BuildPreviewVideoChain(video->SceneDetector());
+        if (!dm.BuildPreviewVideoChain(video->SceneDetector()))
+            qWarning("the preview video chain was not built");
         // The inlay as a user has it: the date and the time on two lines.
         g_object_set(dm.overlay(), "what-incrust", 3u, "format-date1", "dddddd", "format-date2",
                      "hh:nn:ss", "incrust-active", TRUE, "overlay-enabled", TRUE, nullptr);

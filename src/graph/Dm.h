@@ -67,9 +67,9 @@ public:
     GstElement* element(const char* name) const; // by the name it has in the graph
 
     // Preview chains on what the current devices deliver (videoOutputPad, audioPin).
-    bool BuildPreviewVideoChain(GstElement* sceneDetector);
+    [[nodiscard]] bool BuildPreviewVideoChain(GstElement* sceneDetector);
     void RemovePreviewVideoChain();
-    bool BuildPreviewAudioChain();
+    [[nodiscard]] bool BuildPreviewAudioChain();
     void RemovePreviewAudioChain();
     bool hasPreviewVideo() const { return m_videoChainBuilt; }
     bool hasPreviewAudio() const { return m_audioChainBuilt; }
@@ -119,7 +119,8 @@ public:
     // writing fileName; the scene detector of a DV video source, when there is one, is given
     // for the DV header and format 1. False when the branch cannot be built (what got added
     // is removed again; the preview goes on); lastError() then says why, in French.
-    bool BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector);
+    [[nodiscard]] bool BuildRecording(uint8_t format, const QString& fileName,
+                                      GstElement* sceneDetector);
     // Ends the running recording part, without waiting: the scene detector's end-of-part
     // report first, then end of stream through the branch. recordingPartFinished follows on
     // the UI thread once the file has its end or, at most 3 s after the last buffer that
@@ -131,7 +132,7 @@ public:
     // with a key frame); no frame and no sample is lost between the parts. The new file
     // begins here (false when it cannot be made: the old one goes on); the old one is
     // finished meanwhile and reported by recordingPartFinished.
-    bool SplitRecording(const QString& newFileName);
+    [[nodiscard]] bool SplitRecording(const QString& newFileName);
     bool hasRecordingBranch() const;
     QString recordingFileName() const;
     uint8_t recordingFormat() const { return m_recording ? m_recordingFormat : 0; }

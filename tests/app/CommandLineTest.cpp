@@ -177,11 +177,13 @@ TEST(CommandLine, HelpRowsAgreeWithTheWindowsActions) {
         EXPECT_FALSE(row->caption.isEmpty()) << name;
         // A switch the help lists reaches this action; a shadowed one reaches another. The
         // token "quit" is the runner's own, which closes the window after the other commands.
-        if (row->token != "quit")
+        if (row->token != "quit") {
             EXPECT_EQ(form.Switch1->FindAction(row->token), action) << name;
-        if (!row->switchName.isEmpty())
+        }
+        if (!row->switchName.isEmpty()) {
             EXPECT_EQ(form.Switch1->FindAction(row->switchName) == action, !row->switchShadowed)
                 << name;
+        }
     }
     EXPECT_EQ(named, rows.size());
 }

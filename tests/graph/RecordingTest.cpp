@@ -1078,8 +1078,9 @@ TEST(Recording, EveryFormatFromEveryVirtualSource) {
             const Probe p = record(rig, uint8_t(format), QString("f%1.bin").arg(format), 1600);
             ASSERT_NE(p.of("video"), nullptr);
             EXPECT_GE(p.of("video")->frames, 25);
-            if (format != 3)
+            if (format != 3) {
                 EXPECT_NE(p.of("audio"), nullptr);
+            }
         }
     }
 }
