@@ -36,7 +36,7 @@ gulong ConnectScene(GstElement* detector, SceneHandler* handler) {
 }
 
 // The detector's "current-frame"; false while it has none.
-bool Current(GstElement* detector, TDVFrameInfo& info) {
+[[nodiscard]] bool Current(GstElement* detector, TDVFrameInfo& info) {
     TDVFrameInfo* newest = nullptr;
     g_object_get(detector, "current-frame", &newest, nullptr);
     const TGstRef<TDVFrameInfo> held(newest);
