@@ -2,6 +2,7 @@
 
 #include "CamForm.h"
 #include "CaptureDevice.h"
+#include "GstRef.h"
 #include "ParameterTable.h"
 #include "SceneDetect.h"
 #include "Sources.h"
@@ -106,10 +107,11 @@ void TCameraWindows::refresh(TavFlux& source) {
         return;
     w->ShowTimecode(transport->timecode());
     w->ShowMode(transport->mode());
-    TDVFrameInfo info;
-    GstElement* detector = source.SceneDetector();
-    w->ShowRecordingDate(
-        detector && vrSceneDetectCurrent(detector, info) && info.DateValid ? info.RecDate : 0.0);
+    TDVFrameInfo* newest = nullptr;
+    if (GstElement* detector = source.SceneDetector())
+        g_object_get(detector, "current-frame", &newest, nullptr);
+    const TGstRef<TDVFrameInfo> info(newest);
+    w->ShowRecordingDate(info && info->DateValid ? info->RecDate : 0.0);
 }
 
 void TCameraWindows::Refresh(TavFlux* video, TavFlux* audio) {

@@ -159,7 +159,7 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             if (!overlay)
                 return;
             if (on && Prm.incrustRec)
-                vrSuperposerSetIncrustRec(overlay, Prm.incrustRec->Value);
+                g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
             g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
         };
         recorder = new TRecordingController(*this, *m_dm);

@@ -3,6 +3,7 @@
 #include "CaptureForm.h"
 
 #include "Dm.h"
+#include "GstRef.h"
 #include "GstSuperposer.h"
 #include "IncrusterFrame.h"
 #include "OffsetText.h"
@@ -19,7 +20,7 @@
 
 void TCaptureForm::pushIncrustRec() {
     if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr; overlay && Prm.incrustRec)
-        vrSuperposerSetIncrustRec(overlay, Prm.incrustRec->Value);
+        g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
 }
 
 // While a text field of the panel has the focus, "+", "−" and space are text, not the volume
@@ -38,10 +39,14 @@ void TCaptureForm::connectInlay() {
     panel->currentRecordingDate = [this]() -> std::optional<double> {
         TVideoSource* video = sources ? sources->currentVideo() : nullptr;
         GstElement* detector = video ? video->SceneDetector() : nullptr;
-        TDVFrameInfo info;
-        if (!detector || !vrSceneDetectCurrent(detector, info) || !info.DateValid)
+        if (!detector)
             return std::nullopt;
-        return info.RecDate;
+        TDVFrameInfo* newest = nullptr;
+        g_object_get(detector, "current-frame", &newest, nullptr);
+        const TGstRef<TDVFrameInfo> info(newest);
+        if (!info || !info->DateValid)
+            return std::nullopt;
+        return info->RecDate;
     };
     connect(panel, &TIncrusterFrame::recordChanged, this, [this] { pushIncrustRec(); });
     connect(panel, &TIncrusterFrame::whenChanged, this, [this] {
@@ -117,7 +122,7 @@ void TCaptureForm::loadInlay() {
     for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
         action(QLatin1String(name))->setVisible(Prm.activerSuperposition->Value);
     if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr) {
-        vrSuperposerSetIncrustRec(overlay, rec);
+        g_object_set(overlay, "incrust-rec", &rec, nullptr);
         g_object_set(overlay, "when-mode", guint(Prm.whenIncrust->Value), "when-seconds",
                      gint(Prm.dureeIncruster->Value), "overlay-enabled",
                      gboolean(Prm.activerSuperposition->Value), nullptr);

@@ -463,7 +463,7 @@ void TRecordingController::CutRecording() {
             newFile =
                 m_naming.NextVideoFileName(VideoNameSettings(Prm), CaptureFormatExtension(format));
         if (m_sceneDetector)
-            vrSceneDetectEndPart(m_sceneDetector);
+            g_signal_emit_by_name(m_sceneDetector, "end-part");
         closeSceneFile();
         if (CaptureFormatOf(format) && !m_dm.SplitRecording(newFile)) {
             prompts().error(&m_form, QStringLiteral("Impossible de continuer l'enregistrement "
@@ -552,20 +552,30 @@ void TRecordingController::openSceneFile(const QString& recordingFile) {
         qCWarning(lcVidorra) << "scene list not written for" << recordingFile;
         return;
     }
-    TSceneFile* target = file.get();
+    closeSceneFile(); // a list still open stops being written first
     m_sceneFile = std::move(file);
     m_sceneDetector = detector;
-    vrSceneDetectSetOnScene(detector, [target](const TDVFrameInfo& start, const TDVFrameInfo& now) {
-        target->Scene(start, now);
-    });
+    // Runs on the streaming thread (or the one ending the part): the record is in the file
+    // when the detector goes on.
+    auto writeScene =
+        +[](GstElement*, const TDVFrameInfo* start, const TDVFrameInfo* now, gpointer sceneFile) {
+            static_cast<TSceneFile*>(sceneFile)->Scene(*start, *now);
+        };
+    m_sceneHandler = g_signal_connect(detector, "scene", G_CALLBACK(writeScene), m_sceneFile.get());
+    g_object_set(detector, "emit-signals", TRUE, nullptr);
 }
 
 QString TRecordingController::closeSceneFile() {
     if (!m_sceneFile)
         return {};
-    if (m_sceneDetector)
-        vrSceneDetectSetOnScene(m_sceneDetector, {}); // after its end-of-part report
+    if (m_sceneDetector) {
+        // After its end-of-part report; once emit-signals is off no handler runs any more,
+        // so the file can go.
+        g_object_set(m_sceneDetector, "emit-signals", FALSE, nullptr);
+        g_signal_handler_disconnect(m_sceneDetector, m_sceneHandler);
+    }
     m_sceneDetector = nullptr;
+    m_sceneHandler = 0;
     const QString path = m_sceneFile->Path();
     m_sceneFile->Close();
     m_sceneFile.reset();

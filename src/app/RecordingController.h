@@ -174,6 +174,7 @@ private:
     bool m_savedNotifier = true;
     std::unique_ptr<TSceneFile> m_sceneFile;
     GstElement* m_sceneDetector = nullptr; // the detector feeding m_sceneFile
+    unsigned long m_sceneHandler = 0;      // its "scene" handler writing into m_sceneFile
     QTimer* m_timer;
     QTimer* m_sourceWait; // polls the sources while a recording waits for them
     bool m_waitingForSource = false;

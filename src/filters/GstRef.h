@@ -15,6 +15,13 @@
 
 #include <utility>
 
+// The program's own boxed records, as g_object_get gives them (vr_scenedetect's
+// "current-frame", vr_superposer's "incrust-rec").
+struct TDVFrameInfo;
+struct TincrustRec;
+GType vr_dv_frame_info_get_type();
+GType vr_incrust_rec_get_type();
+
 namespace vr_ref {
 inline void release(GstCaps* p) { gst_caps_unref(p); }
 inline void release(GstBuffer* p) { gst_buffer_unref(p); }
@@ -42,6 +49,12 @@ inline void release(GstDevice* p) { gst_object_unref(p); }
 inline void release(GstDeviceMonitor* p) { gst_object_unref(p); }
 inline void release(GstBufferPool* p) { gst_object_unref(p); }
 inline void release(GstAllocator* p) { gst_object_unref(p); }
+inline void release(TDVFrameInfo* p) {
+    g_boxed_free(vr_dv_frame_info_get_type(), p);
+}
+inline void release(TincrustRec* p) {
+    g_boxed_free(vr_incrust_rec_get_type(), p);
+}
 } // namespace vr_ref
 
 template <class T> class TGstRef {

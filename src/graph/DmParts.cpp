@@ -177,7 +177,7 @@ void Tdm::endPart(std::function<void()> then) {
         m_diskTimer->stop();
     // The scene list gets its last scene before the file ends.
     if (m_recordingDetector)
-        vrSceneDetectEndPart(m_recordingDetector);
+        g_signal_emit_by_name(m_recordingDetector, "end-part");
     if (m_deviceMux) {
         // A plug-in finishes its file before it returns (3 s at most, as its header says).
         const QString file = recordingFileName();
@@ -282,7 +282,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
     if (!m_recording || m_ending)
         return false;
     if (m_recordingDetector)
-        vrSceneDetectEndPart(m_recordingDetector);
+        g_signal_emit_by_name(m_recordingDetector, "end-part");
     const QString old = recordingFileName();
     TRecordingJournal().Add(
         newFileName, RecordsImageByImage(m_recordingFormat) ? valueOf(Prm.framerate, 18.0) : 0.0);

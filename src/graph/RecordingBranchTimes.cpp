@@ -5,6 +5,7 @@
 #include "RecordingBranch.h"
 
 #include "DVHeader.h"
+#include "GstRef.h"
 #include "RecordingBranchState.h"
 
 #include <algorithm>
@@ -124,7 +125,13 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
             }
             if (g->mark) {
                 buf = gst_buffer_make_writable(buf);
-                vrMarkBranchTimestamp(buf);
+                // The start time vr_dvheader finds the camcorder frame by (see DVHeader.h).
+                static GstStaticCaps branchCaps = GST_STATIC_CAPS(kBranchTimestampCaps);
+                const TGstRef<GstCaps> caps(gst_static_caps_get(&branchCaps));
+                if (GST_BUFFER_PTS_IS_VALID(buf) &&
+                    !gst_buffer_get_reference_timestamp_meta(buf, caps.get()))
+                    gst_buffer_add_reference_timestamp_meta(buf, caps.get(), GST_BUFFER_PTS(buf),
+                                                            GST_CLOCK_TIME_NONE);
                 GST_PAD_PROBE_INFO_DATA(info) = buf;
             }
             return GST_PAD_PROBE_OK;

@@ -3,6 +3,7 @@
 #include "Dm.h"
 #include "Encoders.h"
 #include "EndPart.h"
+#include "GstRef.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -80,8 +81,12 @@ TEST(Preview, VirtualDevicesArePreviewed) {
     ASSERT_NE(detector, nullptr);
     const quint64 dvBefore = dm.previewFrames();
     EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > dvBefore + 5; }, 30000));
-    TDVFrameInfo info;
-    EXPECT_TRUE(waitFor([&] { return vrSceneDetectCurrent(detector, info) && info.DateValid; }));
+    EXPECT_TRUE(waitFor([&] {
+        TDVFrameInfo* newest = nullptr;
+        g_object_get(detector, "current-frame", &newest, nullptr);
+        const TGstRef<TDVFrameInfo> info(newest);
+        return info && info->DateValid;
+    }));
 
     // The virtual MPEG-2 device offers its own stream as a recording format.
     form.sources->SelectVideoSource("MPEG virtuel");

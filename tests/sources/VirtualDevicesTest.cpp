@@ -2,6 +2,7 @@
 #include "VirtualDevices.h"
 #include "DeviceKinds.h"
 #include "GraphFixture.h"
+#include "GstRef.h"
 #include "SceneDetect.h"
 
 #include <QDir>
@@ -133,10 +134,12 @@ TEST_F(VirtualDevicesTest, DvVirtuelPicturesSoundAndScenes) {
     EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 720);
     EXPECT_EQ(CapsInt(g.audioPin, "rate"), 48000);
     // The device's detector reads the packs and reports the two jumps of the clip.
-    TDVFrameInfo info;
-    ASSERT_TRUE(vrSceneDetectCurrent(device->SceneDetector(), info));
-    EXPECT_TRUE(info.DateValid);
-    EXPECT_EQ(info.AudioRate, 48000);
+    TDVFrameInfo* newest = nullptr;
+    g_object_get(device->SceneDetector(), "current-frame", &newest, nullptr);
+    const TGstRef<TDVFrameInfo> info(newest);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->DateValid);
+    EXPECT_EQ(info->AudioRate, 48000);
     GstBus* bus = gst_element_get_bus(g.pipe);
     int scenes = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);

@@ -9,12 +9,11 @@
 //
 // The camcorder frame is found by the start time the frame had when it entered the recording
 // branch: the reference-timestamp meta of caps kBranchTimestampCaps when the frame carries one
-// (encoders may shift buffer times; the meta travels with the frame), else its PTS.
+// (encoders may shift buffer times; the meta travels with the frame), else its PTS. Whoever
+// heads the branch marks each frame with the standard meta:
+//   gst_buffer_add_reference_timestamp_meta(buffer, caps, GST_BUFFER_PTS(buffer),
+//                                           GST_CLOCK_TIME_NONE);
 GType vr_dv_header_get_type();
 #define VR_TYPE_DV_HEADER (vr_dv_header_get_type())
 
 inline constexpr const char* kBranchTimestampCaps = "timestamp/x-vidorra-branch";
-
-// Marks a frame at the head of a recording branch with its current PTS (buffer must be
-// writable). Does nothing for a frame without PTS or already marked.
-void vrMarkBranchTimestamp(GstBuffer* buffer);

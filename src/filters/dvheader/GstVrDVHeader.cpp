@@ -2,6 +2,7 @@
 
 #include "DVPacks.h"
 #include "FrameInfoSource.h"
+#include "GstRef.h"
 
 #include <gst/base/gstbasetransform.h>
 
@@ -11,7 +12,7 @@
 GST_DEBUG_CATEGORY_STATIC(vr_dv_header_debug);
 #define GST_CAT_DEFAULT vr_dv_header_debug
 
-static GstStaticCaps branch_caps = GST_STATIC_CAPS("timestamp/x-vidorra-branch");
+static GstStaticCaps branch_caps = GST_STATIC_CAPS(kBranchTimestampCaps);
 
 struct VrDVHeader {
     GstBaseTransform parent;
@@ -36,20 +37,9 @@ static GstStaticPadTemplate sink_template =
 static GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(DV_CAPS));
 
-void vrMarkBranchTimestamp(GstBuffer* buffer) {
-    if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer))
-        return;
-    GstCaps* caps = gst_static_caps_get(&branch_caps);
-    if (!gst_buffer_get_reference_timestamp_meta(buffer, caps))
-        gst_buffer_add_reference_timestamp_meta(buffer, caps, GST_BUFFER_PTS(buffer),
-                                                GST_CLOCK_TIME_NONE);
-    gst_caps_unref(caps);
-}
-
 static bool branchStartTime(GstBuffer* buf, int64_t& t) {
-    GstCaps* caps = gst_static_caps_get(&branch_caps);
-    GstReferenceTimestampMeta* meta = gst_buffer_get_reference_timestamp_meta(buf, caps);
-    gst_caps_unref(caps);
+    const TGstRef<GstCaps> caps(gst_static_caps_get(&branch_caps));
+    GstReferenceTimestampMeta* meta = gst_buffer_get_reference_timestamp_meta(buf, caps.get());
     if (meta) {
         t = static_cast<int64_t>(meta->timestamp);
         return true;

@@ -17,8 +17,8 @@ namespace {
 struct SceneDetectState {
     std::mutex stateLock; // guards rule (streaming thread vs. end of part)
     TSceneRule rule;
-    std::mutex sceneLock; // guards onScene; held while it runs
-    OnSceneCallback onScene;
+    std::mutex sceneLock; // guards emitScenes; held while "scene" is emitted
+    bool emitScenes = false;
     TFrameRings rings; // has its own lock
 };
 
@@ -33,12 +33,30 @@ struct VrSceneDetectClass {
     GstBaseTransformClass parent_class;
 };
 
-enum { SIGNAL_END_PART, LAST_SIGNAL };
+enum { SIGNAL_SCENE, SIGNAL_END_PART, LAST_SIGNAL };
 static guint vr_scene_detect_signals[LAST_SIGNAL];
 
-enum { PROP_0, PROP_STANDARD, PROP_WIDESCREEN, PROP_DATE_VALID, PROP_REC_DATE };
+enum {
+    PROP_0,
+    PROP_STANDARD,
+    PROP_WIDESCREEN,
+    PROP_DATE_VALID,
+    PROP_REC_DATE,
+    PROP_CURRENT_FRAME,
+    PROP_EMIT_SIGNALS,
+};
 
 G_DEFINE_TYPE(VrSceneDetect, vr_scene_detect, GST_TYPE_BASE_TRANSFORM)
+
+static VrDVFrameInfo* vr_dv_frame_info_copy(const VrDVFrameInfo* info) {
+    return new VrDVFrameInfo(*info);
+}
+
+static void vr_dv_frame_info_free(VrDVFrameInfo* info) {
+    delete info;
+}
+
+G_DEFINE_BOXED_TYPE(VrDVFrameInfo, vr_dv_frame_info, vr_dv_frame_info_copy, vr_dv_frame_info_free)
 
 #define DV_CAPS "video/x-dv, systemstream = (boolean) { true, false }"
 
@@ -46,12 +64,6 @@ static GstStaticPadTemplate sink_template =
     GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(DV_CAPS));
 static GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(DV_CAPS));
-
-static VrSceneDetect* asDetector(GstElement* e) {
-    return e && G_TYPE_CHECK_INSTANCE_TYPE(e, VR_TYPE_SCENE_DETECT)
-               ? reinterpret_cast<VrSceneDetect*>(e)
-               : nullptr;
-}
 
 static std::string dateText(const TDVFrameInfo& info) {
     if (!info.DateValid)
@@ -80,6 +92,14 @@ static void postWidescreen(VrSceneDetect* self, bool wide) {
     gst_element_post_message(GST_ELEMENT(self), gst_message_new_element(GST_OBJECT(self), s));
 }
 
+// Called with stateLock held: the scenes reach the handlers in order, and a part's last
+// scene before end-part returns.
+static void emitScene(VrSceneDetect* self, const TDVFrameInfo& start, const TDVFrameInfo& cur) {
+    std::lock_guard sceneLock(self->state->sceneLock);
+    if (self->state->emitScenes)
+        g_signal_emit(self, vr_scene_detect_signals[SIGNAL_SCENE], 0, &start, &cur);
+}
+
 static GstFlowReturn vr_scene_detect_transform_ip(GstBaseTransform* trans, GstBuffer* buf) {
     auto* self = reinterpret_cast<VrSceneDetect*>(trans);
     SceneDetectState& st = *self->state;
@@ -98,11 +118,8 @@ static GstFlowReturn vr_scene_detect_transform_ip(GstBaseTransform* trans, GstBu
         GST_BUFFER_OFFSET(buf) = st.rule.Current().FrameNumber;
         GST_BUFFER_OFFSET_END(buf) = st.rule.Current().FrameNumber + 1;
         r = st.rule.ProcessFrame(frame);
-        if (r.sceneChange) {
-            std::lock_guard sceneLock(st.sceneLock);
-            if (st.onScene)
-                st.onScene(r.endedSceneStart, r.opening);
-        }
+        if (r.sceneChange)
+            emitScene(self, r.endedSceneStart, r.opening);
         wide = st.rule.Current().Widescreen;
         st.rings.Store(st.rule.Current(), frame, startTime);
     }
@@ -118,52 +135,20 @@ static GstFlowReturn vr_scene_detect_transform_ip(GstBaseTransform* trans, GstBu
     return GST_FLOW_OK;
 }
 
-static void reportRunningScene(SceneDetectState& st) {
+static void reportRunningScene(VrSceneDetect* self) {
     TDVFrameInfo start, cur;
-    if (!st.rule.RunningScene(start, cur))
-        return;
-    std::lock_guard sceneLock(st.sceneLock);
-    if (st.onScene)
-        st.onScene(start, cur);
+    if (self->state->rule.RunningScene(start, cur))
+        emitScene(self, start, cur);
 }
 
 static gboolean vr_scene_detect_stop(GstBaseTransform* trans) {
     auto* self = reinterpret_cast<VrSceneDetect*>(trans);
     SceneDetectState& st = *self->state;
     std::lock_guard lock(st.stateLock);
-    reportRunningScene(st);
+    reportRunningScene(self);
     st.rule.Reset();
     st.rings.Reset();
     return TRUE;
-}
-
-bool vrSceneDetectEndPart(GstElement* detector) {
-    VrSceneDetect* self = asDetector(detector);
-    if (!self)
-        return false;
-    SceneDetectState& st = *self->state;
-    std::lock_guard lock(st.stateLock);
-    reportRunningScene(st);
-    st.rule.RestartCounting();
-    return true;
-}
-
-bool vrSceneDetectSetOnScene(GstElement* detector, OnSceneCallback callback) {
-    VrSceneDetect* self = asDetector(detector);
-    if (!self)
-        return false;
-    OnSceneCallback old;
-    {
-        std::lock_guard sceneLock(self->state->sceneLock);
-        old.swap(self->state->onScene);
-        self->state->onScene = std::move(callback);
-    }
-    return true; // old is destroyed outside the lock
-}
-
-bool vrSceneDetectCurrent(GstElement* detector, TDVFrameInfo& info) {
-    VrSceneDetect* self = asDetector(detector);
-    return self && self->state->rings.Newest(info);
 }
 
 IFrameInfoSource* vrFrameInfoSource(GstElement* detector) {
@@ -174,12 +159,48 @@ IFrameInfoSource* vrFrameInfoSource(GstElement* detector) {
 }
 
 static void vr_scene_detect_end_part_action(VrSceneDetect* self) {
-    vrSceneDetectEndPart(GST_ELEMENT(self));
+    SceneDetectState& st = *self->state;
+    std::lock_guard lock(st.stateLock);
+    reportRunningScene(self);
+    st.rule.RestartCounting();
+}
+
+static void vr_scene_detect_set_property(GObject* object, guint id, const GValue* value,
+                                         GParamSpec* pspec) {
+    auto* self = reinterpret_cast<VrSceneDetect*>(object);
+    switch (id) {
+    case PROP_EMIT_SIGNALS: {
+        // Waits for a scene being emitted: once this returns, no handler runs any more.
+        std::lock_guard sceneLock(self->state->sceneLock);
+        self->state->emitScenes = g_value_get_boolean(value);
+        break;
+    }
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    }
 }
 
 static void vr_scene_detect_get_property(GObject* object, guint id, GValue* value,
                                          GParamSpec* pspec) {
     auto* self = reinterpret_cast<VrSceneDetect*>(object);
+    switch (id) {
+    case PROP_CURRENT_FRAME: {
+        // The rings have their own lock: readable while a scene handler runs elsewhere.
+        TDVFrameInfo newest;
+        if (self->state->rings.Newest(newest))
+            g_value_set_boxed(value, &newest);
+        else
+            g_value_set_boxed(value, nullptr);
+        return;
+    }
+    case PROP_EMIT_SIGNALS: {
+        std::lock_guard sceneLock(self->state->sceneLock);
+        g_value_set_boolean(value, self->state->emitScenes);
+        return;
+    }
+    default:
+        break;
+    }
     TDVFrameInfo cur;
     {
         std::lock_guard lock(self->state->stateLock);
@@ -219,6 +240,7 @@ static void vr_scene_detect_class_init(VrSceneDetectClass* klass) {
     GST_DEBUG_CATEGORY_INIT(vr_scene_detect_debug, "vr_scenedetect", 0, "DV scene detector");
 
     gobject_class->finalize = vr_scene_detect_finalize;
+    gobject_class->set_property = vr_scene_detect_set_property;
     gobject_class->get_property = vr_scene_detect_get_property;
 
     constexpr auto ro = static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS);
@@ -237,7 +259,26 @@ static void vr_scene_detect_class_init(VrSceneDetectClass* klass) {
         g_param_spec_double("rec-date", "Recording date",
                             "Recording date-time of the current frame (days from 1899-12-30)",
                             -G_MAXDOUBLE, G_MAXDOUBLE, 0, ro));
+    g_object_class_install_property(
+        gobject_class, PROP_CURRENT_FRAME,
+        g_param_spec_boxed("current-frame", "Current frame",
+                           "Metadata of the newest frame (frame number, recording date, "
+                           "timecode, format, audio); null before the first frame",
+                           VR_TYPE_DV_FRAME_INFO, ro));
+    g_object_class_install_property(
+        gobject_class, PROP_EMIT_SIGNALS,
+        g_param_spec_boolean("emit-signals", "Emit signals",
+                             "Emit the scene signal; once set to false, no scene handler is "
+                             "running or will run",
+                             FALSE,
+                             static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                                      GST_PARAM_MUTABLE_PLAYING)));
 
+    // The frame records are passed without a copy: they live while the handlers run.
+    const GType frameType = VR_TYPE_DV_FRAME_INFO | G_SIGNAL_TYPE_STATIC_SCOPE;
+    vr_scene_detect_signals[SIGNAL_SCENE] =
+        g_signal_new("scene", G_TYPE_FROM_CLASS(klass), G_SIGNAL_RUN_LAST, 0, nullptr, nullptr,
+                     nullptr, G_TYPE_NONE, 2, frameType, frameType);
     vr_scene_detect_signals[SIGNAL_END_PART] = g_signal_new_class_handler(
         "end-part", G_TYPE_FROM_CLASS(klass),
         static_cast<GSignalFlags>(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION),

@@ -44,6 +44,7 @@ enum {
     PROP_ANTIALIAS,
     PROP_INTERVAL_ON,
     PROP_LAST_TEXT,
+    PROP_INCRUST_REC,
     // Fields of the record.
     PROP_INCRUST1,
     PROP_INCRUST2,
@@ -67,6 +68,16 @@ enum {
 };
 
 G_DEFINE_TYPE(Tvr_Superposer, tvr_superposer, GST_TYPE_BASE_TRANSFORM)
+
+static VrIncrustRec* vr_incrust_rec_copy(const VrIncrustRec* rec) {
+    return new VrIncrustRec(*rec);
+}
+
+static void vr_incrust_rec_free(VrIncrustRec* rec) {
+    delete rec;
+}
+
+G_DEFINE_BOXED_TYPE(VrIncrustRec, vr_incrust_rec, vr_incrust_rec_copy, vr_incrust_rec_free)
 
 static GParamSpec* lastTextSpec = nullptr;
 
@@ -103,20 +114,6 @@ static Tvr_Superposer* self(gpointer p) {
 
 static Tvr_Superposer* asSuperposer(GstElement* e) {
     return e && G_TYPE_CHECK_INSTANCE_TYPE(e, VR_TYPE_SUPERPOSER) ? self(e) : nullptr;
-}
-
-bool vrSuperposerSetIncrustRec(GstElement* e, const TincrustRec& rec) {
-    Tvr_Superposer* s = asSuperposer(e);
-    if (s)
-        s->core->SetIncrustRec(rec);
-    return s != nullptr;
-}
-
-bool vrSuperposerGetIncrustRec(GstElement* e, TincrustRec& rec) {
-    Tvr_Superposer* s = asSuperposer(e);
-    if (s)
-        rec = s->core->incrustRec();
-    return s != nullptr;
 }
 
 SuperposerCore* vrSuperposerCore(GstElement* e) {
@@ -520,6 +517,11 @@ static void superposerSetProperty(GObject* object, guint id, const GValue* value
     case PROP_ANTIALIAS:
         core->setAntialias(g_value_get_boolean(value));
         return;
+    case PROP_INCRUST_REC:
+        // The core copies the record under its lock; null leaves the record as it is.
+        if (const auto* rec = static_cast<const TincrustRec*>(g_value_get_boxed(value)))
+            core->SetIncrustRec(*rec);
+        return;
     default:
         break;
     }
@@ -573,6 +575,9 @@ static void superposerGetProperty(GObject* object, guint id, GValue* value, GPar
         GST_OBJECT_LOCK(s);
         g_value_set_string(value, s->lastText);
         GST_OBJECT_UNLOCK(s);
+        return;
+    case PROP_INCRUST_REC:
+        g_value_take_boxed(value, new TincrustRec(core->incrustRec()));
         return;
     default:
         break;
@@ -762,6 +767,12 @@ static void tvr_superposer_class_init(Tvr_SuperposerClass* klass) {
         "changes; gst-launch-1.0 -v prints it)",
         nullptr, ro);
     g_object_class_install_property(gobject, PROP_LAST_TEXT, lastTextSpec);
+    g_object_class_install_property(
+        gobject, PROP_INCRUST_REC,
+        g_param_spec_boxed("incrust-rec", "Inlay record",
+                           "All the fields of the text at once (what-incrust to ypos), applied "
+                           "together: the text is laid out once rather than once per field",
+                           VR_TYPE_INCRUST_REC, rw));
     installRecordProperties(gobject, rw, initialRecord(klass->programDefaults));
 
     const GType type = G_TYPE_FROM_CLASS(klass);

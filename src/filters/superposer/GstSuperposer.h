@@ -10,7 +10,8 @@ class SuperposerCore;
 // in place. The record's fields, the flips, "overlay-enabled" ("Activer Superposition"),
 // "frame-duration" and "scene-source" (a DV scene detector) are properties; without a scene
 // source the overlay reads the nearest vr_scenedetect upstream in its pipeline. "last-text"
-// (read-only, notified) is the text last drawn. Action signals:
+// (read-only, notified) is the text last drawn; "incrust-rec" sets or reads all the record's
+// fields at once. Action signals:
 // "grab-image", "start-intervalometer" (interval in 1/10000 s), "stop-intervalometer",
 // "release-slot" (slot index). Element messages, posted on the streaming thread:
 //   vr-snapshot        message 1025, wparam 0, lparam = slot, slot, sample (the picture as a
@@ -28,9 +29,11 @@ GType tvr_superposer_get_type();
 // gives them its settings. Call before the element is registered.
 void vrSuperposerUseProgramDefaults();
 
-// The whole record at once (one rebuild of the text instead of one per property).
-bool vrSuperposerSetIncrustRec(GstElement* superposer, const TincrustRec& rec);
-bool vrSuperposerGetIncrustRec(GstElement* superposer, TincrustRec& rec);
+// TincrustRec as a boxed type (copied with new, freed with delete), the value of the property
+// "incrust-rec": the whole record at once, one rebuild of the text instead of one per field.
+using VrIncrustRec = TincrustRec;
+GType vr_incrust_rec_get_type();
+#define VR_TYPE_INCRUST_REC (vr_incrust_rec_get_type())
 
 // The element's core, for the program's direct calls (null when not a vr_superposer).
 SuperposerCore* vrSuperposerCore(GstElement* superposer);

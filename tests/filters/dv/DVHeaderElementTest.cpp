@@ -1,5 +1,6 @@
 #include "DVHeader.h"
 #include "DVPackWriter.h"
+#include "GstRef.h"
 #include "SceneDetect.h"
 
 #include <gst/check/gstharness.h>
@@ -37,6 +38,12 @@ std::vector<uint8_t> EncodedFrame() {
     return f;
 }
 
+// Marks a frame with its start time in the branch, as the recording branch does.
+void MarkBranchStart(GstBuffer* b) {
+    const TGstRef<GstCaps> caps(gst_caps_new_empty_simple(kBranchTimestampCaps));
+    gst_buffer_add_reference_timestamp_meta(b, caps.get(), GST_BUFFER_PTS(b), GST_CLOCK_TIME_NONE);
+}
+
 int TimecodeFrames(GstBuffer* b, int sequence) {
     std::vector<uint8_t> bytes(gst_buffer_get_size(b));
     gst_buffer_extract(b, 0, bytes.data(), bytes.size());
@@ -68,7 +75,7 @@ protected:
 TEST_F(HeaderTest, CopiesTheHeadersOfTheFrameTheBranchStartedWith) {
     // The encoder moved the times by 10 s; the branch mark still names camera frame 120.
     GstBuffer* in = Wrap(EncodedFrame(), 120 * kFrame);
-    vrMarkBranchTimestamp(in);
+    MarkBranchStart(in);
     GST_BUFFER_PTS(in) += 10 * GST_SECOND;
     GstBuffer* out = gst_harness_push_and_pull(header, in);
     for (int s : {0, 9})
@@ -120,7 +127,7 @@ TEST(DVHeaderMark, TheBranchMarkPassesThroughTheDVEncoder) {
     gst_buffer_memset(in, 0, 128, 720 * 576 * 3 / 2);
     GST_BUFFER_PTS(in) = 7 * GST_SECOND;
     GST_BUFFER_DURATION(in) = kFrame;
-    vrMarkBranchTimestamp(in);
+    MarkBranchStart(in);
     GstBuffer* out = gst_harness_push_and_pull(h, in);
     ASSERT_TRUE(out);
     GstCaps* caps = gst_caps_new_empty_simple(kBranchTimestampCaps);

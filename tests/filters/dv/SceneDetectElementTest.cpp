@@ -1,5 +1,6 @@
 #include "DVClip.h"
 #include "DVGenerator.h"
+#include "GstRef.h"
 #include "SceneDetect.h"
 
 #include <gst/check/gstharness.h>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,29 @@ struct Scene {
     uint32_t from, to;
     bool operator==(const Scene&) const = default;
 };
+
+using SceneHandler = std::function<void(const TDVFrameInfo& start, const TDVFrameInfo& now)>;
+
+void CallHandler(GstElement*, const TDVFrameInfo* start, const TDVFrameInfo* now, gpointer h) {
+    (*static_cast<SceneHandler*>(h))(*start, *now);
+}
+
+// Connects handler to "scene" and turns the signal on, as an application does.
+gulong ConnectScene(GstElement* detector, SceneHandler* handler) {
+    const gulong id = g_signal_connect(detector, "scene", G_CALLBACK(CallHandler), handler);
+    g_object_set(detector, "emit-signals", TRUE, nullptr);
+    return id;
+}
+
+// The detector's "current-frame"; false while it has none.
+[[nodiscard]] bool Current(GstElement* detector, TDVFrameInfo& info) {
+    TDVFrameInfo* newest = nullptr;
+    g_object_get(detector, "current-frame", &newest, nullptr);
+    const TGstRef<TDVFrameInfo> held(newest);
+    if (held)
+        info = *held.get();
+    return bool(held);
+}
 
 GstBuffer* FrameBuffer(const std::vector<uint8_t>& frame, int n) {
     GstBuffer* buf =
@@ -79,9 +104,10 @@ TEST(SceneDetectElement, GeneratedClipPostsOneMessagePerJump) {
     ASSERT_TRUE(pipeline) << (err ? err->message : "");
     GstElement* detector = gst_bin_get_by_name(GST_BIN(pipeline), "d");
     std::vector<Scene> calls;
-    vrSceneDetectSetOnScene(detector, [&](const TDVFrameInfo& a, const TDVFrameInfo& b) {
+    SceneHandler record = [&](const TDVFrameInfo& a, const TDVFrameInfo& b) {
         calls.push_back({a.FrameNumber, b.FrameNumber});
-    });
+    };
+    ConnectScene(detector, &record);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
     std::vector<Scene> messages;
@@ -111,7 +137,7 @@ TEST(SceneDetectElement, GeneratedClipPostsOneMessagePerJump) {
 
     EXPECT_EQ(messages, (std::vector<Scene>{{1, 40}, {40, 70}}));
     TDVFrameInfo cur;
-    ASSERT_TRUE(vrSceneDetectCurrent(detector, cur));
+    ASSERT_TRUE(Current(detector, cur));
     EXPECT_EQ(cur.FrameNumber, 100u);
     EXPECT_TRUE(cur.TimecodeValid);
     EXPECT_TRUE(cur.Complete) << "the muxer's audio source pack is found";
@@ -123,23 +149,25 @@ TEST(SceneDetectElement, GeneratedClipPostsOneMessagePerJump) {
     // Stop reports the last scene once, then everything restarts.
     gst_element_set_state(pipeline, GST_STATE_NULL);
     EXPECT_EQ(calls, (std::vector<Scene>{{1, 40}, {40, 70}, {70, 100}}));
-    EXPECT_FALSE(vrSceneDetectCurrent(detector, cur));
+    EXPECT_FALSE(Current(detector, cur));
     gst_object_unref(detector);
     gst_object_unref(pipeline);
     std::filesystem::remove(path);
 }
 
 TEST(SceneDetectElement, EndOfPartReportsAndRestartsCountingButKeepsRings) {
-    std::vector<Scene> calls; // outlives the harness, whose teardown reports the last scene
-    Harness t;
-    vrSceneDetectSetOnScene(t.h->element, [&](const TDVFrameInfo& a, const TDVFrameInfo& b) {
+    // Both outlive the harness, whose teardown reports the last scene.
+    std::vector<Scene> calls;
+    SceneHandler record = [&](const TDVFrameInfo& a, const TDVFrameInfo& b) {
         calls.push_back({a.FrameNumber, b.FrameNumber});
-    });
+    };
+    Harness t;
     ClipSpec spec;
     spec.frames = 200;
     spec.dateJumps = {{50, 100}};
+    ConnectScene(t.h->element, &record);
     t.Push(spec, 0, 30);
-    EXPECT_TRUE(vrSceneDetectEndPart(t.h->element));
+    g_signal_emit_by_name(t.h->element, "end-part");
     EXPECT_EQ(calls, (std::vector<Scene>{{1, 30}}));
     // An empty part has no scene to report.
     g_signal_emit_by_name(t.h->element, "end-part");
@@ -157,6 +185,31 @@ TEST(SceneDetectElement, EndOfPartReportsAndRestartsCountingButKeepsRings) {
     uint8_t header[kRingHeaderBytes];
     EXPECT_TRUE(src->CopyHeader(46, header));
     EXPECT_EQ(header[kPosStandard], 0xBF);
+}
+
+// As appsink's, the signal waits to be asked for: a handler merely connected is not called,
+// while the messages tell every scene.
+TEST(SceneDetectElement, SceneSignalOnlyOnceAskedFor) {
+    std::vector<Scene> calls;
+    SceneHandler record = [&](const TDVFrameInfo& a, const TDVFrameInfo& b) {
+        calls.push_back({a.FrameNumber, b.FrameNumber});
+    };
+    Harness t;
+    g_signal_connect(t.h->element, "scene", G_CALLBACK(CallHandler), &record);
+    ClipSpec spec;
+    spec.frames = 100;
+    spec.dateJumps = {{20, 100}, {60, 100}};
+    t.Push(spec, 0, 40);
+    EXPECT_TRUE(calls.empty());
+    auto messages = t.Messages("vr-scene");
+    EXPECT_EQ(messages.size(), 1u);
+    for (auto* m : messages)
+        gst_structure_free(m);
+    g_object_set(t.h->element, "emit-signals", TRUE, nullptr);
+    t.Push(spec, 40, 80);
+    g_signal_emit_by_name(t.h->element, "end-part");
+    EXPECT_EQ(calls, (std::vector<Scene>{{20, 60}, {60, 80}}));
+    g_object_set(t.h->element, "emit-signals", FALSE, nullptr);
 }
 
 TEST(SceneDetectElement, WidescreenSwitchAndBufferNumbers) {
@@ -205,7 +258,7 @@ TEST(SceneDetectElement, DamagedBuffersPassUnchanged) {
     }
 }
 
-TEST(SceneDetectElement, CallbackRemovedWhileStreamingIsNeverCalledAgain) {
+TEST(SceneDetectElement, HandlerTurnedOffWhileStreamingIsNeverCalledAgain) {
     std::atomic<bool> removed{false};
     std::atomic<int> lateCalls{0}, calls{0};
     Harness t;
@@ -213,16 +266,18 @@ TEST(SceneDetectElement, CallbackRemovedWhileStreamingIsNeverCalledAgain) {
     spec.frames = 400;
     for (int f = 5; f < 400; f += 5)
         spec.dateJumps.push_back({f, 10});
+    SceneHandler count = [&](const TDVFrameInfo&, const TDVFrameInfo&) {
+        ++calls;
+        if (removed)
+            ++lateCalls;
+    };
     std::thread pusher([&] { t.Push(spec, 0, 400); });
     for (int i = 0; i < 50; ++i) {
         removed = false;
-        vrSceneDetectSetOnScene(t.h->element, [&](const TDVFrameInfo&, const TDVFrameInfo&) {
-            ++calls;
-            if (removed)
-                ++lateCalls;
-        });
+        const gulong id = ConnectScene(t.h->element, &count);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
-        vrSceneDetectSetOnScene(t.h->element, {});
+        g_object_set(t.h->element, "emit-signals", FALSE, nullptr);
+        g_signal_handler_disconnect(t.h->element, id);
         removed = true;
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }

@@ -1,4 +1,5 @@
 #include "FakeFrameInfoSource.h"
+#include "GstRef.h"
 #include "GstSuperposer.h"
 #include "SuperposerCore.h"
 
@@ -170,6 +171,51 @@ TEST(SuperposerElement, AbsurdPropertiesNeverBreakTheStream) {
     gint xpos = 0;
     g_object_get(h->element, "xpos", &xpos, nullptr);
     EXPECT_EQ(xpos, 500);
+    gst_harness_teardown(h);
+}
+
+// The whole record as one property, as any application sets it: read back whole, seen field
+// by field, and drawn.
+TEST(SuperposerElement, TheRecordIsOnePropertyToo) {
+    GstHarness* h = harness(352, 288);
+    TincrustRec rec = DefaultIncrustRec();
+    rec.WhatIncrust = wiPerso;
+    rec.Incrust1 = QString::fromUtf8("Été à Noirmoutier");
+    rec.Incrust2 = QStringLiteral("bas");
+    rec.FontRec.FontName = QStringLiteral("Liberation Sans");
+    rec.FontRec.FontColor = 0x00FFFF;
+    rec.Decalage = 1.5;
+    rec.Alignement = 1;
+    rec.Xpos = 250;
+    g_object_set(h->element, "incrust-active", TRUE, "incrust-rec", &rec, nullptr);
+
+    TincrustRec* raw = nullptr;
+    g_object_get(h->element, "incrust-rec", &raw, nullptr);
+    const TGstRef<TincrustRec> back(raw);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back.get(), rec);
+    gchar* line1 = nullptr;
+    gint xpos = 0;
+    guint what = 0;
+    g_object_get(h->element, "incrust1", &line1, "xpos", &xpos, "what-incrust", &what, nullptr);
+    const TGstRef<gchar> heldLine1(line1);
+    EXPECT_STREQ(line1, "Été à Noirmoutier");
+    EXPECT_EQ(xpos, 250);
+    EXPECT_EQ(what, guint(wiPerso));
+
+    // A field set alone shows in the record; a null record changes nothing.
+    g_object_set(h->element, "ypos", 100, nullptr);
+    g_object_set(h->element, "incrust-rec", nullptr, nullptr);
+    g_object_get(h->element, "incrust-rec", &raw, nullptr);
+    const TGstRef<TincrustRec> changed(raw);
+    rec.Ypos = 100;
+    EXPECT_EQ(*changed.get(), rec);
+
+    gst_buffer_unref(gst_harness_push_and_pull(h, numberedFrame(352, 288, 0)));
+    gchar* text = nullptr;
+    g_object_get(h->element, "last-text", &text, nullptr);
+    const TGstRef<gchar> heldText(text);
+    EXPECT_STREQ(text, "Été à Noirmoutier\nbas");
     gst_harness_teardown(h);
 }
 
