@@ -12,7 +12,6 @@
 #include "PatchFrameRate.h"
 #include "RecordingBranch.h"
 #include "RecoveryJournal.h"
-#include "SceneDetect.h"
 
 #include <QDir>
 #include <QFile>
