@@ -125,10 +125,16 @@ TCaptureForm::TCaptureForm(QWidget* parent)
 
     Switch1 = new TSwitch(this);
     Switch1->actionlist = al;
-    Switch1->closeMainWindow = [this] { close(); };
+    Switch1->closeMainWindow = [this] {
+        m_closeByCommand = true;
+        close();
+    };
     Script1 = new TScript(this);
     Script1->actionlist = al;
-    Script1->closeMainWindow = [this] { close(); };
+    Script1->closeMainWindow = [this] {
+        m_closeByCommand = true;
+        close();
+    };
     m_managerSwitch = new TKXSwitch(*am, this);
 
     exclusionList.clear();
@@ -613,8 +619,10 @@ void TCaptureForm::runCommandLine() {
     m_managerSwitch->closeMainWindow = [&managerQuit] { managerQuit = true; };
     m_managerSwitch->run(m_commandLine);
     Switch1->runOnce();
-    if (managerQuit && !Switch1->quitRequested())
+    if (managerQuit && !Switch1->quitRequested()) {
+        m_closeByCommand = true;
         close();
+    }
     runReceivedCommandLines();
 }
 
@@ -657,14 +665,27 @@ void TCaptureForm::runReceivedCommandLines() {
         const bool quit = Switch1->quitRequested();
         Switch1->RunCommands();
         Switch1->clear();
-        if (managerQuit && !quit)
+        if (managerQuit && !quit) {
+            m_closeByCommand = true;
             close();
+        }
     }
     m_runningReceived = false;
 }
 
 // The close query, once the close is decided: always allows closing, after stopping what runs.
 bool TCaptureForm::closeQuery() {
+    if (scriptForm && scriptForm->running()) {
+        // The script stops first; the close comes back once its run is over.
+        m_closeAfterScript = true;
+        m_script->RequestStop();
+        return false;
+    }
+    // A script typed and not saved is asked about when the user closes; a command or a
+    // signal closes without a question.
+    if (scriptForm && scriptForm->modified() && !m_closeByCommand && gp->askWhenNothingStored &&
+        !scriptForm->mayDiscard())
+        return false;
     if (action("tafullscreen")->isChecked())
         action("tafullscreen")->executeInteractive(this);
     if (recorder) {

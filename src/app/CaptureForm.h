@@ -4,6 +4,7 @@
 #include "Parameters.h"
 #include "ScreenSaver.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QSize>
@@ -95,8 +96,12 @@ public:
     TCustomSuperAction* action(const QString& name) const;
     // The script window of the manager's "Script" action.
     class TScriptForm* scriptForm = nullptr;
+    TCheckAction* scriptWindowAction = nullptr; // shows and hides it
     // The one action of the main list that scripts call too.
     static const QString kDecalageDeclaration;
+    // Scripts run command lines and wait with these.
+    static const QString kCommandeDeclaration;
+    static const QString kAttendreDeclaration;
     static const QString kScriptRecent;
     // The options panel's "Utiliser le thème d'icônes du bureau", kept with the preferences.
     static const QString kDesktopIcons;
@@ -250,6 +255,13 @@ private:
     QList<TCheckAction*> m_managerWindows;
     std::unique_ptr<class TKXScript> m_script; // the script window's component
     QWidget* createScriptWindow();
+    void registerScriptCommands(TKXScript& script);
+    void runScriptCommand(const QString& line);
+    void waitForScript(int ms);
+    void recordUserAction(TCustomSuperAction* action);
+    QElapsedTimer m_macroClock;      // since the last line a macro recorded
+    bool m_closeAfterScript = false; // a close waits for the running script to stop
+    bool m_closeByCommand = false;   // a command closes: nothing is asked
     QString managerHelpHtml() const;
     Tdm* m_dm = nullptr;
     Tplaque* m_plaque = nullptr;

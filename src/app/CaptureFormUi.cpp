@@ -2,6 +2,8 @@
 // on high-density screens.
 #include "CaptureForm.h"
 
+#include "AppliMan.h"
+
 #include "AproposFrame.h"
 #include "DossiersFrame.h"
 #include "ErreurFrame.h"
@@ -257,6 +259,8 @@ void TCaptureForm::buildToolBars() {
     for (const char* name : {"tafullscreen", "acReduire", "acBasculerPanneau", "acVertFlip",
                              "acHorzFlip", "taMute", "taraccourcis", "acQuitter"})
         actionToolBar->addAction(action(QLatin1String(name)));
+    if (scriptWindowAction)
+        actionToolBar->insertAction(action("acQuitter"), scriptWindowAction);
     actionToolBar->adjustSize();
 
     panelToolBar = new QToolBar(central);

@@ -24,12 +24,12 @@
 #include "Prompts.h"
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
-#include "VideoWidget.h"
 #include "ScriptForm.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
 #include "StillsController.h"
 #include "SuperAction.h"
+#include "VideoWidget.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -46,6 +46,7 @@
 #include <QProcess>
 #include <QSlider>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -241,7 +242,8 @@ void TCaptureForm::createActions() {
         a->setObjectName(name);
         a->Category = QLatin1String(row.category);
         a->setText(QString::fromUtf8(row.caption));
-        a->ShortCut = QKeySequence::fromString(QLatin1String(row.shortcut), QKeySequence::PortableText);
+        a->ShortCut =
+            QKeySequence::fromString(QLatin1String(row.shortcut), QKeySequence::PortableText);
         if (const QKeySequence key = shortcutSetAtCreation(QLatin1String(row.name)); !key.isEmpty())
             a->ShortCut = key;
         if (*row.secondary)
@@ -720,11 +722,20 @@ void TCaptureForm::createManagerActions() {
         auto* check = static_cast<TCheckAction*>(add(new TCheckAction(am), QLatin1String(w.name),
                                                      QLatin1String(w.scriptName),
                                                      QString::fromLatin1(w.scriptName).toLower()));
-        check->ShortCut = QKeySequence::fromString(QLatin1String(w.shortcut), QKeySequence::PortableText);
+        check->ShortCut =
+            QKeySequence::fromString(QLatin1String(w.shortcut), QKeySequence::PortableText);
         check->DefaultValue = false;
         QWidget* window = nullptr;
         if (QLatin1String(w.name) == QLatin1String("caScript")) {
             window = createScriptWindow();
+            // F12 is the inlay's in the main list, which comes first: the window gets a key
+            // of its own and a button in the tool bar.
+            check->SecondaryShortcuts << QKeySequence(Qt::SHIFT | Qt::Key_F12);
+            check->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+            check->setText(QStringLiteral("Script"));
+            check->setToolTip(QStringLiteral("Fenêtre Script (Maj+F12) : écrire, enregistrer et "
+                                             "exécuter des macros"));
+            scriptWindowAction = check;
         } else {
             window = new QWidget(this, Qt::Tool);
             window->setWindowTitle(QString::fromUtf8(w.title));
@@ -814,6 +825,7 @@ QWidget* TCaptureForm::createScriptWindow() {
                 decalage->runHandler(this);
             return vscript::ScriptValue();
         });
+        registerScriptCommands(script);
     };
     scriptForm = new TScriptForm(*m_script, this);
     m_script->showMessage = [this](const QString& text) {
@@ -837,6 +849,15 @@ QWidget* TCaptureForm::createScriptWindow() {
     connect(scriptForm, &TScriptForm::recordingChanged, this, [this](bool on) {
         am->recording = on;
         am->recordedLines.clear();
+        m_macroClock.invalidate();
+    });
+    for (TCustomSuperAction* a : std::as_const(al))
+        connect(a, &TCustomSuperAction::executedByUser, this, [this, a] { recordUserAction(a); });
+    // A close asked while the script ran (its commande('/quit'), the window closed) comes
+    // once the script has stopped.
+    connect(scriptForm, &TScriptForm::runFinished, this, [this] {
+        if (std::exchange(m_closeAfterScript, false))
+            QTimer::singleShot(0, this, [this] { close(); });
     });
     return scriptForm;
 }
@@ -864,16 +885,27 @@ QString TCaptureForm::managerHelpHtml() const {
                 html += QStringLiteral("<code>%1</code> &nbsp; <i>%2</i><br>")
                             .arg(d.toHtmlEscaped(), a->SwitchSyntax().toHtmlEscaped());
     html += QStringLiteral("<code>%1</code><br>").arg(kDecalageDeclaration.toHtmlEscaped());
+    html += QStringLiteral("<code>%1</code> &nbsp; <i>exécute une ligne de commande du "
+                           "programme : <code>commande('/c')</code>, "
+                           "<code>commande('+fs')</code>, <code>commande('/sv=Mire de "
+                           "test')</code> ; chaque token de la colonne Script des raccourcis "
+                           "s'atteint par <code>commande('/'+token)</code></i><br>")
+                .arg(kCommandeDeclaration.toHtmlEscaped());
+    html += QStringLiteral("<code>%1</code> &nbsp; <i>attend ms millisecondes pendant que le "
+                           "programme continue (Echap arrête le script)</i><br>")
+                .arg(kAttendreDeclaration.toHtmlEscaped());
     html += QStringLiteral("</p><h4>Routines des scripts</h4><p>");
     for (const QString& d : TKXScript::HostDeclarations())
         html += QStringLiteral("<code>%1</code><br>").arg(d.toHtmlEscaped());
     html += QStringLiteral(
         "</p><h4>Utilisation</h4><p>Ecrivez le script entre <code>begin</code> et "
-        "<code>end.</code> dans la fenêtre Script (F12), puis exécutez-le avec F5 : les "
+        "<code>end.</code> dans la fenêtre Script (Maj+F12, ou le bouton Script de la barre "
+        "d'outils), puis exécutez-le avec F5 : les "
         "messages du compilateur et le résultat s'affichent sous l'éditeur, avec ce que "
         "le script écrit par <code>Write</code> et <code>WriteLn</code>. Pour enregistrer "
         "une macro, cliquez sur Démarrer (F3), utilisez les actions du programme, puis "
-        "cliquez sur Arrêter (F4) : l'éditeur contient alors un script qui les rejoue. Echap "
+        "cliquez sur Arrêter (F4) : l'éditeur contient alors un script qui les rejoue, avec "
+        "leurs attentes. Echap "
         "arrête un script qui ne finit pas.</p>");
     return html;
 }

@@ -107,7 +107,11 @@ TScriptForm::TScriptForm(TKXScript& script, QWidget* parent)
     connect(StopButton, &QPushButton::clicked, naStopMacro, &QAction::trigger);
     connect(RunButton, &QPushButton::clicked, naExecuteMacro, &QAction::trigger);
 
-    connect(naStartMacro, &QAction::triggered, this, &TScriptForm::StartMacro);
+    // Recording replaces the editor's text: unsaved changes are asked about first.
+    connect(naStartMacro, &QAction::triggered, this, [this] {
+        if (!m_recording && mayDiscard())
+            StartMacro();
+    });
     connect(naStopMacro, &QAction::triggered, this, &TScriptForm::StopMacro);
     connect(naExecuteMacro, &QAction::triggered, this, &TScriptForm::ExecuteMacro);
     connect(acNew, &QAction::triggered, this, [this] {
@@ -248,7 +252,19 @@ void TScriptForm::fillRecentMenu() {
         });
 }
 
+void TScriptForm::setRunning(bool running) {
+    m_running = running;
+    for (QAction* a : {naExecuteMacro, naStartMacro})
+        a->setEnabled(!running);
+    RunButton->setEnabled(!running);
+    StartButton->setEnabled(!running);
+}
+
 void TScriptForm::ExecuteMacro() {
+    // A script that runs commands may reach this window's Execute again.
+    if (m_running)
+        return;
+    setRunning(true);
     Memo->clear();
     m_script.Script = Editor->toPlainText().split(u'\n');
     const bool compiled = m_script.Compile();
@@ -259,6 +275,8 @@ void TScriptForm::ExecuteMacro() {
     // compilation: the user must see where the script is wrong.
     Memo->setPlainText(
         (compiled ? m_script.Messages : compileMessages + m_script.Messages).join(u'\n'));
+    setRunning(false);
+    emit runFinished();
 }
 
 void TScriptForm::StartMacro() {

@@ -48,7 +48,9 @@ public:
     QMenu* RecentMenu;
 
     // Copies the editor into the script, compiles, shows the messages, runs, shows them again.
+    // While it runs, Execute and Start are disabled and a second call does nothing.
     void ExecuteMacro();
+    bool running() const { return m_running; }
     // Recording: the editor becomes the target, cleared, with its header and "begin".
     void StartMacro();
     void StopMacro();
@@ -61,6 +63,9 @@ public:
     bool SaveFile(const QString& fileName);
     QString fileName() const { return m_fileName; }
     bool modified() const { return m_modified; }
+    // Asks whether unsaved changes may go (the question of confirmDiscard); true when there
+    // are none.
+    bool mayDiscard();
     // The 50 files opened or saved last, newest first.
     QStringList recentFiles() const { return m_recent; }
     void setRecentFiles(const QStringList& files);
@@ -73,6 +78,7 @@ public:
 
 signals:
     void recordingChanged(bool recording);
+    void runFinished();
     void recentFilesChanged();
 
 protected:
@@ -82,8 +88,8 @@ private:
     void setState(const QString& state);
     void noteRecent(const QString& fileName);
     void fillRecentMenu();
-    bool mayDiscard();
     void layoutChildren();
+    void setRunning(bool running);
 
     TKXScript& m_script;
     TScriptHighlighter* m_highlighter;
@@ -92,4 +98,5 @@ private:
     bool m_modified = false;
     bool m_loading = false;
     bool m_recording = false;
+    bool m_running = false;
 };

@@ -24,6 +24,8 @@ QStringList actionDeclarations() {
         QStringLiteral("procedure Custom;"),
         QStringLiteral("procedure ScriptFormSave(const left,right,top,bottom:integer);"),
         QStringLiteral("procedure Decalage(const jours:widestring);"),
+        QStringLiteral("procedure commande(const ligne:string);"),
+        QStringLiteral("procedure attendre(const ms:Integer);"),
     };
 }
 

@@ -182,7 +182,8 @@ TEST(ScriptWindow, TheRunnerKnowsTheManagersProcedures) {
         if (a && !a->ScriptName.isEmpty())
             for (const QString& d : a->ScriptDeclaration().split("\r\n", Qt::SkipEmptyParts))
                 declared << d.trimmed();
-    declared << TCaptureForm::kDecalageDeclaration;
+    declared << TCaptureForm::kDecalageDeclaration << TCaptureForm::kCommandeDeclaration
+             << TCaptureForm::kAttendreDeclaration;
     EXPECT_EQ(declared, actionDeclarations());
 }
 

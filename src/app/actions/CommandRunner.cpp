@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTimer>
 
@@ -131,6 +133,21 @@ void TCustomScript::ParseCommandLine(const QStringList& arguments) {
         if (TCustomSuperAction* action = FindAction(name))
             m_commands.push_back({action, text, mode});
     }
+}
+
+QStringList TCustomScript::SplitLine(const QString& line) {
+    if (line.contains(u'"'))
+        return QProcess::splitCommand(line);
+    QStringList arguments;
+    for (const QString& word :
+         line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        const bool starts = word.size() >= 2 && prefixMode(word.front()) >= 0 && word[1].isLetter();
+        if (starts || arguments.isEmpty())
+            arguments << word;
+        else
+            arguments.last() += u' ' + word;
+    }
+    return arguments;
 }
 
 void TCustomScript::ParseScriptFile(const QString& fileName) {

@@ -34,6 +34,11 @@ public:
 
     // Arguments as the process received them, without the program name.
     void ParseCommandLine(const QStringList& arguments);
+    // A command line written as one text (a script's commande): the arguments it holds. A
+    // word starting with "/", "+" or "-" and a letter starts a command; the other words
+    // belong to the text after the "=" before them ("/sv=Mire de test /c" is two commands);
+    // double quotes group as on a shell's line.
+    static QStringList SplitLine(const QString& line);
     void ParseScriptFile(const QString& fileName); // nothing when the file does not exist
     void RunCommands();
     void RunScriptFile(const QString& fileName); // parse, run, clear

@@ -1,5 +1,7 @@
 #include "SuperAction.h"
 
+#include <QPointer>
+
 QStringList& ActionArguments() {
     static QStringList arguments;
     return arguments;
@@ -44,7 +46,16 @@ bool TCustomSuperAction::executeInteractive(QObject* sender) {
         return false;
     if (AutoCheck)
         setCheckedSilently(!isChecked());
-    return runHandler(sender);
+    // Actions run by another action's handler are that action's doing.
+    static int depth = 0;
+    const bool outermost = depth == 0;
+    ++depth;
+    const QPointer<TCustomSuperAction> guard(this);
+    const bool ran = runHandler(sender);
+    --depth;
+    if (ran && outermost && guard)
+        emit executedByUser();
+    return ran;
 }
 
 bool TCustomSuperAction::runHandler(QObject* sender) {

@@ -55,6 +55,9 @@ public:
 
 signals:
     void OnImageChanged(int index);
+    // The user ran the action (a key, a button, a menu), not another action's handler nor
+    // a command: what a macro records.
+    void executedByUser();
 
 protected:
     virtual Handler currentHandler() const { return Onexecute; }
