@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GraphContext.h"
+#include "GstRef.h"
 
 #include <QHash>
 #include <QObject>
@@ -66,9 +67,9 @@ public:
     GstElement* element(const char* name) const; // by the name it has in the graph
 
     // Preview chains on what the current devices deliver (videoOutputPad, audioPin).
-    bool BuildPreviewVideoChain(GstElement* sceneDetector);
+    [[nodiscard]] bool BuildPreviewVideoChain(GstElement* sceneDetector);
     void RemovePreviewVideoChain();
-    bool BuildPreviewAudioChain();
+    [[nodiscard]] bool BuildPreviewAudioChain();
     void RemovePreviewAudioChain();
     bool hasPreviewVideo() const { return m_videoChainBuilt; }
     bool hasPreviewAudio() const { return m_audioChainBuilt; }
@@ -263,7 +264,7 @@ private:
     GstElement* m_queuePreview = nullptr;
     GstElement* m_color3 = nullptr;
     GstElement* m_videoSink = nullptr;
-    GstPad* m_decodeProbePad = nullptr; // where decoding is skipped while frozen
+    TGstRef<GstPad> m_decodeProbePad; // where decoding is skipped while frozen
     gulong m_decodeProbe = 0;
 
     // Preview audio chain.
@@ -331,9 +332,9 @@ private:
     // guarded by m_watchLock), and the last error the pipeline raised (the reason a start
     // failed).
     mutable std::mutex m_watchLock;
-    GstElement* m_watchedAudioSink = nullptr;
+    TGstRef<GstElement> m_watchedAudioSink;
     QString m_lastBusError;
-    GstObject* m_lastBusErrorSource = nullptr; // its element, a ref of its own
+    TGstRef<GstObject> m_lastBusErrorSource; // its element
     QPointer<QObject> m_sourceCheckContext;
     std::function<bool(GstElement*)> m_sourceCheck;
     void watchAudioSink(GstElement* sink);

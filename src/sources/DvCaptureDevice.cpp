@@ -1,5 +1,6 @@
 #include "DVPacks.h"
 #include "DeviceKinds.h"
+#include "GstRef.h"
 #include "GstUtil.h"
 #include "Log.h"
 
@@ -30,10 +31,8 @@ void TDVCaptureDevice::SetType1WriterFactory(TType1WriterFactory factory) {
 TDVCaptureDevice::TDVCaptureDevice() {
     // One detector per device, for the whole life of the device: the overlay and the DV
     // header keep reading its rings across source changes.
-    m_sceneDetector = gst_element_factory_make("vr_scenedetect", "dv_Scenedetect");
-    if (m_sceneDetector)
-        gst_object_ref_sink(m_sceneDetector);
-    else
+    m_sceneDetector = GstRefSink(gst_element_factory_make("vr_scenedetect", "dv_Scenedetect"));
+    if (!m_sceneDetector)
         qCWarning(lcVidorra) << "vr_scenedetect missing: DV scenes are not detected";
 }
 
@@ -69,8 +68,8 @@ GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
               AddOwned(bin, m_muxTee, "dv_muxinfinite") &&
               AddOwned(bin, m_splitQueue, "dv_splitqueue") && AddOwned(bin, m_demux, "dv_splitter");
     if (ok && m_sceneDetector)
-        ok = AddOwned(bin, m_sceneDetector, "dv_Scenedetect") &&
-             gst_element_link_many(m_source, m_sceneDetector, m_muxTee, nullptr);
+        ok = AddOwned(bin, m_sceneDetector.get(), "dv_Scenedetect") &&
+             gst_element_link_many(m_source, m_sceneDetector.get(), m_muxTee, nullptr);
     else if (ok)
         ok = gst_element_link(m_source, m_muxTee);
     ok = ok && gst_element_link_many(m_muxTee, m_splitQueue, m_demux, nullptr);
@@ -82,11 +81,9 @@ GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
     m_padAdded = g_signal_connect(m_demux, "pad-added", G_CALLBACK(OnPadAdded), this);
     // A damaged frame must not reach the splitter, which would cut the stream wrongly from
     // there on and stop the source: it is left out, as a lost frame is.
-    if (GstPad* out = gst_element_get_static_pad(m_source, "src")) {
-        gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_BUFFER, DropDamagedFrame, this, nullptr);
-        gst_object_unref(out);
-    }
-    SyncWithParent({m_demux, m_splitQueue, m_muxTee, m_sceneDetector, m_source});
+    if (const TGstRef<GstPad> out(gst_element_get_static_pad(m_source, "src")); out)
+        gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, DropDamagedFrame, this, nullptr);
+    SyncWithParent({m_demux, m_splitQueue, m_muxTee, m_sceneDetector.get(), m_source});
     SourceFilter = m_source;
     return m_source;
 }
@@ -100,7 +97,7 @@ void TDVCaptureDevice::KillSourceGraph(TGraphContext& g) {
     // The source stops first, so nothing streams through what is taken out next.
     RemoveOwned(m_source);
     ReleaseRequestPads(m_muxTee);
-    RemoveFromBin(m_sceneDetector);
+    RemoveFromBin(m_sceneDetector.get());
     RemoveOwned(m_muxTee);
     RemoveOwned(m_splitQueue);
     RemoveOwned(m_demux);
@@ -121,10 +118,9 @@ void TDVCaptureDevice::LinkDemuxPad(GstPad* pad) {
                                                    : nullptr;
     if (!tee || gst_pad_is_linked(pad))
         return;
-    GstPad* sink = gst_element_get_static_pad(tee, "sink");
-    if (gst_pad_link(pad, sink) != GST_PAD_LINK_OK)
+    const TGstRef<GstPad> sink(gst_element_get_static_pad(tee, "sink"));
+    if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
         qCWarning(lcVidorra) << "cannot link the DV splitter's" << name << "output";
-    gst_object_unref(sink);
 }
 
 GstPadProbeReturn TDVCaptureDevice::DropDamagedFrame(GstPad*, GstPadProbeInfo* info,
@@ -159,11 +155,10 @@ GstPadProbeReturn TDVCaptureDevice::OnDecodedCaps(GstPad*, GstPadProbeInfo* info
         return GST_PAD_PROBE_OK;
     gst_structure_get_fraction(s, "pixel-aspect-ratio", &parN, &parD);
     // Half the picture in both directions keeps the pixel shape.
-    GstCaps* half = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width / 2, "height",
-                                        G_TYPE_INT, height / 2, "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, parN, parD, nullptr);
-    g_object_set(static_cast<GstElement*>(data), "caps", half, nullptr);
-    gst_caps_unref(half);
+    const TGstRef<GstCaps> half(gst_caps_new_simple(
+        "video/x-raw", "width", G_TYPE_INT, width / 2, "height", G_TYPE_INT, height / 2,
+        "pixel-aspect-ratio", GST_TYPE_FRACTION, parN, parD, nullptr));
+    g_object_set(static_cast<GstElement*>(data), "caps", half.get(), nullptr);
     return GST_PAD_PROBE_OK;
 }
 
@@ -191,10 +186,9 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         ok = AddOwned(bin, scale, "dv_halfscale") && AddOwned(bin, scaleCaps, "dv_halfsize") &&
              gst_element_link_many(decoder, scale, scaleCaps, nullptr);
         last = scaleCaps;
-        GstPad* decoded = gst_element_get_static_pad(decoder, "src");
-        gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps, scaleCaps,
-                          nullptr);
-        gst_object_unref(decoded);
+        const TGstRef<GstPad> decoded(gst_element_get_static_pad(decoder, "src"));
+        gst_pad_add_probe(decoded.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps,
+                          scaleCaps, nullptr);
     }
     {
         std::lock_guard lock(m_linkLock);
@@ -205,15 +199,12 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         KillVideoGraph(g);
         return false;
     }
-    GstPad* out = gst_element_get_static_pad(last, "src");
-    GuardOutputPad(out);
+    const TGstRef<GstPad> out(gst_element_get_static_pad(last, "src"));
+    GuardOutputPad(out.get());
     SyncWithParent({scaleCaps, scale, decoder, queue, tee});
-    if (GstPad* video = gst_element_get_static_pad(m_demux, "video")) {
-        LinkDemuxPad(video);
-        gst_object_unref(video);
-    }
-    SetOwnedPad(g.videoOutputPad, out);
-    gst_object_unref(out);
+    if (const TGstRef<GstPad> video(gst_element_get_static_pad(m_demux, "video")); video)
+        LinkDemuxPad(video.get());
+    SetOwnedPad(g.videoOutputPad, out.get());
     g.videoBranchTee = m_videoTee;
     g.videoDevice = this;
     g.sourceFlipped = false;
@@ -232,11 +223,10 @@ void TDVCaptureDevice::KillVideoGraph(TGraphContext& g) {
     if (g.videoBranchTee && g.videoBranchTee == tee)
         g.videoBranchTee = nullptr;
     if (g.videoOutputPad) {
-        GstObject* owner = gst_pad_get_parent(g.videoOutputPad);
-        if (owner && (owner == GST_OBJECT(m_decoder) || owner == GST_OBJECT(m_scaleCaps)))
+        const TGstRef<GstObject> owner(gst_pad_get_parent(g.videoOutputPad.get()));
+        if (owner &&
+            (owner.get() == GST_OBJECT(m_decoder) || owner.get() == GST_OBJECT(m_scaleCaps)))
             SetOwnedPad(g.videoOutputPad, nullptr);
-        if (owner)
-            gst_object_unref(owner);
     }
     DetachUpstream(tee);
     ReleaseRequestPads(tee);
@@ -267,15 +257,12 @@ bool TDVCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
         KillAudioGraph(g);
         return false;
     }
-    GstPad* out = gst_element_get_static_pad(queue, "src");
-    GuardOutputPad(out);
+    const TGstRef<GstPad> out(gst_element_get_static_pad(queue, "src"));
+    GuardOutputPad(out.get());
     SyncWithParent({queue, tee});
-    if (GstPad* audio = gst_element_get_static_pad(m_demux, "audio")) {
-        LinkDemuxPad(audio);
-        gst_object_unref(audio);
-    }
-    SetOwnedPad(g.audioPin, out);
-    gst_object_unref(out);
+    if (const TGstRef<GstPad> audio(gst_element_get_static_pad(m_demux, "audio")); audio)
+        LinkDemuxPad(audio.get());
+    SetOwnedPad(g.audioPin, out.get());
     g.audioBranchTee = m_audioTee;
     return true;
 }
@@ -289,7 +276,8 @@ bool TDVCaptureDevice::KillAudioGraph(TGraphContext& g) {
     }
     if (g.audioBranchTee && g.audioBranchTee == tee)
         g.audioBranchTee = nullptr;
-    if (g.audioPin && m_audioQueue && GST_OBJECT_PARENT(g.audioPin) == GST_OBJECT(m_audioQueue))
+    if (g.audioPin && m_audioQueue &&
+        GST_OBJECT_PARENT(g.audioPin.get()) == GST_OBJECT(m_audioQueue))
         SetOwnedPad(g.audioPin, nullptr);
     DetachUpstream(tee);
     ReleaseRequestPads(tee);
@@ -315,8 +303,7 @@ bool TDVCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileName) 
                                                       [](GstElement* e) { return e != nullptr; });
     if (!whole) {
         for (GstElement* e : writer)
-            if (e)
-                gst_object_unref(gst_object_ref_sink(e));
+            GstRefSink(e).reset(); // never added
         qCWarning(lcVidorra) << "cannot make the native DV writer for" << fileName;
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GstRef.h"
+
 #include <QString>
 #include <gst/gst.h>
 
@@ -41,8 +43,8 @@ GstPad* FirstSrcPad(GstElement* e);
 // branch can run before the graph module links its chain without stopping the stream.
 void GuardOutputPad(GstPad* pad);
 
-// Replaces an owned pad ref.
-void SetOwnedPad(GstPad*& slot, GstPad* pad);
+// Holds a ref of its own to pad (nullptr: none) in slot, in place of the one it held.
+void SetOwnedPad(TGstRef<GstPad>& slot, GstPad* pad);
 
 // The pipeline is running or on its way (its state or pending state is above NULL).
 bool BinIsActive(GstBin* bin);
