@@ -42,13 +42,13 @@ public:
     IDvTransport* Transport() const { return Moniker.transport.get(); }
 
     // Graph operations. Stream numbers are 1-based; out of range does nothing.
-    virtual bool SetVideoGraph(TGraphContext& g, int stream) = 0;
-    virtual bool SetAudioGraph(TGraphContext& g, int stream) = 0;
+    [[nodiscard]] virtual bool SetVideoGraph(TGraphContext& g, int stream) = 0;
+    [[nodiscard]] virtual bool SetAudioGraph(TGraphContext& g, int stream) = 0;
     virtual void KillVideoGraph(TGraphContext& g) = 0;
     virtual bool KillAudioGraph(TGraphContext& g) = 0;
-    virtual GstElement* SetSourceGraph(TGraphContext& g) = 0;
+    [[nodiscard]] virtual GstElement* SetSourceGraph(TGraphContext& g) = 0;
     virtual void KillSourceGraph(TGraphContext& g) = 0;
-    virtual bool BuildMuxGraph(TGraphContext& g, const QString& fileName) = 0;
+    [[nodiscard]] virtual bool BuildMuxGraph(TGraphContext& g, const QString& fileName) = 0;
     virtual bool KillMuxGraph(TGraphContext& g) = 0;
 
     // Pictures the device delivered that could not be used (smaller than their format says,

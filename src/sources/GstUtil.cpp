@@ -46,12 +46,11 @@ void RemoveFromBin(GstElement* e) {
         gst_bin_remove(GST_BIN(parent.get()), e); // unlinks every pad
 }
 
-void RemoveOwned(GstElement*& e) {
+void RemoveOwned(TGstRef<GstElement>& e) {
     if (!e)
         return;
-    RemoveFromBin(e);
-    gst_object_unref(e);
-    e = nullptr;
+    RemoveFromBin(e.get());
+    e.reset();
 }
 
 bool BinIsActive(GstBin* bin) {

@@ -61,7 +61,7 @@ GstElement* MakeDecodebinWrapper() {
 } // namespace
 
 TVideoCaptureDevice::~TVideoCaptureDevice() {
-    for (GstElement** e : {&m_source, &m_format, &m_videoTee, &m_videoQueue, &m_decoder})
+    for (TGstRef<GstElement>* e : {&m_source, &m_format, &m_videoTee, &m_videoQueue, &m_decoder})
         RemoveOwned(*e);
 }
 
@@ -85,36 +85,36 @@ QStringList TVideoCaptureDevice::DecoderCandidates(const GstCaps* caps) {
 namespace {
 // Puts a new source element of the device into the pipeline; false when the device cannot be
 // opened or the element not added (the caller then removes what is left).
-bool AddSource(TCaptureDevice& device, GstBin* bin, GstElement*& source, GstBin*& owner,
+bool AddSource(TCaptureDevice& device, GstBin* bin, TGstRef<GstElement>& source, GstBin*& owner,
                const char* name) {
-    source = device.Moniker.createSource ? device.Moniker.createSource() : nullptr;
+    source = GstRefSink(device.Moniker.createSource ? device.Moniker.createSource() : nullptr);
     if (!source) {
         qCWarning(lcVidorra) << "cannot open device" << device.FriendlyName;
         return false;
     }
     owner = bin;
-    if (!AddOwned(bin, source, name))
+    if (!AddOwned(bin, source.get(), name))
         return false;
     // A source without its branch yet (or any more) must not stop on an unlinked pad.
-    if (const TGstRef<GstPad> pad(FirstSrcPad(source)); pad)
+    if (const TGstRef<GstPad> pad(FirstSrcPad(source.get())); pad)
         GuardOutputPad(pad.get());
-    SyncWithParent({source});
-    device.SourceFilter = source;
+    SyncWithParent({source.get()});
+    device.SourceFilter = source.get();
     return true;
 }
 } // namespace
 
 GstElement* TVideoCaptureDevice::SetSourceGraph(TGraphContext& g) {
     GstBin* bin = g.pipeline();
-    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
-        return m_source;
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source.get()) == GST_OBJECT(bin))
+        return m_source.get();
     if (m_source)
         KillSourceGraph(g);
     if (!AddSource(*this, bin, m_source, m_bin, "vid_source")) {
         KillSourceGraph(g);
         return nullptr;
     }
-    return m_source;
+    return m_source.get();
 }
 
 void TVideoCaptureDevice::KillSourceGraph(TGraphContext& g) {
@@ -124,21 +124,23 @@ void TVideoCaptureDevice::KillSourceGraph(TGraphContext& g) {
     SourceFilter = nullptr;
 }
 
-GstElement* TVideoCaptureDevice::MakeDecoder(const GstCaps* caps) {
+TGstRef<GstElement> TVideoCaptureDevice::MakeDecoder(const GstCaps* caps) {
     GstBin* bin = m_bin;
     for (const QString& name : DecoderCandidates(caps)) {
-        GstElement* decoder = Make(name.toUtf8().constData());
+        TGstRef<GstElement> decoder = GstRefSink(Make(name.toUtf8().constData()));
         if (!decoder)
             continue;
-        if (AddOwned(bin, decoder, "vid_decoder") && gst_element_link(m_videoQueue, decoder))
+        if (AddOwned(bin, decoder.get(), "vid_decoder") &&
+            gst_element_link(m_videoQueue.get(), decoder.get()))
             return decoder;
         RemoveOwned(decoder);
     }
-    GstElement* wrapper = MakeDecodebinWrapper();
-    if (wrapper && AddOwned(bin, wrapper, "vid_decoder") && gst_element_link(m_videoQueue, wrapper))
+    TGstRef<GstElement> wrapper = GstRefSink(MakeDecodebinWrapper());
+    if (wrapper && AddOwned(bin, wrapper.get(), "vid_decoder") &&
+        gst_element_link(m_videoQueue.get(), wrapper.get()))
         return wrapper;
     RemoveOwned(wrapper);
-    return nullptr;
+    return {};
 }
 
 bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
@@ -147,35 +149,35 @@ bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     if (m_videoTee)
         KillVideoGraph(g);
     GstBin* bin = g.pipeline();
-    const TGstRef<GstPad> sourcePad(FirstSrcPad(m_source));
+    const TGstRef<GstPad> sourcePad(FirstSrcPad(m_source.get()));
     const TGstRef<GstCaps> family(ChosenFormat.isEmpty()
                                       ? NativeFamily(Moniker.caps)
                                       : gst_caps_from_string(ChosenFormat.toUtf8().constData()));
-    m_format = Make("capsfilter");
-    m_videoTee = Make("tee");
-    m_videoQueue = Make("queue");
+    m_format = GstRefSink(Make("capsfilter"));
+    m_videoTee = GstRefSink(Make("tee"));
+    m_videoQueue = GstRefSink(Make("queue"));
     bool ok = sourcePad && m_format && m_videoTee && m_videoQueue;
     if (ok) {
-        g_object_set(m_videoTee, "allow-not-linked", TRUE, nullptr);
+        g_object_set(m_videoTee.get(), "allow-not-linked", TRUE, nullptr);
         if (family)
-            g_object_set(m_format, "caps", family.get(), nullptr);
-        ok = AddOwned(bin, m_format, "vid_format") &&
-             AddOwned(bin, m_videoTee, "vid_nativevideoinfinite") &&
-             AddOwned(bin, m_videoQueue, "vid_videoqueue") &&
-             gst_element_link_many(m_format, m_videoTee, m_videoQueue, nullptr);
+            g_object_set(m_format.get(), "caps", family.get(), nullptr);
+        ok = AddOwned(bin, m_format.get(), "vid_format") &&
+             AddOwned(bin, m_videoTee.get(), "vid_nativevideoinfinite") &&
+             AddOwned(bin, m_videoQueue.get(), "vid_videoqueue") &&
+             gst_element_link_many(m_format.get(), m_videoTee.get(), m_videoQueue.get(), nullptr);
     }
-    GstElement* last = m_videoQueue;
+    GstElement* last = m_videoQueue.get();
     if (ok && !IsRawVideo(family.get())) {
         m_decoder = MakeDecoder(family.get());
-        ok = m_decoder != nullptr;
-        last = m_decoder;
+        ok = bool(m_decoder);
+        last = m_decoder.get();
     }
     const TGstRef<GstPad> out(ok ? gst_element_get_static_pad(last, "src") : nullptr);
     ok = ok && out;
     if (ok) {
         GuardOutputPad(out.get());
-        SyncWithParent({m_decoder, m_videoQueue, m_videoTee, m_format});
-        const TGstRef<GstPad> formatSink(gst_element_get_static_pad(m_format, "sink"));
+        SyncWithParent({m_decoder.get(), m_videoQueue.get(), m_videoTee.get(), m_format.get()});
+        const TGstRef<GstPad> formatSink(gst_element_get_static_pad(m_format.get(), "sink"));
         ok = gst_pad_link(sourcePad.get(), formatSink.get()) == GST_PAD_LINK_OK;
     }
     if (!ok) {
@@ -184,7 +186,7 @@ bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         return false;
     }
     SetOwnedPad(g.videoOutputPad, out.get());
-    g.videoBranchTee = m_videoTee;
+    g.videoBranchTee = m_videoTee.get();
     g.videoDevice = this;
     g.sourceFlipped = false;
     return true;
@@ -193,16 +195,16 @@ bool TVideoCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
 void TVideoCaptureDevice::KillVideoGraph(TGraphContext& g) {
     if (g.videoDevice == this)
         g.videoDevice = nullptr;
-    if (g.videoBranchTee && g.videoBranchTee == m_videoTee)
+    if (g.videoBranchTee && g.videoBranchTee == m_videoTee.get())
         g.videoBranchTee = nullptr;
     if (g.videoOutputPad) {
         const TGstRef<GstObject> owner(gst_pad_get_parent(g.videoOutputPad.get()));
-        if (owner &&
-            (owner.get() == GST_OBJECT(m_decoder) || owner.get() == GST_OBJECT(m_videoQueue)))
+        if (owner && (owner.get() == GST_OBJECT(m_decoder.get()) ||
+                      owner.get() == GST_OBJECT(m_videoQueue.get())))
             SetOwnedPad(g.videoOutputPad, nullptr);
     }
-    DetachUpstream(m_format);
-    ReleaseRequestPads(m_videoTee);
+    DetachUpstream(m_format.get());
+    ReleaseRequestPads(m_videoTee.get());
     RemoveOwned(m_format);
     RemoveOwned(m_videoTee);
     RemoveOwned(m_videoQueue);
@@ -228,21 +230,21 @@ bool TVideoCaptureDevice::KillMuxGraph(TGraphContext&) {
 }
 
 TAudioCaptureDevice::~TAudioCaptureDevice() {
-    for (GstElement** e : {&m_source, &m_audioFormat, &m_audioTee, &m_audioQueue})
+    for (TGstRef<GstElement>* e : {&m_source, &m_audioFormat, &m_audioTee, &m_audioQueue})
         RemoveOwned(*e);
 }
 
 GstElement* TAudioCaptureDevice::SetSourceGraph(TGraphContext& g) {
     GstBin* bin = g.pipeline();
-    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
-        return m_source;
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source.get()) == GST_OBJECT(bin))
+        return m_source.get();
     if (m_source)
         KillSourceGraph(g);
     if (!AddSource(*this, bin, m_source, m_bin, "aud_source")) {
         KillSourceGraph(g);
         return nullptr;
     }
-    return m_source;
+    return m_source.get();
 }
 
 void TAudioCaptureDevice::KillSourceGraph(TGraphContext& g) {
@@ -265,32 +267,32 @@ bool TAudioCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
         return false;
     if (m_audioTee)
         KillAudioGraph(g);
-    const TGstRef<GstPad> sourcePad(FirstSrcPad(m_source));
-    m_audioTee = Make("tee");
-    m_audioQueue = Make("queue");
+    const TGstRef<GstPad> sourcePad(FirstSrcPad(m_source.get()));
+    m_audioTee = GstRefSink(Make("tee"));
+    m_audioQueue = GstRefSink(Make("queue"));
     bool ok = sourcePad && m_audioTee && m_audioQueue;
     if (ok) {
-        g_object_set(m_audioTee, "allow-not-linked", TRUE, nullptr);
-        ok = AddOwned(m_bin, m_audioTee, "aud_nativeaudioinfinite") &&
-             AddOwned(m_bin, m_audioQueue, "aud_audioqueue") &&
-             gst_element_link(m_audioTee, m_audioQueue);
+        g_object_set(m_audioTee.get(), "allow-not-linked", TRUE, nullptr);
+        ok = AddOwned(m_bin, m_audioTee.get(), "aud_nativeaudioinfinite") &&
+             AddOwned(m_bin, m_audioQueue.get(), "aud_audioqueue") &&
+             gst_element_link(m_audioTee.get(), m_audioQueue.get());
     }
-    GstElement* first = m_audioTee;
+    GstElement* first = m_audioTee.get();
     if (ok && !ChosenFormat.isEmpty()) {
         // The rate, size and channels chosen in the settings menu.
         const TGstRef<GstCaps> caps(gst_caps_from_string(ChosenFormat.toUtf8().constData()));
-        m_audioFormat = caps ? Make("capsfilter") : nullptr;
+        m_audioFormat = GstRefSink(caps ? Make("capsfilter") : nullptr);
         if (m_audioFormat) {
-            g_object_set(m_audioFormat, "caps", caps.get(), nullptr);
-            ok = AddOwned(m_bin, m_audioFormat, "aud_format") &&
-                 gst_element_link(m_audioFormat, m_audioTee);
-            first = m_audioFormat;
+            g_object_set(m_audioFormat.get(), "caps", caps.get(), nullptr);
+            ok = AddOwned(m_bin, m_audioFormat.get(), "aud_format") &&
+                 gst_element_link(m_audioFormat.get(), m_audioTee.get());
+            first = m_audioFormat.get();
         }
     }
-    const TGstRef<GstPad> out(ok ? gst_element_get_static_pad(m_audioQueue, "src") : nullptr);
+    const TGstRef<GstPad> out(ok ? gst_element_get_static_pad(m_audioQueue.get(), "src") : nullptr);
     if (ok) {
         GuardOutputPad(out.get());
-        SyncWithParent({m_audioQueue, m_audioTee, m_audioFormat});
+        SyncWithParent({m_audioQueue.get(), m_audioTee.get(), m_audioFormat.get()});
         const TGstRef<GstPad> firstSink(gst_element_get_static_pad(first, "sink"));
         ok = gst_pad_link(sourcePad.get(), firstSink.get()) == GST_PAD_LINK_OK;
     }
@@ -300,19 +302,19 @@ bool TAudioCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
         return false;
     }
     SetOwnedPad(g.audioPin, out.get());
-    g.audioBranchTee = m_audioTee;
+    g.audioBranchTee = m_audioTee.get();
     return true;
 }
 
 bool TAudioCaptureDevice::KillAudioGraph(TGraphContext& g) {
-    if (g.audioBranchTee && g.audioBranchTee == m_audioTee)
+    if (g.audioBranchTee && g.audioBranchTee == m_audioTee.get())
         g.audioBranchTee = nullptr;
     if (g.audioPin && m_audioQueue &&
-        GST_OBJECT_PARENT(g.audioPin.get()) == GST_OBJECT(m_audioQueue))
+        GST_OBJECT_PARENT(g.audioPin.get()) == GST_OBJECT(m_audioQueue.get()))
         SetOwnedPad(g.audioPin, nullptr);
-    DetachUpstream(m_audioFormat);
-    DetachUpstream(m_audioTee);
-    ReleaseRequestPads(m_audioTee);
+    DetachUpstream(m_audioFormat.get());
+    DetachUpstream(m_audioTee.get());
+    ReleaseRequestPads(m_audioTee.get());
     RemoveOwned(m_audioFormat);
     RemoveOwned(m_audioTee);
     RemoveOwned(m_audioQueue);
