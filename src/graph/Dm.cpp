@@ -372,7 +372,7 @@ GstElement* Tdm::makeAudioSink() {
     }
     if (sink) {
         // Never added to a bin: its floating ref is taken here, and released.
-        const TGstRef<GstElement> refused(GST_ELEMENT(gst_object_ref_sink(sink)));
+        const TGstRef<GstElement> refused = GstRefSink(sink);
     }
     m_audioOutputReal = false;
     qCInfo(lcVidorra) << "no audio output: the sound preview is silent";
@@ -610,10 +610,12 @@ GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self)
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         if (me->isAudioSinkMessage(message))
             me->m_audioSinkFailed = true;
-        GError* error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        const QString reason = FrenchErrorReason(error);
-        g_clear_error(&error);
+        QString reason;
+        {
+            g_autoptr(GError) error = nullptr;
+            gst_message_parse_error(message, &error, nullptr);
+            reason = FrenchErrorReason(error);
+        }
         // The first error says why; those after it are its echoes.
         std::lock_guard guard(me->m_watchLock);
         if (me->m_lastBusError.isEmpty()) {
@@ -655,11 +657,10 @@ void Tdm::handleBusMessage(GstMessage* message) {
         break;
     }
     case GST_MESSAGE_WARNING: {
-        GError* error = nullptr;
+        g_autoptr(GError) error = nullptr;
         gst_message_parse_warning(message, &error, nullptr);
         qCInfo(lcVidorra) << "pipeline warning from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
                           << ":" << (error ? error->message : "");
-        g_clear_error(&error);
         break;
     }
     case GST_MESSAGE_ELEMENT: {

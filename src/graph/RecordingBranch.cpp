@@ -62,7 +62,7 @@ GstElement* TRecordingBranch::Make(const char* factory, const char* name) {
         qCWarning(lcVidorra) << "element" << factory << "is missing for the recording";
         return nullptr;
     }
-    TGstRef<GstElement> held(GST_ELEMENT(gst_object_ref_sink(e)));
+    TGstRef<GstElement> held = GstRefSink(e);
     if (!gst_bin_add(m_bin, e))
         return nullptr;
     m_made.push_back(std::move(held));
@@ -145,7 +145,7 @@ bool TRecordingBranch::makeWriter(Writer& w) {
     bool ok = !made.empty();
     for (GstElement* e : made) {
         // The writer holds a ref of its own (the floating one), the bin another.
-        w.elements.emplace_back(e ? GST_ELEMENT(gst_object_ref_sink(e)) : nullptr);
+        w.elements.push_back(GstRefSink(e));
         if (!e) {
             ok = false;
             continue;

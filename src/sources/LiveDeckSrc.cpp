@@ -17,7 +17,7 @@ struct DeckState {
     bool flushing = false;
     // Streaming thread only:
     GstClockTime next = GST_CLOCK_TIME_NONE;
-    GstCaps* sentCaps = nullptr;
+    TGstRef<GstCaps> sentCaps;
 };
 
 } // namespace
@@ -51,12 +51,12 @@ static GstCaps* vr_live_deck_get_caps(GstBaseSrc* src, GstCaps* filter) {
 static gboolean vr_live_deck_start(GstBaseSrc* src) {
     DeckState* s = StateOf(src);
     s->next = GST_CLOCK_TIME_NONE;
-    gst_caps_replace(&s->sentCaps, nullptr);
+    s->sentCaps.reset();
     return s->feed != nullptr;
 }
 
 static gboolean vr_live_deck_stop(GstBaseSrc* src) {
-    gst_caps_replace(&StateOf(src)->sentCaps, nullptr);
+    StateOf(src)->sentCaps.reset();
     return TRUE;
 }
 
@@ -137,11 +137,11 @@ static GstFlowReturn vr_live_deck_create(GstPushSrc* push, GstBuffer** out) {
             continue;
         }
         {
-            const TGstRef<GstCaps> caps(s->feed->caps());
-            if (!s->sentCaps || !gst_caps_is_equal(caps.get(), s->sentCaps)) {
+            TGstRef<GstCaps> caps(s->feed->caps());
+            if (!s->sentCaps || !gst_caps_is_equal(caps.get(), s->sentCaps.get())) {
                 if (!gst_base_src_set_caps(src, caps.get()))
                     return GST_FLOW_NOT_NEGOTIATED;
-                gst_caps_replace(&s->sentCaps, caps.get());
+                s->sentCaps = std::move(caps);
             }
         }
         const GstClockTime frame = s->feed->frameDuration();
@@ -168,9 +168,7 @@ static GstFlowReturn vr_live_deck_create(GstPushSrc* push, GstBuffer** out) {
 }
 
 static void vr_live_deck_finalize(GObject* object) {
-    DeckState* s = StateOf(object);
-    gst_caps_replace(&s->sentCaps, nullptr);
-    delete s;
+    delete StateOf(object);
     G_OBJECT_CLASS(vr_live_deck_parent_class)->finalize(object);
 }
 
