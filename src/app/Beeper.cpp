@@ -30,12 +30,12 @@ TBeeper::~TBeeper() {
 void TBeeper::stop() {
     if (!m_pipeline)
         return;
-    GstBus* bus = gst_element_get_bus(m_pipeline);
-    gst_bus_remove_watch(bus);
-    gst_object_unref(bus);
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    gst_object_unref(m_pipeline);
-    m_pipeline = nullptr;
+    {
+        const TGstRef<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+        gst_bus_remove_watch(bus.get());
+    }
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    m_pipeline.reset();
 }
 
 gboolean TBeeper::onBus(GstBus*, GstMessage* message, gpointer self) {
@@ -45,7 +45,7 @@ gboolean TBeeper::onBus(GstBus*, GstMessage* message, gpointer self) {
     case GST_MESSAGE_ERROR:
         // Ended, or no sound output: either way the beep is over.
         if (beeper->m_pipeline)
-            gst_element_set_state(beeper->m_pipeline, GST_STATE_NULL);
+            gst_element_set_state(beeper->m_pipeline.get(), GST_STATE_NULL);
         return G_SOURCE_CONTINUE;
     default:
         return G_SOURCE_CONTINUE;
@@ -56,31 +56,30 @@ void TBeeper::Play(int which) {
     which &= 1;
     ++m_played[size_t(which)];
     stop();
-    GError* error = nullptr;
-    m_pipeline = gst_parse_launch("appsrc name=beep format=time caps=audio/x-raw,format=U8,"
-                                  "rate=11025,channels=1,layout=interleaved ! audioconvert ! "
-                                  "audioresample ! autoaudiosink",
-                                  &error);
+    g_autoptr(GError) error = nullptr;
+    m_pipeline.reset(gst_parse_launch("appsrc name=beep format=time caps=audio/x-raw,format=U8,"
+                                      "rate=11025,channels=1,layout=interleaved ! audioconvert ! "
+                                      "audioresample ! autoaudiosink",
+                                      &error));
     if (!m_pipeline || error) {
         qCWarning(lcVidorra) << "beep skipped:" << (error ? error->message : "");
-        g_clear_error(&error);
-        if (m_pipeline)
-            gst_object_unref(m_pipeline);
-        m_pipeline = nullptr;
+        m_pipeline.reset();
         return;
     }
-    GstBus* bus = gst_element_get_bus(m_pipeline);
-    gst_bus_add_watch(bus, &TBeeper::onBus, this);
-    gst_object_unref(bus);
+    {
+        const TGstRef<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+        gst_bus_add_watch(bus.get(), &TBeeper::onBus, this);
+    }
     const std::vector<uint8_t> pcm = Sound(which);
     GstBuffer* buffer = gst_buffer_new_memdup(pcm.data(), pcm.size());
     GST_BUFFER_PTS(buffer) = 0;
     GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(pcm.size(), GST_SECOND, 11025);
-    GstElement* src = gst_bin_get_by_name(GST_BIN(m_pipeline), "beep");
-    gst_app_src_push_buffer(GST_APP_SRC(src), buffer);
-    gst_app_src_end_of_stream(GST_APP_SRC(src));
-    gst_object_unref(src);
+    {
+        const TGstRef<GstElement> src(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "beep"));
+        gst_app_src_push_buffer(GST_APP_SRC(src.get()), buffer); // takes the buffer
+        gst_app_src_end_of_stream(GST_APP_SRC(src.get()));
+    }
     // A missing sound output fails here at once and the beep is skipped.
-    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         stop();
 }

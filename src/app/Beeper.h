@@ -1,6 +1,8 @@
 #pragma once
 
+#include "GstRef.h"
 #include <array>
+
 #include <gst/gst.h>
 
 // The count-down's two clicks ("beep0" for the grab, "beep1" for the seconds before it):
@@ -20,6 +22,6 @@ private:
     static gboolean onBus(GstBus*, GstMessage* message, gpointer self);
     void stop();
 
-    GstElement* m_pipeline = nullptr; // one beep at a time; a new one cuts the old
+    TGstRef<GstElement> m_pipeline; // one beep at a time; a new one cuts the old
     std::array<int, 2> m_played{};
 };

@@ -10,6 +10,7 @@
 #include "CaptureFormat.h"
 #include "Dm.h"
 #include "DvTransport.h"
+#include "GstRef.h"
 #include "Log.h"
 #include "ParameterTable.h"
 #include "Prompts.h"
@@ -709,14 +710,12 @@ void TSourcesController::chooseVideoFormat() {
             label += QStringLiteral(" - %1x%2").arg(w).arg(h);
         if (gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0)
             label += QStringLiteral(" - %1 fps").arg(QLocale().toString(double(num) / den, 'f', 2));
-        GstCaps* one = gst_caps_new_full(s, nullptr);
-        gchar* text = gst_caps_to_string(one);
+        const TGstRef<GstCaps> one(gst_caps_new_full(s, nullptr)); // takes s
+        g_autofree gchar* text = gst_caps_to_string(one.get());
         if (!capsTexts.contains(QString::fromUtf8(text))) {
             labels << label;
             capsTexts << QString::fromUtf8(text);
         }
-        g_free(text);
-        gst_caps_unref(one);
     }
     bool ok = false;
     const int current = std::max(0, int(capsTexts.indexOf(device->ChosenFormat)));
@@ -747,15 +746,13 @@ QList<QPair<QString, QString>> TSourcesController::AudioFormatChoices() const {
                                          .arg(QLatin1String(size.format))
                                          .arg(rate)
                                          .arg(channels);
-                GstCaps* caps = gst_caps_from_string(text.toUtf8().constData());
-                if (caps && gst_caps_can_intersect(caps, offered))
+                const TGstRef<GstCaps> caps(gst_caps_from_string(text.toUtf8().constData()));
+                if (caps && gst_caps_can_intersect(caps.get(), offered))
                     choices.append({QStringLiteral("%1 Hz %2 bits %3 canaux")
                                         .arg(rate)
                                         .arg(size.bits)
                                         .arg(channels),
                                     text});
-                if (caps)
-                    gst_caps_unref(caps);
             }
     return choices;
 }

@@ -23,6 +23,7 @@ GType vr_dv_frame_info_get_type();
 GType vr_incrust_rec_get_type();
 
 namespace vr_ref {
+// clang-format off
 inline void release(GstCaps* p) { gst_caps_unref(p); }
 inline void release(GstBuffer* p) { gst_buffer_unref(p); }
 inline void release(GstBufferList* p) { gst_buffer_list_unref(p); }
@@ -40,6 +41,7 @@ inline void release(GstElement* p) { gst_object_unref(p); }
 inline void release(GstBin* p) { gst_object_unref(p); }
 inline void release(GstPipeline* p) { gst_object_unref(p); }
 inline void release(GstPad* p) { gst_object_unref(p); }
+inline void release(GstPadTemplate* p) { gst_object_unref(p); }
 inline void release(GstBus* p) { gst_object_unref(p); }
 inline void release(GstClock* p) { gst_object_unref(p); }
 inline void release(GstElementFactory* p) { gst_object_unref(p); }
@@ -49,12 +51,9 @@ inline void release(GstDevice* p) { gst_object_unref(p); }
 inline void release(GstDeviceMonitor* p) { gst_object_unref(p); }
 inline void release(GstBufferPool* p) { gst_object_unref(p); }
 inline void release(GstAllocator* p) { gst_object_unref(p); }
-inline void release(TDVFrameInfo* p) {
-    g_boxed_free(vr_dv_frame_info_get_type(), p);
-}
-inline void release(TincrustRec* p) {
-    g_boxed_free(vr_incrust_rec_get_type(), p);
-}
+inline void release(TDVFrameInfo* p) { g_boxed_free(vr_dv_frame_info_get_type(), p); }
+inline void release(TincrustRec* p) { g_boxed_free(vr_incrust_rec_get_type(), p); }
+// clang-format on
 } // namespace vr_ref
 
 template <class T> class TGstRef {
@@ -92,3 +91,39 @@ template <class T> TGstRef<T> GstRefAdd(T* p) {
         gst_object_ref(p);
     return TGstRef<T>(p);
 }
+
+// The floating ref of a new object that no bin takes (made, then left unused), held;
+// GstObject kinds only.
+template <class T> [[nodiscard]] TGstRef<T> GstRefSink(T* p) {
+    if (p)
+        gst_object_ref_sink(p);
+    return TGstRef<T>(p);
+}
+
+// A GList of GStreamer objects with a ref on each (gst_element_factory_list_get_elements and
+// _filter, gst_device_monitor_get_devices, a copy of an element's pads): the refs go with the
+// list, as gst_plugin_feature_list_free does.
+class TGstObjectList {
+public:
+    TGstObjectList() = default;
+    explicit TGstObjectList(GList* list) : m_list(list) {}
+    TGstObjectList(const TGstObjectList&) = delete;
+    TGstObjectList& operator=(const TGstObjectList&) = delete;
+    TGstObjectList(TGstObjectList&& other) noexcept : m_list(other.release()) {}
+    TGstObjectList& operator=(TGstObjectList&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    ~TGstObjectList() { reset(); }
+
+    GList* get() const { return m_list; }
+    explicit operator bool() const { return m_list != nullptr; }
+    [[nodiscard]] GList* release() { return std::exchange(m_list, nullptr); }
+    void reset(GList* list = nullptr) {
+        if (GList* old = std::exchange(m_list, list))
+            g_list_free_full(old, gst_object_unref);
+    }
+
+private:
+    GList* m_list = nullptr;
+};

@@ -1,5 +1,6 @@
 // The loadable form of the program's elements, for gst-inspect-1.0 / gst-launch-1.0 and any
 // other GStreamer application.
+#include "GstRef.h"
 #include "VidorraElements.h"
 
 #define PACKAGE "vidorra"
@@ -10,12 +11,8 @@ namespace {
 // (the help panel loads a filter file to check it), and the program's own win: this copy's
 // types cannot be registered a second time in the same process, so it adds nothing there.
 bool elementsAlreadyLive() {
-    GstElementFactory* factory = gst_element_factory_find("vr_superposer");
-    if (!factory)
-        return false;
-    const bool live = gst_element_factory_get_element_type(factory) != 0;
-    gst_object_unref(factory);
-    return live;
+    const TGstRef<GstElementFactory> factory(gst_element_factory_find("vr_superposer"));
+    return factory && gst_element_factory_get_element_type(factory.get()) != 0;
 }
 
 gboolean pluginInit(GstPlugin* plugin) {

@@ -42,7 +42,7 @@ void detachOwn(GstBin* bin, GstElement* e) {
     gst_bin_remove(bin, e);
 }
 
-bool addAndLink(GstBin* bin, std::initializer_list<GstElement*> chain) {
+[[nodiscard]] bool addAndLink(GstBin* bin, std::initializer_list<GstElement*> chain) {
     for (GstElement* e : chain) {
         if (!e)
             return false;
@@ -81,9 +81,8 @@ Tdm::Tdm(QObject* parent) : QObject(parent) {
     const int endWait = qEnvironmentVariableIntValue("VIDORRA_END_WAIT_MS", &ok);
     if (ok && endWait >= 0)
         m_endWaitMs = endWait;
-    GstBus* bus = gst_element_get_bus(m_pipeline);
-    gst_bus_set_sync_handler(bus, &Tdm::busSyncHandler, this, nullptr);
-    gst_object_unref(bus);
+    TGstRef<GstBus> bus(gst_element_get_bus(m_pipeline));
+    gst_bus_set_sync_handler(bus.get(), &Tdm::busSyncHandler, this, nullptr);
     createOwnElements();
 }
 
@@ -105,9 +104,9 @@ Tdm::~Tdm() {
     m_recording.reset();
     RemovePreviewVideoChain();
     RemovePreviewAudioChain();
-    GstBus* bus = gst_element_get_bus(m_pipeline);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
+    TGstRef<GstBus> bus(gst_element_get_bus(m_pipeline));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    bus.reset();
     for (GstElement* e : {m_overlay, m_previewVideoStamp, m_previewAudioStamp, m_previewVideoGate,
                           m_previewAudioGate, m_captureVideoGate, m_captureAudioGate,
                           m_captureVideoStamp, m_dvHeader, m_controlFilter, m_resizer, m_waveDest})
@@ -116,10 +115,8 @@ Tdm::~Tdm() {
             gst_object_unref(e);
         }
     gst_object_unref(m_pipeline);
-    if (videoOutputPad)
-        gst_object_unref(videoOutputPad);
-    if (audioPin)
-        gst_object_unref(audioPin);
+    videoOutputPad.reset();
+    audioPin.reset();
     watchAudioSink(nullptr);
     forgetBusError();
 }
@@ -149,10 +146,8 @@ GstElement* Tdm::element(const char* name) const {
                           m_captureVideoStamp, m_dvHeader, m_controlFilter, m_resizer, m_waveDest})
         if (e && g_strcmp0(GST_OBJECT_NAME(e), name) == 0)
             return e;
-    GstElement* found = gst_bin_get_by_name(GST_BIN(m_pipeline), name);
-    if (found)
-        gst_object_unref(found); // the pipeline keeps it alive
-    return found;
+    const TGstRef<GstElement> found(gst_bin_get_by_name(GST_BIN(m_pipeline), name));
+    return found.get(); // the pipeline keeps it alive
 }
 
 // The stream's caps (known once it flows) give the format labels, read on the UI thread.
@@ -163,7 +158,8 @@ void Tdm::watchCaps(GstPad* pad, bool video) {
             return GST_PAD_PROBE_OK;
         GstCaps* caps = nullptr;
         gst_event_parse_caps(event, &caps);
-        GstCaps* copy = gst_caps_copy(caps);
+        // Released when the call has run, or with the call if the module is gone first.
+        auto copy = std::make_shared<TGstRef<GstCaps>>(gst_caps_copy(caps));
         const auto* watch = static_cast<const CapsWatch*>(data);
         Tdm* dm = watch->dm;
         const bool isVideo = watch->video;
@@ -171,10 +167,9 @@ void Tdm::watchCaps(GstPad* pad, bool video) {
             dm,
             [dm, copy, isVideo] {
                 if (isVideo)
-                    dm->readVideoCaps(copy);
+                    dm->readVideoCaps(copy->get());
                 else
-                    dm->readAudioCaps(copy);
-                gst_caps_unref(copy);
+                    dm->readAudioCaps(copy->get());
             },
             Qt::QueuedConnection);
         return GST_PAD_PROBE_OK;
@@ -197,9 +192,8 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         // The overlay could draw on a decoder's I420 as it is, but the DivX branch's resizer
         // works on BGR: the picture it would then convert on its own costs more than the
         // conversion back to I420 saved for the other encoders. Every picture becomes BGR.
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGR");
-        g_object_set(m_overlayCaps, "caps", caps, nullptr);
-        gst_caps_unref(caps);
+        const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format=BGR"));
+        g_object_set(m_overlayCaps, "caps", caps.get(), nullptr);
     }
     m_infdecvideo = make("tee", "infdecvideo");
     m_queueSup = make("queue", "infdecvideo queue");
@@ -214,20 +208,18 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         g_object_set(m_queuePreview, "leaky", 2 /* downstream */, "max-size-buffers", 2u,
                      "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
     if (m_videoSink) {
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGR");
-        g_object_set(m_videoSink, "caps", caps, "sync", FALSE, "max-buffers", 1u, "drop", TRUE,
-                     "enable-last-sample", FALSE, nullptr);
-        gst_caps_unref(caps);
+        const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format=BGR"));
+        g_object_set(m_videoSink, "caps", caps.get(), "sync", FALSE, "max-buffers", 1u, "drop",
+                     TRUE, "enable-last-sample", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = [](GstAppSink* sink, gpointer self) -> GstFlowReturn {
             auto* dm = static_cast<Tdm*>(self);
-            GstSample* sample = gst_app_sink_pull_sample(sink);
+            const TGstRef<GstSample> sample(gst_app_sink_pull_sample(sink));
             if (!sample)
                 return GST_FLOW_OK;
             dm->m_previewFrameCount.fetch_add(1, std::memory_order_relaxed);
             if (dm->onVideoSample)
-                dm->onVideoSample(sample);
-            gst_sample_unref(sample);
+                dm->onVideoSample(sample.get());
             return GST_FLOW_OK;
         };
         gst_app_sink_set_callbacks(GST_APP_SINK(m_videoSink), &callbacks, this, nullptr);
@@ -236,10 +228,9 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     const bool ok = addAndLink(bin, {m_color1, m_overlayCaps, m_overlay, m_infdecvideo, m_queueSup,
                                      m_infsupvideo, m_queuePreview, m_previewVideoGate,
                                      m_previewVideoStamp, m_color3, m_videoSink});
-    GstPad* sink = m_color1 ? gst_element_get_static_pad(m_color1, "sink") : nullptr;
-    const bool linked = ok && sink && gst_pad_link(videoOutputPad, sink) == GST_PAD_LINK_OK;
-    if (sink)
-        gst_object_unref(sink);
+    const TGstRef<GstPad> sink(m_color1 ? gst_element_get_static_pad(m_color1, "sink") : nullptr);
+    const bool linked =
+        ok && sink && gst_pad_link(videoOutputPad.get(), sink.get()) == GST_PAD_LINK_OK;
     g_object_set(m_overlay, "scene-source", sceneDetector, "source-flipped", sourceFlipped,
                  nullptr);
     m_videoChainBuilt = true; // whatever got added is removed by RemovePreviewVideoChain
@@ -251,9 +242,8 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
 
     // The native caps give the format label; they are known once the stream flows.
     if (videoBranchTee) {
-        GstPad* teeSink = gst_element_get_static_pad(videoBranchTee, "sink");
-        watchCaps(teeSink, true);
-        gst_object_unref(teeSink);
+        const TGstRef<GstPad> teeSink(gst_element_get_static_pad(videoBranchTee, "sink"));
+        watchCaps(teeSink.get(), true);
     }
     m_previewFrameCount = 0;
     updateDecodeProbe();
@@ -268,16 +258,13 @@ void Tdm::RemovePreviewVideoChain() {
     GstBin* bin = pipeline();
     if (m_decodeProbePad) {
         if (m_decodeProbe)
-            gst_pad_remove_probe(m_decodeProbePad, m_decodeProbe);
-        gst_object_unref(m_decodeProbePad);
-        m_decodeProbePad = nullptr;
+            gst_pad_remove_probe(m_decodeProbePad.get(), m_decodeProbe);
+        m_decodeProbePad.reset();
         m_decodeProbe = 0;
     }
     if (videoOutputPad) {
-        if (GstPad* peer = gst_pad_get_peer(videoOutputPad)) {
-            gst_pad_unlink(videoOutputPad, peer);
-            gst_object_unref(peer);
-        }
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(videoOutputPad.get())); peer)
+            gst_pad_unlink(videoOutputPad.get(), peer.get());
     }
     for (GstElement** e : {&m_color1, &m_overlayCaps, &m_infdecvideo, &m_queueSup, &m_infsupvideo,
                            &m_queuePreview, &m_color3, &m_videoSink})
@@ -328,28 +315,22 @@ void Tdm::updateDecodeProbe() {
     m_dropDecoding = m_previewFrozen && !m_decodedNeeded;
     if (m_decodeProbePad || !videoOutputPad)
         return;
-    GstPad* pad = GST_PAD(gst_object_ref(videoOutputPad));
+    TGstRef<GstPad> pad = GstRefAdd(videoOutputPad.get());
     for (int step = 0; step < 8; ++step) {
-        GstElement* owner = gst_pad_get_parent_element(pad);
+        const TGstRef<GstElement> owner(gst_pad_get_parent_element(pad.get()));
         if (!owner)
             break;
-        const bool isQueue =
-            g_strcmp0(GST_OBJECT_NAME(gst_element_get_factory(owner)), "queue") == 0;
-        GstPad* sink = isQueue ? nullptr : gst_element_get_static_pad(owner, "sink");
-        gst_object_unref(owner);
-        if (isQueue)
+        if (g_strcmp0(GST_OBJECT_NAME(gst_element_get_factory(owner.get())), "queue") == 0)
             break;
-        GstPad* peer = sink ? gst_pad_get_peer(sink) : nullptr;
-        if (sink)
-            gst_object_unref(sink);
+        const TGstRef<GstPad> sink(gst_element_get_static_pad(owner.get(), "sink"));
+        TGstRef<GstPad> peer(sink ? gst_pad_get_peer(sink.get()) : nullptr);
         if (!peer)
             break;
-        gst_object_unref(pad);
-        pad = peer;
+        pad = std::move(peer);
     }
-    m_decodeProbePad = pad;
+    m_decodeProbePad = std::move(pad);
     m_decodeProbe = gst_pad_add_probe(
-        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        m_decodeProbePad.get(), GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer self) -> GstPadProbeReturn {
             auto* dm = static_cast<Tdm*>(self);
             dm->m_sourceFrameCount.fetch_add(1, std::memory_order_relaxed);
@@ -389,8 +370,10 @@ GstElement* Tdm::makeAudioSink() {
         m_audioOutputReal = true;
         return sink;
     }
-    if (sink)
-        gst_object_unref(gst_object_ref_sink(sink));
+    if (sink) {
+        // Never added to a bin: its floating ref is taken here, and released.
+        const TGstRef<GstElement> refused = GstRefSink(sink);
+    }
     m_audioOutputReal = false;
     qCInfo(lcVidorra) << "no audio output: the sound preview is silent";
     GstElement* fake = gst_element_factory_make("fakesink", "audiorender");
@@ -421,25 +404,24 @@ bool Tdm::BuildPreviewAudioChain() {
         g_object_set(m_queueAudioPreview, "leaky", 2, nullptr);
         // Once the output has failed, the sound stops here: the failure must not travel
         // back up to the source, which recordings still need.
-        GstPad* queueSink = gst_element_get_static_pad(m_queueAudioPreview, "sink");
+        const TGstRef<GstPad> queueSink(gst_element_get_static_pad(m_queueAudioPreview, "sink"));
         gst_pad_add_probe(
-            queueSink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+            queueSink.get(),
+            GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
             [](GstPad*, GstPadProbeInfo*, gpointer self) -> GstPadProbeReturn {
                 return static_cast<Tdm*>(self)->m_audioSinkFailed ? GST_PAD_PROBE_DROP
                                                                   : GST_PAD_PROBE_OK;
             },
             this, nullptr);
-        gst_object_unref(queueSink);
     }
     const bool ok = addAndLink(bin, {m_infdecaudio, m_queueAudioSup, m_infsupaudio,
                                      m_queueAudioPreview, m_previewAudioGate, m_previewAudioStamp,
                                      m_audioConvert, m_volumeElement, m_audioSink});
-    GstPad* sink = m_infdecaudio ? gst_element_get_static_pad(m_infdecaudio, "sink") : nullptr;
-    const bool linked = ok && sink && gst_pad_link(audioPin, sink) == GST_PAD_LINK_OK;
-    if (sink) {
-        watchCaps(sink, false);
-        gst_object_unref(sink);
-    }
+    const TGstRef<GstPad> sink(m_infdecaudio ? gst_element_get_static_pad(m_infdecaudio, "sink")
+                                             : nullptr);
+    const bool linked = ok && sink && gst_pad_link(audioPin.get(), sink.get()) == GST_PAD_LINK_OK;
+    if (sink)
+        watchCaps(sink.get(), false);
     m_audioChainBuilt = true;
     if (!linked) {
         qCWarning(lcVidorra) << "preview audio chain not built";
@@ -509,10 +491,8 @@ void Tdm::RemovePreviewAudioChain() {
         return;
     GstBin* bin = pipeline();
     if (audioPin) {
-        if (GstPad* peer = gst_pad_get_peer(audioPin)) {
-            gst_pad_unlink(audioPin, peer);
-            gst_object_unref(peer);
-        }
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(audioPin.get())); peer)
+            gst_pad_unlink(audioPin.get(), peer.get());
     }
     watchAudioSink(nullptr);
     for (GstElement** e :
@@ -558,11 +538,11 @@ bool Tdm::RunGraph() {
         return true;
     }
     QString reason;
-    GstObject* culprit = nullptr;
+    TGstRef<GstObject> culprit;
     {
         std::lock_guard guard(m_watchLock);
         reason = m_lastBusError;
-        culprit = std::exchange(m_lastBusErrorSource, nullptr);
+        culprit = std::move(m_lastBusErrorSource);
     }
     forgetBusError();
     if (reason.isEmpty())
@@ -571,10 +551,8 @@ bool Tdm::RunGraph() {
     // Back to rest, so that the next change of source or start can try again.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     // A source that fails is the sources' to handle (it is left out, silently).
-    const bool bySource = culprit && GST_IS_ELEMENT(culprit) && m_sourceCheckContext &&
-                          m_sourceCheck && m_sourceCheck(GST_ELEMENT(culprit));
-    if (culprit)
-        gst_object_unref(culprit);
+    const bool bySource = culprit && GST_IS_ELEMENT(culprit.get()) && m_sourceCheckContext &&
+                          m_sourceCheck && m_sourceCheck(GST_ELEMENT(culprit.get()));
     if (!bySource)
         emit graphFailed(
             QStringLiteral("Le graphe de capture n'a pas pu démarrer : %1.").arg(reason));
@@ -584,8 +562,7 @@ bool Tdm::RunGraph() {
 void Tdm::forgetBusError() {
     std::lock_guard guard(m_watchLock);
     m_lastBusError.clear();
-    if (m_lastBusErrorSource)
-        gst_object_unref(std::exchange(m_lastBusErrorSource, nullptr));
+    m_lastBusErrorSource.reset();
 }
 
 void Tdm::StopGraph() {
@@ -599,17 +576,15 @@ void Tdm::StopGraph() {
 
 void Tdm::watchAudioSink(GstElement* sink) {
     std::lock_guard guard(m_watchLock);
-    if (m_watchedAudioSink)
-        gst_object_unref(m_watchedAudioSink);
-    m_watchedAudioSink = sink ? GST_ELEMENT(gst_object_ref(sink)) : nullptr;
+    m_watchedAudioSink = GstRefAdd(sink);
 }
 
 bool Tdm::isAudioSinkMessage(GstMessage* message) const {
     std::lock_guard guard(m_watchLock);
     GstObject* source = GST_MESSAGE_SRC(message);
     return m_watchedAudioSink && source &&
-           (source == GST_OBJECT(m_watchedAudioSink) ||
-            gst_object_has_as_ancestor(source, GST_OBJECT(m_watchedAudioSink)));
+           (source == GST_OBJECT(m_watchedAudioSink.get()) ||
+            gst_object_has_as_ancestor(source, GST_OBJECT(m_watchedAudioSink.get())));
 }
 
 bool Tdm::isRunning() const {
@@ -626,29 +601,28 @@ bool Tdm::runsOrStarts() const {
 
 GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self) {
     auto* me = static_cast<Tdm*>(self);
+    // A sync handler that drops a message owns it. Every message holds its source element:
+    // one left behind keeps a removed element, and all it holds, alive for good.
+    TGstRef<GstMessage> held(message);
     // Raised at once, on the failing sink's own thread, before its queue hands the error
     // upstream with the next buffer. The sink is compared under the lock the window thread
     // takes to change it.
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         if (me->isAudioSinkMessage(message))
             me->m_audioSinkFailed = true;
-        GError* error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        const QString reason = FrenchErrorReason(error);
-        g_clear_error(&error);
+        QString reason;
+        {
+            g_autoptr(GError) error = nullptr;
+            gst_message_parse_error(message, &error, nullptr);
+            reason = FrenchErrorReason(error);
+        }
         // The first error says why; those after it are its echoes.
         std::lock_guard guard(me->m_watchLock);
         if (me->m_lastBusError.isEmpty()) {
             me->m_lastBusError = reason;
-            if (me->m_lastBusErrorSource)
-                gst_object_unref(me->m_lastBusErrorSource);
-            me->m_lastBusErrorSource = GST_MESSAGE_SRC(message)
-                                           ? GST_OBJECT(gst_object_ref(GST_MESSAGE_SRC(message)))
-                                           : nullptr;
+            me->m_lastBusErrorSource = GstRefAdd(GST_MESSAGE_SRC(message));
         }
     }
-    // A sync handler that drops a message owns it. Every message holds its source element:
-    // one left behind keeps a removed element, and all it holds, alive for good.
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
     case GST_MESSAGE_WARNING:
@@ -656,13 +630,12 @@ GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self)
     case GST_MESSAGE_LATENCY:
     case GST_MESSAGE_CLOCK_LOST: {
         // Released when the call has run, or with the call if the module is gone first.
-        std::shared_ptr<GstMessage> held(message, gst_message_unref);
+        auto queued = std::make_shared<TGstRef<GstMessage>>(std::move(held));
         QMetaObject::invokeMethod(
-            me, [me, held] { me->handleBusMessage(held.get()); }, Qt::QueuedConnection);
+            me, [me, queued] { me->handleBusMessage(queued->get()); }, Qt::QueuedConnection);
         break;
     }
     default:
-        gst_message_unref(message);
         break;
     }
     return GST_BUS_DROP;
@@ -671,14 +644,12 @@ GstBusSyncReply Tdm::busSyncHandler(GstBus*, GstMessage* message, gpointer self)
 void Tdm::handleBusMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
-        GError* error = nullptr;
-        gchar* debug = nullptr;
+        g_autoptr(GError) error = nullptr;
+        g_autofree gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
         const QString text = FrenchErrorReason(error);
         qCWarning(lcVidorra) << "pipeline error from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
                              << ":" << (error ? error->message : "") << (debug ? debug : "");
-        g_clear_error(&error);
-        g_free(debug);
         if (m_audioSinkFailed && isAudioSinkMessage(message))
             break; // the sound output only: the preview goes on silently
         if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
@@ -686,11 +657,10 @@ void Tdm::handleBusMessage(GstMessage* message) {
         break;
     }
     case GST_MESSAGE_WARNING: {
-        GError* error = nullptr;
+        g_autoptr(GError) error = nullptr;
         gst_message_parse_warning(message, &error, nullptr);
         qCInfo(lcVidorra) << "pipeline warning from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message))
                           << ":" << (error ? error->message : "");
-        g_clear_error(&error);
         break;
     }
     case GST_MESSAGE_ELEMENT: {

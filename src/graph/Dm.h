@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GraphContext.h"
+#include "GstRef.h"
 
 #include <QHash>
 #include <QObject>
@@ -258,7 +259,7 @@ private:
     GstElement* m_queuePreview = nullptr;
     GstElement* m_color3 = nullptr;
     GstElement* m_videoSink = nullptr;
-    GstPad* m_decodeProbePad = nullptr; // where decoding is skipped while frozen
+    TGstRef<GstPad> m_decodeProbePad; // where decoding is skipped while frozen
     gulong m_decodeProbe = 0;
 
     // Preview audio chain.
@@ -326,9 +327,9 @@ private:
     // guarded by m_watchLock), and the last error the pipeline raised (the reason a start
     // failed).
     mutable std::mutex m_watchLock;
-    GstElement* m_watchedAudioSink = nullptr;
+    TGstRef<GstElement> m_watchedAudioSink;
     QString m_lastBusError;
-    GstObject* m_lastBusErrorSource = nullptr; // its element, a ref of its own
+    TGstRef<GstObject> m_lastBusErrorSource; // its element
     QPointer<QObject> m_sourceCheckContext;
     std::function<bool(GstElement*)> m_sourceCheck;
     void watchAudioSink(GstElement* sink);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "AppPaths.h"
+#include "GstRef.h"
 #include "Log.h"
 #include "RegistryStore.h"
 
@@ -45,11 +46,8 @@ QString encoderLabel(GstElementFactory* factory) {
 bool factoryInstalled(const char* name) {
     if (!gst_is_initialized())
         return false;
-    GstElementFactory* f = gst_element_factory_find(name);
-    if (!f)
-        return false;
-    gst_object_unref(f);
-    return true;
+    const TGstRef<GstElementFactory> f(gst_element_factory_find(name));
+    return bool(f);
 }
 
 std::optional<quint32> readDword(const TRegistryFile& reg, const QString& key, const char* name) {
@@ -195,19 +193,21 @@ void TEncoderCatalog::Discover() {
         qCWarning(lcVidorra) << "GStreamer non initialisé: aucun encodeur recherché";
         return;
     }
-    GList* all = gst_element_factory_list_get_elements(
-        GST_ELEMENT_FACTORY_TYPE_ENCODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO, GST_RANK_NONE);
-    GstCaps* mpeg4 =
-        gst_caps_from_string("video/mpeg, mpegversion=(int)4, systemstream=(boolean)false");
-    GList* found = gst_element_factory_list_filter(all, mpeg4, GST_PAD_SRC, FALSE);
-    gst_caps_unref(mpeg4);
-    gst_plugin_feature_list_free(all);
-    found = g_list_sort(found, gst_plugin_feature_rank_compare_func);
+    TGstObjectList found;
+    {
+        const TGstObjectList all(gst_element_factory_list_get_elements(
+            GST_ELEMENT_FACTORY_TYPE_ENCODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO,
+            GST_RANK_NONE));
+        const TGstRef<GstCaps> mpeg4(
+            gst_caps_from_string("video/mpeg, mpegversion=(int)4, systemstream=(boolean)false"));
+        found.reset(gst_element_factory_list_filter(all.get(), mpeg4.get(), GST_PAD_SRC, FALSE));
+    }
+    found.reset(g_list_sort(found.release(), gst_plugin_feature_rank_compare_func));
 
     // Every MPEG-4 part 2 encoder can write both fourccs; a real Xvid encoder comes last so
     // that, as the last "xvid" entry, it is the default.
     std::vector<TDivxEntry> divx, xvid, real;
-    for (GList* l = found; l; l = l->next) {
+    for (GList* l = found.get(); l; l = l->next) {
         auto* factory = GST_ELEMENT_FACTORY(l->data);
         const QString name = QString::fromUtf8(gst_plugin_feature_get_name(factory));
         // Wrappers of hardware encoders are listed whether or not the hardware is there
@@ -226,7 +226,6 @@ void TEncoderCatalog::Discover() {
         divx.push_back({QStringLiteral("DivX 5 (%1)").arg(label), name, QStringLiteral("DX50")});
         xvid.push_back({QStringLiteral("Xvid (%1)").arg(label), name, QStringLiteral("XVID")});
     }
-    gst_plugin_feature_list_free(found);
     m_divx = std::move(divx);
     m_divx.insert(m_divx.end(), xvid.begin(), xvid.end());
     m_divx.insert(m_divx.end(), real.begin(), real.end());
@@ -254,25 +253,26 @@ const TDivxEntry* TEncoderCatalog::ChooseDivx(const QString& favourite) const {
 QString TEncoderCatalog::EncoderVersion(const QString& factoryName) {
     if (!gst_is_initialized())
         return {};
-    GstElementFactory* factory = gst_element_factory_find(factoryName.toUtf8().constData());
+    const TGstRef<GstElementFactory> factory(
+        gst_element_factory_find(factoryName.toUtf8().constData()));
     if (!factory)
         return {};
-    auto meta = [factory](const char* key) {
-        const char* v = gst_element_factory_get_metadata(factory, key);
+    auto meta = [&factory](const char* key) {
+        const char* v = gst_element_factory_get_metadata(factory.get(), key);
         return v ? QString::fromUtf8(v) : QString();
     };
     QString text =
         meta(GST_ELEMENT_METADATA_LONGNAME) + '\n' + meta(GST_ELEMENT_METADATA_DESCRIPTION);
     text += QStringLiteral("\nÉlément : ") + factoryName;
-    if (GstPlugin* plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory))) {
+    if (const TGstRef<GstPlugin> plugin(
+            gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory.get())));
+        plugin) {
         text += QStringLiteral("\nModule : %1 version %2")
-                    .arg(QString::fromUtf8(gst_plugin_get_name(plugin)),
-                         QString::fromUtf8(gst_plugin_get_version(plugin)));
-        if (const char* pkg = gst_plugin_get_package(plugin))
+                    .arg(QString::fromUtf8(gst_plugin_get_name(plugin.get())),
+                         QString::fromUtf8(gst_plugin_get_version(plugin.get())));
+        if (const char* pkg = gst_plugin_get_package(plugin.get()))
             text += QStringLiteral("\nPaquet : ") + QString::fromUtf8(pkg);
-        gst_object_unref(plugin);
     }
-    gst_object_unref(factory);
     return text;
 }
 

@@ -42,27 +42,18 @@ TRecordingBranch::~TRecordingBranch() {
     removeProbes();
     for (auto& tap : m_taps) {
         if (tap->teePad) {
-            if (GstPad* peer = gst_pad_get_peer(tap->teePad)) {
-                gst_pad_unlink(tap->teePad, peer);
-                gst_object_unref(peer);
-            }
-            gst_element_release_request_pad(tap->tee, tap->teePad);
-            gst_object_unref(tap->teePad);
+            if (const TGstRef<GstPad> peer(gst_pad_get_peer(tap->teePad.get())); peer)
+                gst_pad_unlink(tap->teePad.get(), peer.get());
+            gst_element_release_request_pad(tap->tee.get(), tap->teePad.get());
         }
-        if (tap->src)
-            gst_object_unref(tap->src);
-        gst_object_unref(tap->tee);
     }
-    for (GstElement* e : m_made) {
-        removeElement(m_bin, e);
-        gst_object_unref(e);
-    }
+    m_taps.clear();
+    for (const auto& e : m_made)
+        removeElement(m_bin, e.get());
+    m_made.clear();
     for (GstElement* e : m_own)
         removeElement(m_bin, e);
-    for (auto& s : m_streams)
-        for (GstPad* pad : {s->feed, s->encoderSink})
-            if (pad)
-                gst_object_unref(pad);
+    m_streams.clear();
 }
 
 GstElement* TRecordingBranch::Make(const char* factory, const char* name) {
@@ -71,12 +62,10 @@ GstElement* TRecordingBranch::Make(const char* factory, const char* name) {
         qCWarning(lcVidorra) << "element" << factory << "is missing for the recording";
         return nullptr;
     }
-    gst_object_ref_sink(e);
-    if (!gst_bin_add(m_bin, e)) {
-        gst_object_unref(e);
+    TGstRef<GstElement> held = GstRefSink(e);
+    if (!gst_bin_add(m_bin, e))
         return nullptr;
-    }
-    m_made.push_back(e);
+    m_made.push_back(std::move(held));
     return e;
 }
 
@@ -101,7 +90,7 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time",
                  guint64(3 * GST_SECOND), "leaky", 2 /* downstream */, nullptr);
     auto tap = std::make_unique<TapPad>();
-    tap->tee = GST_ELEMENT(gst_object_ref(tee));
+    tap->tee = GstRefAdd(tee);
     tap->queue = queue;
     tap->ending = &m_ending;
     tap->owner = this;
@@ -112,13 +101,13 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
     // coming back from the branch while it is not ending is dropped too (handed to the tee,
     // it would stop the source); the end of stream means the branch records nothing more,
     // which is a failure as well.
-    GstPad* sink = gst_element_get_static_pad(queue, "sink");
-    tap->src = gst_element_get_static_pad(queue, "src");
+    const TGstRef<GstPad> sink(gst_element_get_static_pad(queue, "sink"));
+    tap->src.reset(gst_element_get_static_pad(queue, "src"));
     addProbe(
-        sink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        sink.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
         [](GstPad*, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
             auto* t = static_cast<TapPad*>(data);
-            const GstFlowReturn last = gst_pad_get_last_flow_return(t->src);
+            const GstFlowReturn last = gst_pad_get_last_flow_return(t->src.get());
             if (last == GST_FLOW_OK || last == GST_FLOW_NOT_LINKED)
                 return GST_PAD_PROBE_OK;
             const bool stopped = last == GST_FLOW_EOS || last == GST_FLOW_FLUSHING;
@@ -131,7 +120,6 @@ GstElement* TRecordingBranch::Tap(GstElement* tee, const char* name) {
             return GST_PAD_PROBE_DROP;
         },
         tap.get());
-    gst_object_unref(sink);
     m_taps.push_back(std::move(tap));
     return queue;
 }
@@ -153,18 +141,19 @@ bool TRecordingBranch::Link(std::initializer_list<GstElement*> chain) {
 
 // The writer's elements for its file, in the pipeline and linked, with a pad for every stream.
 bool TRecordingBranch::makeWriter(Writer& w) {
-    w.elements = m_factory(w.fileName);
-    bool ok = !w.elements.empty();
-    for (GstElement* e : w.elements) {
+    const std::vector<GstElement*> made = m_factory(w.fileName);
+    bool ok = !made.empty();
+    for (GstElement* e : made) {
+        // The writer holds a ref of its own (the floating one), the bin another.
+        w.elements.push_back(GstRefSink(e));
         if (!e) {
             ok = false;
             continue;
         }
-        gst_object_ref_sink(e);
         ok = ok && gst_bin_add(m_bin, e);
     }
     for (size_t i = 1; ok && i < w.elements.size(); ++i)
-        ok = gst_element_link(w.elements[i - 1], w.elements[i]);
+        ok = gst_element_link(w.elements[i - 1].get(), w.elements[i].get());
     if (ok)
         linkStreams(w);
     return ok;
@@ -179,7 +168,7 @@ bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileNam
         return false;
     for (size_t i = 0; i < m_streams.size(); ++i)
         if (!m_writer->pads[i] ||
-            gst_pad_link(m_streams[i]->feed, m_writer->pads[i]) != GST_PAD_LINK_OK) {
+            gst_pad_link(m_streams[i]->feed.get(), m_writer->pads[i].get()) != GST_PAD_LINK_OK) {
             qCWarning(lcVidorra) << "recording: the writer of" << fileName << "refuses a stream";
             return false;
         }
@@ -188,17 +177,16 @@ bool TRecordingBranch::OpenWriter(TWriterFactory factory, const QString& fileNam
 
 // Pads of the writer for every stream, and the watch for the end of its file.
 void TRecordingBranch::linkStreams(Writer& w) {
-    GstElement* head = w.elements.front();
+    GstElement* head = w.elements.front().get();
     for (auto& s : m_streams) {
-        GstPad* pad = requestOrStatic(head, s->video);
-        w.pads.push_back(pad);
+        GstPad* pad = w.pads.emplace_back(requestOrStatic(head, s->video)).get();
         if (pad && GST_PAD_PAD_TEMPLATE(pad) &&
             GST_PAD_TEMPLATE_PRESENCE(GST_PAD_PAD_TEMPLATE(pad)) == GST_PAD_REQUEST)
             w.requested.push_back(pad);
     }
-    GstPad* sinkPad = gst_element_get_static_pad(w.elements.back(), "sink");
+    const TGstRef<GstPad> sinkPad(gst_element_get_static_pad(w.elements.back().get(), "sink"));
     addProbe(
-        sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+        sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) {
                 auto* w = static_cast<Writer*>(data);
@@ -208,7 +196,6 @@ void TRecordingBranch::linkStreams(Writer& w) {
             return GST_PAD_PROBE_OK;
         },
         &w);
-    gst_object_unref(sinkPad);
 }
 
 bool TRecordingBranch::Start() {
@@ -217,17 +204,16 @@ bool TRecordingBranch::Start() {
     // Downstream first, so that nothing arrives at an element that is not running yet.
     if (m_writer)
         for (auto it = m_writer->elements.rbegin(); it != m_writer->elements.rend(); ++it)
-            gst_element_sync_state_with_parent(*it);
+            gst_element_sync_state_with_parent(it->get());
     for (auto it = m_own.rbegin(); it != m_own.rend(); ++it)
         gst_element_sync_state_with_parent(*it);
     for (auto it = m_made.rbegin(); it != m_made.rend(); ++it)
-        gst_element_sync_state_with_parent(*it);
+        gst_element_sync_state_with_parent(it->get());
     bool ok = true;
     for (auto& tap : m_taps) {
-        tap->teePad = gst_element_request_pad_simple(tap->tee, "src_%u");
-        GstPad* sink = gst_element_get_static_pad(tap->queue, "sink");
-        ok = ok && tap->teePad && gst_pad_link(tap->teePad, sink) == GST_PAD_LINK_OK;
-        gst_object_unref(sink);
+        tap->teePad.reset(gst_element_request_pad_simple(tap->tee.get(), "src_%u"));
+        const TGstRef<GstPad> sink(gst_element_get_static_pad(tap->queue, "sink"));
+        ok = ok && tap->teePad && gst_pad_link(tap->teePad.get(), sink.get()) == GST_PAD_LINK_OK;
     }
     m_started = true;
     return ok;
@@ -258,13 +244,12 @@ void TRecordingBranch::BeginEnd(int timeoutMs, int longestMs) {
         }
         // Once the tee is between two buffers, the branch is cut off and told it ended.
         gst_pad_add_probe(
-            tap->teePad, GST_PAD_PROBE_TYPE_IDLE,
+            tap->teePad.get(), GST_PAD_PROBE_TYPE_IDLE,
             [](GstPad* pad, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
                 auto* tap = static_cast<TapPad*>(data);
-                GstPad* sink = gst_element_get_static_pad(tap->queue, "sink");
-                gst_pad_unlink(pad, sink);
-                gst_pad_send_event(sink, gst_event_new_eos());
-                gst_object_unref(sink);
+                const TGstRef<GstPad> sink(gst_element_get_static_pad(tap->queue, "sink"));
+                gst_pad_unlink(pad, sink.get());
+                gst_pad_send_event(sink.get(), gst_event_new_eos());
                 tap->done = true;
                 tap->owner->wake();
                 return GST_PAD_PROBE_REMOVE;
@@ -326,13 +311,10 @@ void TRecordingBranch::TearDown() {
     for (auto& tap : m_taps) {
         if (!tap->teePad)
             continue;
-        if (GstPad* peer = gst_pad_get_peer(tap->teePad)) {
-            gst_pad_unlink(tap->teePad, peer);
-            gst_object_unref(peer);
-        }
-        gst_element_release_request_pad(tap->tee, tap->teePad);
-        gst_object_unref(tap->teePad);
-        tap->teePad = nullptr;
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(tap->teePad.get())); peer)
+            gst_pad_unlink(tap->teePad.get(), peer.get());
+        gst_element_release_request_pad(tap->tee.get(), tap->teePad.get());
+        tap->teePad.reset();
     }
     for (auto* w : {&m_oldWriter, &m_writer})
         if (*w) {
@@ -342,10 +324,8 @@ void TRecordingBranch::TearDown() {
     for (GstElement* e : m_own)
         gst_element_set_state(e, GST_STATE_NULL);
     removeProbes();
-    for (GstElement* e : m_made) {
-        removeElement(m_bin, e);
-        gst_object_unref(e);
-    }
+    for (const auto& e : m_made)
+        removeElement(m_bin, e.get());
     m_made.clear();
     for (GstElement* e : m_own)
         removeElement(m_bin, e);
@@ -355,41 +335,35 @@ void TRecordingBranch::TearDown() {
 void TRecordingBranch::addProbe(GstPad* pad, GstPadProbeType mask, GstPadProbeCallback callback,
                                 gpointer data) {
     // The module's own elements outlive the branch: their probes leave with it.
-    m_probes.emplace_back(GST_PAD(gst_object_ref(pad)),
-                          gst_pad_add_probe(pad, mask, callback, data, nullptr));
+    m_probes.emplace_back(GstRefAdd(pad), gst_pad_add_probe(pad, mask, callback, data, nullptr));
 }
 
 void TRecordingBranch::removeProbes() {
-    for (auto& [pad, id] : m_probes) {
-        gst_pad_remove_probe(pad, id);
-        gst_object_unref(pad);
-    }
+    for (auto& [pad, id] : m_probes)
+        gst_pad_remove_probe(pad.get(), id);
     m_probes.clear();
 }
 
 void TRecordingBranch::finishWriter(Writer& w) {
-    for (GstElement* e : w.elements)
+    for (const auto& e : w.elements)
         if (e)
-            gst_element_set_state(e, GST_STATE_NULL);
-    GstElement* head = w.elements.empty() ? nullptr : w.elements.front();
-    for (GstPad* pad : w.pads) {
+            gst_element_set_state(e.get(), GST_STATE_NULL);
+    GstElement* head = w.elements.empty() ? nullptr : w.elements.front().get();
+    for (auto& held : w.pads) {
+        GstPad* pad = held.get();
         if (!pad)
             continue;
-        if (GstPad* peer = gst_pad_get_peer(pad)) {
-            gst_pad_unlink(peer, pad);
-            gst_object_unref(peer);
-        }
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(pad)); peer)
+            gst_pad_unlink(peer.get(), pad);
         if (head && std::find(w.requested.begin(), w.requested.end(), pad) != w.requested.end())
             gst_element_release_request_pad(head, pad);
-        gst_object_unref(pad);
+        held.reset();
     }
     w.pads.clear();
     w.requested.clear();
-    for (GstElement* e : w.elements)
-        if (e) {
-            removeElement(m_bin, e);
-            gst_object_unref(e);
-        }
+    for (const auto& e : w.elements)
+        if (e)
+            removeElement(m_bin, e.get());
     w.elements.clear();
 }
 
@@ -398,11 +372,12 @@ QString TRecordingBranch::fileName() const {
 }
 
 GstElement* TRecordingBranch::writerHead() const {
-    return m_writer && !m_writer->elements.empty() ? m_writer->elements.front() : nullptr;
+    return m_writer && !m_writer->elements.empty() ? m_writer->elements.front().get() : nullptr;
 }
 
 bool TRecordingBranch::Owns(GstObject* object) const {
-    auto inside = [object](GstElement* e) {
+    auto inside = [object](const TGstRef<GstElement>& held) {
+        GstElement* e = held.get();
         return e && (GST_OBJECT(e) == object || gst_object_has_as_ancestor(object, GST_OBJECT(e)));
     };
     if (std::any_of(m_made.begin(), m_made.end(), inside))

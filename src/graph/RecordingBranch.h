@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GstRef.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -32,10 +34,10 @@ public:
     // missing, which fails the build).
     GstElement* Make(const char* factory, const char* name = nullptr);
     // One of the module's own elements, added for the life of the branch.
-    bool UseOwn(GstElement* own);
+    [[nodiscard]] bool UseOwn(GstElement* own);
     // A queue fed by a new request pad of tee (linked when the branch starts).
     GstElement* Tap(GstElement* tee, const char* name);
-    bool Link(std::initializer_list<GstElement*> chain);
+    [[nodiscard]] bool Link(std::initializer_list<GstElement*> chain);
 
     // The gate of a stream: frames lost before it are counted (video), frames after it are
     // re-stamped; markBranchTime marks each frame for the DV header; waitKeyAfterFreeze drops
@@ -53,9 +55,9 @@ public:
     void KeepEncoderTimes(GstElement* encoder);
 
     // Creates the writer of fileName and links every stream to it.
-    bool OpenWriter(TWriterFactory factory, const QString& fileName);
+    [[nodiscard]] bool OpenWriter(TWriterFactory factory, const QString& fileName);
     // Brings the branch to the pipeline's state and links the taps.
-    bool Start();
+    [[nodiscard]] bool Start();
     // Called on a streaming thread when something an end or a cut waits for has happened (the
     // writer's end of stream, a tap cut off): the owner moves the operation on (Advance) from
     // its own thread. Set before Start.
@@ -68,7 +70,7 @@ public:
     // A cut: the branch continues in a new file at a frame boundary, the old file gets its
     // end in Advance (at most a few times timeoutMs). False when the new file could not be
     // opened (the old one goes on, nothing is under way).
-    bool BeginSwap(const QString& fileName, int timeoutMs);
+    [[nodiscard]] bool BeginSwap(const QString& fileName, int timeoutMs);
     // Moves the end or the cut under way on (the thread that began it); true once it is over:
     // finishedFile() is the file it finished, fileFinished() whether that file got its end.
     bool Advance();
@@ -119,13 +121,13 @@ private:
     }
 
     GstBin* m_bin;
-    std::vector<GstElement*> m_made; // refs held here
-    std::vector<GstElement*> m_own;  // the module's elements borrowed for the branch
+    std::vector<TGstRef<GstElement>> m_made;
+    std::vector<GstElement*> m_own; // the module's elements borrowed for the branch
     struct TapPad {
-        GstElement* tee;
-        GstPad* teePad = nullptr; // owned ref
-        GstElement* queue;
-        GstPad* src = nullptr; // the queue's, owned ref
+        TGstRef<GstElement> tee;
+        TGstRef<GstPad> teePad;
+        GstElement* queue;   // in m_made
+        TGstRef<GstPad> src; // the queue's
         std::atomic<bool> done{false};
         std::atomic<bool> failed{false}; // reported once
         const std::atomic<bool>* ending = nullptr;
@@ -136,8 +138,8 @@ private:
     std::vector<std::unique_ptr<Stream>> m_streams;
     std::vector<std::unique_ptr<TimeKeeper>> m_keepers;
     std::unique_ptr<Writer> m_writer;
-    std::unique_ptr<Writer> m_oldWriter;              // the file a cut is finishing
-    std::vector<std::pair<GstPad*, gulong>> m_probes; // pads owned
+    std::unique_ptr<Writer> m_oldWriter; // the file a cut is finishing
+    std::vector<std::pair<TGstRef<GstPad>, gulong>> m_probes;
     TWriterFactory m_factory;
     struct FrozenStretch {
         GstClockTime from;

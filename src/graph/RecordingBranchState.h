@@ -47,11 +47,11 @@ struct TRecordingBranch::Stream {
     bool forceKeyUnit = false;
     // The encoder's input, where a key frame is asked for the first picture at or after
     // keyAt (running time; none when nothing is asked).
-    GstPad* encoderSink = nullptr; // owned ref
+    TGstRef<GstPad> encoderSink;
     std::atomic<GstClockTime> keyAt{GST_CLOCK_TIME_NONE};
     GstSegment encoderSegment{}; // the encoder's input thread
     bool startWithConfig = false;
-    GstPad* feed = nullptr; // owned ref
+    TGstRef<GstPad> feed;
     GstPad* next = nullptr; // the new writer's pad during a swap (owned by the writer)
     std::atomic<bool> swapPending{false};
     std::atomic<bool> swapped{false};
@@ -94,8 +94,8 @@ struct TRecordingBranch::TimeKeeper {
 struct TRecordingBranch::Writer {
     const TRecordingBranch* owner = nullptr;
     QString fileName;
-    std::vector<GstElement*> elements; // refs held here
-    std::vector<GstPad*> pads;         // one per stream, refs held here
+    std::vector<TGstRef<GstElement>> elements;
+    std::vector<TGstRef<GstPad>> pads; // one per stream
     std::vector<GstPad*> requested;    // those of pads that are request pads of the head
     std::atomic<bool> eos{false};      // set on the file sink's streaming thread
 };

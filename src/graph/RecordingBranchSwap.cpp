@@ -16,15 +16,13 @@ bool TRecordingBranch::claimSwap(Stream& s, GstPad* feed) {
     bool pending = true;
     if (!s.swapPending.compare_exchange_strong(pending, false, std::memory_order_acq_rel))
         return false;
-    GstPad* old = gst_pad_get_peer(feed);
+    const TGstRef<GstPad> old(gst_pad_get_peer(feed));
     if (old)
-        gst_pad_unlink(feed, old);
+        gst_pad_unlink(feed, old.get());
     if (gst_pad_link(feed, s.next) != GST_PAD_LINK_OK)
         qCWarning(lcVidorra) << "recording: the new file's writer refuses the stream";
-    if (old) {
-        gst_pad_send_event(old, gst_event_new_eos());
-        gst_object_unref(old);
-    }
+    if (old)
+        gst_pad_send_event(old.get(), gst_event_new_eos());
     s.baseSet = false;
     s.fileStart = s.nextStart;
     s.swapped.store(true, std::memory_order_release);
@@ -45,7 +43,7 @@ void TRecordingBranch::relinkWhenIdle(Stream& s, bool force) {
         s.idleCaller = std::this_thread::get_id();
     }
     const gulong id = gst_pad_add_probe(
-        s.feed, GST_PAD_PROBE_TYPE_IDLE,
+        s.feed.get(), GST_PAD_PROBE_TYPE_IDLE,
         [](GstPad* pad, GstPadProbeInfo*, gpointer data) -> GstPadProbeReturn {
             auto* s = static_cast<Stream*>(data);
             bool atRest = false;
@@ -77,7 +75,7 @@ void TRecordingBranch::dropIdleProbes() {
             s->idleProbe = 0;
         }
         if (id)
-            gst_pad_remove_probe(s->feed, id);
+            gst_pad_remove_probe(s->feed.get(), id);
     }
 }
 
@@ -99,13 +97,13 @@ bool TRecordingBranch::BeginSwap(const QString& fileName, int timeoutMs) {
     w->owner = this;
     w->fileName = fileName;
     const bool ok = makeWriter(*w) && std::all_of(w->pads.begin(), w->pads.end(),
-                                                  [](GstPad* p) { return p != nullptr; });
+                                                  [](const auto& p) { return bool(p); });
     if (!ok) {
         finishWriter(*w);
         return false;
     }
     for (auto it = w->elements.rbegin(); it != w->elements.rend(); ++it)
-        gst_element_sync_state_with_parent(*it);
+        gst_element_sync_state_with_parent(it->get());
 
     // The cut is where the stream furthest ahead is now; the others follow up to it.
     GstClockTime cut = GST_CLOCK_TIME_NONE;
@@ -116,7 +114,7 @@ bool TRecordingBranch::BeginSwap(const QString& fileName, int timeoutMs) {
     }
     for (size_t i = 0; i < m_streams.size(); ++i) {
         Stream& s = *m_streams[i];
-        s.next = w->pads[i];
+        s.next = w->pads[i].get();
         s.cutAt = cut;
         s.nextStart = cut;
         s.swapped = false;
@@ -124,8 +122,8 @@ bool TRecordingBranch::BeginSwap(const QString& fileName, int timeoutMs) {
         if (s.forceKeyUnit && s.encoderSink)
             s.keyAt.store(GST_CLOCK_TIME_IS_VALID(cut) ? cut : 0, std::memory_order_release);
         else if (s.forceKeyUnit)
-            gst_pad_send_event(
-                s.feed, gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
+            gst_pad_send_event(s.feed.get(), gst_video_event_new_upstream_force_key_unit(
+                                                 GST_CLOCK_TIME_NONE, TRUE, 0));
     }
     m_oldWriter = std::exchange(m_writer, std::move(w));
     m_op = Op::Swapping;
@@ -187,7 +185,7 @@ bool TRecordingBranch::advanceSwap() {
     // The thread of a stream that was pushing into the old writer when it was stopped has
     // stopped too: that branch records nothing more, which ends the part.
     for (auto& tap : m_taps)
-        if (gst_pad_get_last_flow_return(tap->src) == GST_FLOW_FLUSHING &&
+        if (gst_pad_get_last_flow_return(tap->src.get()) == GST_FLOW_FLUSHING &&
             !tap->failed.exchange(true))
             GST_ELEMENT_ERROR(tap->queue, STREAM, FAILED,
                               ("L'enregistrement ne reçoit plus d'images."),

@@ -47,16 +47,17 @@ bool restartTimeSegment(GstPadProbeInfo* info, GstSegment* into) {
     if (in->format != GST_FORMAT_TIME)
         return false;
     gst_segment_copy_into(in, into);
-    gst_event_unref(event);
+    const TGstRef<GstEvent> replaced(event); // the probe's own, dropped for the new one
     GST_PAD_PROBE_INFO_DATA(info) = zeroSegment();
     return true;
 }
 
 // The first picture of a file must carry the sequence header a decoder starts from.
 GstBuffer* withConfig(GstPad* pad, GstBuffer* buf) {
-    GstCaps* caps = gst_pad_get_current_caps(pad);
+    const TGstRef<GstCaps> caps(gst_pad_get_current_caps(pad));
     const GValue* value =
-        caps ? gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data") : nullptr;
+        caps ? gst_structure_get_value(gst_caps_get_structure(caps.get(), 0), "codec_data")
+             : nullptr;
     GstBuffer* config =
         value && GST_VALUE_HOLDS_BUFFER(value) ? gst_value_get_buffer(value) : nullptr;
     static const uint8_t kSequenceHeader[4] = {0, 0, 1, 0xB3};
@@ -69,11 +70,9 @@ GstBuffer* withConfig(GstPad* pad, GstBuffer* buf) {
                              GstBufferCopyFlags(GST_BUFFER_COPY_FLAGS | GST_BUFFER_COPY_TIMESTAMPS |
                                                 GST_BUFFER_COPY_META | GST_BUFFER_COPY_MEMORY),
                              0, -1);
-        gst_buffer_unref(buf);
+        const TGstRef<GstBuffer> replaced(buf); // the caller's, given to this function
         buf = out;
     }
-    if (caps)
-        gst_caps_unref(caps);
     return buf;
 }
 
@@ -91,9 +90,10 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
     m_gates.push_back(std::move(gateState));
 
     gst_segment_init(&g->sinkSegment, GST_FORMAT_TIME);
-    GstPad* sink = gst_element_get_static_pad(gate, "sink");
+    const TGstRef<GstPad> sink(gst_element_get_static_pad(gate, "sink"));
     addProbe(
-        sink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        sink.get(),
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* g = static_cast<Gate*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -137,11 +137,10 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
             return GST_PAD_PROBE_OK;
         },
         g);
-    gst_object_unref(sink);
 
-    GstPad* src = gst_element_get_static_pad(gate, "src");
+    const TGstRef<GstPad> src(gst_element_get_static_pad(gate, "src"));
     addProbe(
-        src, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        src.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* g = static_cast<Gate*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -200,7 +199,6 @@ void TRecordingBranch::WatchGate(GstElement* gate, bool video, bool markBranchTi
             return GST_PAD_PROBE_OK;
         },
         g);
-    gst_object_unref(src);
 }
 
 // The streams do not all arrive at their gates at the same moment (a muxer lets the sound
@@ -258,12 +256,13 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
     s->forceKeyUnit = forceKeyUnit;
     s->startWithConfig = startWithConfig;
     gst_segment_init(&s->segment, GST_FORMAT_TIME);
-    s->feed = gst_element_get_static_pad(last, "src");
+    s->feed.reset(gst_element_get_static_pad(last, "src"));
     m_streams.push_back(std::move(stream));
     if (!s->feed)
         return;
     addProbe(
-        s->feed, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        s->feed.get(),
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* s = static_cast<Stream*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -335,36 +334,30 @@ void TRecordingBranch::AddStream(GstElement* last, bool video, bool keyFrames, b
 }
 
 // The video encoder a stream comes from: the feed's element or one a few steps upstream.
-static GstPad* encoderSinkOf(GstPad* feed) {
-    GstPad* src = GST_PAD(gst_object_ref(feed));
+static TGstRef<GstPad> encoderSinkOf(GstPad* feed) {
+    TGstRef<GstPad> src = GstRefAdd(feed);
     for (int step = 0; step < 4 && src; ++step) {
-        GstElement* element = gst_pad_get_parent_element(src);
-        gst_object_unref(src);
-        src = nullptr;
+        const TGstRef<GstElement> element(gst_pad_get_parent_element(src.get()));
+        src.reset();
         if (!element)
-            return nullptr;
-        GstPad* sink = gst_element_get_static_pad(element, "sink");
-        const bool encoder = GST_IS_VIDEO_ENCODER(element);
-        gst_object_unref(element);
+            return {};
+        TGstRef<GstPad> sink(gst_element_get_static_pad(element.get(), "sink"));
         if (!sink)
-            return nullptr;
-        if (encoder)
+            return {};
+        if (GST_IS_VIDEO_ENCODER(element.get()))
             return sink;
-        src = gst_pad_get_peer(sink);
-        gst_object_unref(sink);
+        src.reset(gst_pad_get_peer(sink.get()));
     }
-    if (src)
-        gst_object_unref(src);
-    return nullptr;
+    return {};
 }
 
 void TRecordingBranch::watchEncoderInput(Stream& stream) {
-    stream.encoderSink = stream.feed ? encoderSinkOf(stream.feed) : nullptr;
+    stream.encoderSink = stream.feed ? encoderSinkOf(stream.feed.get()) : TGstRef<GstPad>();
     if (!stream.encoderSink)
         return;
     gst_segment_init(&stream.encoderSegment, GST_FORMAT_TIME);
     addProbe(
-        stream.encoderSink,
+        stream.encoderSink.get(),
         GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad* pad, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* s = static_cast<Stream*>(data);
@@ -393,14 +386,10 @@ void TRecordingBranch::watchEncoderInput(Stream& stream) {
 }
 
 void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
-    GstPad* sink = encoder ? gst_element_get_static_pad(encoder, "sink") : nullptr;
-    GstPad* src = encoder ? gst_element_get_static_pad(encoder, "src") : nullptr;
-    if (!sink || !src) {
-        for (GstPad* pad : {sink, src})
-            if (pad)
-                gst_object_unref(pad);
+    const TGstRef<GstPad> sink(encoder ? gst_element_get_static_pad(encoder, "sink") : nullptr);
+    const TGstRef<GstPad> src(encoder ? gst_element_get_static_pad(encoder, "src") : nullptr);
+    if (!sink || !src)
         return;
-    }
     auto keeper = std::make_unique<TimeKeeper>();
     gst_segment_init(&keeper->in, GST_FORMAT_TIME);
     gst_segment_init(&keeper->out, GST_FORMAT_TIME);
@@ -409,7 +398,7 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
     static const auto kBufferOrEvent =
         GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     addProbe(
-        sink, kBufferOrEvent,
+        sink.get(), kBufferOrEvent,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -432,7 +421,7 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
         },
         keeper.get());
     addProbe(
-        src, kBufferOrEvent,
+        src.get(), kBufferOrEvent,
         [](GstPad*, GstPadProbeInfo* info, gpointer data) -> GstPadProbeReturn {
             auto* k = static_cast<TimeKeeper*>(data);
             if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
@@ -465,7 +454,5 @@ void TRecordingBranch::KeepEncoderTimes(GstElement* encoder) {
             return GST_PAD_PROBE_OK;
         },
         keeper.get());
-    gst_object_unref(sink);
-    gst_object_unref(src);
     m_keepers.push_back(std::move(keeper));
 }

@@ -1,5 +1,7 @@
 #include "AproposFrame.h"
 
+#include "GstRef.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -28,11 +30,11 @@ QStringList TAproposFrame::OwnElements() {
     QStringList names;
     if (!gst_is_initialized())
         return names;
-    GList* features = gst_registry_get_feature_list_by_plugin(gst_registry_get(), "vidorra");
-    for (GList* l = features; l; l = l->next)
+    const TGstObjectList features(
+        gst_registry_get_feature_list_by_plugin(gst_registry_get(), "vidorra"));
+    for (GList* l = features.get(); l; l = l->next)
         if (GST_IS_ELEMENT_FACTORY(l->data))
             names << QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(l->data)));
-    gst_plugin_feature_list_free(features);
     names.sort();
     return names;
 }
@@ -40,10 +42,9 @@ QStringList TAproposFrame::OwnElements() {
 void TAproposFrame::Refresh() {
     lbTitre->setText(QStringLiteral("<span style=\"font-size:14pt\"><b>Vidorra</b> %1</span>")
                          .arg(QCoreApplication::applicationVersion().toHtmlEscaped()));
-    gchar* gst = gst_version_string();
+    g_autofree gchar* gst = gst_version_string();
     lbVersions->setText(
         QStringLiteral("Qt %1<br>%2").arg(QString::fromLatin1(qVersion()), QString::fromUtf8(gst)));
-    g_free(gst);
     lbLicence->setText(QStringLiteral("Licence : GNU LGPL<br><a href=\"%1\">%1</a>").arg(kWebPage));
     lbElements->clear();
     lbElements->addItems(OwnElements());

@@ -1,5 +1,6 @@
 #include "FilterInstaller.h"
 
+#include "GstRef.h"
 #include "Log.h"
 #include <QDir>
 #include <QFile>
@@ -20,14 +21,13 @@ QString UserPluginFolder() {
 bool IsGstPlugin(const QString& file) {
     if (!gst_is_initialized() || !QFileInfo(file).isFile())
         return false;
-    GError* error = nullptr;
-    GstPlugin* plugin = gst_plugin_load_file(QFile::encodeName(file).constData(), &error);
+    g_autoptr(GError) error = nullptr;
+    const TGstRef<GstPlugin> plugin(
+        gst_plugin_load_file(QFile::encodeName(file).constData(), &error));
     if (!plugin) {
         qCInfo(lcVidorra) << "not a GStreamer plug-in:" << file << (error ? error->message : "");
-        g_clear_error(&error);
         return false;
     }
-    gst_object_unref(plugin);
     return true;
 }
 

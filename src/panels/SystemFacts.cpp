@@ -1,6 +1,7 @@
 #include "SystemFacts.h"
 
 #include "Encoders.h"
+#include "GstRef.h"
 #include "PlugIns.h"
 #include "Sources.h"
 
@@ -11,10 +12,8 @@
 namespace {
 
 bool installed(const QString& factory) {
-    GstElementFactory* f = gst_element_factory_find(factory.toUtf8().constData());
-    if (f)
-        gst_object_unref(f);
-    return f != nullptr;
+    const TGstRef<GstElementFactory> f(gst_element_factory_find(factory.toUtf8().constData()));
+    return bool(f);
 }
 
 QString kernelRelease() {
@@ -44,17 +43,16 @@ TSystemFacts GatherSystemFacts(const TSourceExclusions& exclusions, const Tplugi
             wm = installed(TEncoderCatalog::WmvVideoFactory(version));
         f.windowsMedia = wm;
 
-        if (GstElementFactory* mp3 = gst_element_factory_find("lamemp3enc")) {
-            if (GstPlugin* plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(mp3))) {
-                f.mp3Found = true;
-                const char* file = gst_plugin_get_filename(plugin);
-                f.mp3File = file ? QString::fromLocal8Bit(file)
-                                 : QString::fromUtf8(gst_plugin_get_name(plugin));
-                f.mp3Version = QStringLiteral("version %1")
-                                   .arg(QString::fromUtf8(gst_plugin_get_version(plugin)));
-                gst_object_unref(plugin);
-            }
-            gst_object_unref(mp3);
+        const TGstRef<GstElementFactory> mp3(gst_element_factory_find("lamemp3enc"));
+        const TGstRef<GstPlugin> plugin(
+            mp3 ? gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(mp3.get())) : nullptr);
+        if (plugin) {
+            f.mp3Found = true;
+            const char* file = gst_plugin_get_filename(plugin.get());
+            f.mp3File = file ? QString::fromLocal8Bit(file)
+                             : QString::fromUtf8(gst_plugin_get_name(plugin.get()));
+            f.mp3Version = QStringLiteral("version %1")
+                               .arg(QString::fromUtf8(gst_plugin_get_version(plugin.get())));
         }
     }
     for (const TDivxEntry& e : Encoders().divxEntries())

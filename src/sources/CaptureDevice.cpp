@@ -16,10 +16,7 @@ TDeviceDescriptor::TDeviceDescriptor(const TDeviceDescriptor& o)
 TDeviceDescriptor& TDeviceDescriptor::operator=(const TDeviceDescriptor& o) {
     if (this == &o)
         return *this;
-    GstCaps* caps2 = o.caps ? gst_caps_ref(o.caps) : nullptr;
-    if (caps)
-        gst_caps_unref(caps);
-    caps = caps2;
+    gst_caps_replace(&caps, o.caps);
     id = o.id;
     friendlyName = o.friendlyName;
     createSource = o.createSource;
@@ -67,10 +64,7 @@ TDeviceKind ClassifyCaps(const GstCaps* caps) {
 }
 
 TCaptureDevice::~TCaptureDevice() {
-    if (m_sceneDetector) {
-        srcgst::RemoveFromBin(m_sceneDetector);
-        gst_object_unref(m_sceneDetector);
-    }
+    srcgst::RemoveFromBin(m_sceneDetector.get());
 }
 
 QString TCaptureDevice::MakeDisplayName(const QString& text, int index) {

@@ -2,6 +2,7 @@
 
 #include "DeviceDescriptor.h"
 #include "GraphContext.h"
+#include "GstRef.h"
 
 #include <QString>
 #include <cstdint>
@@ -37,17 +38,17 @@ public:
     QString ChosenFormat;
 
     // The DV scene detector of a DV device (created with the device), else null.
-    GstElement* SceneDetector() const { return m_sceneDetector; }
+    GstElement* SceneDetector() const { return m_sceneDetector.get(); }
     IDvTransport* Transport() const { return Moniker.transport.get(); }
 
     // Graph operations. Stream numbers are 1-based; out of range does nothing.
-    virtual bool SetVideoGraph(TGraphContext& g, int stream) = 0;
-    virtual bool SetAudioGraph(TGraphContext& g, int stream) = 0;
+    [[nodiscard]] virtual bool SetVideoGraph(TGraphContext& g, int stream) = 0;
+    [[nodiscard]] virtual bool SetAudioGraph(TGraphContext& g, int stream) = 0;
     virtual void KillVideoGraph(TGraphContext& g) = 0;
     virtual bool KillAudioGraph(TGraphContext& g) = 0;
-    virtual GstElement* SetSourceGraph(TGraphContext& g) = 0;
+    [[nodiscard]] virtual GstElement* SetSourceGraph(TGraphContext& g) = 0;
     virtual void KillSourceGraph(TGraphContext& g) = 0;
-    virtual bool BuildMuxGraph(TGraphContext& g, const QString& fileName) = 0;
+    [[nodiscard]] virtual bool BuildMuxGraph(TGraphContext& g, const QString& fileName) = 0;
     virtual bool KillMuxGraph(TGraphContext& g) = 0;
 
     // Pictures the device delivered that could not be used (smaller than their format says,
@@ -60,7 +61,7 @@ public:
     static QString MakeDisplayName(const QString& text, int index);
 
 protected:
-    GstElement* m_sceneDetector = nullptr; // owned ref (DV only)
+    TGstRef<GstElement> m_sceneDetector; // DV only
 };
 
 // Creates the device of the descriptor's kind (DV, video or audio); null when the kind is

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureDevice.h"
+#include "GstRef.h"
 
 #include <QString>
 #include <atomic>
@@ -46,20 +47,20 @@ private:
 
     GstBin* m_bin = nullptr; // the pipeline holding the source part (not owned)
     // Source part: source -> scene detector -> dv_muxinfinite -> queue -> dv_splitter.
-    GstElement* m_source = nullptr;
-    GstElement* m_muxTee = nullptr;
-    GstElement* m_splitQueue = nullptr;
-    GstElement* m_demux = nullptr;
+    TGstRef<GstElement> m_source;
+    TGstRef<GstElement> m_muxTee;
+    TGstRef<GstElement> m_splitQueue;
+    TGstRef<GstElement> m_demux;
     gulong m_padAdded = 0;
     // Video branch: dv_nativevideoinfinite -> queue -> dvdec [-> videoscale -> capsfilter].
-    GstElement* m_videoTee = nullptr;
-    GstElement* m_videoQueue = nullptr;
-    GstElement* m_decoder = nullptr;
-    GstElement* m_scale = nullptr;
-    GstElement* m_scaleCaps = nullptr;
+    TGstRef<GstElement> m_videoTee;
+    TGstRef<GstElement> m_videoQueue;
+    TGstRef<GstElement> m_decoder;
+    TGstRef<GstElement> m_scale;
+    TGstRef<GstElement> m_scaleCaps;
     // Audio branch: dv_nativeaudioinfinite -> queue.
-    GstElement* m_audioTee = nullptr;
-    GstElement* m_audioQueue = nullptr;
+    TGstRef<GstElement> m_audioTee;
+    TGstRef<GstElement> m_audioQueue;
     // Guards the branch tees against the demuxer's pad-added (streaming thread).
     std::mutex m_linkLock;
 };
@@ -81,15 +82,15 @@ public:
     static QStringList DecoderCandidates(const GstCaps* caps);
 
 private:
-    GstElement* MakeDecoder(const GstCaps* caps);
+    TGstRef<GstElement> MakeDecoder(const GstCaps* caps);
 
     GstBin* m_bin = nullptr;
-    GstElement* m_source = nullptr;
+    TGstRef<GstElement> m_source;
     // Video branch: capsfilter -> vid_nativevideoinfinite -> queue -> [decoder].
-    GstElement* m_format = nullptr;
-    GstElement* m_videoTee = nullptr;
-    GstElement* m_videoQueue = nullptr;
-    GstElement* m_decoder = nullptr;
+    TGstRef<GstElement> m_format;
+    TGstRef<GstElement> m_videoTee;
+    TGstRef<GstElement> m_videoQueue;
+    TGstRef<GstElement> m_decoder;
 };
 
 class TAudioCaptureDevice : public TCaptureDevice {
@@ -107,8 +108,8 @@ public:
 
 private:
     GstBin* m_bin = nullptr;
-    GstElement* m_source = nullptr;
-    GstElement* m_audioFormat = nullptr; // the format the user chose, when one was
-    GstElement* m_audioTee = nullptr;
-    GstElement* m_audioQueue = nullptr;
+    TGstRef<GstElement> m_source;
+    TGstRef<GstElement> m_audioFormat; // the format the user chose, when one was
+    TGstRef<GstElement> m_audioTee;
+    TGstRef<GstElement> m_audioQueue;
 };

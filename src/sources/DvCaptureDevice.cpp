@@ -1,5 +1,6 @@
 #include "DVPacks.h"
 #include "DeviceKinds.h"
+#include "GstRef.h"
 #include "GstUtil.h"
 #include "Log.h"
 
@@ -30,19 +31,17 @@ void TDVCaptureDevice::SetType1WriterFactory(TType1WriterFactory factory) {
 TDVCaptureDevice::TDVCaptureDevice() {
     // One detector per device, for the whole life of the device: the overlay and the DV
     // header keep reading its rings across source changes.
-    m_sceneDetector = gst_element_factory_make("vr_scenedetect", "dv_Scenedetect");
-    if (m_sceneDetector)
-        gst_object_ref_sink(m_sceneDetector);
-    else
+    m_sceneDetector = GstRefSink(gst_element_factory_make("vr_scenedetect", "dv_Scenedetect"));
+    if (!m_sceneDetector)
         qCWarning(lcVidorra) << "vr_scenedetect missing: DV scenes are not detected";
 }
 
 TDVCaptureDevice::~TDVCaptureDevice() {
     if (m_demux && m_padAdded)
-        g_signal_handler_disconnect(m_demux, m_padAdded);
+        g_signal_handler_disconnect(m_demux.get(), m_padAdded);
     if (m_source || m_demux) {
         // Not in a graph module any more: take the elements out all the same.
-        for (GstElement** e :
+        for (TGstRef<GstElement>* e :
              {&m_source, &m_muxTee, &m_splitQueue, &m_demux, &m_videoTee, &m_videoQueue, &m_decoder,
               &m_scale, &m_scaleCaps, &m_audioTee, &m_audioQueue})
             RemoveOwned(*e);
@@ -51,56 +50,57 @@ TDVCaptureDevice::~TDVCaptureDevice() {
 
 GstElement* TDVCaptureDevice::SetSourceGraph(TGraphContext& g) {
     GstBin* bin = g.pipeline();
-    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source) == GST_OBJECT(bin))
-        return m_source;
+    if (m_source && m_bin == bin && GST_OBJECT_PARENT(m_source.get()) == GST_OBJECT(bin))
+        return m_source.get();
     if (m_source)
         KillSourceGraph(g);
-    GstElement* source = Moniker.createSource ? Moniker.createSource() : nullptr;
+    TGstRef<GstElement> source =
+        GstRefSink(Moniker.createSource ? Moniker.createSource() : nullptr);
     if (!source) {
         qCWarning(lcVidorra) << "cannot open DV device" << FriendlyName;
         return nullptr;
     }
     m_bin = bin;
-    m_source = source;
-    m_muxTee = MakeTee();
-    m_splitQueue = Make("queue");
-    m_demux = Make("dvdemux");
-    bool ok = m_muxTee && m_splitQueue && m_demux && AddOwned(bin, m_source, "dv_source") &&
-              AddOwned(bin, m_muxTee, "dv_muxinfinite") &&
-              AddOwned(bin, m_splitQueue, "dv_splitqueue") && AddOwned(bin, m_demux, "dv_splitter");
+    m_source = std::move(source);
+    m_muxTee = GstRefSink(MakeTee());
+    m_splitQueue = GstRefSink(Make("queue"));
+    m_demux = GstRefSink(Make("dvdemux"));
+    bool ok = m_muxTee && m_splitQueue && m_demux && AddOwned(bin, m_source.get(), "dv_source") &&
+              AddOwned(bin, m_muxTee.get(), "dv_muxinfinite") &&
+              AddOwned(bin, m_splitQueue.get(), "dv_splitqueue") &&
+              AddOwned(bin, m_demux.get(), "dv_splitter");
     if (ok && m_sceneDetector)
-        ok = AddOwned(bin, m_sceneDetector, "dv_Scenedetect") &&
-             gst_element_link_many(m_source, m_sceneDetector, m_muxTee, nullptr);
+        ok = AddOwned(bin, m_sceneDetector.get(), "dv_Scenedetect") &&
+             gst_element_link_many(m_source.get(), m_sceneDetector.get(), m_muxTee.get(), nullptr);
     else if (ok)
-        ok = gst_element_link(m_source, m_muxTee);
-    ok = ok && gst_element_link_many(m_muxTee, m_splitQueue, m_demux, nullptr);
+        ok = gst_element_link(m_source.get(), m_muxTee.get());
+    ok = ok && gst_element_link_many(m_muxTee.get(), m_splitQueue.get(), m_demux.get(), nullptr);
     if (!ok) {
         qCWarning(lcVidorra) << "cannot build the DV source part of" << FriendlyName;
         KillSourceGraph(g);
         return nullptr;
     }
-    m_padAdded = g_signal_connect(m_demux, "pad-added", G_CALLBACK(OnPadAdded), this);
+    m_padAdded = g_signal_connect(m_demux.get(), "pad-added", G_CALLBACK(OnPadAdded), this);
     // A damaged frame must not reach the splitter, which would cut the stream wrongly from
     // there on and stop the source: it is left out, as a lost frame is.
-    if (GstPad* out = gst_element_get_static_pad(m_source, "src")) {
-        gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_BUFFER, DropDamagedFrame, this, nullptr);
-        gst_object_unref(out);
-    }
-    SyncWithParent({m_demux, m_splitQueue, m_muxTee, m_sceneDetector, m_source});
-    SourceFilter = m_source;
-    return m_source;
+    if (const TGstRef<GstPad> out(gst_element_get_static_pad(m_source.get(), "src")); out)
+        gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, DropDamagedFrame, this, nullptr);
+    SyncWithParent(
+        {m_demux.get(), m_splitQueue.get(), m_muxTee.get(), m_sceneDetector.get(), m_source.get()});
+    SourceFilter = m_source.get();
+    return m_source.get();
 }
 
 void TDVCaptureDevice::KillSourceGraph(TGraphContext& g) {
     KillVideoGraph(g);
     KillAudioGraph(g);
     if (m_demux && m_padAdded)
-        g_signal_handler_disconnect(m_demux, m_padAdded);
+        g_signal_handler_disconnect(m_demux.get(), m_padAdded);
     m_padAdded = 0;
     // The source stops first, so nothing streams through what is taken out next.
     RemoveOwned(m_source);
-    ReleaseRequestPads(m_muxTee);
-    RemoveFromBin(m_sceneDetector);
+    ReleaseRequestPads(m_muxTee.get());
+    RemoveFromBin(m_sceneDetector.get());
     RemoveOwned(m_muxTee);
     RemoveOwned(m_splitQueue);
     RemoveOwned(m_demux);
@@ -116,15 +116,14 @@ void TDVCaptureDevice::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
 void TDVCaptureDevice::LinkDemuxPad(GstPad* pad) {
     std::lock_guard lock(m_linkLock);
     const gchar* name = GST_PAD_NAME(pad);
-    GstElement* tee = g_str_equal(name, "video")   ? m_videoTee
-                      : g_str_equal(name, "audio") ? m_audioTee
+    GstElement* tee = g_str_equal(name, "video")   ? m_videoTee.get()
+                      : g_str_equal(name, "audio") ? m_audioTee.get()
                                                    : nullptr;
     if (!tee || gst_pad_is_linked(pad))
         return;
-    GstPad* sink = gst_element_get_static_pad(tee, "sink");
-    if (gst_pad_link(pad, sink) != GST_PAD_LINK_OK)
+    const TGstRef<GstPad> sink(gst_element_get_static_pad(tee, "sink"));
+    if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
         qCWarning(lcVidorra) << "cannot link the DV splitter's" << name << "output";
-    gst_object_unref(sink);
 }
 
 GstPadProbeReturn TDVCaptureDevice::DropDamagedFrame(GstPad*, GstPadProbeInfo* info,
@@ -159,11 +158,10 @@ GstPadProbeReturn TDVCaptureDevice::OnDecodedCaps(GstPad*, GstPadProbeInfo* info
         return GST_PAD_PROBE_OK;
     gst_structure_get_fraction(s, "pixel-aspect-ratio", &parN, &parD);
     // Half the picture in both directions keeps the pixel shape.
-    GstCaps* half = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width / 2, "height",
-                                        G_TYPE_INT, height / 2, "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, parN, parD, nullptr);
-    g_object_set(static_cast<GstElement*>(data), "caps", half, nullptr);
-    gst_caps_unref(half);
+    const TGstRef<GstCaps> half(gst_caps_new_simple(
+        "video/x-raw", "width", G_TYPE_INT, width / 2, "height", G_TYPE_INT, height / 2,
+        "pixel-aspect-ratio", GST_TYPE_FRACTION, parN, parD, nullptr));
+    g_object_set(static_cast<GstElement*>(data), "caps", half.get(), nullptr);
     return GST_PAD_PROBE_OK;
 }
 
@@ -173,15 +171,16 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
     if (m_videoTee)
         KillVideoGraph(g);
     GstBin* bin = g.pipeline();
-    GstElement* tee = MakeTee();
-    GstElement* queue = Make("queue");
-    GstElement* decoder = Make("dvdec");
-    GstElement* scale = g.dvHalfSize() ? Make("videoscale") : nullptr;
-    GstElement* scaleCaps = g.dvHalfSize() ? Make("capsfilter") : nullptr;
-    m_videoQueue = queue;
-    m_decoder = decoder;
-    m_scale = scale;
-    m_scaleCaps = scaleCaps;
+    TGstRef<GstElement> heldTee = GstRefSink(MakeTee());
+    GstElement* tee = heldTee.get();
+    m_videoQueue = GstRefSink(Make("queue"));
+    m_decoder = GstRefSink(Make("dvdec"));
+    m_scale = GstRefSink(g.dvHalfSize() ? Make("videoscale") : nullptr);
+    m_scaleCaps = GstRefSink(g.dvHalfSize() ? Make("capsfilter") : nullptr);
+    GstElement* queue = m_videoQueue.get();
+    GstElement* decoder = m_decoder.get();
+    GstElement* scale = m_scale.get();
+    GstElement* scaleCaps = m_scaleCaps.get();
     bool ok = tee && queue && decoder && (!g.dvHalfSize() || (scale && scaleCaps)) &&
               AddOwned(bin, queue, "dv_videoqueue") && AddOwned(bin, decoder, "dv_dec") &&
               AddOwned(bin, tee, "dv_nativevideoinfinite") &&
@@ -191,30 +190,26 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
         ok = AddOwned(bin, scale, "dv_halfscale") && AddOwned(bin, scaleCaps, "dv_halfsize") &&
              gst_element_link_many(decoder, scale, scaleCaps, nullptr);
         last = scaleCaps;
-        GstPad* decoded = gst_element_get_static_pad(decoder, "src");
-        gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps, scaleCaps,
-                          nullptr);
-        gst_object_unref(decoded);
+        const TGstRef<GstPad> decoded(gst_element_get_static_pad(decoder, "src"));
+        gst_pad_add_probe(decoded.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps,
+                          scaleCaps, nullptr);
     }
     {
         std::lock_guard lock(m_linkLock);
-        m_videoTee = tee;
+        m_videoTee = std::move(heldTee);
     }
     if (!ok) {
         qCWarning(lcVidorra) << "cannot build the DV video branch of" << FriendlyName;
         KillVideoGraph(g);
         return false;
     }
-    GstPad* out = gst_element_get_static_pad(last, "src");
-    GuardOutputPad(out);
+    const TGstRef<GstPad> out(gst_element_get_static_pad(last, "src"));
+    GuardOutputPad(out.get());
     SyncWithParent({scaleCaps, scale, decoder, queue, tee});
-    if (GstPad* video = gst_element_get_static_pad(m_demux, "video")) {
-        LinkDemuxPad(video);
-        gst_object_unref(video);
-    }
-    SetOwnedPad(g.videoOutputPad, out);
-    gst_object_unref(out);
-    g.videoBranchTee = m_videoTee;
+    if (const TGstRef<GstPad> video(gst_element_get_static_pad(m_demux.get(), "video")); video)
+        LinkDemuxPad(video.get());
+    SetOwnedPad(g.videoOutputPad, out.get());
+    g.videoBranchTee = m_videoTee.get();
     g.videoDevice = this;
     g.sourceFlipped = false;
     return true;
@@ -223,23 +218,21 @@ bool TDVCaptureDevice::SetVideoGraph(TGraphContext& g, int stream) {
 void TDVCaptureDevice::KillVideoGraph(TGraphContext& g) {
     if (g.videoDevice == this)
         g.videoDevice = nullptr;
-    GstElement* tee = nullptr;
+    TGstRef<GstElement> tee;
     {
         std::lock_guard lock(m_linkLock);
-        tee = m_videoTee;
-        m_videoTee = nullptr;
+        tee = std::move(m_videoTee);
     }
-    if (g.videoBranchTee && g.videoBranchTee == tee)
+    if (g.videoBranchTee && g.videoBranchTee == tee.get())
         g.videoBranchTee = nullptr;
     if (g.videoOutputPad) {
-        GstObject* owner = gst_pad_get_parent(g.videoOutputPad);
-        if (owner && (owner == GST_OBJECT(m_decoder) || owner == GST_OBJECT(m_scaleCaps)))
+        const TGstRef<GstObject> owner(gst_pad_get_parent(g.videoOutputPad.get()));
+        if (owner && (owner.get() == GST_OBJECT(m_decoder.get()) ||
+                      owner.get() == GST_OBJECT(m_scaleCaps.get())))
             SetOwnedPad(g.videoOutputPad, nullptr);
-        if (owner)
-            gst_object_unref(owner);
     }
-    DetachUpstream(tee);
-    ReleaseRequestPads(tee);
+    DetachUpstream(tee.get());
+    ReleaseRequestPads(tee.get());
     RemoveOwned(tee);
     RemoveOwned(m_videoQueue);
     RemoveOwned(m_decoder);
@@ -253,46 +246,44 @@ bool TDVCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
     if (m_audioTee)
         KillAudioGraph(g);
     GstBin* bin = g.pipeline();
-    GstElement* tee = MakeTee();
-    GstElement* queue = Make("queue");
-    m_audioQueue = queue;
+    TGstRef<GstElement> heldTee = GstRefSink(MakeTee());
+    GstElement* tee = heldTee.get();
+    m_audioQueue = GstRefSink(Make("queue"));
+    GstElement* queue = m_audioQueue.get();
     bool ok = tee && queue && AddOwned(bin, queue, "dv_audioqueue") &&
               AddOwned(bin, tee, "dv_nativeaudioinfinite") && gst_element_link(tee, queue);
     {
         std::lock_guard lock(m_linkLock);
-        m_audioTee = tee;
+        m_audioTee = std::move(heldTee);
     }
     if (!ok) {
         qCWarning(lcVidorra) << "cannot build the DV audio branch of" << FriendlyName;
         KillAudioGraph(g);
         return false;
     }
-    GstPad* out = gst_element_get_static_pad(queue, "src");
-    GuardOutputPad(out);
+    const TGstRef<GstPad> out(gst_element_get_static_pad(queue, "src"));
+    GuardOutputPad(out.get());
     SyncWithParent({queue, tee});
-    if (GstPad* audio = gst_element_get_static_pad(m_demux, "audio")) {
-        LinkDemuxPad(audio);
-        gst_object_unref(audio);
-    }
-    SetOwnedPad(g.audioPin, out);
-    gst_object_unref(out);
-    g.audioBranchTee = m_audioTee;
+    if (const TGstRef<GstPad> audio(gst_element_get_static_pad(m_demux.get(), "audio")); audio)
+        LinkDemuxPad(audio.get());
+    SetOwnedPad(g.audioPin, out.get());
+    g.audioBranchTee = m_audioTee.get();
     return true;
 }
 
 bool TDVCaptureDevice::KillAudioGraph(TGraphContext& g) {
-    GstElement* tee = nullptr;
+    TGstRef<GstElement> tee;
     {
         std::lock_guard lock(m_linkLock);
-        tee = m_audioTee;
-        m_audioTee = nullptr;
+        tee = std::move(m_audioTee);
     }
-    if (g.audioBranchTee && g.audioBranchTee == tee)
+    if (g.audioBranchTee && g.audioBranchTee == tee.get())
         g.audioBranchTee = nullptr;
-    if (g.audioPin && m_audioQueue && GST_OBJECT_PARENT(g.audioPin) == GST_OBJECT(m_audioQueue))
+    if (g.audioPin && m_audioQueue &&
+        GST_OBJECT_PARENT(g.audioPin.get()) == GST_OBJECT(m_audioQueue.get()))
         SetOwnedPad(g.audioPin, nullptr);
-    DetachUpstream(tee);
-    ReleaseRequestPads(tee);
+    DetachUpstream(tee.get());
+    ReleaseRequestPads(tee.get());
     RemoveOwned(tee);
     RemoveOwned(m_audioQueue);
     return true;
@@ -315,12 +306,11 @@ bool TDVCaptureDevice::BuildMuxGraph(TGraphContext& g, const QString& fileName) 
                                                       [](GstElement* e) { return e != nullptr; });
     if (!whole) {
         for (GstElement* e : writer)
-            if (e)
-                gst_object_unref(gst_object_ref_sink(e));
+            GstRefSink(e).reset(); // never added
         qCWarning(lcVidorra) << "cannot make the native DV writer for" << fileName;
         return false;
     }
-    g.muxTee = m_muxTee;
+    g.muxTee = m_muxTee.get();
     g.muxWriter = std::move(writer);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "Firewire.h"
 
+#include "GstRef.h"
+
 #include "Log.h"
 
 #include <libavc1394/avc1394.h>
@@ -166,12 +168,10 @@ std::vector<TDeviceDescriptor> FirewireDescriptors(IFirewireBus& bus) {
     const std::vector<TFirewireUnit> units = bus.Units();
     if (units.empty())
         return list;
-    GstElementFactory* factory = gst_element_factory_find("dv1394src");
-    if (!factory) {
+    if (!TGstRef<GstElementFactory>(gst_element_factory_find("dv1394src"))) {
         qCWarning(lcVidorra) << "dv1394src missing:" << units.size() << "FireWire unit(s) skipped";
         return list;
     }
-    gst_object_unref(factory);
     for (const TFirewireUnit& unit : units) {
         TDeviceDescriptor d;
         d.id = QStringLiteral("ieee1394:%1").arg(unit.guid, 16, 16, QLatin1Char('0'));

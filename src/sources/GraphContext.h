@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GstRef.h"
+
 #include <gst/gst.h>
 
 #include <vector>
@@ -21,10 +23,10 @@ public:
     // Set by SetVideoGraph: the pad that delivers the decoded picture (raw video, any
     // format) to the preview chain, and the tee from which recordings take the native
     // stream (request pads "src_%u"). Cleared by KillVideoGraph.
-    GstPad* videoOutputPad = nullptr; // owned ref
+    TGstRef<GstPad> videoOutputPad;
     GstElement* videoBranchTee = nullptr;
     // Set by SetAudioGraph: raw audio, and the tee of the native audio stream.
-    GstPad* audioPin = nullptr; // owned ref
+    TGstRef<GstPad> audioPin;
     GstElement* audioBranchTee = nullptr;
     // Set by SetVideoGraph: the device of the picture (its BuildMuxGraph writes the native
     // type 1 file), and whether its rows come bottom row first (the overlay turns them).

@@ -1,5 +1,6 @@
 #include "GstUtil.h"
 
+#include "GstRef.h"
 #include "Log.h"
 
 #include <string>
@@ -22,13 +23,9 @@ bool AddOwned(GstBin* bin, GstElement* e, const char* base) {
         return true;
     std::string name = base;
     for (int i = 2; i < 1000; ++i) {
-        GstElement* other = gst_bin_get_by_name(bin, name.c_str());
-        if (!other || other == e) {
-            if (other)
-                gst_object_unref(other);
+        const TGstRef<GstElement> other(gst_bin_get_by_name(bin, name.c_str()));
+        if (!other || other.get() == e)
             break;
-        }
-        gst_object_unref(other);
         name = std::string(base) + "_" + std::to_string(i);
     }
     if (!GST_OBJECT_PARENT(e))
@@ -43,21 +40,17 @@ bool AddOwned(GstBin* bin, GstElement* e, const char* base) {
 void RemoveFromBin(GstElement* e) {
     if (!e)
         return;
-    GstObject* parent = gst_object_get_parent(GST_OBJECT(e));
+    const TGstRef<GstObject> parent(gst_object_get_parent(GST_OBJECT(e)));
     gst_element_set_state(e, GST_STATE_NULL);
-    if (parent) {
-        if (GST_IS_BIN(parent))
-            gst_bin_remove(GST_BIN(parent), e); // unlinks every pad
-        gst_object_unref(parent);
-    }
+    if (parent && GST_IS_BIN(parent.get()))
+        gst_bin_remove(GST_BIN(parent.get()), e); // unlinks every pad
 }
 
-void RemoveOwned(GstElement*& e) {
+void RemoveOwned(TGstRef<GstElement>& e) {
     if (!e)
         return;
-    RemoveFromBin(e);
-    gst_object_unref(e);
-    e = nullptr;
+    RemoveFromBin(e.get());
+    e.reset();
 }
 
 bool BinIsActive(GstBin* bin) {
@@ -73,12 +66,10 @@ void SyncWithParent(std::initializer_list<GstElement*> elements) {
     for (GstElement* e : elements) {
         if (!e)
             continue;
-        GstObject* parent = gst_object_get_parent(GST_OBJECT(e));
+        const TGstRef<GstObject> parent(gst_object_get_parent(GST_OBJECT(e)));
         if (!parent)
             continue;
-        const bool active = GST_IS_BIN(parent) && BinIsActive(GST_BIN(parent));
-        gst_object_unref(parent);
-        if (active)
+        if (GST_IS_BIN(parent.get()) && BinIsActive(GST_BIN(parent.get())))
             gst_element_sync_state_with_parent(e);
     }
 }
@@ -86,18 +77,17 @@ void SyncWithParent(std::initializer_list<GstElement*> elements) {
 void DetachUpstream(GstElement* e) {
     if (!e)
         return;
-    GList* pads = nullptr;
+    TGstObjectList pads;
     GST_OBJECT_LOCK(e);
     for (GList* l = e->sinkpads; l; l = l->next)
-        pads = g_list_prepend(pads, gst_object_ref(l->data));
+        pads.reset(g_list_prepend(pads.release(), gst_object_ref(l->data)));
     GST_OBJECT_UNLOCK(e);
-    for (GList* l = pads; l; l = l->next) {
+    for (GList* l = pads.get(); l; l = l->next) {
         GstPad* pad = GST_PAD(l->data);
-        GstPad* peer = gst_pad_get_peer(pad);
+        const TGstRef<GstPad> peer(gst_pad_get_peer(pad));
         if (!peer)
             continue;
-        gst_pad_unlink(peer, pad);
-        gst_object_unref(peer);
+        gst_pad_unlink(peer.get(), pad);
         // A push that began before the unlink holds the stream lock until it returns.
         for (int i = 0; i < 100; ++i) {
             if (g_rec_mutex_trylock(GST_PAD_GET_STREAM_LOCK(pad))) {
@@ -107,32 +97,25 @@ void DetachUpstream(GstElement* e) {
             g_usleep(5000);
         }
     }
-    g_list_free_full(pads, gst_object_unref);
 }
 
 void ReleaseRequestPads(GstElement* tee) {
     if (!tee)
         return;
-    GList* pads = nullptr;
+    TGstObjectList pads;
     GST_OBJECT_LOCK(tee);
     for (GList* l = GST_ELEMENT(tee)->srcpads; l; l = l->next)
-        pads = g_list_prepend(pads, gst_object_ref(l->data));
+        pads.reset(g_list_prepend(pads.release(), gst_object_ref(l->data)));
     GST_OBJECT_UNLOCK(tee);
-    for (GList* l = pads; l; l = l->next) {
+    for (GList* l = pads.get(); l; l = l->next) {
         GstPad* pad = GST_PAD(l->data);
-        GstPadTemplate* templ = gst_pad_get_pad_template(pad);
-        const bool request = templ && GST_PAD_TEMPLATE_PRESENCE(templ) == GST_PAD_REQUEST;
-        if (templ)
-            gst_object_unref(templ);
-        if (!request)
+        const TGstRef<GstPadTemplate> templ(gst_pad_get_pad_template(pad));
+        if (!templ || GST_PAD_TEMPLATE_PRESENCE(templ.get()) != GST_PAD_REQUEST)
             continue;
-        if (GstPad* peer = gst_pad_get_peer(pad)) {
-            gst_pad_unlink(pad, peer);
-            gst_object_unref(peer);
-        }
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(pad)); peer)
+            gst_pad_unlink(pad, peer.get());
         gst_element_release_request_pad(tee, pad);
     }
-    g_list_free_full(pads, gst_object_unref);
 }
 
 GstPad* FirstSrcPad(GstElement* e) {
@@ -151,12 +134,10 @@ GstPad* FirstSrcPad(GstElement* e) {
 namespace {
 
 GstPadProbeReturn DropWhileUnlinked(GstPad* pad, GstPadProbeInfo*, gpointer) {
-    GstPad* peer = gst_pad_get_peer(pad);
+    const TGstRef<GstPad> peer(gst_pad_get_peer(pad));
     if (!peer)
         return GST_PAD_PROBE_DROP;
-    const bool flushing = GST_PAD_IS_FLUSHING(peer);
-    gst_object_unref(peer);
-    return flushing ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    return GST_PAD_IS_FLUSHING(peer.get()) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 } // namespace
@@ -174,21 +155,15 @@ void GuardOutputPad(GstPad* pad) {
         DropWhileUnlinked, nullptr, nullptr);
 }
 
-void SetOwnedPad(GstPad*& slot, GstPad* pad) {
-    if (pad)
-        gst_object_ref(pad);
-    if (slot)
-        gst_object_unref(slot);
-    slot = pad;
+void SetOwnedPad(TGstRef<GstPad>& slot, GstPad* pad) {
+    slot = GstRefAdd(pad);
 }
 
 QString CapsText(const GstCaps* caps) {
     if (!caps)
         return QStringLiteral("(none)");
-    gchar* s = gst_caps_to_string(caps);
-    QString text = QString::fromUtf8(s);
-    g_free(s);
-    return text;
+    g_autofree gchar* s = gst_caps_to_string(caps);
+    return QString::fromUtf8(s);
 }
 
 } // namespace srcgst

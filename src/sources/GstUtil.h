@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GstRef.h"
+
 #include <QString>
 #include <gst/gst.h>
 
@@ -14,13 +16,13 @@ GstElement* Make(const char* factory);
 
 // Adds e to the bin under base, made unique inside the bin ("base", "base_2", ...), and takes
 // a reference of the caller's own (a floating e is sunk). False when it cannot be added.
-bool AddOwned(GstBin* bin, GstElement* e, const char* base);
+[[nodiscard]] bool AddOwned(GstBin* bin, GstElement* e, const char* base);
 
 // Takes an element out of its bin: to NULL, removed (which unlinks it); the caller's
 // reference stays.
 void RemoveFromBin(GstElement* e);
-// The same, then drops the caller's reference and clears the pointer.
-void RemoveOwned(GstElement*& e);
+// The same, then drops the holder's reference.
+void RemoveOwned(TGstRef<GstElement>& e);
 
 // Brings elements added to a running bin to its state, in the given order (pass them
 // downstream first, so that nothing pushes into an element that is not running yet).
@@ -41,8 +43,8 @@ GstPad* FirstSrcPad(GstElement* e);
 // branch can run before the graph module links its chain without stopping the stream.
 void GuardOutputPad(GstPad* pad);
 
-// Replaces an owned pad ref.
-void SetOwnedPad(GstPad*& slot, GstPad* pad);
+// Holds a ref of its own to pad (nullptr: none) in slot, in place of the one it held.
+void SetOwnedPad(TGstRef<GstPad>& slot, GstPad* pad);
 
 // The pipeline is running or on its way (its state or pending state is above NULL).
 bool BinIsActive(GstBin* bin);

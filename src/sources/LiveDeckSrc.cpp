@@ -1,5 +1,7 @@
 #include "LiveDeckSrc.h"
 
+#include "GstRef.h"
+
 #include <gst/base/gstpushsrc.h>
 
 #include <chrono>
@@ -15,7 +17,7 @@ struct DeckState {
     bool flushing = false;
     // Streaming thread only:
     GstClockTime next = GST_CLOCK_TIME_NONE;
-    GstCaps* sentCaps = nullptr;
+    TGstRef<GstCaps> sentCaps;
 };
 
 } // namespace
@@ -40,24 +42,21 @@ static DeckState* StateOf(gpointer self) {
 
 static GstCaps* vr_live_deck_get_caps(GstBaseSrc* src, GstCaps* filter) {
     DeckState* s = StateOf(src);
-    GstCaps* caps = s->feed ? s->feed->caps() : gst_caps_new_any();
-    if (filter) {
-        GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(caps);
-        caps = both;
-    }
-    return caps;
+    TGstRef<GstCaps> caps(s->feed ? s->feed->caps() : gst_caps_new_any());
+    if (filter)
+        caps.reset(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
+    return caps.release();
 }
 
 static gboolean vr_live_deck_start(GstBaseSrc* src) {
     DeckState* s = StateOf(src);
     s->next = GST_CLOCK_TIME_NONE;
-    gst_caps_replace(&s->sentCaps, nullptr);
+    s->sentCaps.reset();
     return s->feed != nullptr;
 }
 
 static gboolean vr_live_deck_stop(GstBaseSrc* src) {
-    gst_caps_replace(&StateOf(src)->sentCaps, nullptr);
+    StateOf(src)->sentCaps.reset();
     return TRUE;
 }
 
@@ -109,11 +108,10 @@ static bool WaitFor(DeckState* s, GstClockTime d) {
 }
 
 static GstClockTime RunningTime(GstElement* e) {
-    GstClock* clock = gst_element_get_clock(e);
+    const TGstRef<GstClock> clock(gst_element_get_clock(e));
     if (!clock)
         return GST_CLOCK_TIME_NONE;
-    const GstClockTime now = gst_clock_get_time(clock);
-    gst_object_unref(clock);
+    const GstClockTime now = gst_clock_get_time(clock.get());
     const GstClockTime base = gst_element_get_base_time(e);
     return now > base ? now - base : 0;
 }
@@ -138,15 +136,14 @@ static GstFlowReturn vr_live_deck_create(GstPushSrc* push, GstBuffer** out) {
                 return GST_FLOW_FLUSHING;
             continue;
         }
-        GstCaps* caps = s->feed->caps();
-        if (!s->sentCaps || !gst_caps_is_equal(caps, s->sentCaps)) {
-            if (!gst_base_src_set_caps(src, caps)) {
-                gst_caps_unref(caps);
-                return GST_FLOW_NOT_NEGOTIATED;
+        {
+            TGstRef<GstCaps> caps(s->feed->caps());
+            if (!s->sentCaps || !gst_caps_is_equal(caps.get(), s->sentCaps.get())) {
+                if (!gst_base_src_set_caps(src, caps.get()))
+                    return GST_FLOW_NOT_NEGOTIATED;
+                s->sentCaps = std::move(caps);
             }
-            gst_caps_replace(&s->sentCaps, caps);
         }
-        gst_caps_unref(caps);
         const GstClockTime frame = s->feed->frameDuration();
         GstBuffer* buffer = s->feed->nextFrame();
         if (!buffer) {
@@ -171,9 +168,7 @@ static GstFlowReturn vr_live_deck_create(GstPushSrc* push, GstBuffer** out) {
 }
 
 static void vr_live_deck_finalize(GObject* object) {
-    DeckState* s = StateOf(object);
-    gst_caps_replace(&s->sentCaps, nullptr);
-    delete s;
+    delete StateOf(object);
     G_OBJECT_CLASS(vr_live_deck_parent_class)->finalize(object);
 }
 

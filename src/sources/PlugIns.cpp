@@ -70,12 +70,12 @@ bool ElementInBin(GstBin* bin, const void* candidate) {
     if (!bin || !candidate)
         return false;
     bool found = false;
-    GstIterator* it = gst_bin_iterate_recurse(bin);
+    const TGstRef<GstIterator> it(gst_bin_iterate_recurse(bin));
     GValue item = G_VALUE_INIT;
     while (!found) {
-        const GstIteratorResult r = gst_iterator_next(it, &item);
+        const GstIteratorResult r = gst_iterator_next(it.get(), &item);
         if (r == GST_ITERATOR_RESYNC) {
-            gst_iterator_resync(it);
+            gst_iterator_resync(it.get());
             continue;
         }
         if (r != GST_ITERATOR_OK)
@@ -84,7 +84,6 @@ bool ElementInBin(GstBin* bin, const void* candidate) {
         g_value_reset(&item);
     }
     g_value_unset(&item);
-    gst_iterator_free(it);
     return found;
 }
 
@@ -93,21 +92,22 @@ bool SrcPadInBin(GstBin* bin, const void* candidate) {
     if (!bin || !candidate)
         return false;
     bool found = false;
-    GstIterator* elements = gst_bin_iterate_recurse(bin);
+    const TGstRef<GstIterator> elements(gst_bin_iterate_recurse(bin));
     GValue item = G_VALUE_INIT;
-    while (!found && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        GstIterator* pads = gst_element_iterate_src_pads(GST_ELEMENT(g_value_get_object(&item)));
-        GValue pad = G_VALUE_INIT;
-        while (!found && gst_iterator_next(pads, &pad) == GST_ITERATOR_OK) {
-            found = g_value_get_object(&pad) == candidate;
-            g_value_reset(&pad);
+    while (!found && gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
+        {
+            const TGstRef<GstIterator> pads(
+                gst_element_iterate_src_pads(GST_ELEMENT(g_value_get_object(&item))));
+            GValue pad = G_VALUE_INIT;
+            while (!found && gst_iterator_next(pads.get(), &pad) == GST_ITERATOR_OK) {
+                found = g_value_get_object(&pad) == candidate;
+                g_value_reset(&pad);
+            }
+            g_value_unset(&pad);
         }
-        g_value_unset(&pad);
-        gst_iterator_free(pads);
         g_value_reset(&item);
     }
     g_value_unset(&item);
-    gst_iterator_free(elements);
     return found;
 }
 
@@ -282,8 +282,7 @@ TPlugInCaptureDevice::~TPlugInCaptureDevice() {
     registerDevice(this, false);
     SetOwnedPad(m_videoPin, nullptr);
     SetOwnedPad(m_audioPin, nullptr);
-    for (GstElement* e : m_elements)
-        gst_object_unref(e);
+    m_elements.clear();
     // The code of an abandoned plug-in may still run in its threads: it stays loaded.
     if (m_module && !m_abandoned) {
         PluginGuard::UnregisterModule(m_module);
@@ -329,14 +328,12 @@ template <typename F> bool TPlugInCaptureDevice::tracked(const char* call, GstBi
     const std::vector<GstElement*> after = PluginBinChildren(bin);
     for (GstElement* e : after)
         if (std::find(before.begin(), before.end(), e) == before.end() &&
-            std::find(m_elements.begin(), m_elements.end(), e) == m_elements.end())
-            m_elements.push_back(GST_ELEMENT(gst_object_ref(e)));
+            std::none_of(m_elements.begin(), m_elements.end(),
+                         [e](const TGstRef<GstElement>& held) { return held.get() == e; }))
+            m_elements.push_back(GstRefAdd(e));
     // What it took out again is no longer its in the pipeline.
-    std::erase_if(m_elements, [&](GstElement* e) {
-        if (std::find(after.begin(), after.end(), e) != after.end())
-            return false;
-        gst_object_unref(e);
-        return true;
+    std::erase_if(m_elements, [&](const TGstRef<GstElement>& held) {
+        return std::find(after.begin(), after.end(), held.get()) == after.end();
     });
     return returned;
 }
@@ -438,7 +435,7 @@ void TPlugInCaptureDevice::KillVideoGraph(TGraphContext& g) {
     }
     if (!m_videoPin && !m_videoTee)
         return;
-    GstPad* pin = m_videoPin;
+    GstPad* pin = m_videoPin.get();
     if (m_api->killVideo)
         tracked("pi_killvideograph", m_bin ? m_bin : g.pipeline(),
                 [&] { m_api->killVideo(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });
@@ -481,14 +478,14 @@ bool TPlugInCaptureDevice::SetAudioGraph(TGraphContext& g, int stream) {
 }
 
 bool TPlugInCaptureDevice::KillAudioGraph(TGraphContext& g) {
-    if (m_audioPin && g.audioPin == m_audioPin) {
+    if (m_audioPin && g.audioPin.get() == m_audioPin.get()) {
         SetOwnedPad(g.audioPin, nullptr);
         if (g.audioBranchTee == m_audioTee)
             g.audioBranchTee = nullptr;
     }
     if (!m_audioPin && !m_audioTee)
         return true;
-    GstPad* pin = m_audioPin;
+    GstPad* pin = m_audioPin.get();
     if (m_api->killAudio)
         tracked("pi_killaudiograph", m_bin ? m_bin : g.pipeline(),
                 [&] { m_api->killAudio(&m_instance, &pin, m_bin ? m_bin : g.pipeline()); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureDevice.h"
+#include "GstRef.h"
 #include "PluginName.h"
 
 #include <QString>
@@ -121,14 +122,14 @@ private:
     std::unique_ptr<Exports> m_api;
     void* m_module = nullptr;
     uintptr_t m_instance = 0;
-    GstBin* m_bin = nullptr;          // the pipeline between SetSourceGraph and KillSourceGraph
-    GstPad* m_videoPin = nullptr;     // owned ref, as the plug-in reported it
-    GstPad* m_audioPin = nullptr;     // owned ref
+    GstBin* m_bin = nullptr;    // the pipeline between SetSourceGraph and KillSourceGraph
+    TGstRef<GstPad> m_videoPin; // as the plug-in reported it
+    TGstRef<GstPad> m_audioPin;
     GstElement* m_videoTee = nullptr; // the plug-in's (no ref: it lives in the pipeline)
     GstElement* m_audioTee = nullptr;
     bool m_sourceIn = false;
     bool m_muxing = false;
     bool m_abandoned = false;
-    std::vector<GstElement*> m_elements; // owned refs: what it added to the pipeline
-    std::shared_ptr<Watch> m_watch;      // shared with the pad probes
+    std::vector<TGstRef<GstElement>> m_elements; // what it added to the pipeline
+    std::shared_ptr<Watch> m_watch;              // shared with the pad probes
 };

@@ -33,21 +33,19 @@ bool contains(GstBin* bin, GstElement* e) {
 }
 
 void unlinkAll(GstElement* e) {
-    GstIterator* it = gst_element_iterate_pads(e);
+    const TGstRef<GstIterator> it(gst_element_iterate_pads(e));
     GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+    while (gst_iterator_next(it.get(), &item) == GST_ITERATOR_OK) {
         GstPad* pad = GST_PAD(g_value_get_object(&item));
-        if (GstPad* peer = gst_pad_get_peer(pad)) {
+        if (const TGstRef<GstPad> peer(gst_pad_get_peer(pad)); peer) {
             if (GST_PAD_IS_SRC(pad))
-                gst_pad_unlink(pad, peer);
+                gst_pad_unlink(pad, peer.get());
             else
-                gst_pad_unlink(peer, pad);
-            gst_object_unref(peer);
+                gst_pad_unlink(peer.get(), pad);
         }
         g_value_reset(&item);
     }
     g_value_unset(&item);
-    gst_iterator_free(it);
 }
 
 constexpr int kLeftoverStopMs = 2000;
@@ -145,16 +143,17 @@ void TPlugInCaptureDevice::StopPluginsIn(GstBin* pipeline, int timeoutMs) {
 bool TPlugInCaptureDevice::stopElements(int timeoutMs, bool keepStopped) {
     // Apart from the pipeline, in a thread of their own: a thread that never comes back
     // costs that thread only.
-    std::vector<GstElement*> elements;
-    for (GstElement* e : m_elements)
-        if (contains(m_bin, e)) {
-            gst_element_set_locked_state(e, TRUE);
-            elements.push_back(GST_ELEMENT(gst_object_ref(e)));
+    // Refs of their own, shared with the thread: they go with the last of the two to end.
+    auto elements = std::make_shared<std::vector<TGstRef<GstElement>>>();
+    for (const auto& e : m_elements)
+        if (contains(m_bin, e.get())) {
+            gst_element_set_locked_state(e.get(), TRUE);
+            elements->push_back(GstRefAdd(e.get()));
         }
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread([elements, done] {
-        for (GstElement* e : elements)
-            gst_element_set_state(e, GST_STATE_NULL);
+        for (const auto& e : *elements)
+            gst_element_set_state(e.get(), GST_STATE_NULL);
         done->store(true);
     }).detach();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -162,10 +161,8 @@ bool TPlugInCaptureDevice::stopElements(int timeoutMs, bool keepStopped) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (!done->load())
         return false; // the references stay with the thread, which may never end
-    for (GstElement* e : elements) {
-        gst_element_set_locked_state(e, keepStopped);
-        gst_object_unref(e);
-    }
+    for (const auto& e : *elements)
+        gst_element_set_locked_state(e.get(), keepStopped);
     return true;
 }
 
@@ -205,11 +202,10 @@ void TPlugInCaptureDevice::removeLeftovers() {
         Abandon(QStringLiteral("ne s'est pas arrêté dans les %1 s").arg(kLeftoverStopMs / 1000));
         return;
     }
-    for (GstElement* e : m_elements) {
-        unlinkAll(e);
-        if (contains(m_bin, e))
-            gst_bin_remove(m_bin, e);
-        gst_object_unref(e);
+    for (const auto& e : m_elements) {
+        unlinkAll(e.get());
+        if (contains(m_bin, e.get()))
+            gst_bin_remove(m_bin, e.get());
     }
     m_elements.clear();
 }
@@ -219,12 +215,13 @@ void TPlugInCaptureDevice::Abandon(const QString& reason) {
         return;
     m_abandoned = true;
     // Out of the pipeline, unlinked, never released.
-    for (GstElement* e : m_elements) {
+    for (auto& held : m_elements) {
+        GstElement* e = held.get();
         gst_element_set_locked_state(e, TRUE);
         unlinkAll(e);
         if (m_bin && contains(m_bin, e))
             gst_bin_remove(m_bin, e);
-        abandonedElements().push_back(e);
+        abandonedElements().push_back(held.release());
     }
     m_elements.clear();
     putOutOfUse(reason,

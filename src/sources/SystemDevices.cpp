@@ -1,5 +1,6 @@
 #include "SystemDevices.h"
 
+#include "GstRef.h"
 #include "Log.h"
 
 #include <QDir>
@@ -24,11 +25,9 @@ QString StringProperty(const GstStructure* props, const char* name) {
 QString DeviceObjectString(GstDevice* device, const char* property) {
     if (!g_object_class_find_property(G_OBJECT_GET_CLASS(device), property))
         return {};
-    gchar* value = nullptr;
+    g_autofree gchar* value = nullptr;
     g_object_get(device, property, &value, nullptr);
-    QString s = QString::fromUtf8(value ? value : "");
-    g_free(value);
-    return s;
+    return QString::fromUtf8(value ? value : "");
 }
 
 class TSystemDeviceEnumerator : public IDeviceEnumerator {
@@ -50,12 +49,11 @@ public:
 
     ~TSystemDeviceEnumerator() override {
         if (m_monitor) {
-            GstBus* bus = gst_device_monitor_get_bus(m_monitor);
-            gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-            gst_object_unref(bus);
+            const TGstRef<GstBus> bus(gst_device_monitor_get_bus(m_monitor.get()));
+            gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
             if (m_started)
-                gst_device_monitor_stop(m_monitor);
-            gst_object_unref(m_monitor);
+                gst_device_monitor_stop(m_monitor.get());
+            m_monitor.reset();
         }
     }
 
@@ -74,33 +72,32 @@ public:
 
 private:
     void StartMonitor() {
-        m_monitor = gst_device_monitor_new();
-        gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
-        gst_device_monitor_add_filter(m_monitor, "Audio/Source", nullptr);
-        GstBus* bus = gst_device_monitor_get_bus(m_monitor);
-        gst_bus_set_sync_handler(bus, &TSystemDeviceEnumerator::OnBusMessage, this, nullptr);
-        gst_object_unref(bus);
-        m_started = gst_device_monitor_start(m_monitor);
+        m_monitor.reset(gst_device_monitor_new());
+        gst_device_monitor_add_filter(m_monitor.get(), "Video/Source", nullptr);
+        gst_device_monitor_add_filter(m_monitor.get(), "Audio/Source", nullptr);
+        const TGstRef<GstBus> bus(gst_device_monitor_get_bus(m_monitor.get()));
+        gst_bus_set_sync_handler(bus.get(), &TSystemDeviceEnumerator::OnBusMessage, this, nullptr);
+        m_started = gst_device_monitor_start(m_monitor.get());
         if (!m_started)
             qCInfo(lcVidorra) << "device monitor not started: devices are read at each refresh";
     }
 
     // Providers' threads: device changes restart the coalescing timer on the UI thread.
     static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+        const TGstRef<GstMessage> dropped(message); // a sync handler that drops it owns it
         auto* self = static_cast<TSystemDeviceEnumerator*>(data);
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         if (type == GST_MESSAGE_DEVICE_ADDED || type == GST_MESSAGE_DEVICE_REMOVED ||
             type == GST_MESSAGE_DEVICE_CHANGED)
             QMetaObject::invokeMethod(
                 &self->m_context, [self] { self->m_coalesce.start(); }, Qt::QueuedConnection);
-        gst_message_unref(message);
         return GST_BUS_DROP;
     }
 
     void AppendMonitorDevices(const char* klass, std::vector<TDeviceDescriptor>& list) {
-        GList* devices = gst_device_monitor_get_devices(m_monitor);
+        const TGstObjectList devices(gst_device_monitor_get_devices(m_monitor.get()));
         std::set<QString> ids;
-        for (GList* l = devices; l; l = l->next) {
+        for (GList* l = devices.get(); l; l = l->next) {
             GstDevice* device = GST_DEVICE(l->data);
             if (!gst_device_has_classes(device, klass) || IsSinkMonitor(device))
                 continue;
@@ -112,25 +109,22 @@ private:
             ids.insert(id);
             TDeviceDescriptor d;
             d.id = id;
-            gchar* name = gst_device_get_display_name(device);
+            g_autofree gchar* name = gst_device_get_display_name(device);
             d.friendlyName = QString::fromUtf8(name ? name : "");
-            g_free(name);
             d.caps = gst_device_get_caps(device);
             d.v4l2Path = info.v4l2Path;
             d.alsaCard = info.alsaCard;
-            GstDevice* held = GST_DEVICE(gst_object_ref(device));
-            std::shared_ptr<GstDevice> keep(held, [](GstDevice* dev) { gst_object_unref(dev); });
+            auto keep = std::make_shared<TGstRef<GstDevice>>(GstRefAdd(device));
             d.createSource = [keep]() -> GstElement* {
-                return gst_device_create_element(keep.get(), nullptr);
+                return gst_device_create_element(keep->get(), nullptr);
             };
             list.push_back(std::move(d));
         }
-        g_list_free_full(devices, gst_object_unref);
     }
 
     TVirtualDevices m_virtual;
     std::shared_ptr<IFirewireBus> m_firewire;
-    GstDeviceMonitor* m_monitor = nullptr;
+    TGstRef<GstDeviceMonitor> m_monitor;
     bool m_started = false;
     QObject m_context; // lives on the creating (UI) thread
     QTimer m_coalesce;
@@ -141,11 +135,9 @@ private:
 bool IsSinkMonitor(GstDevice* device) {
     if (gst_device_has_classes(device, "Audio/Sink"))
         return true;
-    GstStructure* props = gst_device_get_properties(device);
-    const QString deviceClass = StringProperty(props, "device.class");
-    const QString mediaClass = StringProperty(props, "media.class");
-    if (props)
-        gst_structure_free(props);
+    const TGstRef<GstStructure> props(gst_device_get_properties(device));
+    const QString deviceClass = StringProperty(props.get(), "device.class");
+    const QString mediaClass = StringProperty(props.get(), "media.class");
     return deviceClass == QLatin1String("monitor") || mediaClass.contains(QLatin1String("Sink"));
 }
 
@@ -168,7 +160,8 @@ QString StableV4l2Path(const QString& devicePath, const QStringList& linkDirs) {
 
 TSystemDeviceInfo DescribeSystemDevice(GstDevice* device) {
     TSystemDeviceInfo info;
-    GstStructure* props = gst_device_get_properties(device);
+    const TGstRef<GstStructure> held(gst_device_get_properties(device));
+    const GstStructure* props = held.get();
     QString v4l2 = StringProperty(props, "api.v4l2.path");
     if (v4l2.isEmpty() && StringProperty(props, "device.api") == QLatin1String("v4l2"))
         v4l2 = StringProperty(props, "device.path");
@@ -185,17 +178,14 @@ TSystemDeviceInfo DescribeSystemDevice(GstDevice* device) {
             if (key.isEmpty())
                 key = StringProperty(props, name);
         if (key.isEmpty()) {
-            gchar* name = gst_device_get_display_name(device);
+            g_autofree gchar* name = gst_device_get_display_name(device);
             key = QString::fromUtf8(name ? name : "");
-            g_free(name);
         }
         QString api = StringProperty(props, "device.api");
         if (api.isEmpty())
             api = QString::fromUtf8(G_OBJECT_TYPE_NAME(device));
         info.id = api + QStringLiteral(":") + key;
     }
-    if (props)
-        gst_structure_free(props);
     return info;
 }
 

@@ -182,10 +182,8 @@ TVirtualDvDeck::TVirtualDvDeck(std::shared_ptr<TVirtualMaterial> material)
 TVirtualDvDeck::~TVirtualDvDeck() {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (m_pool) {
-        gst_buffer_pool_set_active(m_pool, FALSE);
-        gst_object_unref(m_pool);
-    }
+    if (m_pool)
+        gst_buffer_pool_set_active(m_pool.get(), FALSE);
 }
 
 bool TVirtualDvDeck::setMode(Mode mode) {
@@ -239,11 +237,11 @@ bool TVirtualDvDeck::Open() {
         m_broken = true;
         return false;
     }
-    m_pool = gst_buffer_pool_new();
-    GstStructure* config = gst_buffer_pool_get_config(m_pool);
+    m_pool.reset(gst_buffer_pool_new());
+    GstStructure* config = gst_buffer_pool_get_config(m_pool.get());
     gst_buffer_pool_config_set_params(config, nullptr, guint(m_frameSize), 4, 0);
-    gst_buffer_pool_set_config(m_pool, config);
-    gst_buffer_pool_set_active(m_pool, TRUE);
+    gst_buffer_pool_set_config(m_pool.get(), config); // takes config
+    gst_buffer_pool_set_active(m_pool.get(), TRUE);
     return true;
 }
 
@@ -260,11 +258,12 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
     const bool winding = mode == ED_MODE_FF || mode == ED_MODE_REW;
     if (winding)
         pos = ((pos + (mode == ED_MODE_FF ? 20 : -20)) % count + count) % count;
-    GstBuffer* buffer = nullptr;
-    if (gst_buffer_pool_acquire_buffer(m_pool, &buffer, nullptr) != GST_FLOW_OK)
+    GstBuffer* acquired = nullptr;
+    if (gst_buffer_pool_acquire_buffer(m_pool.get(), &acquired, nullptr) != GST_FLOW_OK)
         return nullptr;
+    TGstRef<GstBuffer> buffer(acquired);
     GstMapInfo map;
-    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+    gst_buffer_map(buffer.get(), &map, GST_MAP_WRITE);
     const ssize_t got = ::pread(m_fd, map.data, m_frameSize, off_t(pos) * off_t(m_frameSize));
     if (got == ssize_t(m_frameSize)) {
         const dv::Timecode tc = dv::DecodeTimecode(dv::Sequence({map.data, map.size}, 0));
@@ -274,15 +273,13 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
         m_timecode.seconds = tc.seconds;
         m_timecode.frames = tc.frames;
     }
-    gst_buffer_unmap(buffer, &map);
+    gst_buffer_unmap(buffer.get(), &map);
     if (got != ssize_t(m_frameSize)) {
-        gst_buffer_unref(buffer);
         m_broken = true;
         return nullptr;
     }
     if (winding) {
         m_position = pos;
-        gst_buffer_unref(buffer);
         return nullptr;
     }
     // Tape motion per delivered frame: slow motion shows each picture four times, a frozen
@@ -307,7 +304,7 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
         break;
     }
     m_position = ((pos + step) % count + count) % count;
-    return buffer;
+    return buffer.release();
 }
 
 // --- TVirtualMpegFeed ---
@@ -315,48 +312,40 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
 TVirtualMpegFeed::TVirtualMpegFeed(std::shared_ptr<TVirtualMaterial> material)
     : m_material(std::move(material)) {}
 
-TVirtualMpegFeed::~TVirtualMpegFeed() {
-    for (GstBuffer* b : m_pictures)
-        gst_buffer_unref(b);
-    if (m_caps)
-        gst_caps_unref(m_caps);
-}
+TVirtualMpegFeed::~TVirtualMpegFeed() = default;
 
 bool TVirtualMpegFeed::Load() const {
     if (m_loaded || m_broken)
         return m_loaded;
-    GstElement* pipeline = gst_pipeline_new(nullptr);
+    const TGstRef<GstElement> pipeline(gst_pipeline_new(nullptr));
     GstElement* src = gst_element_factory_make("filesrc", nullptr);
     GstElement* parse = gst_element_factory_make("mpegvideoparse", nullptr);
     GstElement* sink = gst_element_factory_make("appsink", nullptr);
     if (!src || !parse || !sink) {
         m_broken = true;
         for (GstElement* e : {src, parse, sink})
-            if (e)
-                gst_object_unref(gst_object_ref_sink(e));
-        gst_object_unref(pipeline);
+            GstRefSink(e).reset(); // never added
         return false;
     }
     g_object_set(src, "location", QFile::encodeName(m_material->path()).constData(), nullptr);
     g_object_set(sink, "sync", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), src, parse, sink, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline.get()), src, parse, sink, nullptr);
     gst_element_link_many(src, parse, sink, nullptr);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    while (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND)) {
-        if (!m_caps && gst_sample_get_caps(sample))
-            m_caps = gst_caps_ref(gst_sample_get_caps(sample));
-        m_pictures.push_back(gst_buffer_ref(gst_sample_get_buffer(sample)));
-        gst_sample_unref(sample);
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    while (const TGstRef<GstSample> sample{
+        gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 5 * GST_SECOND)}) {
+        if (!m_caps && gst_sample_get_caps(sample.get()))
+            m_caps.reset(gst_caps_ref(gst_sample_get_caps(sample.get())));
+        m_pictures.emplace_back(gst_buffer_ref(gst_sample_get_buffer(sample.get())));
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     if (!m_caps || m_pictures.empty()) {
         qCWarning(lcVidorra) << "cannot read the virtual MPEG clip" << m_material->path();
         m_broken = true;
         return false;
     }
     int num = 25, den = 1;
-    gst_structure_get_fraction(gst_caps_get_structure(m_caps, 0), "framerate", &num, &den);
+    gst_structure_get_fraction(gst_caps_get_structure(m_caps.get(), 0), "framerate", &num, &den);
     if (num > 0 && den > 0)
         m_frame = gst_util_uint64_scale(GST_SECOND, den, num);
     m_loaded = true;
@@ -379,7 +368,7 @@ int TVirtualMpegFeed::readiness() const {
 GstCaps* TVirtualMpegFeed::caps() const {
     std::lock_guard lock(m_lock);
     if (m_caps)
-        return gst_caps_ref(m_caps);
+        return gst_caps_ref(m_caps.get());
     return gst_caps_from_string("video/mpeg, mpegversion=(int)2, systemstream=(boolean)false, "
                                 "parsed=(boolean)true");
 }
@@ -393,7 +382,7 @@ GstBuffer* TVirtualMpegFeed::nextFrame() {
     std::lock_guard lock(m_lock);
     if (!m_loaded)
         return nullptr;
-    GstBuffer* picture = m_pictures[m_next];
+    GstBuffer* picture = m_pictures[m_next].get();
     m_next = (m_next + 1) % m_pictures.size();
     // A shallow copy: the picture's memory is shared, the times are the deck's own.
     GstBuffer* out = gst_buffer_copy(picture);
@@ -418,39 +407,35 @@ bool MakeDvClip(const std::string& path, int frames, std::string* error,
 
 bool MakeMpegClip(const std::string& path, int frames, std::string* error,
                   const std::atomic<bool>& stop) {
-    gchar* location = g_strescape(path.c_str(), nullptr);
+    g_autofree gchar* location = g_strescape(path.c_str(), nullptr);
     const std::string desc = "videotestsrc pattern=ball num-buffers=" + std::to_string(frames) +
                              " ! video/x-raw,format=I420,width=352,height=288,framerate=25/1"
                              " ! mpeg2enc format=3 b-per-refframe=0 ! mpegvideoparse"
                              " ! filesink location=\"" +
                              location + "\"";
-    g_free(location);
-    GError* err = nullptr;
-    GstElement* pipeline = gst_parse_launch(desc.c_str(), &err);
+    g_autoptr(GError) err = nullptr;
+    const TGstRef<GstElement> pipeline(gst_parse_launch(desc.c_str(), &err));
     if (!pipeline || err) {
         if (error)
             *error = err ? err->message : "cannot build the MPEG-2 encoding pipeline";
-        g_clear_error(&err);
-        if (pipeline)
-            gst_object_unref(pipeline);
         return false;
     }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    // At most 120 s, looked at every 0.1 s for the stop.
-    GstMessage* msg = nullptr;
-    for (int waited = 0; !msg && !stop.load() && waited < 120000; waited += 100)
-        msg = gst_bus_timed_pop_filtered(bus, 100 * GST_MSECOND,
-                                         GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (!ok && error)
-        *error = msg ? "MPEG-2 encoding failed"
-                     : (stop.load() ? "stopped: the program closes" : "MPEG-2 encoding timed out");
-    if (msg)
-        gst_message_unref(msg);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    bool ok = false;
+    {
+        const TGstRef<GstBus> bus(gst_element_get_bus(pipeline.get()));
+        // At most 120 s, looked at every 0.1 s for the stop.
+        TGstRef<GstMessage> msg;
+        for (int waited = 0; !msg && !stop.load() && waited < 120000; waited += 100)
+            msg.reset(gst_bus_timed_pop_filtered(
+                bus.get(), 100 * GST_MSECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        ok = msg && GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_EOS;
+        if (!ok && error)
+            *error =
+                msg ? "MPEG-2 encoding failed"
+                    : (stop.load() ? "stopped: the program closes" : "MPEG-2 encoding timed out");
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     return ok;
 }
 
@@ -469,14 +454,12 @@ GstElement* MakeVirtualDeck(std::shared_ptr<IDeckFeed> feed) {
 }
 
 GstElement* ParseBin(const char* desc, const char* name) {
-    GError* err = nullptr;
+    g_autoptr(GError) err = nullptr;
     GstElement* bin = gst_parse_bin_from_description(desc, TRUE, &err);
     if (!bin || err) {
         qCWarning(lcVidorra) << "cannot build virtual device" << name << ":"
                              << (err ? err->message : "");
-        g_clear_error(&err);
-        if (bin)
-            gst_object_unref(bin);
+        GstRefSink(bin).reset(); // never added
         return nullptr;
     }
     return bin;
@@ -580,22 +563,19 @@ std::vector<TDeviceDescriptor> TVirtualDevices::audioDevices() const {
         GstElement* format = gst_element_factory_make("capsfilter", nullptr);
         if (!src || !format) {
             for (GstElement* e : {src, format})
-                if (e)
-                    gst_object_unref(gst_object_ref_sink(e));
+                GstRefSink(e).reset(); // never added
             return static_cast<GstElement*>(nullptr);
         }
         g_object_set(src, "is-live", BenchNonLive() ? FALSE : TRUE, "wave", 0 /* sine */, "freq",
                      440.0, "volume", 0.2, "samplesperbuffer", 960, nullptr);
-        GstCaps* caps = gst_caps_from_string(
-            "audio/x-raw, format=S16LE, rate=48000, channels=2, layout=interleaved");
-        g_object_set(format, "caps", caps, nullptr);
-        gst_caps_unref(caps);
+        const TGstRef<GstCaps> caps(gst_caps_from_string(
+            "audio/x-raw, format=S16LE, rate=48000, channels=2, layout=interleaved"));
+        g_object_set(format, "caps", caps.get(), nullptr);
         GstElement* bin = gst_bin_new(nullptr);
         gst_bin_add_many(GST_BIN(bin), src, format, nullptr);
         gst_element_link(src, format);
-        GstPad* out = gst_element_get_static_pad(format, "src");
-        gst_element_add_pad(bin, gst_ghost_pad_new("src", out));
-        gst_object_unref(out);
+        const TGstRef<GstPad> out(gst_element_get_static_pad(format, "src"));
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", out.get()));
         return bin;
     };
     return list;

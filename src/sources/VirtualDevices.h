@@ -2,6 +2,7 @@
 
 #include "DeviceDescriptor.h"
 #include "DvTransport.h"
+#include "GstRef.h"
 #include "LiveDeckSrc.h"
 
 #include <QString>
@@ -93,7 +94,7 @@ private:
     mutable std::mutex m_lock; // guards the file, the pool and m_timecode
     int m_fd = -1;
     size_t m_frameSize = 0;
-    GstBufferPool* m_pool = nullptr;
+    TGstRef<GstBufferPool> m_pool;
     int m_slowPhase = 0;
     Timecode m_timecode;
 };
@@ -116,8 +117,8 @@ private:
     mutable std::mutex m_lock; // guards everything below
     mutable bool m_loaded = false;
     mutable bool m_broken = false;
-    mutable std::vector<GstBuffer*> m_pictures;
-    mutable GstCaps* m_caps = nullptr;
+    mutable std::vector<TGstRef<GstBuffer>> m_pictures;
+    mutable TGstRef<GstCaps> m_caps;
     mutable GstClockTime m_frame = 40 * GST_MSECOND;
     size_t m_next = 0;
 };

@@ -15,10 +15,8 @@ public:
     FakeGraph() : pipe(gst_pipeline_new("test")) {}
     ~FakeGraph() override {
         gst_element_set_state(pipe, GST_STATE_NULL);
-        if (videoOutputPad)
-            gst_object_unref(videoOutputPad);
-        if (audioPin)
-            gst_object_unref(audioPin);
+        videoOutputPad.reset();
+        audioPin.reset();
         gst_object_unref(pipe);
     }
     GstBin* pipeline() override { return GST_BIN(pipe); }

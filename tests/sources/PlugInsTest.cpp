@@ -160,17 +160,17 @@ TEST(PlugIns, GraphOperationsGoThroughThePlugIn) {
     EXPECT_EQ(device->NativeFormat1, 1);
     EXPECT_EQ(device->NativeFormat2, 5);
     std::atomic<int> pictures{0}, sound{0};
-    g.Sink(g.videoOutputPad, pictures);
-    g.Sink(g.audioPin, sound);
+    g.Sink(g.videoOutputPad.get(), pictures);
+    g.Sink(g.audioPin.get(), sound);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return pictures > 5 && sound > 5; }, 5000));
     EXPECT_EQ(g.Error(), "");
     gst_element_set_state(g.pipe, GST_STATE_NULL);
     device->KillVideoGraph(g);
     device->KillAudioGraph(g);
-    EXPECT_EQ(g.videoOutputPad, nullptr);
+    EXPECT_EQ(g.videoOutputPad.get(), nullptr);
     EXPECT_EQ(g.videoBranchTee, nullptr);
-    EXPECT_EQ(g.audioPin, nullptr);
+    EXPECT_EQ(g.audioPin.get(), nullptr);
     EXPECT_EQ(g.videoDevice, nullptr);
     device->KillSourceGraph(g);
     EXPECT_EQ(GST_BIN(g.pipe)->numchildren, before + 2); // the test's two sinks
@@ -192,7 +192,7 @@ TEST(PlugIns, AnUnusablePadDropsTheDevice) {
     device->SourceFilter = device->SetSourceGraph(g);
     ASSERT_NE(device->SourceFilter, nullptr);
     EXPECT_FALSE(device->SetVideoGraph(g, 1));
-    EXPECT_EQ(g.videoOutputPad, nullptr);
+    EXPECT_EQ(g.videoOutputPad.get(), nullptr);
     EXPECT_FALSE(device->Valid);
     const int mauvais = plugins.IndexOf("Mauvais");
     EXPECT_FALSE(plugins.At(mauvais).enabled);
@@ -403,7 +403,7 @@ struct HostileRig {
         if (device) {
             device->SourceFilter = device->SetSourceGraph(g);
             device->SetVideoGraph(g, 1);
-            g.Sink(g.videoOutputPad, pictures);
+            g.Sink(g.videoOutputPad.get(), pictures);
         }
     }
     ~HostileRig() { qunsetenv("HOSTILE_GOOD_PICTURES"); }
@@ -424,7 +424,7 @@ TEST(PlugIns, BrokenPicturesAreDroppedAndCounted) {
     for (const char* plugin : {"images_courtes", "images_vides"}) {
         HostileRig rig(plugin);
         ASSERT_NE(rig.device, nullptr) << plugin;
-        ASSERT_NE(rig.g.videoOutputPad, nullptr) << plugin;
+        ASSERT_NE(rig.g.videoOutputPad.get(), nullptr) << plugin;
         ASSERT_TRUE(rig.g.Play());
         EXPECT_TRUE(WaitFor([&] { return rig.device->BrokenFrames() > 10; }, 10000)) << plugin;
         EXPECT_LE(rig.pictures.load(), 6) << plugin;

@@ -77,18 +77,18 @@ TEST_F(VirtualDevicesTest, MireDeTestDeliversFrames) {
     EXPECT_EQ(device->SourceFilter, device->SetSourceGraph(g)); // once in the graph
     ASSERT_TRUE(device->SetVideoGraph(g, 1));
     EXPECT_FALSE(device->SetVideoGraph(g, 2) && false);
-    ASSERT_TRUE(g.videoOutputPad);
+    ASSERT_TRUE(g.videoOutputPad.get());
     ASSERT_TRUE(g.videoBranchTee);
     std::atomic<int> frames{0};
-    g.Sink(g.videoOutputPad, frames);
+    g.Sink(g.videoOutputPad.get(), frames);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return frames >= 5; }, 5000));
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 720);
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "height"), 576);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "width"), 720);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "height"), 576);
     EXPECT_EQ(g.Error(), "");
     gst_element_set_state(g.pipe, GST_STATE_NULL);
     device->KillVideoGraph(g);
-    EXPECT_EQ(g.videoOutputPad, nullptr);
+    EXPECT_EQ(g.videoOutputPad.get(), nullptr);
     EXPECT_EQ(g.videoBranchTee, nullptr);
     device->KillSourceGraph(g);
     EXPECT_EQ(Children(g.pipe), 1); // only the test's sink is left
@@ -103,11 +103,11 @@ TEST_F(VirtualDevicesTest, SignalDeTestDeliversSound) {
     EXPECT_FALSE(device->SetAudioGraph(g, 2));
     ASSERT_TRUE(device->SetAudioGraph(g, 1));
     std::atomic<int> buffers{0};
-    g.Sink(g.audioPin, buffers);
+    g.Sink(g.audioPin.get(), buffers);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return buffers >= 5; }, 5000));
-    EXPECT_EQ(CapsInt(g.audioPin, "rate"), 48000);
-    EXPECT_EQ(CapsInt(g.audioPin, "channels"), 2);
+    EXPECT_EQ(CapsInt(g.audioPin.get(), "rate"), 48000);
+    EXPECT_EQ(CapsInt(g.audioPin.get(), "channels"), 2);
     EXPECT_EQ(g.Error(), "");
     gst_element_set_state(g.pipe, GST_STATE_NULL);
     EXPECT_TRUE(device->KillAudioGraph(g));
@@ -127,12 +127,12 @@ TEST_F(VirtualDevicesTest, DvVirtuelPicturesSoundAndScenes) {
     ASSERT_TRUE(device->SetAudioGraph(g, 1));
     ASSERT_TRUE(device->SetVideoGraph(g, 1));
     std::atomic<int> pictures{0}, sound{0};
-    g.Sink(g.videoOutputPad, pictures);
-    g.Sink(g.audioPin, sound);
+    g.Sink(g.videoOutputPad.get(), pictures);
+    g.Sink(g.audioPin.get(), sound);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return pictures >= 10 && sound >= 10; }, 8000));
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 720);
-    EXPECT_EQ(CapsInt(g.audioPin, "rate"), 48000);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "width"), 720);
+    EXPECT_EQ(CapsInt(g.audioPin.get(), "rate"), 48000);
     // The device's detector reads the packs and reports the two jumps of the clip.
     TDVFrameInfo* newest = nullptr;
     g_object_get(device->SceneDetector(), "current-frame", &newest, nullptr);
@@ -160,7 +160,7 @@ TEST_F(VirtualDevicesTest, DvVirtuelPicturesSoundAndScenes) {
     EXPECT_TRUE(device->KillAudioGraph(g));
     device->KillSourceGraph(g);
     EXPECT_EQ(Children(g.pipe), 2);
-    EXPECT_EQ(g.audioPin, nullptr);
+    EXPECT_EQ(g.audioPin.get(), nullptr);
 }
 
 // The switch of the long-run benchmarks: with VIDORRA_BENCH_NONLIVE=1 when they are made, the
@@ -218,7 +218,7 @@ TEST_F(VirtualDevicesTest, DvDeckLoopsAndObeysItsTransport) {
     ASSERT_TRUE(device->SetSourceGraph(g));
     ASSERT_TRUE(device->SetVideoGraph(g, 1));
     std::atomic<int> pictures{0};
-    g.Sink(g.videoOutputPad, pictures);
+    g.Sink(g.videoOutputPad.get(), pictures);
     // Watch the tape at the deck's output: delivered frames, the last two frames' contents,
     // and whether the timecode went back (a loop).
     struct Watch {
@@ -316,12 +316,12 @@ TEST_F(VirtualDevicesTest, DvBranchesChangeWhilePlaying) {
     GstElement* sink = g.Sink(nullptr, pictures);
     gst_element_sync_state_with_parent(sink);
     GstPad* in = gst_element_get_static_pad(sink, "sink");
-    ASSERT_EQ(gst_pad_link(g.videoOutputPad, in), GST_PAD_LINK_OK);
+    ASSERT_EQ(gst_pad_link(g.videoOutputPad.get(), in), GST_PAD_LINK_OK);
     gst_object_unref(in);
     EXPECT_TRUE(WaitFor([&] { return pictures >= 5; }, 5000));
     // Half size for DivX recordings: half the picture in both directions.
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 360);
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "height"), 288);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "width"), 360);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "height"), 288);
     device->KillVideoGraph(g);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(g.Error(), "");
@@ -377,7 +377,7 @@ TEST_F(VirtualDevicesTest, MpegVirtuelDecodesThroughTheRegistry) {
     ASSERT_TRUE(device->SetSourceGraph(g));
     ASSERT_TRUE(device->SetVideoGraph(g, 1));
     std::atomic<int> pictures{0}, native{0};
-    g.Sink(g.videoOutputPad, pictures);
+    g.Sink(g.videoOutputPad.get(), pictures);
     // The native stream is whole MPEG-2 pictures, on the tee's further outputs.
     GstPad* teePad = gst_element_request_pad_simple(g.videoBranchTee, "src_%u");
     GstElement* queue = gst_element_factory_make("queue", nullptr);
@@ -389,7 +389,7 @@ TEST_F(VirtualDevicesTest, MpegVirtuelDecodesThroughTheRegistry) {
     g.Sink(qout, native);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return pictures >= 30 && native >= 30; }, 8000)); // past a loop
-    EXPECT_EQ(CapsInt(g.videoOutputPad, "width"), 352);
+    EXPECT_EQ(CapsInt(g.videoOutputPad.get(), "width"), 352);
     GstCaps* caps = gst_pad_get_current_caps(qout);
     ASSERT_TRUE(caps);
     int version = 0;
@@ -420,14 +420,14 @@ TEST(VideoDevice, UnknownFormatGoesThroughDecodebin) {
     ASSERT_TRUE(device->SetSourceGraph(g));
     ASSERT_TRUE(device->SetVideoGraph(g, 1));
     std::atomic<int> pictures{0};
-    g.Sink(g.videoOutputPad, pictures);
+    g.Sink(g.videoOutputPad.get(), pictures);
     ASSERT_TRUE(g.Play());
     EXPECT_TRUE(WaitFor([&] { return pictures >= 5; }, 5000));
     EXPECT_EQ(g.Error(), "");
     gst_element_set_state(g.pipe, GST_STATE_NULL);
     device->KillSourceGraph(g);
     EXPECT_EQ(Children(g.pipe), 1);
-    EXPECT_EQ(g.videoOutputPad, nullptr);
+    EXPECT_EQ(g.videoOutputPad.get(), nullptr);
 }
 
 // One side of the next test: a program that starts and makes the virtual devices' clips in

@@ -8,13 +8,6 @@ namespace dv {
 
 namespace {
 
-struct Unref {
-    void operator()(GstElement* e) const {
-        gst_element_set_state(e, GST_STATE_NULL);
-        gst_object_unref(e);
-    }
-};
-
 std::string Escape(const std::string& path) {
     std::string out;
     for (char c : path) {
@@ -23,6 +16,42 @@ std::string Escape(const std::string& path) {
         out += c;
     }
     return out;
+}
+
+// Plays the encoding pipeline to its end: what went wrong, or nothing.
+std::string PlayToEnd(GstElement* pipeline, const std::atomic<bool>* stop) {
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return "cannot start the encoding pipeline";
+    g_autoptr(GstBus) bus = gst_element_get_bus(pipeline);
+    // At most 120 s, looked at every 0.1 s for the stop.
+    g_autoptr(GstMessage) msg = nullptr;
+    bool stopped = false;
+    for (int waited = 0; !msg && waited < 120000; waited += 100) {
+        if ((stopped = stop && stop->load()))
+            break;
+        msg = gst_bus_timed_pop_filtered(
+            bus, 100 * GST_MSECOND,
+            static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    }
+    if (!msg)
+        return stopped ? "stopped" : "encoding timed out";
+    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+        g_autoptr(GError) e = nullptr;
+        gst_message_parse_error(msg, &e, nullptr);
+        return e ? e->message : "encoding failed";
+    }
+    return {};
+}
+
+// Builds the pipeline, plays it to its end and stops it: the file is closed when it returns.
+std::string Encode(const std::string& desc, const std::atomic<bool>* stop) {
+    g_autoptr(GError) err = nullptr;
+    g_autoptr(GstElement) pipeline = gst_parse_launch(desc.c_str(), &err);
+    if (!pipeline || err)
+        return err ? err->message : "cannot build the encoding pipeline";
+    std::string problem = PlayToEnd(pipeline, stop);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    return problem;
 }
 
 } // namespace
@@ -50,39 +79,7 @@ bool GenerateClip(const std::string& path, const ClipSpec& spec, std::string* er
         std::to_string(samplesPerFrame) + " num-buffers=" + std::to_string(spec.frames + 2) +
         " ! audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved ! queue ! mux.";
 
-    GError* err = nullptr;
-    std::unique_ptr<GstElement, Unref> pipeline(gst_parse_launch(desc.c_str(), &err));
-    if (!pipeline || err) {
-        std::string msg = err ? err->message : "cannot build the encoding pipeline";
-        g_clear_error(&err);
-        return fail(msg);
-    }
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return fail("cannot start the encoding pipeline");
-    GstBus* bus = gst_element_get_bus(pipeline.get());
-    // At most 120 s, looked at every 0.1 s for the stop.
-    GstMessage* msg = nullptr;
-    bool stopped = false;
-    for (int waited = 0; !msg && waited < 120000; waited += 100) {
-        if ((stopped = stop && stop->load()))
-            break;
-        msg = gst_bus_timed_pop_filtered(
-            bus, 100 * GST_MSECOND,
-            static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    }
-    gst_object_unref(bus);
-    std::string problem;
-    if (!msg) {
-        problem = stopped ? "stopped" : "encoding timed out";
-    } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
-        GError* e = nullptr;
-        gst_message_parse_error(msg, &e, nullptr);
-        problem = e ? e->message : "encoding failed";
-        g_clear_error(&e);
-    }
-    if (msg)
-        gst_message_unref(msg);
-    pipeline.reset();
+    const std::string problem = Encode(desc, stop);
     if (!problem.empty())
         return fail(problem);
     return PatchClipFile(path, spec, error);

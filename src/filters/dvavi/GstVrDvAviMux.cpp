@@ -1,6 +1,7 @@
 #include "DvAviMux.h"
 
 #include "DvAviWriter.h"
+#include "GstRef.h"
 
 #include <algorithm>
 #include <atomic>
@@ -134,11 +135,10 @@ static void ensureStarted(VrDvAviMux* self) {
     if (st.started)
         return;
     st.started = true;
-    GstQuery* q = gst_query_new_seeking(GST_FORMAT_BYTES);
     gboolean seekable = FALSE;
-    if (gst_pad_peer_query(self->srcpad, q))
-        gst_query_parse_seeking(q, nullptr, &seekable, nullptr, nullptr);
-    gst_query_unref(q);
+    if (const TGstRef<GstQuery> q(gst_query_new_seeking(GST_FORMAT_BYTES));
+        gst_pad_peer_query(self->srcpad, q.get()))
+        gst_query_parse_seeking(q.get(), nullptr, &seekable, nullptr, nullptr);
     st.out.seekable = seekable;
     if (!seekable)
         GST_WARNING_OBJECT(self, "downstream cannot seek, the AVI keeps its provisional headers");
@@ -146,14 +146,13 @@ static void ensureStarted(VrDvAviMux* self) {
 }
 
 static GstFlowReturn vr_dv_avi_mux_chain(GstPad*, GstObject* parent, GstBuffer* buf) {
+    const TGstRef<GstBuffer> held(buf); // the chain function owns buf
     auto* self = reinterpret_cast<VrDvAviMux*>(parent);
     DvAviMuxState& st = *self->state;
     ensureStarted(self);
     GstMapInfo map;
-    if (!gst_buffer_map(buf, &map, GST_MAP_READ)) {
-        gst_buffer_unref(buf);
+    if (!gst_buffer_map(buf, &map, GST_MAP_READ))
         return GST_FLOW_ERROR;
-    }
     st.out.input = buf;
     st.out.inputData = map.data;
     st.out.inputSize = map.size;
@@ -166,7 +165,6 @@ static GstFlowReturn vr_dv_avi_mux_chain(GstPad*, GstObject* parent, GstBuffer* 
     });
     st.out.input = nullptr;
     gst_buffer_unmap(buf, &map);
-    gst_buffer_unref(buf);
     if (ok)
         return GST_FLOW_OK;
     if (st.writer->Full()) {
@@ -199,16 +197,15 @@ static gboolean vr_dv_avi_mux_sink_event(GstPad* pad, GstObject* parent, GstEven
     auto* self = reinterpret_cast<VrDvAviMux*>(parent);
     switch (GST_EVENT_TYPE(event)) {
     case GST_EVENT_CAPS: {
-        gst_event_unref(event);
-        GstCaps* out = gst_caps_new_empty_simple("video/x-msvideo");
-        const gboolean ok = gst_pad_push_event(self->srcpad, gst_event_new_caps(out));
-        gst_caps_unref(out);
-        return ok;
+        const TGstRef<GstEvent> dropped(event); // replaced by the element's own caps
+        const TGstRef<GstCaps> out(gst_caps_new_empty_simple("video/x-msvideo"));
+        return gst_pad_push_event(self->srcpad, gst_event_new_caps(out.get()));
     }
-    case GST_EVENT_SEGMENT:
+    case GST_EVENT_SEGMENT: {
         // Replaced by the element's own BYTES segments.
-        gst_event_unref(event);
+        const TGstRef<GstEvent> dropped(event);
         return TRUE;
+    }
     case GST_EVENT_EOS:
         finishFile(self);
         return gst_pad_event_default(pad, parent, event);

@@ -1,5 +1,6 @@
 #include "Resizer.h"
 
+#include "GstRef.h"
 #include "ResizerCore.h"
 
 #include <algorithm>
@@ -117,9 +118,8 @@ static GstCaps* vr_resizer_transform_caps(GstBaseTransform* trans, GstPadDirecti
         }
     }
     if (filter) {
-        GstCaps* tmp = gst_caps_intersect_full(filter, result, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(result);
-        result = tmp;
+        const TGstRef<GstCaps> unfiltered(result);
+        result = gst_caps_intersect_full(filter, unfiltered.get(), GST_CAPS_INTERSECT_FIRST);
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "GstTimeStamper.h"
 
+#include "GstRef.h"
 #include "TimeStamperCore.h"
 
 #include <gst/base/gstbasetransform.h>
@@ -56,10 +57,9 @@ static GstFlowReturn stamperTransformIp(GstBaseTransform* trans, GstBuffer* buf)
 
     std::optional<int64_t> streamTime;
     if (core->mode() == TimeStamperCore::Mode::Clock) {
-        if (GstClock* clock = gst_element_get_clock(GST_ELEMENT(trans))) {
-            const GstClockTime now = gst_clock_get_time(clock);
+        if (const TGstRef<GstClock> clock(gst_element_get_clock(GST_ELEMENT(trans))); clock) {
+            const GstClockTime now = gst_clock_get_time(clock.get());
             const GstClockTime base = gst_element_get_base_time(GST_ELEMENT(trans));
-            gst_object_unref(clock);
             streamTime = now >= base ? to100ns(now - base) : -to100ns(base - now);
         }
     }

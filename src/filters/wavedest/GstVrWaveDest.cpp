@@ -1,5 +1,6 @@
 #include "WaveDest.h"
 
+#include "GstRef.h"
 #include "WaveHeader.h"
 
 #include <gst/audio/audio.h>
@@ -147,11 +148,10 @@ static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* b
                                                 probe.First()->bitrate / 8);
         }
     }
+    TGstRef<GstBuffer> held(buf); // the chain function owns buf until it pushes it
     GstFlowReturn ret = ensureStarted(self);
-    if (ret != GST_FLOW_OK) {
-        gst_buffer_unref(buf);
+    if (ret != GST_FLOW_OK)
         return ret;
-    }
     const gsize size = gst_buffer_get_size(buf);
     // Frames counted before the block is placed are uncounted if it never reaches the file.
     const wav::TMp3FrameCounter framesBefore = st.frames;
@@ -165,7 +165,7 @@ static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* b
     const auto pos = size <= UINT32_MAX ? st.writer.Place(static_cast<uint32_t>(size))
                                         : std::optional<uint32_t>();
     if (!pos) {
-        gst_buffer_unref(buf);
+        held.reset();
         st.frames = framesBefore;
         GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT,
                           ("Le fichier WAV a atteint sa taille maximale (4 Go)."),
@@ -173,11 +173,11 @@ static GstFlowReturn vr_wave_dest_chain(GstPad*, GstObject* parent, GstBuffer* b
         return GST_FLOW_ERROR;
     }
     // The block's place in the file; times mean nothing in a byte stream.
-    buf = gst_buffer_make_writable(buf);
+    buf = gst_buffer_make_writable(held.release());
     GST_BUFFER_OFFSET(buf) = *pos;
     GST_BUFFER_OFFSET_END(buf) = *pos + size;
     GST_BUFFER_PTS(buf) = GST_BUFFER_DTS(buf) = GST_BUFFER_DURATION(buf) = GST_CLOCK_TIME_NONE;
-    ret = gst_pad_push(self->srcpad, buf);
+    ret = gst_pad_push(self->srcpad, buf); // takes buf
     if (ret != GST_FLOW_OK) {
         st.writer.Unplace(static_cast<uint32_t>(size));
         st.frames = framesBefore;
@@ -189,11 +189,10 @@ static void finishFile(VrWaveDest* self) {
     WaveDestState& st = *self->state;
     if (ensureStarted(self) != GST_FLOW_OK)
         return;
-    GstQuery* q = gst_query_new_seeking(GST_FORMAT_BYTES);
     gboolean seekable = FALSE;
-    if (gst_pad_peer_query(self->srcpad, q))
-        gst_query_parse_seeking(q, nullptr, &seekable, nullptr, nullptr);
-    gst_query_unref(q);
+    if (const TGstRef<GstQuery> q(gst_query_new_seeking(GST_FORMAT_BYTES));
+        gst_pad_peer_query(self->srcpad, q.get()))
+        gst_query_parse_seeking(q.get(), nullptr, &seekable, nullptr, nullptr);
     // Sending the header to a sink that cannot seek back would append it to the audio.
     if (!seekable) {
         GST_WARNING_OBJECT(self, "downstream cannot seek, the WAV header keeps its sizes of 0");
@@ -224,11 +223,15 @@ static gboolean vr_wave_dest_sink_event(GstPad* pad, GstObject* parent, GstEvent
     WaveDestState& st = *self->state;
     switch (GST_EVENT_TYPE(event)) {
     case GST_EVENT_CAPS: {
-        GstCaps* caps;
-        gst_event_parse_caps(event, &caps);
-        std::vector<uint8_t> format = formatFromCaps(caps);
-        const bool mp3 = gst_structure_has_name(gst_caps_get_structure(caps, 0), "audio/mpeg");
-        gst_event_unref(event);
+        std::vector<uint8_t> format;
+        bool mp3 = false;
+        {
+            const TGstRef<GstEvent> dropped(event); // replaced by the element's own caps
+            GstCaps* caps;
+            gst_event_parse_caps(event, &caps);
+            format = formatFromCaps(caps);
+            mp3 = gst_structure_has_name(gst_caps_get_structure(caps, 0), "audio/mpeg");
+        }
         if (format.empty())
             return FALSE;
         // One file holds one format.
@@ -242,15 +245,14 @@ static gboolean vr_wave_dest_sink_event(GstPad* pad, GstObject* parent, GstEvent
             st.capsFormat = format;
             st.format = std::move(format);
         }
-        GstCaps* out = gst_caps_new_empty_simple("audio/x-wav");
-        const gboolean ok = gst_pad_push_event(self->srcpad, gst_event_new_caps(out));
-        gst_caps_unref(out);
-        return ok;
+        const TGstRef<GstCaps> out(gst_caps_new_empty_simple("audio/x-wav"));
+        return gst_pad_push_event(self->srcpad, gst_event_new_caps(out.get()));
     }
-    case GST_EVENT_SEGMENT:
+    case GST_EVENT_SEGMENT: {
         // Replaced by the element's own BYTES segment.
-        gst_event_unref(event);
+        const TGstRef<GstEvent> dropped(event);
         return TRUE;
+    }
     case GST_EVENT_EOS:
         finishFile(self);
         return gst_pad_event_default(pad, parent, event);
