@@ -28,6 +28,21 @@ QString column(const QString& text, int width) {
 
 } // namespace
 
+QList<ManagerWindowRow> ManagerWindowRows() {
+    return {
+        {"caScript", "Script", "Script", "F12", "Shift+F12"},
+        {"caHelp", "Help", "Aide pour Raccourcis, Script et Macros", "F1", ""},
+        {"caAbout", "About", "A propos", "F11", ""},
+        {"caOptions", "Options", "Options", "F10", ""},
+        {"caCustom", "Custom", "Personnaliser", "Alt+F10", ""},
+    };
+}
+
+QStringList ManagerRectSwitches() {
+    return {QStringLiteral("formsave"), QStringLiteral("cam1"), QStringLiteral("cam2"),
+            QStringLiteral("scriptformsave")};
+}
+
 QString CommandLineCategoryTitle(const QString& category) {
     for (const Category& c : kCategories)
         if (category == QLatin1String(c.key))
@@ -127,6 +142,27 @@ QString CommandLineHelp() {
     }
     if (!shadowed.isEmpty())
         text += u'\n' + shadowed.join(u'\n') + u'\n';
+    // The manager's own commands: its windows, and the places of the windows it keeps.
+    text += QStringLiteral("\nFenêtres du gestionnaire (fenêtre Script : Maj+F12 ; F12 est "
+                           "l'incrustation) :\n");
+    for (const ManagerWindowRow& w : ManagerWindowRows()) {
+        QString keys = FrenchKeyText(
+            QKeySequence::fromString(QLatin1String(w.shortcut), QKeySequence::PortableText));
+        if (*w.secondaryShortcut)
+            keys = FrenchKeyText(QKeySequence::fromString(QLatin1String(w.secondaryShortcut),
+                                                          QKeySequence::PortableText));
+        text += QStringLiteral("  ") +
+                column(u'/' + QString::fromLatin1(w.scriptName).toLower(), 28) + column(keys, 21) +
+                QString::fromUtf8(w.title) + QStringLiteral(" [+/-]\n");
+    }
+    text += QStringLiteral("  ");
+    QStringList rects;
+    for (const QString& s : ManagerRectSwitches())
+        rects << u'/' + s;
+    text += rects.join(QStringLiteral(", ")) +
+            QStringLiteral("=gauche,droite,haut,bas\n      places de la fenêtre principale, "
+                           "des fenêtres DV et de la fenêtre Script\n");
+    text += QStringLiteral("Un script atteint chaque commande par commande('/token').\n");
     text += QStringLiteral("\nFormats de /format_capture= (majuscules ou minuscules) :\n  ") +
             CaptureFormatNames().join(QStringLiteral(", ")) + u'\n';
     return text;

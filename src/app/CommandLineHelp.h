@@ -31,6 +31,19 @@ QList<CommandLineActionRow> CommandLineActionRows();
 QString CommandLineCategoryTitle(const QString& category);
 QStringList CommandLineCategories();
 
+// The application manager's windows, shown or hidden in turn by their switches (the
+// manager makes its actions from this table; the help lists it).
+struct ManagerWindowRow {
+    const char* name;       // the action, e.g. "caScript"
+    const char* scriptName; // its procedure; the switch is the same in lower case
+    const char* title;
+    const char* shortcut; // portable key text
+    const char* secondaryShortcut;
+};
+QList<ManagerWindowRow> ManagerWindowRows();
+// The manager's rectangles (window places) a command sets with "=gauche,droite,haut,bas".
+QStringList ManagerRectSwitches();
+
 // The options the program reads itself, before anything starts. They are GNU long options,
 // which no command can be taken for: a command is a prefix ('/', '+' or '-') and a switch
 // or token of letters, digits and '_'.

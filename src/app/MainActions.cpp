@@ -705,20 +705,7 @@ void TCaptureForm::createManagerActions() {
     }
 
     // The manager's own windows, shown or hidden in turn.
-    struct Window {
-        const char* name;
-        const char* scriptName;
-        const char* title;
-        const char* shortcut;
-    };
-    const Window windows[] = {
-        {"caScript", "Script", "Script", "F12"},
-        {"caHelp", "Help", "Aide pour Raccourcis, Script et Macros", "F1"},
-        {"caAbout", "About", "A propos", "F11"},
-        {"caOptions", "Options", "Options", "F10"},
-        {"caCustom", "Custom", "Personnaliser", "Alt+F10"},
-    };
-    for (const Window& w : windows) {
+    for (const ManagerWindowRow& w : ManagerWindowRows()) {
         auto* check = static_cast<TCheckAction*>(add(new TCheckAction(am), QLatin1String(w.name),
                                                      QLatin1String(w.scriptName),
                                                      QString::fromLatin1(w.scriptName).toLower()));
@@ -730,7 +717,8 @@ void TCaptureForm::createManagerActions() {
             window = createScriptWindow();
             // F12 is the inlay's in the main list, which comes first: the window gets a key
             // of its own and a button in the tool bar.
-            check->SecondaryShortcuts << QKeySequence(Qt::SHIFT | Qt::Key_F12);
+            check->SecondaryShortcuts << QKeySequence::fromString(
+                QLatin1String(w.secondaryShortcut), QKeySequence::PortableText);
             check->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
             check->setText(QStringLiteral("Script"));
             check->setToolTip(QStringLiteral("Fenêtre Script (Maj+F12) : écrire, enregistrer et "

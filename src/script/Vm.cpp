@@ -634,6 +634,12 @@ bool Vm::run(QString& error) {
             QString err;
             if (!m_host || !m_host->callHost(m_prog.hostSites[I->b], R + I->a, I->c, err))
                 THROW(ExcException, err);
+            // A routine that let the program run (a wait, a command) may have been asked to
+            // stop the script meanwhile.
+            if (m_limits.stop && m_limits.stop->load(std::memory_order_relaxed)) {
+                fatal(QStringLiteral("Script arrêté"));
+                goto failed;
+            }
             break;
         }
         case Op::Concat: {

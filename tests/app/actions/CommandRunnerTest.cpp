@@ -213,3 +213,17 @@ TEST(CommandRunner, SwitchRunsTheCommandLineOnceAtTheFirstActivation) {
     empty.runOnce();
     EXPECT_EQ(noCommandLine, 1);
 }
+
+// A script's commande line: commands start at a prefixed word, the rest is the text of the
+// one before; quotes group as on a shell's line.
+TEST(CommandRunner, SplitLineOfAScript) {
+    using L = QStringList;
+    EXPECT_EQ(TCustomScript::SplitLine("/c"), L{"/c"});
+    EXPECT_EQ(TCustomScript::SplitLine("  +fs   -m "), (L{"+fs", "-m"}));
+    EXPECT_EQ(TCustomScript::SplitLine("/sv=Mire de test /c"), (L{"/sv=Mire de test", "/c"}));
+    EXPECT_EQ(TCustomScript::SplitLine("/sv=Caméra -2"), L{"/sv=Caméra -2"});
+    EXPECT_EQ(TCustomScript::SplitLine("\"/dossier_video=/a b/-c\" /k"),
+              (L{"/dossier_video=/a b/-c", "/k"}));
+    EXPECT_EQ(TCustomScript::SplitLine(""), L{});
+    EXPECT_EQ(TCustomScript::SplitLine("texte seul"), L{"texte seul"});
+}
