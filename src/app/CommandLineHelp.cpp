@@ -162,6 +162,9 @@ QString CommandLineHelp() {
     text += rects.join(QStringLiteral(", ")) +
             QStringLiteral("=gauche,droite,haut,bas\n      places de la fenêtre principale, "
                            "des fenêtres DV et de la fenêtre Script\n");
+    text += QStringLiteral("  ") + column(QStringLiteral("/naquit"), 28) +
+            column(FrenchKeyText(QKeySequence(Qt::ALT | Qt::Key_F4)), 21) +
+            QStringLiteral("ferme la fenêtre, comme Quitter\n");
     text += QStringLiteral("Un script atteint chaque commande par commande('/token').\n");
     text += QStringLiteral("\nFormats de /format_capture= (majuscules ou minuscules) :\n  ") +
             CaptureFormatNames().join(QStringLiteral(", ")) + u'\n';

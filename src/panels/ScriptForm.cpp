@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -304,6 +305,14 @@ void TScriptForm::StopMacro() {
 void TScriptForm::AppendRecordedLine(const QString& line) {
     if (m_recording)
         Editor->appendPlainText(line);
+}
+
+// The window closed while its script runs: the script stops (its text stays, the window is
+// only hidden).
+void TScriptForm::closeEvent(QCloseEvent* event) {
+    if (m_running)
+        m_script.RequestStop();
+    QWidget::closeEvent(event);
 }
 
 void TScriptForm::resizeEvent(QResizeEvent* event) {

@@ -159,6 +159,12 @@ TEST(ScriptCommands, CommandeAndAttendre) {
     EXPECT_TRUE(window->Memo->toPlainText().contains("Script arrêté"))
         << window->Memo->toPlainText().toStdString();
     EXPECT_FALSE(mute->isChecked());
+    // Closing the window stops its script too.
+    QTimer::singleShot(200, [&] { window->close(); });
+    clock.restart();
+    run(window, "begin attendre(20000) end.");
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(window->Memo->toPlainText().contains("Script arrêté"));
     mute->SetChecked(muted);
     p.form.hide();
 }
