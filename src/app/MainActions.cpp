@@ -720,9 +720,12 @@ void TCaptureForm::createManagerActions() {
             check->SecondaryShortcuts << QKeySequence::fromString(
                 QLatin1String(w.secondaryShortcut), QKeySequence::PortableText);
             check->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-            check->setText(QStringLiteral("Script"));
-            check->setToolTip(QStringLiteral("Fenêtre Script (Maj+F12) : écrire, enregistrer et "
-                                             "exécuter des macros"));
+            check->TrueCaption = check->FalseCaption = QStringLiteral("Script");
+            check->TrueHint = check->FalseHint =
+                QStringLiteral("Fenêtre Script (Maj+F12) : écrire, enregistrer et exécuter des "
+                               "macros");
+            check->setText(check->FalseCaption);
+            check->setToolTip(check->FalseHint);
             scriptWindowAction = check;
         } else {
             window = new QWidget(this, Qt::Tool);
@@ -765,6 +768,12 @@ void TCaptureForm::createManagerActions() {
             else
                 text->setText(QStringLiteral("Aucune personnalisation pour l'instant."));
         }
+        // The window closed by its own title bar, or a state read back at start while the
+        // window is hidden: a press always turns over what the user sees.
+        check->OnPrepare = [check, window] {
+            check->Value = window->isVisible();
+            return true;
+        };
         check->OnAfterTrueApply = [window] { window->show(); };
         check->OnAfterFalseApply = [window] { window->hide(); };
         m_managerWindows.append(check);

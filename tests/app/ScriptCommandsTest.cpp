@@ -233,6 +233,11 @@ TEST(ScriptCommands, TheWindowCanBeReached) {
     EXPECT_TRUE(p.form.scriptForm->isVisible());
     p.form.scriptWindowAction->executeInteractive(&p.form);
     EXPECT_FALSE(p.form.scriptForm->isVisible());
+    // Closed by its title bar, it opens again at the next press.
+    p.form.scriptWindowAction->executeInteractive(&p.form);
+    p.form.scriptForm->close();
+    p.form.scriptWindowAction->executeInteractive(&p.form);
+    EXPECT_TRUE(p.form.scriptForm->isVisible());
     // The help lists every command of the manager.
     const QString help = CommandLineHelp();
     for (TCustomSuperAction* a : p.form.am->actions)
