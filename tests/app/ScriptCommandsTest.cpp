@@ -37,17 +37,28 @@ QStringList suffixes(const QStringList& files) {
     return out;
 }
 
-void startProgram(Program& p, Sandbox& box) {
-    QDir().mkpath(box.path("videos"));
-    QDir().mkpath(box.path("images"));
-    p.form.setCommandLine({"/sv=Mire de test", "/sa=Signal de test", "/format_capture=divx",
-                           "/dossier_video=" + box.path("videos"),
-                           "/dossier_images=" + box.path("images")});
-    p.form.show();
-    ASSERT_TRUE(p.runUntil([&] { return p.form.startupFinished(); }));
-    // Preferences kept in the sandbox: a close asks nothing about where they go.
-    p.form.gp->SetMode(spPortable);
-}
+// The program started on the test pattern and signal, its folders in a sandbox, every
+// question answered as the test says.
+struct Started {
+    Sandbox box;
+    ScriptedPrompts prompts;
+    PromptsGuard guard{&prompts};
+    Program p;
+    TScriptForm* window = nullptr;
+    bool ok = false;
+    Started() {
+        QDir().mkpath(box.path("videos"));
+        QDir().mkpath(box.path("images"));
+        p.form.setCommandLine({"/sv=Mire de test", "/sa=Signal de test", "/format_capture=divx",
+                               "/dossier_video=" + box.path("videos"),
+                               "/dossier_images=" + box.path("images")});
+        p.form.show();
+        ok = p.runUntil([&] { return p.form.startupFinished(); });
+        // Preferences kept in the sandbox: a close asks nothing about where they go.
+        p.form.gp->SetMode(spPortable);
+        window = p.form.scriptForm;
+    }
+};
 
 void run(TScriptForm* window, const QString& text) {
     window->Editor->setPlainText(text);
@@ -60,12 +71,11 @@ void run(TScriptForm* window, const QString& text) {
 // macro holds them as command lines with the waits between them, and its replay makes the
 // same files again.
 TEST(ScriptCommands, ARecordedSessionReplaysItsFiles) {
-    Sandbox box;
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    Program p;
-    startProgram(p, box);
-    TScriptForm* window = p.form.scriptForm;
+    Started s;
+    ASSERT_TRUE(s.ok);
+    Program& p = s.p;
+    Sandbox& box = s.box;
+    TScriptForm* window = s.window;
     ASSERT_NE(window, nullptr);
 
     window->naStartMacro->trigger();
@@ -119,12 +129,11 @@ TEST(ScriptCommands, ARecordedSessionReplaysItsFiles) {
 // commande takes every prefix and a text with blanks; attendre lets the program run, and Esc
 // (the stop request) ends it early; an unknown command changes nothing.
 TEST(ScriptCommands, CommandeAndAttendre) {
-    Sandbox box;
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    Program p;
-    startProgram(p, box);
-    TScriptForm* window = p.form.scriptForm;
+    Started s;
+    ASSERT_TRUE(s.ok);
+    Program& p = s.p;
+    Sandbox& box = s.box;
+    TScriptForm* window = s.window;
     TCustomSuperAction* mute = p.form.action("taMute");
     const bool muted = mute->isChecked();
 
@@ -172,12 +181,11 @@ TEST(ScriptCommands, CommandeAndAttendre) {
 // commande('/quit') stops the script and then closes the program, without a question even
 // with the script modified.
 TEST(ScriptCommands, QuitFromAScriptStopsItFirst) {
-    Sandbox box;
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    Program p;
-    startProgram(p, box);
-    TScriptForm* window = p.form.scriptForm;
+    Started s;
+    ASSERT_TRUE(s.ok);
+    Program& p = s.p;
+    ScriptedPrompts& prompts = s.prompts;
+    TScriptForm* window = s.window;
     QElapsedTimer clock;
     clock.start();
     run(window, "begin commande('/quit'); attendre(20000); showmessage('pas ici') end.");
@@ -190,12 +198,11 @@ TEST(ScriptCommands, QuitFromAScriptStopsItFirst) {
 // Start replaces the editor's text and the user's close loses it: both ask first; a refusal
 // keeps the text and the window.
 TEST(ScriptCommands, AModifiedScriptIsAskedAbout) {
-    Sandbox box;
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    Program p;
-    startProgram(p, box);
-    TScriptForm* window = p.form.scriptForm;
+    Started s;
+    ASSERT_TRUE(s.ok);
+    Program& p = s.p;
+    ScriptedPrompts& prompts = s.prompts;
+    TScriptForm* window = s.window;
     window->Editor->setPlainText("begin showmessage('mon script') end.");
     const QString question = "Le script a été modifié. Abandonner les modifications ?";
 
@@ -218,11 +225,9 @@ TEST(ScriptCommands, AModifiedScriptIsAskedAbout) {
 
 // The window has a key of its own that no action of the main list takes, and a button.
 TEST(ScriptCommands, TheWindowCanBeReached) {
-    Sandbox box;
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    Program p;
-    startProgram(p, box);
+    Started s;
+    ASSERT_TRUE(s.ok);
+    Program& p = s.p;
     const QKeySequence key(Qt::SHIFT | Qt::Key_F12);
     for (TCustomSuperAction* a : std::as_const(p.form.al))
         EXPECT_FALSE(a->matchesKey(key)) << a->objectName().toStdString();
