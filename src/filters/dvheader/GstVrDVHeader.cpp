@@ -54,21 +54,20 @@ static bool branchStartTime(GstBuffer* buf, int64_t& t) {
 static GstFlowReturn vr_dv_header_transform_ip(GstBaseTransform* trans, GstBuffer* buf) {
     auto* self = reinterpret_cast<VrDVHeader*>(trans);
     GST_OBJECT_LOCK(self);
-    GstElement* source =
-        self->sceneSource ? GST_ELEMENT(gst_object_ref(self->sceneSource)) : nullptr;
+    const TGstRef<GstElement> source =
+        self->sceneSource ? GstRefAdd(self->sceneSource) : TGstRef<GstElement>();
     const guint mode = self->headerMode;
     GST_OBJECT_UNLOCK(self);
 
     bool haveHeaders = false;
     if (source) {
         auto* rings = static_cast<IFrameInfoSource*>(
-            g_object_get_data(G_OBJECT(source), kFrameInfoSourceKey));
+            g_object_get_data(G_OBJECT(source.get()), kFrameInfoSourceKey));
         int64_t t;
         if (rings && branchStartTime(buf, t)) {
             TDVFrameInfo info;
             haveHeaders = rings->CopyHeader(rings->LookupFrameInfo(t, info), self->headers);
         }
-        gst_object_unref(source);
     }
     if (!haveHeaders && mode != 1)
         return GST_FLOW_OK;
@@ -103,8 +102,7 @@ static void vr_dv_header_set_property(GObject* object, guint id, const GValue* v
         GST_OBJECT_LOCK(self);
         std::swap(self->sceneSource, source);
         GST_OBJECT_UNLOCK(self);
-        if (source)
-            gst_object_unref(source);
+        const TGstRef<GstElement> old(source); // released outside the lock
         break;
     }
     case PROP_HEADER_MODE:

@@ -1,5 +1,6 @@
 #include "GstSuperposer.h"
 
+#include "GstRef.h"
 #include "SuperposerCore.h"
 #include "UpstreamScenes.h"
 
@@ -134,16 +135,14 @@ static void postSnapshot(Tvr_Superposer* s, int slot, bool periodic) {
     // The message holds the slot's memory: a new stream size allocates fresh slots rather
     // than pull this one from under its receiver.
     auto* holder = new GrabRing::Slot(memory);
-    GstBuffer* buffer =
+    const TGstRef<GstBuffer> buffer(
         gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, memory->data(), memory->size(), 0,
-                                    memory->size(), holder, releaseSlotHolder);
-    GstCaps* caps = gst_caps_new_simple(
+                                    memory->size(), holder, releaseSlotHolder));
+    const TGstRef<GstCaps> caps(gst_caps_new_simple(
         "video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width, "height",
         G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION, GST_VIDEO_INFO_FPS_N(&s->info),
-        GST_VIDEO_INFO_FPS_D(&s->info), nullptr);
-    GstSample* sample = gst_sample_new(buffer, caps, nullptr, nullptr);
-    gst_buffer_unref(buffer);
-    gst_caps_unref(caps);
+        GST_VIDEO_INFO_FPS_D(&s->info), nullptr));
+    GstSample* sample = gst_sample_new(buffer.get(), caps.get(), nullptr, nullptr);
     const SuperposerCore::SlotDate date = s->core->slotDate(slot);
     GstStructure* st = gst_structure_new(
         "vr-snapshot", "message", G_TYPE_INT, 1025, "wparam", G_TYPE_INT, 0, "lparam", G_TYPE_INT,
@@ -164,11 +163,9 @@ static void postCountdown(Tvr_Superposer* s, int32_t seconds) {
 // The detector found upstream takes the place of a scene source.
 static void setFoundSource(Tvr_Superposer* s, GstElement* found) {
     GST_OBJECT_LOCK(s);
-    GstElement* old = s->foundSource;
+    const TGstRef<GstElement> old(s->foundSource); // released outside the lock
     s->foundSource = found;
     GST_OBJECT_UNLOCK(s);
-    if (old)
-        gst_object_unref(old);
 }
 
 static gboolean superposerStart(GstBaseTransform* trans) {
@@ -279,9 +276,9 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
         s->warnedShort = TRUE;
         return GST_FLOW_OK;
     }
-    GstElement* scene = sceneSourceFor(s);
+    const TGstRef<GstElement> scene(sceneSourceFor(s));
     auto* scenes = scene ? static_cast<IFrameInfoSource*>(
-                               g_object_get_data(G_OBJECT(scene), kFrameInfoSourceKey))
+                               g_object_get_data(G_OBJECT(scene.get()), kFrameInfoSourceKey))
                          : nullptr;
 
     const int64_t pts = GST_BUFFER_PTS_IS_VALID(buf) ? int64_t(GST_BUFFER_PTS(buf)) : 0;
@@ -323,8 +320,6 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
         r = s->core->processFrame(image, pts, scenes, writable);
     }
     gst_video_frame_unmap(&frame);
-    if (scene)
-        gst_object_unref(scene);
 
     if (s->core->linesVersion() != s->lastLinesVersion) {
         s->lastLinesVersion = s->core->linesVersion();
@@ -339,11 +334,9 @@ static GstFlowReturn superposerTransformIp(GstBaseTransform* trans, GstBuffer* b
 
 static void setSceneSource(Tvr_Superposer* s, GstElement* element) {
     GST_OBJECT_LOCK(s);
-    GstElement* old = s->sceneSource;
+    const TGstRef<GstElement> old(s->sceneSource); // released outside the lock
     s->sceneSource = element ? GST_ELEMENT(gst_object_ref(element)) : nullptr;
     GST_OBJECT_UNLOCK(s);
-    if (old)
-        gst_object_unref(old);
 }
 
 static bool setRecordField(TincrustRec& rec, guint id, const GValue* value) {
