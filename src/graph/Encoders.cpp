@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "AppPaths.h"
+#include "FormatBuild.h"
 #include "GstRef.h"
 #include "Log.h"
 #include "RegistryStore.h"
@@ -41,13 +42,6 @@ QString encoderLabel(GstElementFactory* factory) {
         return QStringLiteral("xvidcore");
     const char* longName = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
     return longName ? QString::fromUtf8(longName) : name;
-}
-
-bool factoryInstalled(const char* name) {
-    if (!gst_is_initialized())
-        return false;
-    const TGstRef<GstElementFactory> f(gst_element_factory_find(name));
-    return bool(f);
 }
 
 std::optional<quint32> readDword(const TRegistryFile& reg, const QString& key, const char* name) {
@@ -229,7 +223,7 @@ void TEncoderCatalog::Discover() {
     m_divx = std::move(divx);
     m_divx.insert(m_divx.end(), xvid.begin(), xvid.end());
     m_divx.insert(m_divx.end(), real.begin(), real.end());
-    m_mp3 = factoryInstalled("lamemp3enc");
+    m_mp3 = FactoryInstalled("lamemp3enc");
 }
 
 void TEncoderCatalog::Assign(std::vector<TDivxEntry> divx, bool mp3) {

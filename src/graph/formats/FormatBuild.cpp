@@ -22,7 +22,7 @@ GstElement* MakeRecordingFileSink(const QString& fileName) {
 }
 
 bool FactoryInstalled(const char* name) {
-    return TGstRef<GstElementFactory>(gst_element_factory_find(name)).get() != nullptr;
+    return gst_is_initialized() && TGstRef<GstElementFactory>(gst_element_factory_find(name));
 }
 
 void SetCapsText(GstElement* capsfilter, const QString& text) {

@@ -79,7 +79,7 @@ private:
 
 // A file sink joining the running pipeline: no preroll, each buffer written as it comes.
 GstElement* MakeRecordingFileSink(const QString& fileName);
-// Whether a factory of that name is installed.
+// Whether a factory of that name is installed (false before GStreamer is initialised).
 bool FactoryInstalled(const char* name);
 // Sets a capsfilter's caps from their text.
 void SetCapsText(GstElement* capsfilter, const QString& text);

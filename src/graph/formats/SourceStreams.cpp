@@ -6,23 +6,18 @@
 
 namespace {
 
-// Element factories of a kind that take `in` and give `out`, best rank first.
+// Element factories of a kind that take `in` (caps, not null) and give `out`, best rank first.
 QStringList factoriesFor(GstElementFactoryListType type, GstCaps* in, const char* out) {
     QStringList names;
-    GList* all = gst_element_factory_list_get_elements(type, GST_RANK_MARGINAL);
-    GList* taking =
-        in ? gst_element_factory_list_filter(all, in, GST_PAD_SINK, FALSE) : g_list_copy(all);
-    TGstRef<GstCaps> outCaps(gst_caps_from_string(out));
-    GList* giving = gst_element_factory_list_filter(taking, outCaps.get(), GST_PAD_SRC, FALSE);
-    giving = g_list_sort(giving, gst_plugin_feature_rank_compare_func);
-    for (GList* l = giving; l; l = l->next)
+    const TGstObjectList all(gst_element_factory_list_get_elements(type, GST_RANK_MARGINAL));
+    const TGstObjectList taking(
+        gst_element_factory_list_filter(all.get(), in, GST_PAD_SINK, FALSE));
+    const TGstRef<GstCaps> outCaps(gst_caps_from_string(out));
+    TGstObjectList giving(
+        gst_element_factory_list_filter(taking.get(), outCaps.get(), GST_PAD_SRC, FALSE));
+    giving.reset(g_list_sort(giving.release(), gst_plugin_feature_rank_compare_func));
+    for (GList* l = giving.get(); l; l = l->next)
         names << QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(l->data)));
-    gst_plugin_feature_list_free(giving);
-    if (in)
-        gst_plugin_feature_list_free(taking);
-    else
-        g_list_free(taking);
-    gst_plugin_feature_list_free(all);
     return names;
 }
 
