@@ -68,7 +68,7 @@ QString TCaptureForm::windowCaption() {
 
 // Phase 2: the window's creation. The graph module does not exist yet.
 TCaptureForm::TCaptureForm(QWidget* parent)
-    : QMainWindow(parent), m_parameters(std::make_unique<TparameterList>(AppPaths::signature())) {
+    : QMainWindow(parent), m_session(new TSession(AppPaths::signature(), this)) {
     setWindowTitle(windowCaption());
 
     gp = new TMornePreferences(this);
@@ -111,6 +111,7 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     });
 
     buildWidgets();
+    followStatusTexts();
     createActions();
     createManagerActions();
     buildToolBars();
@@ -137,7 +138,6 @@ TCaptureForm::TCaptureForm(QWidget* parent)
     };
     m_managerSwitch = new TKXSwitch(*am, this);
 
-    exclusionList.clear();
     m_startingUp = true;
 }
 
@@ -154,24 +154,19 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
     m_dm = dm;
     if (m_dm) {
         m_dm->onVideoSample = [w = videoWidget](GstSample* sample) { w->pushSample(sample); };
-        setOverlayFlip = [this](bool vertical, bool on) {
-            if (GstElement* overlay = m_dm->overlay())
-                g_object_set(overlay, vertical ? "vert-flip" : "horz-flip", gboolean(on), nullptr);
-        };
-        // Applying the inlay gives the overlay the record too, so that what it draws is
-        // what the settings say whatever happened to the overlay since.
-        setOverlayIncrust = [this](bool on) {
-            GstElement* overlay = m_dm->overlay();
-            if (!overlay)
-                return;
-            if (on && Prm.incrustRec)
-                g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
-            g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
-        };
-        recorder = new TRecordingController(*this, *m_dm);
-        scheduler = new TScheduler(*recorder, *ProgrammerFrame1, this);
-        stills = new TStillsController(*this, *m_dm);
-        recorder->intervalometerText = [this] { return stills->intervalText(); };
+        m_scheduleFields = programmerFields(*ProgrammerFrame1);
+        m_session->setActions(&m_actions);
+        m_session->attachGraph(*m_dm, this, m_scheduleFields.get());
+        recorder = m_session->recorder();
+        scheduler = m_session->scheduler();
+        stills = m_session->stills();
+        nextVideoFileName = recorder->nextVideoFileName();
+        connect(ProgrammerFrame1, &TProgrammerFrame::startTimeEdited, scheduler,
+                &TScheduler::startTimeEdited);
+        connect(ProgrammerFrame1, &TProgrammerFrame::endTimeEdited, scheduler,
+                &TScheduler::endTimeEdited);
+        connect(ProgrammerFrame1, &TProgrammerFrame::endCopiedFromStart, scheduler,
+                &TScheduler::endTimeEdited);
         recorder->refreshTransportWindows = [this] {
             if (cameras && sources)
                 cameras->Refresh(sources->currentVideo(), sources->currentAudio());
@@ -190,9 +185,6 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         connect(recorder, &TRecordingController::fileRecorded, ListeFrame, &TListeFrame::AddFile);
         connect(recorder, &TRecordingController::recordedFileDropped, ListeFrame,
                 &TListeFrame::RemoveFile);
-        recorder->armStartAlarm = [this] { return scheduler->ArmStartAlarm(); };
-        recorder->armEndAlarm = [this] { return scheduler->ArmEndAlarm(); };
-        recorder->disarmAlarm = [this] { scheduler->DisarmAlarm(); };
         partArea->currentFile = [this] {
             return m_dm->hasRecordingBranch() ? m_dm->recordingFileName() : QString();
         };
@@ -200,7 +192,7 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             const TCaptureFormat* format = CaptureFormatOf(m_dm->recordingFormat());
             return format ? format->fixedByteRate : 0;
         };
-        recorder->onStateEntered = [this](RecordingState state) {
+        connect(m_session, &TSession::stateChanged, this, [this](RecordingState state) {
             QTimer::singleShot(0, partArea, &TPartArea::refresh);
             ProgrammerFrame1->SetRecordingLook(state == RecordingState::rsProgrammedRecording);
             if (!m_sleepInhibitor)
@@ -211,9 +203,10 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 m_sleepInhibitor->Hold(state == RecordingState::rsProgrammed
                                            ? QStringLiteral("Enregistrement programmé")
                                            : QStringLiteral("Enregistrement en cours"));
-        };
+        });
         connect(recorder, &TRecordingController::nextNameChanged, this,
                 [this](const QString& name) {
+                    nextVideoFileName = name;
                     DossiersFrame1->SetVideoFileName(name);
                     SourcesFrame->LabelVideo->setText(QFileInfo(name).fileName());
                     ListeFrame->SetVideoFolder(QFileInfo(name).absolutePath());
@@ -248,7 +241,7 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
         connect(ExtraireFrame1, &TExtraireFrame::destinationClicked, this,
                 [this] { action("acDossiersFrame")->executeInteractive(this); });
         connect(ExtraireFrame1, &TExtraireFrame::switchClicked, stills,
-                &TStillsController::SwitchChanged);
+                [this] { stills->SwitchChanged(ExtraireFrame1->RxSwitch1->isChecked()); });
         connect(SourcesFrame->sbVideoPilotVCR, &QToolButton::clicked, this,
                 [this] { action("acShowVideoPilotDV")->executeInteractive(this); });
         connect(SourcesFrame->sbAudioPilotVCR, &QToolButton::clicked, this,
@@ -258,8 +251,6 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
             ShowPanel(5);
             OptionsFrame->SetPage(format == 7 ? 1 : (format == 9 || format == 12) ? 2 : 4);
         });
-        UpdateStatusTexts = [this] { recorder->UpdateStatusTexts(); };
-        recordedFiles = [this] { return recorder->recordedFiles(); };
         // Said from the event loop, once while it is on screen: a graph that cannot start
         // leaves the window usable, with the sources and formats to choose again.
         connect(
@@ -326,10 +317,11 @@ TCustomSuperAction* TCaptureForm::action(const QString& name) const {
 void TCaptureForm::firstShow() {
     Panel2->show();
     Panel2->raise();
-    statusPanels->setText(0, QStringLiteral("Intervallomètre désactivé"));
-    statusPanels->setText(1, QStringLiteral("Capture"));
-    statusPanels->setText(2, QStringLiteral("Frames Capturées"));
-    statusPanels->setText(3, QStringLiteral("Frames Perdues"));
+    TStatusTexts& status = m_session->status();
+    status.setText(0, QStringLiteral("Intervallomètre désactivé"));
+    status.setText(1, QStringLiteral("Capture"));
+    status.setText(2, QStringLiteral("Frames Capturées"));
+    status.setText(3, QStringLiteral("Frames Perdues"));
     action("acNextPanneau")->SecondaryShortcuts = {QKeySequence(Qt::ALT | Qt::Key_N)};
 
     if (!cameras) {
@@ -354,7 +346,7 @@ void TCaptureForm::firstShow() {
 
 void TCaptureForm::ApplyPreferences() {
     try {
-        CreateParameters(*m_parameters);
+        CreateParameters(m_session->parameters());
         LayoutPanels();
         ShowPanel(Prm.panneauActif->Value);
         tb->setValue(Prm.volume->Value);
@@ -400,9 +392,10 @@ void TCaptureForm::FinishStartup() {
         const QStringList repaired =
             RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
         if (m_dm && !sources) {
-            sources = new TSourcesController(*this, *m_dm, *SourcesFrame,
+            sources = new TSourcesController(*m_session, *m_dm, *SourcesFrame,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
                                                                 : CreateSystemDeviceEnumerator());
+            m_session->setSources(sources);
             Encoders().Discover();
             OptionsFrame->FillEncoders();
             sources->mp3EncoderFound = Encoders().mp3Available();
@@ -444,7 +437,7 @@ void TCaptureForm::FinishStartup() {
             sources->ScanPlugins(Prm.pluginsDir->Value);
             if (!sources->RefreshSources())
                 errors += QStringLiteral("impossible de charger les sources vidéo.\r\n");
-            VideoReady = true;
+            m_session->videoReady = true;
             sources->refreshing = true;
             sources->SelectVideoSource(Prm.sourceVideo->Value);
             sources->SelectAudioSource(Prm.sourceAudio->Value);
@@ -452,7 +445,7 @@ void TCaptureForm::FinishStartup() {
             sources->refreshing = false;
             m_dm->RunGraph();
         } else {
-            VideoReady = true;
+            m_session->videoReady = true;
         }
         if (Prm.wantVertFlip->Value) {
             Prm.wantVertFlip->Value = false;
@@ -521,7 +514,7 @@ void TCaptureForm::ShowVideo() {
     for (const char* name : {"acSliders", "saGrab", "saCapturerBascule", "tafullscreen"})
         action(QLatin1String(name))->setEnabled(true);
     for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
-        action(QLatin1String(name))->setEnabled(VideoReady);
+        action(QLatin1String(name))->setEnabled(m_session->videoReady);
     ApplyAspectRatio();
 }
 
@@ -733,5 +726,5 @@ bool TCaptureForm::SaveControlsToParameters() {
     } catch (const std::exception& e) {
         qCWarning(lcVidorra) << "copying the controls stopped:" << e.what();
     }
-    return SaveParameters(*m_parameters);
+    return SaveParameters(m_session->parameters());
 }

@@ -3,6 +3,7 @@
 #include "DeviceDescriptor.h"
 #include "Parameters.h"
 #include "ScreenSaver.h"
+#include "Session.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -63,9 +64,10 @@ struct TVideoSourceInfo {
     bool hasSceneDetector = false;
 };
 
-// The main window. It wires panels, actions and controllers together; the start-up
-// sequence, the layout commands and the shutdown live here.
-class TCaptureForm : public QMainWindow {
+// The main window: it shows the session and sends it the user's commands. It wires the
+// panels and the actions to the session; the start-up sequence, the layout commands and the
+// shutdown live here.
+class TCaptureForm : public QMainWindow, private ISessionView {
     Q_OBJECT
 public:
     explicit TCaptureForm(QWidget* parent = nullptr);
@@ -89,7 +91,9 @@ public:
     TSwitch* Switch1;
     TScript* Script1;
     ShortcutRouter* router;
-    TparameterList& parameters() { return *m_parameters; }
+    TparameterList& parameters() { return m_session->parameters(); }
+    // What this window shows.
+    TSession& session() { return *m_session; }
 
     // Actions of the main list, in table order, and by name.
     QList<TCustomSuperAction*> al;
@@ -127,30 +131,21 @@ public:
     // What the device layer tells the window (set by the source lists).
     std::function<TVideoSourceInfo()> currentVideoSource;
     std::function<QString()> videoSourceText; // the video-source combo's text
-    void setDetectedWide(bool wide);          // the DV picture became 16:9 or 4:3
     void ShowVideo();                         // the picture instead of the no-video panel
     void ShowNoVideo();                       // the no-video panel
     Tdm* dm() const { return m_dm; }
-    bool detectedWide() const { return m_detectedWide; } // the DV picture is 16:9
+    bool detectedWide() const { return m_session->detectedWide(); } // the DV picture is 16:9
     Tplaque* plaque() const { return m_plaque; }
     // Closes as acQuitter does, without the store question (a signal or the session's end):
     // settings are saved when a store mode is chosen, nothing is stored or erased otherwise.
     // Nobody answers on that path: no box is shown or waited for, what the user must read is
     // kept for the next start.
     void closeWithoutQuestion();
-    // Files of this run's recordings, most recent last (kept by the controller).
-    std::function<QStringList()> recordedFiles;
-    // Filled by the recording controller and the overlay wiring.
-    std::function<void()> UpdateStatusTexts;
-    std::function<void(bool vertical, bool on)> setOverlayFlip;
-    std::function<void(bool on)> setOverlayIncrust;
 
     // State read by other parts.
-    bool VideoReady = false;
     int PanelsX = 427;
     int PreviewShiftX = 0;
-    QStringList exclusionList;
-    QString nextVideoFileName, nextImageFileName;
+    QString nextVideoFileName; // as the recording controller last named it
 
     // Widgets other parts fill.
     QWidget* Panel1;  // the preview area
@@ -228,6 +223,30 @@ private:
     void setTypingShortcuts(bool typing);
     void bindAction(const QString& name, std::function<void(QObject*)> handler);
 
+    // What the session asks of the window (CaptureFormView.cpp).
+    QWidget* dialogParent() override { return this; }
+    void showVideo() override { ShowVideo(); }
+    void showNoVideo() override { ShowNoVideo(); }
+    void applyAspectRatio() override { ApplyAspectRatio(); }
+    void applyVolume() override { ApplyVolume(); }
+    void detectedWideChanged(bool wide) override;
+    void showRecordingState(RecordingState state, bool frozen) override;
+    void setRatioChoicesEnabled(bool on) override;
+    void stopConfirmingVideo() override;
+    void stopConfirmingImage() override;
+    bool videoWindowNarrow() const override;
+    void showGrab(bool bringPanel) override;
+    void showThumbnail(const TStillImage& image) override;
+    void showCountdown(int seconds) override;
+    Interval intervalChoice() const override;
+    void showIntervalometer(bool running) override;
+    bool bindTransport(TavFlux& source, const TavFlux* other) override;
+    void releaseTransport(TavFlux& source) override;
+    // The session's status texts drawn in the status bar.
+    void followStatusTexts();
+    static std::unique_ptr<IScheduleFields> programmerFields(class TProgrammerFrame& panel);
+    void updateStatusTexts(); // the preview's texts again, once there is a recorder
+
     // Handlers.
     void toggleFullScreen(bool on);
     void setReduced(bool reduced);
@@ -245,7 +264,8 @@ private:
     void showRaccourcis(bool show);
     void refreshCaptureButtons();
 
-    std::unique_ptr<TparameterList> m_parameters;
+    TSession* m_session; // a child, made first: the last to go of what reads the parameters
+    std::unique_ptr<IScheduleFields> m_scheduleFields; // the "Programmer" panel's
     QHash<QString, TCustomSuperAction*> m_actions;
     TKXSwitch* m_managerSwitch = nullptr;
     TRectAction* raFormSave = nullptr;
@@ -277,7 +297,6 @@ private:
     bool m_commandLineDone = false;
     std::unique_ptr<ISleepInhibitor> m_sleepInhibitor; // made at the first state change
     void closeWhenIdle();
-    bool m_detectedWide = false;
     bool m_slidersVisible = false;
     bool m_fullScreenBeforeQuestion = false;
     QSize m_sizeBeforeReduced; // while reduced: the size to come back to

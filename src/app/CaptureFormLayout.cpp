@@ -6,9 +6,9 @@
 #include "LayoutMath.h"
 #include "LevelMeterWidget.h"
 #include "ListeFrame.h"
-#include "PartArea.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
+#include "PartArea.h"
 #include "Plaque.h"
 #include "Scheduler.h"
 #include "SuperAction.h"
@@ -207,8 +207,7 @@ void TCaptureForm::toggleFullScreen(bool on) {
     ApplyAspectRatio();
 }
 
-void TCaptureForm::setDetectedWide(bool wide) {
-    m_detectedWide = wide;
+void TCaptureForm::detectedWideChanged(bool) {
     ApplyAspectRatio();
 }
 
@@ -219,7 +218,7 @@ void TCaptureForm::ApplyAspectRatio() {
     if (!source.present)
         return;
     const QSize units = LayoutMath::aspectUnits(Prm.aspectRatio->Value, source.hasSceneDetector,
-                                                m_detectedWide, source.nativeSize);
+                                                m_session->detectedWide(), source.nativeSize);
     FitVideoWindow(units.width(), units.height());
     // The recordings take the aspect shown: DivX the same choice, DV the nearer of 4:3, 16:9.
     OptionsFrame->SelectRatios(Prm.aspectRatio->Value,
@@ -265,17 +264,14 @@ void TCaptureForm::toggleMute(bool on) {
     Prm.muteOn->Value = on;
     action("taMute")->SetChecked(on);
     ApplyVolume();
-    if (UpdateStatusTexts)
-        UpdateStatusTexts();
+    updateStatusTexts();
 }
 
 void TCaptureForm::applyFlip(bool vertical) {
     const bool on = action(vertical ? "acVertFlip" : "acHorzFlip")->isChecked();
     (vertical ? Prm.wantVertFlip : Prm.wantHorzFlip)->Value = on;
-    if (setOverlayFlip)
-        setOverlayFlip(vertical, on && VideoReady);
-    if (UpdateStatusTexts)
-        UpdateStatusTexts();
+    m_session->setOverlayFlip(vertical, on && m_session->videoReady);
+    updateStatusTexts();
 }
 
 void TCaptureForm::toggleSliders() {

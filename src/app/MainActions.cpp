@@ -340,20 +340,16 @@ void TCaptureForm::connectHandlers() {
     inlay->OnTrueExecute = [this, inlay](QObject*) {
         inlay->SetChecked(false);
         Prm.wantIncrust->Value = false;
-        if (setOverlayIncrust)
-            setOverlayIncrust(false);
-        if (UpdateStatusTexts)
-            UpdateStatusTexts();
+        m_session->setOverlayIncrust(false);
+        updateStatusTexts();
     };
     inlay->OnfalseExecute = [this, inlay](QObject*) {
         inlay->SetChecked(true);
         Prm.wantIncrust->Value = true;
         if (IncrusterFrame1)
             IncrusterFrame1->FillEmptyPatterns();
-        if (setOverlayIncrust)
-            setOverlayIncrust(VideoReady);
-        if (UpdateStatusTexts)
-            UpdateStatusTexts();
+        m_session->setOverlayIncrust(m_session->videoReady);
+        updateStatusTexts();
     };
     inlay->SetChecked(false);
     auto* lock = static_cast<TtoggleAction*>(action("taLock"));
@@ -469,7 +465,7 @@ void TCaptureForm::connectHandlers() {
         if (!stills)
             return;
         ExtraireFrame1->RxSwitch1->toggle();
-        stills->SwitchChanged();
+        stills->SwitchChanged(ExtraireFrame1->RxSwitch1->isChecked());
     });
     bindAction("acDatorix", [this](QObject*) { openDatorix(); });
 
@@ -607,7 +603,7 @@ void TCaptureForm::openDatorix() {
         return;
     }
     QStringList files;
-    for (const QString& f : recordedFiles ? recordedFiles() : QStringList())
+    for (const QString& f : m_session->recordedFiles())
         if (QFileInfo::exists(f))
             files << f;
     QProcess::startDetached(program, files);
@@ -627,7 +623,7 @@ void TCaptureForm::openInPlayer(const QString& file) {
 }
 
 void TCaptureForm::openVideoFolder() {
-    const QStringList files = recordedFiles ? recordedFiles() : QStringList();
+    const QStringList files = m_session->recordedFiles();
     if (!files.isEmpty()) {
         showInFileManager(files.last());
         return;

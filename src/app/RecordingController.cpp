@@ -1,52 +1,29 @@
 #include "RecordingController.h"
 
 #include "CaptureDevice.h"
-#include "CaptureForm.h"
 #include "CaptureFormat.h"
 #include "Dm.h"
-#include "DossiersFrame.h"
 #include "DvTransport.h"
 #include "ImageList.h"
 #include "Log.h"
-#include "OptionsFrame.h"
 #include "ParameterTable.h"
-#include "Plaque.h"
 #include "Prompts.h"
 #include "SceneDetect.h"
 #include "SceneFile.h"
+#include "Session.h"
 #include "SourcesController.h"
-#include "SourcesFrame.h"
-#include "StatusPanels.h"
 #include "SuperAction.h"
 
-#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFrame>
-#include <QGroupBox>
-#include <QSlider>
 #include <QStorageInfo>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
+#include <QWidget>
 
 namespace {
-// Frame colours of the states (0x00BBGGRR in the settings; here as Qt colours).
-QColor colourOf(RecordingState state, const QPalette& palette) {
-    switch (state) {
-    case RecordingState::rsRecording:
-        return QColor(255, 0, 0);
-    case RecordingState::rsProgrammed:
-        return QColor(255, 255, 0);
-    case RecordingState::rsProgrammedRecording:
-        return QColor(255, 0, 255);
-    default:
-        return palette.color(QPalette::Button);
-    }
-}
-
 const QString kCaptureHint = QStringLiteral(
     "Capturer le flux vidéo ou audio actuel sur le disque dur.\r\nLa barre d'Espace permet "
     "aussi de lancer  la capture.");
@@ -55,8 +32,8 @@ const QString kStopHint =
     QStringLiteral("Stopper la capture.\r\nLa barre d'Espace permer aussi de stopper la capture.");
 } // namespace
 
-TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
-    : QObject(&form), m_form(form), m_dm(dm) {
+TRecordingController::TRecordingController(TSession& session, Tdm& dm)
+    : QObject(&session), m_session(session), m_dm(dm) {
     // One tick at a time: the next wait starts when the handler has run.
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -127,7 +104,8 @@ TRecordingController::TRecordingController(TCaptureForm& form, Tdm& dm)
             emit recordedFilesChanged();
         }
         qCWarning(lcVidorra).noquote() << text;
-        QTimer::singleShot(0, this, [this, text] { prompts().warning(&m_form, text); });
+        QTimer::singleShot(
+            0, this, [this, text] { prompts().warning(m_session.view().dialogParent(), text); });
     });
     connect(&m_dm, &Tdm::recordingPartFinished, this, &TRecordingController::partFinished);
     m_dm.onFrameByFrameEnd = [this](const QString& file, quint64 frames) {
@@ -177,11 +155,10 @@ void TRecordingController::RecomputeNextName() {
     }
     m_nextName = m_naming.RecomputeVideoFileName(VideoNameSettings(Prm),
                                                  CaptureFormatExtension(Prm.captureFormat->Value));
-    m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     // Another folder may be on another disk.
-    if (m_machine.state() == RecordingState::rsPreview && m_form.statusPanels)
-        m_form.statusPanels->setText(3, freeSpaceText());
+    if (m_machine.state() == RecordingState::rsPreview)
+        m_session.status().setText(3, freeSpaceText());
 }
 
 // What changed while a recording was being written now names the next one.
@@ -193,33 +170,33 @@ void TRecordingController::settleNextName() {
 // ------------------------------------------------------------------ start and stop
 
 bool TRecordingController::StartCapture() {
-    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
     const TPathProbe probe = RealPathProbe();
     if (m_machine.state() == RecordingState::rsPreview) {
         if (MustAskOverwriteVideo(m_nextName, Prm.confirmerVideo->Value, probe)) {
-            const IPrompts::Answer a =
-                prompts().question(&m_form, OverwriteVideoQuestion(m_nextName, true), true);
+            const IPrompts::Answer a = prompts().question(
+                m_session.view().dialogParent(), OverwriteVideoQuestion(m_nextName, true), true);
             if (a == IPrompts::All) {
                 // The options panel shows it: no more questions.
-                m_form.OptionsFrame->cbConfirmerVideo->setChecked(false);
+                m_session.view().stopConfirmingVideo();
                 Prm.confirmerVideo->Value = false;
             } else if (a != IPrompts::Yes) {
-                capture->SetChecked(false);
+                uncheckCapture();
                 return false;
             }
         }
         if (MustAskCreateFolder(m_nextName, Prm.confirmerVideo->Value, probe) &&
-            prompts().question(&m_form, CreateFolderQuestion(FolderPart(m_nextName))) !=
-                IPrompts::Yes) {
-            capture->SetChecked(false);
+            prompts().question(m_session.view().dialogParent(),
+                               CreateFolderQuestion(FolderPart(m_nextName))) != IPrompts::Yes) {
+            uncheckCapture();
             return false;
         }
     }
     if (!QDir().mkpath(FolderPart(m_nextName))) {
-        prompts().error(&m_form, QStringLiteral("Impossible de créer le dossier %1 : "
-                                                "l'enregistrement n'a pas commencé.")
-                                     .arg(FolderPart(m_nextName)));
-        capture->SetChecked(false);
+        prompts().error(m_session.view().dialogParent(),
+                        QStringLiteral("Impossible de créer le dossier %1 : "
+                                       "l'enregistrement n'a pas commencé.")
+                            .arg(FolderPart(m_nextName)));
+        uncheckCapture();
         return false;
     }
     m_currentFile = m_nextName;
@@ -227,8 +204,8 @@ bool TRecordingController::StartCapture() {
     if (sourcesPreparing()) {
         // The file starts with the source's first frame: none is made before it comes.
         m_waitingForSource = true;
-        m_form.statusPanels->setText(2, kPreparing);
-        m_form.statusPanels->setText(3, {});
+        m_session.status().setText(2, kPreparing);
+        m_session.status().setText(3, {});
         m_sourceWait->start();
         return true;
     }
@@ -236,7 +213,7 @@ bool TRecordingController::StartCapture() {
 }
 
 bool TRecordingController::sourcesPreparing() const {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     for (TavFlux* flux : {static_cast<TavFlux*>(sources ? sources->currentVideo() : nullptr),
                           static_cast<TavFlux*>(sources ? sources->currentAudio() : nullptr)})
         if (flux && flux->Device && flux->Device->Moniker.preparing &&
@@ -267,10 +244,9 @@ void TRecordingController::sourceWaitTick() {
 
 // Opens the first part of a recording on m_currentFile.
 bool TRecordingController::beginRecordingPart() {
-    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
     HaltGraph();
 
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     GstElement* detector = video ? video->SceneDetector() : nullptr;
     const uint8_t format = m_partFormat;
@@ -283,9 +259,9 @@ bool TRecordingController::beginRecordingPart() {
     if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
         if (m_dm.dvHalfSize())
             rebuildDvPreview(false);
-        capture->SetChecked(false);
+        uncheckCapture();
         prompts().error(
-            &m_form,
+            m_session.view().dialogParent(),
             QStringLiteral("L'enregistrement n'a pas pu commencer.\r\n%1").arg(m_dm.lastError()));
         return false;
     }
@@ -296,7 +272,7 @@ bool TRecordingController::beginRecordingPart() {
     m_frameCount = 0;
     if (detector && !RecordsSoundOnly(format) && Prm.scn->Value)
         openSceneFile(m_currentFile);
-    m_form.ApplyVolume();
+    m_session.view().applyVolume();
     m_started = QDateTime::currentDateTime();
     // Device changes are not followed while recording; a lost device stops the recording.
     m_savedNotifier = Prm.notifier->Value;
@@ -307,7 +283,7 @@ bool TRecordingController::beginRecordingPart() {
         HaltGraph();
         setImageByImage(false);
         Prm.notifier->Value = m_savedNotifier;
-        capture->SetChecked(false);
+        uncheckCapture();
         return false;
     }
     addRecorded(m_currentFile);
@@ -319,16 +295,16 @@ bool TRecordingController::StopCapture() {
         // Stopped before the source was ready: no file was made.
         m_waitingForSource = false;
         m_sourceWait->stop();
-        m_form.statusPanels->setText(2, {});
+        m_session.status().setText(2, {});
         settleNextName();
     }
     HaltGraph();
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     const bool connected =
         !sources || ((!sources->currentVideo() || sources->currentVideo()->Connected) &&
                      (!sources->currentAudio() || sources->currentAudio()->Connected));
     setImageByImage(false);
-    m_form.ApplyVolume();
+    m_session.view().applyVolume();
     Prm.notifier->Value = m_savedNotifier;
     // The preview goes back to what it was once the file has its end.
     if (connected)
@@ -341,7 +317,7 @@ bool TRecordingController::StopCapture() {
 }
 
 void TRecordingController::rebuildDvPreview(bool halfSize) {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     if (!video || !video->SceneDetector()) {
         m_dm.setDvHalfSize(false);
@@ -350,7 +326,7 @@ void TRecordingController::rebuildDvPreview(bool halfSize) {
     sources->DisconnectVideo(video, false);
     m_dm.setDvHalfSize(halfSize);
     if (sources->ConnectVideo(video))
-        m_form.ShowVideo();
+        m_session.view().showVideo();
     m_dm.RunGraph();
 }
 
@@ -423,14 +399,15 @@ void TRecordingController::partEnded(bool complete) {
         qCWarning(lcVidorra).noquote() << text;
         // A close under way, with nobody to answer, only logs it.
         if (!m_closing)
-            QTimer::singleShot(0, this, [this, text] { prompts().information(&m_form, text); });
+            QTimer::singleShot(0, this, [this, text] {
+                prompts().information(m_session.view().dialogParent(), text);
+            });
     }
     // After a cut the next name was taken already and never used: it stays, unless the
     // settings it was made from changed meanwhile; then its number is made again.
     if (m_nextName == m_currentFile)
         m_nextName = m_naming.NextVideoFileName(VideoNameSettings(Prm),
                                                 CaptureFormatExtension(Prm.captureFormat->Value));
-    m_form.nextVideoFileName = m_nextName;
     emit nextNameChanged(m_nextName);
     settleNextName();
     // Asked from the event loop, once the work waiting for this end has run: a box waiting
@@ -438,13 +415,14 @@ void TRecordingController::partEnded(bool complete) {
     if (!empty && (!complete || (!scn.isEmpty() && dropped > 0)))
         QTimer::singleShot(0, this, [this, complete, file, dropped, scn] {
             if (!complete)
-                prompts().warning(&m_form,
+                prompts().warning(m_session.view().dialogParent(),
                                   QStringLiteral("L'enregistrement de %1 ne s'est pas terminé "
                                                  "à temps : le fichier a été réparé et peut "
                                                  "être relu.")
                                       .arg(file));
             if (!scn.isEmpty() && dropped > 0 &&
-                prompts().question(&m_form, TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
+                prompts().question(m_session.view().dialogParent(),
+                                   TSceneFile::DroppedFramesQuestion(int(dropped), scn)) ==
                     IPrompts::Yes)
                 QFile::remove(scn);
         });
@@ -466,22 +444,22 @@ void TRecordingController::CutRecording() {
             g_signal_emit_by_name(m_sceneDetector, "end-part");
         closeSceneFile();
         if (CaptureFormatOf(format) && !m_dm.SplitRecording(newFile)) {
-            prompts().error(&m_form, QStringLiteral("Impossible de continuer l'enregistrement "
-                                                    "dans %1.\r\n%2")
-                                         .arg(newFile, m_dm.lastError()));
+            prompts().error(m_session.view().dialogParent(),
+                            QStringLiteral("Impossible de continuer l'enregistrement "
+                                           "dans %1.\r\n%2")
+                                .arg(newFile, m_dm.lastError()));
             return;
         }
         m_currentFile = newFile;
         m_nextName =
             m_naming.NextVideoFileName(VideoNameSettings(Prm), CaptureFormatExtension(format));
-        m_form.nextVideoFileName = m_nextName;
         emit nextNameChanged(m_nextName);
-        TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+        TVideoSource* video = m_session.sources() ? m_session.sources()->currentVideo() : nullptr;
         if (video && video->SceneDetector() && !RecordsSoundOnly(format) && Prm.scn->Value)
             openSceneFile(m_currentFile);
         addRecorded(m_currentFile);
         m_frameCount = 0;
-        m_form.ApplyVolume();
+        m_session.view().applyVolume();
     });
 }
 
@@ -497,7 +475,7 @@ void TRecordingController::GraphDeviceLost(bool sourceChanged) {
     // let the change of source that called this run under it.
     post([this, file, sourceChanged] {
         m_machine.Handle(RecordingEvent::StoppedBySelf);
-        prompts().warning(&m_form,
+        prompts().warning(m_session.view().dialogParent(),
                           (sourceChanged ? QStringLiteral("La source de l'enregistrement a été "
                                                           "changée. Le fichier %1 a été fermé.")
                                          : QStringLiteral("La source de l'enregistrement a été "
@@ -509,14 +487,14 @@ void TRecordingController::GraphDeviceLost(bool sourceChanged) {
 void TRecordingController::stoppedByRecordingSide(const QString& message) {
     post([this, message] {
         m_machine.Handle(RecordingEvent::StoppedBySelf);
-        prompts().warning(&m_form, message);
+        prompts().warning(m_session.view().dialogParent(), message);
     });
 }
 
 void TRecordingController::FallBackToNoVideo() {
     HaltGraph();
     disarmAlarm();
-    m_form.ShowNoVideo();
+    m_session.view().showNoVideo();
 }
 
 void TRecordingController::setImageByImage(bool on) {
@@ -543,7 +521,7 @@ void TRecordingController::addRecorded(const QString& file) {
 // ------------------------------------------------------------------ scene file
 
 void TRecordingController::openSceneFile(const QString& recordingFile) {
-    TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+    TVideoSource* video = m_session.sources() ? m_session.sources()->currentVideo() : nullptr;
     GstElement* detector = video ? video->SceneDetector() : nullptr;
     if (!detector)
         return;
@@ -584,27 +562,23 @@ QString TRecordingController::closeSceneFile() {
 
 // ------------------------------------------------------------------ states and texts
 
-void TRecordingController::frameColour(RecordingState state) {
-    const QColor colour = colourOf(state, m_form.palette());
-    QPalette pal = m_form.Shape2->palette();
-    const bool frozen = Prm.freezeCapture && Prm.freezeCapture->Value;
-    pal.setBrush(QPalette::Window,
-                 QBrush(colour, frozen ? Qt::DiagCrossPattern : Qt::SolidPattern));
-    for (QWidget* w : {static_cast<QWidget*>(m_form.Shape2), static_cast<QWidget*>(m_form.Yslider),
-                       static_cast<QWidget*>(m_form.Xslider)}) {
-        w->setAutoFillBackground(true);
-        w->setPalette(pal);
-    }
-    if (Tplaque* plaque = m_form.plaque())
-        plaque->SetFrameBrush(
-            QBrush(state == RecordingState::rsPreview ? QColor(Qt::black) : colour,
-                   frozen ? Qt::DiagCrossPattern : Qt::SolidPattern));
+void TRecordingController::uncheckCapture() {
+    if (TCustomSuperAction* capture = m_session.action(QStringLiteral("saCapturerBascule")))
+        capture->SetChecked(false);
+}
+
+// A main-list action run as the user would run it, where there is one.
+void TRecordingController::runAction(const char* name) {
+    if (TCustomSuperAction* a = m_session.action(QLatin1String(name)))
+        a->executeInteractive(m_session.view().dialogParent());
 }
 
 void TRecordingController::setCaptureActionLook(bool recording) {
-    TCustomSuperAction* capture = m_form.action("saCapturerBascule");
+    TCustomSuperAction* capture = m_session.action(QStringLiteral("saCapturerBascule"));
+    if (!capture)
+        return;
     const uint8_t format = Prm.captureFormat->Value;
-    const bool noVideo = !m_form.sources || !m_form.sources->currentVideo();
+    const bool noVideo = !m_session.sources() || !m_session.sources()->currentVideo();
     capture->setText(recording ? QStringLiteral("Stop Capture") : QStringLiteral("Capturer"));
     capture->setToolTip(recording ? kStopHint : kCaptureHint);
     const int image = recording                               ? ImageList::imStopCapture
@@ -621,35 +595,22 @@ void TRecordingController::EnterState(RecordingState state) {
         state == RecordingState::rsRecording || state == RecordingState::rsProgrammedRecording;
     const bool programmed =
         state == RecordingState::rsProgrammed || state == RecordingState::rsProgrammedRecording;
-    frameColour(state);
-    if (TSourcesFrame* frame = m_form.SourcesFrame) {
-        for (QWidget* w :
-             {static_cast<QWidget*>(frame->gbVideo), static_cast<QWidget*>(frame->gbAudio),
-              static_cast<QWidget*>(frame->gbFormatCapture),
-              static_cast<QWidget*>(frame->ActualiserVideoSpeedBtn)})
-            w->setEnabled(!recording);
-    }
-    // What names and shapes the file cannot change while it is written.
-    if (state != RecordingState::rsProgrammed) {
-        for (QWidget* w : {static_cast<QWidget*>(m_form.OptionsFrame->gbrgProfiles),
-                           static_cast<QWidget*>(m_form.OptionsFrame->gbProfiles),
-                           static_cast<QWidget*>(m_form.DossiersFrame1->gbVideo)})
-            w->setEnabled(!recording);
-    }
-    m_form.action("acCouper")->setEnabled(recording);
-    m_form.action("taLock")->setEnabled(!recording);
+    m_session.view().showRecordingState(state, Prm.freezeCapture && Prm.freezeCapture->Value);
+    m_session.enableAction(QStringLiteral("acCouper"), recording);
+    m_session.enableAction(QStringLiteral("taLock"), !recording);
     setCaptureActionLook(recording);
     if (state == RecordingState::rsPreview) {
-        const bool haveSource =
-            m_form.sources && (m_form.sources->currentVideo() || m_form.sources->currentAudio());
-        m_form.action("saCapturerBascule")->setEnabled(haveSource);
+        const bool haveSource = m_session.sources() && (m_session.sources()->currentVideo() ||
+                                                        m_session.sources()->currentAudio());
+        m_session.enableAction(QStringLiteral("saCapturerBascule"), haveSource);
     }
-    TCustomSuperAction* schedule = m_form.action("acProgrammerBascule");
-    schedule->setText(programmed ? QStringLiteral("Stop Prog") : QStringLiteral("Prog"));
-    schedule->setToolTip(programmed ? QStringLiteral("Interrompre la programmation")
-                                    : QStringLiteral("Lancer la programmation"));
-    schedule->setIcon(
-        ImageList::icon(programmed ? ImageList::imStopProgram : ImageList::imProgram));
+    if (TCustomSuperAction* schedule = m_session.action(QStringLiteral("acProgrammerBascule"))) {
+        schedule->setText(programmed ? QStringLiteral("Stop Prog") : QStringLiteral("Prog"));
+        schedule->setToolTip(programmed ? QStringLiteral("Interrompre la programmation")
+                                        : QStringLiteral("Lancer la programmation"));
+        schedule->setIcon(
+            ImageList::icon(programmed ? ImageList::imStopProgram : ImageList::imProgram));
+    }
 
     const uint8_t format = Prm.captureFormat->Value;
     switch (state) {
@@ -657,14 +618,14 @@ void TRecordingController::EnterState(RecordingState state) {
         UpdateStatusTexts();
         break;
     case RecordingState::rsRecording:
-        m_form.statusPanels->setText(
+        m_session.status().setText(
             1, sourceSummary(!RecordsSoundOnly(format), !RecordsImageByImage(format)));
-        m_form.statusPanels->setRedSuffix({});
+        m_session.status().setRedSuffix({});
         break;
     case RecordingState::rsProgrammed:
-        m_form.statusPanels->setText(1, QStringLiteral("programmation") + effectsText());
-        m_form.statusPanels->setRedSuffix(
-            Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
+        m_session.status().setText(1, QStringLiteral("programmation") + effectsText());
+        m_session.status().setRedSuffix(
+            Prm.wantHorzFlip->Value && m_session.videoReady ? QStringLiteral(" h") : QString());
         break;
     case RecordingState::rsProgrammedRecording:
         break;
@@ -676,12 +637,12 @@ void TRecordingController::EnterState(RecordingState state) {
 
 void TRecordingController::ShowProgrammedTimes() {
     if (m_machine.state() == RecordingState::rsProgrammed) {
-        m_form.statusPanels->setText(3, QStringLiteral("début à ") +
-                                            startTime.toString(QStringLiteral("hh:mm:ss")));
+        m_session.status().setText(3, QStringLiteral("début à ") +
+                                          startTime.toString(QStringLiteral("hh:mm:ss")));
     } else if (m_machine.state() == RecordingState::rsProgrammedRecording) {
-        m_form.statusPanels->setText(1, QStringLiteral("capture jusqu'à ") +
-                                            endTime.toString(QStringLiteral("hh:mm:ss")));
-        m_form.statusPanels->setRedSuffix({});
+        m_session.status().setText(1, QStringLiteral("capture jusqu'à ") +
+                                          endTime.toString(QStringLiteral("hh:mm:ss")));
+        m_session.status().setRedSuffix({});
     }
 }
 
@@ -689,17 +650,18 @@ QString TRecordingController::effectsText() const {
     QString text;
     if (Prm.muteOn->Value)
         text += QStringLiteral(" mute");
-    if (m_form.action("taIncruster")->isChecked() && m_form.VideoReady)
+    const TCustomSuperAction* inlay = m_session.action(QStringLiteral("taIncruster"));
+    if (inlay && inlay->isChecked() && m_session.videoReady)
         text += QStringLiteral(" in");
     text += Prm.wideScreen->Value ? QStringLiteral(" 16x9") : QStringLiteral(" 4x3");
-    if (Prm.wantVertFlip->Value && m_form.VideoReady)
+    if (Prm.wantVertFlip->Value && m_session.videoReady)
         text += QStringLiteral(" v");
     return text;
 }
 
 QString TRecordingController::sourceSummary(bool withVideo, bool withAudio) const {
     QString text;
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     if (withVideo && sources && sources->currentVideo())
         text = QStringLiteral("Vid: ") + sources->currentVideo()->Name.left(3).toUpper();
     if (withAudio && sources && sources->currentAudio()) {
@@ -727,13 +689,13 @@ void TRecordingController::UpdateStatusTexts() {
     if (!Prm.extensionDesImages)
         return;
     UpdateIntervalometerText();
-    m_form.statusPanels->setText(1, QStringLiteral("Prévisualisation") + effectsText());
-    m_form.statusPanels->setRedSuffix(
-        Prm.wantHorzFlip->Value && m_form.VideoReady ? QStringLiteral(" h") : QString());
+    m_session.status().setText(1, QStringLiteral("Prévisualisation") + effectsText());
+    m_session.status().setRedSuffix(
+        Prm.wantHorzFlip->Value && m_session.videoReady ? QStringLiteral(" h") : QString());
     const QString summary = sourceSummary(true, true);
     if (!summary.isEmpty())
-        m_form.statusPanels->setText(2, summary);
-    m_form.statusPanels->setText(3, freeSpaceText());
+        m_session.status().setText(2, summary);
+    m_session.status().setText(3, freeSpaceText());
 }
 
 void TRecordingController::UpdateIntervalometerText() {
@@ -743,9 +705,9 @@ void TRecordingController::UpdateIntervalometerText() {
         Prm.extensionDesImages->Value == 1 ? QStringLiteral("JPG - ") : QStringLiteral("BMP - ");
     const QString interval = intervalometerText ? intervalometerText() : QString();
     if (interval.isEmpty())
-        m_form.statusPanels->setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
+        m_session.status().setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
     else
-        m_form.statusPanels->setText(0, kind + interval, Qt::red);
+        m_session.status().setText(0, kind + interval, TStatusTexts::Tone::Fault);
 }
 
 QString TRecordingController::DurationText(qint64 seconds) {
@@ -756,7 +718,7 @@ QString TRecordingController::DurationText(qint64 seconds) {
 // A source that stops sending pictures is said in the status bar (and logged), and while it
 // records, the time counts as lost; a deck stopped or winding is said to stand.
 void TRecordingController::tickStallWatch() {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     IDvTransport* deck =
         video && video->HasTransport && video->Device ? video->Device->Transport() : nullptr;
@@ -773,7 +735,7 @@ void TRecordingController::tickStallWatch() {
     const QString shown = module.isEmpty() ? QStringLiteral("« %1 »").arg(name)
                                            : QStringLiteral("« %1 » (module %2)").arg(name, module);
     if (before == TStallWatch::State::Flowing)
-        m_panel1BeforeStall = m_form.statusPanels->text(1);
+        m_panel1BeforeStall = m_session.status().text(1);
     switch (m_stall.state()) {
     case TStallWatch::State::Stalled: {
         const QString text = QStringLiteral("%1 n'envoie plus d'images").arg(shown);
@@ -784,18 +746,18 @@ void TRecordingController::tickStallWatch() {
                    .arg(m_machine.recording()
                             ? QStringLiteral(" : le temps sans image est compté comme perdu")
                             : QString());
-        m_form.statusPanels->setText(1, text, Qt::red);
+        m_session.status().setText(1, text, TStatusTexts::Tone::Fault);
         break;
     }
     case TStallWatch::State::Standing:
-        m_form.statusPanels->setText(1, QStringLiteral("Platine à l'arrêt : Play pour l'image"),
-                                     Qt::darkBlue);
+        m_session.status().setText(1, QStringLiteral("Platine à l'arrêt : Play pour l'image"),
+                                   TStatusTexts::Tone::Deck);
         break;
     case TStallWatch::State::Flowing:
         if (before == TStallWatch::State::Stalled && watching)
             qCInfo(lcVidorra).noquote()
                 << QStringLiteral("La source vidéo « %1 » envoie de nouveau des images.").arg(name);
-        m_form.statusPanels->setText(1, m_panel1BeforeStall);
+        m_session.status().setText(1, m_panel1BeforeStall);
         break;
     }
 }
@@ -808,10 +770,10 @@ void TRecordingController::DroppedActionTimer() {
     if (!m_machine.recording() || !Prm.captureFormat)
         return;
     if (m_waitingForSource) {
-        m_form.statusPanels->setText(2, kPreparing);
+        m_session.status().setText(2, kPreparing);
         return;
     }
-    m_form.statusPanels->setText(
+    m_session.status().setText(
         2, DurationText(std::max<qint64>(0, m_started.secsTo(QDateTime::currentDateTime()))));
     QString panel3;
     const TCaptureFormat* format =
@@ -828,7 +790,7 @@ void TRecordingController::DroppedActionTimer() {
         panel3 = QString::asprintf("%d frames perdues / %d", int(dropped),
                                    int(dropped + m_dm.recordedFrames()));
     }
-    m_form.statusPanels->setText(3, panel3);
+    m_session.status().setText(3, panel3);
 }
 
 // ------------------------------------------------------------------ freezing and the lock
@@ -836,64 +798,53 @@ void TRecordingController::DroppedActionTimer() {
 void TRecordingController::SetCaptureFrozen(bool frozen) {
     Prm.freezeCapture->Value = frozen;
     m_dm.SetCaptureFrozen(frozen);
-    frameColour(m_machine.state());
-    if (Tplaque* plaque = m_form.plaque()) {
-        QPalette pal = plaque->palette();
-        pal.setColor(QPalette::Window,
-                     frozen ? m_form.palette().color(QPalette::Button) : Qt::black);
-        plaque->setPalette(pal);
-    }
+    m_session.view().showRecordingState(m_machine.state(), frozen);
 }
 
 void TRecordingController::ApplyPreviewLock() {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     TAudioSource* audio = sources ? sources->currentAudio() : nullptr;
     const bool locked = Prm.previewLocked->Value;
     // Choosing sources below comes back here through the source lists.
     m_applyingLock = true;
     auto ratios = [this](bool normal, bool r4x3, bool r16x9, bool natif) {
-        m_form.action("saRatioNormal")->setEnabled(normal);
-        m_form.action("saRatio4x3")->setEnabled(r4x3);
-        m_form.action("saRatio16x9")->setEnabled(r16x9);
-        m_form.action("saRatioNatif")->setEnabled(natif);
+        m_session.enableAction(QStringLiteral("saRatioNormal"), normal);
+        m_session.enableAction(QStringLiteral("saRatio4x3"), r4x3);
+        m_session.enableAction(QStringLiteral("saRatio16x9"), r16x9);
+        m_session.enableAction(QStringLiteral("saRatioNatif"), natif);
     };
     auto aspectNormal = [this] {
         Prm.aspectRatio->Value = 0;
-        m_form.ApplyAspectRatio();
+        m_session.view().applyAspectRatio();
     };
     const TCaptureFormat* format = CaptureFormatOf(Prm.captureFormat->Value);
     if (locked) {
         if (format && format->streams == TFormatStreams::SoundOnly) {
             if (video && sources) {
-                m_form.VideoReady = false;
+                m_session.videoReady = false;
                 sources->SelectVideoSource(TSourcesController::kNoVideo);
             }
         } else if (format) {
-            m_form.VideoReady = EffectsPossible();
-            if (!m_form.VideoReady) {
+            m_session.videoReady = EffectsPossible();
+            if (!m_session.videoReady) {
                 // The stream is recorded as it comes: the preview shows it in its own shape.
                 aspectNormal();
                 ratios(true, false, false, false);
             } else {
                 switch (format->lock.ratios) {
                 case TPreviewLock::Ratios::ByWindowShape:
-                    m_form
-                        .action(m_form.vwEcran->width() * 9 < m_form.vwEcran->height() * 14
-                                    ? "saRatio4x3"
-                                    : "saRatio16x9")
-                        ->executeInteractive(&m_form);
+                    runAction(m_session.view().videoWindowNarrow() ? "saRatio4x3" : "saRatio16x9");
                     ratios(false, true, true, false);
                     break;
                 case TPreviewLock::Ratios::NarrowOnly:
-                    m_form.action("saRatio4x3")->executeInteractive(&m_form);
+                    runAction("saRatio4x3");
                     ratios(false, true, false, false);
                     break;
                 case TPreviewLock::Ratios::UsersChoice: {
                     const char* names[] = {"saRatioNormal", "saRatio4x3", "saRatio16x9",
                                            "saRatioNatif"};
-                    m_form.action(names[std::min<int>(Prm.aspectRatio->Value, 3)])
-                        ->executeInteractive(&m_form);
+                    runAction(names[std::min<int>(Prm.aspectRatio->Value, 3)]);
                     break;
                 }
                 case TPreviewLock::Ratios::Untouched:
@@ -912,11 +863,11 @@ void TRecordingController::ApplyPreviewLock() {
             if (format->streams == TFormatStreams::ImageByImage && audio && sources)
                 sources->SelectAudioSource(TSourcesController::kNoAudio);
         }
-        m_form.OptionsFrame->SetRatiosEnabled(false);
+        m_session.view().setRatioChoicesEnabled(false);
     } else {
-        m_form.VideoReady = video != nullptr;
+        m_session.videoReady = video != nullptr;
         ratios(true, true, true, true);
-        m_form.OptionsFrame->SetRatiosEnabled(true);
+        m_session.view().setRatioChoicesEnabled(true);
         if (sources && !Prm.wantAudioSource->Value.isEmpty())
             sources->SelectAudioSource(Prm.wantAudioSource->Value);
     }
@@ -927,7 +878,7 @@ void TRecordingController::ApplyPreviewLock() {
 // The effects the preview can show for the present sources and format: with the lock, what
 // the format records; without it, whatever has a picture.
 bool TRecordingController::EffectsPossible() const {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
     if (!Prm.previewLocked->Value)
         return video != nullptr;
@@ -949,23 +900,20 @@ void TRecordingController::SourcesOrFormatChanged() {
     // The lock applies its own rules, then the effects, once it has chosen the sources.
     if (m_applyingLock)
         return;
-    m_form.VideoReady = EffectsPossible();
+    m_session.videoReady = EffectsPossible();
     ApplyEffects();
 }
 
 // The inlay and both flips again, each active only when wanted and possible.
 void TRecordingController::ApplyEffects() {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     TVideoSource* video = sources ? sources->currentVideo() : nullptr;
-    const bool effects = m_form.VideoReady && video;
-    if (m_form.setOverlayIncrust)
-        m_form.setOverlayIncrust(Prm.wantIncrust->Value && m_form.VideoReady);
-    if (m_form.setOverlayFlip) {
-        m_form.setOverlayFlip(true, Prm.wantVertFlip->Value && m_form.VideoReady);
-        m_form.setOverlayFlip(false, Prm.wantHorzFlip->Value && m_form.VideoReady);
-    }
+    const bool effects = m_session.videoReady && video;
+    m_session.setOverlayIncrust(Prm.wantIncrust->Value && m_session.videoReady);
+    m_session.setOverlayFlip(true, Prm.wantVertFlip->Value && m_session.videoReady);
+    m_session.setOverlayFlip(false, Prm.wantHorzFlip->Value && m_session.videoReady);
     for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
-        m_form.action(QLatin1String(name))->setEnabled(effects);
+        m_session.enableAction(QLatin1String(name), effects);
     // In the other states the status bar shows the state's own texts.
     if (m_machine.state() == RecordingState::rsPreview)
         UpdateStatusTexts();

@@ -12,18 +12,18 @@
 #include <memory>
 
 class QTimer;
-class TCaptureForm;
+class TSession;
 class TSceneFile;
 class Tdm;
 typedef struct _GstElement GstElement;
 
-// The main window's recording controller: starts, stops, cuts and freezes recordings,
-// keeps the preview equal to what is recorded, and shows its state in the frame colour,
-// the captions of its actions and the status bar.
+// The session's recording controller: starts, stops, cuts and freezes recordings, keeps the
+// preview equal to what is recorded, and says its state in the status texts and the captions
+// of the main list's actions; the window shows the rest from the state.
 class TRecordingController : public QObject, public IRecordingOps {
     Q_OBJECT
 public:
-    TRecordingController(TCaptureForm& form, Tdm& dm);
+    TRecordingController(TSession& session, Tdm& dm);
     ~TRecordingController() override;
 
     // A command is under way (a question box waits for its answer).
@@ -127,7 +127,8 @@ private:
     void post(std::function<void()> command);
     void rebuildDvPreview(bool halfSize);
     void settleNextName();
-    void frameColour(RecordingState state);
+    void uncheckCapture();
+    void runAction(const char* name);
     void setCaptureActionLook(bool recording);
     void openSceneFile(const QString& recordingFile);
     QString closeSceneFile(); // returns the closed file's path
@@ -144,7 +145,7 @@ private:
     bool EffectsPossible() const;
     void ApplyEffects();
 
-    TCaptureForm& m_form;
+    TSession& m_session;
     Tdm& m_dm;
     TRecordingStateMachine m_machine{*this};
     TOutputNaming m_naming{QDateTime::currentDateTime()};

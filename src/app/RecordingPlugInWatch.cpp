@@ -2,14 +2,13 @@
 // are counted as lost and said once in the status bar; the memory it takes is watched, and
 // a plug-in that takes too much is dropped before the system kills the program.
 #include "CaptureDevice.h"
-#include "CaptureForm.h"
 #include "Dm.h"
 #include "Log.h"
 #include "PlugIns.h"
 #include "RecordingController.h"
+#include "Session.h"
 #include "Sources.h"
 #include "SourcesController.h"
-#include "StatusPanels.h"
 
 #include <QFile>
 #include <unistd.h>
@@ -33,7 +32,7 @@ qint64 machineBytes() {
 } // namespace
 
 quint64 TRecordingController::brokenPictures() const {
-    const TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+    const TVideoSource* video = m_session.sources() ? m_session.sources()->currentVideo() : nullptr;
     return video && video->Device ? video->Device->BrokenFrames() : 0;
 }
 
@@ -43,7 +42,7 @@ quint64 TRecordingController::lostPictures() const {
 }
 
 void TRecordingController::tickPlugInWatch() {
-    TSourcesController* sources = m_form.sources;
+    TSourcesController* sources = m_session.sources();
     if (!sources)
         return;
     const TVideoSource* video = sources->currentVideo();
@@ -60,10 +59,10 @@ void TRecordingController::tickPlugInWatch() {
                                   "écartées et comptées comme perdues.")
                        .arg(device->PluginFile());
         m_brokenSaid = broken;
-        m_form.statusPanels->setText(
+        m_session.status().setText(
             1,
             QStringLiteral("« %1 » : %2 images incomplètes écartées").arg(video->Name).arg(broken),
-            Qt::red);
+            TStatusTexts::Tone::Fault);
     }
     // Memory: from when this source began.
     const qint64 resident = residentBytes();

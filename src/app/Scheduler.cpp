@@ -3,15 +3,14 @@
 #include "Log.h"
 #include "OutputNaming.h"
 #include "ParameterTable.h"
-#include "ProgrammerFrame.h"
 #include "Prompts.h"
 #include "RecordingController.h"
 
 #include <QDir>
 #include <QTimer>
 
-TScheduler::TScheduler(TRecordingController& controller, TProgrammerFrame& panel, QObject* parent)
-    : QObject(parent), m_controller(controller), m_panel(panel) {
+TScheduler::TScheduler(TRecordingController& controller, IScheduleFields& fields, QObject* parent)
+    : QObject(parent), m_controller(controller), m_fields(fields) {
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
@@ -19,9 +18,6 @@ TScheduler::TScheduler(TRecordingController& controller, TProgrammerFrame& panel
         Tick();
         scheduleTick();
     });
-    connect(&m_panel, &TProgrammerFrame::startTimeEdited, this, &TScheduler::startTimeEdited);
-    connect(&m_panel, &TProgrammerFrame::endTimeEdited, this, &TScheduler::endTimeEdited);
-    connect(&m_panel, &TProgrammerFrame::endCopiedFromStart, this, &TScheduler::endTimeEdited);
     Tick();
     scheduleTick();
 }
@@ -34,7 +30,7 @@ void TScheduler::scheduleTick() {
 
 void TScheduler::Tick() {
     const QDateTime t = now();
-    m_panel.ShowTime(t);
+    m_fields.showTime(t);
     qint64 late = 0;
     const TAlarm::Handler rung = m_alarm.Tick(t, &late);
     if (rung != TAlarm::Handler::None)
@@ -52,7 +48,7 @@ void TScheduler::arm(const QDateTime& at, TAlarm::Handler handler) {
 // The end of the programmed recording that starts at `from`: the end fields, or, when they are
 // not after the start, the next time the end's time of day comes.
 QDateTime TScheduler::endAfter(const QDateTime& from) const {
-    const QDateTime end = m_panel.end();
+    const QDateTime end = m_fields.end();
     return end > from ? end : TAlarm::NextOccurrence(end.time(), from);
 }
 
@@ -67,7 +63,7 @@ bool TScheduler::ArmStartAlarm() {
         prompts().question(nullptr, CreateFolderQuestion(FolderPart(file))) != IPrompts::Yes)
         return false;
     QDir().mkpath(FolderPart(file));
-    const QDateTime start = m_panel.start(), end = m_panel.end();
+    const QDateTime start = m_fields.start(), end = m_fields.end();
     const QDateTime t = now();
     if (t > end) {
         prompts().error(nullptr, QStringLiteral("On ne peut pas programmer la fin d'une capture "
@@ -101,9 +97,9 @@ bool TScheduler::ArmEndAlarm() {
             end = TAlarm::NextOccurrence(end.time(), t);
     } else {
         // An end given to a recording started by hand.
-        if (t.date() > m_panel.endDate())
+        if (t.date() > m_fields.endDate())
             return false;
-        end = m_panel.end();
+        end = m_fields.end();
         if (end <= t)
             end = TAlarm::NextOccurrence(end.time(), t);
     }
@@ -144,7 +140,7 @@ void TScheduler::startTimeEdited() {
         m_alarm.handler() != TAlarm::Handler::Start)
         return;
     // The armed date stays; an instant already past rings at the next tick.
-    const QDateTime start(m_alarm.at().date(), m_panel.start().time());
+    const QDateTime start(m_alarm.at().date(), m_fields.start().time());
     m_programmedStart = start;
     arm(start, TAlarm::Handler::Start);
     m_controller.ShowProgrammedTimes();
@@ -154,12 +150,12 @@ void TScheduler::endTimeEdited() {
     if (m_controller.state() != RecordingState::rsProgrammedRecording ||
         m_alarm.handler() != TAlarm::Handler::End)
         return;
-    arm(QDateTime(m_alarm.at().date(), m_panel.end().time()), TAlarm::Handler::End);
+    arm(QDateTime(m_alarm.at().date(), m_fields.end().time()), TAlarm::Handler::End);
     m_controller.ShowProgrammedTimes();
 }
 
 void TScheduler::PanelShown() {
     const RecordingState state = m_controller.state();
     if (state != RecordingState::rsProgrammed && state != RecordingState::rsProgrammedRecording)
-        m_panel.PresetFrom(now());
+        m_fields.presetFrom(now());
 }

@@ -1,12 +1,11 @@
 #include "SourcesController.h"
 
 #include "RecordingController.h"
+#include "Session.h"
 
-#include "CameraWindows.h"
 #include "InputsMenu.h"
 
 #include "AlsaMixer.h"
-#include "CaptureForm.h"
 #include "CaptureFormat.h"
 #include "Dm.h"
 #include "DvTransport.h"
@@ -46,9 +45,10 @@ void execWithClose(QDialog& dialog, QFormLayout* form) {
 }
 } // namespace
 
-TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
+TSourcesController::TSourcesController(TSession& session, Tdm& dm, TSourcesFrame& frame,
                                        std::unique_ptr<IDeviceEnumerator> enumerator)
-    : QObject(&form), m_form(form), m_dm(dm), m_frame(frame), m_enumerator(std::move(enumerator)) {
+    : QObject(&session), m_session(session), m_dm(dm), m_frame(frame),
+      m_enumerator(std::move(enumerator)) {
     m_deviceChange = new QTimer(this);
     m_deviceChange->setSingleShot(true);
     m_deviceChange->setInterval(300);
@@ -65,10 +65,10 @@ TSourcesController::TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFram
     });
     connect(&m_dm, &Tdm::videoFormatChanged, this, &TSourcesController::updateVideoLabel);
     connect(&m_dm, &Tdm::audioFormatChanged, this, &TSourcesController::updateAudioLabel);
-    connect(&m_dm, &Tdm::wideScreenChanged, &m_form, [this](bool wide) {
+    connect(&m_dm, &Tdm::wideScreenChanged, this, [this](bool wide) {
         // Taken only when the picture comes from a DV scene detector.
         if (!m_video || m_video->SceneDetector())
-            m_form.setDetectedWide(wide);
+            m_session.setDetectedWide(wide);
     });
 
     connect(m_frame.cboxvideo, &QComboBox::activated, this, [this](int) {
@@ -124,7 +124,7 @@ bool TSourcesController::RefreshSources() {
 
     // Sources are made anew; the current ones carry over to their new objects.
     TSourceLists fresh;
-    fresh.Rebuild(m_videoDevices, m_audioDevices, m_form.exclusionList, m_exclusions);
+    fresh.Rebuild(m_videoDevices, m_audioDevices, m_session.exclusionList, m_exclusions);
     auto carry = [](auto* current, const auto& list) -> decltype(current) {
         if (!current)
             return nullptr;
@@ -163,7 +163,7 @@ void TSourcesController::ScanPlugins(const QString& folder) {
     TSourceLists none;
     m_videoDevices.Clear(onRemoved);
     m_audioDevices.Clear(onRemoved);
-    none.Rebuild(m_videoDevices, m_audioDevices, m_form.exclusionList, m_exclusions);
+    none.Rebuild(m_videoDevices, m_audioDevices, m_session.exclusionList, m_exclusions);
     m_video = nullptr;
     m_audio = nullptr;
     m_lists = std::move(none);
@@ -182,8 +182,8 @@ void TSourcesController::deviceRemoved(TCaptureDevice* device) {
 }
 
 void TSourcesController::exclude(const QString& deviceName) {
-    if (!deviceName.isEmpty() && !m_form.exclusionList.contains(deviceName))
-        m_form.exclusionList << deviceName;
+    if (!deviceName.isEmpty() && !m_session.exclusionList.contains(deviceName))
+        m_session.exclusionList << deviceName;
 }
 
 void TSourcesController::Change(std::function<void()> change, std::function<bool()> stops) {
@@ -195,7 +195,7 @@ void TSourcesController::Change(std::function<void()> change, std::function<bool
 }
 
 bool TSourcesController::recording() const {
-    return m_form.recorder && m_form.recorder->machine().recording();
+    return m_session.recorder() && m_session.recorder()->machine().recording();
 }
 
 bool TSourcesController::videoChangeStops(const QString& name) const {
@@ -301,9 +301,7 @@ void TSourcesController::handleFailedSources() {
 // A DV source's transport: its window (shared with the other source of the same device), the
 // device type, and the pilot button of a deck.
 void TSourcesController::bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot) {
-    if (m_form.cameras) {
-        m_form.cameras->Bind(source, other);
-    } else {
+    if (!m_session.view().bindTransport(source, other)) {
         IDvTransport* t = source.Device->Transport();
         source.HasTransport = t != nullptr;
         source.IsVcr = t && t->isVcr();
@@ -313,8 +311,7 @@ void TSourcesController::bindTransport(TavFlux& source, const TavFlux* other, QW
 }
 
 void TSourcesController::releaseTransport(TavFlux& source) {
-    if (m_form.cameras)
-        m_form.cameras->Release(source);
+    m_session.view().releaseTransport(source);
     source.HasTransport = false;
     source.CameraWindow = nullptr;
 }
@@ -350,7 +347,7 @@ void TSourcesController::DisconnectVideo(TVideoSource* source, bool full) {
         return;
     source->Connected = false;
     m_dm.StopGraph();
-    m_form.ShowNoVideo();
+    m_session.view().showNoVideo();
     m_dm.RemovePreviewVideoChain();
     source->Device->KillVideoGraph(m_dm);
     m_frame.sbVideoPilotVCR->hide();
@@ -441,12 +438,12 @@ void TSourcesController::SelectVideoSource(const QString& name) {
     if (source) {
         updateVideoLabel();
         Prm.sourceVideo->Value = source->Name;
-        m_form.ShowVideo();
+        m_session.view().showVideo();
     } else {
         DisconnectVideo(m_video, true);
         m_frame.LabVideo->clear();
         Prm.sourceVideo->Value = kNoVideo;
-        m_form.ShowNoVideo();
+        m_session.view().showNoVideo();
     }
     combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
     if (!refreshing) {
@@ -535,10 +532,11 @@ void TSourcesController::entryChosen(const QString& entry) {
     if (!mixer)
         return;
     if (!mixer->EnableCaptureInput(entry))
-        prompts().warning(&m_form, QStringLiteral("La carte son n'a pas accepté l'entrée "
-                                                  "« %1 » : l'enregistrement garde l'entrée "
-                                                  "« %2 ».")
-                                       .arg(entry, mixer->ActiveCaptureInput()));
+        prompts().warning(m_session.view().dialogParent(),
+                          QStringLiteral("La carte son n'a pas accepté l'entrée "
+                                         "« %1 » : l'enregistrement garde l'entrée "
+                                         "« %2 ».")
+                              .arg(entry, mixer->ActiveCaptureInput()));
 }
 
 void TSourcesController::updateVideoLabel() {
@@ -573,7 +571,7 @@ void TSourcesController::updateVideoLabel() {
     if (f.frameTime > 0)
         text += QStringLiteral(" - %1 fps").arg(QLocale().toString(f.frameRate(), 'f', 2));
     m_frame.LabVideo->setText(text);
-    m_form.ApplyAspectRatio();
+    m_session.view().applyAspectRatio();
 }
 
 void TSourcesController::updateAudioLabel() {
@@ -658,7 +656,8 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
     }
     if (video && m_crossbar) {
         menu.addAction(QStringLiteral("Crossbar Vidéo..."), this, [this] {
-            const int chosen = inputs::ShowCrossbarDialog(&m_form, *m_crossbar);
+            const int chosen =
+                inputs::ShowCrossbarDialog(m_session.view().dialogParent(), *m_crossbar);
             if (chosen >= 0)
                 Prm.videoInputSelect->Value = chosen;
         });
@@ -666,17 +665,20 @@ void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
             tuner && m_crossbar->device()->Tuner(tuner->tunerIndex)) {
             const unsigned index = tuner->tunerIndex;
             menu.addAction(QStringLiteral("Tuner TV..."), this, [this, index] {
-                inputs::ShowTunerDialog(&m_form, *m_crossbar->device(), index);
+                inputs::ShowTunerDialog(m_session.view().dialogParent(), *m_crossbar->device(),
+                                        index);
             });
             menu.addAction(QStringLiteral("TV Audio..."), this, [this, index] {
-                inputs::ShowTvAudioDialog(&m_form, *m_crossbar->device(), index);
+                inputs::ShowTvAudioDialog(m_session.view().dialogParent(), *m_crossbar->device(),
+                                          index);
             });
         }
         if (!inputs::AddInputsMenu(menu, *m_crossbar, Prm.videoInputSelect->Value, [this](int k) {
                 Prm.videoInputSelect->Value = k;
                 m_crossbar->SelectInput(k);
             }))
-            prompts().error(&m_form, QStringLiteral("Assertion failure (AVgraph, line 1124)"));
+            prompts().error(m_session.view().dialogParent(),
+                            QStringLiteral("Assertion failure (AVgraph, line 1124)"));
     }
     if (!video && m_audio) {
         const QString card = audioCard();
@@ -720,7 +722,7 @@ void TSourcesController::chooseVideoFormat() {
     bool ok = false;
     const int current = std::max(0, int(capsTexts.indexOf(device->ChosenFormat)));
     const QString chosen =
-        QInputDialog::getItem(&m_form, QStringLiteral("Format Vidéo"),
+        QInputDialog::getItem(m_session.view().dialogParent(), QStringLiteral("Format Vidéo"),
                               QStringLiteral("Format de la source :"), labels, current, false, &ok);
     if (!ok)
         return;
@@ -771,9 +773,9 @@ void TSourcesController::chooseAudioFormat() {
         labels << label;
     }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(&m_form, QStringLiteral("Broche de Capture Audio"),
-                                                 QStringLiteral("Format de l'enregistrement :"),
-                                                 labels, current, false, &ok);
+    const QString chosen = QInputDialog::getItem(
+        m_session.view().dialogParent(), QStringLiteral("Broche de Capture Audio"),
+        QStringLiteral("Format de l'enregistrement :"), labels, current, false, &ok);
     if (!ok)
         return;
     device->ChosenFormat = choices.value(int(labels.indexOf(chosen))).second;
@@ -786,7 +788,7 @@ void TSourcesController::showMixerDialog() {
     std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
     if (!mixer)
         return;
-    QDialog dialog(&m_form);
+    QDialog dialog(m_session.view().dialogParent());
     dialog.setWindowTitle(QStringLiteral("Filtre de Capture Audio"));
     auto* form = new QFormLayout;
     IAlsaMixer* device = mixer.get();
@@ -841,7 +843,7 @@ void TSourcesController::showControlsDialog(const QString& path) {
     std::unique_ptr<IV4l2Controls> controls = OpenV4l2Controls(path);
     if (!controls)
         return;
-    QDialog dialog(&m_form);
+    QDialog dialog(m_session.view().dialogParent());
     dialog.setWindowTitle(QStringLiteral("Filtre de Capture Vidéo"));
     auto* form = new QFormLayout;
     IV4l2Controls* device = controls.get();
@@ -877,7 +879,7 @@ void TSourcesController::showControlsDialog(const QString& path) {
 }
 
 void TSourcesController::showSettingsMenu(bool video) {
-    QMenu menu(&m_form);
+    QMenu menu(m_session.view().dialogParent());
     fillSettingsMenu(menu, video);
     QToolButton* button = video ? m_frame.sbVideoSettings : m_frame.sbAudioSettings;
     menu.exec(button->mapToGlobal(QPoint(0, button->height())));

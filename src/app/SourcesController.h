@@ -15,7 +15,7 @@
 
 class QMenu;
 class QTimer;
-class TCaptureForm;
+class TSession;
 class TSourcesFrame;
 class Tdm;
 
@@ -27,7 +27,7 @@ public:
     static inline const QString kNoVideo = QStringLiteral("aucun flux vidéo");
     static inline const QString kNoAudio = QStringLiteral("aucun flux audio");
 
-    TSourcesController(TCaptureForm& form, Tdm& dm, TSourcesFrame& frame,
+    TSourcesController(TSession& session, Tdm& dm, TSourcesFrame& frame,
                        std::unique_ptr<IDeviceEnumerator> enumerator);
     ~TSourcesController() override;
 
@@ -115,7 +115,7 @@ private:
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
 
-    TCaptureForm& m_form;
+    TSession& m_session;
     Tdm& m_dm;
     TSourcesFrame& m_frame;
     std::unique_ptr<IDeviceEnumerator> m_enumerator;

@@ -1,24 +1,17 @@
 #include "StillsController.h"
 
-#include "CaptureForm.h"
 #include "DateTimeFormat.h"
 #include "DeinterlaceStill.h"
 #include "Dm.h"
-#include "ExtraireFrame.h"
 #include "Log.h"
-#include "OptionsFrame.h"
 #include "OutputNaming.h"
 #include "ParameterTable.h"
 #include "Prompts.h"
 #include "RecordingController.h"
+#include "Session.h"
 #include "SourcesController.h"
-#include "StatusPanels.h"
 #include "StillWriter.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QSpinBox>
-#include <QToolButton>
 #include <gst/video/video.h>
 
 #include <cstring>
@@ -36,31 +29,29 @@ QDateTime dateTimeOf(double days) {
 
 } // namespace
 
-TStillsController::TStillsController(TCaptureForm& form, Tdm& dm)
-    : QObject(&form), m_form(form), m_dm(dm) {}
+TStillsController::TStillsController(TSession& session, Tdm& dm)
+    : QObject(&session), m_session(session), m_dm(dm) {}
 
 void TStillsController::FirstName() {
-    if (!Prm.imageDirectory || !m_form.recorder)
+    if (!Prm.imageDirectory || !m_session.recorder())
         return;
-    m_nextName = m_form.recorder->naming().NextImageFileName(ImageNameSettings(Prm),
-                                                             Prm.extensionDesImages->Value);
-    emit nextNameChanged(m_nextName);
-}
-
-void TStillsController::RecomputeName() {
-    if (!Prm.imageDirectory || !m_form.recorder)
-        return;
-    m_nextName = m_form.recorder->naming().RecomputeImageFileName(ImageNameSettings(Prm),
+    m_nextName = m_session.recorder()->naming().NextImageFileName(ImageNameSettings(Prm),
                                                                   Prm.extensionDesImages->Value);
     emit nextNameChanged(m_nextName);
 }
 
+void TStillsController::RecomputeName() {
+    if (!Prm.imageDirectory || !m_session.recorder())
+        return;
+    m_nextName = m_session.recorder()->naming().RecomputeImageFileName(
+        ImageNameSettings(Prm), Prm.extensionDesImages->Value);
+    emit nextNameChanged(m_nextName);
+}
+
 void TStillsController::Grab() {
-    if (Prm.panneauActif && Prm.panneauActif->Value != pnExtraire)
-        m_form.ShowPanel(pnExtraire);
+    m_session.view().showGrab(Prm.panneauActif && Prm.panneauActif->Value != pnExtraire);
     if (GstElement* overlay = m_dm.overlay())
         g_signal_emit_by_name(overlay, "grab-image");
-    m_form.ExtraireFrame1->HideBevel();
 }
 
 // The ratio the still is brought to, by "Aspect ratio": the DV camcorder's own (4:3 or 16:9
@@ -76,10 +67,10 @@ QSize TStillsController::targetRatio() const {
         return {format.width, format.height};
     }
     default: {
-        TVideoSource* video = m_form.sources ? m_form.sources->currentVideo() : nullptr;
+        TVideoSource* video = m_session.sources() ? m_session.sources()->currentVideo() : nullptr;
         if (!video || !video->SceneDetector())
             return {0, 0};
-        return m_form.detectedWide() ? QSize(16, 9) : QSize(4, 3);
+        return m_session.detectedWide() ? QSize(16, 9) : QSize(4, 3);
     }
     }
 }
@@ -133,7 +124,7 @@ void TStillsController::SnapshotReady(GstMessage* message) {
     const QSize size =
         stills::CorrectedSize(m_frame.width, m_frame.height, ratio.width(), ratio.height());
     stills::Stretch(m_frame, m_corrected, size.width(), size.height());
-    m_form.ExtraireFrame1->ShowThumbnail(m_corrected);
+    m_session.view().showThumbnail(m_corrected);
 
     // The moment the picture was filmed: the camcorder's date of that very frame, corrected as
     // the inlay shows it, or else the moment of the grab.
@@ -162,10 +153,10 @@ bool TStillsController::save(const QDateTime& filmedAt, bool periodic) {
             name = m_nextName;
         }
     } else if (MustAskOverwriteImage(name, Prm.confirmerImage->Value, RealPathProbe())) {
-        const IPrompts::Answer answer =
-            prompts().question(&m_form, OverwriteImageQuestion(name), true, true);
+        const IPrompts::Answer answer = prompts().question(
+            m_session.view().dialogParent(), OverwriteImageQuestion(name), true, true);
         if (answer == IPrompts::All) {
-            m_form.OptionsFrame->cbConfirmerImage->setChecked(false);
+            m_session.view().stopConfirmingImage();
             Prm.confirmerImage->Value = false;
         } else if (answer != IPrompts::Yes) {
             return false; // not written; the next name stays
@@ -178,18 +169,18 @@ bool TStillsController::save(const QDateTime& filmedAt, bool periodic) {
             : stills::WriteBmp(name, m_corrected, &error);
     if (!ok) {
         qCWarning(lcVidorra) << "still image not saved:" << error;
-        m_form.statusPanels->setText(0, error, Qt::red);
+        m_session.status().setText(0, error, TStatusTexts::Tone::Fault);
         return false;
     }
-    if (m_form.recorder)
-        m_form.recorder->AddRecordedFile(name);
+    if (m_session.recorder())
+        m_session.recorder()->AddRecordedFile(name);
     emit saved(name);
     FirstName(); // the counter advances
     return true;
 }
 
 void TStillsController::Countdown(int seconds) {
-    m_form.ExtraireFrame1->ShowCountdown(seconds);
+    m_session.view().showCountdown(seconds);
     if (!Prm.beeps || !Prm.beeps->Value)
         return;
     if (seconds == 0)
@@ -198,21 +189,19 @@ void TStillsController::Countdown(int seconds) {
         m_beeper.Play(1);
 }
 
-void TStillsController::SwitchChanged() {
-    TExtraireFrame& panel = *m_form.ExtraireFrame1;
-    const bool on = panel.RxSwitch1->isChecked();
+void TStillsController::SwitchChanged(bool on) {
+    const ISessionView::Interval choice = m_session.view().intervalChoice();
     GstElement* overlay = m_dm.overlay();
     if (on) {
         const std::optional<int32_t> interval =
-            stills::Interval(panel.cbUnites->currentIndex(), panel.RxSpinEdit7->value(),
-                             m_dm.videoFormat().frameRate());
+            stills::Interval(choice.unit, choice.count, m_dm.videoFormat().frameRate());
         if (!interval) {
-            panel.RxSwitch1->setChecked(false);
-            prompts().warning(&m_form, QStringLiteral("L'intervalle de %1 %2 est trop long : "
-                                                      "l'intervallomètre compte jusqu'à 59 "
-                                                      "heures environ.")
-                                           .arg(panel.RxSpinEdit7->value())
-                                           .arg(panel.cbUnites->currentText()));
+            m_session.view().showIntervalometer(false);
+            prompts().warning(m_session.view().dialogParent(),
+                              QStringLiteral("L'intervalle de %1 %2 est trop long : "
+                                             "l'intervallomètre compte jusqu'à 59 heures environ.")
+                                  .arg(choice.count)
+                                  .arg(choice.unitText));
             return;
         }
         m_interval = *interval;
@@ -222,16 +211,16 @@ void TStillsController::SwitchChanged() {
         g_signal_emit_by_name(overlay, "stop-intervalometer");
     }
     m_running = on;
-    panel.SetRunning(on);
-    if (m_form.recorder)
-        m_form.recorder->UpdateIntervalometerText();
+    m_session.view().showIntervalometer(on);
+    if (m_session.recorder())
+        m_session.recorder()->UpdateIntervalometerText();
 }
 
 QString TStillsController::intervalText() const {
     if (!m_running)
         return {};
-    const TExtraireFrame& panel = *m_form.ExtraireFrame1;
+    const ISessionView::Interval choice = m_session.view().intervalChoice();
     return QStringLiteral("toutes les %1 %2")
-        .arg(panel.RxSpinEdit7->value())
-        .arg(QLatin1String(kUnits[std::clamp(panel.cbUnites->currentIndex(), 0, 3)]));
+        .arg(choice.count)
+        .arg(QLatin1String(kUnits[std::clamp(choice.unit, 0, 3)]));
 }

@@ -8,7 +8,7 @@
 #include <functional>
 #include <gst/gst.h>
 
-class TCaptureForm;
+class TSession;
 class Tdm;
 
 // Still images of the preview: a grab asks the overlay for a snapshot; a snapshot becomes a
@@ -18,13 +18,13 @@ class Tdm;
 class TStillsController : public QObject {
     Q_OBJECT
 public:
-    TStillsController(TCaptureForm& form, Tdm& dm);
+    TStillsController(TSession& session, Tdm& dm);
 
     void Grab();                             // saGrab
     void SnapshotReady(GstMessage* message); // a vr-snapshot outside image-by-image recording
     void Countdown(int seconds);             // a vr-grab-countdown
     // The switch was flipped (by a click, or by saIntervallo which flips it first).
-    void SwitchChanged();
+    void SwitchChanged(bool on);
     bool running() const { return m_running; }
     // "toutes les 5 secondes" while it runs, else empty.
     QString intervalText() const;
@@ -47,7 +47,7 @@ private:
     QSize targetRatio() const;
     bool save(const QDateTime& filmedAt, bool periodic);
 
-    TCaptureForm& m_form;
+    TSession& m_session;
     Tdm& m_dm;
     TBeeper m_beeper;
     // The working pictures, sized once per stream size.

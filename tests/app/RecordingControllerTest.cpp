@@ -105,7 +105,7 @@ TEST(RecordingController, LockWithWavDropsTheVideoSource) {
     Prm.previewLocked->Value = true;
     p.form.recorder->ApplyPreviewLock();
     EXPECT_EQ(p.form.sources->currentVideo(), nullptr);
-    EXPECT_FALSE(p.form.VideoReady);
+    EXPECT_FALSE(p.form.session().videoReady);
     p.form.hide();
 }
 

@@ -239,7 +239,7 @@ TEST(SourcesController, NamesFormatsExclusionAndUnplugging) {
 
     // A camera that cannot be opened is dropped from the lists for this run.
     sources.SelectVideoSource("Cassée");
-    EXPECT_TRUE(waitFor([&] { return p.form.exclusionList.contains("Cassée"); }));
+    EXPECT_TRUE(waitFor([&] { return p.form.session().exclusionList.contains("Cassée"); }));
     EXPECT_EQ(frame.cboxvideo->findText("Cassée"), -1);
     EXPECT_NE(sources.currentVideo() ? sources.currentVideo()->Name : QString(), QString("Cassée"));
 
@@ -521,7 +521,7 @@ TEST(SourcesController, ACameraFailingWhileRecordingLeavesAReadableFile) {
     ASSERT_FALSE(prompts.asked.isEmpty());
     EXPECT_TRUE(prompts.asked.join('\n').contains("La source de l'enregistrement a été perdue"))
         << prompts.asked.join('\n').toStdString();
-    EXPECT_TRUE(p.form.exclusionList.contains("Fragile"));
+    EXPECT_TRUE(p.form.session().exclusionList.contains("Fragile"));
     ASSERT_NE(sources.currentVideo(), nullptr);
     EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
 

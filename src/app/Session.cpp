@@ -1,0 +1,91 @@
+#include "Session.h"
+
+#include "Dm.h"
+#include "ParameterTable.h"
+#include "RecordingController.h"
+#include "Scheduler.h"
+#include "SourcesController.h"
+#include "StillsController.h"
+#include "SuperAction.h"
+
+TSession::TSession(const QString& signature, QObject* parent)
+    : QObject(parent), m_parameters(std::make_unique<TparameterList>(signature)) {}
+
+// The controllers go before the parameter table they read, in the order they were made.
+TSession::~TSession() {
+    delete m_recorder;
+    delete m_scheduler;
+    delete m_stills;
+    delete m_sources;
+}
+
+void TSession::attachGraph(Tdm& dm, ISessionView* view, IScheduleFields* fields) {
+    m_dm = &dm;
+    m_view = view ? view : &m_noView;
+    m_recorder = new TRecordingController(*this, dm);
+    m_scheduler = new TScheduler(*m_recorder, fields ? *fields : m_noFields, this);
+    m_stills = new TStillsController(*this, dm);
+    m_recorder->intervalometerText = [this] { return m_stills->intervalText(); };
+    m_recorder->armStartAlarm = [this] { return m_scheduler->ArmStartAlarm(); };
+    m_recorder->armEndAlarm = [this] { return m_scheduler->ArmEndAlarm(); };
+    m_recorder->disarmAlarm = [this] { m_scheduler->DisarmAlarm(); };
+    m_recorder->onStateEntered = [this](RecordingState state) { emit stateChanged(state); };
+}
+
+TCustomSuperAction* TSession::action(const QString& name) const {
+    return m_actions ? m_actions->value(name) : nullptr;
+}
+
+void TSession::enableAction(const QString& name, bool on) const {
+    if (TCustomSuperAction* a = action(name))
+        a->setEnabled(on);
+}
+
+RecordingState TSession::state() const {
+    return m_recorder ? m_recorder->state() : RecordingState::rsPreview;
+}
+
+void TSession::startRecording() {
+    if (m_recorder && state() == RecordingState::rsPreview)
+        m_recorder->CaptureCommand();
+}
+
+void TSession::stopRecording() {
+    if (m_recorder && state() == RecordingState::rsRecording)
+        m_recorder->CaptureCommand();
+}
+
+void TSession::cutRecording() {
+    if (m_recorder)
+        m_recorder->CutRecording();
+}
+
+void TSession::setFrozen(bool frozen) {
+    if (m_recorder)
+        m_recorder->SetCaptureFrozen(frozen);
+}
+
+void TSession::setOverlayFlip(bool vertical, bool on) {
+    if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr)
+        g_object_set(overlay, vertical ? "vert-flip" : "horz-flip", gboolean(on), nullptr);
+}
+
+// The record goes with the switch, so that what the overlay draws is what the settings say
+// whatever happened to the overlay since.
+void TSession::setOverlayIncrust(bool on) {
+    GstElement* overlay = m_dm ? m_dm->overlay() : nullptr;
+    if (!overlay)
+        return;
+    if (on && Prm.incrustRec)
+        g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
+    g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
+}
+
+void TSession::setDetectedWide(bool wide) {
+    m_detectedWide = wide;
+    m_view->detectedWideChanged(wide);
+}
+
+QStringList TSession::recordedFiles() const {
+    return m_recorder ? m_recorder->recordedFiles() : QStringList();
+}
