@@ -17,6 +17,8 @@ TSession::~TSession() {
     delete m_scheduler;
     delete m_stills;
     delete m_sources;
+    // The table's references go with it.
+    Prm = TParameters{};
 }
 
 void TSession::attachGraph(Tdm& dm, ISessionView* view, IScheduleFields* fields) {

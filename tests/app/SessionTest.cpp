@@ -1,0 +1,103 @@
+// A capture session driven without a window: the graph on the virtual devices, the commands
+// given to the session, the files read back.
+#include "../graph/RecordingRig.h"
+
+#include "AppPaths.h"
+#include "CaptureFormats.h"
+#include "Encoders.h"
+#include "ParameterTable.h"
+#include "RecordingController.h"
+#include "ScriptedPrompts.h"
+#include "Session.h"
+
+#include <QApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Keeps what the session asked of its view.
+struct SeenView : ISessionView {
+    QList<RecordingState> states;
+    QList<bool> frozen;
+    void showRecordingState(RecordingState state, bool isFrozen) override {
+        states << state;
+        frozen << isFrozen;
+    }
+};
+
+} // namespace
+
+// Start, cut, freeze and stop through the session alone: two complete DivX files, the frozen
+// stretch left out, the state said to the view and in the status texts, no window made.
+TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    const QString folder = rig.box.path("videos");
+    ASSERT_TRUE(QDir().mkpath(folder));
+
+    Encoders().Discover(); // as start-up does
+    TSession session(AppPaths::signature());
+    CreateParameters(session.parameters());
+    Prm.videoDirectory->Value = folder + "/";
+    Prm.captureFormat->Value = cfDivx;
+    SeenView view;
+    session.attachGraph(rig.dm, &view);
+    QList<RecordingState> signalled;
+    QObject::connect(&session, &TSession::stateChanged,
+                     [&](RecordingState state) { signalled << state; });
+    TRecordingController& recorder = *session.recorder();
+
+    session.startRecording();
+    ASSERT_TRUE(waitFor([&] { return rig.dm.recordedFrames() > 10; }, 20000));
+    EXPECT_EQ(session.state(), RecordingState::rsRecording);
+    const QString first = recorder.currentFile();
+    EXPECT_TRUE(first.startsWith(folder)) << first.toStdString();
+
+    session.cutRecording();
+    ASSERT_TRUE(waitFor([&] { return recorder.currentFile() != first; }, 20000));
+    const QString second = recorder.currentFile();
+    ASSERT_TRUE(waitFor([&] { return rig.dm.recordedFrames() > 10; }, 20000));
+
+    // While frozen no picture enters the file; the view is told, the frame stays frozen in
+    // the parameters.
+    session.setFrozen(true);
+    pump(300); // what was already on its way in
+    const quint64 atFreeze = rig.dm.recordedFrames();
+    pump(600);
+    EXPECT_LE(rig.dm.recordedFrames(), atFreeze + 1);
+    EXPECT_TRUE(Prm.freezeCapture->Value);
+    ASSERT_FALSE(view.frozen.isEmpty());
+    EXPECT_TRUE(view.frozen.last());
+    session.setFrozen(false);
+    ASSERT_TRUE(waitFor([&] { return rig.dm.recordedFrames() > atFreeze + 10; }, 20000));
+
+    // The status texts say the recording and its length.
+    recorder.DroppedActionTimer();
+    EXPECT_TRUE(session.status().text(2).startsWith("durée"))
+        << session.status().text(2).toStdString();
+
+    session.stopRecording();
+    ASSERT_TRUE(waitUntilIdle(rig.dm));
+    EXPECT_EQ(session.state(), RecordingState::rsPreview);
+    EXPECT_EQ(signalled,
+              (QList<RecordingState>{RecordingState::rsRecording, RecordingState::rsPreview}));
+    EXPECT_EQ(view.states.last(), RecordingState::rsPreview);
+    EXPECT_EQ(session.recordedFiles(), (QStringList{first, second}));
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(" | ").toStdString();
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+
+    for (const QString& file : {first, second}) {
+        const Probe p = probe(file);
+        ASSERT_NE(p.of("video"), nullptr) << file.toStdString();
+        EXPECT_EQ(p.of("video")->tag, "XVID");
+        EXPECT_GT(p.of("video")->frames, 10);
+        const Probe::Stream* sound = p.of("audio");
+        ASSERT_NE(sound, nullptr) << file.toStdString();
+        ASSERT_GT(sound->rate, 0);
+        // The sound is cut where the pictures are.
+        EXPECT_NEAR(sound->frames * 1152.0 / sound->rate, p.of("video")->frames / 25.0, 0.15);
+    }
+}
