@@ -1,0 +1,3 @@
+#pragma once
+// A window whose controller includes it back.
+#include "Controller.h"

@@ -1,0 +1,3 @@
+#include "Controller.h"
+
+#include "CaptureForm.h"
