@@ -35,6 +35,7 @@
 #include "SleepInhibitor.h"
 #include "SourcesController.h"
 #include "SourcesFrame.h"
+#include "SourcesPanel.h"
 #include "StatusPanels.h"
 #include "StillsController.h"
 #include "SuperAction.h"
@@ -392,10 +393,11 @@ void TCaptureForm::FinishStartup() {
         const QStringList repaired =
             RepairAbandonedRecordings(QFileInfo(TRecordingJournal::DefaultPath()).absolutePath());
         if (m_dm && !sources) {
-            sources = new TSourcesController(*m_session, *m_dm, *SourcesFrame,
+            sources = new TSourcesController(*m_session, *m_dm,
                                              m_deviceEnumerator ? std::move(m_deviceEnumerator)
                                                                 : CreateSystemDeviceEnumerator());
             m_session->setSources(sources);
+            sourcesPanel = new TSourcesPanel(*sources, *SourcesFrame, this, this);
             Encoders().Discover();
             OptionsFrame->FillEncoders();
             sources->mp3EncoderFound = Encoders().mp3Available();

@@ -43,6 +43,7 @@ class TScheduler;
 class ISleepInhibitor;
 class TSourcesController;
 class TSourcesFrame;
+class TSourcesPanel;
 class TVideoWidget;
 class TCustomSuperAction;
 class TKXAppliMan;
@@ -183,6 +184,7 @@ public:
     TScheduler* scheduler = nullptr;          // once the graph module is attached
     TVideoWidget* videoWidget;                // vwEcran
     TSourcesController* sources = nullptr;    // created at the first idle moment
+    TSourcesPanel* sourcesPanel = nullptr;    // shows them, from then on
     TRecordingController* recorder = nullptr; // created with the graph module
     QButtonGroup* rgPrefs;  // "Comment sauver les préférences en quittant" (options panel)
     QLineEdit* leFramerate; // on the sources panel

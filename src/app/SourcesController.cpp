@@ -3,8 +3,6 @@
 #include "RecordingController.h"
 #include "Session.h"
 
-#include "InputsMenu.h"
-
 #include "AlsaMixer.h"
 #include "CaptureFormat.h"
 #include "Dm.h"
@@ -13,42 +11,35 @@
 #include "Log.h"
 #include "ParameterTable.h"
 #include "Prompts.h"
-#include "SourcesFrame.h"
-#include "V4l2Controls.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QScopedValueRollback>
-#include <QScrollArea>
-#include <QSlider>
+#include <QLocale>
 #include <QTimer>
-#include <QToolButton>
-#include <QVBoxLayout>
 
-namespace {
-// A settings page: its rows above a Close button, shown until closed.
-void execWithClose(QDialog& dialog, QFormLayout* form) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    dialog.exec();
+void TChoiceList::add(const QString& text) {
+    items << text;
+    if (current < 0)
+        current = 0;
 }
-} // namespace
 
-TSourcesController::TSourcesController(TSession& session, Tdm& dm, TSourcesFrame& frame,
+// As a combo box does: the entries after the choice move up, and when the choice itself goes
+// the entry that takes its place (or the last) is chosen.
+void TChoiceList::removeAt(int index) {
+    if (index < 0 || index >= items.size())
+        return;
+    items.removeAt(index);
+    if (index < current)
+        --current;
+    else if (index == current)
+        current = items.isEmpty() ? -1 : std::min(int(items.size()) - 1, current);
+}
+
+void TChoiceList::choose(int index) {
+    current = index >= 0 && index < items.size() ? index : -1;
+}
+
+TSourcesController::TSourcesController(TSession& session, Tdm& dm,
                                        std::unique_ptr<IDeviceEnumerator> enumerator)
-    : QObject(&session), m_session(session), m_dm(dm), m_frame(frame),
-      m_enumerator(std::move(enumerator)) {
+    : QObject(&session), m_session(session), m_dm(dm), m_enumerator(std::move(enumerator)) {
     m_deviceChange = new QTimer(this);
     m_deviceChange->setSingleShot(true);
     m_deviceChange->setInterval(300);
@@ -70,48 +61,58 @@ TSourcesController::TSourcesController(TSession& session, Tdm& dm, TSourcesFrame
         if (!m_video || m_video->SceneDetector())
             m_session.setDetectedWide(wide);
     });
-
-    connect(m_frame.cboxvideo, &QComboBox::activated, this, [this](int) {
-        const QString text = m_frame.cboxvideo->currentText();
-        Change(
-            [this, text] {
-                Prm.wantVideoSource->Value = text;
-                SelectVideoSource(text);
-                uint8_t format = Prm.captureFormat->Value;
-                if (Prm.previewLocked->Value && m_video && RecordsSoundOnly(format))
-                    format = cfNone;
-                FillCaptureFormats(format);
-            },
-            [this, text] { return videoChangeStops(text); });
-    });
-    connect(m_frame.cboxAudio, &QComboBox::activated, this, [this](int) {
-        const QString text = m_frame.cboxAudio->currentText();
-        Change(
-            [this, text] {
-                Prm.wantAudioSource->Value = text;
-                SelectAudioSource(text);
-                uint8_t format = Prm.captureFormat->Value;
-                if (Prm.previewLocked->Value && m_audio && RecordsImageByImage(format))
-                    format = cfNone;
-                FillCaptureFormats(format);
-            },
-            [this, text] { return audioChangeStops(text); });
-    });
-    connect(m_frame.cbFormatCapture, &QComboBox::activated, this, [this](int index) {
-        const uint8_t format = uint8_t(m_frame.cbFormatCapture->itemData(index).toInt());
-        Change([this, format] { formatChosen(format); });
-    });
-    connect(m_frame.cbEntries, &QComboBox::activated, this,
-            [this](int) { entryChosen(m_frame.cbEntries->currentText()); });
-    connect(m_frame.ActualiserVideoSpeedBtn, &QToolButton::clicked, this,
-            &TSourcesController::ReselectSources);
-    connect(m_frame.sbVideoSettings, &QToolButton::clicked, this,
-            [this] { showSettingsMenu(true); });
-    connect(m_frame.sbAudioSettings, &QToolButton::clicked, this,
-            [this] { showSettingsMenu(false); });
 }
 
 TSourcesController::~TSourcesController() = default;
+
+// ------------------------------------------------------------------ the panel's choices
+
+// The user chose in the video list: the choice shows at once, the source changes once a part
+// being finished has its end.
+void TSourcesController::VideoChosen(const QString& text) {
+    m_panel.video.choose(m_panel.video.find(text));
+    emit panelChanged();
+    Change(
+        [this, text] {
+            Prm.wantVideoSource->Value = text;
+            SelectVideoSource(text);
+            uint8_t format = Prm.captureFormat->Value;
+            if (Prm.previewLocked->Value && m_video && RecordsSoundOnly(format))
+                format = cfNone;
+            FillCaptureFormats(format);
+        },
+        [this, text] { return videoChangeStops(text); });
+}
+
+void TSourcesController::AudioChosen(const QString& text) {
+    m_panel.audio.choose(m_panel.audio.find(text));
+    emit panelChanged();
+    Change(
+        [this, text] {
+            Prm.wantAudioSource->Value = text;
+            SelectAudioSource(text);
+            uint8_t format = Prm.captureFormat->Value;
+            if (Prm.previewLocked->Value && m_audio && RecordsImageByImage(format))
+                format = cfNone;
+            FillCaptureFormats(format);
+        },
+        [this, text] { return audioChangeStops(text); });
+}
+
+void TSourcesController::FormatChosen(int index) {
+    if (index < 0 || index >= m_panel.formats.size())
+        return;
+    m_panel.format = index;
+    emit panelChanged();
+    const uint8_t format = m_panel.formats[index];
+    Change([this, format] { formatChosen(format); });
+}
+
+QString TSourcesController::formatText() const {
+    return m_panel.format >= 0 && m_panel.format < m_panel.formats.size()
+               ? CaptureFormatLabel(m_panel.formats[m_panel.format])
+               : QString();
+}
 
 // ------------------------------------------------------------------ lists
 
@@ -142,17 +143,18 @@ bool TSourcesController::RefreshSources() {
     m_audio = carry(m_audio, fresh.audio);
     m_lists = std::move(fresh);
 
-    auto fillCombo = [](QComboBox* combo, const QStringList& names, const QString& none) {
-        for (int i = combo->count() - 1; i >= 0; --i)
-            if (!names.contains(combo->itemText(i)))
-                combo->removeItem(i);
+    auto fill = [](TChoiceList& list, const QStringList& names, const QString& none) {
+        for (int i = int(list.items.size()) - 1; i >= 0; --i)
+            if (!names.contains(list.items[i]))
+                list.removeAt(i);
         for (const QString& name : names)
-            if (combo->findText(name, Qt::MatchExactly) < 0)
-                combo->addItem(name);
-        combo->addItem(none);
+            if (list.find(name) < 0)
+                list.add(name);
+        list.add(none);
     };
-    fillCombo(m_frame.cboxvideo, m_lists.VideoNames(), kNoVideo);
-    fillCombo(m_frame.cboxAudio, m_lists.AudioNames(), kNoAudio);
+    fill(m_panel.video, m_lists.VideoNames(), kNoVideo);
+    fill(m_panel.audio, m_lists.AudioNames(), kNoAudio);
+    emit panelChanged();
     emit sourcesRefreshed();
     return ok;
 }
@@ -205,8 +207,7 @@ bool TSourcesController::videoChangeStops(const QString& name) const {
 }
 
 bool TSourcesController::audioChangeStops(const QString& name) const {
-    const QComboBox* combo = m_frame.cboxAudio;
-    const QString chosen = combo->itemText(std::max(0, combo->findText(name, Qt::MatchExactly)));
+    const QString chosen = m_panel.audio.items.value(std::max(0, m_panel.audio.find(name)));
     return m_audio ? m_audio->Name != chosen : chosen != kNoAudio;
 }
 
@@ -235,9 +236,9 @@ void TSourcesController::ReselectSources() {
 }
 
 void TSourcesController::reselectAll() {
-    const QString video = m_frame.cboxvideo->currentText();
-    const QString audio = m_frame.cboxAudio->currentText();
-    const uint8_t format = CaptureFormatFromLabel(m_frame.cbFormatCapture->currentText());
+    const QString video = m_panel.video.currentText();
+    const QString audio = m_panel.audio.currentText();
+    const uint8_t format = CaptureFormatFromLabel(formatText());
     RefreshSources();
     refreshing = true;
     SelectVideoSource(video);
@@ -300,14 +301,15 @@ void TSourcesController::handleFailedSources() {
 
 // A DV source's transport: its window (shared with the other source of the same device), the
 // device type, and the pilot button of a deck.
-void TSourcesController::bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot) {
+void TSourcesController::bindTransport(TavFlux& source, const TavFlux* other, bool& pilot) {
     if (!m_session.view().bindTransport(source, other)) {
         IDvTransport* t = source.Device->Transport();
         source.HasTransport = t != nullptr;
         source.IsVcr = t && t->isVcr();
         source.IsCamera = t && t->isCamera();
     }
-    pilot->setVisible(source.HasTransport && source.IsVcr);
+    pilot = source.HasTransport && source.IsVcr;
+    emit panelChanged();
 }
 
 void TSourcesController::releaseTransport(TavFlux& source) {
@@ -328,7 +330,7 @@ bool TSourcesController::ConnectVideo(TVideoSource* source) {
         device->KillVideoGraph(m_dm);
         return false;
     }
-    bindTransport(*source, m_audio, m_frame.sbVideoPilotVCR);
+    bindTransport(*source, m_audio, m_panel.videoPilot);
     // A capture card's inputs: the one chosen last is routed again (-1: none chosen).
     const QString node = device->Kind == dkVideo ? device->Moniker.v4l2Path : QString();
     m_crossbar = node.isEmpty() || !openInputs ? nullptr : TCrossbar::Create(openInputs(node));
@@ -350,7 +352,8 @@ void TSourcesController::DisconnectVideo(TVideoSource* source, bool full) {
     m_session.view().showNoVideo();
     m_dm.RemovePreviewVideoChain();
     source->Device->KillVideoGraph(m_dm);
-    m_frame.sbVideoPilotVCR->hide();
+    m_panel.videoPilot = false;
+    emit panelChanged();
     m_crossbar.reset();
     if (full && !(m_audio && m_audio->Device == source->Device)) {
         releaseTransport(*source);
@@ -374,7 +377,7 @@ bool TSourcesController::ConnectAudio(TAudioSource* source) {
         device->KillAudioGraph(m_dm);
         return false;
     }
-    bindTransport(*source, m_video, m_frame.sbAudioPilotVCR);
+    bindTransport(*source, m_video, m_panel.audioPilot);
     source->StreamKind = device->Kind == dkDV ? 4 : device->Kind == dkVideo ? 2 : 3;
     source->Connected = true;
     m_audio = source;
@@ -388,7 +391,8 @@ void TSourcesController::DisconnectAudio(TAudioSource* source, bool full) {
     m_dm.StopGraph();
     m_dm.RemovePreviewAudioChain();
     source->Device->KillAudioGraph(m_dm);
-    m_frame.sbAudioPilotVCR->hide();
+    m_panel.audioPilot = false;
+    emit panelChanged();
     if (full && !(m_video && m_video->Device == source->Device)) {
         releaseTransport(*source);
         source->Device->KillSourceGraph(m_dm);
@@ -408,9 +412,10 @@ void TSourcesController::DisconnectAll() {
 void TSourcesController::SelectVideoSource(const QString& name) {
     if (m_video && m_video->Name == name)
         return;
-    QComboBox* combo = m_frame.cboxvideo;
+    TChoiceList& list = m_panel.video;
     if (!m_video && name == kNoVideo) {
-        combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
+        list.choose(std::max(0, list.find(Prm.sourceVideo->Value)));
+        emit panelChanged();
         return;
     }
     if (stopRecording)
@@ -420,10 +425,7 @@ void TSourcesController::SelectVideoSource(const QString& name) {
         m_dm.WhenIdle(this, [this, name] { SelectVideoSource(name); });
         return;
     }
-    int item = combo->findText(name, Qt::MatchExactly);
-    if (item < 0)
-        item = 0;
-    const QString chosen = combo->itemText(item);
+    const QString chosen = list.items.value(std::max(0, list.find(name)));
     TVideoSource* source = nullptr;
     if (chosen != kNoVideo && !m_lists.video.empty()) {
         source = m_lists.FindVideo(chosen);
@@ -441,11 +443,12 @@ void TSourcesController::SelectVideoSource(const QString& name) {
         m_session.view().showVideo();
     } else {
         DisconnectVideo(m_video, true);
-        m_frame.LabVideo->clear();
+        m_panel.videoLabel.clear();
         Prm.sourceVideo->Value = kNoVideo;
         m_session.view().showNoVideo();
     }
-    combo->setCurrentIndex(std::max(0, combo->findText(Prm.sourceVideo->Value)));
+    list.choose(std::max(0, list.find(Prm.sourceVideo->Value)));
+    emit panelChanged();
     if (!refreshing) {
         m_dm.RunGraph();
         if (onSourceChanged)
@@ -454,11 +457,9 @@ void TSourcesController::SelectVideoSource(const QString& name) {
 }
 
 void TSourcesController::SelectAudioSource(const QString& name) {
-    QComboBox* combo = m_frame.cboxAudio;
-    int item = combo->findText(name, Qt::MatchExactly);
-    if (item < 0)
-        item = 0;
-    const QString chosen = combo->itemText(item);
+    TChoiceList& list = m_panel.audio;
+    const int item = std::max(0, list.find(name));
+    const QString chosen = list.items.value(item);
     const bool same = m_audio ? m_audio->Name == chosen : chosen == kNoAudio;
     // Stopping the pipeline under a recording would cut its file off without an end (and
     // starting it again would write that file anew): the source that stays leaves the
@@ -472,11 +473,12 @@ void TSourcesController::SelectAudioSource(const QString& name) {
         }
         m_dm.StopGraph();
     }
-    combo->setCurrentIndex(item);
+    list.choose(item);
+    emit panelChanged();
     if (!(m_audio && m_audio->Name == chosen)) {
         if (chosen == kNoAudio || m_lists.audio.empty()) {
             DisconnectAudio(m_audio, true);
-            m_frame.LabAudio->clear();
+            m_panel.audioLabel.clear();
             Prm.sourceAudio->Value = kNoAudio;
         } else {
             TAudioSource* source = m_lists.FindAudio(chosen);
@@ -493,7 +495,8 @@ void TSourcesController::SelectAudioSource(const QString& name) {
         }
     }
     fillEntries();
-    m_frame.gbFormatCapture->setVisible(m_video || m_audio);
+    m_panel.formatsShown = m_video || m_audio;
+    emit panelChanged();
     if (!refreshing) {
         m_dm.RunGraph();
         if (onSourceChanged)
@@ -503,19 +506,20 @@ void TSourcesController::SelectAudioSource(const QString& name) {
 
 void TSourcesController::fillEntries() {
     // The input lines of a sound card, from its mixer; other sources hide the list.
-    QComboBox* combo = m_frame.cbEntries;
-    combo->clear();
+    TChoiceList& list = m_panel.entries;
+    list.clear();
     const QString card = audioCard();
     std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
     if (mixer) {
         for (const QString& input : mixer->CaptureInputs())
-            combo->addItem(input.left(128));
+            list.add(input.left(128));
         const QString active = mixer->ActiveCaptureInput();
         if (!active.isEmpty())
             Prm.soundCardEntry->Value = active;
-        combo->setCurrentIndex(std::max(0, combo->findText(Prm.soundCardEntry->Value)));
+        list.choose(std::max(0, list.find(Prm.soundCardEntry->Value)));
     }
-    combo->setVisible(combo->count() > 0);
+    m_panel.entriesShown = !list.items.isEmpty();
+    emit panelChanged();
 }
 
 QString TSourcesController::audioCard() const {
@@ -525,7 +529,9 @@ QString TSourcesController::audioCard() const {
 }
 
 // The card records from the chosen line, and from no other where it can only take one.
-void TSourcesController::entryChosen(const QString& entry) {
+void TSourcesController::EntryChosen(const QString& entry) {
+    m_panel.entries.choose(std::max(0, m_panel.entries.find(entry)));
+    emit panelChanged();
     Prm.soundCardEntry->Value = entry;
     const QString card = audioCard();
     std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
@@ -541,7 +547,8 @@ void TSourcesController::entryChosen(const QString& entry) {
 
 void TSourcesController::updateVideoLabel() {
     if (!m_video) {
-        m_frame.LabVideo->clear();
+        m_panel.videoLabel.clear();
+        emit panelChanged();
         return;
     }
     const TVideoFormatLabel f = m_dm.videoFormat();
@@ -564,24 +571,27 @@ void TSourcesController::updateVideoLabel() {
         }
     }
     if (f.width <= 0) {
-        m_frame.LabVideo->setText(QStringLiteral("..."));
+        m_panel.videoLabel = QStringLiteral("...");
+        emit panelChanged();
         return;
     }
     QString text = QStringLiteral("%1 - %2x%3").arg(f.compression).arg(f.width).arg(f.height);
     if (f.frameTime > 0)
         text += QStringLiteral(" - %1 fps").arg(QLocale().toString(f.frameRate(), 'f', 2));
-    m_frame.LabVideo->setText(text);
+    m_panel.videoLabel = text;
+    emit panelChanged();
     m_session.view().applyAspectRatio();
 }
 
 void TSourcesController::updateAudioLabel() {
-    if (!m_audio) {
-        m_frame.LabAudio->clear();
-        return;
+    if (m_audio) {
+        const TAudioFormatLabel f = m_dm.audioFormat();
+        m_panel.audioLabel =
+            QStringLiteral("%1 Hz %2 bits %3 canaux").arg(f.rate).arg(f.bits).arg(f.channels);
+    } else {
+        m_panel.audioLabel.clear();
     }
-    const TAudioFormatLabel f = m_dm.audioFormat();
-    m_frame.LabAudio->setText(
-        QStringLiteral("%1 Hz %2 bits %3 canaux").arg(f.rate).arg(f.bits).arg(f.channels));
+    emit panelChanged();
 }
 
 // ------------------------------------------------------------------ capture formats
@@ -604,29 +614,22 @@ void TSourcesController::FillCaptureFormats(uint8_t wanted) {
         if (offered)
             formats << format->value;
     }
-    QComboBox* combo = m_frame.cbFormatCapture;
-    combo->clear();
-    for (uint8_t f : formats)
-        combo->addItem(CaptureFormatLabel(f), int(f));
-    const int item = std::max(0, combo->findData(int(wanted)));
-    combo->setCurrentIndex(item);
-    m_frame.gbFormatCapture->setVisible(!formats.isEmpty());
-    Prm.captureFormat->Value = formats.isEmpty() ? wanted : uint8_t(combo->itemData(item).toInt());
+    m_panel.formats = formats;
+    m_panel.format = formats.isEmpty() ? -1 : std::max(0, int(formats.indexOf(wanted)));
+    m_panel.formatsShown = !formats.isEmpty();
+    Prm.captureFormat->Value = formats.isEmpty() ? wanted : formats[m_panel.format];
     applyFormatVisibility(Prm.captureFormat->Value);
     if (onFormatChanged)
         onFormatChanged();
 }
 
 void TSourcesController::applyFormatVisibility(uint8_t format) {
+    // The list the format does not record from is greyed.
     const bool frameByFrame = RecordsImageByImage(format);
-    m_frame.leFramerate->setVisible(frameByFrame);
-    m_frame.lblFramerate->setVisible(frameByFrame);
-    const QPalette normal = m_frame.palette();
-    QPalette grey = normal;
-    grey.setColor(QPalette::ButtonText, normal.color(QPalette::Disabled, QPalette::ButtonText));
-    grey.setColor(QPalette::Text, normal.color(QPalette::Disabled, QPalette::Text));
-    m_frame.cboxAudio->setPalette(frameByFrame ? grey : normal);
-    m_frame.cboxvideo->setPalette(RecordsSoundOnly(format) ? grey : normal);
+    m_panel.framerateShown = frameByFrame;
+    m_panel.audioGreyed = frameByFrame;
+    m_panel.videoGreyed = RecordsSoundOnly(format);
+    emit panelChanged();
 }
 
 void TSourcesController::formatChosen(uint8_t format) {
@@ -639,96 +642,7 @@ void TSourcesController::formatChosen(uint8_t format) {
         onFormatChanged();
 }
 
-// ------------------------------------------------------------------ settings menus
-
-void TSourcesController::fillSettingsMenu(QMenu& menu, bool video) {
-    menu.clear();
-    const QString path = video && m_video ? m_video->Device->Moniker.v4l2Path : QString();
-    std::unique_ptr<IV4l2Controls> controls = path.isEmpty() ? nullptr : OpenV4l2Controls(path);
-    if (video && m_video && m_video->Device->Kind == dkVideo && m_video->Device->Moniker.caps &&
-        !gst_caps_is_any(m_video->Device->Moniker.caps) &&
-        gst_caps_get_size(m_video->Device->Moniker.caps) > 0) {
-        menu.addAction(QStringLiteral("Format Vidéo..."), this, [this] { chooseVideoFormat(); });
-    }
-    if (controls && !controls->List().empty()) {
-        menu.addAction(QStringLiteral("Filtre de Capture Vidéo..."), this,
-                       [this, path] { showControlsDialog(path); });
-    }
-    if (video && m_crossbar) {
-        menu.addAction(QStringLiteral("Crossbar Vidéo..."), this, [this] {
-            const int chosen =
-                inputs::ShowCrossbarDialog(m_session.view().dialogParent(), *m_crossbar);
-            if (chosen >= 0)
-                Prm.videoInputSelect->Value = chosen;
-        });
-        if (const TV4l2Input* tuner = m_crossbar->tunerInput();
-            tuner && m_crossbar->device()->Tuner(tuner->tunerIndex)) {
-            const unsigned index = tuner->tunerIndex;
-            menu.addAction(QStringLiteral("Tuner TV..."), this, [this, index] {
-                inputs::ShowTunerDialog(m_session.view().dialogParent(), *m_crossbar->device(),
-                                        index);
-            });
-            menu.addAction(QStringLiteral("TV Audio..."), this, [this, index] {
-                inputs::ShowTvAudioDialog(m_session.view().dialogParent(), *m_crossbar->device(),
-                                          index);
-            });
-        }
-        if (!inputs::AddInputsMenu(menu, *m_crossbar, Prm.videoInputSelect->Value, [this](int k) {
-                Prm.videoInputSelect->Value = k;
-                m_crossbar->SelectInput(k);
-            }))
-            prompts().error(m_session.view().dialogParent(),
-                            QStringLiteral("Assertion failure (AVgraph, line 1124)"));
-    }
-    if (!video && m_audio) {
-        const QString card = audioCard();
-        std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
-        if (mixer && (!mixer->CaptureLevels().empty() || !mixer->CaptureInputs().isEmpty()))
-            menu.addAction(QStringLiteral("Filtre de Capture Audio..."), this,
-                           [this] { showMixerDialog(); });
-        if (AudioFormatChoices().size() > 1)
-            menu.addAction(QStringLiteral("Broche de Capture Audio..."), this,
-                           [this] { chooseAudioFormat(); });
-    }
-    if (menu.isEmpty()) {
-        QAction* none = menu.addAction(QStringLiteral("[aucune page de réglages]"));
-        none->setEnabled(false);
-    }
-}
-
-// The formats the device offers (size, rate, pixel format), one of which it then delivers.
-void TSourcesController::chooseVideoFormat() {
-    TCaptureDevice* device = m_video ? m_video->Device : nullptr;
-    if (!device || !device->Moniker.caps)
-        return;
-    QStringList labels, capsTexts;
-    const GstCaps* caps = device->Moniker.caps;
-    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
-        GstStructure* s = gst_structure_copy(gst_caps_get_structure(caps, i));
-        gint w = 0, h = 0, num = 0, den = 1;
-        const char* format = gst_structure_get_string(s, "format");
-        QString label = QString::fromLatin1(format ? format : gst_structure_get_name(s));
-        if (gst_structure_get_int(s, "width", &w) && gst_structure_get_int(s, "height", &h))
-            label += QStringLiteral(" - %1x%2").arg(w).arg(h);
-        if (gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0)
-            label += QStringLiteral(" - %1 fps").arg(QLocale().toString(double(num) / den, 'f', 2));
-        const TGstRef<GstCaps> one(gst_caps_new_full(s, nullptr)); // takes s
-        g_autofree gchar* text = gst_caps_to_string(one.get());
-        if (!capsTexts.contains(QString::fromUtf8(text))) {
-            labels << label;
-            capsTexts << QString::fromUtf8(text);
-        }
-    }
-    bool ok = false;
-    const int current = std::max(0, int(capsTexts.indexOf(device->ChosenFormat)));
-    const QString chosen =
-        QInputDialog::getItem(m_session.view().dialogParent(), QStringLiteral("Format Vidéo"),
-                              QStringLiteral("Format de la source :"), labels, current, false, &ok);
-    if (!ok)
-        return;
-    device->ChosenFormat = capsTexts.value(labels.indexOf(chosen));
-    reselect(true);
-}
+// ------------------------------------------------------------------ settings
 
 QList<QPair<QString, QString>> TSourcesController::AudioFormatChoices() const {
     QList<QPair<QString, QString>> choices;
@@ -759,75 +673,17 @@ QList<QPair<QString, QString>> TSourcesController::AudioFormatChoices() const {
     return choices;
 }
 
-// The rate, sample size and channels the sound source records with.
-void TSourcesController::chooseAudioFormat() {
-    TCaptureDevice* device = m_audio ? m_audio->Device : nullptr;
-    const QList<QPair<QString, QString>> choices = AudioFormatChoices();
-    if (!device || choices.isEmpty())
-        return;
-    QStringList labels;
-    int current = 0;
-    for (const auto& [label, caps] : choices) {
-        if (caps == device->ChosenFormat)
-            current = int(labels.size());
-        labels << label;
-    }
-    bool ok = false;
-    const QString chosen = QInputDialog::getItem(
-        m_session.view().dialogParent(), QStringLiteral("Broche de Capture Audio"),
-        QStringLiteral("Format de l'enregistrement :"), labels, current, false, &ok);
-    if (!ok)
-        return;
-    device->ChosenFormat = choices.value(int(labels.indexOf(chosen))).second;
-    reselect(false);
-}
-
-// The card's recording levels and inputs, applied as they are moved.
-void TSourcesController::showMixerDialog() {
-    const QString card = audioCard();
-    std::unique_ptr<IAlsaMixer> mixer = card.isEmpty() ? nullptr : openMixer(card);
-    if (!mixer)
-        return;
-    QDialog dialog(m_session.view().dialogParent());
-    dialog.setWindowTitle(QStringLiteral("Filtre de Capture Audio"));
-    auto* form = new QFormLayout;
-    IAlsaMixer* device = mixer.get();
-    const QStringList inputs = device->CaptureInputs();
-    if (!inputs.isEmpty()) {
-        auto* box = new QComboBox(&dialog);
-        box->addItems(inputs);
-        box->setCurrentIndex(std::max(0, int(inputs.indexOf(device->ActiveCaptureInput()))));
-        connect(box, &QComboBox::activated, &dialog, [this, box](int) {
-            entryChosen(box->currentText());
-            m_frame.cbEntries->setCurrentIndex(
-                std::max(0, m_frame.cbEntries->findText(box->currentText())));
-        });
-        form->addRow(QStringLiteral("Entrée"), box);
-    }
-    for (const IAlsaMixer::Level& level : device->CaptureLevels()) {
-        auto* slider = new QSlider(Qt::Horizontal, &dialog);
-        // The slider's range is an int; card ranges are small.
-        slider->setRange(int(level.minimum), int(level.maximum));
-        slider->setValue(int(level.value));
-        connect(slider, &QSlider::valueChanged, &dialog,
-                [device, name = level.name](int v) { device->SetCaptureLevel(name, v); });
-        form->addRow(level.name, slider);
-    }
-    execWithClose(dialog, form);
-    reselect(false);
-}
-
 // After a settings page: the source of that kind is connected again as chosen, the formats
 // refilled and the graph run once.
-void TSourcesController::reselect(bool video) {
+void TSourcesController::Reselect(bool video) {
     Change([this, video] {
         refreshing = true;
         if (video) {
-            const QString name = m_frame.cboxvideo->currentText();
+            const QString name = m_panel.video.currentText();
             DisconnectVideo(m_video, false);
             SelectVideoSource(name);
         } else {
-            const QString name = m_frame.cboxAudio->currentText();
+            const QString name = m_panel.audio.currentText();
             DisconnectAudio(m_audio, false);
             SelectAudioSource(name);
         }
@@ -835,52 +691,4 @@ void TSourcesController::reselect(bool video) {
         refreshing = false;
         m_dm.RunGraph();
     });
-}
-
-// The device's controls (brightness, contrast ...), applied as they are moved; the source
-// is selected again afterwards.
-void TSourcesController::showControlsDialog(const QString& path) {
-    std::unique_ptr<IV4l2Controls> controls = OpenV4l2Controls(path);
-    if (!controls)
-        return;
-    QDialog dialog(m_session.view().dialogParent());
-    dialog.setWindowTitle(QStringLiteral("Filtre de Capture Vidéo"));
-    auto* form = new QFormLayout;
-    IV4l2Controls* device = controls.get();
-    for (const TV4l2Control& c : device->List()) {
-        if (c.readOnly || c.type == TV4l2Control::Button || c.type == TV4l2Control::Other)
-            continue;
-        if (c.type == TV4l2Control::Boolean) {
-            auto* box = new QCheckBox(&dialog);
-            box->setChecked(c.value != 0);
-            connect(box, &QCheckBox::toggled, &dialog,
-                    [device, id = c.id](bool on) { device->Set(id, on ? 1 : 0); });
-            form->addRow(c.name, box);
-        } else if (c.type == TV4l2Control::Menu) {
-            auto* box = new QComboBox(&dialog);
-            for (int v = c.minimum; v <= c.maximum; ++v)
-                box->addItem(c.menuItems.value(v - c.minimum), v);
-            box->setCurrentIndex(std::max(0, box->findData(c.value)));
-            connect(box, &QComboBox::activated, &dialog,
-                    [device, box, id = c.id](int i) { device->Set(id, box->itemData(i).toInt()); });
-            form->addRow(c.name, box);
-        } else {
-            auto* slider = new QSlider(Qt::Horizontal, &dialog);
-            slider->setRange(c.minimum, c.maximum);
-            slider->setSingleStep(std::max(1, c.step));
-            slider->setValue(c.value);
-            connect(slider, &QSlider::valueChanged, &dialog,
-                    [device, id = c.id](int v) { device->Set(id, v); });
-            form->addRow(c.name, slider);
-        }
-    }
-    execWithClose(dialog, form);
-    reselect(true);
-}
-
-void TSourcesController::showSettingsMenu(bool video) {
-    QMenu menu(m_session.view().dialogParent());
-    fillSettingsMenu(menu, video);
-    QToolButton* button = video ? m_frame.sbVideoSettings : m_frame.sbAudioSettings;
-    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
 }

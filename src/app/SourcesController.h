@@ -13,22 +13,47 @@
 #include <functional>
 #include <memory>
 
-class QMenu;
 class QTimer;
 class TSession;
-class TSourcesFrame;
 class Tdm;
 
+// One list of the sources panel and the entry chosen in it (-1: none).
+struct TChoiceList {
+    QStringList items;
+    int current = -1;
+    QString currentText() const { return items.value(current); }
+    int find(const QString& text) const { return int(items.indexOf(text)); }
+    void add(const QString& text); // the first entry of an empty list is chosen
+    void removeAt(int index);
+    void choose(int index);
+    void clear() {
+        items.clear();
+        current = -1;
+    }
+};
+
+// What the sources panel shows, as the sources controller decides it.
+struct TSourcesPanelState {
+    TChoiceList video, audio;
+    TChoiceList entries; // the sound card's input lines
+    QList<uint8_t> formats;
+    int format = -1;                             // the one chosen, in formats
+    QString videoLabel, audioLabel;              // what the streams turned out to be
+    bool videoPilot = false, audioPilot = false; // a deck's pilot button beside its list
+    bool formatsShown = true, entriesShown = false, framerateShown = true;
+    bool videoGreyed = false, audioGreyed = false; // a list the format does not record from
+};
+
 // The sources of the program: the device lists, the source lists and the current video and
-// audio sources, connected to the graph module's preview; fills the sources panel.
+// audio sources, connected to the graph module's preview; decides what the sources panel
+// shows (TSourcesPanelState) and takes what the user chooses there.
 class TSourcesController : public QObject {
     Q_OBJECT
 public:
     static inline const QString kNoVideo = QStringLiteral("aucun flux vidéo");
     static inline const QString kNoAudio = QStringLiteral("aucun flux audio");
 
-    TSourcesController(TSession& session, Tdm& dm, TSourcesFrame& frame,
-                       std::unique_ptr<IDeviceEnumerator> enumerator);
+    TSourcesController(TSession& session, Tdm& dm, std::unique_ptr<IDeviceEnumerator> enumerator);
     ~TSourcesController() override;
 
     // Runs a change of sources or format as one command: now, or once the recording part
@@ -47,6 +72,17 @@ public:
     void SelectAudioSource(const QString& name);
     void FillCaptureFormats(uint8_t wanted);
     void ReselectSources();
+    // After a settings page: the source of that kind connected again as chosen, the formats
+    // refilled and the graph run once.
+    void Reselect(bool video);
+
+    // The panel: what it shows, and what the user chose in it.
+    const TSourcesPanelState& panel() const { return m_panel; }
+    void VideoChosen(const QString& name);
+    void AudioChosen(const QString& name);
+    void FormatChosen(int index);
+    // The card records from the chosen line, and from no other where it can only take one.
+    void EntryChosen(const QString& entry);
 
     bool ConnectVideo(TVideoSource* source);
     void DisconnectVideo(TVideoSource* source, bool full);
@@ -81,15 +117,16 @@ public:
     // The formats offered by "Broche de Capture Audio..." for the current audio source:
     // label ("48000 Hz 16 bits 2 canaux") and caps text, those the device can deliver.
     QList<QPair<QString, QString>> AudioFormatChoices() const;
-    // The video settings menu as the settings button shows it.
-    void FillSettingsMenu(QMenu& menu, bool video) { fillSettingsMenu(menu, video); }
+    QString audioCard() const; // the ALSA card of the current audio source, if any
 
 signals:
     // The source lists were rebuilt (the exclusion list may have grown).
     void sourcesRefreshed();
+    // What the panel shows changed.
+    void panelChanged();
 
 private:
-    void bindTransport(TavFlux& source, const TavFlux* other, QWidget* pilot);
+    void bindTransport(TavFlux& source, const TavFlux* other, bool& pilot);
     void releaseTransport(TavFlux& source);
     void deviceRemoved(TCaptureDevice* device);
     void sourceError(GstElement* element, const QString& message);
@@ -103,21 +140,13 @@ private:
     void handleFailedSources();
     bool recording() const;
     bool currentDeviceGone() const;
-    void showSettingsMenu(bool video);
-    void fillSettingsMenu(QMenu& menu, bool video);
-    void showControlsDialog(const QString& devicePath);
-    void chooseVideoFormat();
-    void chooseAudioFormat();
-    void showMixerDialog();
-    void entryChosen(const QString& entry);
-    void reselect(bool video);
-    QString audioCard() const; // the ALSA card of the current audio source, if any
+    QString formatText() const; // the chosen format's label, empty when none
     void applyFormatVisibility(uint8_t format);
     static bool belongsTo(GstElement* element, TCaptureDevice* device);
 
     TSession& m_session;
     Tdm& m_dm;
-    TSourcesFrame& m_frame;
+    TSourcesPanelState m_panel;
     std::unique_ptr<IDeviceEnumerator> m_enumerator;
     TpluginList m_plugins; // consulted by the device lists
     TCaptureDeviceList m_videoDevices{TDeviceCategory::Video};

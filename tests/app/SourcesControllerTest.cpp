@@ -11,6 +11,7 @@
 #include "Sandbox.h"
 #include "ScriptedPrompts.h"
 #include "SourcesFrame.h"
+#include "SourcesPanel.h"
 #include "SuperAction.h"
 
 #include <QApplication>
@@ -280,7 +281,7 @@ TEST(SourcesController, InputsOfACaptureCard) {
     EXPECT_EQ(log->selected, std::vector<int>{2});
 
     QMenu menu;
-    p.form.sources->FillSettingsMenu(menu, true);
+    p.form.sourcesPanel->FillSettingsMenu(menu, true);
     QStringList entries;
     QMenu* inputs = nullptr;
     for (QAction* a : menu.actions()) {
@@ -308,7 +309,7 @@ TEST(SourcesController, InputsOfACaptureCard) {
     // Without a choice stored, the tuner is checked and routed.
     Prm.videoInputSelect->Value = -1;
     QMenu again;
-    p.form.sources->FillSettingsMenu(again, true);
+    p.form.sourcesPanel->FillSettingsMenu(again, true);
     EXPECT_EQ(log->selected.back(), 0);
     p.form.hide();
 }
@@ -370,7 +371,7 @@ TEST(SourcesController, ASoundCardsInputsLevelsAndFormat) {
     sources.SelectAudioSource("Micro");
     EXPECT_FALSE(frame.cbEntries->isVisibleTo(&p.form));
     QMenu plain;
-    sources.FillSettingsMenu(plain, false);
+    p.form.sourcesPanel->FillSettingsMenu(plain, false);
     ASSERT_EQ(plain.actions().size(), 1);
     EXPECT_EQ(plain.actions()[0]->text(), QString("[aucune page de réglages]"));
     EXPECT_TRUE(opened.isEmpty());
@@ -400,7 +401,7 @@ TEST(SourcesController, ASoundCardsInputsLevelsAndFormat) {
         << prompts.asked[0].toStdString();
 
     QMenu menu;
-    sources.FillSettingsMenu(menu, false);
+    p.form.sourcesPanel->FillSettingsMenu(menu, false);
     QStringList entries;
     for (QAction* a : menu.actions())
         entries << a->text();
