@@ -12,6 +12,7 @@
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Prompts.h"
+#include "RecordingSettingsFromParameters.h"
 #include "SceneDetect.h"
 #include "SceneFile.h"
 #include "SourcesController.h"
@@ -280,7 +281,7 @@ bool TRecordingController::beginRecordingPart() {
     if (descriptor && descriptor->divxResizer && detector && Prm.dvDemiSiDivX->Value &&
         !m_dm.dvHalfSize())
         rebuildDvPreview(true);
-    if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
+    if (!m_dm.BuildRecording(format, m_currentFile, detector, RecordingSettingsFrom(Prm))) {
         if (m_dm.dvHalfSize())
             rebuildDvPreview(false);
         capture->SetChecked(false);
