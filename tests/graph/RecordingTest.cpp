@@ -9,6 +9,7 @@
 #include "Encoders.h"
 #include "EndPart.h"
 #include "LiveDeckSrc.h"
+#include "ParameterTable.h"
 #include "PatchFrameRate.h"
 #include "PlugIns.h"
 #include "RecordingRig.h"
@@ -63,6 +64,34 @@ void expectFrames(const Probe& p, int low, int high) {
     EXPECT_GE(v->frames, low);
     EXPECT_LE(v->frames, high);
 }
+
+// The microseconds per frame an AVI file's header gives its picture (0: none found).
+uint32_t headerMicroSecondsPerFrame(const QString& file) {
+    QFile avi(file);
+    if (!avi.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = avi.readAll();
+    const TAviReader read = [&bytes](uint64_t pos, void* data, size_t n) {
+        if (pos + n > uint64_t(bytes.size()))
+            return false;
+        memcpy(data, bytes.constData() + pos, n);
+        return true;
+    };
+    uint64_t at = 0;
+    uint32_t fields[2] = {0, 0};
+    if (FindVideoRateField(read, bytes.size(), at) != TAviWalk::Found || !read(at, fields, 8) ||
+        fields[1] != 1000000u)
+        return 0;
+    return fields[0];
+}
+
+// The program's parameters, made for one test and left behind with it (Prm points into
+// them meanwhile).
+struct ScopedParameters {
+    TparameterList list{QStringLiteral("recording test")};
+    ScopedParameters() { CreateParameters(list); }
+    ~ScopedParameters() { Prm = TParameters{}; }
+};
 
 } // namespace
 
@@ -336,6 +365,55 @@ TEST(Recording, FrameByFrame) {
     endPart(rig.dm);
     EXPECT_EQ(endedFrames, 0u);
     EXPECT_FALSE(QFile::exists(empty));
+}
+
+// The recording is built with the settings it is handed, not with the program's parameters:
+// image by image at 10 frames a second writes that rate into the header while the
+// parameters say 25.
+TEST(Recording, FrameByFrameRateComesFromTheSettingsHandedIn) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    ScopedParameters parameters;
+    Prm.framerate->Value = 25.0;
+    TRecordingSettings settings;
+    settings.framerate = 10.0;
+    const QString file = rig.box.path("dix.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, file, nullptr, settings))
+        << rig.dm.lastError().toStdString();
+    for (int i = 0; i < 3; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    EXPECT_TRUE(endPart(rig.dm));
+    EXPECT_EQ(headerMicroSecondsPerFrame(file), 100000u);
+}
+
+// A cut keeps the settings the recording started with: the caller's settings and the
+// parameters changed meanwhile reach neither the part that ends nor the one that begins.
+TEST(Recording, CutKeepsTheSettingsOfTheRecordingsStart) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    ScopedParameters parameters;
+    Prm.framerate->Value = 25.0;
+    TRecordingSettings settings;
+    settings.framerate = 10.0;
+    const QString first = rig.box.path("avant.avi"), second = rig.box.path("apres.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, first, nullptr, settings))
+        << rig.dm.lastError().toStdString();
+    settings.framerate = 30.0;
+    Prm.framerate->Value = 12.5;
+    for (int i = 0; i < 2; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    ASSERT_TRUE(rig.dm.SplitRecording(second)) << rig.dm.lastError().toStdString();
+    for (int i = 0; i < 3; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    EXPECT_TRUE(endPart(rig.dm));
+    EXPECT_EQ(headerMicroSecondsPerFrame(first), 100000u);
+    EXPECT_EQ(headerMicroSecondsPerFrame(second), 100000u);
 }
 
 // A nearly full filesystem ends the recording by itself, with a complete file.
