@@ -69,6 +69,13 @@ struct Program {
     std::unique_ptr<IDeviceEnumerator> enumerator;
     std::unique_ptr<TCaptureDevice> video, audio;
     Tdm dm;
+    // The recordings' settings: the defaults, with the encoders' settings as stored.
+    TRecordingSettings settings = [] {
+        TRecordingSettings s;
+        s.divx = LoadDivxSettings();
+        s.mp3BitrateKbps = TEncoderCatalog::Mp3Bitrate();
+        return s;
+    }();
 
     Program(const QString& videoName, bool separateAudio) {
         TEnumeratorOptions options;
@@ -113,7 +120,7 @@ struct Program {
     }
     // CPU seconds while recording `seconds` of the format.
     double record(uint8_t format, const QString& file, int seconds, quint64* frames) {
-        if (!dm.BuildRecording(format, file, video ? video->SceneDetector() : nullptr)) {
+        if (!dm.BuildRecording(format, file, video ? video->SceneDetector() : nullptr, settings)) {
             std::fprintf(stderr, "format %d: %s\n", format, qPrintable(dm.lastError()));
             return 0;
         }
@@ -217,7 +224,7 @@ int main(int argc, char** argv) {
     Encoders().Assign({{"Xvid (libavcodec MPEG-4)", "avenc_mpeg4", "XVID"}}, true);
     auto path = [&dir](const char* name) { return dir.filePath(name).toStdString(); };
     const std::string pcm = "audio/x-raw,format=S16LE,channels=2,rate=48000 ! ";
-    const int bitrate = TEncoderCatalog::LoadDivxSettings().bitrateKbps * 1000;
+    const int bitrate = LoadDivxSettings().bitrateKbps * 1000;
 
     struct Case {
         uint8_t format;
@@ -358,7 +365,7 @@ int main(int argc, char** argv) {
         };
         spin(1000);
         const qint64 atStart = clock.nsecsElapsed();
-        if (!program.dm.BuildRecording(9, dir.filePath("gap1.avi"), nullptr))
+        if (!program.dm.BuildRecording(9, dir.filePath("gap1.avi"), nullptr, program.settings))
             qWarning("the recording did not start");
         spin(2000);
         const qint64 atCut = clock.nsecsElapsed();

@@ -103,6 +103,7 @@ struct Program {
     WebcamDevices devices;
     std::unique_ptr<TCaptureDevice> video;
     Tdm dm;
+    TRecordingSettings settings; // what the recordings are built with
 
     Program() {
         for (const TDeviceDescriptor& d : devices.enumerate(TDeviceCategory::Video))
@@ -133,7 +134,7 @@ struct Program {
         while (dm.previewFrames() < start + 5 && clock.elapsed() < 30000)
             spin(50);
         const quint64 atStart = g_produced;
-        if (c != cPreview && !dm.BuildRecording(c == cDivx ? 9 : 7, file, nullptr)) {
+        if (c != cPreview && !dm.BuildRecording(c == cDivx ? 9 : 7, file, nullptr, settings)) {
             std::fprintf(stderr, "recording: %s\n", qPrintable(dm.lastError()));
             dm.StopGraph();
             return m;
@@ -269,13 +270,16 @@ int main(int argc, char** argv) {
     // profile that keeps the picture's size ("High", 2 Mbit/s).
     TparameterList parameters{QStringLiteral("webcam bench")};
     CreateParameters(parameters);
-    Prm.demiTaille->Value = false;
-    Prm.ratioDivX->Value = 0;
-    Prm.profilParDefaut->Value = true;
-    Prm.profileWmv->Value = 0;
-    Prm.versionWmv->Value = 2;
+    TRecordingSettings settings;
+    settings.demiTaille = false;
+    settings.ratioDivX = 0;
+    settings.profilParDefaut = true;
+    settings.profileWmv = 0;
+    settings.versionWmv = 2;
+    settings.divx = LoadDivxSettings();
+    settings.mp3BitrateKbps = TEncoderCatalog::Mp3Bitrate();
     Encoders().Assign({{"Xvid (libavcodec MPEG-4)", "avenc_mpeg4", "XVID"}}, true);
-    const TDivxSettings divx = TEncoderCatalog::LoadDivxSettings();
+    const TDivxSettings& divx = settings.divx;
     const std::string mpeg4 =
         "avenc_mpeg4 name=enc " +
         (divx.bitrateKbps > 0 ? "pass=cbr bitrate=" + std::to_string(divx.bitrateKbps * 1000)
@@ -311,6 +315,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the webcam is not taken as a video device\n");
         return 1;
     }
+    program.settings = settings;
     std::printf("Motion-JPEG 1920x1080 30 fps, %d s per run, %d runs; the source alone costs "
                 "%.0f us/frame\n",
                 seconds, runs, sourceUs);

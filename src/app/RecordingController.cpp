@@ -8,6 +8,7 @@
 #include "Log.h"
 #include "ParameterTable.h"
 #include "Prompts.h"
+#include "RecordingSettingsFromParameters.h"
 #include "SceneDetect.h"
 #include "SceneFile.h"
 #include "Session.h"
@@ -256,7 +257,7 @@ bool TRecordingController::beginRecordingPart() {
     if (descriptor && descriptor->divxResizer && detector && Prm.dvDemiSiDivX->Value &&
         !m_dm.dvHalfSize())
         rebuildDvPreview(true);
-    if (!m_dm.BuildRecording(format, m_currentFile, detector)) {
+    if (!m_dm.BuildRecording(format, m_currentFile, detector, RecordingSettingsFrom(Prm))) {
         if (m_dm.dvHalfSize())
             rebuildDvPreview(false);
         uncheckCapture();

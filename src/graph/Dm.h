@@ -2,6 +2,7 @@
 
 #include "GraphContext.h"
 #include "GstRef.h"
+#include "RecordingSettings.h"
 
 #include <QHash>
 #include <QObject>
@@ -118,10 +119,12 @@ public:
     // ---- Recording branches, added to and removed from the running pipeline.
     // Builds the branch of a capture format (1..12; 0 and 10 build nothing and succeed)
     // writing fileName; the scene detector of a DV video source, when there is one, is given
-    // for the DV header and format 1. False when the branch cannot be built (what got added
-    // is removed again; the preview goes on); lastError() then says why, in French.
+    // for the DV header and format 1. The settings are kept for the recording's life: its cuts
+    // and the ends of its parts use them too. False when the branch cannot be built (what got
+    // added is removed again; the preview goes on); lastError() then says why, in French.
     [[nodiscard]] bool BuildRecording(uint8_t format, const QString& fileName,
-                                      GstElement* sceneDetector);
+                                      GstElement* sceneDetector,
+                                      const TRecordingSettings& settings);
     // Ends the running recording part, without waiting: the scene detector's end-of-part
     // report first, then end of stream through the branch. recordingPartFinished follows on
     // the UI thread once the file has its end or, at most 3 s after the last buffer that
@@ -217,7 +220,7 @@ private:
 
     // Recording branches (DmRecording.cpp; each format's build is in formats/).
     friend class TFormatBuild;
-    int captureAudioRate(GstElement* sceneDetector) const;
+    int captureAudioRate(GstElement* sceneDetector, const TRecordingSettings& settings) const;
     bool buildDeviceMux(TFormatBuild& build);
     std::vector<GstElement*> takeMuxWriter();
     void finishRecordedFile(const QString& fileName, bool complete, quint64 frames);
@@ -285,7 +288,9 @@ private:
     std::shared_ptr<TRecordingBranch> m_recording;
     uint8_t m_recordingFormat = 0;
     GstElement* m_recordingDetector = nullptr; // the DV source's, not owned
-    TCaptureDevice* m_deviceMux = nullptr;     // a device writing its own file (a plug-in)
+    // What the running recording was started with (BuildRecording to its last part's end).
+    TRecordingSettings m_recordingSettings;
+    TCaptureDevice* m_deviceMux = nullptr; // a device writing its own file (a plug-in)
     QString m_deviceMuxFile;
     bool m_captureFrozen = false;
     int m_endWaitMs = 3000;

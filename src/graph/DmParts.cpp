@@ -8,7 +8,6 @@
 #include "CaptureDevice.h"
 #include "CaptureFormat.h"
 #include "Log.h"
-#include "ParameterTable.h"
 #include "PatchFrameRate.h"
 #include "RecordingBranch.h"
 #include "RecoveryJournal.h"
@@ -23,10 +22,6 @@
 namespace {
 
 constexpr qint64 kMiB = 1024 * 1024;
-
-template <class P, class T> T valueOf(P* parameter, T fallback) {
-    return parameter ? T(parameter->Value) : fallback;
-}
 
 } // namespace
 
@@ -115,7 +110,7 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
         if (!m_patchFourcc.isEmpty())
             PatchAviVideoFourcc(put, m_patchFourcc.constData());
         if (RecordsImageByImage(m_recordingFormat) && frames >= 1)
-            PatchFrameRate(put, valueOf(Prm.framerate, 18.0));
+            PatchFrameRate(put, m_recordingSettings.framerate);
         return;
     }
     if (m_lastPartEmpty) {
@@ -138,7 +133,7 @@ void Tdm::finishRecordedFile(const QString& fileName, bool complete, quint64 fra
     if (!m_patchFourcc.isEmpty() && QFileInfo::exists(fileName))
         PatchAviVideoFourcc(fileName, m_patchFourcc.constData());
     if (RecordsImageByImage(m_recordingFormat))
-        PatchFrameRate(fileName, valueOf(Prm.framerate, 18.0));
+        PatchFrameRate(fileName, m_recordingSettings.framerate);
     if (m_lastPartWhole)
         TRecordingJournal().Remove(fileName);
     else
@@ -284,7 +279,7 @@ bool Tdm::SplitRecording(const QString& newFileName) {
         g_signal_emit_by_name(m_recordingDetector, "end-part");
     const QString old = recordingFileName();
     TRecordingJournal().Add(
-        newFileName, RecordsImageByImage(m_recordingFormat) ? valueOf(Prm.framerate, 18.0) : 0.0);
+        newFileName, RecordsImageByImage(m_recordingFormat) ? m_recordingSettings.framerate : 0.0);
     if (m_deviceMux) {
         // The device ends its file, then starts the next one (each at most 3 s).
         const bool finished = m_deviceMux->KillMuxGraph(*this);

@@ -5,7 +5,6 @@
 #include "Dm.h"
 #include "FormatBuild.h"
 #include "Log.h"
-#include "ParameterTable.h"
 #include "RecordingBranch.h"
 #include "RecoveryJournal.h"
 
@@ -15,10 +14,6 @@
 #include <QTimer>
 
 namespace {
-
-template <class P, class T> T valueOf(P* parameter, T fallback) {
-    return parameter ? T(parameter->Value) : fallback;
-}
 
 // The DV type 1 writer the DV device puts behind its interleaved stream.
 const bool kType1WriterInstalled = [] {
@@ -33,18 +28,18 @@ const bool kType1WriterInstalled = [] {
 
 // ------------------------------------------------------------------ settings and rules
 
-int Tdm::captureAudioRate(GstElement* sceneDetector) const {
+int Tdm::captureAudioRate(GstElement* sceneDetector, const TRecordingSettings& settings) const {
     const int current = m_audioFormat.rate;
-    if (valueOf(Prm.garderFormatDV, false) && sceneDetector &&
-        valueOf(Prm.frequenceDVNative, true) &&
+    if (settings.garderFormatDV && sceneDetector && settings.frequenceDVNative &&
         (current == 32000 || current == 44100 || current == 48000))
         return current;
-    return AudioRateOfFrequenceDV(valueOf(Prm.frequenceDV, uint8_t(3)));
+    return AudioRateOfFrequenceDV(settings.frequenceDV);
 }
 
 // ------------------------------------------------------------------ the builds
 
-bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector) {
+bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sceneDetector,
+                         const TRecordingSettings& settings) {
     m_lastError.clear();
     const TCaptureFormat* descriptor = CaptureFormatOf(format);
     if (!descriptor) {
@@ -68,6 +63,7 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_recording = std::make_shared<TRecordingBranch>(pipeline());
     m_recordingFormat = format;
     m_recordingDetector = sceneDetector;
+    m_recordingSettings = settings;
     m_partFramesBase = 0;
     m_partFedBase = 0;
     m_pluginWrites = false;
@@ -78,13 +74,13 @@ bool Tdm::BuildRecording(uint8_t format, const QString& fileName, GstElement* sc
     m_rolloverAsked = false;
     m_lastCheckedSize = 0;
     TRecordingJournal().Add(fileName, descriptor->streams == TFormatStreams::ImageByImage
-                                          ? valueOf(Prm.framerate, 18.0)
+                                          ? m_recordingSettings.framerate
                                           : 0.0);
     // The branch's streaming threads say when what an end waits for has come; the end moves
     // on here, on this thread.
     m_recording->SetWake(
         [this] { QMetaObject::invokeMethod(this, &Tdm::advancePart, Qt::QueuedConnection); });
-    TFormatBuild build(*this, *descriptor, fileName, sceneDetector);
+    TFormatBuild build(*this, *descriptor, fileName, sceneDetector, m_recordingSettings);
     // While a recording runs, its branch leaves the frozen stretches out.
     for (GstElement* gate : {m_captureVideoGate, m_captureAudioGate})
         if (gate)

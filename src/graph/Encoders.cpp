@@ -20,15 +20,11 @@
 
 namespace {
 
-// Settings of the MPEG-4 encoders are kept under a key of their own, outside the program's
-// key: creating anything under "Software\Ardoval\Vidorra" would make the next start believe
-// that the preferences live in the registry.
-const char kDivxKey[] = "Software\\Ardoval\\Codecs\\MPEG-4";
+// LAME's bitrate is kept under LAME's own key, outside the program's key: creating anything
+// under "Software\Ardoval\Vidorra" would make the next start believe that the preferences
+// live in the registry.
 const char kMp3Key[] = "Software\\GNU\\LAME MPEG Layer III Audio Encoder Filter";
 const char kMp3Value[] = "Bitrate";
-const char kDivxBitrate[] = "Bitrate";
-const char kDivxQuantiser[] = "Quantiser";
-const char kDivxKeyInterval[] = "KeyFrameInterval";
 
 constexpr int kDefaultMp3Bitrate = 128;
 constexpr qint64 kMaxProfileFileSize = 1 << 20;
@@ -354,39 +350,8 @@ TWmvProfile TEncoderCatalog::ChosenWmvProfile(bool useDefault, int preset, const
 
 // ---- Registry substitute ----
 
-QString TEncoderCatalog::DivxKeyPath() {
-    return QLatin1String(kDivxKey);
-}
-
 QString TEncoderCatalog::Mp3KeyPath() {
     return QLatin1String(kMp3Key);
-}
-
-TDivxSettings TEncoderCatalog::LoadDivxSettings() {
-    TDivxSettings s;
-    const TRegistryFile reg(AppPaths::registryFilePath());
-    const QString key = DivxKeyPath();
-    if (auto v = readDword(reg, key, kDivxBitrate); v && *v <= 100000)
-        s.bitrateKbps = int(*v);
-    if (auto v = readDword(reg, key, kDivxQuantiser); v && *v >= 2 && *v <= 31)
-        s.quantiser = int(*v);
-    if (auto v = readDword(reg, key, kDivxKeyInterval); v && *v >= 1 && *v <= 3000)
-        s.keyFrameInterval = int(*v);
-    return s;
-}
-
-bool TEncoderCatalog::SaveDivxSettings(const TDivxSettings& s) {
-    if (s.bitrateKbps < 0 || s.bitrateKbps > 100000 || s.quantiser < 2 || s.quantiser > 31 ||
-        s.keyFrameInterval < 1 || s.keyFrameInterval > 3000)
-        return false;
-    TRegistryFile reg(AppPaths::registryFilePath());
-    const QString key = DivxKeyPath();
-    return reg.createKey(key) &&
-           reg.setValue(key, QLatin1String(kDivxBitrate), TRegValue::fromDword(s.bitrateKbps)) &&
-           reg.setValue(key, QLatin1String(kDivxQuantiser), TRegValue::fromDword(s.quantiser)) &&
-           reg.setValue(key, QLatin1String(kDivxKeyInterval),
-                        TRegValue::fromDword(s.keyFrameInterval)) &&
-           reg.commit();
 }
 
 int TEncoderCatalog::Mp3Bitrate() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DivxSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -13,13 +15,6 @@ struct TDivxEntry {
     QString name;    // what the list shows, e.g. "Xvid (libavcodec MPEG-4)"
     QString factory; // GStreamer element factory, e.g. "avenc_mpeg4", "xvidenc"
     QString fourcc;  // written into the AVI: "XVID" or "DX50"
-};
-
-// Settings of the DivX/Xvid "Propriétés" dialog (one pass only), kept in the registry file.
-struct TDivxSettings {
-    int bitrateKbps = 2000; // 0: constant quantiser
-    int quantiser = 4;      // 2..31, used when bitrateKbps is 0
-    int keyFrameInterval = 250;
 };
 
 // A Windows Media profile: the four presets are built-in tables; system profiles come from
@@ -71,15 +66,11 @@ public:
     static TWmvProfile ChosenWmvProfile(bool useDefault, int preset, const QString& favourite,
                                         const std::vector<TWmvProfile>& system);
 
-    // The user's settings, read from (and written to) the registry file.
-    static TDivxSettings LoadDivxSettings();
-    static bool SaveDivxSettings(const TDivxSettings& settings);
     // LAME's "Bitrate" (kbit/s) under "\Software\GNU\LAME MPEG Layer III Audio Encoder Filter".
     static int Mp3Bitrate();
     static bool SetMp3Bitrate(int kbps);
     static QList<int> Mp3Bitrates(); // the values the list offers
     // Registry substitute keys of these settings.
-    static QString DivxKeyPath();
     static QString Mp3KeyPath();
 
 private:

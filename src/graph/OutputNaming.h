@@ -1,26 +1,16 @@
 #pragma once
 
+#include "NameSettings.h"
+
 #include <QDateTime>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 
-// Names of recorded files and grabbed images. Pure: the parameters, the run's start stamp and
-// the existence of files and folders come in as arguments, so nothing here reads the
+// Names of recorded files and grabbed images. Pure: the folders panel's settings, the run's start
+// stamp and the existence of files and folders come in as arguments, so nothing here reads the
 // process-wide parameters or touches the user's folders.
-
-struct TParameters;
-
-// What the folders panel holds for one kind of output.
-struct TNameSettings {
-    QString directory; // "Video Directory" / "Image Directory"
-    QString racine;    // "Video Racine" / "Image Racine"
-    bool withDate = false;
-};
-// The settings of the given parameters (the program passes Prm).
-TNameSettings VideoNameSettings(const TParameters& prm);
-TNameSettings ImageNameSettings(const TParameters& prm);
 
 // ".bmp" for item 0 of "Extension des images", ".jpg" for item 1 (any other value: ".bmp").
 QString ImageExtension(int extensionItem);

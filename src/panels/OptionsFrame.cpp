@@ -557,10 +557,10 @@ void TOptionsFrame::mp3BitrateEdited() {
 
 void TOptionsFrame::showDivxProperties() {
     TDivxPropertiesDialog dialog(this);
-    dialog.setSettings(TEncoderCatalog::LoadDivxSettings());
+    dialog.setSettings(LoadDivxSettings());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!TEncoderCatalog::SaveDivxSettings(dialog.settings()))
+    if (!SaveDivxSettings(dialog.settings()))
         QMessageBox::warning(this, QStringLiteral("Propriétés"),
                              QStringLiteral("Les réglages n'ont pas pu être enregistrés."));
 }

@@ -78,7 +78,8 @@ TEST(NativeMpeg, Mpeg1StreamIsRecordedAsItComes) {
     ASSERT_TRUE(dm.RunGraph());
     ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 3; }, 15000));
     const QString file = box.path("natif.mpg");
-    ASSERT_TRUE(dm.BuildRecording(4, file, nullptr)) << dm.lastError().toStdString();
+    ASSERT_TRUE(dm.BuildRecording(4, file, nullptr, TRecordingSettings{}))
+        << dm.lastError().toStdString();
     waitFor([] { return false; }, 2000);
     endPart(dm);
     dm.StopGraph();

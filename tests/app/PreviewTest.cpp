@@ -209,7 +209,7 @@ TEST(Preview, FailingRecordingBranchKeepsThePreview) {
     ASSERT_TRUE(dm.RunGraph());
     ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 3; }));
     Encoders().Assign({{"OMX", "avenc_mpeg4_omx", "XVID"}}, false);
-    ASSERT_TRUE(dm.BuildRecording(9, box.path("echec.avi"), nullptr));
+    ASSERT_TRUE(dm.BuildRecording(9, box.path("echec.avi"), nullptr, TRecordingSettings{}));
     EXPECT_TRUE(waitFor([&] { return ended > 0; }, 5000));
     const quint64 at = dm.previewFrames();
     EXPECT_TRUE(waitFor([&] { return dm.previewFrames() > at + 10; }, 5000));

@@ -1,12 +1,15 @@
 #include "RecordingController.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
+#include "DivxSettings.h"
 #include "Dm.h"
+#include "Encoders.h"
 #include "OptionsFrame.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "Prompts.h"
 #include "RaccourcisForm.h"
+#include "RecordingSettingsFromParameters.h"
 #include "Sandbox.h"
 #include "ScriptedPrompts.h"
 #include "SourcesController.h"
@@ -42,6 +45,64 @@ TEST(RecordingController, DurationTextStartsAgainAfterADay) {
 
 // With no format chosen nothing is built, yet the recording state is entered and the file
 // name is listed; "Tous" stops the overwrite questions.
+// What a recording is built with: each parameter, the DivX "Propriétés" and LAME's bitrate
+// as stored; without parameters, the defaults the recordings have always had.
+TEST(RecordingController, RecordingSettingsComeFromTheParametersAndTheEncoderStores) {
+    Sandbox box;
+    Prm = TParameters{};
+    const TRecordingSettings defaults = RecordingSettingsFrom(Prm);
+    EXPECT_EQ(defaults.framerate, 18.0);
+    EXPECT_EQ(defaults.frequenceDV, 3);
+    EXPECT_TRUE(defaults.frequenceDVNative);
+    EXPECT_FALSE(defaults.garderFormatDV);
+    EXPECT_TRUE(defaults.demiTaille);
+    EXPECT_TRUE(defaults.wantMp3);
+    EXPECT_TRUE(defaults.profilParDefaut);
+    EXPECT_EQ(defaults.profileWmv, 1);
+    EXPECT_EQ(defaults.versionWmv, 2);
+    EXPECT_EQ(defaults.divx.bitrateKbps, 2000);
+    EXPECT_EQ(defaults.mp3BitrateKbps, 128);
+
+    TparameterList list(QStringLiteral("recording settings test"));
+    CreateParameters(list);
+    Prm.framerate->Value = 7.5;
+    Prm.frequenceDV->Value = 1;
+    Prm.frequenceDVNative->Value = false;
+    Prm.garderFormatDV->Value = true;
+    Prm.standardDV->Value = 1;
+    Prm.ratioDV->Value = 1;
+    Prm.divxFavori->Value = QStringLiteral("DivX Pro 5.0");
+    Prm.ratioDivX->Value = 2;
+    Prm.demiTaille->Value = false;
+    Prm.wantMp3->Value = false;
+    Prm.versionWmv->Value = 0;
+    Prm.profilParDefaut->Value = false;
+    Prm.profileWmv->Value = 3;
+    Prm.profilWmvFavori->Value = QStringLiteral("Mon profil");
+    ASSERT_TRUE(SaveDivxSettings({0, 6, 50}));
+    ASSERT_TRUE(TEncoderCatalog::SetMp3Bitrate(192));
+    const TRecordingSettings s = RecordingSettingsFrom(Prm);
+    Prm = TParameters{};
+    EXPECT_EQ(s.framerate, 7.5);
+    EXPECT_EQ(s.frequenceDV, 1);
+    EXPECT_FALSE(s.frequenceDVNative);
+    EXPECT_TRUE(s.garderFormatDV);
+    EXPECT_EQ(s.standardDV, 1);
+    EXPECT_EQ(s.ratioDV, 1);
+    EXPECT_EQ(s.divxFavori, QStringLiteral("DivX Pro 5.0"));
+    EXPECT_EQ(s.ratioDivX, 2);
+    EXPECT_FALSE(s.demiTaille);
+    EXPECT_FALSE(s.wantMp3);
+    EXPECT_EQ(s.versionWmv, 0);
+    EXPECT_FALSE(s.profilParDefaut);
+    EXPECT_EQ(s.profileWmv, 3);
+    EXPECT_EQ(s.profilWmvFavori, QStringLiteral("Mon profil"));
+    EXPECT_EQ(s.divx.bitrateKbps, 0);
+    EXPECT_EQ(s.divx.quantiser, 6);
+    EXPECT_EQ(s.divx.keyFrameInterval, 50);
+    EXPECT_EQ(s.mp3BitrateKbps, 192);
+}
+
 TEST(RecordingController, DefaultFormatRecordsTheNameAndTousStopsTheQuestions) {
     Sandbox box;
     ScriptedPrompts prompts;

@@ -75,13 +75,13 @@ TEST(EncoderCatalog, ChoiceRuleFavouriteElseLastXvidElseFirst) {
 
 TEST(EncoderCatalog, DivxAndMp3SettingsRoundTripThroughTheRegistryFile) {
     Sandbox sandbox;
-    const TDivxSettings defaults = TEncoderCatalog::LoadDivxSettings();
+    const TDivxSettings defaults = LoadDivxSettings();
     EXPECT_EQ(defaults.bitrateKbps, 2000);
     EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
 
-    EXPECT_TRUE(TEncoderCatalog::SaveDivxSettings({0, 6, 50}));
+    EXPECT_TRUE(SaveDivxSettings({0, 6, 50}));
     EXPECT_TRUE(TEncoderCatalog::SetMp3Bitrate(192));
-    const TDivxSettings s = TEncoderCatalog::LoadDivxSettings();
+    const TDivxSettings s = LoadDivxSettings();
     EXPECT_EQ(s.bitrateKbps, 0);
     EXPECT_EQ(s.quantiser, 6);
     EXPECT_EQ(s.keyFrameInterval, 50);
@@ -99,17 +99,17 @@ TEST(EncoderCatalog, DivxAndMp3SettingsRoundTripThroughTheRegistryFile) {
     // Refused values change nothing.
     EXPECT_FALSE(TEncoderCatalog::SetMp3Bitrate(0));
     EXPECT_FALSE(TEncoderCatalog::SetMp3Bitrate(1000));
-    EXPECT_FALSE(TEncoderCatalog::SaveDivxSettings({-1, 6, 50}));
-    EXPECT_FALSE(TEncoderCatalog::SaveDivxSettings({1000, 40, 50}));
+    EXPECT_FALSE(SaveDivxSettings({-1, 6, 50}));
+    EXPECT_FALSE(SaveDivxSettings({1000, 40, 50}));
     EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 192);
 
     // Values of the wrong kind or out of range in the file are read as defaults.
     reg.setValue(TEncoderCatalog::Mp3KeyPath(), "Bitrate", TRegValue::fromString("192"));
-    reg.setValue(TEncoderCatalog::DivxKeyPath(), "Quantiser", TRegValue::fromDword(99));
+    reg.setValue(DivxSettingsKey(), "Quantiser", TRegValue::fromDword(99));
     ASSERT_TRUE(reg.commit());
     EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
-    EXPECT_EQ(TEncoderCatalog::LoadDivxSettings().quantiser, 4);
-    EXPECT_EQ(TEncoderCatalog::LoadDivxSettings().keyFrameInterval, 50);
+    EXPECT_EQ(LoadDivxSettings().quantiser, 4);
+    EXPECT_EQ(LoadDivxSettings().keyFrameInterval, 50);
 }
 
 TEST(EncoderCatalog, SettingsReachTheEncoderElement) {

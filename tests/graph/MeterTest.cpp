@@ -81,7 +81,7 @@ TEST(Meter, MeasuresTheRecordedSoundWhateverThePreviewAndTheMute) {
     expectInRange(levels);
 
     // While a WAV file is written the meter measures what goes into it.
-    ASSERT_TRUE(rig.dm.BuildRecording(11, rig.box.path("son.wav"), nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(11, rig.box.path("son.wav"), nullptr, TRecordingSettings{}));
     levels = {};
     ASSERT_TRUE(waitFor([&] { return levels.count >= 5; }, 5000));
     expectInRange(levels);

@@ -38,17 +38,20 @@ TEST(PartEnd, StartDuringAnEndWaitsForIt) {
         finished << file + (complete ? " complet" : " réparé");
         startedBeforeTheEnd = started;
     });
-    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, first, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, first, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     pump(1500);
     rig.dm.EndRecordingPart();
     ASSERT_TRUE(rig.dm.endingPart());
     // The call returned at once: the branch is still there, writing its last frames.
     EXPECT_TRUE(rig.dm.hasRecordingBranch());
-    EXPECT_FALSE(rig.dm.BuildRecording(kDivx, second, nullptr));
+    EXPECT_FALSE(rig.dm.BuildRecording(kDivx, second, nullptr, TRecordingSettings{}));
     EXPECT_FALSE(rig.dm.lastError().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(second));
     QObject context;
-    rig.dm.WhenIdle(&context, [&] { started = rig.dm.BuildRecording(kDivx, second, nullptr); });
+    rig.dm.WhenIdle(&context, [&] {
+        started = rig.dm.BuildRecording(kDivx, second, nullptr, TRecordingSettings{});
+    });
     EXPECT_FALSE(started);
     ASSERT_TRUE(waitFor([&] { return started; }, 30000)) << rig.dm.lastError().toStdString();
     EXPECT_FALSE(startedBeforeTheEnd);
@@ -72,7 +75,7 @@ TEST(PartEnd, StopDuringACutFollowsIt) {
     QObject::connect(&rig.dm, &Tdm::recordingPartFinished, [&](const QString& file, bool complete) {
         finished << file + (complete ? " complet" : " réparé");
     });
-    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, first, nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, first, nullptr, TRecordingSettings{}));
     pump(1200);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
     EXPECT_EQ(rig.dm.recordingFileName(), second);
@@ -103,7 +106,7 @@ TEST(PartEnd, TheModuleGoesWhileAPartEnds) {
         ASSERT_TRUE(dm->BuildPreviewVideoChain(nullptr));
         ASSERT_TRUE(dm->RunGraph());
         ASSERT_TRUE(waitFor([&] { return dm->previewFrames() > 3; }, 30000));
-        ASSERT_TRUE(dm->BuildRecording(kDivx, file, nullptr));
+        ASSERT_TRUE(dm->BuildRecording(kDivx, file, nullptr, TRecordingSettings{}));
         pump(1500);
         dm->EndRecordingPart();
         ASSERT_TRUE(dm->endingPart());
@@ -223,7 +226,8 @@ TEST(PartEnd, AnEndNeverOutlastsTheLongestEnd) {
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
     rig.dm.setEndWait(300);
     const QString file = rig.box.path("interminable.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, file, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(kDivx, file, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     // An encoder three times slower than its source: seconds of pictures wait for it.
     GstElement* encoder = gst_bin_get_by_name(rig.dm.pipeline(), "divx");
     ASSERT_NE(encoder, nullptr);

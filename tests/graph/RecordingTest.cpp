@@ -9,6 +9,7 @@
 #include "Encoders.h"
 #include "EndPart.h"
 #include "LiveDeckSrc.h"
+#include "ParameterTable.h"
 #include "PatchFrameRate.h"
 #include "PlugIns.h"
 #include "RecordingRig.h"
@@ -37,7 +38,7 @@ namespace {
 // Records about two seconds of a format and returns the probe of the file.
 Probe record(Rig& rig, uint8_t format, const QString& name, int ms = 2000) {
     const QString file = rig.box.path(name);
-    if (!rig.dm.BuildRecording(format, file, rig.detector())) {
+    if (!rig.dm.BuildRecording(format, file, rig.detector(), TRecordingSettings{})) {
         ADD_FAILURE() << "format " << int(format) << ": " << rig.dm.lastError().toStdString();
         return {};
     }
@@ -63,6 +64,34 @@ void expectFrames(const Probe& p, int low, int high) {
     EXPECT_GE(v->frames, low);
     EXPECT_LE(v->frames, high);
 }
+
+// The microseconds per frame an AVI file's header gives its picture (0: none found).
+uint32_t headerMicroSecondsPerFrame(const QString& file) {
+    QFile avi(file);
+    if (!avi.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = avi.readAll();
+    const TAviReader read = [&bytes](uint64_t pos, void* data, size_t n) {
+        if (pos + n > uint64_t(bytes.size()))
+            return false;
+        memcpy(data, bytes.constData() + pos, n);
+        return true;
+    };
+    uint64_t at = 0;
+    uint32_t fields[2] = {0, 0};
+    if (FindVideoRateField(read, bytes.size(), at) != TAviWalk::Found || !read(at, fields, 8) ||
+        fields[1] != 1000000u)
+        return 0;
+    return fields[0];
+}
+
+// The program's parameters, made for one test and left behind with it (Prm points into
+// them meanwhile).
+struct ScopedParameters {
+    TparameterList list{QStringLiteral("recording test")};
+    ScopedParameters() { CreateParameters(list); }
+    ~ScopedParameters() { Prm = TParameters{}; }
+};
 
 } // namespace
 
@@ -257,7 +286,8 @@ TEST(Recording, CutAndFreezeLoseNothing) {
         },
         nullptr, nullptr);
     const QString first = rig.box.path("part0.avi"), second = rig.box.path("part1.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(9, first, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(9, first, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     pump(1200);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
     EXPECT_EQ(rig.dm.recordingFileName(), second);
@@ -300,7 +330,7 @@ TEST(Recording, FrameByFrame) {
         endedFrames = frames;
     };
     const QString file = rig.box.path("images.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(8, file, nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(8, file, nullptr, TRecordingSettings{}));
     for (int i = 0; i < 4; ++i) {
         rig.dm.GrantFrame();
         pump(200);
@@ -330,11 +360,60 @@ TEST(Recording, FrameByFrame) {
     EXPECT_EQ(fields[1], 1000000u);
 
     const QString empty = rig.box.path("rien.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(8, empty, nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(8, empty, nullptr, TRecordingSettings{}));
     pump(300);
     endPart(rig.dm);
     EXPECT_EQ(endedFrames, 0u);
     EXPECT_FALSE(QFile::exists(empty));
+}
+
+// The recording is built with the settings it is handed, not with the program's parameters:
+// image by image at 10 frames a second writes that rate into the header while the
+// parameters say 25.
+TEST(Recording, FrameByFrameRateComesFromTheSettingsHandedIn) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    ScopedParameters parameters;
+    Prm.framerate->Value = 25.0;
+    TRecordingSettings settings;
+    settings.framerate = 10.0;
+    const QString file = rig.box.path("dix.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, file, nullptr, settings))
+        << rig.dm.lastError().toStdString();
+    for (int i = 0; i < 3; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    EXPECT_TRUE(endPart(rig.dm));
+    EXPECT_EQ(headerMicroSecondsPerFrame(file), 100000u);
+}
+
+// A cut keeps the settings the recording started with: the caller's settings and the
+// parameters changed meanwhile reach neither the part that ends nor the one that begins.
+TEST(Recording, CutKeepsTheSettingsOfTheRecordingsStart) {
+    Rig rig("Mire de test", "");
+    ASSERT_TRUE(rig.ok());
+    ScopedParameters parameters;
+    Prm.framerate->Value = 25.0;
+    TRecordingSettings settings;
+    settings.framerate = 10.0;
+    const QString first = rig.box.path("avant.avi"), second = rig.box.path("apres.avi");
+    ASSERT_TRUE(rig.dm.BuildRecording(8, first, nullptr, settings))
+        << rig.dm.lastError().toStdString();
+    settings.framerate = 30.0;
+    Prm.framerate->Value = 12.5;
+    for (int i = 0; i < 2; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    ASSERT_TRUE(rig.dm.SplitRecording(second)) << rig.dm.lastError().toStdString();
+    for (int i = 0; i < 3; ++i) {
+        rig.dm.GrantFrame();
+        pump(200);
+    }
+    EXPECT_TRUE(endPart(rig.dm));
+    EXPECT_EQ(headerMicroSecondsPerFrame(first), 100000u);
+    EXPECT_EQ(headerMicroSecondsPerFrame(second), 100000u);
 }
 
 // A nearly full filesystem ends the recording by itself, with a complete file.
@@ -349,7 +428,7 @@ TEST(Recording, DiskReserveEndsAPlayablePart) {
     QObject::connect(&rig.dm, &Tdm::recordingStoppedByDiskReserve,
                      [&](const QString& file) { stopped = file; });
     const QString file = dir + "/long.wav";
-    ASSERT_TRUE(rig.dm.BuildRecording(11, file, nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(11, file, nullptr, TRecordingSettings{}));
     // 192 kB/s: 4 MiB would be full after about 22 s.
     EXPECT_TRUE(waitFor([&] { return !stopped.isEmpty(); }, 40000));
     EXPECT_FALSE(rig.dm.hasRecordingBranch());
@@ -460,7 +539,8 @@ TEST(Recording, SlowBranchLosesPicturesNotThePreview) {
     Rig rig("Mire de test");
     ASSERT_TRUE(rig.ok());
     const QString file = rig.box.path("lent.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(5, file, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(5, file, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     GstIterator* it = gst_bin_iterate_recurse(rig.dm.pipeline());
     GValue item = G_VALUE_INIT;
     std::vector<GstPad*> slowed;
@@ -698,7 +778,8 @@ TEST(Recording, NativeMpegSoundStaysWithThePictures) {
     // Start just after a key frame: the pictures then wait most of a group for the next one.
     ASSERT_TRUE(waitFor([] { return g_get_monotonic_time() - lastKeyFrame < 100000; }, 5000));
     const QString first = rig.box.path("natif0.mpg"), second = rig.box.path("natif1.mpg");
-    ASSERT_TRUE(rig.dm.BuildRecording(3, first, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(3, first, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     pump(3300);
     ASSERT_TRUE(waitFor([] { return g_get_monotonic_time() - lastKeyFrame < 100000; }, 5000));
     ASSERT_TRUE(rig.dm.SplitRecording(second));
@@ -777,7 +858,7 @@ TEST(Recording, CutsThatTimeOutKeepTheRecording) {
     ticks.start(20);
     QStringList parts;
     parts << rig.box.path("coupe0.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(9, parts.back(), nullptr))
+    ASSERT_TRUE(rig.dm.BuildRecording(9, parts.back(), nullptr, TRecordingSettings{}))
         << rig.dm.lastError().toStdString();
     for (int cut = 1; cut <= 3; ++cut) {
         // A cut follows the one before once that has finished its file, as the window's do.
@@ -819,7 +900,8 @@ TEST(Recording, AStopBehindTheEncoderKeepsEveryFrame) {
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, true);
     rig.dm.setEndWait(400);
     const QString file = rig.box.path("lent.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     // Every picture handed to the recording, and an encoder that takes 70 ms a picture of a
     // source giving one every 40 ms.
     static std::atomic<int> handed{0};
@@ -867,7 +949,7 @@ TEST(Recording, DvType1CutLosesNothing) {
         },
         nullptr, nullptr);
     const QString first = rig.box.path("dv0.avi"), second = rig.box.path("dv1.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(1, first, rig.detector()))
+    ASSERT_TRUE(rig.dm.BuildRecording(1, first, rig.detector(), TRecordingSettings{}))
         << rig.dm.lastError().toStdString();
     pump(1500);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
@@ -932,7 +1014,8 @@ TEST(Recording, PlugInWritesItsOwnFileAcrossACut) {
     ASSERT_TRUE(rig.ok());
     ASSERT_EQ(rig.video()->NativeFormat1, 1);
     const QString first = rig.box.path("propre0.avi"), second = rig.box.path("propre1.avi");
-    ASSERT_TRUE(rig.dm.BuildRecording(1, first, nullptr)) << rig.dm.lastError().toStdString();
+    ASSERT_TRUE(rig.dm.BuildRecording(1, first, nullptr, TRecordingSettings{}))
+        << rig.dm.lastError().toStdString();
     EXPECT_EQ(rig.dm.recordingFileName(), first);
     pump(1500);
     ASSERT_TRUE(rig.dm.SplitRecording(second));
@@ -1104,7 +1187,7 @@ TEST(Recording, ADiskFilledByAnotherProgramLeavesTheFileToRepair) {
     QObject::connect(&rig.dm, &Tdm::recordingEndedByError, [&] { ended = true; });
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
     const QString file = dir + "/divx.avi";
-    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr));
+    ASSERT_TRUE(rig.dm.BuildRecording(9, file, nullptr, TRecordingSettings{}));
     ASSERT_TRUE(waitFor([&] { return QFileInfo(file).size() > 256 * 1024; }, 30000));
     {
         QFile filler(dir + "/autre-programme");

@@ -3,7 +3,6 @@
 #include "Encoders.h"
 #include "FormatBuild.h"
 #include "FormatList.h"
-#include "ParameterTable.h"
 
 namespace {
 
@@ -12,21 +11,21 @@ bool build(TFormatBuild& build) {
         return build.FailNoVideo();
     build.NeedsDecodedVideo();
     TRecordingBranch& b = build.branch();
-    const TDivxEntry* entry =
-        Encoders().ChooseDivx(Prm.divxFavori ? Prm.divxFavori->Value : QString());
+    const TRecordingSettings& settings = build.settings();
+    const TDivxEntry* entry = Encoders().ChooseDivx(settings.divxFavori);
     if (!entry)
         return build.Fail(QStringLiteral("Aucun compresseur DivX ou Xvid n'est installé."));
     GstElement* gate = build.VideoGate(build.decodedVideo(), false, false);
     GstElement* resizer = gate ? build.Resizer() : nullptr;
     if (!resizer)
         return false;
-    g_object_set(resizer, "ratio-mode", int(Prm.ratioDivX ? Prm.ratioDivX->Value : 0), "half-size",
-                 gboolean(Prm.demiTaille ? bool(Prm.demiTaille->Value) : true), nullptr);
+    g_object_set(resizer, "ratio-mode", int(settings.ratioDivX), "half-size",
+                 gboolean(settings.demiTaille), nullptr);
     GstElement* convert = b.Make("videoconvert", "divx convert");
     GstElement* format = b.Make("capsfilter", "divx format");
     SetCapsText(format, QStringLiteral("video/x-raw,format=I420"));
     GstElement* encoder = b.Make(entry->factory.toUtf8().constData(), "divx");
-    TEncoderCatalog::ConfigureDivxEncoder(encoder, TEncoderCatalog::LoadDivxSettings());
+    TEncoderCatalog::ConfigureDivxEncoder(encoder, settings.divx);
     if (!b.Link({gate, resizer, convert, format, encoder}))
         return false;
     b.KeepEncoderTimes(encoder);
@@ -50,10 +49,9 @@ bool build(TFormatBuild& build) {
         if (!pcm)
             return false;
         GstElement* audioLast = pcm;
-        if (Encoders().mp3Available() && (!Prm.wantMp3 || Prm.wantMp3->Value) &&
-            FactoryInstalled("lamemp3enc")) {
+        if (Encoders().mp3Available() && settings.wantMp3 && FactoryInstalled("lamemp3enc")) {
             GstElement* mp3 = b.Make("lamemp3enc", "mp3");
-            g_object_set(mp3, "target", 1, "bitrate", TEncoderCatalog::Mp3Bitrate(), "cbr", TRUE,
+            g_object_set(mp3, "target", 1, "bitrate", settings.mp3BitrateKbps, "cbr", TRUE,
                          nullptr);
             audioLast = b.Link({pcm, mp3}) ? mp3 : nullptr;
         }

@@ -2,7 +2,6 @@
 // header carries the camcorder's recording date and shape, or the settings' standard.
 #include "FormatBuild.h"
 #include "FormatList.h"
-#include "ParameterTable.h"
 
 namespace {
 
@@ -11,9 +10,10 @@ bool build(TFormatBuild& build) {
         return build.FailNoVideo();
     build.NeedsDecodedVideo();
     GstElement* detector = build.sceneDetector();
-    const bool keepDv = Prm.garderFormatDV && Prm.garderFormatDV->Value && detector;
-    const uint8_t ratio = Prm.ratioDV ? Prm.ratioDV->Value : 0;
-    bool ntsc = Prm.standardDV && Prm.standardDV->Value != 0;
+    const TRecordingSettings& settings = build.settings();
+    const bool keepDv = settings.garderFormatDV && detector;
+    const uint8_t ratio = settings.ratioDV;
+    bool ntsc = settings.standardDV != 0;
     bool wide = ratio == 1;
     if (keepDv) {
         guint standard = 0;

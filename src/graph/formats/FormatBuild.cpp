@@ -3,7 +3,6 @@
 #include "CaptureFormat.h"
 #include "Dm.h"
 #include "Log.h"
-#include "ParameterTable.h"
 
 #include <QFile>
 
@@ -40,9 +39,9 @@ bool CapsNamed(GstCaps* caps, const char* media) {
 // ------------------------------------------------------------------ what a build is given
 
 TFormatBuild::TFormatBuild(Tdm& dm, const TCaptureFormat& format, const QString& fileName,
-                           GstElement* sceneDetector)
+                           GstElement* sceneDetector, const TRecordingSettings& settings)
     : m_dm(dm), m_format(format), m_fileName(fileName), m_detector(sceneDetector),
-      m_audioRate(dm.captureAudioRate(sceneDetector)) {}
+      m_settings(settings), m_audioRate(dm.captureAudioRate(sceneDetector, settings)) {}
 
 TRecordingBranch& TFormatBuild::branch() {
     return *m_dm.m_recording;

@@ -7,6 +7,7 @@
 
 #include "GstRef.h"
 #include "RecordingBranch.h"
+#include "RecordingSettings.h"
 
 #include <QString>
 #include <gst/gst.h>
@@ -17,13 +18,15 @@ struct TCaptureFormat;
 class TFormatBuild {
 public:
     TFormatBuild(Tdm& dm, const TCaptureFormat& format, const QString& fileName,
-                 GstElement* sceneDetector);
+                 GstElement* sceneDetector, const TRecordingSettings& settings);
 
     const TCaptureFormat& format() const { return m_format; }
     TRecordingBranch& branch();
     const QString& fileName() const { return m_fileName; }
     // The DV source's scene detector (nullptr for another source).
     GstElement* sceneDetector() const { return m_detector; }
+    // What the recording was started with.
+    const TRecordingSettings& settings() const { return m_settings; }
 
     // What the preview carries: the decoded picture and sound (with the inlay), and the
     // source's own streams before decoding (nullptr when the source has none).
@@ -73,6 +76,7 @@ private:
     const TCaptureFormat& m_format;
     QString m_fileName;
     GstElement* m_detector;
+    const TRecordingSettings& m_settings; // the recording's own copy, kept by Tdm
     int m_audioRate;
     bool m_needsDecoded = false;
 };

@@ -2,7 +2,6 @@
 // go as they are; any other picture is encoded to DV once granted.
 #include "FormatBuild.h"
 #include "FormatList.h"
-#include "ParameterTable.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ bool build(TFormatBuild& build) {
         build.NeedsDecodedVideo();
         GstElement* queue = b.Tap(build.decodedVideo(), "VideoCap queue");
         // Only the granted pictures are encoded.
-        const bool ntsc = Prm.standardDV && Prm.standardDV->Value != 0;
+        const bool ntsc = build.settings().standardDV != 0;
         last = b.Link({queue, control}) ? build.DvEncoder(control, ntsc, false, false) : nullptr;
     }
     if (!last)

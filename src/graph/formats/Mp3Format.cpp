@@ -1,6 +1,5 @@
 // "mp3": the sound alone, MP3 at a constant bit rate; in RIFF where the WAV writer takes
 // MP3, else as a plain MPEG audio stream (which has no 4 GiB limit).
-#include "Encoders.h"
 #include "FormatBuild.h"
 #include "FormatList.h"
 
@@ -25,7 +24,7 @@ bool build(TFormatBuild& build) {
     GstElement* mp3 = b.Make("lamemp3enc", "mp3");
     if (!mp3)
         return build.Fail(QStringLiteral("Aucun encodeur mp3 n'est installé."));
-    g_object_set(mp3, "target", 1 /* bitrate */, "bitrate", TEncoderCatalog::Mp3Bitrate(), "cbr",
+    g_object_set(mp3, "target", 1 /* bitrate */, "bitrate", build.settings().mp3BitrateKbps, "cbr",
                  TRUE, nullptr);
     if (!b.Link({gate, mp3}))
         return false;

@@ -3,7 +3,6 @@
 #include "Encoders.h"
 #include "FormatBuild.h"
 #include "FormatList.h"
-#include "ParameterTable.h"
 
 namespace {
 
@@ -12,11 +11,10 @@ bool build(TFormatBuild& build) {
         return build.FailNoVideo();
     build.NeedsDecodedVideo();
     TRecordingBranch& b = build.branch();
-    const int version = Prm.versionWmv ? Prm.versionWmv->Value : 2;
+    const TRecordingSettings& settings = build.settings();
+    const int version = settings.versionWmv;
     const TWmvProfile profile = TEncoderCatalog::ChosenWmvProfile(
-        Prm.profilParDefaut ? bool(Prm.profilParDefaut->Value) : true,
-        Prm.profileWmv ? int(Prm.profileWmv->Value) : 1,
-        Prm.profilWmvFavori ? Prm.profilWmvFavori->Value : QString(),
+        settings.profilParDefaut, settings.profileWmv, settings.profilWmvFavori,
         TEncoderCatalog::SystemProfiles(TEncoderCatalog::DefaultProfilesFolder()));
     GstElement* gate = build.VideoGate(build.decodedVideo(), false, false);
     // A camcorder's picture is interlaced, which the Windows Media encoders refuse (the
