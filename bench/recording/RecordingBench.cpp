@@ -73,7 +73,7 @@ struct Program {
     TRecordingSettings settings = [] {
         TRecordingSettings s;
         s.divx = LoadDivxSettings();
-        s.mp3BitrateKbps = TEncoderCatalog::Mp3Bitrate();
+        s.mp3BitrateKbps = LoadMp3Bitrate();
         return s;
     }();
 

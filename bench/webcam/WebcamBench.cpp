@@ -277,7 +277,7 @@ int main(int argc, char** argv) {
     settings.profileWmv = 0;
     settings.versionWmv = 2;
     settings.divx = LoadDivxSettings();
-    settings.mp3BitrateKbps = TEncoderCatalog::Mp3Bitrate();
+    settings.mp3BitrateKbps = LoadMp3Bitrate();
     Encoders().Assign({{"Xvid (libavcodec MPEG-4)", "avenc_mpeg4", "XVID"}}, true);
     const TDivxSettings& divx = settings.divx;
     const std::string mpeg4 =

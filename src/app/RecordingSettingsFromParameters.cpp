@@ -1,6 +1,6 @@
 #include "RecordingSettingsFromParameters.h"
 
-#include "DivxSettings.h"
+#include "EncoderSettings.h"
 #include "Encoders.h"
 #include "ParameterTable.h"
 
@@ -30,6 +30,6 @@ TRecordingSettings RecordingSettingsFrom(const TParameters& prm) {
     take(prm.profileWmv, s.profileWmv);
     take(prm.profilWmvFavori, s.profilWmvFavori);
     s.divx = LoadDivxSettings();
-    s.mp3BitrateKbps = TEncoderCatalog::Mp3Bitrate();
+    s.mp3BitrateKbps = LoadMp3Bitrate();
     return s;
 }

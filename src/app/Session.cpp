@@ -62,6 +62,11 @@ void TSession::cutRecording() {
         m_recorder->CutRecording();
 }
 
+void TSession::toggleSchedule() {
+    if (m_recorder)
+        m_recorder->ScheduleCommand();
+}
+
 void TSession::setFrozen(bool frozen) {
     if (m_recorder)
         m_recorder->SetCaptureFrozen(frozen);

@@ -102,6 +102,9 @@ public:
     void stopRecording();  // as a press of "Stop Capture" while recording
     void cutRecording();
     void setFrozen(bool frozen);
+    // As a press of "Prog": programs a recording from the schedule's fields, or stops the
+    // programming.
+    void toggleSchedule();
 
     // The overlay's effects.
     void setOverlayFlip(bool vertical, bool on);

@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-#include "AppPaths.h"
 #include "FormatBuild.h"
 #include "GstRef.h"
 #include "Log.h"
-#include "RegistryStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,13 +18,6 @@
 
 namespace {
 
-// LAME's bitrate is kept under LAME's own key, outside the program's key: creating anything
-// under "Software\Ardoval\Vidorra" would make the next start believe that the preferences
-// live in the registry.
-const char kMp3Key[] = "Software\\GNU\\LAME MPEG Layer III Audio Encoder Filter";
-const char kMp3Value[] = "Bitrate";
-
-constexpr int kDefaultMp3Bitrate = 128;
 constexpr qint64 kMaxProfileFileSize = 1 << 20;
 
 // The list shows the codec family first and the encoder behind it in brackets.
@@ -38,13 +29,6 @@ QString encoderLabel(GstElementFactory* factory) {
         return QStringLiteral("xvidcore");
     const char* longName = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
     return longName ? QString::fromUtf8(longName) : name;
-}
-
-std::optional<quint32> readDword(const TRegistryFile& reg, const QString& key, const char* name) {
-    const auto v = reg.value(key, QLatin1String(name));
-    if (!v || v->kind != RegKind::Dword)
-        return std::nullopt;
-    return v->dword;
 }
 
 bool hasProperty(GstElement* element, const char* name) {
@@ -346,30 +330,6 @@ TWmvProfile TEncoderCatalog::ChosenWmvProfile(bool useDefault, int preset, const
         if (p.name == favourite)
             return p;
     return system.front();
-}
-
-// ---- Registry substitute ----
-
-QString TEncoderCatalog::Mp3KeyPath() {
-    return QLatin1String(kMp3Key);
-}
-
-int TEncoderCatalog::Mp3Bitrate() {
-    const TRegistryFile reg(AppPaths::registryFilePath());
-    // LAME accepts 8..320 kbit/s; anything else in the store is not a bitrate it can use.
-    if (auto v = readDword(reg, Mp3KeyPath(), kMp3Value); v && *v >= 8 && *v <= 320)
-        return int(*v);
-    return kDefaultMp3Bitrate;
-}
-
-bool TEncoderCatalog::SetMp3Bitrate(int kbps) {
-    if (kbps < 8 || kbps > 320)
-        return false;
-    TRegistryFile reg(AppPaths::registryFilePath());
-    const QString key = Mp3KeyPath();
-    return reg.createKey(key) &&
-           reg.setValue(key, QLatin1String(kMp3Value), TRegValue::fromDword(quint32(kbps))) &&
-           reg.commit();
 }
 
 QList<int> TEncoderCatalog::Mp3Bitrates() {

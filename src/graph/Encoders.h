@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DivxSettings.h"
+#include "EncoderSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -66,12 +66,9 @@ public:
     static TWmvProfile ChosenWmvProfile(bool useDefault, int preset, const QString& favourite,
                                         const std::vector<TWmvProfile>& system);
 
-    // LAME's "Bitrate" (kbit/s) under "\Software\GNU\LAME MPEG Layer III Audio Encoder Filter".
-    static int Mp3Bitrate();
-    static bool SetMp3Bitrate(int kbps);
-    static QList<int> Mp3Bitrates(); // the values the list offers
-    // Registry substitute keys of these settings.
-    static QString Mp3KeyPath();
+    // The bitrates (kbit/s) the list offers for LAME; the chosen one is kept with the
+    // encoders' settings (EncoderSettings.h).
+    static QList<int> Mp3Bitrates();
 
 private:
     std::vector<TDivxEntry> m_divx;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DivxSettings.h"
+#include "EncoderSettings.h"
 
 #include <QString>
 

@@ -482,7 +482,7 @@ void TOptionsFrame::FillEncoders() {
         cboxdivx->addItem(e.name, e.factory);
     if (const TDivxEntry* chosen = catalog.ChooseDivx(valueOf(Prm.divxFavori, QString())))
         cboxdivx->setCurrentText(chosen->name);
-    const int kbps = TEncoderCatalog::Mp3Bitrate();
+    const int kbps = LoadMp3Bitrate();
     const int item = cboxBitratemp3->findText(QString::number(kbps));
     if (item >= 0)
         cboxBitratemp3->setCurrentIndex(item);
@@ -547,12 +547,12 @@ void TOptionsFrame::mp3BitrateEdited() {
     const int kbps = cboxBitratemp3->currentText().trimmed().toInt(&ok);
     if (!ok) {
         cboxBitratemp3->setCurrentText(QStringLiteral("128"));
-        TEncoderCatalog::SetMp3Bitrate(128);
+        SaveMp3Bitrate(128);
         return;
     }
     // A number LAME cannot use leaves the stored value and shows it again.
-    if (!TEncoderCatalog::SetMp3Bitrate(kbps))
-        cboxBitratemp3->setCurrentText(QString::number(TEncoderCatalog::Mp3Bitrate()));
+    if (!SaveMp3Bitrate(kbps))
+        cboxBitratemp3->setCurrentText(QString::number(LoadMp3Bitrate()));
 }
 
 void TOptionsFrame::showDivxProperties() {
@@ -584,7 +584,7 @@ void TOptionsFrame::showMp3Advanced() {
     auto* bitrate = new QComboBox(&dialog);
     for (int kbps : TEncoderCatalog::Mp3Bitrates())
         bitrate->addItem(QString::number(kbps), kbps);
-    bitrate->setCurrentText(QString::number(TEncoderCatalog::Mp3Bitrate()));
+    bitrate->setCurrentText(QString::number(LoadMp3Bitrate()));
     form->addRow(QStringLiteral("Débit (kbit/s)"), bitrate);
     col->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -594,7 +594,7 @@ void TOptionsFrame::showMp3Advanced() {
     col->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (TEncoderCatalog::SetMp3Bitrate(bitrate->currentData().toInt()))
+    if (SaveMp3Bitrate(bitrate->currentData().toInt()))
         cboxBitratemp3->setCurrentText(bitrate->currentText());
 }
 

@@ -1,7 +1,7 @@
 #include "RecordingController.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
-#include "DivxSettings.h"
+#include "EncoderSettings.h"
 #include "Dm.h"
 #include "Encoders.h"
 #include "OptionsFrame.h"
@@ -80,7 +80,7 @@ TEST(RecordingController, RecordingSettingsComeFromTheParametersAndTheEncoderSto
     Prm.profileWmv->Value = 3;
     Prm.profilWmvFavori->Value = QStringLiteral("Mon profil");
     ASSERT_TRUE(SaveDivxSettings({0, 6, 50}));
-    ASSERT_TRUE(TEncoderCatalog::SetMp3Bitrate(192));
+    ASSERT_TRUE(SaveMp3Bitrate(192));
     const TRecordingSettings s = RecordingSettingsFrom(Prm);
     Prm = TParameters{};
     EXPECT_EQ(s.framerate, 7.5);

@@ -101,3 +101,47 @@ TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
         EXPECT_NEAR(sound->frames * 1152.0 / sound->rate, p.of("video")->frames / 25.0, 0.15);
     }
 }
+
+// A programmed recording without a window: the schedule reads plain values, rings on the
+// session's clock and leaves a complete file.
+TEST(Session, ProgrammedRecordingWithoutAWindow) {
+    Rig rig("Mire de test");
+    ASSERT_TRUE(rig.ok());
+    ScriptedPrompts prompts;
+    PromptsGuard guard(&prompts);
+    const QString folder = rig.box.path("programmes");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Encoders().Discover();
+    TSession session(AppPaths::signature());
+    CreateParameters(session.parameters());
+    Prm.videoDirectory->Value = folder + "/";
+    Prm.captureFormat->Value = cfDivx;
+    TScheduleValues fields;
+    const QDateTime start(QDate(2031, 5, 17), QTime(22, 30));
+    fields.startAt = start;
+    fields.endAt = start.addSecs(120);
+    session.attachGraph(rig.dm, nullptr, &fields);
+    QDateTime clock = start.addSecs(-600);
+    session.scheduler()->now = [&] { return clock; };
+
+    session.toggleSchedule();
+    ASSERT_EQ(session.state(), RecordingState::rsProgrammed);
+    EXPECT_EQ(session.status().text(3), "début à 22:30:00");
+    clock = start;
+    session.scheduler()->Tick();
+    ASSERT_TRUE(
+        waitFor([&] { return session.state() == RecordingState::rsProgrammedRecording; }, 10000));
+    EXPECT_EQ(session.status().text(1), "capture jusqu'à 22:32:00");
+    ASSERT_TRUE(waitFor([&] { return rig.dm.recordedFrames() > 10; }, 20000));
+    const QString file = session.recorder()->currentFile();
+
+    clock = start.addSecs(120);
+    session.scheduler()->Tick();
+    ASSERT_TRUE(waitFor([&] { return session.state() == RecordingState::rsPreview; }, 10000));
+    ASSERT_TRUE(waitUntilIdle(rig.dm));
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(" | ").toStdString();
+    const Probe p = probe(file);
+    ASSERT_NE(p.of("video"), nullptr) << file.toStdString();
+    EXPECT_EQ(p.of("video")->tag, "XVID");
+    EXPECT_GT(p.of("video")->frames, 10);
+}

@@ -1,3 +1,4 @@
+#include "EncoderSettings.h"
 #include "Encoders.h"
 #include "RegistryStore.h"
 #include "Sandbox.h"
@@ -77,15 +78,15 @@ TEST(EncoderCatalog, DivxAndMp3SettingsRoundTripThroughTheRegistryFile) {
     Sandbox sandbox;
     const TDivxSettings defaults = LoadDivxSettings();
     EXPECT_EQ(defaults.bitrateKbps, 2000);
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
+    EXPECT_EQ(LoadMp3Bitrate(), 128);
 
     EXPECT_TRUE(SaveDivxSettings({0, 6, 50}));
-    EXPECT_TRUE(TEncoderCatalog::SetMp3Bitrate(192));
+    EXPECT_TRUE(SaveMp3Bitrate(192));
     const TDivxSettings s = LoadDivxSettings();
     EXPECT_EQ(s.bitrateKbps, 0);
     EXPECT_EQ(s.quantiser, 6);
     EXPECT_EQ(s.keyFrameInterval, 50);
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 192);
+    EXPECT_EQ(LoadMp3Bitrate(), 192);
 
     // The encoder's own key, with the value the LAME filter reads.
     TRegistryFile reg(AppPaths::registryFilePath());
@@ -97,17 +98,17 @@ TEST(EncoderCatalog, DivxAndMp3SettingsRoundTripThroughTheRegistryFile) {
     EXPECT_FALSE(reg.keyExists("Software\\Ardoval\\Vidorra"));
 
     // Refused values change nothing.
-    EXPECT_FALSE(TEncoderCatalog::SetMp3Bitrate(0));
-    EXPECT_FALSE(TEncoderCatalog::SetMp3Bitrate(1000));
+    EXPECT_FALSE(SaveMp3Bitrate(0));
+    EXPECT_FALSE(SaveMp3Bitrate(1000));
     EXPECT_FALSE(SaveDivxSettings({-1, 6, 50}));
     EXPECT_FALSE(SaveDivxSettings({1000, 40, 50}));
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 192);
+    EXPECT_EQ(LoadMp3Bitrate(), 192);
 
     // Values of the wrong kind or out of range in the file are read as defaults.
-    reg.setValue(TEncoderCatalog::Mp3KeyPath(), "Bitrate", TRegValue::fromString("192"));
+    reg.setValue(Mp3SettingsKey(), "Bitrate", TRegValue::fromString("192"));
     reg.setValue(DivxSettingsKey(), "Quantiser", TRegValue::fromDword(99));
     ASSERT_TRUE(reg.commit());
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
+    EXPECT_EQ(LoadMp3Bitrate(), 128);
     EXPECT_EQ(LoadDivxSettings().quantiser, 4);
     EXPECT_EQ(LoadDivxSettings().keyFrameInterval, 50);
 }

@@ -248,24 +248,24 @@ TEST_F(OutputPanels, DivxListShowsTheCatalogAndPagesLandOnTheirTabs) {
 }
 
 TEST_F(OutputPanels, Mp3BitrateGoesToTheEncoderKey) {
-    ASSERT_TRUE(TEncoderCatalog::SetMp3Bitrate(224));
+    ASSERT_TRUE(SaveMp3Bitrate(224));
     TOptionsFrame f;
     f.LoadFromParameters();
     EXPECT_EQ(f.cboxBitratemp3->currentText(), "224");
 
     f.cboxBitratemp3->setCurrentText("160");
     emit f.cboxBitratemp3->lineEdit()->editingFinished();
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 160);
+    EXPECT_EQ(LoadMp3Bitrate(), 160);
 
     f.cboxBitratemp3->setCurrentText("beaucoup");
     emit f.cboxBitratemp3->lineEdit()->editingFinished();
     EXPECT_EQ(f.cboxBitratemp3->currentText(), "128");
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
+    EXPECT_EQ(LoadMp3Bitrate(), 128);
 
     f.cboxBitratemp3->setCurrentText("5000"); // a number LAME cannot use
     emit f.cboxBitratemp3->lineEdit()->editingFinished();
     EXPECT_EQ(f.cboxBitratemp3->currentText(), "128");
-    EXPECT_EQ(TEncoderCatalog::Mp3Bitrate(), 128);
+    EXPECT_EQ(LoadMp3Bitrate(), 128);
 }
 
 TEST_F(OutputPanels, WmvProfileListFollowsTheFolderAndTheFavourite) {

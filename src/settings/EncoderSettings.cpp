@@ -1,4 +1,4 @@
-#include "DivxSettings.h"
+#include "EncoderSettings.h"
 
 #include "AppPaths.h"
 #include "RegistryStore.h"
@@ -14,6 +14,11 @@ const char kDivxKey[] = "Software\\Ardoval\\Codecs\\MPEG-4";
 const char kDivxBitrate[] = "Bitrate";
 const char kDivxQuantiser[] = "Quantiser";
 const char kDivxKeyInterval[] = "KeyFrameInterval";
+
+// LAME's bitrate is kept under LAME's own key, outside the program's key too.
+const char kMp3Key[] = "Software\\GNU\\LAME MPEG Layer III Audio Encoder Filter";
+const char kMp3Value[] = "Bitrate";
+constexpr int kDefaultMp3Bitrate = 128;
 
 std::optional<quint32> readDword(const TRegistryFile& reg, const QString& key, const char* name) {
     const auto v = reg.value(key, QLatin1String(name));
@@ -52,5 +57,27 @@ bool SaveDivxSettings(const TDivxSettings& s) {
            reg.setValue(key, QLatin1String(kDivxQuantiser), TRegValue::fromDword(s.quantiser)) &&
            reg.setValue(key, QLatin1String(kDivxKeyInterval),
                         TRegValue::fromDword(s.keyFrameInterval)) &&
+           reg.commit();
+}
+
+QString Mp3SettingsKey() {
+    return QLatin1String(kMp3Key);
+}
+
+int LoadMp3Bitrate() {
+    const TRegistryFile reg(AppPaths::registryFilePath());
+    // LAME accepts 8..320 kbit/s; anything else in the store is not a bitrate it can use.
+    if (auto v = readDword(reg, Mp3SettingsKey(), kMp3Value); v && *v >= 8 && *v <= 320)
+        return int(*v);
+    return kDefaultMp3Bitrate;
+}
+
+bool SaveMp3Bitrate(int kbps) {
+    if (kbps < 8 || kbps > 320)
+        return false;
+    TRegistryFile reg(AppPaths::registryFilePath());
+    const QString key = Mp3SettingsKey();
+    return reg.createKey(key) &&
+           reg.setValue(key, QLatin1String(kMp3Value), TRegValue::fromDword(quint32(kbps))) &&
            reg.commit();
 }

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The DivX/Xvid "Propriétés" settings (one pass only) and their store in the registry file,
-// under the key the options panel has always used.
+// The encoders' own settings, kept in the registry file under their own keys: the DivX/Xvid
+// "Propriétés" (one pass only) and LAME's bitrate.
 
 // What the "Propriétés" dialog sets for the MPEG-4 encoder.
 struct TDivxSettings {
@@ -18,3 +18,10 @@ TDivxSettings LoadDivxSettings();
 bool SaveDivxSettings(const TDivxSettings& settings);
 // The registry substitute key they are kept under.
 QString DivxSettingsKey();
+
+// LAME's bitrate in kbit/s (8 to 320); 128 when none is stored or it is out of range.
+int LoadMp3Bitrate();
+// False, and nothing written, when out of range or the file cannot be written.
+bool SaveMp3Bitrate(int kbps);
+// LAME's own key, where the bitrate is kept.
+QString Mp3SettingsKey();
