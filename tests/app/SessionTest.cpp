@@ -26,23 +26,32 @@ struct SeenView : ISessionView {
     }
 };
 
+// The virtual test pattern previewing, and a session over it that records DivX into a folder
+// of its own.
+struct Headless {
+    Rig rig{"Mire de test"};
+    ScriptedPrompts prompts;
+    PromptsGuard guard{&prompts};
+    TSession session{AppPaths::signature()};
+    QString folder = rig.box.path("videos");
+    Headless() {
+        QDir().mkpath(folder);
+        Encoders().Discover(); // as start-up does
+        CreateParameters(session.parameters());
+        Prm.videoDirectory->Value = folder + "/";
+        Prm.captureFormat->Value = cfDivx;
+    }
+};
+
 } // namespace
 
 // Start, cut, freeze and stop through the session alone: two complete DivX files, the frozen
 // stretch left out, the state said to the view and in the status texts, no window made.
 TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
-    Rig rig("Mire de test");
-    ASSERT_TRUE(rig.ok());
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    const QString folder = rig.box.path("videos");
-    ASSERT_TRUE(QDir().mkpath(folder));
-
-    Encoders().Discover(); // as start-up does
-    TSession session(AppPaths::signature());
-    CreateParameters(session.parameters());
-    Prm.videoDirectory->Value = folder + "/";
-    Prm.captureFormat->Value = cfDivx;
+    Headless h;
+    ASSERT_TRUE(h.rig.ok());
+    Rig& rig = h.rig;
+    TSession& session = h.session;
     SeenView view;
     session.attachGraph(rig.dm, &view);
     QList<RecordingState> signalled;
@@ -54,7 +63,7 @@ TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
     ASSERT_TRUE(waitFor([&] { return rig.dm.recordedFrames() > 10; }, 20000));
     EXPECT_EQ(session.state(), RecordingState::rsRecording);
     const QString first = recorder.currentFile();
-    EXPECT_TRUE(first.startsWith(folder)) << first.toStdString();
+    EXPECT_TRUE(first.startsWith(h.folder)) << first.toStdString();
 
     session.cutRecording();
     ASSERT_TRUE(waitFor([&] { return recorder.currentFile() != first; }, 20000));
@@ -86,7 +95,7 @@ TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
               (QList<RecordingState>{RecordingState::rsRecording, RecordingState::rsPreview}));
     EXPECT_EQ(view.states.last(), RecordingState::rsPreview);
     EXPECT_EQ(session.recordedFiles(), (QStringList{first, second}));
-    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(" | ").toStdString();
+    EXPECT_TRUE(h.prompts.asked.isEmpty()) << h.prompts.asked.join(" | ").toStdString();
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
 
     for (const QString& file : {first, second}) {
@@ -105,17 +114,10 @@ TEST(Session, RecordsCutsFreezesAndStopsWithoutAWindow) {
 // A programmed recording without a window: the schedule reads plain values, rings on the
 // session's clock and leaves a complete file.
 TEST(Session, ProgrammedRecordingWithoutAWindow) {
-    Rig rig("Mire de test");
-    ASSERT_TRUE(rig.ok());
-    ScriptedPrompts prompts;
-    PromptsGuard guard(&prompts);
-    const QString folder = rig.box.path("programmes");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    Encoders().Discover();
-    TSession session(AppPaths::signature());
-    CreateParameters(session.parameters());
-    Prm.videoDirectory->Value = folder + "/";
-    Prm.captureFormat->Value = cfDivx;
+    Headless h;
+    ASSERT_TRUE(h.rig.ok());
+    Rig& rig = h.rig;
+    TSession& session = h.session;
     TScheduleValues fields;
     const QDateTime start(QDate(2031, 5, 17), QTime(22, 30));
     fields.startAt = start;
@@ -139,7 +141,7 @@ TEST(Session, ProgrammedRecordingWithoutAWindow) {
     session.scheduler()->Tick();
     ASSERT_TRUE(waitFor([&] { return session.state() == RecordingState::rsPreview; }, 10000));
     ASSERT_TRUE(waitUntilIdle(rig.dm));
-    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(" | ").toStdString();
+    EXPECT_TRUE(h.prompts.asked.isEmpty()) << h.prompts.asked.join(" | ").toStdString();
     const Probe p = probe(file);
     ASSERT_NE(p.of("video"), nullptr) << file.toStdString();
     EXPECT_EQ(p.of("video")->tag, "XVID");
