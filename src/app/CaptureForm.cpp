@@ -168,10 +168,6 @@ void TCaptureForm::attachModules(Tdm* dm, Tplaque* plaque, TRaccourcisForm* racc
                 &TScheduler::endTimeEdited);
         connect(ProgrammerFrame1, &TProgrammerFrame::endCopiedFromStart, scheduler,
                 &TScheduler::endTimeEdited);
-        recorder->refreshTransportWindows = [this] {
-            if (cameras && sources)
-                cameras->Refresh(sources->currentVideo(), sources->currentAudio());
-        };
         connect(stills, &TStillsController::nextNameChanged, this, [this](const QString& name) {
             ExtraireFrame1->SetNextName(name);
             DossiersFrame1->SetImageFileName(name);
@@ -406,22 +402,6 @@ void TCaptureForm::FinishStartup() {
                 if (!m_startingUp)
                     rebuildSystemReport();
             });
-            sources->onFormatChanged = [this] {
-                if (recorder) {
-                    recorder->RecomputeNextName();
-                    recorder->SourcesOrFormatChanged();
-                    if (recorder->state() == RecordingState::rsPreview)
-                        recorder->EnterState(RecordingState::rsPreview);
-                }
-            };
-            sources->onSourceChanged = [this] {
-                if (recorder)
-                    recorder->SourcesOrFormatChanged();
-            };
-            sources->stopRecording = [this](bool changed) {
-                if (recorder)
-                    recorder->GraphDeviceLost(changed);
-            };
             currentVideoSource = [this] {
                 TVideoSourceInfo info;
                 if (TVideoSource* v = sources->currentVideo()) {

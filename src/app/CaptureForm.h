@@ -244,6 +244,7 @@ private:
     void showIntervalometer(bool running) override;
     bool bindTransport(TavFlux& source, const TavFlux* other) override;
     void releaseTransport(TavFlux& source) override;
+    void refreshTransport(TavFlux* video, TavFlux* audio) override;
     // The session's status texts drawn in the status bar.
     void followStatusTexts();
     static std::unique_ptr<IScheduleFields> programmerFields(class TProgrammerFrame& panel);

@@ -168,3 +168,8 @@ void TCaptureForm::releaseTransport(TavFlux& source) {
     if (cameras)
         cameras->Release(source);
 }
+
+void TCaptureForm::refreshTransport(TavFlux* video, TavFlux* audio) {
+    if (cameras)
+        cameras->Refresh(video, audio);
+}

@@ -11,8 +11,10 @@
 #include "RecordingSettingsFromParameters.h"
 #include "SceneDetect.h"
 #include "SceneFile.h"
+#include "Scheduler.h"
 #include "Session.h"
 #include "SourcesController.h"
+#include "StillsController.h"
 #include "SuperAction.h"
 
 #include <QDesktopServices>
@@ -494,7 +496,7 @@ void TRecordingController::stoppedByRecordingSide(const QString& message) {
 
 void TRecordingController::FallBackToNoVideo() {
     HaltGraph();
-    disarmAlarm();
+    DisarmAlarm();
     m_session.view().showNoVideo();
 }
 
@@ -562,6 +564,20 @@ QString TRecordingController::closeSceneFile() {
 }
 
 // ------------------------------------------------------------------ states and texts
+
+// The schedule's alarm.
+bool TRecordingController::ArmStartAlarm() {
+    return m_session.scheduler() && m_session.scheduler()->ArmStartAlarm();
+}
+
+bool TRecordingController::ArmEndAlarm() {
+    return m_session.scheduler() && m_session.scheduler()->ArmEndAlarm();
+}
+
+void TRecordingController::DisarmAlarm() {
+    if (m_session.scheduler())
+        m_session.scheduler()->DisarmAlarm();
+}
 
 void TRecordingController::uncheckCapture() {
     if (TCustomSuperAction* capture = m_session.action(QStringLiteral("saCapturerBascule")))
@@ -632,8 +648,7 @@ void TRecordingController::EnterState(RecordingState state) {
         break;
     }
     ShowProgrammedTimes();
-    if (onStateEntered)
-        onStateEntered(state);
+    emit stateEntered(state);
 }
 
 void TRecordingController::ShowProgrammedTimes() {
@@ -704,7 +719,7 @@ void TRecordingController::UpdateIntervalometerText() {
         return;
     const QString kind =
         Prm.extensionDesImages->Value == 1 ? QStringLiteral("JPG - ") : QStringLiteral("BMP - ");
-    const QString interval = intervalometerText ? intervalometerText() : QString();
+    const QString interval = m_session.stills() ? m_session.stills()->intervalText() : QString();
     if (interval.isEmpty())
         m_session.status().setText(0, kind + QStringLiteral("Intervallomètre désactivé"));
     else
@@ -764,8 +779,8 @@ void TRecordingController::tickStallWatch() {
 }
 
 void TRecordingController::DroppedActionTimer() {
-    if (refreshTransportWindows)
-        refreshTransportWindows();
+    if (TSourcesController* sources = m_session.sources())
+        m_session.view().refreshTransport(sources->currentVideo(), sources->currentAudio());
     tickStallWatch();
     tickPlugInWatch();
     if (!m_machine.recording() || !Prm.captureFormat)

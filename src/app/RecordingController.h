@@ -64,25 +64,16 @@ public:
     bool imageByImage() const { return m_imageByImage; }
     int frameCount() const { return m_frameCount; }
 
-    // The schedule (the alarm panel plugs in here).
-    std::function<bool()> armStartAlarm = [] { return false; };
-    std::function<bool()> armEndAlarm = [] { return false; };
-    std::function<void()> disarmAlarm = [] {};
+    // The programmed times.
     QTime startTime, endTime; // shown while programmed
     // The run's naming (video and image counters).
     TOutputNaming& naming() { return m_naming; }
     // A file made during this run (a recording part, a still image).
     void AddRecordedFile(const QString& file) { addRecorded(file); }
     // Status panel 0: the image kind and the intervalometer's interval, when it runs.
-    std::function<QString()> intervalometerText;
     void UpdateIntervalometerText();
     // Rewrites the status text of the programmed time ("début à", "capture jusqu'à").
     void ShowProgrammedTimes();
-    // Told after every state is entered (the scheduler's panel, the sleep inhibitor).
-    std::function<void(RecordingState)> onStateEntered;
-
-    // The DV transport windows' time code and date, refreshed with every tick.
-    std::function<void()> refreshTransportWindows;
 
     // Files recorded during this run, most recent last.
     const QStringList& recordedFiles() const { return m_recorded; }
@@ -97,9 +88,9 @@ public:
     // IRecordingOps
     bool StartCapture() override;
     bool StopCapture() override;
-    bool ArmStartAlarm() override { return armStartAlarm(); }
-    bool ArmEndAlarm() override { return armEndAlarm(); }
-    void DisarmAlarm() override { disarmAlarm(); }
+    bool ArmStartAlarm() override;
+    bool ArmEndAlarm() override;
+    void DisarmAlarm() override;
     void FallBackToNoVideo() override;
     void EnterState(RecordingState state) override;
 
@@ -115,6 +106,8 @@ signals:
     void nextNameChanged(const QString& name);
     // Image-by-image recording began or ended: grabs go into the video, not to still files.
     void imageByImageChanged(bool on);
+    // After every state is entered (the scheduler's panel, the sleep inhibitor).
+    void stateEntered(RecordingState state);
 
 private:
     void tickStallWatch();

@@ -27,11 +27,31 @@ void TSession::attachGraph(Tdm& dm, ISessionView* view, IScheduleFields* fields)
     m_recorder = new TRecordingController(*this, dm);
     m_scheduler = new TScheduler(*m_recorder, fields ? *fields : m_noFields, this);
     m_stills = new TStillsController(*this, dm);
-    m_recorder->intervalometerText = [this] { return m_stills->intervalText(); };
-    m_recorder->armStartAlarm = [this] { return m_scheduler->ArmStartAlarm(); };
-    m_recorder->armEndAlarm = [this] { return m_scheduler->ArmEndAlarm(); };
-    m_recorder->disarmAlarm = [this] { m_scheduler->DisarmAlarm(); };
-    m_recorder->onStateEntered = [this](RecordingState state) { emit stateChanged(state); };
+    connect(m_recorder, &TRecordingController::stateEntered, this, &TSession::stateChanged);
+}
+
+// The sources tell the recording what changed; a change that takes a recording's source
+// away ends the recording first.
+void TSession::setSources(TSourcesController* sources) {
+    m_sources = sources;
+    if (!sources)
+        return;
+    sources->onFormatChanged = [this] {
+        if (!m_recorder)
+            return;
+        m_recorder->RecomputeNextName();
+        m_recorder->SourcesOrFormatChanged();
+        if (m_recorder->state() == RecordingState::rsPreview)
+            m_recorder->EnterState(RecordingState::rsPreview);
+    };
+    sources->onSourceChanged = [this] {
+        if (m_recorder)
+            m_recorder->SourcesOrFormatChanged();
+    };
+    sources->stopRecording = [this](bool changed) {
+        if (m_recorder)
+            m_recorder->GraphDeviceLost(changed);
+    };
 }
 
 TCustomSuperAction* TSession::action(const QString& name) const {

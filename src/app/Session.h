@@ -62,6 +62,8 @@ public:
     // are none) or released.
     virtual bool bindTransport(TavFlux&, const TavFlux* /*other*/) { return false; }
     virtual void releaseTransport(TavFlux&) {}
+    // The camcorder windows' time code and date, with every tick of the recording's clock.
+    virtual void refreshTransport(TavFlux* /*video*/, TavFlux* /*audio*/) {}
 };
 
 // One capture session: the parameter table, the graph module, the recording, the stills, the
@@ -88,7 +90,7 @@ public:
     // The current sources and their lists, once the window made them (with its panel); the
     // session keeps them from then on.
     TSourcesController* sources() const { return m_sources; }
-    void setSources(TSourcesController* sources) { m_sources = sources; }
+    void setSources(TSourcesController* sources);
 
     // The main list's actions by name, where a window made them; null otherwise.
     void setActions(const QHash<QString, TCustomSuperAction*>* actions) { m_actions = actions; }
