@@ -77,9 +77,8 @@ void TextRenderer::setAntialias(bool on) {
 
 void TextRenderer::applyFont(Line& line) {
     PangoFontDescription* desc = pango_font_description_new();
-    const QByteArray family =
-        m_font.family.trimmed().isEmpty() ? QByteArray("Arial") : m_font.family.toUtf8();
-    pango_font_description_set_family(desc, family.constData());
+    const bool blank = m_font.family.find_first_not_of(" \t\n\v\f\r") == std::string::npos;
+    pango_font_description_set_family(desc, blank ? "Arial" : m_font.family.c_str());
     pango_font_description_set_absolute_size(desc,
                                              double(std::max(1, m_font.pixelHeight)) * PANGO_SCALE);
     pango_font_description_set_weight(desc, m_font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
@@ -96,7 +95,7 @@ void TextRenderer::applyFont(Line& line) {
     pango_attr_list_unref(attrs);
 }
 
-int TextRenderer::measure(int index, const QString& text) {
+int TextRenderer::measure(int index, const std::string& text) {
     if (index < 0 || index >= kLines)
         return 0;
     Line& line = m_lines[index];
@@ -108,8 +107,7 @@ int TextRenderer::measure(int index, const QString& text) {
     }
     if (changed || line.text != text) {
         line.text = text;
-        line.utf8 = text.toUtf8();
-        pango_layout_set_text(line.layout, line.utf8.constData(), int(line.utf8.size()));
+        pango_layout_set_text(line.layout, line.text.data(), int(line.text.size()));
         PangoRectangle ink;
         PangoRectangle logical;
         pango_layout_get_pixel_extents(line.layout, &ink, &logical);
@@ -129,7 +127,7 @@ TextRenderer::Line* TextRenderer::preparedLine(int index, int width, int height,
     if (index < 0 || index >= kLines)
         return nullptr;
     Line& line = m_lines[index];
-    if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
+    if (line.text.empty() || line.fontVersion != m_fontVersion)
         return nullptr;
     // Past the frame's size a wider outline cannot change more of the picture that matters.
     border = std::clamp(border, 0, std::max(width, height));

@@ -2,8 +2,7 @@
 
 #include "BgrImage.h"
 
-#include <QByteArray>
-#include <QString>
+#include <string>
 #include <vector>
 
 typedef struct _PangoFontMap PangoFontMap;
@@ -12,7 +11,7 @@ typedef struct _PangoLayout PangoLayout;
 
 // Font of the inlaid lines, resolved by fontconfig name.
 struct FontSpec {
-    QString family; // empty: "Arial"
+    std::string family; // UTF-8; empty or blank: "Arial"
     int pixelHeight = 28;
     bool bold = true;
     bool italic = false;
@@ -42,7 +41,7 @@ public:
     void setAntialias(bool on);
 
     // Lays out line i (when its text or the font changed) and returns its width in pixels.
-    int measure(int line, const QString& text);
+    int measure(int line, const std::string& text); // UTF-8
     // Draws line i, last measured, with its top-left corner at (x, y); colour 0x00BBGGRR.
     void draw(int line, const BgrImage& image, int x, int y, int border, uint32_t color);
     // The same into an I420 frame: the text and its outline blended as on BGR, in the frame's
@@ -55,8 +54,7 @@ public:
 private:
     struct Line {
         PangoLayout* layout = nullptr;
-        QString text;
-        QByteArray utf8;
+        std::string text;
         int fontVersion = -1;
         int width = 0;
         // Box of ink and logical extents relative to the layout origin.

@@ -24,8 +24,8 @@ TDVFrameInfo dvInfo(double recDate, bool dateValid = true) {
     return info;
 }
 
-std::string s(const QString& q) {
-    return q.toStdString();
+std::string s(const std::string& q) {
+    return q;
 }
 
 struct Frame {
@@ -45,9 +45,9 @@ struct Frame {
 } // namespace
 
 TEST(IncrustText, DatecodeWithoutDvReadsNotAvailableEvenWithEmptyPatterns) {
-    TincrustRec rec;
+    VrIncrustRec rec;
     incrust::TextInputs in;
-    QString l1 = "x", l2 = "y";
+    std::string l1 = "x", l2 = "y";
     ASSERT_TRUE(incrust::produceLines(rec, in, l1, l2));
     EXPECT_EQ(s(l1), "N/A");
     EXPECT_EQ(s(l2), "N/A");
@@ -69,14 +69,14 @@ TEST(IncrustText, DatecodeWithoutDvReadsNotAvailableEvenWithEmptyPatterns) {
 }
 
 TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
-    TincrustRec rec;
+    VrIncrustRec rec;
     incrust::TextInputs in;
     in.haveScene = true;
     in.info = dvInfo(*vrdate::encodeDateTime(2024, 12, 25, 10, 30, 0, 0));
     in.now = *vrdate::encodeDateTime(2025, 1, 2, 3, 4, 5, 0);
-    QString l1, l2;
+    std::string l1, l2;
 
-    rec.WhatIncrust = wiTimecode;
+    rec.WhatIncrust = VrIncrustRec::Timecode;
     incrust::produceLines(rec, in, l1, l2);
     EXPECT_EQ(s(l1), "");
     EXPECT_EQ(s(l2), "1:02:03:04");
@@ -89,7 +89,7 @@ TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
 
     in.info.TimecodeValid = true;
     in.info.Timecode[0] = 0;
-    rec.WhatIncrust = wiPerso;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.FormatDate1 = "dd/mm/yy";
     rec.FormatDate2 = "hh:nn";
     rec.Incrust1 = "Le %d, %D | %t | %r %R";
@@ -98,12 +98,12 @@ TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
     EXPECT_EQ(s(l1), "Le 25/12/24, 25/12/24 | 0:02:03:04 | 02/01/25 02/01/25");
     EXPECT_EQ(s(l2), "0:02:03:04%%x 03:04");
 
-    rec.WhatIncrust = wiReel;
+    rec.WhatIncrust = VrIncrustRec::Reel;
     incrust::produceLines(rec, in, l1, l2);
     EXPECT_EQ(s(l1), "02/01/25");
-    rec.WhatIncrust = wiNothing;
+    rec.WhatIncrust = VrIncrustRec::Nothing;
     incrust::produceLines(rec, in, l1, l2);
-    EXPECT_TRUE(l1.isEmpty() && l2.isEmpty());
+    EXPECT_TRUE(l1.empty() && l2.empty());
     l1 = "kept";
     rec.WhatIncrust = 9;
     EXPECT_FALSE(incrust::produceLines(rec, in, l1, l2));
@@ -116,7 +116,7 @@ TEST(IncrustLayout, FontHeightAndPlacement) {
     EXPECT_EQ(incrust::autoCellHeight(1920), 74);
     EXPECT_EQ(incrust::autoCellHeight(0), 16);
 
-    TincrustRec rec;
+    VrIncrustRec rec;
     rec.Autofontsize = false;
     rec.FontRec.FontSize = 21;
     EXPECT_EQ(incrust::fontPixelHeight(rec, 720, 576), 28);
@@ -301,7 +301,7 @@ TEST(SuperposerCore, ReadsTheSceneRingByTimeStampAndShowsForTheCountdown) {
 
     SuperposerCore core;
     core.setFrameDuration(400000);
-    TincrustRec rec;
+    VrIncrustRec rec;
     rec.FormatDate1 = "dd/mm/yyyy";
     rec.FormatDate2 = "hh:nn:ss";
     core.SetIncrustRec(rec);
@@ -334,8 +334,8 @@ TEST(SuperposerCore, ReadsTheSceneRingByTimeStampAndShowsForTheCountdown) {
 
 TEST(SuperposerCore, CachedTextIsNotRedrawnAndSnapshotsHoldThePicture) {
     SuperposerCore core;
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "Vidorra";
     rec.Incrust2 = "%D";
     core.SetIncrustRec(rec);
@@ -368,8 +368,8 @@ TEST(SuperposerCore, AbsurdRecordsAndFramesStayInsideTheBuffer) {
     core.SetIncrustActive(true);
     const int widths[] = {1, 2, 7, 33, 161};
     int frameNo = 0;
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW";
     rec.Incrust2 = "%D %T %R";
     for (int32_t fontSize : {0, -3, 10000}) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -88,7 +89,7 @@ TEST(TextPixels, OutlineEqualsTheNaiveDrawingWithoutAntialiasing) {
         font.pixelHeight = 28;
         renderer.setFont(font);
         const char* text = "25/12/2024 Ågj";
-        renderer.measure(0, QString::fromUtf8(text));
+        renderer.measure(0, text);
         GreyFrame frame;
         renderer.draw(0, frame.image(), 12, 20, border, 0xFFFFFF);
         const std::vector<uint32_t> expected = naiveDrawing(text, 28, 12, 20, border);
@@ -108,8 +109,8 @@ TEST(TextPixels, OutlineEqualsTheNaiveDrawingWithoutAntialiasing) {
 TEST(TextPixels, LinesLandAtTheComputedPlace) {
     SuperposerCore core;
     core.setAntialias(false);
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "Ligne un";
     rec.Incrust2 = "";
     rec.BorderSize = 2;
