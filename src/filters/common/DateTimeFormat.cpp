@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace vrdate {
 namespace {
@@ -252,17 +253,34 @@ std::optional<double> encodeDateTime(int year, int month, int day, int hour, int
 }
 
 double nowLocal() {
-    GDateTime* now = g_date_time_new_now_local();
-    if (now == nullptr)
-        return 0.0;
-    const double result =
-        encodeDateTime(g_date_time_get_year(now), g_date_time_get_month(now),
-                       g_date_time_get_day_of_month(now), g_date_time_get_hour(now),
-                       g_date_time_get_minute(now), std::min(g_date_time_get_second(now), 59),
-                       g_date_time_get_microsecond(now) / 1000)
-            .value_or(0.0);
-    g_date_time_unref(now);
-    return result;
+    // The overlay reads the clock on every frame: GLib's local zone is looked up again (a
+    // readlink and a stat of /etc/localtime) only once a minute, which still follows a change
+    // of the system's zone; the zone itself knows its daylight-saving changes.
+    static std::mutex zoneMutex;
+    static GTimeZone* zone = nullptr; // guarded by zoneMutex
+    static int64_t zoneRead = 0;      // guarded by zoneMutex (microseconds since 1970)
+    const int64_t now = g_get_real_time();
+    const int64_t secs = now >= 0 ? now / 1000000 : (now - 999999) / 1000000;
+    int offset = 0;
+    {
+        std::lock_guard lock(zoneMutex);
+        if (zone == nullptr || now - zoneRead >= 60 * int64_t(1000000) || now < zoneRead) {
+            if (zone != nullptr)
+                g_time_zone_unref(zone);
+            zone = g_time_zone_new_local();
+            zoneRead = now;
+        }
+        const int interval = g_time_zone_find_interval(zone, G_TIME_TYPE_UNIVERSAL, secs);
+        offset = interval >= 0 ? g_time_zone_get_offset(zone, interval) : 0;
+    }
+    const int64_t localMs = (secs + offset) * 1000 + (now - secs * 1000000) / 1000;
+    const int64_t days = localMs >= 0 ? localMs / kMsPerDay : (localMs - kMsPerDay + 1) / kMsPerDay;
+    const int64_t msOfDay = localMs - days * kMsPerDay;
+    int year = 0, month = 0, day = 0;
+    civilFromDays(days, year, month, day);
+    return encodeDateTime(year, month, day, int(msOfDay / 3600000), int(msOfDay / 60000 % 60),
+                          int(msOfDay / 1000 % 60), int(msOfDay % 1000))
+        .value_or(0.0);
 }
 
 void formatDateTime(std::string_view pattern, double dateTime, std::string& out) {

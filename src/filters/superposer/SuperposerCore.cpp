@@ -204,15 +204,24 @@ template <class Image> void SuperposerCore::drawLines(const Image& frame) {
         ++m_linesVersion;
     }
 
-    FontSpec font;
-    if (m_frameRecVersion > 0) {
-        font.family = rec.FontRec.FontName;
-        font.pixelHeight = incrust::fontPixelHeight(rec, frame.width, frame.height);
-        font.bold = rec.FontRec.FontBold != 0;
-        font.italic = rec.FontRec.FontItalic != 0;
-        font.underline = rec.FontRec.FontUnderline != 0;
-        font.strikeOut = rec.FontRec.FontStrikeOut != 0;
+    // The font follows the record and the frame size: made again only when one of them
+    // changed (its name is a string: no copy on every frame).
+    if (m_fontRecVersion != m_frameRecVersion || m_fontWidth != frame.width ||
+        m_fontHeight != frame.height) {
+        m_fontRecVersion = m_frameRecVersion;
+        m_fontWidth = frame.width;
+        m_fontHeight = frame.height;
+        m_font = FontSpec{};
+        if (m_frameRecVersion > 0) {
+            m_font.family = rec.FontRec.FontName;
+            m_font.pixelHeight = incrust::fontPixelHeight(rec, frame.width, frame.height);
+            m_font.bold = rec.FontRec.FontBold != 0;
+            m_font.italic = rec.FontRec.FontItalic != 0;
+            m_font.underline = rec.FontRec.FontUnderline != 0;
+            m_font.strikeOut = rec.FontRec.FontStrikeOut != 0;
+        }
     }
+    const FontSpec& font = m_font;
     m_text.setAntialias(m_antialias.load());
     m_text.setFont(font);
 

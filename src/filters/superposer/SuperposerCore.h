@@ -151,6 +151,10 @@ private:
     std::string m_line1;
     std::string m_line2;
     int m_linesVersion = 0;
+    FontSpec m_font; // of m_fontRecVersion on frames of m_fontWidth × m_fontHeight
+    int m_fontRecVersion = -2;
+    int m_fontWidth = 0;
+    int m_fontHeight = 0;
     TextRenderer m_text;
     std::array<SlotDate, kGrabSlots> m_slotDates{}; // streaming thread
 };

@@ -331,6 +331,50 @@ uint32_t addedValue(uint64_t textWeight, int colour, uint64_t blackWeight, int b
 
 } // namespace
 
+// Runs of the factors of a plane's region (rows of width pixels, `step` words a pixel: the
+// factor kept, then one added value per plane): a pixel kept whole ((v·2^16 + 2^15) >> 16 is
+// v) is skipped, one replaced whole (factor 0) is set to its value, the rest is blended; the
+// result is that of the factors, pixel for pixel.
+void TextRenderer::buildRuns(const std::vector<uint32_t>& factors, int step, int x0, int width,
+                             int height, std::vector<Line::Run>& runs, std::vector<int>& rowRuns) {
+    runs.clear();
+    rowRuns.clear();
+    const uint32_t* f = factors.data();
+    for (int y = 0; y < height; ++y) {
+        rowRuns.push_back(int(runs.size()));
+        Line::Run* open = nullptr;
+        for (int x = 0; x < width; ++x, f += step) {
+            const size_t at = size_t(f - factors.data());
+            bool kept = f[0] == 65536;
+            for (int c = 1; c < step; ++c)
+                kept = kept && f[c] == 32768;
+            if (kept) {
+                open = nullptr;
+                continue;
+            }
+            const bool set = f[0] == 0;
+            const uint8_t value = set ? uint8_t(f[1] >> 16) : 0;
+            const uint8_t value2 = set && step > 2 ? uint8_t(f[2] >> 16) : 0;
+            const int kind = set ? kColour : kBlend;
+            if (open && open->kind == kind &&
+                (kind == kBlend || (open->value == value && open->value2 == value2))) {
+                ++open->len;
+                continue;
+            }
+            Line::Run run;
+            run.x = x0 + x;
+            run.len = 1;
+            run.kind = kind;
+            run.blend = int(at);
+            run.value = value;
+            run.value2 = value2;
+            runs.push_back(run);
+            open = &runs.back();
+        }
+    }
+    rowRuns.push_back(int(runs.size()));
+}
+
 // The blend is linear and the conversion to YCbCr affine, so blending the converted colours
 // with the same weights gives the conversion of the BGR result; black is (16, 128, 128), or
 // (0, 128, 128) in full range.
@@ -384,24 +428,48 @@ void TextRenderer::buildI420(Line& line, int width, int height, uint32_t color,
             line.yuvChroma.push_back(addedValue(text, cu, black, 128, total));
             line.yuvChroma.push_back(addedValue(text, cv, black, 128, total));
         }
+    buildRuns(line.yuvLuma, 2, line.clipX0, line.clipX1 - line.clipX0, line.clipY1 - line.clipY0,
+              line.lumaRuns, line.lumaRowRuns);
+    buildRuns(line.yuvChroma, 3, line.chromaX0, line.chromaX1 - line.chromaX0,
+              line.chromaY1 - line.chromaY0, line.chromaRuns, line.chromaRowRuns);
 }
 
 void TextRenderer::composite(const Line& line, const I420Image& image) const {
     if (line.maskW == 0)
         return;
-    const uint32_t* f = line.yuvLuma.data();
     for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
-        uint8_t* p = image.row(0, fy) + line.clipX0;
-        for (int fx = line.clipX0; fx < line.clipX1; ++fx, ++p, f += 2)
-            *p = uint8_t((*p * f[0] + f[1]) >> 16);
+        const int r = fy - line.clipY0;
+        uint8_t* row = image.row(0, fy);
+        for (int k = line.lumaRowRuns[r]; k < line.lumaRowRuns[r + 1]; ++k) {
+            const Line::Run& run = line.lumaRuns[k];
+            uint8_t* p = row + run.x;
+            if (run.kind == kColour) {
+                std::memset(p, run.value, size_t(run.len));
+            } else {
+                const uint32_t* f = line.yuvLuma.data() + run.blend;
+                for (int i = 0; i < run.len; ++i, ++p, f += 2)
+                    *p = uint8_t((*p * f[0] + f[1]) >> 16);
+            }
+        }
     }
-    f = line.yuvChroma.data();
     for (int y = line.chromaY0; y < line.chromaY1; ++y) {
-        uint8_t* u = image.row(1, y) + line.chromaX0;
-        uint8_t* v = image.row(2, y) + line.chromaX0;
-        for (int x = line.chromaX0; x < line.chromaX1; ++x, ++u, ++v, f += 3) {
-            *u = uint8_t((*u * f[0] + f[1]) >> 16);
-            *v = uint8_t((*v * f[0] + f[2]) >> 16);
+        const int r = y - line.chromaY0;
+        uint8_t* rowU = image.row(1, y);
+        uint8_t* rowV = image.row(2, y);
+        for (int k = line.chromaRowRuns[r]; k < line.chromaRowRuns[r + 1]; ++k) {
+            const Line::Run& run = line.chromaRuns[k];
+            uint8_t* u = rowU + run.x;
+            uint8_t* v = rowV + run.x;
+            if (run.kind == kColour) {
+                std::memset(u, run.value, size_t(run.len));
+                std::memset(v, run.value2, size_t(run.len));
+            } else {
+                const uint32_t* f = line.yuvChroma.data() + run.blend;
+                for (int i = 0; i < run.len; ++i, ++u, ++v, f += 3) {
+                    *u = uint8_t((*u * f[0] + f[1]) >> 16);
+                    *v = uint8_t((*v * f[0] + f[2]) >> 16);
+                }
+            }
         }
     }
 }

@@ -75,7 +75,9 @@ private:
             int x = 0;   // frame column of the first pixel
             int len = 0; // pixels
             int kind = 0;
-            int blend = 0; // blending runs: index of the first pixel's factors in blend
+            int blend = 0;      // blending runs: index of the first pixel's factors in blend
+            uint8_t value = 0;  // I420 runs of kColour: the value set (U for chroma)
+            uint8_t value2 = 0; // and V
         };
         std::vector<Run> runs;
         // Per blended pixel: the factor kept of the frame and the added B, G, R (16.16).
@@ -88,6 +90,13 @@ private:
         int chromaX0 = 0, chromaY0 = 0, chromaX1 = 0, chromaY1 = 0;
         std::vector<uint32_t> yuvLuma;
         std::vector<uint32_t> yuvChroma;
+        // The same as runs per row, as for BGR: pixels the line leaves alone are skipped,
+        // pixels it covers whole are set (kColour: value, and value2 for V), only the edges
+        // are blended (kBlend: blend indexes the pixel's factors in yuvLuma or yuvChroma).
+        std::vector<Run> lumaRuns;
+        std::vector<int> lumaRowRuns; // per row of the region: its first run (one more at end)
+        std::vector<Run> chromaRuns;
+        std::vector<int> chromaRowRuns;
     };
 
     void applyFont(Line& line);
@@ -99,6 +108,8 @@ private:
     void buildI420(Line& line, int width, int height, uint32_t color,
                    const I420Image::Matrix& matrix) const;
     void composite(const Line& line, const I420Image& image) const;
+    static void buildRuns(const std::vector<uint32_t>& factors, int step, int x0, int width,
+                          int height, std::vector<Line::Run>& runs, std::vector<int>& rowRuns);
 
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_context = nullptr;

@@ -1,5 +1,6 @@
 #include "DateTimeFormat.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -116,4 +117,20 @@ TEST(DateTime, SeesMillisecondsInAnyCase) {
     EXPECT_TRUE(vrdate::patternShowsMilliseconds("hh:nn:ss.zzz"));
     EXPECT_TRUE(vrdate::patternShowsMilliseconds("ss.Z"));
     EXPECT_FALSE(vrdate::patternShowsMilliseconds("dddddd tt"));
+}
+
+// The clock as the overlay reads it is local time: India's zone is 5 h 30 min ahead of UTC all
+// year round. Only this test reads the clock in this program, so the zone it sets is the one
+// nowLocal() caches.
+TEST(DateTime, ReadsTheClockInTheLocalZone) {
+    g_setenv("TZ", "IST-5:30", TRUE);
+    GDateTime* utc = g_date_time_new_now_utc();
+    const double local = vrdate::nowLocal();
+    const double utcDays = *encodeDateTime(
+        g_date_time_get_year(utc), g_date_time_get_month(utc), g_date_time_get_day_of_month(utc),
+        g_date_time_get_hour(utc), g_date_time_get_minute(utc), g_date_time_get_second(utc), 0);
+    g_date_time_unref(utc);
+    const double ahead = (local - utcDays) * 24.0;
+    EXPECT_GT(ahead, 5.5 - 0.01);
+    EXPECT_LT(ahead, 5.5 + 0.01);
 }
