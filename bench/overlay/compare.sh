@@ -59,7 +59,7 @@ median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 gst-inspect-1.0 vr_superposer >/dev/null
 gst-inspect-1.0 clockoverlay >/dev/null
 
-declare -A slope rss start
+declare -A slope whole rss start
 for name in "${names[@]}"; do : >"/tmp/compare-$$-$name"; done
 for ((r = 0; r < runs; ++r)); do
   for name in "${names[@]}"; do
@@ -72,16 +72,20 @@ done
 for name in "${names[@]}"; do
   f=/tmp/compare-$$-$name
   slope[$name]=$(awk -v d=$((frames - few)) '{printf "%.3f\n", ($1 - $2) / d * 1e6}' "$f" | median)
+  whole[$name]=$(awk -v d="$frames" '{printf "%.3f\n", $1 / d * 1e6}' "$f" | median)
   rss[$name]=$(awk '{print $3}' "$f" | median)
   start[$name]=$(awk '{printf "%.2f\n", $4 * 1000}' "$f" | median)
   rm -f "$f"
 done
 
 printf '%d frames of 720 x 576 I420 (slope against %d), medians of %d runs\n' "$frames" "$few" "$runs"
-printf '%-14s %14s %16s %14s %16s\n' element "CPU/frame (us)" "over identity" "peak RSS (MiB)" "start-up (ms)"
+# "whole run" divides the whole process's time by the frames, start-up included.
+printf '%-14s %14s %14s %16s %15s %14s\n' element "CPU/frame (us)" "over identity" \
+  "whole run, over" "peak RSS (MiB)" "start-up (ms)"
 for name in "${names[@]}"; do
-  printf '%-14s %14.2f %16.2f %14.1f %16.1f\n' "$name" "${slope[$name]}" \
+  printf '%-14s %14.2f %14.2f %16.2f %15.1f %14.1f\n' "$name" "${slope[$name]}" \
     "$(awk -v a="${slope[$name]}" -v b="${slope[identity]}" 'BEGIN {print a - b}')" \
+    "$(awk -v a="${whole[$name]}" -v b="${whole[identity]}" 'BEGIN {print a - b}')" \
     "$(awk -v k="${rss[$name]}" 'BEGIN {print k / 1024}')" "${start[$name]}"
 done
 awk -v i="${slope[identity]}" -v idle="${slope[idle]}" -v two="${slope[two-lines]}" \

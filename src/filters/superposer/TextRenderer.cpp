@@ -39,7 +39,22 @@ void applyAntialias(PangoContext* context, bool on) {
 
 } // namespace
 
-TextRenderer::TextRenderer() {
+TextRenderer::TextRenderer() = default;
+
+TextRenderer::~TextRenderer() {
+    for (Line& line : m_lines)
+        if (line.layout)
+            g_object_unref(line.layout);
+    if (m_context)
+        g_object_unref(m_context);
+    if (m_fontMap)
+        g_object_unref(m_fontMap);
+}
+
+// Made when the first line is laid out: an overlay that draws nothing never reads the fonts.
+void TextRenderer::ensureContext() {
+    if (m_context)
+        return;
     // A font map of our own: the default one is shared per thread and the renderer may be
     // used by several streaming threads over its life.
     m_fontMap = pango_cairo_font_map_new();
@@ -49,13 +64,6 @@ TextRenderer::TextRenderer() {
         line.layout = pango_layout_new(m_context);
         pango_layout_set_single_paragraph_mode(line.layout, TRUE);
     }
-}
-
-TextRenderer::~TextRenderer() {
-    for (Line& line : m_lines)
-        g_object_unref(line.layout);
-    g_object_unref(m_context);
-    g_object_unref(m_fontMap);
 }
 
 void TextRenderer::setFont(const FontSpec& font) {
@@ -69,10 +77,12 @@ void TextRenderer::setAntialias(bool on) {
     if (on == m_antialias)
         return;
     m_antialias = on;
+    ++m_fontVersion;
+    if (!m_context)
+        return;
     applyAntialias(m_context, on);
     for (Line& line : m_lines)
         pango_layout_context_changed(line.layout);
-    ++m_fontVersion;
 }
 
 void TextRenderer::applyFont(Line& line) {
@@ -98,6 +108,7 @@ void TextRenderer::applyFont(Line& line) {
 int TextRenderer::measure(int index, const std::string& text) {
     if (index < 0 || index >= kLines)
         return 0;
+    ensureContext();
     Line& line = m_lines[index];
     bool changed = false;
     if (line.fontVersion != m_fontVersion) {
@@ -333,43 +344,62 @@ uint32_t addedValue(uint64_t textWeight, int colour, uint64_t blackWeight, int b
 
 // Runs of the factors of a plane's region (rows of width pixels, `step` words a pixel: the
 // factor kept, then one added value per plane): a pixel kept whole ((v·2^16 + 2^15) >> 16 is
-// v) is skipped, one replaced whole (factor 0) is set to its value, the rest is blended; the
-// result is that of the factors, pixel for pixel.
+// v) is skipped, one replaced whole (factor 0) is set to its value, the rest is blended. A
+// stretch kept or set shorter than kMinRun joins the blending around it (its factors give
+// the same result): a call to memset or a new run costs more than blending a few pixels.
 void TextRenderer::buildRuns(const std::vector<uint32_t>& factors, int step, int x0, int width,
                              int height, std::vector<Line::Run>& runs, std::vector<int>& rowRuns) {
+    constexpr int kMinRun = 8;
     runs.clear();
     rowRuns.clear();
-    const uint32_t* f = factors.data();
+    auto classify = [&](const uint32_t* f, uint8_t& value, uint8_t& value2) {
+        bool kept = f[0] == 65536;
+        for (int c = 1; c < step; ++c)
+            kept = kept && f[c] == 32768;
+        if (kept)
+            return int(kSkip);
+        if (f[0] != 0)
+            return int(kBlend);
+        value = uint8_t(f[1] >> 16);
+        value2 = step > 2 ? uint8_t(f[2] >> 16) : 0;
+        return int(kColour);
+    };
     for (int y = 0; y < height; ++y) {
         rowRuns.push_back(int(runs.size()));
-        Line::Run* open = nullptr;
-        for (int x = 0; x < width; ++x, f += step) {
-            const size_t at = size_t(f - factors.data());
-            bool kept = f[0] == 65536;
-            for (int c = 1; c < step; ++c)
-                kept = kept && f[c] == 32768;
-            if (kept) {
-                open = nullptr;
+        const uint32_t* row = factors.data() + size_t(y) * size_t(width) * size_t(step);
+        int x = 0;
+        while (x < width) {
+            // The stretch of pixels of one kind (and one value) from x.
+            uint8_t value = 0, value2 = 0;
+            int kind = classify(row + size_t(x) * step, value, value2);
+            int end = x + 1;
+            for (; end < width; ++end) {
+                uint8_t v = 0, v2 = 0;
+                const int k = classify(row + size_t(end) * step, v, v2);
+                if (k != kind || (k == kColour && (v != value || v2 != value2)))
+                    break;
+            }
+            // A short gap between blended pixels is blended; a short plain stretch too.
+            if (end - x < kMinRun && (kind == kColour || (kind == kSkip && x > 0 && end < width)))
+                kind = kBlend;
+            if (kind == kSkip) {
+                x = end;
                 continue;
             }
-            const bool set = f[0] == 0;
-            const uint8_t value = set ? uint8_t(f[1] >> 16) : 0;
-            const uint8_t value2 = set && step > 2 ? uint8_t(f[2] >> 16) : 0;
-            const int kind = set ? kColour : kBlend;
-            if (open && open->kind == kind &&
-                (kind == kBlend || (open->value == value && open->value2 == value2))) {
-                ++open->len;
-                continue;
+            if (kind == kBlend && !runs.empty() && int(runs.size()) > rowRuns.back() &&
+                runs.back().kind == kBlend && runs.back().x + runs.back().len == x0 + x) {
+                runs.back().len += end - x;
+            } else {
+                Line::Run run;
+                run.x = x0 + x;
+                run.len = end - x;
+                run.kind = kind;
+                run.blend = int(size_t(y) * size_t(width) * size_t(step) + size_t(x) * step);
+                run.value = value;
+                run.value2 = value2;
+                runs.push_back(run);
             }
-            Line::Run run;
-            run.x = x0 + x;
-            run.len = 1;
-            run.kind = kind;
-            run.blend = int(at);
-            run.value = value;
-            run.value2 = value2;
-            runs.push_back(run);
-            open = &runs.back();
+            x = end;
         }
     }
     rowRuns.push_back(int(runs.size()));

@@ -99,6 +99,7 @@ private:
         std::vector<int> chromaRowRuns;
     };
 
+    void ensureContext();
     void applyFont(Line& line);
     Line* preparedLine(int index, int width, int height, int x, int y, int border, uint32_t color);
     bool maskCurrent(const Line& line, int width, int height, int x, int y, int border,

@@ -398,3 +398,79 @@ TEST(SuperposerCore, AbsurdRecordsAndFramesStayInsideTheBuffer) {
     BgrImage empty;
     EXPECT_EQ(core.processFrame(empty, 0, nullptr).snapshotCount, 0);
 }
+
+// The text is drawn again when what it looks like changes (its text, its font, its place),
+// and only then; a grab asked for right after a change holds the new picture.
+TEST(SuperposerCore, TextIsDrawnAgainOnChangeAndAGrabShowsTheNewText) {
+    SuperposerCore core;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
+    rec.Incrust1 = "Vidorra";
+    rec.Incrust2 = "";
+    rec.Alignement = 0;
+    rec.Xpos = 100;
+    rec.Ypos = 500;
+    core.SetIncrustRec(rec);
+    core.SetIncrustActive(true);
+    core.startStreaming(160, 120);
+    auto drawn = [&core] {
+        Frame f(160, 120);
+        core.processFrame(f.image(), 0, nullptr);
+        return f.bytes;
+    };
+    const std::vector<uint8_t> first = drawn();
+    int renders = core.renderCount();
+    EXPECT_EQ(drawn(), first);
+    EXPECT_EQ(core.renderCount(), renders);
+
+    auto changes = [&](const char* what, auto change) {
+        change(rec);
+        core.SetIncrustRec(rec);
+        const std::vector<uint8_t> picture = drawn();
+        EXPECT_GT(core.renderCount(), renders) << what;
+        EXPECT_NE(picture, first) << what;
+        renders = core.renderCount();
+        EXPECT_EQ(drawn(), picture) << what;
+        EXPECT_EQ(core.renderCount(), renders) << what;
+    };
+    changes("text", [](VrIncrustRec& r) { r.Incrust1 = "Vidorra 2"; });
+    changes("font", [](VrIncrustRec& r) {
+        r.Autofontsize = false;
+        r.FontRec.FontSize = 30;
+    });
+    changes("place", [](VrIncrustRec& r) { r.Xpos = 300; });
+    changes("outline", [](VrIncrustRec& r) { r.BorderSize = 3; });
+
+    // A grab asked for with a new text: the snapshot is the frame with the new text.
+    rec.Incrust1 = "Nouveau";
+    core.SetIncrustRec(rec);
+    core.GrabImage();
+    Frame f(160, 120);
+    const SuperposerCore::FrameResult r = core.processFrame(f.image(), 0, nullptr);
+    ASSERT_EQ(r.snapshotCount, 1);
+    EXPECT_EQ(core.line1(), "Nouveau");
+    const auto memory = core.grabs().slot(r.snapshotSlots[0]);
+    ASSERT_TRUE(memory);
+    ASSERT_EQ(memory->size(), f.bytes.size());
+    EXPECT_TRUE(*memory == f.bytes);
+    Frame plain(160, 120);
+    EXPECT_FALSE(*memory == plain.bytes);
+}
+
+// The snapshot slots hold no memory until a grab fills one.
+TEST(GrabRing, SlotsAreMadeAtTheirFirstGrab) {
+    GrabRing ring;
+    ring.resize(64);
+    for (int i = 0; i < kGrabSlots; ++i)
+        EXPECT_FALSE(ring.slot(i)) << i;
+    uint8_t* data = ring.slotData(3);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(ring.slot(3)->size(), 64u);
+    EXPECT_EQ(ring.slotData(3), data); // kept for the next grab into that slot
+    const GrabRing::Slot held = ring.slot(3);
+    ring.resize(128); // a new stream size: the receiver keeps its picture
+    EXPECT_EQ(held->size(), 64u);
+    EXPECT_FALSE(ring.slot(3));
+    ring.resize(0);
+    EXPECT_EQ(ring.slotData(0), nullptr);
+}
