@@ -26,13 +26,14 @@ if [[ ${1:-} == --quick ]]; then full=0; fi
 # with what they need; new filter suites are to be added here.
 filter_suites="AreaResampler|DVHeaderMark|DVPacks|DamagedFrames|DeinterlaceStill|DvAviMux"
 filter_suites+="|DvAviMuxHarness|DvAviWriter|DvFramer|DvStreamInfo|FrameRings|GrabRing|HeaderTest"
+filter_suites+="|PluginDependencies"
 filter_suites+="|ResizerElement|ResizerSize|SceneDetectElement|SceneRule|WaveDestElement|WaveHeader"
 subset="^(superposer|timestamper|controlfilter|datetime)\\.|^($filter_suites|Process)\\.|^TestMedia$"
 subset_targets=(vidorra_dv_tests vidorra_dv_element_tests vidorra_dv_sanitizer_tests
   vidorra_datetime_tests vidorra_superposer_tests vidorra_superposer_element_tests
   vidorra_timestamper_tests vidorra_resizer_tests vidorra_controlfilter_tests
   vidorra_wavedest_tests vidorra_dvavi_tests vidorra_dvavi_element_tests app_tests
-  make_test_media)
+  make_test_media gstvidorra)
 
 scripts/install-deps.sh
 

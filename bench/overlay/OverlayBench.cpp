@@ -80,9 +80,9 @@ public:
     bool CopyHeader(int, uint8_t*) const override { return false; }
 };
 
-TincrustRec dvDateRecord(int border) {
-    TincrustRec rec;
-    rec.WhatIncrust = wiDatecode;
+VrIncrustRec dvDateRecord(int border) {
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Datecode;
     rec.FormatDate1 = "dddddd";
     rec.FormatDate2 = "tt";
     rec.Autofontsize = true;

@@ -8,6 +8,7 @@
 #include "IncrusterFrame.h"
 #include "OffsetText.h"
 #include "OptionsFrame.h"
+#include "OverlayRecord.h"
 #include "ParameterTable.h"
 #include "SceneDetect.h"
 #include "SourcesController.h"
@@ -20,7 +21,7 @@
 
 void TCaptureForm::pushIncrustRec() {
     if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr; overlay && Prm.incrustRec)
-        g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
+        setOverlayIncrustRec(overlay, Prm.incrustRec->Value);
 }
 
 // While a text field of the panel has the focus, "+", "−" and space are text, not the volume
@@ -122,7 +123,7 @@ void TCaptureForm::loadInlay() {
     for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
         action(QLatin1String(name))->setVisible(Prm.activerSuperposition->Value);
     if (GstElement* overlay = m_dm ? m_dm->overlay() : nullptr) {
-        g_object_set(overlay, "incrust-rec", &rec, nullptr);
+        setOverlayIncrustRec(overlay, rec);
         g_object_set(overlay, "when-mode", guint(Prm.whenIncrust->Value), "when-seconds",
                      gint(Prm.dureeIncruster->Value), "overlay-enabled",
                      gboolean(Prm.activerSuperposition->Value), nullptr);

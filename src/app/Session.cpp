@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Dm.h"
+#include "OverlayRecord.h"
 #include "ParameterTable.h"
 #include "RecordingController.h"
 #include "Scheduler.h"
@@ -104,7 +105,7 @@ void TSession::setOverlayIncrust(bool on) {
     if (!overlay)
         return;
     if (on && Prm.incrustRec)
-        g_object_set(overlay, "incrust-rec", &Prm.incrustRec->Value, nullptr);
+        setOverlayIncrustRec(overlay, Prm.incrustRec->Value);
     g_object_set(overlay, "incrust-active", gboolean(on), nullptr);
 }
 

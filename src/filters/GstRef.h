@@ -18,7 +18,7 @@
 // The program's own boxed records, as g_object_get gives them (vr_scenedetect's
 // "current-frame", vr_superposer's "incrust-rec").
 struct TDVFrameInfo;
-struct TincrustRec;
+struct VrIncrustRec;
 GType vr_dv_frame_info_get_type();
 GType vr_incrust_rec_get_type();
 
@@ -52,7 +52,7 @@ inline void release(GstDeviceMonitor* p) { gst_object_unref(p); }
 inline void release(GstBufferPool* p) { gst_object_unref(p); }
 inline void release(GstAllocator* p) { gst_object_unref(p); }
 inline void release(TDVFrameInfo* p) { g_boxed_free(vr_dv_frame_info_get_type(), p); }
-inline void release(TincrustRec* p) { g_boxed_free(vr_incrust_rec_get_type(), p); }
+inline void release(VrIncrustRec* p) { g_boxed_free(vr_incrust_rec_get_type(), p); }
 // clang-format on
 } // namespace vr_ref
 

@@ -1,6 +1,6 @@
 #include "CamForm.h"
 
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 #include "ImageList.h"
 
 #include <QAction>
@@ -229,6 +229,7 @@ void TcamForm::ShowMode(IDvTransport::Mode mode) {
 }
 
 void TcamForm::ShowRecordingDate(double recDate) {
-    Label1->setText(recDate > 0 ? vrdate::formatDateTime(QStringLiteral("dddd ddddd tt"), recDate)
-                                : QString());
+    Label1->setText(recDate > 0
+                        ? vrdate::qt::formatDateTime(QStringLiteral("dddd ddddd tt"), recDate)
+                        : QString());
 }

@@ -1,6 +1,6 @@
 #include "IncrusterFrame.h"
 
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 #include "OffsetText.h"
 #include "ParameterTable.h"
 
@@ -521,7 +521,7 @@ void TIncrusterFrame::ToggleCorrection() {
     }
     fillCorrection(OldDate);
     labOldDate->setText(QStringLiteral("Ancienne date: ") +
-                        vrdate::formatDateTime(QStringLiteral("ddddd tt"), OldDate));
+                        vrdate::qt::formatDateTime(QStringLiteral("ddddd tt"), OldDate));
     tbDecalage->setChecked(true);
     PanelTemplates->hide();
     PanelDecalage->show();

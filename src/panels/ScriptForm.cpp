@@ -22,7 +22,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 
 namespace {
 
@@ -284,7 +284,8 @@ void TScriptForm::StartMacro() {
     m_recording = true;
     m_loading = true;
     Editor->clear();
-    const QString when = vrdate::formatDateTime(QStringLiteral("dddddd à tt"), vrdate::nowLocal());
+    const QString when =
+        vrdate::qt::formatDateTime(QStringLiteral("dddddd à tt"), vrdate::nowLocal());
     Editor->appendPlainText(QStringLiteral("//Macro enregistrée le ") + when);
     Editor->appendPlainText(QString());
     Editor->appendPlainText(QStringLiteral("begin"));

@@ -1,6 +1,6 @@
 #include "Builtins.h"
 #include "Compiler.h"
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 #include "Vm.h"
 
 #include <charconv>
@@ -273,15 +273,15 @@ bool biFormatDateTime(Vm& vm, Value* w, int) {
     // is made, so that a long pattern cannot make a text many times the size of the heap.
     if (!vm.heapAllows(mulBytes(strOf(w[1]).size(), 24)))
         return false;
-    setStr(w[0], vrdate::formatDateTime(strOf(w[1]), w[2].d));
+    setStr(w[0], vrdate::qt::formatDateTime(strOf(w[1]), w[2].d));
     return true;
 }
 bool biDateToStr(Vm&, Value* w, int) {
-    setStr(w[0], vrdate::formatDateTime(QStringLiteral("dd/mm/yyyy"), w[1].d));
+    setStr(w[0], vrdate::qt::formatDateTime(QStringLiteral("dd/mm/yyyy"), w[1].d));
     return true;
 }
 bool biTimeToStr(Vm&, Value* w, int) {
-    setStr(w[0], vrdate::formatDateTime(QStringLiteral("hh:nn:ss"), w[1].d));
+    setStr(w[0], vrdate::qt::formatDateTime(QStringLiteral("hh:nn:ss"), w[1].d));
     return true;
 }
 bool biFormat(Vm& vm, Value* w, int argc) {
@@ -563,10 +563,9 @@ bool biArcTan(Vm& vm, Value* w, int) {
 bool biEncodeDate(Vm& vm, Value* w, int) {
     auto d = vrdate::encodeDateTime(int(w[1].i), int(w[2].i), int(w[3].i), 0, 0, 0, 0);
     if (!d) {
-        vm.raise(ExcConvert, QStringLiteral("%1-%2-%3 is not a valid date")
-                                 .arg(w[1].i)
-                                 .arg(w[2].i)
-                                 .arg(w[3].i));
+        vm.raise(
+            ExcConvert,
+            QStringLiteral("%1-%2-%3 is not a valid date").arg(w[1].i).arg(w[2].i).arg(w[3].i));
         return false;
     }
     w[0].d = *d;

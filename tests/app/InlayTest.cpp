@@ -2,8 +2,10 @@
 // offset actions, the typing in its fields, and the text in the pictures of the real graph.
 #include "CaptureForm.h"
 #include "Dm.h"
+#include "GstSuperposer.h"
 #include "IncrusterFrame.h"
 #include "OptionsFrame.h"
+#include "OverlayRecord.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -250,4 +252,59 @@ TEST(Inlay, SwitchedOnWithoutPatternsItDrawsTheDateAndTheTime) {
     DrawnBox drawn(p.dm.overlay());
     EXPECT_TRUE(drawn.next().isValid()) << "nothing drawn";
     p.form.hide();
+}
+
+// Every field of the settings' record reaches the overlay, texts and accents included.
+TEST(OverlayRecord, EveryFieldReachesTheOverlay) {
+    TincrustRec rec;
+    rec.Incrust1 = QStringLiteral("Été %D");
+    rec.Incrust2 = QStringLiteral("à %T");
+    rec.FormatDate1 = QStringLiteral("dddd d mmmm");
+    rec.FormatDate2 = QStringLiteral("hh:nn am/pm");
+    rec.Decalage = 1.5;
+    rec.FontRec.FontName = QStringLiteral("DejaVu Sans");
+    rec.FontRec.FontSize = 33;
+    rec.FontRec.FontColor = 0x00FFFF;
+    rec.FontRec.FontBold = 1;
+    rec.FontRec.FontItalic = 1;
+    rec.FontRec.FontUnderline = 1;
+    rec.FontRec.FontStrikeOut = 1;
+    rec.Autofontsize = false;
+    rec.BorderSize = 4;
+    rec.WhatIncrust = wiPerso;
+    rec.Alignement = 3;
+    rec.BorderColor = 0x123456;
+    rec.Xpos = 120;
+    rec.Ypos = 340;
+    auto* overlay =
+        GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("vr_superposer", nullptr)));
+    ASSERT_NE(overlay, nullptr);
+    setOverlayIncrustRec(overlay, rec);
+
+    VrIncrustRec* raw = nullptr;
+    g_object_get(overlay, "incrust-rec", &raw, nullptr);
+    ASSERT_NE(raw, nullptr);
+    VrIncrustRec want;
+    want.Incrust1 = "Été %D";
+    want.Incrust2 = "à %T";
+    want.FormatDate1 = "dddd d mmmm";
+    want.FormatDate2 = "hh:nn am/pm";
+    want.Decalage = 1.5;
+    want.FontRec = {"DejaVu Sans", 33, 0x00FFFF, 1, 1, 1, 1};
+    want.Autofontsize = false;
+    want.BorderSize = 4;
+    want.WhatIncrust = VrIncrustRec::Perso;
+    want.Alignement = 3;
+    want.BorderColor = 0x123456;
+    want.Xpos = 120;
+    want.Ypos = 340;
+    EXPECT_TRUE(*raw == want);
+    EXPECT_TRUE(toOverlayRec(rec) == want);
+    g_boxed_free(vr_incrust_rec_get_type(), raw);
+
+    gchar* text = nullptr;
+    g_object_get(overlay, "incrust1", &text, nullptr);
+    EXPECT_STREQ(text, "Été %D");
+    g_free(text);
+    gst_object_unref(overlay);
 }

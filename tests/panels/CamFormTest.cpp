@@ -1,5 +1,5 @@
 #include "CamForm.h"
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -89,7 +89,7 @@ TEST(CamForm, TimecodeAndRecordingDate) {
     EXPECT_EQ(window.TimecodePanel->text(), "1:02:03:04");
     const double date = *vrdate::encodeDateTime(2024, 5, 1, 13, 0, 15, 0);
     window.ShowRecordingDate(date);
-    EXPECT_EQ(window.Label1->text(), vrdate::formatDateTime("dddd ddddd tt", date));
+    EXPECT_EQ(window.Label1->text(), vrdate::qt::formatDateTime("dddd ddddd tt", date));
     EXPECT_TRUE(window.Label1->text().startsWith("mercredi"));
     window.ShowRecordingDate(0);
     EXPECT_TRUE(window.Label1->text().isEmpty());

@@ -1,5 +1,5 @@
 #include "IncrusterFrame.h"
-#include "DateTimeFormat.h"
+#include "DateTimeFormatQt.h"
 #include "OffsetText.h"
 #include "ParameterTable.h"
 #include "Sandbox.h"
@@ -196,10 +196,11 @@ TEST(OffsetText, ShortAndLongForms) {
     EXPECT_EQ(offset::DaysFromText("nan"), 0.0);
     // Milliseconds are dropped, also at the last one of a day.
     const double at = *vrdate::encodeDateTime(2024, 5, 1, 12, 30, 15, 999);
-    EXPECT_EQ(vrdate::formatDateTime("dd/mm/yyyy hh:nn:ss.zzz", offset::CutToSeconds(at)),
+    EXPECT_EQ(vrdate::qt::formatDateTime("dd/mm/yyyy hh:nn:ss.zzz", offset::CutToSeconds(at)),
               "01/05/2024 12:30:15.000");
     const double late = *vrdate::encodeDateTime(2024, 5, 1, 23, 59, 59, 999);
-    EXPECT_EQ(vrdate::formatDateTime("hh:nn:ss.zzz", offset::CutToSeconds(late)), "23:59:59.000");
+    EXPECT_EQ(vrdate::qt::formatDateTime("hh:nn:ss.zzz", offset::CutToSeconds(late)),
+              "23:59:59.000");
 }
 
 TEST_F(IncrusterFrame, ClockCorrectionOfTheCamcorderDate) {
@@ -219,7 +220,7 @@ TEST_F(IncrusterFrame, ClockCorrectionOfTheCamcorderDate) {
     EXPECT_TRUE(panel.tbDecalage->isChecked());
     EXPECT_EQ(panel.labOldDate->text(),
               "Ancienne date: " +
-                  vrdate::formatDateTime("ddddd tt", offset::CutToSeconds(recorded)));
+                  vrdate::qt::formatDateTime("ddddd tt", offset::CutToSeconds(recorded)));
     EXPECT_EQ(panel.seSeconde->value(), 15);
     EXPECT_TRUE(panel.labDecalage->text().isEmpty());
 

@@ -1,9 +1,10 @@
 #include "DateTimeFormat.h"
 
+#include <glib.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <ctime>
+#include <mutex>
 
 namespace vrdate {
 namespace {
@@ -11,21 +12,20 @@ namespace {
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kEpochDays = -25569; // 1899-12-30 counted from 1970-01-01
 
-const char16_t* const kLongDays[7] = {u"dimanche", u"lundi",    u"mardi", u"mercredi",
-                                      u"jeudi",    u"vendredi", u"samedi"};
-const char16_t* const kShortDays[7] = {u"dim.", u"lun.", u"mar.", u"mer.",
-                                       u"jeu.", u"ven.", u"sam."};
-const char16_t* const kLongMonths[12] = {u"janvier",   u"février", u"mars",     u"avril",
-                                         u"mai",       u"juin",    u"juillet",  u"août",
-                                         u"septembre", u"octobre", u"novembre", u"décembre"};
-const char16_t* const kShortMonths[12] = {u"janv.", u"févr.", u"mars",  u"avr.", u"mai",  u"juin",
-                                          u"juil.", u"août",  u"sept.", u"oct.", u"nov.", u"déc."};
+const char* const kLongDays[7] = {"dimanche", "lundi",    "mardi", "mercredi",
+                                  "jeudi",    "vendredi", "samedi"};
+const char* const kShortDays[7] = {"dim.", "lun.", "mar.", "mer.", "jeu.", "ven.", "sam."};
+const char* const kLongMonths[12] = {"janvier",   "février", "mars",     "avril",
+                                     "mai",       "juin",    "juillet",  "août",
+                                     "septembre", "octobre", "novembre", "décembre"};
+const char* const kShortMonths[12] = {"janv.", "févr.", "mars",  "avr.", "mai",  "juin",
+                                      "juil.", "août",  "sept.", "oct.", "nov.", "déc."};
 
 // The French forms of the short and long date and time.
-const char16_t* const kShortDateFormat = u"dd/mm/yyyy";
-const char16_t* const kLongDateFormat = u"dddd d mmmm yyyy";
-const char16_t* const kShortTimeFormat = u"hh:nn";
-const char16_t* const kLongTimeFormat = u"hh:nn:ss";
+const char* const kShortDateFormat = "dd/mm/yyyy";
+const char* const kLongDateFormat = "dddd d mmmm yyyy";
+const char* const kShortTimeFormat = "hh:nn";
+const char* const kLongTimeFormat = "hh:nn:ss";
 
 int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
     y -= m <= 2;
@@ -57,108 +57,108 @@ int daysInMonth(int y, int m) {
     return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
 }
 
-void appendNumber(QString& out, int value, int minDigits) {
-    char16_t digits[12];
+void appendNumber(std::string& out, int value, int minDigits) {
+    char digits[12];
     int n = 0;
     unsigned v = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     do {
-        digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+        digits[n++] = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0 && n < 11);
     if (value < 0)
-        out.append(QChar(u'-'));
+        out.push_back('-');
     for (int i = n; i < minDigits; ++i)
-        out.append(QChar(u'0'));
+        out.push_back('0');
     while (n > 0)
-        out.append(QChar(digits[--n]));
+        out.push_back(digits[--n]);
 }
 
-char16_t upper(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+// ASCII letters only: the bytes of a multi-byte UTF-8 character are never a token.
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-bool matchesAt(const QString& s, qsizetype i, const char16_t* word) {
-    for (qsizetype k = 0; word[k] != 0; ++k) {
-        if (i + k >= s.size() || upper(s[i + k].unicode()) != upper(word[k]))
+bool matchesAt(std::string_view s, size_t i, const char* word) {
+    for (size_t k = 0; word[k] != 0; ++k) {
+        if (i + k >= s.size() || upper(s[i + k]) != upper(word[k]))
             return false;
     }
     return true;
 }
 
-bool uses12Hours(const QString& pattern) {
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (matchesAt(pattern, i, u"am/pm") || matchesAt(pattern, i, u"a/p") ||
-            matchesAt(pattern, i, u"ampm"))
+bool uses12Hours(std::string_view pattern) {
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (matchesAt(pattern, i, "am/pm") || matchesAt(pattern, i, "a/p") ||
+            matchesAt(pattern, i, "ampm"))
             return true;
     }
     return false;
 }
 
-void formatParts(QStringView pattern, const DateTimeParts& p, QString& out, int depth);
+void formatParts(std::string_view pattern, const DateTimeParts& p, std::string& out, int depth);
 
-void formatNested(const char16_t* pattern, const DateTimeParts& p, QString& out, int depth) {
+void formatNested(const char* pattern, const DateTimeParts& p, std::string& out, int depth) {
     if (depth < 3)
-        formatParts(QStringView(pattern), p, out, depth + 1);
+        formatParts(std::string_view(pattern), p, out, depth + 1);
 }
 
-void formatParts(QStringView pattern, const DateTimeParts& p, QString& out, int depth) {
-    const QString patternString = QString::fromRawData(pattern.data(), pattern.size());
-    const bool twelve = uses12Hours(patternString);
-    char16_t lastLetter = 0;
-    qsizetype i = 0;
-    const qsizetype n = pattern.size();
+void formatParts(std::string_view pattern, const DateTimeParts& p, std::string& out, int depth) {
+    const bool twelve = uses12Hours(pattern);
+    char lastLetter = 0;
+    size_t i = 0;
+    const size_t n = pattern.size();
     while (i < n) {
-        const char16_t c = pattern[i].unicode();
-        char16_t token = upper(c);
-        if (c == u'"' || c == u'\'') {
-            qsizetype j = i + 1;
-            while (j < n && pattern[j].unicode() != c)
-                out.append(pattern[j++]);
+        const char c = pattern[i];
+        char token = upper(c);
+        if (c == '"' || c == '\'') {
+            size_t j = i + 1;
+            while (j < n && pattern[j] != c)
+                out.push_back(pattern[j++]);
             i = j < n ? j + 1 : j;
             continue;
         }
-        qsizetype count = 1;
-        if (token >= u'A' && token <= u'Z') {
-            while (i + count < n && upper(pattern[i + count].unicode()) == token)
+        size_t count = 1;
+        if (token >= 'A' && token <= 'Z') {
+            while (i + count < n && upper(pattern[i + count]) == token)
                 ++count;
         }
-        if (token == u'M' && lastLetter == u'H')
-            token = u'N';
+        if (token == 'M' && lastLetter == 'H')
+            token = 'N';
         switch (token) {
-        case u'C':
+        case 'C':
             formatNested(kShortDateFormat, p, out, depth);
             if (p.hour != 0 || p.minute != 0 || p.second != 0 || p.msec != 0) {
-                out.append(QChar(u' '));
+                out.push_back(' ');
                 formatNested(kLongTimeFormat, p, out, depth);
             }
             break;
-        case u'D':
+        case 'D':
             if (count == 1 || count == 2)
                 appendNumber(out, p.day, static_cast<int>(count));
             else if (count == 3)
-                out.append(QStringView(kShortDays[p.dayOfWeek - 1]));
+                out.append(kShortDays[p.dayOfWeek - 1]);
             else if (count == 4)
-                out.append(QStringView(kLongDays[p.dayOfWeek - 1]));
+                out.append(kLongDays[p.dayOfWeek - 1]);
             else if (count == 5)
                 formatNested(kShortDateFormat, p, out, depth);
             else
                 formatNested(kLongDateFormat, p, out, depth);
             break;
-        case u'M':
+        case 'M':
             if (count <= 2)
                 appendNumber(out, p.month, static_cast<int>(count));
             else if (count == 3)
-                out.append(QStringView(kShortMonths[p.month - 1]));
+                out.append(kShortMonths[p.month - 1]);
             else
-                out.append(QStringView(kLongMonths[p.month - 1]));
+                out.append(kLongMonths[p.month - 1]);
             break;
-        case u'Y':
+        case 'Y':
             if (count <= 2)
                 appendNumber(out, p.year % 100, 2);
             else
                 appendNumber(out, p.year, 4);
             break;
-        case u'H': {
+        case 'H': {
             int h = p.hour;
             if (twelve) {
                 h %= 12;
@@ -168,48 +168,46 @@ void formatParts(QStringView pattern, const DateTimeParts& p, QString& out, int 
             appendNumber(out, h, count >= 2 ? 2 : 1);
             break;
         }
-        case u'N':
+        case 'N':
             appendNumber(out, p.minute, count >= 2 ? 2 : 1);
             break;
-        case u'S':
+        case 'S':
             appendNumber(out, p.second, count >= 2 ? 2 : 1);
             break;
-        case u'Z':
+        case 'Z':
             appendNumber(out, p.msec, count >= 2 ? 3 : 1);
             break;
-        case u'T':
+        case 'T':
             formatNested(count == 1 ? kShortTimeFormat : kLongTimeFormat, p, out, depth);
             break;
-        case u'A':
-            if (matchesAt(patternString, i, u"am/pm")) {
-                const bool lower = pattern[i].unicode() == u'a';
-                const char16_t* word =
-                    p.hour < 12 ? (lower ? u"am" : u"AM") : (lower ? u"pm" : u"PM");
-                out.append(QStringView(word));
+        case 'A':
+            if (matchesAt(pattern, i, "am/pm")) {
+                const bool lower = pattern[i] == 'a';
+                out.append(p.hour < 12 ? (lower ? "am" : "AM") : (lower ? "pm" : "PM"));
                 count = 5;
-            } else if (matchesAt(patternString, i, u"ampm")) {
+            } else if (matchesAt(pattern, i, "ampm")) {
                 // Pascal's AM and PM strings, in capitals whatever the pattern's case.
-                out.append(QStringView(p.hour < 12 ? u"AM" : u"PM"));
+                out.append(p.hour < 12 ? "AM" : "PM");
                 count = 4;
-            } else if (matchesAt(patternString, i, u"a/p")) {
-                const bool lower = pattern[i].unicode() == u'a';
-                out.append(QChar(p.hour < 12 ? (lower ? u'a' : u'A') : (lower ? u'p' : u'P')));
+            } else if (matchesAt(pattern, i, "a/p")) {
+                const bool lower = pattern[i] == 'a';
+                out.push_back(p.hour < 12 ? (lower ? 'a' : 'A') : (lower ? 'p' : 'P'));
                 count = 3;
             } else {
-                out.append(pattern.mid(i, count));
+                out.append(pattern.substr(i, count));
             }
             break;
-        case u'/':
-            out.append(QChar(u'/'));
+        case '/':
+            out.push_back('/');
             break;
-        case u':':
-            out.append(QChar(u':'));
+        case ':':
+            out.push_back(':');
             break;
         default:
-            out.append(pattern.mid(i, count));
+            out.append(pattern.substr(i, count));
             break;
         }
-        if (token >= u'A' && token <= u'Z')
+        if (token >= 'A' && token <= 'Z')
             lastLetter = token;
         i += count;
     }
@@ -255,33 +253,52 @@ std::optional<double> encodeDateTime(int year, int month, int day, int hour, int
 }
 
 double nowLocal() {
-    const auto now = std::chrono::system_clock::now();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const std::time_t secs = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&secs, &local);
-    return encodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                          local.tm_min, std::min(local.tm_sec, 59), static_cast<int>(ms % 1000))
+    // The overlay reads the clock on every frame: GLib's local zone is looked up again (a
+    // readlink and a stat of /etc/localtime) only once a minute, which still follows a change
+    // of the system's zone; the zone itself knows its daylight-saving changes.
+    static std::mutex zoneMutex;
+    static GTimeZone* zone = nullptr; // guarded by zoneMutex
+    static int64_t zoneRead = 0;      // guarded by zoneMutex (microseconds since 1970)
+    const int64_t now = g_get_real_time();
+    const int64_t secs = now >= 0 ? now / 1000000 : (now - 999999) / 1000000;
+    int offset = 0;
+    {
+        std::lock_guard lock(zoneMutex);
+        if (zone == nullptr || now - zoneRead >= 60 * int64_t(1000000) || now < zoneRead) {
+            if (zone != nullptr)
+                g_time_zone_unref(zone);
+            zone = g_time_zone_new_local();
+            zoneRead = now;
+        }
+        const int interval = g_time_zone_find_interval(zone, G_TIME_TYPE_UNIVERSAL, secs);
+        offset = interval >= 0 ? g_time_zone_get_offset(zone, interval) : 0;
+    }
+    const int64_t localMs = (secs + offset) * 1000 + (now - secs * 1000000) / 1000;
+    const int64_t days = localMs >= 0 ? localMs / kMsPerDay : (localMs - kMsPerDay + 1) / kMsPerDay;
+    const int64_t msOfDay = localMs - days * kMsPerDay;
+    int year = 0, month = 0, day = 0;
+    civilFromDays(days, year, month, day);
+    return encodeDateTime(year, month, day, int(msOfDay / 3600000), int(msOfDay / 60000 % 60),
+                          int(msOfDay / 1000 % 60), int(msOfDay % 1000))
         .value_or(0.0);
 }
 
-void formatDateTime(const QString& pattern, double dateTime, QString& out) {
-    out.resize(0);
+void formatDateTime(std::string_view pattern, double dateTime, std::string& out) {
+    out.clear();
     DateTimeParts parts;
     if (!decodeDateTime(dateTime, parts))
         return;
-    formatParts(QStringView(pattern), parts, out, 0);
+    formatParts(pattern, parts, out, 0);
 }
 
-QString formatDateTime(const QString& pattern, double dateTime) {
-    QString out;
+std::string formatDateTime(std::string_view pattern, double dateTime) {
+    std::string out;
     formatDateTime(pattern, dateTime, out);
     return out;
 }
 
-bool patternShowsMilliseconds(const QString& pattern) {
-    return pattern.contains(QLatin1Char('z'), Qt::CaseInsensitive);
+bool patternShowsMilliseconds(std::string_view pattern) {
+    return pattern.find_first_of("zZ") != std::string_view::npos;
 }
 
 } // namespace vrdate

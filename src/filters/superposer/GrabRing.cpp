@@ -1,11 +1,21 @@
 #include "GrabRing.h"
 
 void GrabRing::resize(size_t bytesPerSlot) {
-    if (bytesPerSlot == m_slotBytes && m_slots[0])
+    if (bytesPerSlot == m_slotBytes)
         return;
     m_slotBytes = bytesPerSlot;
     for (auto& s : m_slots)
-        s = std::make_shared<std::vector<uint8_t>>(bytesPerSlot);
+        s.reset();
+}
+
+uint8_t* GrabRing::slotData(int i) {
+    if (m_slotBytes == 0)
+        return nullptr;
+    // Made at the slot's first grab: an overlay that never grabs holds no picture memory
+    // (20 slots of 720 × 576 BGR are 25 MB).
+    if (!m_slots[i])
+        m_slots[i] = std::make_shared<std::vector<uint8_t>>(m_slotBytes);
+    return m_slots[i]->data();
 }
 
 void GrabRing::StartIntervalometer(uint32_t interval) {

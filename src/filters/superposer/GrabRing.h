@@ -24,8 +24,8 @@ public:
         int32_t seconds = 0;
     };
 
-    // Sizes every slot for a stream. A slot still held by its receiver keeps its old memory
-    // (shared) until released.
+    // Sizes every slot for a stream; a slot's memory is made when it is first filled. A slot
+    // still held by its receiver keeps its old memory (shared) until released.
     void resize(size_t bytesPerSlot);
     size_t slotBytes() const { return m_slotBytes; }
 
@@ -39,7 +39,8 @@ public:
     Decision decide(int64_t startTime);
 
     // Streaming thread: the memory of slot i, filled before markFilled(i).
-    uint8_t* slotData(int i) { return m_slots[i] ? m_slots[i]->data() : nullptr; }
+    // null while the slots have no size.
+    uint8_t* slotData(int i);
     Slot slot(int i) const { return m_slots[i]; }
     void markFilled(int i) { m_busy[i].store(true); }
 

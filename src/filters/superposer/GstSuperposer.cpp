@@ -8,6 +8,7 @@
 #include <gst/video/video.h>
 
 #include <atomic>
+#include <string>
 
 GST_DEBUG_CATEGORY_STATIC(tvr_superposer_debug);
 #define GST_CAT_DEFAULT tvr_superposer_debug
@@ -90,12 +91,12 @@ void vrSuperposerUseProgramDefaults() {
     useProgramDefaults.store(true);
 }
 
-static TincrustRec initialRecord(bool program) {
-    TincrustRec rec = DefaultIncrustRec();
+static VrIncrustRec initialRecord(bool program) {
+    VrIncrustRec rec;
     if (!program) {
-        rec.WhatIncrust = wiReel;
-        rec.FormatDate1 = QStringLiteral("ddddd"); // 14/07/2024
-        rec.FormatDate2 = QStringLiteral("tt");    // 10:20:30
+        rec.WhatIncrust = VrIncrustRec::Reel;
+        rec.FormatDate1 = "ddddd"; // 14/07/2024
+        rec.FormatDate2 = "tt";    // 10:20:30
         rec.FontRec.FontBold = 1;
     }
     return rec;
@@ -240,18 +241,17 @@ static GstElement* sceneSourceFor(Tvr_Superposer* s) {
 
 // "last-text" follows the lines drawn; they change at most once per displayed second.
 static void updateLastText(Tvr_Superposer* s) {
-    const QString& line1 = s->core->line1();
-    const QString& line2 = s->core->line2();
-    QString text = line1;
-    if (!line1.isEmpty() && !line2.isEmpty())
-        text += QLatin1Char('\n');
+    const std::string& line1 = s->core->line1();
+    const std::string& line2 = s->core->line2();
+    std::string text = line1;
+    if (!line1.empty() && !line2.empty())
+        text += '\n';
     text += line2;
-    const QByteArray utf8 = text.toUtf8();
     GST_OBJECT_LOCK(s);
-    const bool changed = g_strcmp0(s->lastText, utf8.constData()) != 0;
+    const bool changed = g_strcmp0(s->lastText, text.c_str()) != 0;
     if (changed) {
         g_free(s->lastText);
-        s->lastText = g_strdup(utf8.constData());
+        s->lastText = g_strdup(text.c_str());
     }
     GST_OBJECT_UNLOCK(s);
     if (changed)
@@ -339,8 +339,28 @@ static void setSceneSource(Tvr_Superposer* s, GstElement* element) {
     GST_OBJECT_UNLOCK(s);
 }
 
-static bool setRecordField(TincrustRec& rec, guint id, const GValue* value) {
-    auto text = [value] { return QString::fromUtf8(g_value_get_string(value)); };
+// The text as Pango takes it: every invalid sequence replaced by U+FFFD; null is empty.
+static std::string validUtf8(const char* text) {
+    if (text == nullptr)
+        return {};
+    if (g_utf8_validate(text, -1, nullptr))
+        return text;
+    gchar* valid = g_utf8_make_valid(text, -1);
+    std::string result(valid);
+    g_free(valid);
+    return result;
+}
+
+static VrIncrustRec validRecord(const VrIncrustRec& rec) {
+    VrIncrustRec valid = rec;
+    for (std::string* text : {&valid.Incrust1, &valid.Incrust2, &valid.FormatDate1,
+                              &valid.FormatDate2, &valid.FontRec.FontName})
+        *text = validUtf8(text->c_str());
+    return valid;
+}
+
+static bool setRecordField(VrIncrustRec& rec, guint id, const GValue* value) {
+    auto text = [value] { return validUtf8(g_value_get_string(value)); };
     switch (id) {
     case PROP_INCRUST1:
         rec.Incrust1 = text();
@@ -405,8 +425,8 @@ static bool setRecordField(TincrustRec& rec, guint id, const GValue* value) {
     return true;
 }
 
-static bool getRecordField(const TincrustRec& rec, guint id, GValue* value) {
-    auto text = [value](const QString& s) { g_value_set_string(value, s.toUtf8().constData()); };
+static bool getRecordField(const VrIncrustRec& rec, guint id, GValue* value) {
+    auto text = [value](const std::string& s) { g_value_set_string(value, s.c_str()); };
     switch (id) {
     case PROP_INCRUST1:
         text(rec.Incrust1);
@@ -512,13 +532,13 @@ static void superposerSetProperty(GObject* object, guint id, const GValue* value
         return;
     case PROP_INCRUST_REC:
         // The core copies the record under its lock; null leaves the record as it is.
-        if (const auto* rec = static_cast<const TincrustRec*>(g_value_get_boxed(value)))
-            core->SetIncrustRec(*rec);
+        if (const auto* rec = static_cast<const VrIncrustRec*>(g_value_get_boxed(value)))
+            core->SetIncrustRec(validRecord(*rec));
         return;
     default:
         break;
     }
-    TincrustRec rec = core->incrustRec();
+    VrIncrustRec rec = core->incrustRec();
     if (setRecordField(rec, id, value))
         core->SetIncrustRec(rec);
     else
@@ -570,7 +590,7 @@ static void superposerGetProperty(GObject* object, guint id, GValue* value, GPar
         GST_OBJECT_UNLOCK(s);
         return;
     case PROP_INCRUST_REC:
-        g_value_take_boxed(value, new TincrustRec(core->incrustRec()));
+        g_value_take_boxed(value, new VrIncrustRec(core->incrustRec()));
         return;
     default:
         break;
@@ -607,11 +627,11 @@ static void releaseSlotAction(Tvr_Superposer* s, gint slot) {
 
 // Every property with a readable nick and a blurb that says its unit, values and effect, for
 // gst-inspect-1.0; the defaults are those of a new instance.
-static void installRecordProperties(GObjectClass* gobject, GParamFlags rw, const TincrustRec& d) {
+static void installRecordProperties(GObjectClass* gobject, GParamFlags rw, const VrIncrustRec& d) {
     auto str = [&](guint id, const char* name, const char* nick, const char* blurb,
-                   const QString& def) {
-        g_object_class_install_property(
-            gobject, id, g_param_spec_string(name, nick, blurb, def.toUtf8().constData(), rw));
+                   const std::string& def) {
+        g_object_class_install_property(gobject, id,
+                                        g_param_spec_string(name, nick, blurb, def.c_str(), rw));
     };
     auto boolean = [&](guint id, const char* name, const char* nick, const char* blurb, bool def) {
         g_object_class_install_property(gobject, id,
@@ -630,7 +650,7 @@ static void installRecordProperties(GObjectClass* gobject, GParamFlags rw, const
              "0 the DV recording date (format-date1 and format-date2 applied to it), 1 the DV "
              "timecode, 2 the templates incrust1 and incrust2, 3 the system date and time "
              "(format-date1 and format-date2 applied to it), 4 nothing",
-             wiNothing, d.WhatIncrust);
+             VrIncrustRec::Nothing, d.WhatIncrust);
     static constexpr char kPattern[] =
         "Pattern of the date and time: d dd (day) ddd dddd (day name) ddddd (dd/mm/yyyy) dddddd "
         "(long date), m mm mmm mmmm (month), yy yyyy, h hh, n nn (minutes), s ss, z zzz, t "

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IncrustRec.h"
+#include "VrIncrustRec.h"
 
 #include <gst/gst.h>
 
@@ -29,9 +29,9 @@ GType tvr_superposer_get_type();
 // gives them its settings. Call before the element is registered.
 void vrSuperposerUseProgramDefaults();
 
-// TincrustRec as a boxed type (copied with new, freed with delete), the value of the property
+// VrIncrustRec as a boxed type (copied with new, freed with delete), the value of the property
 // "incrust-rec": the whole record at once, one rebuild of the text instead of one per field.
-using VrIncrustRec = TincrustRec;
+// Its texts are UTF-8 (invalid sequences are replaced, as for the string properties).
 GType vr_incrust_rec_get_type();
 #define VR_TYPE_INCRUST_REC (vr_incrust_rec_get_type())
 

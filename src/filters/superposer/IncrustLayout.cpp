@@ -9,7 +9,7 @@ int autoCellHeight(int frameWidth) {
     return std::max<int>(16, static_cast<int>(int64_t(std::max(frameWidth, 0)) * 28 / 720));
 }
 
-int fontPixelHeight(const TincrustRec& rec, int frameWidth, int frameHeight) {
+int fontPixelHeight(const VrIncrustRec& rec, int frameWidth, int frameHeight) {
     int h = 0;
     if (rec.Autofontsize) {
         h = autoCellHeight(frameWidth);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IncrustRec.h"
+#include "VrIncrustRec.h"
 
 #include <optional>
 
@@ -13,7 +13,7 @@ int autoCellHeight(int frameWidth);
 // Line pitch in pixels for the record on a frame of the given size. A point size is taken at
 // 96 pixels per inch; sizes that cannot be drawn (0 or less) fall back to the default 21
 // points, and the height is capped at twice the frame height (at least 16).
-int fontPixelHeight(const TincrustRec& rec, int frameWidth, int frameHeight);
+int fontPixelHeight(const VrIncrustRec& rec, int frameWidth, int frameHeight);
 
 // Anchor coordinates are thousandths of the frame, kept within 0..1000.
 int clampAnchor(int32_t value);

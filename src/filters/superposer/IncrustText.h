@@ -1,11 +1,12 @@
 #pragma once
 
-#include "IncrustRec.h"
+#include "VrIncrustRec.h"
 #include "dv/DVFrameInfo.h"
 
-#include <QString>
+#include <string>
 
 // Production of the two inlaid lines from the record, the frame's DV metadata and the clock.
+// Texts are UTF-8.
 namespace incrust {
 
 struct TextInputs {
@@ -15,13 +16,14 @@ struct TextInputs {
 };
 
 // "h:mm:ss:ff" with signed hours, or "N/A" without a valid timecode.
-void formatTimecode(const TextInputs& in, QString& out);
+void formatTimecode(const TextInputs& in, std::string& out);
 
-// Replaces every "%<letter>" (either case of both) by the given text.
-void replaceMarker(QString& text, QChar letter, const QString& by);
+// Replaces every "%<letter>" (either case of both; letter is ASCII) by the given text.
+void replaceMarker(std::string& text, char letter, const std::string& by);
 
 // Builds both lines for the record's kind of text. Returns false (lines untouched) for an
 // unknown kind.
-bool produceLines(const TincrustRec& rec, const TextInputs& in, QString& line1, QString& line2);
+bool produceLines(const VrIncrustRec& rec, const TextInputs& in, std::string& line1,
+                  std::string& line2);
 
 } // namespace incrust

@@ -22,7 +22,7 @@ int64_t floorDiv(int64_t a, int64_t b) {
 
 SuperposerCore::SuperposerCore() : m_clock(vrdate::nowLocal) {}
 
-void SuperposerCore::SetIncrustRec(const TincrustRec& rec) {
+void SuperposerCore::SetIncrustRec(const VrIncrustRec& rec) {
     std::lock_guard lock(m_mutex);
     m_rec = rec;
     m_xpos = incrust::clampAnchor(rec.Xpos);
@@ -30,7 +30,7 @@ void SuperposerCore::SetIncrustRec(const TincrustRec& rec) {
     ++m_recVersion;
 }
 
-TincrustRec SuperposerCore::incrustRec() const {
+VrIncrustRec SuperposerCore::incrustRec() const {
     std::lock_guard lock(m_mutex);
     return m_rec;
 }
@@ -108,7 +108,7 @@ SuperposerCore::FrameResult SuperposerCore::process(const Image& frame, int64_t 
     {
         std::lock_guard lock(m_mutex);
         if (m_recVersion != m_frameRecVersion) {
-            m_frameRec = m_rec; // implicitly shared strings: no copy of their text
+            m_frameRec = m_rec; // only when the record changed
             m_frameRecVersion = m_recVersion;
             m_frameXpos = m_xpos;
             m_frameYpos = m_ypos;
@@ -129,17 +129,17 @@ SuperposerCore::FrameResult SuperposerCore::process(const Image& frame, int64_t 
             mirrorRows(frame, m_rowScratch.data());
 
         const uint8_t what = m_frameRec.WhatIncrust;
-        if (what == wiReel || what == wiPerso)
+        if (what == VrIncrustRec::Reel || what == VrIncrustRec::Perso)
             m_now = m_clock ? m_clock() : 0.0;
         m_prevDayDate = m_dayDate;
-        m_dayDate = what == wiReel ? m_now : 0.0;
+        m_dayDate = what == VrIncrustRec::Reel ? m_now : 0.0;
         m_haveScene = scenes != nullptr;
         if (scenes) {
             m_prevRecDate = m_recDate;
             const int slot = scenes->LookupFrameInfo(ptsNs, m_info);
             scenes->SetLookupPos(slot);
             m_recDate = m_info.RecDate;
-            if (what == wiDatecode)
+            if (what == VrIncrustRec::Datecode)
                 m_dayDate = m_recDate;
         }
         bool show = false;
@@ -177,7 +177,7 @@ SuperposerCore::FrameResult SuperposerCore::process(const Image& frame, int64_t 
 }
 
 template <class Image> void SuperposerCore::drawLines(const Image& frame) {
-    const TincrustRec& rec = m_frameRec;
+    const VrIncrustRec& rec = m_frameRec;
     TextKey key;
     key.recVersion = m_frameRecVersion;
     key.haveScene = m_haveScene;
@@ -187,7 +187,7 @@ template <class Image> void SuperposerCore::drawLines(const Image& frame) {
         key.timecodeValid = m_info.TimecodeValid;
         std::memcpy(key.timecode, m_info.Timecode, sizeof key.timecode);
     }
-    if (rec.WhatIncrust == wiReel || rec.WhatIncrust == wiPerso) {
+    if (rec.WhatIncrust == VrIncrustRec::Reel || rec.WhatIncrust == VrIncrustRec::Perso) {
         // The texts change only when the displayed second (or millisecond) does.
         const double shown = (m_now + rec.Decalage) * 86400000.0;
         const int64_t ms =
@@ -204,25 +204,34 @@ template <class Image> void SuperposerCore::drawLines(const Image& frame) {
         ++m_linesVersion;
     }
 
-    FontSpec font;
-    if (m_frameRecVersion > 0) {
-        font.family = rec.FontRec.FontName;
-        font.pixelHeight = incrust::fontPixelHeight(rec, frame.width, frame.height);
-        font.bold = rec.FontRec.FontBold != 0;
-        font.italic = rec.FontRec.FontItalic != 0;
-        font.underline = rec.FontRec.FontUnderline != 0;
-        font.strikeOut = rec.FontRec.FontStrikeOut != 0;
+    // The font follows the record and the frame size: made again only when one of them
+    // changed (its name is a string: no copy on every frame).
+    if (m_fontRecVersion != m_frameRecVersion || m_fontWidth != frame.width ||
+        m_fontHeight != frame.height) {
+        m_fontRecVersion = m_frameRecVersion;
+        m_fontWidth = frame.width;
+        m_fontHeight = frame.height;
+        m_font = FontSpec{};
+        if (m_frameRecVersion > 0) {
+            m_font.family = rec.FontRec.FontName;
+            m_font.pixelHeight = incrust::fontPixelHeight(rec, frame.width, frame.height);
+            m_font.bold = rec.FontRec.FontBold != 0;
+            m_font.italic = rec.FontRec.FontItalic != 0;
+            m_font.underline = rec.FontRec.FontUnderline != 0;
+            m_font.strikeOut = rec.FontRec.FontStrikeOut != 0;
+        }
     }
+    const FontSpec& font = m_font;
     m_text.setAntialias(m_antialias.load());
     m_text.setFont(font);
 
     const int h = font.pixelHeight;
     const int x0 = incrust::anchorPixels(frame.width, m_frameXpos);
     const int y0 = incrust::anchorPixels(frame.height, m_frameYpos);
-    const QString* lines[2] = {&m_line1, &m_line2};
+    const std::string* lines[2] = {&m_line1, &m_line2};
     const int tops[2] = {y0 - h, y0};
     for (int i = 0; i < 2; ++i) {
-        if (lines[i]->isEmpty())
+        if (lines[i]->empty())
             continue;
         const int w = m_text.measure(i, *lines[i]);
         const auto x = incrust::lineX(rec.Alignement, frame.width, x0, w);

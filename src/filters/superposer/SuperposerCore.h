@@ -2,15 +2,15 @@
 
 #include "BgrImage.h"
 #include "GrabRing.h"
-#include "IncrustRec.h"
 #include "TextRenderer.h"
+#include "VrIncrustRec.h"
 #include "WhenCountdown.h"
 #include "dv/FrameInfoSource.h"
 
-#include <QString>
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // The overlay of one video stream: mirrors, the two inlaid lines, the display countdown,
@@ -32,8 +32,8 @@ public:
 
     SuperposerCore();
 
-    void SetIncrustRec(const TincrustRec& rec);
-    TincrustRec incrustRec() const;
+    void SetIncrustRec(const VrIncrustRec& rec);
+    VrIncrustRec incrustRec() const;
     void SetIncrustActive(bool active);
     bool incrustActive() const;
     void SetWhenIncrust(uint8_t mode, int32_t seconds);
@@ -79,8 +79,8 @@ public:
     bool writesFrames() const;
 
     // The lines last produced, and the anchor in use (for tests and the panel).
-    const QString& line1() const { return m_line1; }
-    const QString& line2() const { return m_line2; }
+    const std::string& line1() const { return m_line1; } // UTF-8
+    const std::string& line2() const { return m_line2; }
     // Counts the times the lines were produced anew (streaming thread).
     int linesVersion() const { return m_linesVersion; }
     int renderCount() const { return m_text.renderCount(); }
@@ -114,7 +114,7 @@ private:
     template <class Image> void drawLines(const Image& frame);
 
     mutable std::mutex m_mutex;
-    TincrustRec m_rec;         // guarded by m_mutex
+    VrIncrustRec m_rec;        // guarded by m_mutex
     int m_recVersion = 0;      // guarded by m_mutex
     int m_xpos = 900;          // guarded by m_mutex (clamped anchor)
     int m_ypos = 900;          // guarded by m_mutex
@@ -132,7 +132,7 @@ private:
     std::function<double()> m_clock;
 
     // Streaming thread only.
-    TincrustRec m_frameRec;
+    VrIncrustRec m_frameRec;
     int m_frameRecVersion = -1;
     int m_frameXpos = 900;
     int m_frameYpos = 900;
@@ -148,9 +148,13 @@ private:
     double m_now = 0.0;
     TextKey m_textKey;
     bool m_ms1 = false; // the date patterns show milliseconds
-    QString m_line1;
-    QString m_line2;
+    std::string m_line1;
+    std::string m_line2;
     int m_linesVersion = 0;
+    FontSpec m_font; // of m_fontRecVersion on frames of m_fontWidth × m_fontHeight
+    int m_fontRecVersion = -2;
+    int m_fontWidth = 0;
+    int m_fontHeight = 0;
     TextRenderer m_text;
     std::array<SlotDate, kGrabSlots> m_slotDates{}; // streaming thread
 };

@@ -39,7 +39,22 @@ void applyAntialias(PangoContext* context, bool on) {
 
 } // namespace
 
-TextRenderer::TextRenderer() {
+TextRenderer::TextRenderer() = default;
+
+TextRenderer::~TextRenderer() {
+    for (Line& line : m_lines)
+        if (line.layout)
+            g_object_unref(line.layout);
+    if (m_context)
+        g_object_unref(m_context);
+    if (m_fontMap)
+        g_object_unref(m_fontMap);
+}
+
+// Made when the first line is laid out: an overlay that draws nothing never reads the fonts.
+void TextRenderer::ensureContext() {
+    if (m_context)
+        return;
     // A font map of our own: the default one is shared per thread and the renderer may be
     // used by several streaming threads over its life.
     m_fontMap = pango_cairo_font_map_new();
@@ -49,13 +64,6 @@ TextRenderer::TextRenderer() {
         line.layout = pango_layout_new(m_context);
         pango_layout_set_single_paragraph_mode(line.layout, TRUE);
     }
-}
-
-TextRenderer::~TextRenderer() {
-    for (Line& line : m_lines)
-        g_object_unref(line.layout);
-    g_object_unref(m_context);
-    g_object_unref(m_fontMap);
 }
 
 void TextRenderer::setFont(const FontSpec& font) {
@@ -69,17 +77,18 @@ void TextRenderer::setAntialias(bool on) {
     if (on == m_antialias)
         return;
     m_antialias = on;
+    ++m_fontVersion;
+    if (!m_context)
+        return;
     applyAntialias(m_context, on);
     for (Line& line : m_lines)
         pango_layout_context_changed(line.layout);
-    ++m_fontVersion;
 }
 
 void TextRenderer::applyFont(Line& line) {
     PangoFontDescription* desc = pango_font_description_new();
-    const QByteArray family =
-        m_font.family.trimmed().isEmpty() ? QByteArray("Arial") : m_font.family.toUtf8();
-    pango_font_description_set_family(desc, family.constData());
+    const bool blank = m_font.family.find_first_not_of(" \t\n\v\f\r") == std::string::npos;
+    pango_font_description_set_family(desc, blank ? "Arial" : m_font.family.c_str());
     pango_font_description_set_absolute_size(desc,
                                              double(std::max(1, m_font.pixelHeight)) * PANGO_SCALE);
     pango_font_description_set_weight(desc, m_font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
@@ -96,9 +105,10 @@ void TextRenderer::applyFont(Line& line) {
     pango_attr_list_unref(attrs);
 }
 
-int TextRenderer::measure(int index, const QString& text) {
+int TextRenderer::measure(int index, const std::string& text) {
     if (index < 0 || index >= kLines)
         return 0;
+    ensureContext();
     Line& line = m_lines[index];
     bool changed = false;
     if (line.fontVersion != m_fontVersion) {
@@ -108,8 +118,7 @@ int TextRenderer::measure(int index, const QString& text) {
     }
     if (changed || line.text != text) {
         line.text = text;
-        line.utf8 = text.toUtf8();
-        pango_layout_set_text(line.layout, line.utf8.constData(), int(line.utf8.size()));
+        pango_layout_set_text(line.layout, line.text.data(), int(line.text.size()));
         PangoRectangle ink;
         PangoRectangle logical;
         pango_layout_get_pixel_extents(line.layout, &ink, &logical);
@@ -129,7 +138,7 @@ TextRenderer::Line* TextRenderer::preparedLine(int index, int width, int height,
     if (index < 0 || index >= kLines)
         return nullptr;
     Line& line = m_lines[index];
-    if (line.text.isEmpty() || line.fontVersion != m_fontVersion)
+    if (line.text.empty() || line.fontVersion != m_fontVersion)
         return nullptr;
     // Past the frame's size a wider outline cannot change more of the picture that matters.
     border = std::clamp(border, 0, std::max(width, height));
@@ -333,6 +342,69 @@ uint32_t addedValue(uint64_t textWeight, int colour, uint64_t blackWeight, int b
 
 } // namespace
 
+// Runs of the factors of a plane's region (rows of width pixels, `step` words a pixel: the
+// factor kept, then one added value per plane): a pixel kept whole ((v·2^16 + 2^15) >> 16 is
+// v) is skipped, one replaced whole (factor 0) is set to its value, the rest is blended. A
+// stretch kept or set shorter than kMinRun joins the blending around it (its factors give
+// the same result): a call to memset or a new run costs more than blending a few pixels.
+void TextRenderer::buildRuns(const std::vector<uint32_t>& factors, int step, int x0, int width,
+                             int height, std::vector<Line::Run>& runs, std::vector<int>& rowRuns) {
+    constexpr int kMinRun = 8;
+    runs.clear();
+    rowRuns.clear();
+    auto classify = [&](const uint32_t* f, uint8_t& value, uint8_t& value2) {
+        bool kept = f[0] == 65536;
+        for (int c = 1; c < step; ++c)
+            kept = kept && f[c] == 32768;
+        if (kept)
+            return int(kSkip);
+        if (f[0] != 0)
+            return int(kBlend);
+        value = uint8_t(f[1] >> 16);
+        value2 = step > 2 ? uint8_t(f[2] >> 16) : 0;
+        return int(kColour);
+    };
+    for (int y = 0; y < height; ++y) {
+        rowRuns.push_back(int(runs.size()));
+        const uint32_t* row = factors.data() + size_t(y) * size_t(width) * size_t(step);
+        int x = 0;
+        while (x < width) {
+            // The stretch of pixels of one kind (and one value) from x.
+            uint8_t value = 0, value2 = 0;
+            int kind = classify(row + size_t(x) * step, value, value2);
+            int end = x + 1;
+            for (; end < width; ++end) {
+                uint8_t v = 0, v2 = 0;
+                const int k = classify(row + size_t(end) * step, v, v2);
+                if (k != kind || (k == kColour && (v != value || v2 != value2)))
+                    break;
+            }
+            // A short gap between blended pixels is blended; a short plain stretch too.
+            if (end - x < kMinRun && (kind == kColour || (kind == kSkip && x > 0 && end < width)))
+                kind = kBlend;
+            if (kind == kSkip) {
+                x = end;
+                continue;
+            }
+            if (kind == kBlend && !runs.empty() && int(runs.size()) > rowRuns.back() &&
+                runs.back().kind == kBlend && runs.back().x + runs.back().len == x0 + x) {
+                runs.back().len += end - x;
+            } else {
+                Line::Run run;
+                run.x = x0 + x;
+                run.len = end - x;
+                run.kind = kind;
+                run.blend = int(size_t(y) * size_t(width) * size_t(step) + size_t(x) * step);
+                run.value = value;
+                run.value2 = value2;
+                runs.push_back(run);
+            }
+            x = end;
+        }
+    }
+    rowRuns.push_back(int(runs.size()));
+}
+
 // The blend is linear and the conversion to YCbCr affine, so blending the converted colours
 // with the same weights gives the conversion of the BGR result; black is (16, 128, 128), or
 // (0, 128, 128) in full range.
@@ -386,24 +458,48 @@ void TextRenderer::buildI420(Line& line, int width, int height, uint32_t color,
             line.yuvChroma.push_back(addedValue(text, cu, black, 128, total));
             line.yuvChroma.push_back(addedValue(text, cv, black, 128, total));
         }
+    buildRuns(line.yuvLuma, 2, line.clipX0, line.clipX1 - line.clipX0, line.clipY1 - line.clipY0,
+              line.lumaRuns, line.lumaRowRuns);
+    buildRuns(line.yuvChroma, 3, line.chromaX0, line.chromaX1 - line.chromaX0,
+              line.chromaY1 - line.chromaY0, line.chromaRuns, line.chromaRowRuns);
 }
 
 void TextRenderer::composite(const Line& line, const I420Image& image) const {
     if (line.maskW == 0)
         return;
-    const uint32_t* f = line.yuvLuma.data();
     for (int fy = line.clipY0; fy < line.clipY1; ++fy) {
-        uint8_t* p = image.row(0, fy) + line.clipX0;
-        for (int fx = line.clipX0; fx < line.clipX1; ++fx, ++p, f += 2)
-            *p = uint8_t((*p * f[0] + f[1]) >> 16);
+        const int r = fy - line.clipY0;
+        uint8_t* row = image.row(0, fy);
+        for (int k = line.lumaRowRuns[r]; k < line.lumaRowRuns[r + 1]; ++k) {
+            const Line::Run& run = line.lumaRuns[k];
+            uint8_t* p = row + run.x;
+            if (run.kind == kColour) {
+                std::memset(p, run.value, size_t(run.len));
+            } else {
+                const uint32_t* f = line.yuvLuma.data() + run.blend;
+                for (int i = 0; i < run.len; ++i, ++p, f += 2)
+                    *p = uint8_t((*p * f[0] + f[1]) >> 16);
+            }
+        }
     }
-    f = line.yuvChroma.data();
     for (int y = line.chromaY0; y < line.chromaY1; ++y) {
-        uint8_t* u = image.row(1, y) + line.chromaX0;
-        uint8_t* v = image.row(2, y) + line.chromaX0;
-        for (int x = line.chromaX0; x < line.chromaX1; ++x, ++u, ++v, f += 3) {
-            *u = uint8_t((*u * f[0] + f[1]) >> 16);
-            *v = uint8_t((*v * f[0] + f[2]) >> 16);
+        const int r = y - line.chromaY0;
+        uint8_t* rowU = image.row(1, y);
+        uint8_t* rowV = image.row(2, y);
+        for (int k = line.chromaRowRuns[r]; k < line.chromaRowRuns[r + 1]; ++k) {
+            const Line::Run& run = line.chromaRuns[k];
+            uint8_t* u = rowU + run.x;
+            uint8_t* v = rowV + run.x;
+            if (run.kind == kColour) {
+                std::memset(u, run.value, size_t(run.len));
+                std::memset(v, run.value2, size_t(run.len));
+            } else {
+                const uint32_t* f = line.yuvChroma.data() + run.blend;
+                for (int i = 0; i < run.len; ++i, ++u, ++v, f += 3) {
+                    *u = uint8_t((*u * f[0] + f[1]) >> 16);
+                    *v = uint8_t((*v * f[0] + f[2]) >> 16);
+                }
+            }
         }
     }
 }

@@ -2,8 +2,7 @@
 
 #include "BgrImage.h"
 
-#include <QByteArray>
-#include <QString>
+#include <string>
 #include <vector>
 
 typedef struct _PangoFontMap PangoFontMap;
@@ -12,7 +11,7 @@ typedef struct _PangoLayout PangoLayout;
 
 // Font of the inlaid lines, resolved by fontconfig name.
 struct FontSpec {
-    QString family; // empty: "Arial"
+    std::string family; // UTF-8; empty or blank: "Arial"
     int pixelHeight = 28;
     bool bold = true;
     bool italic = false;
@@ -42,7 +41,7 @@ public:
     void setAntialias(bool on);
 
     // Lays out line i (when its text or the font changed) and returns its width in pixels.
-    int measure(int line, const QString& text);
+    int measure(int line, const std::string& text); // UTF-8
     // Draws line i, last measured, with its top-left corner at (x, y); colour 0x00BBGGRR.
     void draw(int line, const BgrImage& image, int x, int y, int border, uint32_t color);
     // The same into an I420 frame: the text and its outline blended as on BGR, in the frame's
@@ -55,8 +54,7 @@ public:
 private:
     struct Line {
         PangoLayout* layout = nullptr;
-        QString text;
-        QByteArray utf8;
+        std::string text;
         int fontVersion = -1;
         int width = 0;
         // Box of ink and logical extents relative to the layout origin.
@@ -77,7 +75,9 @@ private:
             int x = 0;   // frame column of the first pixel
             int len = 0; // pixels
             int kind = 0;
-            int blend = 0; // blending runs: index of the first pixel's factors in blend
+            int blend = 0;      // blending runs: index of the first pixel's factors in blend
+            uint8_t value = 0;  // I420 runs of kColour: the value set (U for chroma)
+            uint8_t value2 = 0; // and V
         };
         std::vector<Run> runs;
         // Per blended pixel: the factor kept of the frame and the added B, G, R (16.16).
@@ -90,8 +90,16 @@ private:
         int chromaX0 = 0, chromaY0 = 0, chromaX1 = 0, chromaY1 = 0;
         std::vector<uint32_t> yuvLuma;
         std::vector<uint32_t> yuvChroma;
+        // The same as runs per row, as for BGR: pixels the line leaves alone are skipped,
+        // pixels it covers whole are set (kColour: value, and value2 for V), only the edges
+        // are blended (kBlend: blend indexes the pixel's factors in yuvLuma or yuvChroma).
+        std::vector<Run> lumaRuns;
+        std::vector<int> lumaRowRuns; // per row of the region: its first run (one more at end)
+        std::vector<Run> chromaRuns;
+        std::vector<int> chromaRowRuns;
     };
 
+    void ensureContext();
     void applyFont(Line& line);
     Line* preparedLine(int index, int width, int height, int x, int y, int border, uint32_t color);
     bool maskCurrent(const Line& line, int width, int height, int x, int y, int border,
@@ -101,6 +109,8 @@ private:
     void buildI420(Line& line, int width, int height, uint32_t color,
                    const I420Image::Matrix& matrix) const;
     void composite(const Line& line, const I420Image& image) const;
+    static void buildRuns(const std::vector<uint32_t>& factors, int step, int x0, int width,
+                          int height, std::vector<Line::Run>& runs, std::vector<int>& rowRuns);
 
     PangoFontMap* m_fontMap = nullptr;
     PangoContext* m_context = nullptr;

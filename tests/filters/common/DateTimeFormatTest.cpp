@@ -1,6 +1,10 @@
 #include "DateTimeFormat.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
 
 using vrdate::encodeDateTime;
 using vrdate::formatDateTime;
@@ -13,7 +17,7 @@ double sample() {
 }
 
 std::string fmt(const char* pattern, double dt = sample()) {
-    return formatDateTime(QString::fromUtf8(pattern), dt).toStdString();
+    return formatDateTime(pattern, dt);
 }
 
 } // namespace
@@ -79,4 +83,54 @@ TEST(DateTime, TakesLettersInAnyCaseAndQuotedLiterals) {
     EXPECT_EQ(fmt("'dd unterminated"), "dd unterminated");
     EXPECT_EQ(fmt("[dd] - x"), "[05] - x");
     EXPECT_EQ(fmt(""), "");
+}
+
+TEST(DateTime, WritesTheTwelveHourMarkersAsPascalDoes) {
+    const double morning = *encodeDateTime(2024, 3, 5, 0, 5, 0, 0);
+    const double evening = *encodeDateTime(2024, 3, 5, 23, 5, 0, 0);
+    EXPECT_EQ(fmt("h:nn am/pm", morning), "12:05 am");
+    EXPECT_EQ(fmt("h:nn AM/PM", evening), "11:05 PM");
+    EXPECT_EQ(fmt("hh a/p", morning), "12 a");
+    EXPECT_EQ(fmt("hh A/P", evening), "11 P");
+    // ampm is always in capitals, whatever the pattern's case.
+    EXPECT_EQ(fmt("h ampm", morning), "12 AM");
+    EXPECT_EQ(fmt("h AmPm", evening), "11 PM");
+    // Without a marker the hours run to 23.
+    EXPECT_EQ(fmt("hh", evening), "23");
+    // An "a" that starts no marker is copied.
+    EXPECT_EQ(fmt("aa hh", evening), "aa 23");
+}
+
+TEST(DateTime, KeepsAccentsInNamesAndLiteralsWhole) {
+    const double august = *encodeDateTime(2023, 8, 15, 9, 0, 0, 0);
+    const double december = *encodeDateTime(2023, 12, 24, 9, 0, 0, 0);
+    EXPECT_EQ(fmt("mmm mmmm", august), "août août");
+    EXPECT_EQ(fmt("mmm mmmm", december), "déc. décembre");
+    EXPECT_EQ(fmt("ddd dddd", december), "dim. dimanche");
+    EXPECT_EQ(fmt("dddddd à tt", december), "dimanche 24 décembre 2023 à 09:00:00");
+    // Letters outside quotes that are tokens are formatted, the rest copied byte for byte.
+    EXPECT_EQ(fmt("'Été' à hh", december), "Été à 09");
+    EXPECT_EQ(fmt("\xE2\x82\xAC yyyy", december), "\xE2\x82\xAC 2023");
+}
+
+TEST(DateTime, SeesMillisecondsInAnyCase) {
+    EXPECT_TRUE(vrdate::patternShowsMilliseconds("hh:nn:ss.zzz"));
+    EXPECT_TRUE(vrdate::patternShowsMilliseconds("ss.Z"));
+    EXPECT_FALSE(vrdate::patternShowsMilliseconds("dddddd tt"));
+}
+
+// The clock as the overlay reads it is local time: India's zone is 5 h 30 min ahead of UTC all
+// year round. Only this test reads the clock in this program, so the zone it sets is the one
+// nowLocal() caches.
+TEST(DateTime, ReadsTheClockInTheLocalZone) {
+    g_setenv("TZ", "IST-5:30", TRUE);
+    GDateTime* utc = g_date_time_new_now_utc();
+    const double local = vrdate::nowLocal();
+    const double utcDays = *encodeDateTime(
+        g_date_time_get_year(utc), g_date_time_get_month(utc), g_date_time_get_day_of_month(utc),
+        g_date_time_get_hour(utc), g_date_time_get_minute(utc), g_date_time_get_second(utc), 0);
+    g_date_time_unref(utc);
+    const double ahead = (local - utcDays) * 24.0;
+    EXPECT_GT(ahead, 5.5 - 0.01);
+    EXPECT_LT(ahead, 5.5 + 0.01);
 }

@@ -24,8 +24,8 @@ TDVFrameInfo dvInfo(double recDate, bool dateValid = true) {
     return info;
 }
 
-std::string s(const QString& q) {
-    return q.toStdString();
+std::string s(const std::string& q) {
+    return q;
 }
 
 struct Frame {
@@ -45,9 +45,9 @@ struct Frame {
 } // namespace
 
 TEST(IncrustText, DatecodeWithoutDvReadsNotAvailableEvenWithEmptyPatterns) {
-    TincrustRec rec;
+    VrIncrustRec rec;
     incrust::TextInputs in;
-    QString l1 = "x", l2 = "y";
+    std::string l1 = "x", l2 = "y";
     ASSERT_TRUE(incrust::produceLines(rec, in, l1, l2));
     EXPECT_EQ(s(l1), "N/A");
     EXPECT_EQ(s(l2), "N/A");
@@ -69,14 +69,14 @@ TEST(IncrustText, DatecodeWithoutDvReadsNotAvailableEvenWithEmptyPatterns) {
 }
 
 TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
-    TincrustRec rec;
+    VrIncrustRec rec;
     incrust::TextInputs in;
     in.haveScene = true;
     in.info = dvInfo(*vrdate::encodeDateTime(2024, 12, 25, 10, 30, 0, 0));
     in.now = *vrdate::encodeDateTime(2025, 1, 2, 3, 4, 5, 0);
-    QString l1, l2;
+    std::string l1, l2;
 
-    rec.WhatIncrust = wiTimecode;
+    rec.WhatIncrust = VrIncrustRec::Timecode;
     incrust::produceLines(rec, in, l1, l2);
     EXPECT_EQ(s(l1), "");
     EXPECT_EQ(s(l2), "1:02:03:04");
@@ -89,7 +89,7 @@ TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
 
     in.info.TimecodeValid = true;
     in.info.Timecode[0] = 0;
-    rec.WhatIncrust = wiPerso;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.FormatDate1 = "dd/mm/yy";
     rec.FormatDate2 = "hh:nn";
     rec.Incrust1 = "Le %d, %D | %t | %r %R";
@@ -98,12 +98,12 @@ TEST(IncrustText, TimecodeAndTemplatesWithMarkersInAnyCase) {
     EXPECT_EQ(s(l1), "Le 25/12/24, 25/12/24 | 0:02:03:04 | 02/01/25 02/01/25");
     EXPECT_EQ(s(l2), "0:02:03:04%%x 03:04");
 
-    rec.WhatIncrust = wiReel;
+    rec.WhatIncrust = VrIncrustRec::Reel;
     incrust::produceLines(rec, in, l1, l2);
     EXPECT_EQ(s(l1), "02/01/25");
-    rec.WhatIncrust = wiNothing;
+    rec.WhatIncrust = VrIncrustRec::Nothing;
     incrust::produceLines(rec, in, l1, l2);
-    EXPECT_TRUE(l1.isEmpty() && l2.isEmpty());
+    EXPECT_TRUE(l1.empty() && l2.empty());
     l1 = "kept";
     rec.WhatIncrust = 9;
     EXPECT_FALSE(incrust::produceLines(rec, in, l1, l2));
@@ -116,7 +116,7 @@ TEST(IncrustLayout, FontHeightAndPlacement) {
     EXPECT_EQ(incrust::autoCellHeight(1920), 74);
     EXPECT_EQ(incrust::autoCellHeight(0), 16);
 
-    TincrustRec rec;
+    VrIncrustRec rec;
     rec.Autofontsize = false;
     rec.FontRec.FontSize = 21;
     EXPECT_EQ(incrust::fontPixelHeight(rec, 720, 576), 28);
@@ -301,7 +301,7 @@ TEST(SuperposerCore, ReadsTheSceneRingByTimeStampAndShowsForTheCountdown) {
 
     SuperposerCore core;
     core.setFrameDuration(400000);
-    TincrustRec rec;
+    VrIncrustRec rec;
     rec.FormatDate1 = "dd/mm/yyyy";
     rec.FormatDate2 = "hh:nn:ss";
     core.SetIncrustRec(rec);
@@ -334,8 +334,8 @@ TEST(SuperposerCore, ReadsTheSceneRingByTimeStampAndShowsForTheCountdown) {
 
 TEST(SuperposerCore, CachedTextIsNotRedrawnAndSnapshotsHoldThePicture) {
     SuperposerCore core;
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "Vidorra";
     rec.Incrust2 = "%D";
     core.SetIncrustRec(rec);
@@ -368,8 +368,8 @@ TEST(SuperposerCore, AbsurdRecordsAndFramesStayInsideTheBuffer) {
     core.SetIncrustActive(true);
     const int widths[] = {1, 2, 7, 33, 161};
     int frameNo = 0;
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW";
     rec.Incrust2 = "%D %T %R";
     for (int32_t fontSize : {0, -3, 10000}) {
@@ -397,4 +397,80 @@ TEST(SuperposerCore, AbsurdRecordsAndFramesStayInsideTheBuffer) {
     }
     BgrImage empty;
     EXPECT_EQ(core.processFrame(empty, 0, nullptr).snapshotCount, 0);
+}
+
+// The text is drawn again when what it looks like changes (its text, its font, its place),
+// and only then; a grab asked for right after a change holds the new picture.
+TEST(SuperposerCore, TextIsDrawnAgainOnChangeAndAGrabShowsTheNewText) {
+    SuperposerCore core;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
+    rec.Incrust1 = "Vidorra";
+    rec.Incrust2 = "";
+    rec.Alignement = 0;
+    rec.Xpos = 100;
+    rec.Ypos = 500;
+    core.SetIncrustRec(rec);
+    core.SetIncrustActive(true);
+    core.startStreaming(160, 120);
+    auto drawn = [&core] {
+        Frame f(160, 120);
+        core.processFrame(f.image(), 0, nullptr);
+        return f.bytes;
+    };
+    const std::vector<uint8_t> first = drawn();
+    int renders = core.renderCount();
+    EXPECT_EQ(drawn(), first);
+    EXPECT_EQ(core.renderCount(), renders);
+
+    auto changes = [&](const char* what, auto change) {
+        change(rec);
+        core.SetIncrustRec(rec);
+        const std::vector<uint8_t> picture = drawn();
+        EXPECT_GT(core.renderCount(), renders) << what;
+        EXPECT_NE(picture, first) << what;
+        renders = core.renderCount();
+        EXPECT_EQ(drawn(), picture) << what;
+        EXPECT_EQ(core.renderCount(), renders) << what;
+    };
+    changes("text", [](VrIncrustRec& r) { r.Incrust1 = "Vidorra 2"; });
+    changes("font", [](VrIncrustRec& r) {
+        r.Autofontsize = false;
+        r.FontRec.FontSize = 30;
+    });
+    changes("place", [](VrIncrustRec& r) { r.Xpos = 300; });
+    changes("outline", [](VrIncrustRec& r) { r.BorderSize = 3; });
+
+    // A grab asked for with a new text: the snapshot is the frame with the new text.
+    rec.Incrust1 = "Nouveau";
+    core.SetIncrustRec(rec);
+    core.GrabImage();
+    Frame f(160, 120);
+    const SuperposerCore::FrameResult r = core.processFrame(f.image(), 0, nullptr);
+    ASSERT_EQ(r.snapshotCount, 1);
+    EXPECT_EQ(core.line1(), "Nouveau");
+    const auto memory = core.grabs().slot(r.snapshotSlots[0]);
+    ASSERT_TRUE(memory);
+    ASSERT_EQ(memory->size(), f.bytes.size());
+    EXPECT_TRUE(*memory == f.bytes);
+    Frame plain(160, 120);
+    EXPECT_FALSE(*memory == plain.bytes);
+}
+
+// The snapshot slots hold no memory until a grab fills one.
+TEST(GrabRing, SlotsAreMadeAtTheirFirstGrab) {
+    GrabRing ring;
+    ring.resize(64);
+    for (int i = 0; i < kGrabSlots; ++i)
+        EXPECT_FALSE(ring.slot(i)) << i;
+    uint8_t* data = ring.slotData(3);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(ring.slot(3)->size(), 64u);
+    EXPECT_EQ(ring.slotData(3), data); // kept for the next grab into that slot
+    const GrabRing::Slot held = ring.slot(3);
+    ring.resize(128); // a new stream size: the receiver keeps its picture
+    EXPECT_EQ(held->size(), 64u);
+    EXPECT_FALSE(ring.slot(3));
+    ring.resize(0);
+    EXPECT_EQ(ring.slotData(0), nullptr);
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -178,20 +179,20 @@ TEST(SuperposerElement, AbsurdPropertiesNeverBreakTheStream) {
 // by field, and drawn.
 TEST(SuperposerElement, TheRecordIsOnePropertyToo) {
     GstHarness* h = harness(352, 288);
-    TincrustRec rec = DefaultIncrustRec();
-    rec.WhatIncrust = wiPerso;
-    rec.Incrust1 = QString::fromUtf8("Été à Noirmoutier");
-    rec.Incrust2 = QStringLiteral("bas");
-    rec.FontRec.FontName = QStringLiteral("Liberation Sans");
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
+    rec.Incrust1 = "Été à Noirmoutier";
+    rec.Incrust2 = "bas";
+    rec.FontRec.FontName = "Liberation Sans";
     rec.FontRec.FontColor = 0x00FFFF;
     rec.Decalage = 1.5;
     rec.Alignement = 1;
     rec.Xpos = 250;
     g_object_set(h->element, "incrust-active", TRUE, "incrust-rec", &rec, nullptr);
 
-    TincrustRec* raw = nullptr;
+    VrIncrustRec* raw = nullptr;
     g_object_get(h->element, "incrust-rec", &raw, nullptr);
-    const TGstRef<TincrustRec> back(raw);
+    const TGstRef<VrIncrustRec> back(raw);
     ASSERT_TRUE(back);
     EXPECT_EQ(*back.get(), rec);
     gchar* line1 = nullptr;
@@ -201,13 +202,13 @@ TEST(SuperposerElement, TheRecordIsOnePropertyToo) {
     const TGstRef<gchar> heldLine1(line1);
     EXPECT_STREQ(line1, "Été à Noirmoutier");
     EXPECT_EQ(xpos, 250);
-    EXPECT_EQ(what, guint(wiPerso));
+    EXPECT_EQ(what, guint(VrIncrustRec::Perso));
 
     // A field set alone shows in the record; a null record changes nothing.
     g_object_set(h->element, "ypos", 100, nullptr);
     g_object_set(h->element, "incrust-rec", nullptr, nullptr);
     g_object_get(h->element, "incrust-rec", &raw, nullptr);
-    const TGstRef<TincrustRec> changed(raw);
+    const TGstRef<VrIncrustRec> changed(raw);
     rec.Ypos = 100;
     EXPECT_EQ(*changed.get(), rec);
 
@@ -295,12 +296,12 @@ TEST(SuperposerElement, ReadsTheSceneSourceGivenAsAnElement) {
     gst_buffer_unref(gst_harness_push_and_pull(h, numberedFrame(320, 240, 7 * GST_SECOND)));
     EXPECT_EQ(ring.lastAsked, int64_t(7 * GST_SECOND));
     EXPECT_EQ(ring.lookupPos, 1);
-    EXPECT_EQ(vrSuperposerCore(h->element)->line2().toStdString(), "0:12:00:00");
+    EXPECT_EQ(vrSuperposerCore(h->element)->line2(), "0:12:00:00");
 
     g_object_set(h->element, "scene-source", nullptr, nullptr);
     gst_buffer_unref(gst_harness_push_and_pull(h, numberedFrame(320, 240, 8 * GST_SECOND)));
     EXPECT_EQ(ring.lookups, 1);
-    EXPECT_EQ(vrSuperposerCore(h->element)->line2().toStdString(), "N/A");
+    EXPECT_EQ(vrSuperposerCore(h->element)->line2(), "N/A");
     gst_harness_teardown(h);
     gst_object_unref(detector);
 }
@@ -374,7 +375,7 @@ TEST(SuperposerElement, FindsTheDetectorUpstreamWithoutASceneSource) {
         EXPECT_NE(sample, nullptr);
         if (sample)
             gst_sample_unref(sample);
-        return vrSuperposerCore(overlay)->line2().toStdString();
+        return vrSuperposerCore(overlay)->line2();
     };
     EXPECT_EQ(lineFor(7 * GST_SECOND), "0:12:00:00");
     EXPECT_EQ(upstream.lastAsked, int64_t(7 * GST_SECOND));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -88,7 +89,7 @@ TEST(TextPixels, OutlineEqualsTheNaiveDrawingWithoutAntialiasing) {
         font.pixelHeight = 28;
         renderer.setFont(font);
         const char* text = "25/12/2024 Ågj";
-        renderer.measure(0, QString::fromUtf8(text));
+        renderer.measure(0, text);
         GreyFrame frame;
         renderer.draw(0, frame.image(), 12, 20, border, 0xFFFFFF);
         const std::vector<uint32_t> expected = naiveDrawing(text, 28, 12, 20, border);
@@ -108,8 +109,8 @@ TEST(TextPixels, OutlineEqualsTheNaiveDrawingWithoutAntialiasing) {
 TEST(TextPixels, LinesLandAtTheComputedPlace) {
     SuperposerCore core;
     core.setAntialias(false);
-    TincrustRec rec;
-    rec.WhatIncrust = wiPerso;
+    VrIncrustRec rec;
+    rec.WhatIncrust = VrIncrustRec::Perso;
     rec.Incrust1 = "Ligne un";
     rec.Incrust2 = "";
     rec.BorderSize = 2;
@@ -156,5 +157,85 @@ TEST(TextPixels, LinesLandAtTheComputedPlace) {
                     lx0 = std::min(lx0, x), lx1 = std::max(lx1, x);
         ASSERT_LT(lx0, lx1);
         EXPECT_NEAR((lx0 + lx1) / 2.0, w / 2.0, 4.0) << "line " << line;
+    }
+}
+
+// On I420 a pixel of the line's box is left alone, set, or blended: without anti-aliasing the
+// luma of every pixel is its own value, the text's or the outline's, exactly where the BGR
+// drawing of the same line shows the frame, the text or the outline; a chroma block wholly
+// inside or wholly outside the drawing is set or left alone. Any run placed one pixel off, or
+// a blend taken from another pixel's factors, shows here.
+TEST(TextPixels, I420RunsFollowTheBgrMaskPixelForPixel) {
+    for (int border : {0, 1, 3}) {
+        TextRenderer renderer;
+        renderer.setAntialias(false);
+        FontSpec font;
+        font.pixelHeight = 28;
+        renderer.setFont(font);
+        renderer.measure(0, "25/12/2024 Ågj |||");
+        GreyFrame bgr;
+        renderer.draw(0, bgr.image(), 13, 21, border, 0xFFFFFF);
+
+        const int cw = (kW + 1) / 2, ch = (kH + 1) / 2;
+        std::vector<uint8_t> planes[3] = {std::vector<uint8_t>(size_t(kW) * kH),
+                                          std::vector<uint8_t>(size_t(cw) * ch),
+                                          std::vector<uint8_t>(size_t(cw) * ch)};
+        uint32_t seed = 12345;
+        for (auto& plane : planes)
+            for (auto& v : plane) {
+                seed = seed * 1103515245u + 12345u;
+                v = uint8_t(20 + (seed >> 16) % 200);
+            }
+        const std::vector<uint8_t> before[3] = {planes[0], planes[1], planes[2]};
+        I420Image yuv;
+        for (int p = 0; p < 3; ++p)
+            yuv.plane[p] = planes[p].data();
+        yuv.stride[0] = kW;
+        yuv.stride[1] = yuv.stride[2] = cw;
+        yuv.width = kW;
+        yuv.height = kH;
+        renderer.draw(0, yuv, 13, 21, border, 0xFFFFFF);
+
+        // 0 left alone, 1 text, 2 outline.
+        auto kind = [&](int x, int y) {
+            const uint32_t c = bgr.rgb(x, y);
+            return c == 0x606060u ? 0 : c == 0xFFFFFFu ? 1 : 2;
+        };
+        int wrong = 0, text = 0, outline = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const size_t i = size_t(y) * kW + x;
+                const int k = kind(x, y);
+                const int want = k == 0 ? before[0][i] : k == 1 ? 235 : 16;
+                wrong += planes[0][i] != want;
+                text += k == 1;
+                outline += k == 2;
+            }
+        EXPECT_EQ(wrong, 0) << "border " << border;
+        EXPECT_GT(text, 200) << "border " << border;
+        EXPECT_EQ(outline > 0, border > 0) << "border " << border;
+
+        int wrongChroma = 0, covered = 0;
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                bool allAlone = true, allDrawn = true;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx) {
+                        const int k =
+                            kind(std::min(2 * x + dx, kW - 1), std::min(2 * y + dy, kH - 1));
+                        allAlone = allAlone && k == 0;
+                        allDrawn = allDrawn && k != 0;
+                    }
+                const size_t i = size_t(y) * cw + x;
+                for (int p = 1; p < 3; ++p) {
+                    if (allAlone)
+                        wrongChroma += planes[p][i] != before[p][i];
+                    else if (allDrawn)
+                        wrongChroma += planes[p][i] != 128; // white and black: no colour
+                }
+                covered += allDrawn;
+            }
+        EXPECT_EQ(wrongChroma, 0) << "border " << border;
+        EXPECT_GT(covered, 20) << "border " << border;
     }
 }
