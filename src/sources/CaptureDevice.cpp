@@ -1,6 +1,7 @@
 #include "CaptureDevice.h"
 
 #include "DeviceKinds.h"
+#include "DvFile.h"
 #include "DvTransport.h"
 #include "GstUtil.h"
 #include "Log.h"
@@ -80,7 +81,9 @@ std::unique_ptr<TCaptureDevice> CreateCaptureDevice(const TDeviceDescriptor& mon
     switch (kind) {
     case dkDV:
         device = std::make_unique<TDVCaptureDevice>();
-        text = QStringLiteral("DV Source");
+        // A DV file is listed by its own name, apart from the camcorders and their numbers.
+        if (!moniker.id.startsWith(kDvFileDeviceId))
+            text = QStringLiteral("DV Source");
         device->VideoStreamCount = 1;
         device->AudioStreamCount = 1;
         device->NativeFormat1 = 1; // "dv type 1 natif"
@@ -105,8 +108,9 @@ std::unique_ptr<TCaptureDevice> CreateCaptureDevice(const TDeviceDescriptor& mon
     }
     device->Moniker = moniker;
     device->FriendlyName = moniker.friendlyName;
-    device->Index = index;
-    device->DisplayName = TCaptureDevice::MakeDisplayName(text, index);
+    // There is one DV file at a time; the one chosen before may still be listed meanwhile.
+    device->Index = moniker.id.startsWith(kDvFileDeviceId) ? 1 : index;
+    device->DisplayName = TCaptureDevice::MakeDisplayName(text, device->Index);
     device->Kind = kind;
     device->Valid = true;
     return device;
