@@ -417,6 +417,7 @@ void TCaptureForm::FinishStartup() {
         if (sources) {
             sources->exclusions().Load(Prm.sourcesExclues->Value);
             sources->ScanPlugins(Prm.pluginsDir->Value);
+            sources->RestoreDvFile();
             if (!sources->RefreshSources())
                 errors += QStringLiteral("impossible de charger les sources vidéo.\r\n");
             m_session->videoReady = true;

@@ -103,6 +103,8 @@ QString CommandLineHelp() {
         "  vidorra /c                          démarre ou arrête l'enregistrement\n"
         "  vidorra \"/sv=Mire de test\" +fs      choisit la mire et passe en plein écran\n"
         "  vidorra /format_capture=divx /c     enregistre en MPEG-4\n"
+        "  vidorra \"/dv_fichier=CHEMIN\"        lit le fichier DV (.dv, .dif, .avi) comme une\n"
+        "                                       cassette dans le magnétoscope « Fichier DV »\n"
         "  vidorra /quit                       ferme le programme ouvert\n");
 
     const QList<CommandLineActionRow> rows = CommandLineActionRows();

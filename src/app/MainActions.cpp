@@ -158,6 +158,7 @@ const ActionRow kActions[] = {
     {"saFormatCapture", S, false, "select", "Format Capture", "", "", "fc", "format_capture", -1},
     {"saDossierVideo", S, false, "select", "Dossier des vidéos", "", "", "", "dossier_video", -1},
     {"saDossierImages", S, false, "select", "Dossier des images", "", "", "", "dossier_images", -1},
+    {"saFichierDv", S, false, "select", "Fichier DV", "", "", "", "dv_fichier", -1},
 };
 
 struct ToggleTexts {
@@ -505,6 +506,18 @@ void TCaptureForm::connectHandlers() {
                 sources->FillCaptureFormats(Prm.captureFormat->Value);
             },
             [this, name] { return sources->audioChangeStops(name); });
+    });
+    // A DV file played as a tape: the one named (from the command line or a script), else the
+    // one the user picks.
+    bindAction("saFichierDv", [this](QObject*) {
+        if (!sources)
+            return;
+        const QString path =
+            ActionArguments().isEmpty() ? QString() : ActionArguments().first().trimmed();
+        if (path.isEmpty())
+            sources->AskDvFile();
+        else
+            sources->ChooseDvFile(path);
     });
     bindAction("saFormatCapture", [this](QObject*) {
         if (!sources || ActionArguments().isEmpty())

@@ -12,6 +12,7 @@
 #include "ParameterTable.h"
 #include "Prompts.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QTimer>
 
@@ -39,7 +40,12 @@ void TChoiceList::choose(int index) {
 
 TSourcesController::TSourcesController(TSession& session, Tdm& dm,
                                        std::unique_ptr<IDeviceEnumerator> enumerator)
-    : QObject(&session), m_session(session), m_dm(dm), m_enumerator(std::move(enumerator)) {
+    : QObject(&session), m_session(session), m_dm(dm) {
+    if (enumerator) {
+        auto files = std::make_unique<TDvFileEnumerator>(std::move(enumerator));
+        m_files = files.get();
+        m_enumerator = std::move(files);
+    }
     m_deviceChange = new QTimer(this);
     m_deviceChange->setSingleShot(true);
     m_deviceChange->setInterval(300);
@@ -70,6 +76,13 @@ TSourcesController::~TSourcesController() = default;
 // The user chose in the video list: the choice shows at once, the source changes once a part
 // being finished has its end.
 void TSourcesController::VideoChosen(const QString& text) {
+    if (text == kDvFileEntry) {
+        // The list shows the source in use until a file is chosen.
+        m_panel.video.choose(m_panel.video.find(m_video ? m_video->Name : kNoVideo));
+        emit panelChanged();
+        AskDvFile();
+        return;
+    }
     m_panel.video.choose(m_panel.video.find(text));
     emit panelChanged();
     Change(
@@ -153,10 +166,76 @@ bool TSourcesController::RefreshSources() {
         list.add(none);
     };
     fill(m_panel.video, m_lists.VideoNames(), kNoVideo);
+    if (m_files) {
+        // Before "none", which ends every list.
+        TChoiceList& video = m_panel.video;
+        video.items.insert(video.items.size() - 1, kDvFileEntry);
+        if (video.current == video.items.size() - 2)
+            ++video.current;
+    }
     fill(m_panel.audio, m_lists.AudioNames(), kNoAudio);
     emit panelChanged();
     emit sourcesRefreshed();
     return ok;
+}
+
+// ------------------------------------------------------------------ the DV file
+
+void TSourcesController::AskDvFile() {
+    const QString path = prompts().openFile(
+        m_session.view().dialogParent(), QStringLiteral("Fichier DV"),
+        QStringLiteral("Fichiers DV (*.dv *.dif *.avi *.DV *.DIF *.AVI);;Tous les fichiers (*)"));
+    if (!path.isEmpty())
+        ChooseDvFile(path);
+}
+
+bool TSourcesController::ChooseDvFile(const QString& path) {
+    QString why = QStringLiteral("la source n'est pas disponible");
+    if (!m_files || !m_files->SetFile(path, &why)) {
+        prompts().warning(m_session.view().dialogParent(),
+                          QStringLiteral("Le fichier DV « %1 » ne peut pas être lu : %2.")
+                              .arg(QDir::toNativeSeparators(path), why));
+        return false;
+    }
+    Prm.fichierDv->Value = path;
+    const QString video = kDvFileDeviceName + QStringLiteral(" - Video");
+    const QString audio = kDvFileDeviceName + QStringLiteral(" - Audio");
+    Change(
+        [this, video, audio] {
+            // The file chosen before (its device) goes with the refresh.
+            RefreshSources();
+            refreshing = true;
+            Prm.wantVideoSource->Value = video;
+            Prm.wantAudioSource->Value = audio;
+            SelectVideoSource(video);
+            SelectAudioSource(audio);
+            FillCaptureFormats(Prm.captureFormat->Value);
+            refreshing = false;
+            m_dm.RunGraph();
+            if (onSourceChanged)
+                onSourceChanged();
+        },
+        [this, video, audio] {
+            const bool fromFile =
+                (m_video && m_video->Device->Moniker.id.startsWith(kDvFileDeviceId)) ||
+                (m_audio && m_audio->Device->Moniker.id.startsWith(kDvFileDeviceId));
+            return fromFile || videoChangeStops(video) || audioChangeStops(audio);
+        });
+    return true;
+}
+
+void TSourcesController::RestoreDvFile() {
+    const QString path = Prm.fichierDv->Value;
+    if (path.isEmpty() || !m_files)
+        return;
+    QString why;
+    if (m_files->SetFile(path, &why))
+        return;
+    prompts().warning(m_session.view().dialogParent(),
+                      QStringLiteral("Le fichier DV « %1 » ne peut pas être lu : %2. La source "
+                                     "« %3 » n'est pas choisie.")
+                          .arg(QDir::toNativeSeparators(path), why, kDvFileDeviceName));
+    Prm.fichierDv->Value.clear();
 }
 
 void TSourcesController::ScanPlugins(const QString& folder) {

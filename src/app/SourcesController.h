@@ -3,6 +3,7 @@
 #include "AlsaMixer.h"
 #include "CaptureDevice.h"
 #include "Crossbar.h"
+#include "DvFile.h"
 #include "PlugIns.h"
 #include "Sources.h"
 
@@ -52,6 +53,8 @@ class TSourcesController : public QObject {
 public:
     static inline const QString kNoVideo = QStringLiteral("aucun flux vidéo");
     static inline const QString kNoAudio = QStringLiteral("aucun flux audio");
+    // The video list's entry that opens a DV file as a tape (never a source of its own).
+    static inline const QString kDvFileEntry = QStringLiteral("Fichier DV…");
 
     TSourcesController(TSession& session, Tdm& dm, std::unique_ptr<IDeviceEnumerator> enumerator);
     ~TSourcesController() override;
@@ -105,6 +108,17 @@ public:
     // A source was chosen on its own (not within a batch that ends with the formats).
     std::function<void()> onSourceChanged;
 
+    // The DV file played as a tape: chosen (video and its sound) and kept in the settings;
+    // false, said in French, when it cannot be played.
+    bool ChooseDvFile(const QString& path);
+    // Asks for a DV file and chooses it.
+    void AskDvFile();
+    // At start-up, before the first refresh: the file kept from the last run, or a French
+    // message when it can no longer be played (it is then forgotten, and not selected).
+    void RestoreDvFile();
+    QString dvFile() const { return m_files ? m_files->file() : QString(); }
+    std::shared_ptr<TDvFileDeck> dvFileDeck() const { return m_files ? m_files->deck() : nullptr; }
+
     // Shutdown: both current sources disconnected, fully.
     void DisconnectAll();
 
@@ -148,7 +162,8 @@ private:
     Tdm& m_dm;
     TSourcesPanelState m_panel;
     std::unique_ptr<IDeviceEnumerator> m_enumerator;
-    TpluginList m_plugins; // consulted by the device lists
+    TDvFileEnumerator* m_files = nullptr; // m_enumerator, when there is one
+    TpluginList m_plugins;                // consulted by the device lists
     TCaptureDeviceList m_videoDevices{TDeviceCategory::Video};
     TCaptureDeviceList m_audioDevices{TDeviceCategory::Audio};
     TSourceLists m_lists;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -70,6 +71,11 @@ public:
     }
     void error(QWidget* parent, const QString& text) override {
         show(parent, QMessageBox::Critical, text);
+    }
+    QString openFile(QWidget* parent, const QString& caption, const QString& filter) override {
+        if (g_unattended)
+            return {};
+        return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
     }
 
 private:

@@ -19,6 +19,12 @@ public:
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void warning(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // A file to open, chosen by the user among those filter names ("Fichiers DV (*.dv)");
+    // empty when none was chosen.
+    virtual QString openFile(QWidget* parent, const QString& caption, const QString& filter) {
+        (void)parent, (void)caption, (void)filter;
+        return {};
+    }
 };
 
 // The prompts in use (message boxes unless a test installed others).

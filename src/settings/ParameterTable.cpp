@@ -105,6 +105,7 @@ void createAll(TparameterList& list) {
     p.videoInputSelect = make<TIntegerParameter>(list, "Video Input Select", -1);
     p.freezePreview = make<TBooleanParameter>(list, "Freeze Preview", false);
     p.freezeCapture = make<TBooleanParameter>(list, "Freeze Capture", false);
+    p.fichierDv = make<TWideStringParameter>(list, "Fichier DV", QString());
 }
 
 } // namespace

@@ -92,12 +92,13 @@ struct TParameters {
     TIntegerParameter* videoInputSelect = nullptr;
     TBooleanParameter* freezePreview = nullptr;
     TBooleanParameter* freezeCapture = nullptr;
+    TWideStringParameter* fichierDv = nullptr; // the DV file played as a tape; empty: none
 };
 
 // The process-wide references, valid after CreateParameters.
 extern TParameters Prm;
 
-inline constexpr int kParameterCount = 74;
+inline constexpr int kParameterCount = 75;
 
 // Chooses the store mode (INI file beside the executable; else registry data written by
 // this very executable; else nothing), creates the parameters in table order with their

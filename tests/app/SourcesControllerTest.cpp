@@ -1,9 +1,12 @@
 #include "SourcesController.h"
+#include "AppPaths.h"
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
+#include "DVGenerator.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
 #include "FakeV4l2Card.h"
+#include "IniFile.h"
 #include "ParameterTable.h"
 #include "Plaque.h"
 #include "RaccourcisForm.h"
@@ -219,7 +222,7 @@ TEST(SourcesController, NamesFormatsExclusionAndUnplugging) {
 
     // Two identical webcams: N and N #2; every list ends with its "none" item.
     EXPECT_EQ(items(frame.cboxvideo),
-              (QStringList{"Webcam", "Webcam #2", "Cassée", "aucun flux vidéo"}));
+              (QStringList{"Webcam", "Webcam #2", "Cassée", "Fichier DV…", "aucun flux vidéo"}));
     EXPECT_EQ(items(frame.cboxAudio), (QStringList{"Micro", "aucun flux audio"}));
     ASSERT_NE(sources.currentVideo(), nullptr);
     EXPECT_EQ(sources.currentVideo()->Name, QString("Webcam"));
@@ -539,4 +542,111 @@ TEST(SourcesController, ACameraFailingWhileRecordingLeavesAReadableFile) {
     EXPECT_GT(frames, 0) << info.toStdString();
     EXPECT_LE(frames, 75) << info.toStdString();
     p.form.hide();
+}
+
+// "Fichier DV…" in the video list opens a DV file as a tape: listed after the other devices
+// under its own name, chosen with its sound, kept for the next start; a file that cannot be
+// played, or that went, is said in French and not chosen.
+TEST(SourcesController, ADvFilePlaysAsATapeAndIsKept) {
+    Sandbox box;
+    ASSERT_TRUE(IniFile::save(AppPaths::iniFilePath(), {"[]"})); // portable: kept at close
+    dv::ClipSpec spec;
+    spec.frames = 50;
+    std::string error;
+    const QString tape = box.path("vacances 2004.dv");
+    ASSERT_TRUE(dv::GenerateClip(tape.toStdString(), spec, &error)) << error;
+    const QByteArray bytes = Sandbox::read(tape);
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    {
+        Program p;
+        p.form.show();
+        ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+        TSourcesController& sources = *p.form.sources;
+        TSourcesFrame& frame = *p.form.SourcesFrame;
+        EXPECT_EQ(items(frame.cboxvideo), (QStringList{"Webcam", "Webcam #2", "Cassée",
+                                                       "Fichier DV…", "aucun flux vidéo"}));
+        // No file chosen in the dialog: nothing changes.
+        sources.VideoChosen("Fichier DV…");
+        EXPECT_EQ(answers.asked, QStringList{"Fichier DV"});
+        EXPECT_EQ(frame.cboxvideo->currentText(), "Webcam");
+        answers.asked.clear();
+
+        answers.file = tape;
+        sources.VideoChosen("Fichier DV…");
+        ASSERT_TRUE(waitFor([&] {
+            return sources.currentVideo() && sources.currentVideo()->Name == "Fichier DV - Video";
+        }));
+        ASSERT_NE(sources.currentAudio(), nullptr);
+        EXPECT_EQ(sources.currentAudio()->Name, "Fichier DV - Audio");
+        EXPECT_EQ(frame.cboxvideo->currentText(), "Fichier DV - Video");
+        EXPECT_EQ(items(frame.cboxvideo),
+                  (QStringList{"Webcam", "Webcam #2", "Cassée", "Fichier DV - Video", "Fichier DV…",
+                               "aucun flux vidéo"}));
+        EXPECT_EQ(sources.currentVideo()->Device->Transport(), sources.dvFileDeck().get());
+        EXPECT_NE(sources.currentVideo()->SceneDetector(), nullptr);
+        EXPECT_EQ(Prm.fichierDv->Value, tape);
+        EXPECT_EQ(Prm.sourceVideo->Value, "Fichier DV - Video");
+        const quint64 shown = p.dm.previewFrames();
+        EXPECT_TRUE(waitFor([&] { return p.dm.previewFrames() > shown + 5; }));
+        EXPECT_EQ(answers.asked, QStringList{"Fichier DV"}); // the dialog's title
+        answers.asked.clear();
+
+        // A file that cannot be played: said, and the tape stays.
+        ASSERT_TRUE(Sandbox::write(box.path("vide.avi"), {}));
+        EXPECT_FALSE(sources.ChooseDvFile(box.path("vide.avi")));
+        ASSERT_EQ(answers.asked.size(), 1) << answers.asked.join("\n").toStdString();
+        EXPECT_EQ(answers.asked[0], "Le fichier DV « " + box.path("vide.avi") +
+                                        " » ne peut pas être lu : il est vide.");
+        EXPECT_EQ(sources.currentVideo()->Name, "Fichier DV - Video");
+        EXPECT_EQ(sources.dvFile(), tape);
+        answers.asked.clear();
+        p.form.close();
+        ASSERT_TRUE(waitFor([&] { return !p.form.isVisible(); }));
+    }
+    EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('\n').toStdString();
+    {
+        // The next start plays the same file.
+        Program p;
+        p.form.show();
+        ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+        ASSERT_NE(p.form.sources->currentVideo(), nullptr);
+        EXPECT_EQ(p.form.sources->currentVideo()->Name, "Fichier DV - Video");
+        EXPECT_EQ(p.form.sources->dvFile(), tape);
+        p.form.close();
+        ASSERT_TRUE(waitFor([&] { return !p.form.isVisible(); }));
+    }
+    EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('\n').toStdString();
+    EXPECT_EQ(Sandbox::read(tape), bytes); // played, never written
+    ASSERT_TRUE(QFile::remove(tape));
+    {
+        // The file went: said once, not chosen, forgotten.
+        Program p;
+        p.form.show();
+        ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+        ASSERT_EQ(answers.asked.size(), 1);
+        EXPECT_EQ(answers.asked[0], "Le fichier DV « " + tape +
+                                        " » ne peut pas être lu : il n'existe pas. La source "
+                                        "« Fichier DV » n'est pas choisie.");
+        ASSERT_NE(p.form.sources->currentVideo(), nullptr);
+        EXPECT_EQ(p.form.sources->currentVideo()->Name, "Webcam");
+        EXPECT_EQ(p.form.sources->dvFile(), QString());
+        EXPECT_EQ(Prm.fichierDv->Value, QString());
+        EXPECT_LT(items(p.form.SourcesFrame->cboxvideo).indexOf("Fichier DV - Video"), 0);
+        answers.asked.clear();
+
+        // From the command line: a missing file is said and not chosen; a file is.
+        p.form.receiveCommandLine({"/dv_fichier=" + box.path("nulle part.dv")});
+        ASSERT_TRUE(waitFor([&] { return !answers.asked.isEmpty(); }));
+        EXPECT_TRUE(answers.asked[0].contains("il n'existe pas")) << answers.asked[0].toStdString();
+        EXPECT_EQ(p.form.sources->currentVideo()->Name, "Webcam");
+        ASSERT_TRUE(Sandbox::write(tape, bytes));
+        p.form.receiveCommandLine({"/dv_fichier=" + tape});
+        EXPECT_TRUE(waitFor([&] {
+            return p.form.sources->currentVideo() &&
+                   p.form.sources->currentVideo()->Name == "Fichier DV - Video";
+        }));
+        p.form.close();
+        ASSERT_TRUE(waitFor([&] { return !p.form.isVisible(); }));
+    }
 }

@@ -210,8 +210,10 @@ TEST(Parameters, PortableSaveLaysOutTheSectionInTableOrder) {
             ++plain;
         }
     }
-    EXPECT_EQ(plain, 73);
+    EXPECT_EQ(plain, 74);
     EXPECT_EQ(keys, expected);
+    // The DV file played as a tape came last, after the table as it was.
+    EXPECT_EQ(keys.last(), "Fichier DV");
     const QStringList section = parameterSection(lines);
     EXPECT_EQ(section[0], "Signature=Vidorra 6.0.6 fr de Ardoval");
     EXPECT_EQ(section[2], "ExeName=" + AppPaths::executablePath());

@@ -17,6 +17,11 @@ struct ScriptedPrompts : IPrompts {
     void information(QWidget*, const QString& text) override { asked << text; }
     void warning(QWidget*, const QString& text) override { asked << text; }
     void error(QWidget*, const QString& text) override { asked << text; }
+    QString file; // the file "chosen" in a file dialog
+    QString openFile(QWidget*, const QString& caption, const QString&) override {
+        asked << caption;
+        return file;
+    }
 };
 
 // Installs prompts for the life of the guard.
