@@ -1,8 +1,10 @@
 #include "CaptureForm.h"
 #include "CaptureFormats.h"
 #include "CommandRunner.h"
+#include "DVGenerator.h"
 #include "Dm.h"
 #include "DossiersFrame.h"
+#include "DvFile.h"
 #include "EndPart.h"
 #include "ExtraireFrame.h"
 #include "ImageList.h"
@@ -11,7 +13,9 @@
 #include "RaccourcisForm.h"
 #include "RecordingController.h"
 #include "Sandbox.h"
+#include "SceneFile.h"
 #include "ScriptedPrompts.h"
+#include "SourcesController.h"
 #include "StatusPanels.h"
 #include "StillsController.h"
 #include "SuperAction.h"
@@ -399,5 +403,93 @@ TEST(RecordingEndToEnd, AFolderRemovedWhileRecordingLosesNothing) {
     // More than a second of sound in each (blocks of 1 024 samples at 48 kHz).
     EXPECT_GE(framesOf(probe(first), "audio"), 50);
     EXPECT_GE(framesOf(probe(second), "audio"), 30);
+    p.form.hide();
+}
+
+// A DV file recorded on two days, played from "Fichier DV" and recorded in DV type 1 with its
+// scene list: the list cuts where the date changes, and the file has every frame of the tape.
+TEST(RecordingEndToEnd, ADvFilesScenesCutWhereItsDateChanges) {
+    Sandbox box;
+    QDir().mkpath(box.path("videos"));
+    dv::ClipSpec spec;
+    spec.frames = 50;
+    spec.dateJumps = {{20, 86400.0 + 3600.0}}; // the next day, an hour later
+    std::string error;
+    const QString tape = box.path("deux jours.dv");
+    ASSERT_TRUE(dv::GenerateClip(tape.toStdString(), spec, &error)) << error;
+    ScriptedPrompts answers;
+    PromptsGuard guard(&answers);
+    Program p;
+    p.form.setCommandLine({"/dv_fichier=" + tape});
+    p.form.show();
+    ASSERT_TRUE(waitFor([&] { return p.form.startupFinished(); }));
+    TSourcesController& sources = *p.form.sources;
+    ASSERT_TRUE(waitFor([&] {
+        return sources.currentVideo() && sources.currentVideo()->Name == "Fichier DV - Video";
+    }));
+    ASSERT_NE(sources.currentAudio(), nullptr);
+    EXPECT_EQ(sources.currentAudio()->Name, "Fichier DV - Audio");
+    Prm.videoDirectory->Value = box.path("videos") + "/";
+    Prm.scn->Value = true;
+    sources.FillCaptureFormats(cfDvType1Native);
+    ASSERT_EQ(Prm.captureFormat->Value, cfDvType1Native);
+
+    // The preview has shown the tape's first frame, and the tape waits there.
+    const std::shared_ptr<TDvFileDeck> deck = sources.dvFileDeck();
+    ASSERT_NE(deck, nullptr);
+    auto settle = [&] {
+        quint64 last = p.dm.sourceFrames();
+        for (int still = 0; still < 15;) {
+            pause(20);
+            const quint64 now = p.dm.sourceFrames();
+            still = now == last ? still + 1 : 0;
+            last = now;
+        }
+    };
+    deck->setMode(IDvTransport::ED_MODE_STOP);
+    settle();
+    deck->seek(0);
+    deck->setMode(IDvTransport::ED_MODE_FREEZE);
+    const quint64 seen = p.dm.previewFrames();
+    ASSERT_TRUE(waitFor([&] { return p.dm.previewFrames() > seen + 3; }));
+    deck->setMode(IDvTransport::ED_MODE_STOP);
+    settle();
+
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitFor([&] { return p.form.recorder->state() == RecordingState::rsRecording; }));
+    ASSERT_TRUE(waitFor([&] { return p.dm.hasRecordingBranch() && !p.dm.endingPart(); }));
+    const QString file = p.form.recorder->currentFile();
+    deck->setMode(IDvTransport::ED_MODE_PLAY);
+    ASSERT_TRUE(waitFor(
+        [&] { return deck->mode() == IDvTransport::ED_MODE_STOP && deck->position() == 50; },
+        60000));
+    settle();
+    answers.answer = IPrompts::No; // a list is never deleted here
+    p.form.action("saCapturerBascule")->executeInteractive(&p.form);
+    ASSERT_TRUE(waitUntilIdle(p.dm));
+    ASSERT_EQ(p.form.recorder->state(), RecordingState::rsPreview);
+    EXPECT_TRUE(answers.asked.isEmpty()) << answers.asked.join('\n').toStdString();
+    const QString info = probe(file);
+    EXPECT_TRUE(info.contains("codec_name=dvvideo")) << info.toStdString();
+    EXPECT_EQ(framesOf(info, "video"), 50) << info.toStdString();
+
+    // Two scenes: the first day's 20 frames, then the next day's 30 (which the scene rule counts
+    // from the frame it reports the change on, the first day's last).
+    const QString scn = TSceneFile::PathFor(file);
+    const QByteArray list = Sandbox::read(scn);
+    const QByteArray name = TSceneFile::NameBytes(scn);
+    const qsizetype first = TSceneFile::Header(name).size() + TSceneFile::ClipBlock().size();
+    auto le32 = [&list](qsizetype at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | uint8_t(list.at(at + i));
+        return v;
+    };
+    const qsizetype second = first + 4 + 7 + name.size() + 8 + 4;
+    ASSERT_EQ(list.size(), second + 35) << list.toHex().toStdString();
+    const uint32_t cut = le32(first);         // the frame that opens the next day (1-based)
+    EXPECT_EQ(le32(second + 9), cut);         // where the last scene starts
+    EXPECT_EQ(le32(second + 13), 31u) << cut; // and how long it lasts
+    EXPECT_EQ(list.mid(first, 4), list.mid(second - 4, 4));
     p.form.hide();
 }
