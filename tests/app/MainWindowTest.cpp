@@ -122,9 +122,9 @@ TEST(MainWindow, LayoutCommands) {
     for (TCustomSuperAction* a : p.form.al)
         withCaption += a->text().isEmpty() ? 0 : 1;
     EXPECT_EQ(p.raccourcis.grid()->rowCount(), withCaption);
-    // The 55 of the action table, saDecalage (the clock offset, without a caption) and the
-    // two folder commands.
-    EXPECT_EQ(p.form.al.size(), 58);
+    // The 55 of the action table, saDecalage (the clock offset, without a caption), the
+    // two folder commands and the DV file's.
+    EXPECT_EQ(p.form.al.size(), 59);
     p.form.hide();
 }
 

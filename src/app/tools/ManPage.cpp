@@ -158,6 +158,8 @@ arrête une action à bascule.
 Un argument qui ne commence par aucun de ces préfixes est ignoré, de même qu'un nom
 inconnu. Un texte suit le nom après un signe égal, par exemple
 \fB"/sv=DV Source \- Video"\fR choisit la source vidéo de ce nom.
+\fB"/dv_fichier=/chemin/cassette.avi"\fR lit un fichier DV (.dv, .dif, AVI de type 1 ou 2)
+comme une cassette, dans la source \fBFichier DV\fR ; le fichier n'est jamais modifié.
 \fB/quit\fR ferme le programme après les autres commandes de la même ligne.
 .SH COMMANDES
 )");
