@@ -3,7 +3,9 @@
 #include "CameraWindows.h"
 #include "CamForm.h"
 #include "CaptureForm.h"
+#include "DVGenerator.h"
 #include "Dm.h"
+#include "DvFile.h"
 #include "DvTransport.h"
 #include "EndPart.h"
 #include "ParameterTable.h"
@@ -123,8 +125,7 @@ TEST(CameraWindows, SourcesBindReleaseAndTheKeyboardCamera) {
     // The refresh shows the tape's timecode and what the tape does.
     cameras.Refresh(&deck.video, &camera.audio);
     EXPECT_EQ(cameras.window(0)->TimecodePanel->text(), "0:12:34:56");
-    EXPECT_EQ(cameras.window(0)->ModePanel->text(),
-              TcamForm::ModeText(deck.transport->mode()));
+    EXPECT_EQ(cameras.window(0)->ModePanel->text(), TcamForm::ModeText(deck.transport->mode()));
     EXPECT_FALSE(cameras.window(0)->ModePanel->text().isEmpty());
 
     // Released with "Stop en quittant": Stop, the window free, the keyboard passed on.
@@ -314,5 +315,69 @@ TEST(CameraWindows, LeavingTheDeckAndComingBack) {
     const QString info = dvFrames(file);
     EXPECT_TRUE(info.startsWith("dvvideo,")) << info.toStdString();
     EXPECT_GE(info.section(',', 1).toInt(), 30) << info.toStdString();
+    form.hide();
+}
+
+// A DV file in its deck through the whole program: its window is the file's, shows the
+// tape's timecode and recording date, and the keys move the file's tape; at the end of the
+// file the tape stops, and rewinding brings it back to its start.
+TEST(CameraWindows, DvFileDeckDrivenFromTheProgram) {
+    Sandbox box;
+    dv::ClipSpec spec;
+    spec.frames = 100;
+    spec.startTimecode = {0, 20, 0, 0};
+    std::string error;
+    const QString tape = box.path("cassette.dv");
+    ASSERT_TRUE(dv::GenerateClip(tape.toStdString(), spec, &error)) << error;
+    TCaptureForm form;
+    Tdm dm;
+    Tplaque plaque(&form);
+    TRaccourcisForm raccourcis;
+    form.attachModules(&dm, &plaque, &raccourcis);
+    form.setCommandLine({"/dv_fichier=" + tape});
+    form.show();
+    ASSERT_TRUE(waitFor([&] { return form.startupFinished(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return form.sources->currentVideo() && form.sources->currentVideo()->HasTransport;
+    }));
+    TVideoSource* video = form.sources->currentVideo();
+    EXPECT_EQ(video->Name, "Fichier DV - Video");
+    const std::shared_ptr<TDvFileDeck> deck = form.sources->dvFileDeck();
+    ASSERT_NE(deck, nullptr);
+    EXPECT_EQ(video->Device->Transport(), deck.get());
+    // The window the program started with went to the virtual deck, the file has the other.
+    TcamForm* window = video->CameraWindow;
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Fichier DV");
+    EXPECT_TRUE(video->IsVcr);
+    ASSERT_TRUE(waitFor([&] { return dm.previewFrames() > 5; }, 60000));
+    EXPECT_TRUE(waitFor([&] { return window->TimecodePanel->text().startsWith("0:20:0"); }))
+        << window->TimecodePanel->text().toStdString();
+    EXPECT_TRUE(waitFor([&] { return !window->Label1->text().isEmpty(); }));
+
+    // At the end of the file the tape stops by itself.
+    EXPECT_TRUE(waitFor(
+        [&] { return deck->mode() == IDvTransport::ED_MODE_STOP && deck->position() == 100; },
+        30000));
+    EXPECT_TRUE(waitFor([&] { return window->ModePanel->text() == "■ Arrêt"; }));
+    EXPECT_TRUE(window->TimecodePanel->text().startsWith("0:20:03:2"))
+        << window->TimecodePanel->text().toStdString();
+    // Rewinding from stop brings it back to its start, where it stops again; then it plays.
+    form.action("cam_ReculeRapide")->executeInteractive(&form);
+    EXPECT_EQ(deck->mode(), IDvTransport::ED_MODE_REW);
+    EXPECT_TRUE(
+        waitFor([&] { return deck->mode() == IDvTransport::ED_MODE_STOP && deck->position() == 0; },
+                30000));
+    form.action("cam_Play")->executeInteractive(&form);
+    EXPECT_EQ(deck->mode(), IDvTransport::ED_MODE_PLAY);
+    EXPECT_TRUE(waitFor([&] { return window->ModePanel->text() == "▶ Lecture"; }));
+    EXPECT_TRUE(waitFor([&] { return deck->position() > 5; }));
+    // Picture search forward runs to the end.
+    form.action("cam_AvanceRapide")->executeInteractive(&form);
+    EXPECT_EQ(deck->mode(), IDvTransport::ED_MODE_PLAY_FASTEST_FWD);
+    EXPECT_TRUE(waitFor(
+        [&] { return deck->mode() == IDvTransport::ED_MODE_STOP && deck->position() == 100; },
+        30000));
     form.hide();
 }
