@@ -2,6 +2,7 @@
 // a recompressing one: the damaged frames of the file are left out and counted as from a live
 // deck, and the user's file is never written.
 #include "CaptureDevice.h"
+#include "DVGenerator.h"
 #include "DVPacks.h"
 #include "DeviceKinds.h"
 #include "Dm.h"
@@ -14,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
+#include <QRectF>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -121,6 +123,73 @@ TEST(DvFileRecording, ADamagedFileRecordsToItsEndInEveryKindOfFormat) {
         EXPECT_EQ(p.of("video")->frames, whole);
         ASSERT_NE(p.of("audio"), nullptr);
         EXPECT_EQ(device->damagedFrames() - damaged, uint64_t(frames - whole));
+    }
+    EXPECT_EQ(checksum(tape), before);
+}
+
+namespace {
+
+// How many pixels of frame n of the file, in the box (fractions of the picture), are light on
+// the blue bar of the generated tape's pattern (red and green both high): the inlay's letters.
+int lightPixels(const QString& file, int n, QRectF box) {
+    QProcess p;
+    p.start("ffmpeg",
+            {"-v", "error", "-i", file, "-vf", QString("select=eq(n\\,%1),scale=360:288").arg(n),
+             "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    p.waitForFinished(60000);
+    const QByteArray rgb = p.readAllStandardOutput();
+    if (rgb.size() != 360 * 288 * 3)
+        return -1;
+    int light = 0;
+    for (int y = int(box.top() * 288); y < int(box.bottom() * 288); ++y)
+        for (int x = int(box.left() * 360); x < int(box.right() * 360); ++x) {
+            const auto* px = reinterpret_cast<const uchar*>(rgb.constData()) + (y * 360 + x) * 3;
+            light += px[0] > 160 && px[1] > 160;
+        }
+    return light;
+}
+
+} // namespace
+
+// Every format the camcorder is offered in records the file's tape with its sound; the
+// recompressed pictures carry the DV date inlay as the camcorder's do.
+TEST(DvFileRecording, EveryFormatWithItsSoundAndTheDateInlay) {
+    Sandbox box;
+    dv::ClipSpec spec;
+    spec.frames = 60;
+    std::string error;
+    const QString tape = box.path("k7.dv");
+    ASSERT_TRUE(dv::GenerateClip(tape.toStdString(), spec, &error)) << error;
+    const QByteArray before = checksum(tape);
+    TDvFileEnumerator files(nullptr);
+    QString why;
+    ASSERT_TRUE(files.SetFile(tape, &why)) << why.toStdString();
+    const std::vector<TDeviceDescriptor> listed = files.enumerate(TDeviceCategory::Video);
+    ASSERT_EQ(listed.size(), 1u);
+    Rig rig("", "DV", &listed[0]);
+    ASSERT_TRUE(rig.ok());
+    TDvFileDeck& deck = *files.deck();
+    Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
+    for (const uint8_t format : {1, 2, 5, 6, 7, 9}) {
+        SCOPED_TRACE(int(format));
+        const Probe p = recordTheTape(rig, deck, format, QString("k7-%1.avi").arg(format));
+        ASSERT_NE(p.of("video"), nullptr);
+        // The native formats keep every frame; the encoders may round at the end.
+        if (format <= 2 || format == 5)
+            EXPECT_EQ(p.of("video")->frames, 60);
+        else
+            EXPECT_NEAR(p.of("video")->frames, 60, 2);
+        ASSERT_NE(p.of("audio"), nullptr);
+    }
+    const QRectF blueBar(0.88, 0.15, 0.11, 0.25);
+    EXPECT_EQ(lightPixels(rig.box.path("k7-6.avi"), 20, blueBar), 0);
+    g_object_set(rig.dm.overlay(), "what-incrust", 0u, "format-date1", "dd", "format-date2", "",
+                 "alignement", 1u, "xpos", 935, "ypos", 300, "auto-font-size", FALSE, "font-size",
+                 40, "incrust-active", TRUE, "overlay-enabled", TRUE, nullptr);
+    for (const uint8_t format : {6, 9}) {
+        const QString name = QString("date-%1.avi").arg(format);
+        recordTheTape(rig, deck, format, name);
+        EXPECT_GT(lightPixels(rig.box.path(name), 20, blueBar), 50) << name.toStdString();
     }
     EXPECT_EQ(checksum(tape), before);
 }
