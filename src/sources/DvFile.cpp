@@ -222,8 +222,27 @@ std::shared_ptr<TDvFileDeck> TDvFileDeck::Open(const QString& path, QString* why
         *why = QStringLiteral("il ne peut pas être ouvert en lecture");
         return nullptr;
     }
-    const TDvFileRead read = [fd](uint64_t pos, void* data, size_t size) {
-        return ::pread(fd, data, size, off_t(pos)) == ssize_t(size);
+    // The walk reads small headers one after the other: they come from one block read ahead,
+    // so that a file of many tiny chunks costs no system call each.
+    struct Block {
+        std::vector<uint8_t> bytes;
+        uint64_t at = 0;
+    };
+    auto block = std::make_shared<Block>();
+    const TDvFileRead read = [fd, block](uint64_t pos, void* data, size_t size) {
+        constexpr size_t kBlock = 64 * 1024;
+        if (size > kBlock / 2)
+            return ::pread(fd, data, size, off_t(pos)) == ssize_t(size);
+        if (pos < block->at || pos + size > block->at + block->bytes.size()) {
+            block->bytes.resize(kBlock);
+            const ssize_t got = ::pread(fd, block->bytes.data(), kBlock, off_t(pos));
+            block->bytes.resize(got > 0 ? size_t(got) : 0);
+            block->at = pos;
+            if (size > block->bytes.size())
+                return false;
+        }
+        std::memcpy(data, block->bytes.data() + (pos - block->at), size);
+        return true;
     };
     std::optional<TDvFileFrames> frames = FindDvFileFrames(read, uint64_t(st.st_size), why);
     if (!frames) {

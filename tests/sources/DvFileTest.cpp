@@ -211,6 +211,27 @@ TEST_F(DvFileTest, HostileFilesAreSaidOrCut) {
     EXPECT_GE(cutAvi->frames().offsets.size(), 9u);
     EXPECT_LE(cutAvi->frames().offsets.size(), 10u);
 
+    // Two million empty chunks before the one frame: walked through, the frame found.
+    {
+        QByteArray movi;
+        for (int i = 0; i < 2000000; ++i)
+            movi += QByteArray("JUNK\0\0\0\0", 8);
+        movi += chunk("00dc", frames->front());
+        QByteArray strh(56, 0);
+        strh.replace(0, 8, "vidsdvsd");
+        const QByteArray hdrl =
+            list("hdrl", chunk("avih", QByteArray(56, 0)) +
+                             list("strl", chunk("strh", strh) + chunk("strf", QByteArray(40, 0))));
+        const QByteArray body = QByteArray("AVI ") + hdrl + list("movi", movi);
+        ASSERT_TRUE(writeFile(path("vide-plein.avi"),
+                              QByteArray("RIFF") + le32(uint32_t(body.size())) + body));
+        auto full = TDvFileDeck::Open(path("vide-plein.avi"), &why);
+        ASSERT_TRUE(full) << why.toStdString();
+        ASSERT_EQ(full->frames().offsets.size(), 1u);
+        EXPECT_EQ(full->frames().offsets[0],
+                  uint64_t(12 + hdrl.size() + 12 + movi.size() - frames->front().size()));
+    }
+
     // An AVI without DV.
     QByteArray other = makeAvi(*frames, {false, false, false});
     other.replace(other.indexOf("vidsdvsd") + 4, 4, "MJPG");
