@@ -516,6 +516,11 @@ void TCaptureForm::connectHandlers() {
             ActionArguments().isEmpty() ? QString() : ActionArguments().first().trimmed();
         if (path.isEmpty())
             sources->AskDvFile();
+        else if (!QDir::isAbsolutePath(path))
+            // A command line handed over by a second start was typed in another folder.
+            prompts().warning(this, QStringLiteral("Le fichier DV « %1 » n'est pas pris : il doit "
+                                                   "être donné par son chemin complet.")
+                                        .arg(path));
         else
             sources->ChooseDvFile(path);
     });

@@ -640,6 +640,11 @@ TEST(SourcesController, ADvFilePlaysAsATapeAndIsKept) {
         ASSERT_TRUE(waitFor([&] { return !answers.asked.isEmpty(); }));
         EXPECT_TRUE(answers.asked[0].contains("il n'existe pas")) << answers.asked[0].toStdString();
         EXPECT_EQ(p.form.sources->currentVideo()->Name, "Webcam");
+        answers.asked.clear();
+        p.form.receiveCommandLine({"/dv_fichier=vacances 2004.dv"});
+        ASSERT_TRUE(waitFor([&] { return !answers.asked.isEmpty(); }));
+        EXPECT_EQ(answers.asked[0], "Le fichier DV « vacances 2004.dv » n'est pas pris : il doit "
+                                    "être donné par son chemin complet.");
         ASSERT_TRUE(Sandbox::write(tape, bytes));
         p.form.receiveCommandLine({"/dv_fichier=" + tape});
         EXPECT_TRUE(waitFor([&] {
