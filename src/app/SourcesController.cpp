@@ -198,6 +198,12 @@ bool TSourcesController::ChooseDvFile(const QString& path) {
         return false;
     }
     Prm.fichierDv->Value = path;
+    if (m_files->deck()->frames().cutShort)
+        prompts().information(m_session.view().dialogParent(),
+                              QStringLiteral("Le fichier DV « %1 » est coupé avant sa fin : ses "
+                                             "%2 images entières sont lues.")
+                                  .arg(QDir::toNativeSeparators(path))
+                                  .arg(m_files->deck()->frames().offsets.size()));
     const QString video = kDvFileDeviceName + QStringLiteral(" - Video");
     const QString audio = kDvFileDeviceName + QStringLiteral(" - Audio");
     Change(

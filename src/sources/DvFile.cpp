@@ -65,6 +65,7 @@ std::optional<TDvFileFrames> rawFrames(const TDvFileRead& read, uint64_t fileSiz
     }
     out.kind = TDvFileFrames::Raw;
     const uint64_t frames = fileSize / out.frameSize; // a last frame cut short is left out
+    out.cutShort = fileSize % out.frameSize != 0;
     out.offsets.reserve(frames);
     for (uint64_t i = 0; i < frames; ++i)
         out.offsets.push_back(i * out.frameSize);
@@ -88,6 +89,7 @@ public:
                 return;
             // An AVI cut short: its last RIFF ends with the file.
             const uint64_t end = std::min(pos + 8 + size, m_size);
+            frames.cutShort = frames.cutShort || pos + 8 + size > m_size;
             if (isFourcc(head + 8, "AVI ") || isFourcc(head + 8, "AVIX"))
                 walkList(pos + 12, end, 0, false);
             pos += 8 + size + (size & 1);

@@ -24,6 +24,7 @@ struct TDvFileFrames {
     bool pal = true;
     size_t frameSize = 0;
     std::vector<uint64_t> offsets; // each frame's first byte in the file
+    bool cutShort = false;         // the file ends inside a frame or a list it announced
 };
 
 // The frames of the file open on fd (read only); nullopt with why (French, "il est vide") when

@@ -601,6 +601,26 @@ TEST(SourcesController, ADvFilePlaysAsATapeAndIsKept) {
         EXPECT_EQ(sources.currentVideo()->Name, "Fichier DV - Video");
         EXPECT_EQ(sources.dvFile(), tape);
         answers.asked.clear();
+
+        // A file cut short plays up to its last whole frame, and the user is told.
+        const QString cut = box.path("coupée.dv");
+        ASSERT_TRUE(Sandbox::write(cut, bytes.left(bytes.size() / 2 + 1000)));
+        EXPECT_TRUE(sources.ChooseDvFile(cut));
+        ASSERT_EQ(answers.asked.size(), 1);
+        EXPECT_EQ(answers.asked[0], "Le fichier DV « " + cut +
+                                        " » est coupé avant sa fin : ses 25 images entières sont "
+                                        "lues.");
+        ASSERT_TRUE(waitFor([&] { return sources.dvFile() == cut && sources.currentVideo(); }));
+        EXPECT_TRUE(waitFor([&] {
+            return sources.currentVideo()->Device->Transport() == sources.dvFileDeck().get();
+        }));
+        EXPECT_EQ(sources.currentVideo()->Name, "Fichier DV - Video");
+        EXPECT_TRUE(sources.ChooseDvFile(tape));
+        EXPECT_TRUE(waitFor([&] {
+            return sources.currentVideo() &&
+                   sources.currentVideo()->Device->Transport() == sources.dvFileDeck().get();
+        }));
+        answers.asked.clear();
         p.form.close();
         ASSERT_TRUE(waitFor([&] { return !p.form.isVisible(); }));
     }

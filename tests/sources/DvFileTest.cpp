@@ -150,6 +150,7 @@ TEST_F(DvFileTest, FindsTheFramesOfEveryKind) {
         auto deck = TDvFileDeck::Open(path(c.name), &why);
         ASSERT_TRUE(deck) << why.toStdString();
         EXPECT_EQ(deck->frames().kind, c.kind);
+        EXPECT_FALSE(deck->frames().cutShort);
         ASSERT_EQ(deck->frames().offsets.size(), 20u);
         for (size_t i = 0; i < 20; ++i)
             EXPECT_EQ(avi.mid(qsizetype(deck->frames().offsets[i]), dv::kFrameSize625),
@@ -176,6 +177,7 @@ TEST_F(DvFileTest, FindsTheFramesOfEveryKind) {
     ASSERT_TRUE(made) << why.toStdString();
     EXPECT_EQ(made->frames().kind, TDvFileFrames::AviType2);
     EXPECT_EQ(made->frames().offsets.size(), 20u);
+    EXPECT_FALSE(made->frames().cutShort);
 }
 
 // Foreign files: nothing crashes, what cannot be played is said in French, what is cut short
@@ -204,12 +206,15 @@ TEST_F(DvFileTest, HostileFilesAreSaidOrCut) {
     auto cut = TDvFileDeck::Open(path("coupe.dv"), &why);
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->frames().offsets.size(), 3u);
+    EXPECT_TRUE(cut->frames().cutShort);
+    EXPECT_FALSE(TDvFileDeck::Open(path("k7.dv"), &why)->frames().cutShort);
     const QByteArray avi = makeAvi(*frames, {});
     ASSERT_TRUE(writeFile(path("coupe.avi"), avi.left(avi.size() / 2)));
     auto cutAvi = TDvFileDeck::Open(path("coupe.avi"), &why);
     ASSERT_TRUE(cutAvi);
     EXPECT_GE(cutAvi->frames().offsets.size(), 9u);
     EXPECT_LE(cutAvi->frames().offsets.size(), 10u);
+    EXPECT_TRUE(cutAvi->frames().cutShort);
 
     // Two million empty chunks before the one frame: walked through, the frame found.
     {
