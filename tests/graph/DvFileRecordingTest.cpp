@@ -125,6 +125,16 @@ TEST(DvFileRecording, ADamagedFileRecordsToItsEndInEveryKindOfFormat) {
         EXPECT_EQ(device->damagedFrames() - damaged, uint64_t(frames - whole));
     }
     EXPECT_EQ(checksum(tape), before);
+    // The program's own DV files play as tapes in their turn.
+    for (const auto& [format, kind] :
+         {std::pair{1, TDvFileFrames::AviType1}, std::pair{2, TDvFileFrames::AviType2}}) {
+        const auto again =
+            TDvFileDeck::Open(rig.box.path(QString("bande%1.avi").arg(format)), &why);
+        ASSERT_TRUE(again) << why.toStdString();
+        EXPECT_EQ(again->frames().kind, kind);
+        EXPECT_EQ(again->frames().offsets.size(), size_t(whole));
+        EXPECT_FALSE(again->frames().cutShort);
+    }
 }
 
 namespace {
