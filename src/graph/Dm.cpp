@@ -191,7 +191,8 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     if (m_overlayCaps) {
         // The picture keeps the source's format from the decoder to the encoders: the overlay
         // draws on a decoder's I420 (or on the BGR of a source in 24-bit RGB) as it comes, and
-        // color1 converts only a source in neither format (to the closer of the two). The
+        // color1 converts only a source in neither format, to the one that loses nothing of
+        // it (NV12 to I420; 4:2:2 or 4:1:1, whose chroma I420 would halve, to BGR). The
         // preview alone is made BGR (color3), and the encoders take the I420 as it is; the
         // DivX branch's resizer scales either format. The snapshots stay BGR: the overlay
         // converts a grabbed I420 picture, inlay and all.
