@@ -189,10 +189,14 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
     m_color1 = make("videoconvert", "color1");
     m_overlayCaps = make("capsfilter", "overlay caps");
     if (m_overlayCaps) {
-        // The overlay could draw on a decoder's I420 as it is, but the DivX branch's resizer
-        // works on BGR: the picture it would then convert on its own costs more than the
-        // conversion back to I420 saved for the other encoders. Every picture becomes BGR.
-        const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format=BGR"));
+        // The picture keeps the source's format from the decoder to the encoders: the overlay
+        // draws on a decoder's I420 (or on the BGR of a source in 24-bit RGB) as it comes, and
+        // color1 converts only a source in neither format, to the one that loses nothing of
+        // it (NV12 to I420; 4:2:2 or 4:1:1, whose chroma I420 would halve, to BGR). The
+        // preview alone is made BGR (color3), and the encoders take the I420 as it is; the
+        // DivX branch's resizer scales either format. The snapshots stay BGR: the overlay
+        // converts a grabbed I420 picture, inlay and all.
+        const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format={ I420, BGR }"));
         g_object_set(m_overlayCaps, "caps", caps.get(), nullptr);
     }
     m_infdecvideo = make("tee", "infdecvideo");

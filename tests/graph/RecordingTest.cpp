@@ -29,6 +29,8 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
+#include <functional>
+#include <gst/base/gstbasetransform.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/mount.h>
@@ -39,9 +41,11 @@ namespace {
 // the file. A loaded machine makes the pictures more slowly than the clock: the part lasts
 // until the source has made that many, four times as long at most; without a picture it
 // records `ms` of sound.
-Probe record(Rig& rig, uint8_t format, const QString& name, int ms = 2000) {
+// `during` runs while the part records.
+Probe record(Rig& rig, uint8_t format, const QString& name, int ms = 2000,
+             const TRecordingSettings& settings = {}, const std::function<void()>& during = {}) {
     const QString file = rig.box.path(name);
-    if (!rig.dm.BuildRecording(format, file, rig.detector(), TRecordingSettings{})) {
+    if (!rig.dm.BuildRecording(format, file, rig.detector(), settings)) {
         ADD_FAILURE() << "format " << int(format) << ": " << rig.dm.lastError().toStdString();
         return {};
     }
@@ -56,6 +60,8 @@ Probe record(Rig& rig, uint8_t format, const QString& name, int ms = 2000) {
             return made >= pictures || (made == 0 && clock.elapsed() >= ms);
         },
         4 * ms);
+    if (during)
+        during();
     EXPECT_TRUE(endPart(rig.dm));
     EXPECT_FALSE(rig.dm.hasRecordingBranch());
     return probe(file);
@@ -1054,10 +1060,37 @@ QString overlayFormat(Rig& rig) {
     return format;
 }
 
+// The colour bars of the test pattern (white, yellow, cyan, green, magenta, red, blue)
+// across a BGR row of `width` pixels: how many bars are off their colour by more than 40
+// levels on a channel.
+int wrongBars(const uint8_t* bgrRow, int width) {
+    static const uint8_t bars[7][3] = {{255, 255, 255}, {0, 255, 255}, {255, 255, 0}, {0, 255, 0},
+                                       {255, 0, 255},   {0, 0, 255},   {255, 0, 0}};
+    int wrong = 0;
+    for (int i = 0; i < 7; ++i) {
+        const uint8_t* px = bgrRow + ((2 * i + 1) * width / 14) * 3;
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(int(px[c]) - int(bars[i][c])) > 40) {
+                ++wrong;
+                break;
+            }
+    }
+    return wrong;
+}
+
+// Whether the element named in the recording branch lets its pictures through unconverted.
+bool passesThrough(Rig& rig, const char* name) {
+    GstElement* e = rig.dm.element(name);
+    return e && GST_IS_BASE_TRANSFORM(e) &&
+           gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(e));
+}
+
 } // namespace
 
-// A Motion-JPEG webcam: its decoded pictures reach the overlay as BGR, as the test pattern's
-// do, and the branches fed by them record them whole with the inlay and a flip on.
+// A Motion-JPEG webcam: its decoded pictures reach the overlay in the decoder's I420 (the
+// test pattern's in its BGR), the encoders take them as they are, a still grabbed from them
+// is BGR with its colours right, and the branches fed by them record them whole with the
+// inlay and a flip on; the DivX resizer scales the I420 itself.
 TEST(Recording, MjpegWebcamFeedsEveryBranch) {
     {
         Rig mire("Mire de test");
@@ -1077,18 +1110,84 @@ TEST(Recording, MjpegWebcamFeedsEveryBranch) {
     };
     Rig rig("", "Signal de test", &webcam);
     ASSERT_TRUE(rig.ok());
-    EXPECT_EQ(overlayFormat(rig), "BGR");
+    EXPECT_EQ(overlayFormat(rig), "I420");
+
+    // A still of the I420 stream: a BGR picture of the stream's size, the bars in their order.
+    std::vector<uint8_t> still;
+    int stillWidth = 0, stillHeight = 0;
+    const QMetaObject::Connection grabbed =
+        QObject::connect(&rig.dm, &Tdm::elementMessage, [&](GstMessage* message) {
+            const GstStructure* s = gst_message_get_structure(message);
+            if (!s || !gst_structure_has_name(s, "vr-snapshot") || !still.empty())
+                return;
+            GstSample* sample = nullptr;
+            gint slot = -1;
+            gst_structure_get(s, "sample", GST_TYPE_SAMPLE, &sample, "slot", G_TYPE_INT, &slot,
+                              nullptr);
+            if (sample) {
+                const GstStructure* caps = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
+                if (g_strcmp0(gst_structure_get_string(caps, "format"), "BGR") == 0) {
+                    gst_structure_get_int(caps, "width", &stillWidth);
+                    gst_structure_get_int(caps, "height", &stillHeight);
+                    GstMapInfo map;
+                    GstBuffer* buffer = gst_sample_get_buffer(sample);
+                    if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+                        still.assign(map.data, map.data + map.size);
+                        gst_buffer_unmap(buffer, &map);
+                    }
+                }
+                gst_sample_unref(sample);
+            }
+            if (slot >= 0)
+                g_signal_emit_by_name(rig.dm.overlay(), "release-slot", slot);
+        });
+    g_signal_emit_by_name(rig.dm.overlay(), "grab-image");
+    EXPECT_TRUE(waitFor([&] { return !still.empty(); }, 5000));
+    QObject::disconnect(grabbed);
+    ASSERT_EQ(stillWidth, 320);
+    ASSERT_EQ(stillHeight, 240);
+    ASSERT_GE(still.size(), size_t(320 * 240 * 3));
+    EXPECT_EQ(wrongBars(&still[size_t(40) * 320 * 3], 320), 0);
+
     g_object_set(rig.dm.overlay(), "what-incrust", 2u, "incrust1", "Vidorra", "incrust-active",
                  TRUE, "vert-flip", TRUE, nullptr);
 
     Encoders().Assign({{"Codec", "avenc_mpeg4", "XVID"}}, false);
-    const Probe divx = record(rig, 9, "webcam_divx.avi");
+    const Probe divx = record(rig, 9, "webcam_divx.avi", 2000, {}, [&] {
+        EXPECT_TRUE(passesThrough(rig, "Resizer"));
+        EXPECT_TRUE(passesThrough(rig, "divx convert"));
+    });
     EXPECT_EQ(divx.format, "avi");
     ASSERT_NE(divx.of("video"), nullptr);
     EXPECT_EQ(divx.of("video")->codec, "mpeg4");
     expectFrames(divx, 45, 56);
 
-    const Probe wmv = record(rig, 7, "webcam.wmv");
+    // Shaped to 16:9 by the resizer on the I420 as it comes: the bars keep their colours.
+    TRecordingSettings wide;
+    wide.ratioDivX = 2;
+    const Probe resized = record(rig, 9, "webcam_divx_16x9.avi", 2000, wide, [&] {
+        EXPECT_FALSE(passesThrough(rig, "Resizer"));
+        EXPECT_TRUE(passesThrough(rig, "divx convert"));
+    });
+    ASSERT_NE(resized.of("video"), nullptr);
+    EXPECT_EQ(resized.of("video")->width, 320);
+    EXPECT_EQ(resized.of("video")->height, 180);
+    expectFrames(resized, 45, 56);
+    {
+        QProcess p;
+        p.start("ffmpeg", {"-v", "error", "-i", rig.box.path("webcam_divx_16x9.avi"), "-vf",
+                           "select=eq(n\\,10)", "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
+                           "bgr24", "-"});
+        p.waitForFinished(60000);
+        const QByteArray bgr = p.readAllStandardOutput();
+        ASSERT_EQ(bgr.size(), 320 * 180 * 3);
+        // Flipped, the bars fill the rows from a third of the height down.
+        EXPECT_EQ(wrongBars(reinterpret_cast<const uint8_t*>(bgr.constData()) + 90 * 320 * 3, 320),
+                  0);
+    }
+
+    const Probe wmv = record(rig, 7, "webcam.wmv", 2000, {},
+                             [&] { EXPECT_TRUE(passesThrough(rig, "wmv convert")); });
     EXPECT_EQ(wmv.format, "asf");
     ASSERT_NE(wmv.of("video"), nullptr);
     EXPECT_EQ(wmv.of("video")->codec, "wmv2");

@@ -19,7 +19,8 @@ struct VrResizer {
     gboolean halfSize;
     guint aspectX, aspectY;
     // Streaming thread only (set_info and transform_frame).
-    TAreaResampler* resampler;
+    TAreaResampler* resampler; // the BGR picture, or the luma plane of an I420 one
+    TAreaResampler* chroma;    // the U and V planes of an I420 picture
     gboolean active;
 };
 
@@ -31,14 +32,15 @@ enum { PROP_0, PROP_RATIO_MODE, PROP_HALF_SIZE, PROP_ASPECT_X, PROP_ASPECT_Y };
 
 G_DEFINE_TYPE(VrResizer, vr_resizer, GST_TYPE_VIDEO_FILTER)
 
-#define BGR_CAPS                                                                                   \
-    "video/x-raw, format = (string) BGR, width = (int) [ 1, 32767 ], "                             \
+// BGR, or the I420 of most decoders, scaled as it comes (the same format out as in).
+#define RESIZER_CAPS                                                                               \
+    "video/x-raw, format = (string) { BGR, I420 }, width = (int) [ 1, 32767 ], "                   \
     "height = (int) [ 1, 32767 ], framerate = (fraction) [ 0/1, MAX ]"
 
 static GstStaticPadTemplate sink_template =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(RESIZER_CAPS));
 static GstStaticPadTemplate src_template =
-    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(BGR_CAPS));
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(RESIZER_CAPS));
 
 // parN:parD is the input's pixel shape (0:0 when its caps do not say).
 static TResizerSize outputSize(VrResizer* self, int w, int h, int parN, int parD) {
@@ -129,9 +131,18 @@ static gboolean vr_resizer_set_info(GstVideoFilter* filter, GstCaps*, GstVideoIn
     auto* self = reinterpret_cast<VrResizer*>(filter);
     const int iw = GST_VIDEO_INFO_WIDTH(in_info), ih = GST_VIDEO_INFO_HEIGHT(in_info);
     const int ow = GST_VIDEO_INFO_WIDTH(out_info), oh = GST_VIDEO_INFO_HEIGHT(out_info);
+    if (GST_VIDEO_INFO_FORMAT(in_info) != GST_VIDEO_INFO_FORMAT(out_info))
+        return FALSE;
     self->active = iw != ow || ih != oh;
-    if (self->active)
+    if (self->active && GST_VIDEO_INFO_FORMAT(in_info) == GST_VIDEO_FORMAT_I420) {
+        // Each plane scaled on its own; the chroma planes have their own (rounded up) sizes.
+        self->resampler->Configure(iw, ih, ow, oh, 1);
+        self->chroma->Configure(
+            GST_VIDEO_INFO_COMP_WIDTH(in_info, 1), GST_VIDEO_INFO_COMP_HEIGHT(in_info, 1),
+            GST_VIDEO_INFO_COMP_WIDTH(out_info, 1), GST_VIDEO_INFO_COMP_HEIGHT(out_info, 1), 1);
+    } else if (self->active) {
         self->resampler->Configure(iw, ih, ow, oh);
+    }
     GST_DEBUG_OBJECT(self, "%dx%d -> %dx%d", iw, ih, ow, oh);
     return TRUE;
 }
@@ -141,10 +152,13 @@ static GstFlowReturn vr_resizer_transform_frame(GstVideoFilter* filter, GstVideo
     auto* self = reinterpret_cast<VrResizer*>(filter);
     if (!self->active)
         return gst_video_frame_copy(out, in) ? GST_FLOW_OK : GST_FLOW_ERROR;
-    self->resampler->Run(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(in, 0)),
-                         GST_VIDEO_FRAME_PLANE_STRIDE(in, 0),
-                         static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(out, 0)),
-                         GST_VIDEO_FRAME_PLANE_STRIDE(out, 0));
+    for (guint p = 0; p < GST_VIDEO_FRAME_N_PLANES(in); ++p) {
+        TAreaResampler* resampler = p == 0 ? self->resampler : self->chroma;
+        resampler->Run(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(in, p)),
+                       GST_VIDEO_FRAME_PLANE_STRIDE(in, p),
+                       static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(out, p)),
+                       GST_VIDEO_FRAME_PLANE_STRIDE(out, p));
+    }
     return GST_FLOW_OK;
 }
 
@@ -196,6 +210,7 @@ static void vr_resizer_get_property(GObject* object, guint id, GValue* value, GP
 
 static void vr_resizer_finalize(GObject* object) {
     delete reinterpret_cast<VrResizer*>(object)->resampler;
+    delete reinterpret_cast<VrResizer*>(object)->chroma;
     G_OBJECT_CLASS(vr_resizer_parent_class)->finalize(object);
 }
 
@@ -228,7 +243,7 @@ static void vr_resizer_class_init(VrResizerClass* klass) {
 
     gst_element_class_set_static_metadata(
         element_class, "Ardoval Resizer", "Filter/Converter/Video/Scaler",
-        "Scales BGR frames for the DivX ratio options", "Ardoval");
+        "Scales BGR or I420 frames for the DivX ratio options", "Ardoval");
     gst_element_class_add_static_pad_template(element_class, &sink_template);
     gst_element_class_add_static_pad_template(element_class, &src_template);
 
@@ -243,5 +258,6 @@ static void vr_resizer_init(VrResizer* self) {
     self->halfSize = FALSE;
     self->aspectX = self->aspectY = 0;
     self->resampler = new TAreaResampler;
+    self->chroma = new TAreaResampler;
     self->active = FALSE;
 }

@@ -104,7 +104,9 @@ std::vector<TAreaResampler::Taps> TAreaResampler::BuildTaps(int in, int out) {
     return taps;
 }
 
-void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outHeight) {
+void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outHeight,
+                               int channels) {
+    m_channels = channels == 1 ? 1 : 3;
     m_inW = inWidth;
     m_inH = inHeight;
     m_outW = outWidth;
@@ -124,7 +126,7 @@ void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outH
     for (int x = 0; x < outWidth; ++x) {
         const Taps& t = xs[static_cast<size_t>(x)];
         const int first = std::min(t.first, inWidth - n);
-        m_xOffsets[static_cast<size_t>(x)] = first * 3;
+        m_xOffsets[static_cast<size_t>(x)] = first * m_channels;
         uint16_t* w = &m_xWeights[static_cast<size_t>(x / 2) * n * 8 + (x % 2) * 4];
         for (int k = 0; k < t.count; ++k)
             std::fill_n(w + static_cast<size_t>(t.first - first + k) * 8, 4,
@@ -142,13 +144,14 @@ void TAreaResampler::Configure(int inWidth, int inHeight, int outWidth, int outH
         m_yIndex.push_back(static_cast<int32_t>(m_yWeights.size()));
         m_yWeights.insert(m_yWeights.end(), t.weights.begin(), t.weights.end());
     }
-    m_row.assign(static_cast<size_t>(inWidth) * 3 + 1, 0);
+    const size_t rowValues = static_cast<size_t>(inWidth) * static_cast<size_t>(m_channels);
+    m_row.assign(rowValues + 1, 0);
     const bool wide = std::any_of(ys.begin(), ys.end(), [](const Taps& t) { return t.count > 3; });
-    m_wide.assign(wide ? static_cast<size_t>(inWidth) * 3 : 0, 0);
+    m_wide.assign(wide ? rowValues : 0, 0);
 }
 
 void TAreaResampler::Vertical(int y, const uint8_t* src, int srcStride) {
-    const size_t rowBytes = static_cast<size_t>(m_inW) * 3;
+    const size_t rowBytes = static_cast<size_t>(m_inW) * static_cast<size_t>(m_channels);
     const uint16_t* wy = &m_yWeights[static_cast<size_t>(m_yIndex[static_cast<size_t>(y)])];
     const int count = m_yCount[static_cast<size_t>(y)];
     uint16_t* __restrict row = m_row.data();
@@ -195,18 +198,19 @@ void TAreaResampler::Vertical(int y, const uint8_t* src, int srcStride) {
 // One output pixel without SIMD: the same sums as the SIMD loop, bit for bit. Wide spans (more
 // than four taps, never vectorised) sum exactly in 64 bits instead.
 void TAreaResampler::HorizontalTail(int x, uint8_t* d) const {
+    const int n = m_channels;
     const uint16_t* r = m_row.data() + m_xOffsets[static_cast<size_t>(x)];
     const uint16_t* w = &m_xWeights[static_cast<size_t>(x / 2) * m_xCount * 8 + (x % 2) * 4];
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < n; ++c) {
         if (m_xCount > 4) {
             uint64_t acc = uint64_t{1} << 23;
             for (int k = 0; k < m_xCount; ++k)
-                acc += uint64_t{r[3 * k + c]} * w[8 * k];
+                acc += uint64_t{r[n * k + c]} * w[8 * k];
             d[c] = static_cast<uint8_t>(acc >> 24);
         } else {
             uint32_t acc = 128;
             for (int k = 0; k < m_xCount; ++k)
-                acc += MulHigh(r[3 * k + c], w[8 * k]);
+                acc += MulHigh(r[n * k + c], w[8 * k]);
             d[c] = static_cast<uint8_t>(acc >> 8);
         }
     }
@@ -248,6 +252,11 @@ void TAreaResampler::Run(const uint8_t* src, int srcStride, uint8_t* dst, int ds
     for (int y = 0; y < m_outH; ++y) {
         Vertical(y, src, srcStride);
         uint8_t* d = dst + static_cast<ptrdiff_t>(y) * dstStride;
+        if (m_channels == 1) {
+            for (int x = 0; x < m_outW; ++x)
+                HorizontalTail(x, d + x);
+            continue;
+        }
         switch (m_xCount) {
         case 1:
             Horizontal<1>(d);

@@ -12,12 +12,14 @@ struct TResizerSize {
 TResizerSize ResizerOutputSize(int width, int height, int ratioMode, bool halfSize, int aspectX,
                                int aspectY);
 
-// Area-averaging resampler of 24-bit pixels: every output pixel is the mean of the input area
-// it covers (the halftone stretch of the drawing system), within one step of rounding. Tables
-// and the work row are sized by Configure, so Run allocates nothing.
+// Area-averaging resampler of 24-bit pixels, or of one plane of bytes (a plane of an I420
+// picture): every output pixel is the mean of the input area it covers (the halftone stretch
+// of the drawing system), within one step of rounding. Tables and the work row are sized by
+// Configure, so Run allocates nothing.
 class TAreaResampler {
 public:
-    void Configure(int inWidth, int inHeight, int outWidth, int outHeight);
+    // channels: 3 (BGR) or 1 (one plane).
+    void Configure(int inWidth, int inHeight, int outWidth, int outHeight, int channels = 3);
     void Run(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride);
 
 private:
@@ -33,10 +35,11 @@ private:
     template <int T> void Horizontal(uint8_t* d) const; // T taps (1 to 4) per output
 
     int m_inW = 0, m_inH = 0, m_outW = 0, m_outH = 0;
+    int m_channels = 3;
     // Columns: every output has m_xCount taps (zero weights added, spans shifted left at the
     // right edge) so the row loop has a fixed length. Outputs go in pairs, one SIMD register:
-    // m_xOffsets holds the first tap's index in the work row (pixel * 3), m_xWeights for each
-    // pair and tap the weight of the left output four times, then the right one's.
+    // m_xOffsets holds the first tap's index in the work row (pixel * channels), m_xWeights for
+    // each pair and tap the weight of the left output four times, then the right one's.
     int m_xCount = 1;
     std::vector<int32_t> m_xOffsets;
     std::vector<uint16_t> m_xWeights;

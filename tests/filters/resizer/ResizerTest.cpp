@@ -3,6 +3,7 @@
 
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,6 +122,52 @@ TEST(AreaResampler, StaysWithinOneLevelOfTheExactMeanAndInsideTheRows) {
     }
 }
 
+TEST(AreaResampler, OnePlaneGivesTheSumsOfTheColourPicture) {
+    // A plane of an I420 picture is resampled as one channel of a BGR picture would be, bit
+    // for bit, and nothing is written past the row.
+    struct Case {
+        int iw, ih, ow, oh;
+    };
+    const Case cases[] = {{1920, 1080, 512, 288}, {960, 540, 256, 144}, {720, 576, 384, 288},
+                          {720, 576, 704, 396},   {97, 61, 13, 29},     {3, 2, 7, 5},
+                          {1, 1, 4, 3},           {64, 48, 63, 47},     {2, 9, 3, 2}};
+    std::mt19937 rng(2);
+    TAreaResampler plane, colour;
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::to_string(k.iw) + "x" + std::to_string(k.ih) + " -> " +
+                     std::to_string(k.ow) + "x" + std::to_string(k.oh));
+        const int srcStride = k.iw + 3, dstStride = k.ow + 5;
+        std::vector<uint8_t> src(static_cast<size_t>(srcStride) * k.ih);
+        for (auto& b : src)
+            b = static_cast<uint8_t>(rng());
+        auto bgr = Image(k.iw, k.ih, 0);
+        for (int y = 0; y < k.ih; ++y)
+            for (int x = 0; x < k.iw; ++x) {
+                const size_t i = (static_cast<size_t>(y) * k.iw + x) * 3;
+                bgr[i] = src[static_cast<size_t>(y) * srcStride + x];
+                bgr[i + 1] = static_cast<uint8_t>(rng());
+                bgr[i + 2] = static_cast<uint8_t>(rng());
+            }
+        std::vector<uint8_t> dst(static_cast<size_t>(dstStride) * k.oh, 0xA5);
+        auto expected = Image(k.ow, k.oh, 0);
+        plane.Configure(k.iw, k.ih, k.ow, k.oh, 1);
+        plane.Run(src.data(), srcStride, dst.data(), dstStride);
+        colour.Configure(k.iw, k.ih, k.ow, k.oh);
+        colour.Run(bgr.data(), k.iw * 3, expected.data(), k.ow * 3);
+        int differing = 0;
+        bool padKept = true;
+        for (int y = 0; y < k.oh; ++y) {
+            const uint8_t* d = &dst[static_cast<size_t>(y) * dstStride];
+            padKept = padKept &&
+                      std::all_of(d + k.ow, d + dstStride, [](uint8_t b) { return b == 0xA5; });
+            for (int x = 0; x < k.ow; ++x)
+                differing += d[x] != expected[(static_cast<size_t>(y) * k.ow + x) * 3];
+        }
+        EXPECT_EQ(differing, 0);
+        EXPECT_TRUE(padKept);
+    }
+}
+
 TEST(DeinterlaceStill, FlatAndTinyPicturesAreUnchanged) {
     for (int h : {1, 2}) {
         auto in = Image(4, h, 0);
@@ -230,4 +277,58 @@ TEST(ResizerElement, NegotiatesTheTableSizeAndPassesEqualSizesThrough) {
     EXPECT_EQ(gst_buffer_get_size(out), 320u * 240u * 3u);
     gst_buffer_unref(out);
     gst_harness_teardown(h);
+}
+
+TEST(ResizerElement, ScalesEachPlaneOfAnI420Picture) {
+    // The decoder's I420 is scaled as it comes: a flat picture stays flat in each plane, the
+    // chroma planes at their own size (rounded up for an odd size).
+    struct Sized {
+        int mode;
+        bool half;
+        int w, h, ow, oh;
+    };
+    for (const Sized& c :
+         {Sized{1, true, 720, 576, 384, 288}, Sized{0, true, 1920, 1080, 1920, 288},
+          Sized{3, true, 352, 289, 176, 144}, Sized{2, false, 17, 9, 17, 9}}) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        GstHarness* h = gst_harness_new("vr_resizer");
+        g_object_set(h->element, "ratio-mode", c.mode, "half-size", gboolean(c.half), nullptr);
+        gst_harness_set_src_caps_str(h, ("video/x-raw,format=I420,framerate=25/1,width=" +
+                                         std::to_string(c.w) + ",height=" + std::to_string(c.h))
+                                            .c_str());
+        GstVideoInfo in, out;
+        gst_video_info_set_format(&in, GST_VIDEO_FORMAT_I420, guint(c.w), guint(c.h));
+        gst_video_info_set_format(&out, GST_VIDEO_FORMAT_I420, guint(c.ow), guint(c.oh));
+        GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&in), nullptr);
+        const uint8_t values[3] = {90, 100, 200};
+        for (guint p = 0; p < 3; ++p) {
+            const gsize from = GST_VIDEO_INFO_PLANE_OFFSET(&in, p);
+            const gsize to =
+                p + 1 < 3 ? GST_VIDEO_INFO_PLANE_OFFSET(&in, p + 1) : GST_VIDEO_INFO_SIZE(&in);
+            gst_buffer_memset(buffer, from, values[p], to - from);
+        }
+        GstBuffer* result = gst_harness_push_and_pull(h, buffer);
+        ASSERT_TRUE(result);
+        GstCaps* caps = gst_pad_get_current_caps(h->sinkpad);
+        GstVideoInfo negotiated;
+        ASSERT_TRUE(gst_video_info_from_caps(&negotiated, caps));
+        gst_caps_unref(caps);
+        EXPECT_EQ(GST_VIDEO_INFO_FORMAT(&negotiated), GST_VIDEO_FORMAT_I420);
+        EXPECT_EQ(GST_VIDEO_INFO_WIDTH(&negotiated), c.ow);
+        EXPECT_EQ(GST_VIDEO_INFO_HEIGHT(&negotiated), c.oh);
+        ASSERT_EQ(gst_buffer_get_size(result), GST_VIDEO_INFO_SIZE(&out));
+        GstVideoFrame frame;
+        ASSERT_TRUE(gst_video_frame_map(&frame, &out, result, GST_MAP_READ));
+        for (guint p = 0; p < 3; ++p) {
+            int wrong = 0;
+            const auto* data = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, p));
+            for (int y = 0; y < GST_VIDEO_FRAME_COMP_HEIGHT(&frame, p); ++y)
+                for (int x = 0; x < GST_VIDEO_FRAME_COMP_WIDTH(&frame, p); ++x)
+                    wrong += data[y * GST_VIDEO_FRAME_PLANE_STRIDE(&frame, p) + x] != values[p];
+            EXPECT_EQ(wrong, 0) << "plane " << p;
+        }
+        gst_video_frame_unmap(&frame);
+        gst_buffer_unref(result);
+        gst_harness_teardown(h);
+    }
 }
