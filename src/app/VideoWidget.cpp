@@ -46,12 +46,31 @@ template <class F> bool withImage(GstSample* sample, F&& f) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     if (!caps || !buffer || !gst_video_info_from_caps(&info, caps))
         return false;
+    // 24-bit BGR, or 32-bit RGB words in the machine's byte order (what the graph offers).
+    QImage::Format format;
+    switch (GST_VIDEO_INFO_FORMAT(&info)) {
+    case GST_VIDEO_FORMAT_BGR:
+        format = QImage::Format_BGR888;
+        break;
+    case GST_VIDEO_FORMAT_BGRx:
+        if (G_BYTE_ORDER != G_LITTLE_ENDIAN)
+            return false;
+        format = QImage::Format_RGB32;
+        break;
+    case GST_VIDEO_FORMAT_xRGB:
+        if (G_BYTE_ORDER != G_BIG_ENDIAN)
+            return false;
+        format = QImage::Format_RGB32;
+        break;
+    default:
+        return false;
+    }
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ))
         return false;
     const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
                        GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                       GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_BGR888);
+                       GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), format);
     f(image);
     gst_video_frame_unmap(&frame);
     return true;

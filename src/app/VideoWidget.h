@@ -14,7 +14,8 @@ public:
     explicit TVideoWidget(QWidget* parent = nullptr);
     ~TVideoWidget() override;
 
-    // Called on a streaming thread with a BGR frame; keeps a ref and schedules a repaint.
+    // Called on a streaming thread with a 24-bit BGR or 32-bit RGB frame; keeps a ref and
+    // schedules a repaint.
     void pushSample(GstSample* sample);
     void clear();
     quint64 framesShown() const { return m_shown.load(); }

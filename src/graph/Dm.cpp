@@ -193,7 +193,7 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         // draws on a decoder's I420 (or on the BGR of a source in 24-bit RGB) as it comes, and
         // color1 converts only a source in neither format, to the one that loses nothing of
         // it (NV12 to I420; 4:2:2 or 4:1:1, whose chroma I420 would halve, to BGR). The
-        // preview alone is made BGR (color3), and the encoders take the I420 as it is; the
+        // preview alone is made RGB (color3), and the encoders take the I420 as it is; the
         // DivX branch's resizer scales either format. The snapshots stay BGR: the overlay
         // converts a grabbed I420 picture, inlay and all.
         const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format={ I420, BGR }"));
@@ -212,7 +212,12 @@ bool Tdm::BuildPreviewVideoChain(GstElement* sceneDetector) {
         g_object_set(m_queuePreview, "leaky", 2 /* downstream */, "max-size-buffers", 2u,
                      "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
     if (m_videoSink) {
-        const TGstRef<GstCaps> caps(gst_caps_from_string("video/x-raw,format=BGR"));
+        // The window draws 32-bit RGB as it is, and a YUV picture becomes 32-bit RGB in about
+        // two thirds of the time 24-bit takes; a source already in 24-bit RGB is shown as it
+        // comes. (BGRx is the window's 0xffRRGGBB word in this machine's byte order.)
+        const TGstRef<GstCaps> caps(gst_caps_from_string(G_BYTE_ORDER == G_LITTLE_ENDIAN
+                                                             ? "video/x-raw,format={ BGRx, BGR }"
+                                                             : "video/x-raw,format={ xRGB, BGR }"));
         g_object_set(m_videoSink, "caps", caps.get(), "sync", FALSE, "max-buffers", 1u, "drop",
                      TRUE, "enable-last-sample", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};

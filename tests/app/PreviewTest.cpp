@@ -323,3 +323,65 @@ TEST(Preview, InlayGoesOnAfterASourceChange) {
     expectInlaid("the sources chosen again after a device change");
     form.hide();
 }
+
+// The window draws both kinds of picture the graph hands it, colours in their places: the
+// 24-bit BGR of a source already in RGB and the 32-bit RGB a YUV picture is converted to.
+TEST(Preview, TheWindowShowsBothPictureFormats) {
+    TVideoWidget widget;
+    widget.resize(64, 48);
+    // A picture of 8 x 2 pixels, its left half orange and its right half blue.
+    auto sample = [](const char* format, int bytesPerPixel, const uint8_t(&left)[4],
+                     const uint8_t(&right)[4]) {
+        const int width = 8, height = 2, stride = width * bytesPerPixel;
+        GstBuffer* buffer = gst_buffer_new_allocate(nullptr, gsize(stride * height), nullptr);
+        GstMapInfo map;
+        gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                memcpy(map.data + y * stride + x * bytesPerPixel, x < width / 2 ? left : right,
+                       size_t(bytesPerPixel));
+        gst_buffer_unmap(buffer, &map);
+        const TGstRef<GstCaps> caps(gst_caps_new_simple(
+            "video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT, width, "height",
+            G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION, 25, 1, nullptr));
+        GstSample* made = gst_sample_new(buffer, caps.get(), nullptr, nullptr);
+        gst_buffer_unref(buffer);
+        return made;
+    };
+    const QColor orange(250, 120, 10), blue(20, 40, 230);
+    const bool little = G_BYTE_ORDER == G_LITTLE_ENDIAN;
+    struct Case {
+        const char* format;
+        int bytes;
+        uint8_t left[4], right[4];
+    };
+    const Case cases[] = {
+        {"BGR", 3, {10, 120, 250, 0}, {230, 40, 20, 0}},
+        {little ? "BGRx" : "xRGB",
+         4,
+         {little ? uint8_t(10) : uint8_t(255), little ? uint8_t(120) : uint8_t(250),
+          little ? uint8_t(250) : uint8_t(120), little ? uint8_t(255) : uint8_t(10)},
+         {little ? uint8_t(230) : uint8_t(255), little ? uint8_t(40) : uint8_t(20),
+          little ? uint8_t(20) : uint8_t(40), little ? uint8_t(255) : uint8_t(230)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        GstSample* s = sample(c.format, c.bytes, c.left, c.right);
+        widget.pushSample(s);
+        gst_sample_unref(s);
+        const QImage image = widget.currentImage();
+        ASSERT_EQ(image.size(), QSize(8, 2));
+        EXPECT_EQ(QColor(image.pixel(1, 1)), orange);
+        EXPECT_EQ(QColor(image.pixel(6, 0)), blue);
+        // Drawn into the window, the left half stays orange.
+        const QImage drawn = widget.grab().toImage();
+        EXPECT_EQ(QColor(drawn.pixel(8, 24)), orange);
+        EXPECT_EQ(QColor(drawn.pixel(56, 24)), blue);
+    }
+    // A picture of another format is not drawn as garbage: the window stays black.
+    const uint8_t grey[4] = {128, 128, 128, 128};
+    GstSample* yuv = sample("GRAY8", 1, grey, grey);
+    widget.pushSample(yuv);
+    gst_sample_unref(yuv);
+    EXPECT_TRUE(widget.currentImage().isNull());
+}
