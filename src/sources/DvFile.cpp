@@ -338,25 +338,7 @@ GstBuffer* TDvFileDeck::nextFrame() {
         m_position = pos;
         return nullptr;
     }
-    int64_t step = 0;
-    switch (mode) {
-    case ED_MODE_PLAY:
-        step = 1;
-        break;
-    case ED_MODE_PLAY_FASTEST_FWD:
-        step = 5;
-        break;
-    case ED_MODE_PLAY_FASTEST_REV:
-        step = -5;
-        break;
-    case ED_MODE_PLAY_SLOWEST_FWD:
-    case ED_MODE_PLAY_SLOWEST_REV:
-        m_slowPhase = (m_slowPhase + 1) % 4;
-        step = m_slowPhase == 0 ? (mode == ED_MODE_PLAY_SLOWEST_FWD ? 1 : -1) : 0;
-        break;
-    default:
-        break;
-    }
+    const int64_t step = TapeStep(mode, m_slowPhase);
     int64_t next = pos + step;
     if (next < 0) {
         next = 0;

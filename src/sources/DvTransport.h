@@ -29,3 +29,23 @@ public:
     virtual bool isVcr() const = 0; // a deck rather than a camera
     virtual bool isCamera() const = 0;
 };
+
+// Tape motion per delivered frame of a deck playing a file in mode: play moves one frame,
+// picture search five, slow motion shows each picture four times (slowPhase counts them),
+// a frozen tape shows the same picture again.
+inline int64_t TapeStep(IDvTransport::Mode mode, int& slowPhase) {
+    switch (mode) {
+    case IDvTransport::ED_MODE_PLAY:
+        return 1;
+    case IDvTransport::ED_MODE_PLAY_FASTEST_FWD:
+        return 5;
+    case IDvTransport::ED_MODE_PLAY_FASTEST_REV:
+        return -5;
+    case IDvTransport::ED_MODE_PLAY_SLOWEST_FWD:
+    case IDvTransport::ED_MODE_PLAY_SLOWEST_REV:
+        slowPhase = (slowPhase + 1) % 4;
+        return slowPhase == 0 ? (mode == IDvTransport::ED_MODE_PLAY_SLOWEST_FWD ? 1 : -1) : 0;
+    default:
+        return 0;
+    }
+}

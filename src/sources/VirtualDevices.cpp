@@ -282,27 +282,7 @@ GstBuffer* TVirtualDvDeck::nextFrame() {
         m_position = pos;
         return nullptr;
     }
-    // Tape motion per delivered frame: slow motion shows each picture four times, a frozen
-    // tape the same picture again.
-    int64_t step = 0;
-    switch (mode) {
-    case ED_MODE_PLAY:
-        step = 1;
-        break;
-    case ED_MODE_PLAY_FASTEST_FWD:
-        step = 5;
-        break;
-    case ED_MODE_PLAY_FASTEST_REV:
-        step = -5;
-        break;
-    case ED_MODE_PLAY_SLOWEST_FWD:
-    case ED_MODE_PLAY_SLOWEST_REV:
-        m_slowPhase = (m_slowPhase + 1) % 4;
-        step = m_slowPhase == 0 ? (mode == ED_MODE_PLAY_SLOWEST_FWD ? 1 : -1) : 0;
-        break;
-    default:
-        break;
-    }
+    const int64_t step = TapeStep(mode, m_slowPhase);
     m_position = ((pos + step) % count + count) % count;
     return buffer.release();
 }
